@@ -1,0 +1,50 @@
+#include "core/layout/unit.hpp"
+
+namespace velk {
+
+Unit::~Unit() { Close(); }
+
+bool Unit::Open(const std::string& path) {
+  Close();
+  failed_ = false;
+  records_ = Records{};
+  file_ = std::fopen(path.c_str(), "w");
+  path_ = path;
+  return file_ != nullptr;
+}
+
+void Unit::Flush() {
+  if (!file_) return;
+  for (const std::string& rec : records_.done) {
+    if (std::fwrite(rec.data(), 1, rec.size(), file_) != rec.size() || std::fputc('\n', file_) == EOF)
+      failed_ = true;
+  }
+  records_.done.clear();
+}
+
+bool Unit::Close() {
+  if (!file_) return !failed_;
+  if (records_.keep_open) {
+    records_.done.push_back(records_.open);
+    records_.open.clear();
+    records_.keep_open = false;
+  }
+  Flush();
+  if (std::fclose(file_) != 0) failed_ = true;
+  file_ = nullptr;
+  return !failed_;
+}
+
+void Unit::Write(std::string_view layout, std::span<const Item> items) {
+  if (!file_) return;
+  Render(layout, items, records_);
+  Flush();
+}
+
+void Unit::Write(std::string_view layout, std::initializer_list<Item> items) {
+  Write(layout, std::span<const Item>(items.begin(), items.size()));
+}
+
+void Unit::Line(std::string_view text) { Write("(a)", {Item(text)}); }
+
+}  // namespace velk

@@ -1,0 +1,35 @@
+#pragma once
+// The one line reader for every input file: lines cut to the format's maximum
+// length, a trailing carriage return dropped, lines counted for messages.
+#include <cstdio>
+#include <string>
+
+namespace velk {
+
+class LineReader {
+ public:
+  LineReader() = default;
+  LineReader(const LineReader&) = delete;
+  LineReader& operator=(const LineReader&) = delete;
+  ~LineReader() { Close(); }
+
+  bool Open(const std::string& path);
+  bool IsOpen() const { return file_ != nullptr; }
+  void Close();
+
+  // Reads the next line into `line`, keeping at most `maxlen` characters (the
+  // rest of a longer line is passed over). Returns 0 on success, -1 at the end
+  // of the file and a positive status on a read error.
+  int Read(std::string& line, std::size_t maxlen);
+
+  // Lines read so far.
+  int LineNumber() const { return lines_; }
+  const std::string& Path() const { return path_; }
+
+ private:
+  std::FILE* file_ = nullptr;
+  std::string path_;
+  int lines_ = 0;
+};
+
+}  // namespace velk

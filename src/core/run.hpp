@@ -1,0 +1,237 @@
+#pragma once
+// The run context: everything one analysis owns, as named blocks; the process
+// object that outlives runs; and the small platform interface of the engine.
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <string>
+
+#include "core/array.hpp"
+#include "core/layout/unit.hpp"
+#include "core/lines.hpp"
+
+namespace velk {
+
+// ---------------------------------------------------------------- platform
+
+struct LocalTime {
+  int year = 0, month = 0, day = 0;
+  int hour = 0, minute = 0, second = 0, hundredths = 0;
+};
+
+// What the engine needs from the operating system. The file-system and clock
+// calls have working defaults; front ends and tests override what they show.
+class Platform {
+ public:
+  virtual ~Platform() = default;
+  // Shows the whole status text (colour prefix included).
+  virtual void ShowStatus(const std::string& text) = 0;
+  // 64 information, 48 exclamation.
+  virtual void Beep(int type) = 0;
+  // A modal alert the user acknowledges; only called with show-messages on.
+  virtual void ShowMessageBox(const std::string& text, const std::string& title) = 0;
+  // -1 when the query fails; otherwise attributes with bit 16 set for a directory.
+  virtual int FileAttributes(const std::string& path);
+  virtual bool MakeDirectory(const std::string& path);
+  virtual LocalTime Now();
+};
+
+// ------------------------------------------------------------------ process
+
+// The process-wide generator of default seeds: seeds itself from the time of
+// day on first use and continues its sequence for the rest of the process.
+struct DefaultSeedGenerator {
+  bool seeded = false;
+  std::uint64_t state = 0;
+  // Next uniform draw in (0, 1).
+  double Next(Platform& platform);
+};
+
+// Factorials 0! to 32!, filled on demand and kept.
+struct FactorialTable {
+  std::array<double, 33> table{1.0};
+  int highest = 0;
+};
+
+// What outlives a run. The front end owns one and hands it to every run.
+struct Process {
+  DefaultSeedGenerator default_seed;
+  FactorialTable factorial;
+  // The lagged generator's seed as handed over by the parameters section; the
+  // random-number routines keep their state here.
+  int lagged_seed = 0;
+  void Zbqlini(int seed) { lagged_seed = seed; }
+};
+
+// ------------------------------------------------------------------- blocks
+
+// Integer and real parameters of the analysis, in the record's order.
+struct Par {
+  int kind = 1;              // 1 estimation, 2 simulation
+  int npop = 0;              // number of populations
+  int nchar = 0;             // number of characters
+  int sample_size = 100;     // mixture sample size
+  int nresamples = 1000;     // number of resamples
+  int field6 = 1;            // not set by the control file
+  int max_iterations = 100;  // maximum number of iterations
+  int seed = 0;              // random seed
+  int max_genotypes = 100;   // maximum number of distinct mixture genotypes
+  int nlevels = 0;           // hierarchy levels (0 to 3)
+  int nregions = 0;          // number of regions
+  int max_types = 0;         // largest number of types of any character
+  int nclasses = 1;          // number of classes
+  int field14 = 0;           // not set here
+  int max_classes = 1;       // maximum number of classes
+  int max_missing = 0;       // maximum missing characters in one individual
+  int confidence = 90;       // confidence level in percent
+  int seco = 0;              // second random seed
+
+  double eps = 0.0001;       // estimate convergence tolerance
+  double ftol = 1e-10;       // relative function (likelihood) tolerance
+  double gpa = 90.0;         // guaranteed percent of maximum likelihood
+  double irls_switch = 0.01; // IRLS switch threshold
+  double geno_tol = 1e-10;   // genotype tolerance bound
+};
+
+// Switches of the analysis (0 off, 1 on), in the record's order.
+struct Opt {
+  int estimation = 1;          // 1 estimation, 0 simulation
+  int compute_ci = 0;          // likelihood-profile confidence intervals
+  int resample_mixture = 0;
+  int resample_baseline = 0;
+  int switch5 = 0;             // not set by the control file
+  int print_populations = 0;   // .pop
+  int compute_jackknife = 1;
+  int print_genotypes = 0;     // .gen
+  int print_baseline = 0;      // .bsl
+  int print_mixture = 0;       // .cmx
+  int irls = 0;                // IRLS allowed
+  int print_resamples = 0;     // .rsm
+  int print_iterations = 0;    // .itr
+  int studentized = 0;         // studentized bootstrap intervals
+  int print_likelihoods = 0;   // resample likelihoods
+  int external_reference = 0;
+  int rannala_mountain = 0;
+  int pella_masuda = 0;
+};
+
+// Input and output names of the analysis, as written in the control file.
+struct Files {
+  std::string baseline;
+  std::string mixture;
+  std::string path;            // folder of the per-population files; ends with "\" when given
+  std::string output = "USER"; // output base name; "USER" means not given
+};
+
+inline constexpr int kReportSlots = 14;
+
+// Report units: slot k writes on unit 6 + k; slot 0 is the run log.
+struct Output {
+  std::array<Unit, kReportSlots> unit;
+  std::array<int, kReportSlots> written{};
+};
+
+// Input units 20 to 23: control file, baseline, mixture, spare.
+struct Inputs {
+  std::array<LineReader, 4> unit;
+  LineReader& Control() { return unit[0]; }
+  LineReader& Baseline() { return unit[1]; }
+  LineReader& Mixture() { return unit[2]; }
+};
+
+// Message arguments and the run's message state.
+struct ErrorBlock {
+  std::string a1, a2;         // text arguments (70 characters)
+  int n1 = 0, n2 = 0, n3 = 0; // integer arguments
+  double x1 = 0, x2 = 0, x3 = 0;
+  int iostat = 0;             // status of the last read or open
+  int stop = 0;               // 1 once a stopping message was issued
+  int show_messages = 0;
+  std::string status;         // status text, colour prefix first (2048 characters)
+  int warnings = -1;          // -1 until message 1 has initialised the state
+  int errors = 0;
+  int fatals = 0;
+  int last_code = 0;
+  int last_severity = 0;
+  std::string box_text;       // message-box text (256 characters)
+};
+
+// The context stack that heads every message.
+struct Errstk {
+  std::array<std::string, 11> entry{"VELK program"};
+  int depth = 0;
+};
+
+// The control-file line state shared by the reader and the section readers.
+struct Parse {
+  std::string line;   // current line, at most 132 characters
+  int nline = 0;      // lines read so far, the header included
+  int last_type = 0;  // type of the last token taken; 0: an unhandled header
+  int pos = 1;        // column at which the next token starts
+  std::string token;  // current token
+};
+
+// ------------------------------------------------------------------- tables
+
+struct Character {
+  std::string name;  // 10 characters
+  int id = 0;
+  int ntypes = 9;
+  int ploidy = 2;    // 2 locus, 4 isolocus, 1 phenotype, mtDNA, nongenetic
+};
+
+struct Population {
+  std::string name;       // 30 characters
+  int id = 0;
+  double estimate = 0.0;  // initial estimate
+  double estimate_copy = 0.0;
+  std::array<int, 3> level{};  // hierarchy labels, read by the populations table
+  std::string file;       // per-population baseline file (40 characters)
+};
+
+// Regions of the hierarchy, numbered level by level.
+struct Regions {
+  Vec<int> level;    // per region: 1 to 3
+  Vec<int> label;    // per region: label used in the populations table
+  Vec<int> size;     // per region: number of member populations
+  Vec<int> parent;   // per region: region of the level above (0 when none)
+  Vec<int> members;  // member populations, region after region
+  Vec<std::string> name;    // 30 characters each
+  Vec<double> estimate;     // regional estimates from the regions table
+};
+
+// ---------------------------------------------------------------------- run
+
+struct Run {
+  Run(Process& p, Platform& pl) : process(p), platform(pl) {}
+  Run(const Run&) = delete;
+  Run& operator=(const Run&) = delete;
+
+  Process& process;
+  Platform& platform;
+
+  Par par;
+  Opt opt;
+  Files files;
+  Output output;
+  Inputs inputs;
+  ErrorBlock error;
+  Errstk errstk;
+  Parse parse;
+
+  Vec<Character> chars;
+  Vec<Population> pops;
+  Regions regions;
+
+  std::string title;          // run title from the analysis header
+  LocalTime date;             // when the control file was read
+  std::string control_file;   // as given by the front end
+  std::string control_dir;    // folder that holds the control file
+  std::string log_name;
+  int load_only = 0;
+
+  // Set by a front end (from any thread) to ask the run to stop between resamples.
+  const std::atomic<bool>* stop_request = nullptr;
+};
+
+}  // namespace velk

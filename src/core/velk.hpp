@@ -1,0 +1,34 @@
+#pragma once
+// The run driver: the one entry into the engine for both front ends.
+#include <array>
+#include <atomic>
+#include <string>
+
+#include "core/run.hpp"
+
+namespace velk {
+
+struct Request {
+  std::string control_file;
+  bool load_only = false;      // Load Results List: read the control file only
+  bool show_messages = false;  // show a stopping message in a message box
+  const std::atomic<bool>* stop_request = nullptr;
+};
+
+struct Outcome {
+  std::array<int, kReportSlots> flags{};  // 1 when the slot's report exists
+  std::string output_base;                // output base name ("USER" when none)
+  std::string log_name;
+  std::string status;                     // the final status text
+  bool aborted = false;
+};
+
+// Runs (or, load-only, loads) one control file.
+Outcome Velk(Process& process, Platform& platform, const Request& request);
+
+// Appends `text` and a carriage return to the status text and shows it.
+void AppendStatus(Run& run, std::string_view text);
+// Replaces the colour prefix of the status text.
+void SetStatusColour(Run& run, std::string_view colour);
+
+}  // namespace velk
