@@ -1,0 +1,25 @@
+#include "control/sections.hpp"
+
+#include "core/error.hpp"
+
+namespace velk {
+
+bool ReadControlLine(Run& run) {
+  int status = run.inputs.Control().Read(run.parse.line, 132);
+  if (status != 0) {
+    run.error.iostat = status;
+    run.error.a1 = "control file";
+    run.error.n1 = run.parse.nline;
+    Error(run, 3014);
+    return false;
+  }
+  ++run.parse.nline;
+  run.parse.pos = 1;
+  return true;
+}
+
+bool IsCommentLine(std::string_view line) {
+  return !line.empty() && (line[0] == '\\' || line[0] == '/');
+}
+
+}  // namespace velk

@@ -1,0 +1,33 @@
+#pragma once
+// Declarations of the control-file reader and its section readers, and the line
+// reading they share. A section reader is called with its header line as the
+// current line; it reads lines until it meets the next header line, which it
+// leaves as the current line with parse.last_type 0 and parse.pos just after
+// the "*" (or until its table has all its rows).
+#include "core/run.hpp"
+
+namespace velk {
+
+// Reads the next control-file line into run.parse.line (at most 132
+// characters) and counts it. A read error or the end of the file is message
+// 3014 ("control file" and the line count); false then.
+bool ReadControlLine(Run& run);
+// A line whose column 1 holds "\" or "/" is a comment inside a section.
+bool IsCommentLine(std::string_view line);
+
+// The reader from the line after the analysis header to the "run" line; it
+// ends with the run sequence.
+void Gparse(Run& run, int kind);
+// The run sequence after the control file: directories, arrays, data readers,
+// estimation and resampling.
+void RunSequence(Run& run);
+
+void Pparse(Run& run, int resampling_requested);  // parameters
+void Oparse(Run& run);                            // options
+void Fparse(Run& run);                            // files
+void Setclv(Run& run);                            // regions from the level labels
+void Cparse(Run& run);                            // characters table
+void Sparse(Run& run);                            // populations table
+void Rparse(Run& run);                            // regions table
+
+}  // namespace velk
