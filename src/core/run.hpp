@@ -229,6 +229,7 @@ struct Run {
   std::string control_dir;    // folder that holds the control file
   std::string log_name;
   int load_only = 0;
+  int check_only = 0;         // read the control file only and describe it (velk --check)
 
   // Set by a front end (from any thread) to ask the run to stop between resamples.
   const std::atomic<bool>* stop_request = nullptr;

@@ -12,6 +12,7 @@ struct Request {
   std::string control_file;
   bool load_only = false;      // Load Results List: read the control file only
   bool show_messages = false;  // show a stopping message in a message box
+  bool check_only = false;     // read the control file, describe it, write no log
   const std::atomic<bool>* stop_request = nullptr;
 };
 
@@ -21,6 +22,7 @@ struct Outcome {
   std::string log_name;
   std::string status;                     // the final status text
   bool aborted = false;
+  std::string description;                // what --check understood
 };
 
 // Runs (or, load-only, loads) one control file.
