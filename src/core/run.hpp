@@ -171,6 +171,26 @@ struct Parse {
   std::string token;  // current token
 };
 
+// The baseline and the condensed mixture, and what the frequency models keep.
+struct Input {
+  Arr3<std::int16_t> base_counts;  // (type, character, population): gene copies per type
+  Mat<std::int32_t> base_totals;   // (character, population): copies scored; < 1 means no data
+  int nmissing_base = 0;           // (population, character) pairs without baseline data
+
+  int sample_size = 0;             // mixture individuals accepted
+  int nclasses = 0;                // classes of missing characters
+  int ngenotypes = 0;              // distinct mixture genotypes
+  Arr3<std::int8_t> copies;        // (type, character, genotype): copies of each type
+  Vec<std::int32_t> geno_count;    // per genotype: individuals that carry it
+  Vec<std::int32_t> class_genotypes;    // per class: distinct genotypes, class by class
+  Vec<std::int32_t> class_individuals;  // per class: individuals
+
+  Mat<double> pm_prior;            // (type, character): Pella-Masuda prior means
+  Vec<double> pm_weight;           // per character: Pella-Masuda weights
+  Vec<double> missing_totals;      // per missing-baseline entry
+  Mat<double> missing_freqs;       // (type, missing-baseline entry)
+};
+
 // ------------------------------------------------------------------- tables
 
 struct Character {
@@ -222,6 +242,7 @@ struct Run {
   Vec<Character> chars;
   Vec<Population> pops;
   Regions regions;
+  Input input;
 
   std::string title;          // run title from the analysis header
   LocalTime date;             // when the control file was read
