@@ -1,25 +1,122 @@
-// Placeholder until the catalogue lands.
+// The message routine and the context stack that heads every message.
 #include "core/error.hpp"
+
+#include <string>
+
+#include "core/messages.hpp"
 
 namespace velk {
 
-void Error(Run& run, int number) {
-  if (number == 1 || run.error.warnings < 0) {
-    run.error.warnings = 0;
-    run.error.errors = 0;
-    run.error.fatals = 0;
-    run.errstk.depth = 0;
-    run.errstk.entry[0] = "VELK program";
-    if (number == 1) return;
+namespace {
+
+constexpr int kMaxDepth = 10;
+constexpr std::size_t kContextWidth = 80;
+constexpr const char* kBaseContext = "VELK program";
+constexpr const char* kControlContext = "Reading control file";
+
+// Whether a message of each severity 0 to 5 stops the run.
+constexpr int kStops[6] = {0, 1, 0, 0, 0, 1};
+
+// Level of a message number: 0 none (0 to 5), 2 note, 3 warning, 4 error, 5 fatal.
+int Severity(int number) {
+  if (number < 6) return 0;
+  if (number < 1000) return 2;
+  if (number < 2000) return 3;
+  if (number < 3000) return 4;
+  return 5;
+}
+
+const char* HeadingWord(int severity) {
+  switch (severity) {
+    case 2:
+      return "*** Note: ";
+    case 3:
+      return "*** Warning: ";
+    case 4:
+      return "*** Error: ";
+    default:
+      return "*** Fatal Error: ";
   }
-  int severity = number == 0 ? 0 : number < 6 ? 0 : number < 1000 ? 2 : number < 2000 ? 3 : number < 3000 ? 4 : 5;
+}
+
+std::string TrimRight(std::string text) {
+  text.erase(text.find_last_not_of(' ') + 1);
+  return text;
+}
+
+// A fresh message state: units in place, report flags and counters 0, the
+// context stack holding only its base entry.
+void Initialise(Run& run) {
+  run.output.written.fill(0);
+  run.error.warnings = 0;
+  run.error.errors = 0;
+  run.error.fatals = 0;
+  run.errstk.depth = 0;
+  run.errstk.entry[0] = kBaseContext;
+}
+
+void Count(Run& run, int severity) {
+  if (severity == 3)
+    ++run.error.warnings;
+  else if (severity == 4)
+    ++run.error.errors;
+  else if (severity == 5)
+    ++run.error.fatals;
+}
+
+void WriteHeading(Run& run, int severity) {
+  std::string context = TrimRight(run.errstk.entry[run.errstk.depth]);
+  // While the driver scans the control file for its analysis header no stage has
+  // named itself yet; a fatal message then says that the control file was being read.
+  if (severity == 5 && run.errstk.depth == 0 && run.inputs.Control().IsOpen())
+    context = kControlContext;
+  run.output.unit[0].Write("(/1x,a)", {HeadingWord(severity) + context + "."});
+}
+
+// Ends the run: the log gets a closing blank line, the reports and input files
+// are closed (kept), and the box shows the message when the user asked for it.
+void Stop(Run& run) {
+  if (run.output.unit[0].IsOpen()) run.output.unit[0].Write("(a)", {" "});
+  for (int slot = 1; slot < kReportSlots; ++slot) {
+    if (run.output.unit[slot].IsOpen()) run.output.unit[slot].Close();
+  }
+  for (LineReader& input : run.inputs.unit) {
+    if (input.IsOpen()) input.Close();
+  }
+  run.error.stop = 1;
+  if (run.error.show_messages) run.platform.ShowMessageBox(run.error.box_text, "Error");
+}
+
+}  // namespace
+
+void Error(Run& run, int number) {
+  if (number == 1) {
+    Initialise(run);
+    return;
+  }
+  // A message issued before the state was ever initialised is not lost: the
+  // state is set up and the message goes on as usual.
+  if (run.error.warnings < 0) Initialise(run);
+
+  int severity = Severity(number);
+  if (severity >= 2) {
+    Count(run, severity);
+    WriteHeading(run, severity);
+  }
   Setlst(run, number, severity);
-  if (run.output.unit[0].IsOpen()) run.output.unit[0].Line(" *** message " + std::to_string(number));
-  if (number == 0 || severity == 5) run.error.stop = 1;
+  WriteBody(run, number);
+
+  // Message 3014 after a successful read only says so and lets the run go on.
+  bool stops = number == 0 || (kStops[severity] && !(number == 3014 && run.error.iostat == 0));
+  run.error.iostat = 0;
+  if (stops) Stop(run);
 }
 
 void Errpush(Run& run, std::string_view context) {
-  if (run.errstk.depth < 10) run.errstk.entry[++run.errstk.depth] = std::string(context);
+  if (run.errstk.depth < kMaxDepth) {
+    ++run.errstk.depth;
+    run.errstk.entry[run.errstk.depth] = std::string(context.substr(0, kContextWidth));
+  }
   run.error.last_code = 0;
   run.error.last_severity = 0;
 }
@@ -29,15 +126,15 @@ void Errpop(Run& run) {
 }
 
 int Lastcd(Run& run) {
-  int c = run.error.last_code;
+  int code = run.error.last_code;
   run.error.last_code = 0;
-  return c;
+  return code;
 }
 
 int Lastsv(Run& run) {
-  int s = run.error.last_severity;
+  int severity = run.error.last_severity;
   run.error.last_severity = 0;
-  return s;
+  return severity;
 }
 
 void Setlst(Run& run, int number, int severity) {

@@ -1,0 +1,405 @@
+// The message catalogue. Each body is written through its own layout; body lines
+// begin with 5 blanks. A1/A2 are the text arguments (70 characters, trimmed),
+// N1..N3 and X1..X3 the numbers. Box texts separate their lines with CR.
+#include "core/messages.hpp"
+
+#include <initializer_list>
+#include <string>
+#include <string_view>
+
+#include "core/layout/layout.hpp"
+
+namespace velk {
+
+namespace {
+
+constexpr std::size_t kArgWidth = 70;
+constexpr std::size_t kBoxWidth = 256;
+constexpr char kCR = '\r';
+constexpr char kDq = '"';
+
+// A text argument as the message shows it: its 70 characters, trailing blanks removed.
+std::string Trimmed(const std::string& text) {
+  std::string t = text.substr(0, kArgWidth);
+  t.erase(t.find_last_not_of(' ') + 1);
+  return t;
+}
+
+// Writes message bodies and composes the box text of one message.
+struct Body {
+  explicit Body(Run& run)
+      : run_(run),
+        a1(Trimmed(run.error.a1)),
+        a2(Trimmed(run.error.a2)),
+        n1(run.error.n1),
+        n2(run.error.n2),
+        n3(run.error.n3),
+        x1(run.error.x1),
+        x2(run.error.x2),
+        x3(run.error.x3) {}
+
+  // One formatted write of the body to the log.
+  void Log(std::string_view layout, std::initializer_list<Item> items) {
+    run_.output.unit[0].Write(layout, items);
+  }
+
+  // Logs the body and makes its lines, without their indentation, the box text.
+  void LogAndBox(std::string_view layout, std::initializer_list<Item> items) {
+    Log(layout, items);
+    std::string text = Fmt(layout, items);
+    std::string box;
+    std::size_t start = 0;
+    while (true) {
+      std::size_t end = text.find('\n', start);
+      std::string line = text.substr(start, end == std::string::npos ? end : end - start);
+      if (line.compare(0, 5, "     ") == 0) line.erase(0, 5);
+      if (start > 0) box += kCR;
+      box += line;
+      if (end == std::string::npos) break;
+      start = end + 1;
+    }
+    Box(box);
+  }
+
+  void Box(std::string text) {
+    if (text.size() > kBoxWidth) text.resize(kBoxWidth);
+    run_.error.box_text = std::move(text);
+  }
+
+  Run& run_;
+  const std::string a1, a2;
+  const int n1, n2, n3;
+  const double x1, x2, x3;
+};
+
+std::string Quoted(const std::string& text) {
+  return kDq + text + kDq;
+}
+
+// A number in the field the log gives it, for the box texts.
+std::string Field(std::string_view layout, Item value) {
+  return Fmt(layout, {value});
+}
+
+// ------------------------------------------------------------------- notes
+
+void Note(Body& b, int number) {
+  switch (number) {
+    case 100:
+      b.Log("(5x,a,e8.2,a/5x,a,i4,a)",
+            {"Impossible types exist using bound", b.x1, " and are flagged in",
+             "the condensed mixture output.   The adjusted sample size is ", b.n1, "."});
+      break;
+    case 101:
+      b.Log("(5x,a,e12.4,a)", {"Convergence. Maximum change in parameters = ", b.x1, "."});
+      b.Log("(5x,a,f5.1,a)", {"GPA achieved = ", b.x2, "%."});
+      break;
+    case 102:
+      b.Log("(5x,a,/5x,a,f5.1,a)", {"Convergence. Guaranteed percent maximum value of the ",
+                                    "likelihood achieved = ", b.x2, "%."});
+      break;
+    case 103:
+      b.Log("(5x,a,/5x,a,f6.4,/5x,a,f6.2,/5x,a,f6.4)",
+            {b.a2 + " search for " + b.a1 + ":", "Estimate:   ", b.x1, "Chisquared: ", b.x2,
+             "P-Value:    ", b.x3});
+      break;
+    case 104:
+      b.Log("(5x,a,/5x,a)", {b.a1 + " sent to file:", b.a2 + "."});
+      break;
+    case 105:
+      b.Log("(5x,a)", {"Reading " + b.a1 + " = " + b.a2 + "."});
+      break;
+    case 106:
+      b.Log("(5x,a,i3,a)", {"Iteration ", b.n1, "."});
+      break;
+    default:
+      break;
+  }
+}
+
+// ---------------------------------------------------------------- warnings
+
+void Warning(Body& b, int number) {
+  switch (number) {
+    case 1000:
+      b.Log("(5x,a,i5,a,i5,a,/5x,a)",
+            {"Sum of allele/type frequencies is ", b.n2, ", but ", b.n1, " is expected",
+             "for population " + b.a1 + ", character " + b.a2 + "."});
+      break;
+    case 1001:
+      b.Log("(5x,a,f6.4,a,2(/5x,a))",
+            {"Sum of baseline freqencies is ", b.x1, " for population",
+             b.a1 + ", character " + b.a2, "Frequencies have been normalized to one."});
+      break;
+    case 1002:
+      b.Log("(5x,a,/5x,a)",
+            {"Locus " + b.a1 + " for population " + b.a2, "is missing from the baseline."});
+      break;
+    case 1003:
+      b.Log("(5x,a,i3,a,i2,a)", {"Only read ", b.n1, " types/alleles but ", b.n2, " were expected",
+                                 "for character " + b.a1 + ", population " + b.a2 + "."});
+      break;
+    case 1004:
+      b.Log("(5x,a,f6.4,a,/5x,a)", {"The estimate convergence epsilon of ", b.x1, " is large",
+                                    "and inaccurate results are probable."});
+      break;
+    case 1005:
+      b.Log("(5x,a)", {"The last EM step decreased the likelihood."});
+      break;
+    case 1006:
+      b.Log("(5x,a)", {"The " + b.a1 + " algorithm took too many step " + "reductions."});
+      break;
+    case 1007:
+      b.Log("(5x,a,e12.4,a)", {"Relative function convergence. Tolerance = ", b.x1, "."});
+      b.Log("(5x,a,f5.1,a)", {"GPA achieved = ", b.x2, "%."});
+      break;
+    case 1008:
+      b.Log("(5x,a,i4)", {"Exceeded the maximum number of iterations = ", b.n1});
+      b.Log("(5x,a,f5.1,a)", {"GPA achieved = ", b.x2, "%."});
+      break;
+    case 1009:
+      b.Log("(5x,a,i3,a,i2,a)", {"Region label ", b.n1, " at level ", b.n2, " was not found."});
+      break;
+    case 1010:
+      b.Log("(5x,a,i4)", {"Ignoring " + b.a1 + " record ", b.n1});
+      break;
+    case 1011:
+      b.Log("(5x,a)",
+            {"Search failure has occurred in determining the variable to leave the basis."});
+      b.Box(std::string("Search failure has occurred in determining ") + kCR +
+            "the variable to leave the basis.");
+      break;
+    case 1012:
+      b.Log("(5x,a)", {"Could not open baseline file", b.a1});
+      b.Box("Could not open baseline file" + std::string(1, kCR) + b.a1 + ".");
+      break;
+    case 1013:
+      b.Log("(5x,a,/5x,a,i2,a)", {"Search for the likelihood CI " + b.a2 + " " + "failed for ",
+                                  b.a1 + " " + "in ", b.n1, " iterations."});
+      break;
+    case 1014:
+      b.Log("(/5x,a,/5x,a)", {"Bad numeric value in string:", b.a1});
+      break;
+    case 1015:
+      b.Log("(5x,a,i2,a,i4,a)", {"Missing ", b.n1, " loci on record ", b.n2, ". Record skipped."});
+      break;
+    case 1016:
+      b.Log("(5x,a)", {"No regional estimates were specified. CIs will not be computed."});
+      break;
+    default:
+      break;
+  }
+}
+
+// ------------------------------------------------------------------ errors
+
+void Err(Body& b, int number) {
+  switch (number) {
+    case 2000:
+      b.LogAndBox("(5x,a,f7.5,a,/5x,a)", {"Sum of baseline freqencies is ", b.x1, " for population",
+                                          b.a1 + ", character " + b.a2 + "."});
+      break;
+    case 2001: {
+      // The text shows at least its first character, a blank when it is empty.
+      std::string shown = b.a2.empty() ? " " : b.a2;
+      b.Log("(5x,a,/5x,a)",
+            {"Expecting a " + b.a1 + " value in the string: ", Quoted(shown) + "."});
+      b.Box("Expecting a " + std::string(1, kCR) + b.a1 + " value in the string: " + Quoted(shown) +
+            ".");
+      break;
+    }
+    case 2002:
+      b.Log("(5x,a)", {"Population " + b.a1 + " is missing", "from the baseline."});
+      b.Box("Population " + b.a1 + kCR + " is missing from the baseline.");
+      break;
+    case 2003:
+      b.Log("(5x,a,i4,a/5x,i2,a)",
+            {"On record ", b.n1, ", character " + b.a1 + " possesses more than ", b.n2,
+             " types as specified in the control file."});
+      b.Box("On record " + Field("(i4)", b.n1) + ", character " + b.a1 + kCR +
+            " possesses more than " + Field("(i2)", b.n2) +
+            " types as specified in the control file.");
+      break;
+    case 2004:
+      b.Log("(5x,a,i1,a,i3)",
+            {"The number of types for character " + b.a1 + " is ", b.n2, " on record ", b.n1});
+      break;
+    case 2005:
+      b.Log("(5x,a)", {"Singular covariance matrix. Infinitesimal jacknkife cannot be computed."});
+      b.Box(std::string("Singular covariance matrix.") + kCR +
+            "Infinitesimal jacknkife cannot be computed.");
+      break;
+    default:
+      break;
+  }
+}
+
+// ------------------------------------------------------------ fatal errors
+
+void Fatal(Body& b, int number, int iostat) {
+  switch (number) {
+    case 3000:
+      b.LogAndBox("(5x,a)", {"Out of memory."});
+      break;
+    case 3002:
+      b.Log("(5x,a)", {"Must know the number of characters before inputting character names.",
+                       "Add to the " + Quoted("* Parameters") + " section:",
+                       Quoted("Number of characters in analysis: xx") + "."});
+      b.Box("Must know the number of characters before inputting character names." +
+            std::string(1, kCR) + "Add to the " + Quoted("* Parameters") +
+            " section: " + Quoted("Number of characters in analysis: xx") + ".");
+      break;
+    case 3003:
+      b.Log("(5x,a)", {"Must know the number of stocks before inputting stock names.",
+                       "Add to the " + Quoted("* Parameters") + " section: ",
+                       Quoted("Number of stocks in analysis: xx") + "."});
+      b.Box("Must know the number of stocks before inputting stock names." + std::string(1, kCR) +
+            "Add to the " + Quoted("* Parameters") +
+            " section: " + Quoted("Number of stocks in analysis: xx") + ".");
+      break;
+    case 3004:
+      b.LogAndBox("(5x,a)", {"Must specify a hierarchy before region names.",
+                             "See the " + Quoted("* Populations") + " command."});
+      break;
+    case 3005:
+      b.LogAndBox("(5x,a)",
+                  {"Inadequate information to invoke VELK " + b.a1 + ".", "Missing " + b.a2 + "."});
+      break;
+    case 3006:
+      b.LogAndBox("(5x,a)", {"Could not open " + b.a1 + " file:", b.a2 + "."});
+      break;
+    case 3008:
+      b.LogAndBox("(5x,a)", {"Could not open the " + Quoted(b.a1) + " window."});
+      break;
+    case 3009:
+      b.LogAndBox("(5x,a,i5,a)", {"Could not read population identifier on record ", b.n1, "."});
+      break;
+    case 3010:
+      b.LogAndBox("(5x,a)", {"Too many errors to continue. Correct the " + b.a1,
+                             "file before continuing analysis."});
+      break;
+    case 3011:
+      b.Log("(5x,a,i5)", {"Bad " + b.a1 + " record.  Record number ", b.n1});
+      b.Box("Bad " + b.a1 + " record." + kCR + "Record number " + Field("(i5)", b.n1) + ".");
+      break;
+    case 3014:
+      if (iostat == 0) {
+        b.Log("(5x,a)", {"No error. Disregard."});
+      } else if (iostat == -1) {
+        b.LogAndBox("(5x,a,/5x,a,i5,a)",
+                    {"Premature end-of-file reading " + b.a1 + ",", "record number ", b.n1, "."});
+      } else {
+        b.LogAndBox("(5x,a,/5x,a,i5,a)",
+                    {"Could not read " + b.a1 + ",", "record number ", b.n1, "."});
+      }
+      break;
+    case 3015:
+      b.Log("(5x,a,i2,a,i2,a)", {"Read ", b.n1, " " + b.a1 + ", but expected ", b.n2, "."});
+      b.Box("Read " + Field("(i2)", b.n1) + " " + b.a1 + "," + kCR + "but expected " +
+            Field("(i2)", b.n2) + ".");
+      break;
+    case 3016:
+      b.LogAndBox("(5x,a,/5x,a,i4,a)", {"Insufficient " + b.a1 + " data.",
+                                        "Missing the " + b.a2 + " field on record ", b.n1, "."});
+      break;
+    case 3017:
+      b.Log("(5x,a)", {"An error occured while reading the locus definition.",
+                       "Be sure the locus definition starts with " + Quoted("* characters") + " ",
+                       "and ends with " + Quoted("* end") + " within the mixture file."});
+      b.Box("An error occured while reading the locus definition." + std::string(1, kCR) +
+            "Be sure the locus definition starts with " + Quoted("* characters") +
+            " and ends with " + Quoted("* end") + " in the mixture file.");
+      break;
+    case 3018:
+      b.LogAndBox("(5x,a)", {"Column heading " + b.a1 + " is used more than " + "once."});
+      break;
+    case 3019:
+      b.LogAndBox("(5x,a)", {"Unknown column heading " + b.a1 + "."});
+      break;
+    case 3020:
+      b.LogAndBox("(5x,a)", {"No column headings were found."});
+      break;
+    case 3021:
+      b.LogAndBox("(5x,a)", {"Cannot set column order after information has already been parsed."});
+      break;
+    case 3022:
+      b.Log("(5x,a)", {"[level] and [label] information are required to set region",
+                       "labels and/or estimates."});
+      b.Box("[level] and [label] information are required " + std::string(1, kCR) +
+            "to set region labels and/or estimates.");
+      break;
+    case 3023:
+      b.Log("(5x,a,i4,a)", {"Exceeded the maximum number of " + b.a1 + " = ", b.n1, "."});
+      b.Box("Exceeded the maximum number of " + std::string(1, kCR) + b.a1 + " = " +
+            Field("(i4)", b.n1) + ".");
+      break;
+    case 3024:
+      b.LogAndBox("(5x,a)", {"Mixture totals to zero."});
+      break;
+    case 3025:
+      b.LogAndBox("(5x,a,i2,a,i2,a,i4,a)",
+                  {"Read ", b.n2, " characters, but expected ", b.n3, " on record ", b.n1, "."});
+      break;
+    case 3026:
+      b.LogAndBox("(5x,a,i4,a)", {"Missing " + b.a1 + " filename on record", b.n1, "."});
+      break;
+    case 3027:
+      b.Log("(5x,a)",
+            {"Must specify the " + b.a1 + " file.  Add to the " + Quoted("* Files") + " command:",
+             Quoted(b.a1 + ": path\\filename") + "."});
+      b.Box("Must specify the " + b.a1 + " file." + kCR + "Add to the " + Quoted("* Files") +
+            " command: " + Quoted(b.a1 + ": path\\filename") + ".");
+      break;
+    case 3028:
+      b.LogAndBox("(5x,a,i4,a)", {"No solution found with ", b.n1, " changes of basis."});
+      break;
+    case 3029:
+      b.Log("(5x,a,5x,a)", {"Hashing function for identifying unique genotypes exceed ",
+                            "the precision of this machine."});
+      b.Box(
+          "Hashing function for identifying unique genotypes exceed the precision of this "
+          "machine.");
+      break;
+    case 3030:
+      b.LogAndBox("(5x,a)", {"Could not open the output " + b.a1 + " file: ", b.a2 + "."});
+      break;
+    case 3031:
+      b.LogAndBox("(5x,a)", {"Must set parameters before initializing " + b.a1 + "."});
+      break;
+    case 3032:
+      b.LogAndBox("(5x,a)", {"Cannot have missing baseline when running a simulation."});
+      break;
+    case 3033:
+      b.LogAndBox("(5x,a)", {"Set number of resamples greater than 1."});
+      break;
+    case 3034:
+      b.LogAndBox("(5x,a)", {"Set confidence interval between 0 and 100."});
+      break;
+    case 3035:
+      b.LogAndBox("(5x,a)", {"Could not create directory " + b.a1 + "."});
+      break;
+    case 3036:
+      b.Log("(5x,a)",
+            {"All mixture genotypes are impossible. Reduce genotype tolerance parameter."});
+      b.Box("All mixture genotypes are impossible.\nReduce genotype tolerance parameter.");
+      break;
+    default:  // 3001, 3007, 3012, 3013 and numbers above 3036: heading only
+      break;
+  }
+}
+
+}  // namespace
+
+void WriteBody(Run& run, int number) {
+  Body body(run);
+  if (number >= 6 && number <= 999)
+    Note(body, number);
+  else if (number >= 1000 && number <= 1999)
+    Warning(body, number);
+  else if (number >= 2000 && number <= 2999)
+    Err(body, number);
+  else if (number >= 3000)
+    Fatal(body, number, run.error.iostat);
+}
+
+}  // namespace velk
