@@ -284,7 +284,7 @@ void Fatal(Body& b, int number, int iostat) {
       break;
     case 3014:
       if (iostat == 0) {
-        b.Log("(5x,a)", {"No error. Disregard."});
+        b.Log("(5x,a,/5x,a,i5,a)", {"No error. Disregard."});
       } else if (iostat == -1) {
         b.LogAndBox("(5x,a,/5x,a,i5,a)",
                     {"Premature end-of-file reading " + b.a1 + ",", "record number ", b.n1, "."});
