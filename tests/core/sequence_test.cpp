@@ -1,0 +1,144 @@
+// The run sequence up to the data stages: the output name check, the report
+// flags of a load-only run, the output folders and the context swap.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "control/sections.hpp"
+#include "core/error.hpp"
+#include "support/control_fixture.hpp"
+
+namespace velk {
+namespace {
+
+using ctltest::RunFixture;
+using ctltest::TempDir;
+
+// Enters the sequence as the control-file reader does, with its context pushed.
+void Sequence(Run& run) {
+  Errpush(run, "Reading control file");
+  RunSequence(run);
+}
+
+TEST(RunSequence, OutputNameMissingStopsAlsoWhenLoadingOnly) {
+  for (int load_only : {0, 1}) {
+    RunFixture f;
+    velk::Run& run = *f.run;
+    run.load_only = load_only;
+    run.files.output = "USER";
+    Sequence(run);
+    EXPECT_EQ(run.error.stop, 1);
+    EXPECT_EQ(run.error.last_code, 3027);
+    EXPECT_EQ(run.error.a1, "output");
+    EXPECT_EQ(run.output.written[0], 0) << "no flags for a load that failed";
+    EXPECT_EQ(run.errstk.depth, 0);
+  }
+}
+
+TEST(RunSequence, LoadOnlyEstimationFlagsFollowTheOptions) {
+  RunFixture f;
+  velk::Run& run = *f.run;
+  run.load_only = 1;
+  run.files.output = "out/run1";
+  run.opt.estimation = 1;
+  run.opt.print_baseline = 1;
+  run.opt.resample_baseline = 1;
+  run.opt.print_iterations = 1;
+  run.opt.print_likelihoods = 1;  // .rlk is never loaded
+  run.opt.print_genotypes = 1;
+  Sequence(run);
+  EXPECT_EQ(run.error.stop, 0);
+  std::array<int, kReportSlots> want{1, 1, 0, 1, 1, 1, 0, 1, 0, 0, 0, 0, 0, 0};
+  EXPECT_EQ(run.output.written, want);
+  EXPECT_EQ(run.errstk.depth, 0);
+  EXPECT_FALSE(std::filesystem::exists("out")) << "a load creates no folders";
+}
+
+TEST(RunSequence, LoadOnlySimulationHasNoBootstrapReport) {
+  RunFixture f;
+  velk::Run& run = *f.run;
+  run.load_only = 1;
+  run.files.output = "run1";
+  run.opt.estimation = 0;
+  run.opt.resample_mixture = 1;
+  run.opt.print_resamples = 1;
+  run.opt.print_mixture = 1;
+  run.opt.print_populations = 1;
+  Sequence(run);
+  std::array<int, kReportSlots> want{1, 0, 1, 0, 0, 0, 1, 0, 1, 1, 0, 0, 0, 0};
+  EXPECT_EQ(run.output.written, want);
+}
+
+TEST(RunSequence, CreatesEveryMissingFolderAtBothSeparators) {
+  TempDir tmp;
+  RunFixture f;
+  velk::Run& run = *f.run;
+  run.control_dir = tmp.Dir();
+  run.files.output = "results\\new/deeper\\run1";
+  Sequence(run);
+  EXPECT_EQ(run.error.stop, 0);
+  EXPECT_TRUE(std::filesystem::is_directory(tmp.Dir() + "results"));
+  EXPECT_TRUE(std::filesystem::is_directory(tmp.Dir() + "results/new"));
+  EXPECT_TRUE(std::filesystem::is_directory(tmp.Dir() + "results/new/deeper"));
+  EXPECT_FALSE(std::filesystem::exists(tmp.Dir() + "results/new/deeper/run1"));
+  EXPECT_EQ(run.errstk.depth, 0) << "both contexts popped";
+}
+
+TEST(RunSequence, LongPrefixesAndExistingFoldersAreFine) {
+  TempDir tmp;
+  RunFixture f;
+  velk::Run& run = *f.run;
+  std::string longname(90, 'x');  // prefixes longer than 69 characters
+  std::filesystem::create_directory(tmp.Dir() + "kept");
+  run.files.output = tmp.Dir() + "kept//" + longname + "/run";
+  Sequence(run);
+  EXPECT_EQ(run.error.stop, 0);
+  EXPECT_TRUE(std::filesystem::is_directory(tmp.Dir() + "kept/" + longname));
+}
+
+TEST(RunSequence, FolderThatCannotBeMadeIsFatal3035) {
+  TempDir tmp;
+  tmp.Write("plain", "a file, not a folder\n");
+  RunFixture f;
+  velk::Run& run = *f.run;
+  run.control_dir = tmp.Dir();
+  run.files.output = "plain\\sub\\run1";
+  Sequence(run);
+  EXPECT_EQ(run.error.stop, 1);
+  EXPECT_EQ(run.error.last_code, 3035);
+  EXPECT_EQ(run.error.a1, tmp.Dir() + "plain");
+  EXPECT_EQ(run.errstk.depth, 0);
+}
+
+// A platform that records the folders asked for and makes none.
+class RecordingPlatform : public ctltest::QuietPlatform {
+ public:
+  int FileAttributes(const std::string& path) override {
+    queried.push_back(path);
+    return -1;
+  }
+  bool MakeDirectory(const std::string& path) override {
+    made.push_back(path);
+    return true;
+  }
+  std::vector<std::string> queried, made;
+};
+
+TEST(RunSequence, DrivePrefixAndRootAreNotCreated) {
+  Process process;
+  RecordingPlatform platform;
+  velk::Run run(process, platform);
+  Error(run, 1);
+  run.files.output = "C:\\results\\run1";
+  Sequence(run);
+  EXPECT_EQ(platform.made, (std::vector<std::string>{"C:/results"}));
+  run.files.output = "/abs/run1";
+  platform.made.clear();
+  Sequence(run);
+  EXPECT_EQ(platform.made, (std::vector<std::string>{"/abs"}));
+}
+
+}  // namespace
+}  // namespace velk
