@@ -29,7 +29,10 @@ std::string ResolveName(std::string_view control_dir, std::string_view name) {
   std::string n = NativeName(Trim(name));
   std::size_t b = n.find_first_not_of(' ');
   n = b == std::string::npos ? std::string() : n.substr(b);
-  if (n.empty() || n[0] == '/' || control_dir.empty()) return n;
+  // A drive prefix ("C:/data") names an absolute path too.
+  bool drive = n.size() >= 2 && n[1] == ':' &&
+               ((n[0] >= 'A' && n[0] <= 'Z') || (n[0] >= 'a' && n[0] <= 'z'));
+  if (n.empty() || n[0] == '/' || drive || control_dir.empty()) return n;
   std::string dir = NativeName(control_dir);
   if (dir.back() != '/') dir += '/';
   return dir + n;
