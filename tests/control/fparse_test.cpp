@@ -6,7 +6,7 @@
 namespace velk {
 namespace {
 
-using testing::ControlRun;
+using test::ControlRun;
 
 TEST(Fparse, ExampleSectionEndsAtTheNextHeader) {
   ControlRun c;

@@ -10,7 +10,7 @@
 namespace velk {
 namespace {
 
-using testing::ControlRun;
+using test::ControlRun;
 
 // Populations labelled level by level: labels[l][i] is population i+1's level-(l+1) label.
 void Label(ControlRun& c, std::initializer_list<std::vector<int>> labels) {

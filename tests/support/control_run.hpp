@@ -1,47 +1,31 @@
 #pragma once
-// A run set up for driving the control-file section readers directly: a quiet
-// platform, a fresh process, and a control file written to a private temporary
-// folder and opened on the control unit.
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
+// A run set up for driving the control-file section readers directly: a
+// recording platform, a fresh process, and a control file written to a
+// temporary folder and opened on the control unit.
 #include <string>
 #include <string_view>
 
 #include "core/error.hpp"
 #include "core/run.hpp"
+#include "support/files.hpp"
+#include "support/recording_platform.hpp"
 
-namespace velk::testing {
-
-class QuietPlatform : public Platform {
- public:
-  void ShowStatus(const std::string&) override {}
-  void Beep(int) override {}
-  void ShowMessageBox(const std::string&, const std::string&) override {}
-};
+namespace velk::test {
 
 class ControlRun {
  public:
-  ControlRun() {
-    std::string tmpl = (std::filesystem::temp_directory_path() / "velk-ctl-XXXXXX").string();
-    dir_ = mkdtemp(tmpl.data());
-    Error(run, 1);
-  }
-  ~ControlRun() {
-    run.inputs.Control().Close();
-    std::error_code ec;
-    std::filesystem::remove_all(dir_, ec);
-  }
+  ControlRun() { Error(run, 1); }
+  ~ControlRun() { run.inputs.Control().Close(); }
   ControlRun(const ControlRun&) = delete;
   ControlRun& operator=(const ControlRun&) = delete;
 
   // Writes `text` as the control file "test.ctl" and opens it; the folder of
   // the control file (with its trailing "/") becomes run.control_dir.
   void Open(std::string_view text) {
-    std::string path = (dir_ / "test.ctl").string();
-    std::ofstream(path, std::ios::binary) << text;
+    std::string path = dir / "test.ctl";
+    WriteFile(path, std::string(text));
     run.control_file = path;
-    run.control_dir = dir_.string() + "/";
+    run.control_dir = dir.Path().string() + "/";
     run.inputs.Control().Open(path);
   }
 
@@ -68,9 +52,8 @@ class ControlRun {
     for (int r = 1; r <= run.par.nregions; ++r) run.regions.name(r) = "Region " + Pad(r, 2);
   }
 
-  const std::filesystem::path& Dir() const { return dir_; }
-
-  QuietPlatform platform;
+  TempDir dir;
+  RecordingPlatform platform;
   Process process;
   Run run{process, platform};
 
@@ -79,7 +62,6 @@ class ControlRun {
     std::string s = std::to_string(i);
     return std::string(s.size() < static_cast<std::size_t>(width) ? width - s.size() : 0, ' ') + s;
   }
-  std::filesystem::path dir_;
 };
 
-}  // namespace velk::testing
+}  // namespace velk::test
