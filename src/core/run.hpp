@@ -9,6 +9,7 @@
 #include "core/array.hpp"
 #include "core/layout/unit.hpp"
 #include "core/lines.hpp"
+#include "resample/random.hpp"
 
 namespace velk {
 
@@ -57,10 +58,13 @@ struct FactorialTable {
 struct Process {
   DefaultSeedGenerator default_seed;
   FactorialTable factorial;
-  // The lagged generator's seed as handed over by the parameters section; the
-  // random-number routines keep their state here.
+  // The lagged and the shuffled random generators (resample/random.hpp).
+  RandomState random;
+  // The second seed as last handed over by the parameters section.
   int lagged_seed = 0;
-  void Zbqlini(int seed) { lagged_seed = seed; }
+  // Hands the second seed to the lagged generator (ZBQLINI: only the first call
+  // of a process seeds it).
+  void Zbqlini(int seed);
 };
 
 // ------------------------------------------------------------------- blocks
