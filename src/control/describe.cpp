@@ -40,10 +40,11 @@ std::string Col(const std::string& text, std::size_t w) {
   return text.size() >= w ? text : std::string(w - text.size(), ' ') + text;
 }
 
-std::string FileName(const Run& run, const std::string& name) {
+// File names as the files section resolved them (relative names taken from
+// the control file's folder).
+std::string FileName(const std::string& name) {
   std::string n = Trim(name);
-  if (n.empty()) return "(none)";
-  return ResolveName(run.control_dir, n);
+  return n.empty() ? std::string("(none)") : n;
 }
 
 }  // namespace
@@ -98,12 +99,12 @@ std::string Describe(const Run& run) {
   Setting(out, "Pella-Masuda model", YesNo(o.pella_masuda));
 
   out += "\nFiles\n";
-  Setting(out, "baseline file", FileName(run, run.files.baseline));
-  Setting(out, "mixture file", FileName(run, run.files.mixture));
-  Setting(out, "population file folder", FileName(run, run.files.path));
+  Setting(out, "baseline file", FileName(run.files.baseline));
+  Setting(out, "mixture file", FileName(run.files.mixture));
+  Setting(out, "population file folder", FileName(run.files.path));
   Setting(
       out, "output base name",
-      Trim(run.files.output) == "USER" ? std::string("(none)") : FileName(run, run.files.output));
+      Trim(run.files.output) == "USER" ? std::string("(none)") : FileName(run.files.output));
 
   out += "\nCharacters: " + Int(run.chars.Size()) + "\n";
   if (!run.chars.Empty()) {

@@ -2,6 +2,7 @@
 // "run" line and closed. It checks the output base name, answers a load-only
 // request from the options, creates the output directories and then runs the
 // data readers, the estimation and the resampling in their fixed order.
+#include <array>
 #include <string>
 
 #include "control/sections.hpp"
@@ -36,7 +37,9 @@ void LoadOnlyFlags(Run& run) {
 // outermost first. The root, an empty prefix and a drive prefix such as "C:"
 // count as existing.
 void MakeOutputDirectories(Run& run) {
-  std::string base = ResolveName(run.control_dir, run.files.output);
+  // The files section has already taken a relative name from the control
+  // file's folder; both "\" and "/" separate folders.
+  std::string base = NativeName(Trim(run.files.output));
   for (std::size_t p = 0; p < base.size(); ++p) {
     if (base[p] != '/') continue;
     std::string prefix = base.substr(0, p);

@@ -25,7 +25,7 @@ std::string ValueOf(const std::string& text, const std::string& label) {
 }
 
 TEST(Describe, SettingsFilesAndTables) {
-  ctltest::RunFixture f;
+  test::RunFixture f;
   velk::Run& run = *f.run;
   run.title = "Test mixture";
   run.control_dir = "/runs/";
@@ -35,7 +35,7 @@ TEST(Describe, SettingsFilesAndTables) {
   run.par.nregions = 2;
   run.par.eps = 1e-5;
   run.opt.print_baseline = 1;
-  run.files.baseline = "C:\\data\\test.bse";
+  run.files.baseline = "C:/data/test.bse";  // as the files section resolved it
   run.files.mixture = "/abs/test.mix";
   run.chars.Resize(1);
   run.chars(1) = Character{"Locus A", 7, 4, 2};

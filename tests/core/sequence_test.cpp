@@ -9,12 +9,17 @@
 #include "control/sections.hpp"
 #include "core/error.hpp"
 #include "support/control_fixture.hpp"
+#include "support/files.hpp"
 
 namespace velk {
 namespace {
 
-using ctltest::RunFixture;
-using ctltest::TempDir;
+using test::RunFixture;
+using test::TempDir;
+
+std::string Dir(const TempDir& tmp) {
+  return tmp.Path().string() + "/";
+}
 
 // Enters the sequence as the control-file reader does, with its context pushed.
 void Sequence(Run& run) {
@@ -75,14 +80,13 @@ TEST(RunSequence, CreatesEveryMissingFolderAtBothSeparators) {
   TempDir tmp;
   RunFixture f;
   velk::Run& run = *f.run;
-  run.control_dir = tmp.Dir();
-  run.files.output = "results\\new/deeper\\run1";
+  run.files.output = Dir(tmp) + "results\\new/deeper\\run1";
   Sequence(run);
   EXPECT_EQ(run.error.stop, 0);
-  EXPECT_TRUE(std::filesystem::is_directory(tmp.Dir() + "results"));
-  EXPECT_TRUE(std::filesystem::is_directory(tmp.Dir() + "results/new"));
-  EXPECT_TRUE(std::filesystem::is_directory(tmp.Dir() + "results/new/deeper"));
-  EXPECT_FALSE(std::filesystem::exists(tmp.Dir() + "results/new/deeper/run1"));
+  EXPECT_TRUE(std::filesystem::is_directory(Dir(tmp) + "results"));
+  EXPECT_TRUE(std::filesystem::is_directory(Dir(tmp) + "results/new"));
+  EXPECT_TRUE(std::filesystem::is_directory(Dir(tmp) + "results/new/deeper"));
+  EXPECT_FALSE(std::filesystem::exists(Dir(tmp) + "results/new/deeper/run1"));
   EXPECT_EQ(run.errstk.depth, 0) << "both contexts popped";
 }
 
@@ -91,53 +95,39 @@ TEST(RunSequence, LongPrefixesAndExistingFoldersAreFine) {
   RunFixture f;
   velk::Run& run = *f.run;
   std::string longname(90, 'x');  // prefixes longer than 69 characters
-  std::filesystem::create_directory(tmp.Dir() + "kept");
-  run.files.output = tmp.Dir() + "kept//" + longname + "/run";
+  std::filesystem::create_directory(Dir(tmp) + "kept");
+  run.files.output = Dir(tmp) + "kept//" + longname + "/run";
   Sequence(run);
   EXPECT_EQ(run.error.stop, 0);
-  EXPECT_TRUE(std::filesystem::is_directory(tmp.Dir() + "kept/" + longname));
+  EXPECT_TRUE(std::filesystem::is_directory(Dir(tmp) + "kept/" + longname));
 }
 
 TEST(RunSequence, FolderThatCannotBeMadeIsFatal3035) {
   TempDir tmp;
-  tmp.Write("plain", "a file, not a folder\n");
+  test::WriteFile(Dir(tmp) + "plain", "a file, not a folder\n");
   RunFixture f;
   velk::Run& run = *f.run;
-  run.control_dir = tmp.Dir();
-  run.files.output = "plain\\sub\\run1";
+  run.files.output = Dir(tmp) + "plain\\sub\\run1";
   Sequence(run);
   EXPECT_EQ(run.error.stop, 1);
   EXPECT_EQ(run.error.last_code, 3035);
-  EXPECT_EQ(run.error.a1, tmp.Dir() + "plain");
+  EXPECT_EQ(run.error.a1, Dir(tmp) + "plain");
   EXPECT_EQ(run.errstk.depth, 0);
 }
 
-// A platform that records the folders asked for and makes none.
-class RecordingPlatform : public ctltest::QuietPlatform {
- public:
-  int FileAttributes(const std::string& path) override {
-    queried.push_back(path);
-    return -1;
-  }
-  bool MakeDirectory(const std::string& path) override {
-    made.push_back(path);
-    return true;
-  }
-  std::vector<std::string> queried, made;
-};
-
 TEST(RunSequence, DrivePrefixAndRootAreNotCreated) {
-  Process process;
-  RecordingPlatform platform;
-  velk::Run run(process, platform);
-  Error(run, 1);
+  RunFixture f;
+  velk::Run& run = *f.run;
+  f.platform.fake_directories = true;
+  f.platform.attributes["C:/results"] = -1;
+  f.platform.attributes["/abs"] = -1;
   run.files.output = "C:\\results\\run1";
   Sequence(run);
-  EXPECT_EQ(platform.made, (std::vector<std::string>{"C:/results"}));
+  EXPECT_EQ(f.platform.made_directories, (std::vector<std::string>{"C:/results"}));
   run.files.output = "/abs/run1";
-  platform.made.clear();
+  f.platform.made_directories.clear();
   Sequence(run);
-  EXPECT_EQ(platform.made, (std::vector<std::string>{"/abs"}));
+  EXPECT_EQ(f.platform.made_directories, (std::vector<std::string>{"/abs"}));
 }
 
 }  // namespace
