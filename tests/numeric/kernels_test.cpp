@@ -6,53 +6,31 @@
 #include <cmath>
 #include <cstdint>
 #include <filesystem>
-#include <fstream>
 #include <limits>
-#include <sstream>
 #include <string>
 
 #include "core/layout/layout.hpp"
 #include "core/run.hpp"
+#include "support/files.hpp"
+#include "support/recording_platform.hpp"
 
 namespace velk {
 namespace {
 
-class QuietPlatform : public Platform {
- public:
-  void ShowStatus(const std::string&) override {}
-  void Beep(int) override {}
-  void ShowMessageBox(const std::string&, const std::string&) override {}
-};
-
-std::string ReadFile(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
-// A run whose log is a temporary file.
+// A run whose log is a file in a fresh temporary directory.
 class FactorialTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    log_ = std::filesystem::temp_directory_path() /
-           ("velk_dfact_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-            "_" + ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".log");
-    ASSERT_TRUE(run_.output.unit[0].Open(log_.string()));
-  }
-  void TearDown() override {
+  void SetUp() override { ASSERT_TRUE(run_.output.unit[0].Open(Log().string())); }
+  std::filesystem::path Log() const { return dir_.Path() / "run.log"; }
+  std::string LogText() {
     run_.output.unit[0].Close();
-    std::filesystem::remove(log_);
-  }
-  std::string Log() {
-    run_.output.unit[0].Close();
-    return ReadFile(log_);
+    return test::ReadFile(Log());
   }
 
+  test::TempDir dir_;
   Process process_;
-  QuietPlatform platform_;
+  test::RecordingPlatform platform_;
   velk::Run run_{process_, platform_};
-  std::filesystem::path log_;
 };
 
 TEST_F(FactorialTest, TableFilledOnDemandAndReused) {
@@ -73,14 +51,14 @@ TEST_F(FactorialTest, TableFilledOnDemandAndReused) {
   EXPECT_EQ(process_.factorial.highest, 32);
   EXPECT_EQ(Dfact(run_, 20), 2432902008176640000.0);
   EXPECT_EQ(run_.error.stop, 0);
-  EXPECT_EQ(Log(), "");
+  EXPECT_EQ(LogText(), "");
 }
 
 TEST_F(FactorialTest, NegativeArgumentStopsTheRun) {
   EXPECT_EQ(Dfact(run_, -1), 0.0);
   EXPECT_EQ(run_.error.stop, 1);
   const std::string expected = Fmt("(/1x,a)", {"error: negative factorial"}) + "\n";
-  EXPECT_EQ(Log().substr(0, expected.size()), expected);
+  EXPECT_EQ(LogText().substr(0, expected.size()), expected);
 }
 
 TEST_F(FactorialTest, ArgumentAboveLimitStopsTheRun) {
@@ -89,7 +67,7 @@ TEST_F(FactorialTest, ArgumentAboveLimitStopsTheRun) {
   EXPECT_EQ(process_.factorial.highest, 0);
   const std::string expected =
       Fmt("(/1x,a,i3,a)", {"error: factorial of ", 33, " exceeds limit 32."}) + "\n";
-  EXPECT_EQ(Log().substr(0, expected.size()), expected);
+  EXPECT_EQ(LogText().substr(0, expected.size()), expected);
 }
 
 TEST(Kernels, ScaleByOneAndAxpyByZeroTouchNothing) {
