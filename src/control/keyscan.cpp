@@ -1,0 +1,50 @@
+#include "control/keyscan.hpp"
+
+#include <algorithm>
+#include <string>
+
+#include "control/itoken.hpp"
+#include "control/sections.hpp"
+
+namespace velk {
+
+std::string_view ControlText(std::string_view line) {
+  std::size_t end = line.find_last_not_of(" \t\r");
+  return end == std::string_view::npos ? std::string_view() : line.substr(0, end + 1);
+}
+
+bool NextKeyToken(Run& run, std::string_view text, int& pos) {
+  const int length = static_cast<int>(text.size());
+  if (pos > length) return false;
+  int used = 0;
+  int type = Itoken(run, text.substr(pos - 1), used, run.parse.token);
+  run.parse.last_type = type;
+  pos += std::max(used, 1);  // always move on, even past a character that gave no token
+  return type >= 0 && pos <= length;
+}
+
+int NextSectionLine(Run& run) {
+  std::string first;
+  for (;;) {
+    if (!ReadControlLine(run)) return -1;
+    const std::string& line = run.parse.line;
+    if (IsCommentLine(line)) continue;
+    // A header's "*" stands within the first five columns.
+    int used = 0;
+    int type = Itoken(run, std::string_view(line).substr(0, std::min<std::size_t>(5, line.size())),
+                      used, first);
+    if (type == kTokStar) {
+      run.parse.last_type = kTokStar;
+      run.parse.token = first;
+      run.parse.pos = used + 1;
+      return 0;
+    }
+    type = Itoken(run, ControlText(line), used, first);
+    if (type < 0) continue;  // blank, or one token running to the end of the line
+    run.parse.last_type = type;
+    run.parse.pos = 1;
+    return 1;
+  }
+}
+
+}  // namespace velk

@@ -1,0 +1,143 @@
+// The options section: the switches of the analysis, one logical per line in
+// free English sentences.
+#include "control/keyscan.hpp"
+#include "control/sections.hpp"
+#include "control/values.hpp"
+#include "core/error.hpp"
+
+namespace velk {
+namespace {
+
+enum class Ohandler { kResa, kPrin, kComp, kSwitch, kPella };
+
+struct Primary {
+  KeySet keys;
+  Ohandler handler;
+  int Opt::*field;  // switch of kSwitch and kPella
+};
+
+// Primary keywords, tried in this order on every token of the line.
+constexpr Primary kPrimary[] = {
+    {{{"resa"}}, Ohandler::kResa, nullptr},
+    {{{"prin"}}, Ohandler::kPrin, nullptr},
+    {{{"comp"}}, Ohandler::kComp, nullptr},
+    {{{"irls"}}, Ohandler::kSwitch, &Opt::irls},
+    {{{"rann"}}, Ohandler::kSwitch, &Opt::rannala_mountain},
+    {{{"pell"}}, Ohandler::kPella, &Opt::pella_masuda},
+};
+
+struct Secondary {
+  KeySet keys;
+  int Opt::*field;
+};
+
+// Secondary keywords after "resa".
+constexpr Secondary kResa[] = {
+    {{{"mixt"}}, &Opt::resample_mixture},
+    {{{"base"}}, &Opt::resample_baseline},
+};
+
+// Secondary keywords after "prin".
+constexpr Secondary kPrin[] = {
+    {{{"base"}}, &Opt::print_baseline},
+    {{{"mixt"}}, &Opt::print_mixture},
+    {{{"stoc", "popu"}}, &Opt::print_populations},
+    {{{"geno"}}, &Opt::print_genotypes},
+    {{{"boot"}}, &Opt::print_resamples},
+    {{{"iter"}}, &Opt::print_iterations},
+    {{{"like"}}, &Opt::print_likelihoods},
+};
+
+// Secondary keywords after "comp".
+constexpr Secondary kComp[] = {
+    {{{"conf"}}, &Opt::compute_ci},
+    {{{"jack"}}, &Opt::compute_jackknife},
+    {{{"stud"}}, &Opt::studentized},
+    {{{"exte"}}, &Opt::external_reference},
+};
+
+// Looks for one of `table`'s keywords after column `pos` and reads its switch
+// from the rest of the line; false when none is on the line.
+template <class Table>
+bool SetSecondary(Run& run, std::string_view text, int pos, const Table& table) {
+  int k = FindKey(run, text, pos, table);
+  if (k < 0) return false;
+  run.opt.*table[k].field = Glogic(run, RestOf(text, pos));
+  return true;
+}
+
+bool Oresa(Run& run, std::string_view text, int pos) {
+  return SetSecondary(run, text, pos, kResa);
+}
+
+bool Oprin(Run& run, std::string_view text, int pos) {
+  return SetSecondary(run, text, pos, kPrin);
+}
+
+// A "comp" line is done whether or not a secondary keyword follows.
+void Ocomp(Run& run, std::string_view text, int pos) {
+  SetSecondary(run, text, pos, kComp);
+}
+
+// One options line.
+void Oline(Run& run) {
+  const std::string_view text = ControlText(run.parse.line);
+  int pos = 1;
+  for (;;) {
+    int k = FindKey(run, text, pos, kPrimary);
+    if (k < 0) return;
+    const Primary& p = kPrimary[k];
+    switch (p.handler) {
+      case Ohandler::kResa:
+        if (Oresa(run, text, pos)) return;
+        break;
+      case Ohandler::kPrin:
+        if (Oprin(run, text, pos)) return;
+        break;
+      case Ohandler::kComp:
+        Ocomp(run, text, pos);
+        return;
+      case Ohandler::kSwitch:
+        run.opt.*p.field = Glogic(run, RestOf(text, pos));
+        return;
+      case Ohandler::kPella: {
+        // The Rannala-Mountain model, once chosen, keeps the Pella-Masuda model off.
+        int value = Glogic(run, RestOf(text, pos));
+        run.opt.*p.field = run.opt.rannala_mountain == 1 ? 0 : value;
+        return;
+      }
+    }
+    // No secondary keyword: the primary scan goes on after the primary keyword.
+  }
+}
+
+}  // namespace
+
+void Oparse(Run& run) {
+  Errpush(run, "Reading control file options");
+  int state;
+  while ((state = NextSectionLine(run)) == 1) {
+    Oline(run);
+    if (run.error.stop) break;
+    if (Lastsv(run) >= 4) {
+      run.error.a1 = "options";
+      run.error.n1 = run.parse.nline;
+      Error(run, 3011);
+      break;
+    }
+  }
+  if (state == 0 && run.opt.estimation == 0) {
+    // A simulation has no mixture of its own: no conditional probabilities,
+    // condensed mixture, confidence intervals, jackknife or mixture resampling.
+    Opt& opt = run.opt;
+    opt.print_genotypes = 0;
+    opt.print_populations = 0;
+    opt.print_mixture = 0;
+    opt.compute_ci = 0;
+    opt.compute_jackknife = 0;
+    opt.resample_mixture = 0;
+  }
+  Errpop(run);
+}
+
+}  // namespace velk

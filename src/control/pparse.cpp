@@ -1,0 +1,149 @@
+// The parameters section: sizes, iteration limits, tolerances and seeds, one
+// setting per line in free English sentences.
+#include <algorithm>
+#include <climits>
+
+#include "control/keyscan.hpp"
+#include "control/sections.hpp"
+#include "control/values.hpp"
+#include "core/error.hpp"
+
+namespace velk {
+namespace {
+
+enum class Phandler { kMaxi, kTole, kNumb, kInteger, kReal };
+
+struct Primary {
+  KeySet keys;
+  Phandler handler;
+  int Par::*integer;  // field of kInteger
+  double Par::*real;  // field of kTole and kReal
+};
+
+// Primary keywords, tried in this order on every token of the line.
+constexpr Primary kPrimary[] = {
+    {{{"maxi"}}, Phandler::kMaxi, nullptr, nullptr},
+    {{{"esti"}}, Phandler::kTole, nullptr, &Par::eps},
+    {{{"geno"}}, Phandler::kTole, nullptr, &Par::geno_tol},
+    {{{"swit", "algo"}}, Phandler::kTole, nullptr, &Par::irls_switch},
+    {{{"like", "func"}}, Phandler::kTole, nullptr, &Par::ftol},
+    {{{"numb"}}, Phandler::kNumb, nullptr, nullptr},
+    {{{"size"}}, Phandler::kInteger, &Par::sample_size, nullptr},
+    {{{"seed"}}, Phandler::kInteger, &Par::seed, nullptr},
+    {{{"seco"}}, Phandler::kInteger, &Par::seco, nullptr},
+    {{{"guar", "perc", "gpa"}}, Phandler::kReal, nullptr, &Par::gpa},
+    {{{"conf"}}, Phandler::kInteger, &Par::confidence, nullptr},
+};
+
+struct Secondary {
+  KeySet keys;
+  int Par::*field;  // nullptr: read, but kept nowhere
+};
+
+// Secondary keywords after "maxi".
+constexpr Secondary kMaxi[] = {
+    {{{"geno"}}, &Par::max_genotypes},
+    {{{"clas"}}, &Par::max_classes},
+    {{{"iter"}}, &Par::max_iterations},
+    {{{"miss"}}, &Par::max_missing},
+};
+
+// Secondary keywords after "numb".
+constexpr Secondary kNumb[] = {
+    {{{"stoc", "popu"}}, &Par::npop},
+    {{{"char"}}, &Par::nchar},
+    {{{"resa"}}, &Par::nresamples},
+    {{{"befo", "afte"}}, nullptr},
+};
+
+// The one secondary keyword of the tolerances (the field comes with the primary).
+constexpr Secondary kTole[] = {
+    {{{"tole"}}, nullptr},
+};
+
+// Each handler works on the text after its primary keyword, from column `pos`;
+// it returns true when the line is done, false when the primary scan goes on.
+
+bool Pmaxi(Run& run, std::string_view text, int pos) {
+  int k = FindKey(run, text, pos, kMaxi);
+  if (k < 0) return false;
+  int at = 0;
+  run.par.*kMaxi[k].field = Igint(run, RestOf(text, pos), at);
+  return true;
+}
+
+bool Ptole(Run& run, std::string_view text, int pos, double Par::*field) {
+  if (FindKey(run, text, pos, kTole) < 0) return false;
+  int at = 0;
+  run.par.*field = Greal(run, RestOf(text, pos), at);
+  return true;
+}
+
+bool Pnumb(Run& run, std::string_view text, int pos) {
+  int k = FindKey(run, text, pos, kNumb);
+  if (k < 0) return false;
+  int at = 0;
+  int value = Igint(run, RestOf(text, pos), at);
+  if (kNumb[k].field != nullptr) run.par.*kNumb[k].field = value;
+  return true;
+}
+
+// One parameters line.
+void Pline(Run& run) {
+  const std::string_view text = ControlText(run.parse.line);
+  int pos = 1;
+  for (;;) {
+    int k = FindKey(run, text, pos, kPrimary);
+    if (k < 0) return;
+    const Primary& p = kPrimary[k];
+    int at = 0;
+    switch (p.handler) {
+      case Phandler::kMaxi:
+        if (Pmaxi(run, text, pos)) return;
+        break;
+      case Phandler::kTole:
+        if (Ptole(run, text, pos, p.real)) return;
+        break;
+      case Phandler::kNumb:
+        if (Pnumb(run, text, pos)) return;
+        break;
+      case Phandler::kInteger:
+        run.par.*p.integer = Igint(run, RestOf(text, pos), at);
+        return;
+      case Phandler::kReal:
+        run.par.*p.real = Greal(run, RestOf(text, pos), at);
+        return;
+    }
+    // No secondary keyword: the primary scan goes on after the primary keyword.
+  }
+}
+
+}  // namespace
+
+void Pparse(Run& run, int /*resampling_requested*/) {
+  Errpush(run, "Reading control file parameters");
+  int state;
+  while ((state = NextSectionLine(run)) == 1) {
+    Pline(run);
+    if (run.error.stop) break;
+    if (Lastsv(run) >= 4) {
+      run.error.a1 = "parameter";
+      run.error.n1 = run.parse.nline;
+      Error(run, 3011);
+      break;
+    }
+  }
+  if (state == 0) {
+    // Closed by the next header: the random seed is negative, the second seed
+    // positive and seeds the lagged generator, and no individual may miss
+    // every character.
+    Par& par = run.par;
+    if (par.seed > 0) par.seed = -par.seed;  // -|seed|, safe for the most negative value
+    if (par.seco < 0) par.seco = par.seco == INT_MIN ? INT_MAX : -par.seco;
+    run.process.Zbqlini(par.seco);
+    par.max_missing = std::max(0, std::min(par.max_missing, par.nchar - 1));
+  }
+  Errpop(run);
+}
+
+}  // namespace velk

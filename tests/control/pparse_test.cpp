@@ -1,0 +1,179 @@
+#include <gtest/gtest.h>
+
+#include <climits>
+
+#include "control/sections.hpp"
+#include "support/section_run.hpp"
+
+namespace velk {
+namespace {
+
+using testing::SectionRun;
+
+Par Read(SectionRun& s) {
+  Pparse(s.run, 0);
+  return s.run.par;
+}
+
+TEST(Pparse, FreeSentencesReadLikeTerseForms) {
+  VELK_NEEDS_VALUE_READERS();
+  SectionRun free(
+      "\\ Comment: Seed 5\r\n"
+      "/ Number of stocks 99\r\n"
+      "The Number of STOCKS in this analysis is: 12\r\n"
+      "\r\n"
+      "number of characters in analysis: 7   \r\n"
+      "   Maximum number of iterations allowed: 500\r\n"
+      "MAXIMUM NUMBER OF GENOTYPES: 250\r\n"
+      "The maximum number of classes is 4\r\n"
+      "Maximum missing loci: 3\r\n"
+      "The estimate convergence tolerance: 0.00001\r\n"
+      "Genotype tolerance: 1e-12\r\n"
+      "Algorithm switch tolerance = 0.05\r\n"
+      "Relative function tolerance: 1e-8\r\n"
+      "Number of resamples: 200\r\n"
+      "Mixture sample size: 150\r\n"
+      "Seed: 12345\r\n"
+      "Second seed: 678\r\n"
+      "Guaranteed percent of maximum: 99\r\n"
+      "Confidence level: 95\r\n"
+      "* Files\r\n");
+  SectionRun terse(
+      "numb stoc 12\nnumb char 7\nmaxi iter 500\nmaxi geno 250\nmaxi clas 4\nmaxi miss 3\n"
+      "esti tole 1e-5\ngeno tole 1e-12\nswit tole .05\nfunc tole 1e-8\nnumb resa 200\n"
+      "size 150\nseed 12345\nseco 678\ngpa 99\nconf 95\n* files\n");
+  Par a = Read(free), b = Read(terse);
+  EXPECT_EQ(free.run.error.stop, 0);
+  EXPECT_EQ(terse.run.error.stop, 0);
+  EXPECT_EQ(a.npop, 12);
+  EXPECT_EQ(a.nchar, 7);
+  EXPECT_EQ(a.max_iterations, 500);
+  EXPECT_EQ(a.max_genotypes, 250);
+  EXPECT_EQ(a.max_classes, 4);
+  EXPECT_EQ(a.max_missing, 3);
+  EXPECT_DOUBLE_EQ(a.eps, 1e-5);
+  EXPECT_DOUBLE_EQ(a.geno_tol, 1e-12);
+  EXPECT_DOUBLE_EQ(a.irls_switch, 0.05);
+  EXPECT_DOUBLE_EQ(a.ftol, 1e-8);
+  EXPECT_EQ(a.nresamples, 200);
+  EXPECT_EQ(a.sample_size, 150);
+  EXPECT_EQ(a.seed, -12345);
+  EXPECT_EQ(a.seco, 678);
+  EXPECT_DOUBLE_EQ(a.gpa, 99.0);
+  EXPECT_EQ(a.confidence, 95);
+  const int Par::*ints[] = {&Par::npop,          &Par::nchar,       &Par::max_iterations,
+                            &Par::max_genotypes, &Par::max_classes, &Par::max_missing,
+                            &Par::nresamples,    &Par::sample_size, &Par::seed,
+                            &Par::seco,          &Par::confidence};
+  for (auto f : ints) EXPECT_EQ(a.*f, b.*f);
+  const double Par::*reals[] = {&Par::eps, &Par::geno_tol, &Par::irls_switch, &Par::ftol,
+                                &Par::gpa};
+  for (auto f : reals) EXPECT_EQ(a.*f, b.*f);
+  // The header is handed back for the control-file reader.
+  EXPECT_EQ(free.run.parse.line, "* Files");
+  EXPECT_EQ(free.run.parse.last_type, 0);
+  EXPECT_EQ(free.run.parse.pos, 2);
+  EXPECT_EQ(free.run.parse.nline, 2 + 20);
+}
+
+TEST(Pparse, KeywordOrderAndFallBack) {
+  VELK_NEEDS_VALUE_READERS();
+  SectionRun s(
+      "Maximum number of iterations: 50\n"  // "maxi" comes first: not the "numb" phrase
+      "Number of maximum iterations: 60\n"  // "numb" has none of its own: on to "maxi"
+      "Maximum number of stocks: 7\n"       // "maxi" has none of its own: on to "numb"
+      "Genotype tolerance: 1e-12\n"         // "geno" primary, then "tole"
+      "Maximum number of genotypes: 321\n"  // "maxi" primary, then "geno"
+      "GPAs wanted: 95\n"                   // "gpa" by three letters
+      "Number: 5\n"                         // no secondary keyword: nothing
+      "Tolerance of the estimate: 0.5\n"    // "tole" stands before "esti": nothing
+      "Seed\n"                              // a keyword at the end of the line: nothing
+      "Level of confidence\n"
+      "Max iterations: 9\n"  // "max" is not "maxi"
+      "Size of the mixture sample: 77\n"
+      "  *   Characters\n");
+  Par p = Read(s);
+  EXPECT_EQ(s.run.error.last_code, 0);
+  EXPECT_EQ(p.max_iterations, 60);
+  EXPECT_EQ(p.npop, 7);
+  EXPECT_EQ(p.nchar, 0);
+  EXPECT_DOUBLE_EQ(p.geno_tol, 1e-12);
+  EXPECT_EQ(p.max_genotypes, 321);
+  EXPECT_DOUBLE_EQ(p.gpa, 95.0);
+  EXPECT_DOUBLE_EQ(p.eps, 0.0001);
+  EXPECT_EQ(p.confidence, 90);
+  EXPECT_EQ(p.sample_size, 77);
+  EXPECT_EQ(s.run.parse.pos, 4);
+}
+
+TEST(Pparse, StarAfterColumnFiveIsNoHeader) {
+  VELK_NEEDS_VALUE_READERS();
+  SectionRun s("      * Seed: 5\nNumber of stocks: 3\n* Run\n");
+  Par p = Read(s);
+  EXPECT_EQ(p.seed, -5);
+  EXPECT_EQ(p.npop, 3);
+  EXPECT_EQ(s.run.parse.line, "* Run");
+}
+
+TEST(Pparse, BadValueIsFatalForItsRecord) {
+  VELK_NEEDS_VALUE_READERS();
+  SectionRun s(
+      "Seed: 9\n"
+      "\\ comment\n"
+      "Maximum number of iterations: many\n"
+      "Number of characters: 4\n"
+      "* Files\n");
+  Par p = Read(s);
+  EXPECT_EQ(s.run.error.stop, 1);
+  EXPECT_EQ(s.run.error.last_code, 3011);
+  EXPECT_EQ(s.run.error.a1, "parameter");
+  EXPECT_EQ(s.run.error.n1, 5);
+  EXPECT_EQ(p.nchar, 0);  // reading stopped at the bad line
+  EXPECT_EQ(s.run.errstk.depth, 0);
+}
+
+TEST(Pparse, SeedsSignsAndHandOver) {
+  VELK_NEEDS_VALUE_READERS();
+  SectionRun a("Seed: 77\nSecond seed: -5\n* Files\n");
+  Par p = Read(a);
+  EXPECT_EQ(p.seed, -77);
+  EXPECT_EQ(p.seco, 5);
+  EXPECT_EQ(a.process.lagged_seed, 5);
+
+  SectionRun b("Seed: -77\nSecond seed: 5\n* Files\n");
+  EXPECT_EQ(Read(b).seed, -77);
+  EXPECT_EQ(b.process.lagged_seed, 5);
+}
+
+TEST(Pparse, MostNegativeSeedsDoNotOverflow) {
+  SectionRun c("* Files\n");
+  c.run.par.seed = INT_MIN;
+  c.run.par.seco = INT_MIN;
+  Par p = Read(c);
+  EXPECT_EQ(p.seed, INT_MIN);
+  EXPECT_EQ(p.seco, INT_MAX);
+  EXPECT_EQ(c.process.lagged_seed, INT_MAX);
+}
+
+TEST(Pparse, MissingCharactersClipped) {
+  VELK_NEEDS_VALUE_READERS();
+  SectionRun a("Number of characters: 10\nMaximum number of missing loci: 99\n* Files\n");
+  EXPECT_EQ(Read(a).max_missing, 9);
+  SectionRun b("Number of characters: 10\nMaximum missing: -3\n* Files\n");
+  EXPECT_EQ(Read(b).max_missing, 0);
+  SectionRun c("Maximum missing: 2\n* Files\n");  // no characters yet: never below 0
+  EXPECT_EQ(Read(c).max_missing, 0);
+}
+
+TEST(Pparse, EndOfFileInsideTheSection) {
+  VELK_NEEDS_VALUE_READERS();
+  SectionRun s("Seed: 5\nNumber of stocks: 3\n");
+  Par p = Read(s);
+  EXPECT_EQ(s.run.error.stop, 1);
+  EXPECT_EQ(s.run.error.last_code, 3014);
+  EXPECT_EQ(p.npop, 3);
+  EXPECT_EQ(s.process.lagged_seed, 0);  // no hand-over without the closing header
+}
+
+}  // namespace
+}  // namespace velk
