@@ -17,7 +17,8 @@ inline constexpr int kTokNone = 99;
 
 // Takes the first token of `text` (its whole length is scanned). `used` is the
 // 1-based position of the token's last character; `token` holds at most
-// `maxlen` characters.
+// `maxlen` characters. `used` is at least 1 for any non-empty text and never
+// more than its length, so `pos += used` always moves a scan forward.
 int Itoken(Run& run, std::string_view text, int& used, std::string& token, int maxlen = 132);
 
 char Tolow(char c);
