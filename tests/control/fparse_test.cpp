@@ -48,10 +48,10 @@ TEST(Fparse, OutputNameIsCutInItsOwnNameOnly) {
     const char* line;
     const char* output;
   };
-  for (const Case& k : {Case{"Output: C:\\my.dir\\run1", "C:/my.dir/run1"},
-                        Case{"Output: C:\\results\\run1.est", "C:/results/run1"},
-                        Case{"Output: /tmp/a.b/c.d/run.x.y", "/tmp/a.b/c.d/run"},
-                        Case{"Output: .est", "USER"}}) {
+  for (const Case& k :
+       {Case{"Output: C:\\my.dir\\run1", "C:/my.dir/run1"},
+        Case{"Output: C:\\results\\run1.est", "C:/results/run1"},
+        Case{"Output: /tmp/a.b/c.d/run.x.y", "/tmp/a.b/c.d/run"}, Case{"Output: .est", "USER"}}) {
     ControlRun c;
     c.run.opt.estimation = 0;
     c.Open(std::string(k.line) + "\n* run\n");

@@ -6,7 +6,7 @@
 namespace velk {
 namespace {
 
-using testing::SectionRun;
+using test::SectionRun;
 
 Opt Read(SectionRun& s, int estimation = 1) {
   s.run.opt.estimation = estimation;
@@ -15,7 +15,6 @@ Opt Read(SectionRun& s, int estimation = 1) {
 }
 
 TEST(Oparse, FreeSentencesReadLikeTerseForms) {
-  VELK_NEEDS_VALUE_READERS();
   SectionRun free(
       "/ Print baseline summary: no\r\n"
       "Please RESAMPLE the mixture: Yes\r\n"
@@ -72,7 +71,6 @@ TEST(Oparse, FreeSentencesReadLikeTerseForms) {
 }
 
 TEST(Oparse, KeywordOrderAndEndOfLine) {
-  VELK_NEEDS_VALUE_READERS();
   SectionRun s(
       "Resample printing of iterations: yes\n"   // "resa" has none of its own: on to "prin"
       "Compute and resample the mixture: yes\n"  // "comp" ends the line anyway
@@ -88,7 +86,6 @@ TEST(Oparse, KeywordOrderAndEndOfLine) {
 }
 
 TEST(Oparse, SimulationClearsMixtureSwitches) {
-  VELK_NEEDS_VALUE_READERS();
   const char* lines =
       "Resample mixture: yes\nResample baseline: yes\nPrint genotype probabilities: yes\n"
       "Print population probabilities: yes\nPrint mixture: yes\nCompute confidence: yes\n"
@@ -113,7 +110,6 @@ TEST(Oparse, SimulationClearsMixtureSwitches) {
 }
 
 TEST(Oparse, RannalaMountainBeforePellaMasuda) {
-  VELK_NEEDS_VALUE_READERS();
   SectionRun rm_first("Rannala-Mountain model: yes\nPella-Masuda model: yes\n* Parameters\n");
   Opt o = Read(rm_first);
   EXPECT_EQ(o.rannala_mountain, 1);
@@ -126,7 +122,6 @@ TEST(Oparse, RannalaMountainBeforePellaMasuda) {
 }
 
 TEST(Oparse, BadLogicalIsFatalForItsRecord) {
-  VELK_NEEDS_VALUE_READERS();
   SectionRun s("IRLS: on\n\nCompute confidence intervals: maybe\nPrint mixture: yes\n* Run\n");
   Opt o = Read(s);
   EXPECT_EQ(s.run.error.stop, 1);
@@ -137,7 +132,6 @@ TEST(Oparse, BadLogicalIsFatalForItsRecord) {
 }
 
 TEST(Oparse, EndOfFileInsideTheSection) {
-  VELK_NEEDS_VALUE_READERS();
   SectionRun s("Print mixture: yes\n");
   Opt o = Read(s, 0);
   EXPECT_EQ(s.run.error.stop, 1);

@@ -8,7 +8,7 @@
 namespace velk {
 namespace {
 
-using testing::SectionRun;
+using test::SectionRun;
 
 Par Read(SectionRun& s) {
   Pparse(s.run, 0);
@@ -16,7 +16,6 @@ Par Read(SectionRun& s) {
 }
 
 TEST(Pparse, FreeSentencesReadLikeTerseForms) {
-  VELK_NEEDS_VALUE_READERS();
   SectionRun free(
       "\\ Comment: Seed 5\r\n"
       "/ Number of stocks 99\r\n"
@@ -77,7 +76,6 @@ TEST(Pparse, FreeSentencesReadLikeTerseForms) {
 }
 
 TEST(Pparse, KeywordOrderAndFallBack) {
-  VELK_NEEDS_VALUE_READERS();
   SectionRun s(
       "Maximum number of iterations: 50\n"  // "maxi" comes first: not the "numb" phrase
       "Number of maximum iterations: 60\n"  // "numb" has none of its own: on to "maxi"
@@ -107,7 +105,6 @@ TEST(Pparse, KeywordOrderAndFallBack) {
 }
 
 TEST(Pparse, StarAfterColumnFiveIsNoHeader) {
-  VELK_NEEDS_VALUE_READERS();
   SectionRun s("      * Seed: 5\nNumber of stocks: 3\n* Run\n");
   Par p = Read(s);
   EXPECT_EQ(p.seed, -5);
@@ -116,7 +113,6 @@ TEST(Pparse, StarAfterColumnFiveIsNoHeader) {
 }
 
 TEST(Pparse, BadValueIsFatalForItsRecord) {
-  VELK_NEEDS_VALUE_READERS();
   SectionRun s(
       "Seed: 9\n"
       "\\ comment\n"
@@ -133,7 +129,6 @@ TEST(Pparse, BadValueIsFatalForItsRecord) {
 }
 
 TEST(Pparse, SeedsSignsAndHandOver) {
-  VELK_NEEDS_VALUE_READERS();
   SectionRun a("Seed: 77\nSecond seed: -5\n* Files\n");
   Par p = Read(a);
   EXPECT_EQ(p.seed, -77);
@@ -156,7 +151,6 @@ TEST(Pparse, MostNegativeSeedsDoNotOverflow) {
 }
 
 TEST(Pparse, MissingCharactersClipped) {
-  VELK_NEEDS_VALUE_READERS();
   SectionRun a("Number of characters: 10\nMaximum number of missing loci: 99\n* Files\n");
   EXPECT_EQ(Read(a).max_missing, 9);
   SectionRun b("Number of characters: 10\nMaximum missing: -3\n* Files\n");
@@ -166,7 +160,6 @@ TEST(Pparse, MissingCharactersClipped) {
 }
 
 TEST(Pparse, EndOfFileInsideTheSection) {
-  VELK_NEEDS_VALUE_READERS();
   SectionRun s("Seed: 5\nNumber of stocks: 3\n");
   Par p = Read(s);
   EXPECT_EQ(s.run.error.stop, 1);
