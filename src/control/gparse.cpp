@@ -148,7 +148,8 @@ bool AllocateEmptyRegions(Run& run) {
 // regions the group builder made.
 bool AllocateRegionNames(Run& run) {
   try {
-    int nr = std::max(run.par.nregions, 1);
+    // As many as the region tables hold, so that every region has a name.
+    int nr = std::max({run.par.nregions, run.regions.level.Size(), 1});
     Regions& g = run.regions;
     g.name.Resize(nr);
     for (int r = 1; r <= nr; ++r) g.name(r) = Fmt("(a7,i2)", {"Region ", r});
