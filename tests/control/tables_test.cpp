@@ -187,18 +187,6 @@ TEST(Characters, RowCounts) {
   }
 }
 
-TEST(Characters, BadHeadingsStop) {
-  for (const char* heading : {"[ID #] [Colour]", "[ID #] [id#]"}) {
-    ControlRun c;
-    c.Tables(1, 1);
-    c.Open(std::string(heading) + "\n1\n*\n");
-    Cparse(c.run);
-    EXPECT_EQ(c.run.error.stop, 1) << heading;
-    EXPECT_GE(c.run.error.last_code, 3018) << heading;
-    EXPECT_LE(c.run.error.last_code, 3019) << heading;
-  }
-}
-
 TEST(Populations, EstimatesAreNormalised) {
   {
     ControlRun c;
