@@ -1,0 +1,218 @@
+#include "estimate/likelihood.hpp"
+
+#include <cmath>
+
+#include "core/run.hpp"
+#include "data/dirich.hpp"
+#include "numeric/kernels.hpp"
+
+namespace velk {
+
+namespace {
+
+// Number of genotypes: the classes' genotypes together.
+int CountGenotypes(int nclasses, const Vec<std::int32_t>& class_genotypes) {
+  int n = 0;
+  for (int k = 1; k <= nclasses; ++k) n += class_genotypes(k);
+  return n;
+}
+
+}  // namespace
+
+void Relfrq(Run& run, const Arr3<std::int16_t>& counts, const Mat<std::int32_t>& totals, int pop,
+            Mat<double>& freq, int& nmissing, int draw) {
+  const int nc = run.par.nchar;
+  freq.Fill(0.0);
+  nmissing = 0;
+  const bool rannala = run.opt.rannala_mountain != 0;
+  const bool pella = run.opt.pella_masuda != 0;
+
+  for (int c = 1; c <= nc; ++c) {
+    const int t = run.chars(c).ntypes;
+    double* f = freq.Ptr(1, c);
+    const std::int16_t* n = counts.Ptr(1, c, pop);
+    const std::int32_t total = totals(c, pop);
+
+    if (!rannala && !pella) {
+      if (total < 1) {
+        const double uniform = 1.0 / t;
+        for (int k = 0; k < t; ++k) f[k] = uniform;
+        ++nmissing;
+      } else {
+        const double divisor = total;
+        for (int k = 0; k < t; ++k) f[k] = static_cast<double>(n[k]) / divisor;
+      }
+      continue;
+    }
+
+    // Dirichlet parameters: the counts plus the prior's gene copies.
+    if (rannala) {
+      const double prior = 1.0 / t;
+      for (int k = 0; k < t; ++k) f[k] = static_cast<double>(n[k]) + prior;
+    } else {
+      const double w = run.input.pm_weight(c);
+      const double* prior = run.input.pm_prior.Ptr(1, c);
+      for (int k = 0; k < t; ++k) f[k] = static_cast<double>(n[k]) + w * prior[k];
+    }
+    if (draw != 0) {
+      Dirich(run.process, t, f, f);
+    } else {
+      double s = 0.0;
+      for (int k = 0; k < t; ++k) s += f[k];
+      for (int k = 0; k < t; ++k) f[k] = f[k] / s;
+    }
+  }
+}
+
+double Gprob(Run& run, const std::int8_t* copies, const Mat<double>& freq) {
+  const int maxtyp = freq.Rows();
+  const int nc = freq.Cols();
+  double r = 1.0;
+  for (int c = 1; c <= nc; ++c) {
+    const Character& ch = run.chars(c);
+    const int t = ch.ntypes;
+    const std::int8_t* x = copies + static_cast<std::ptrdiff_t>(c - 1) * maxtyp;
+    const double* f = freq.Ptr(1, c);
+    int n = 0;
+    for (int k = 0; k < t; ++k) n += x[k];
+    if (n == 0) continue;  // not scored
+
+    if (ch.ploidy < 2) {
+      int k = 0;
+      while (k < t && x[k] <= 0) ++k;
+      if (k < t) r = r * f[k];
+      continue;
+    }
+    double fact = 1.0;
+    double p = 1.0;
+    for (int k = 0; k < t; ++k) {
+      if (x[k] <= 0) continue;
+      fact = fact * Dfact(run, x[k]);
+      p = p * Ipow(f[k], x[k]);
+    }
+    const double nfact = Dfact(run, n);
+    if (run.error.stop != 0) return 0.0;
+    r = r * (nfact * p / fact);
+  }
+  return r;
+}
+
+double Hood(int np, int ngenotypes, const Mat<double>& P, const Vec<double>& theta,
+            const Vec<std::int32_t>& possible, const Vec<std::int32_t>& count) {
+  const double* th = theta.Data();
+  double hood = 0.0;
+  for (int g = 1; g <= ngenotypes; ++g) {
+    if (possible(g) != 1) continue;
+    const double q = Ddot(np, th, 1, P.Ptr(1, g), 1);
+    const double floored = q > kProbFloor ? q : kProbFloor;
+    hood = hood + static_cast<double>(count(g)) * std::log(floored);
+  }
+  return hood;
+}
+
+void Setfrq(int np, int nclasses, const Mat<double>& P, const Vec<std::int32_t>& class_genotypes,
+            const Vec<std::int32_t>& class_individuals, Mat<double>& S, Vec<std::int32_t>& possible,
+            int& any_impossible, Vec<std::int32_t>& possible_individuals,
+            const Vec<std::int32_t>& count, double bound) {
+  const int ngenotypes = CountGenotypes(nclasses, class_genotypes);
+  any_impossible = 0;
+  for (int g = 1; g <= ngenotypes; ++g) {
+    const double m = Dmax(np, P.Ptr(1, g), 1);
+    if (bound > m) {
+      possible(g) = 0;
+      any_impossible = 1;
+    } else {
+      possible(g) = 1;
+    }
+  }
+  Genes(np, nclasses, P, class_genotypes, class_individuals, S, possible, possible_individuals,
+        count);
+}
+
+void Genes(int np, int nclasses, const Mat<double>& P, const Vec<std::int32_t>& class_genotypes,
+           const Vec<std::int32_t>& class_individuals, Mat<double>& S,
+           const Vec<std::int32_t>& possible, Vec<std::int32_t>& possible_individuals,
+           const Vec<std::int32_t>& count) {
+  int g = 0;
+  for (int k = 1; k <= nclasses; ++k) {
+    double* s = S.Ptr(1, k);
+    Dhset(np, 0.0, s, 1);
+    possible_individuals(k) = class_individuals(k);
+    for (int j = 1; j <= class_genotypes(k); ++j) {
+      ++g;
+      if (possible(g) != 0) {
+        Dhaxpy(np, 1.0, P.Ptr(1, g), 1, s, 1);
+      } else {
+        possible_individuals(k) -= count(g);
+      }
+    }
+  }
+}
+
+void Genexp(int np, int nclasses, const Vec<double>& theta, const Vec<std::int32_t>& count,
+            double* q, double* u, const Mat<double>& P, const Mat<double>& S,
+            const Vec<std::int32_t>& class_genotypes, const Vec<std::int32_t>& possible,
+            const Vec<std::int32_t>& possible_individuals, Vec<double>& score) {
+  const int ngenotypes = CountGenotypes(nclasses, class_genotypes);
+  const double* th = theta.Data();
+  double* sc = score.Data();
+  Dhset(np, 0.0, sc, 1);
+
+  for (int g = 1; g <= ngenotypes; ++g) {
+    const double* pg = P.Ptr(1, g);
+    const double qg = Ddot(np, th, 1, pg, 1);
+    q[g - 1] = qg;
+    if (possible(g) != 1) continue;
+    // A possible genotype that no population with a share can carry divides by
+    // the likelihood's floor instead of by zero.
+    const double a = static_cast<double>(count(g)) / (qg == 0.0 ? kProbFloor : qg);
+    Dhaxpy(np, a, pg, 1, sc, 1);
+  }
+
+  for (int k = 1; k <= nclasses; ++k) {
+    double uk = 0.0;
+    if (possible_individuals(k) > 0) {
+      const double* s = S.Ptr(1, k);
+      for (int i = 0; i < np; ++i) uk += (1.0 - s[i]) * th[i];
+    }
+    u[k - 1] = uk;
+  }
+}
+
+void Pctmax(int np, int nposs, const Groups& groups, const Vec<double>& theta,
+            const Vec<double>& score, Convergence& conv, Vec<int>& best, Vec<double>& best_score) {
+  for (int k = 1; k <= groups.k; ++k) {
+    best(k) = 0;
+    best_score(k) = 0.0;
+  }
+  double gap = 0.0;
+  if (groups.k == 1) {
+    const int b = Idmax(np, score.Data(), 1);
+    best(1) = b;
+    if (b >= 1) best_score(1) = score(b);
+    gap = groups.total(1) * best_score(1) - static_cast<double>(nposs);
+  } else {
+    int first = 1;
+    for (int k = 1; k <= groups.k; ++k) {
+      const int size = groups.size(k);
+      if (size >= 1) {
+        int b = groups.members(first);
+        for (int j = first + 1; j < first + size; ++j) {
+          const int i = groups.members(j);
+          if (score(i) > score(b)) b = i;
+        }
+        best(k) = b;
+        best_score(k) = score(b);
+      }
+      for (int j = first; j < first + size; ++j) {
+        const int i = groups.members(j);
+        const double d = i == best(k) ? groups.total(k) : 0.0;
+        gap = gap + score(i) * (d - theta(i));
+      }
+      first += size;
+    }
+  }
+  conv.pctmax = 100.0 * std::exp(-gap);
+}
+
+}  // namespace velk

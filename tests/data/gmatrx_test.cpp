@@ -1,0 +1,159 @@
+#include "data/gmatrx.hpp"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <random>
+
+#include "core/run.hpp"
+#include "estimate/likelihood.hpp"
+#include "support/recording_platform.hpp"
+
+namespace velk {
+namespace {
+
+// Random baselines and genotypes over loci, isoloci and haploid characters,
+// with characters missing from some populations and some genotypes.
+class GmatrxTest : public ::testing::Test {
+ protected:
+  void Build(unsigned seed, int np, int nc, int ng) {
+    std::mt19937 rng(seed);
+    const int ploidies[3] = {1, 2, 4};
+    run_.par.npop = np;
+    run_.par.nchar = nc;
+    run_.chars.Resize(nc);
+    int maxtyp = 1;
+    for (int c = 1; c <= nc; ++c) {
+      run_.chars(c).ntypes = 1 + static_cast<int>(rng() % 6);
+      run_.chars(c).ploidy = ploidies[rng() % 3];
+      maxtyp = std::max(maxtyp, run_.chars(c).ntypes);
+    }
+    run_.par.max_types = maxtyp;
+    Input& in = run_.input;
+    in.base_counts.Resize(maxtyp, nc, np);
+    in.base_totals.Resize(nc, np);
+    for (int i = 1; i <= np; ++i) {
+      for (int c = 1; c <= nc; ++c) {
+        if (rng() % 8 == 0) continue;  // no data for this character
+        int total = 0;
+        for (int k = 1; k <= run_.chars(c).ntypes; ++k) {
+          const int n = rng() % 3 == 0 ? 0 : static_cast<int>(rng() % 40);
+          in.base_counts(k, c, i) = static_cast<std::int16_t>(n);
+          total += n;
+        }
+        in.base_totals(c, i) = total;
+      }
+    }
+    in.ngenotypes = ng;
+    in.copies.Resize(maxtyp, nc, ng);
+    for (int g = 1; g <= ng; ++g) {
+      for (int c = 1; c <= nc; ++c) {
+        if (rng() % 6 == 0) continue;  // not scored
+        const int t = run_.chars(c).ntypes;
+        int n = run_.chars(c).ploidy;
+        if (n == 2 && rng() % 10 == 0) n = 1;  // partly scored
+        for (int j = 0; j < n; ++j) ++in.copies(1 + static_cast<int>(rng() % t), c, g);
+      }
+    }
+    in.pm_weight = Vec<double>(nc);
+    in.pm_prior = Mat<double>(maxtyp, nc);
+    for (int c = 1; c <= nc; ++c) {
+      in.pm_weight(c) = 1.0 + (rng() % 1000) / 10.0;
+      const int t = run_.chars(c).ntypes;
+      for (int k = 1; k <= t; ++k) in.pm_prior(k, c) = 1.0 / t;
+    }
+  }
+
+  // P(i, g) must be exactly Gprob under population i's Relfrq table.
+  void ExpectMatchesGprob(const Mat<double>& P) {
+    const int np = run_.par.npop;
+    Mat<double> freq(run_.par.max_types, run_.par.nchar);
+    for (int i = 1; i <= np; ++i) {
+      int missing = 0;
+      Relfrq(run_, run_.input.base_counts, run_.input.base_totals, i, freq, missing, 0);
+      for (int g = 1; g <= run_.input.ngenotypes; ++g)
+        ASSERT_EQ(P(i, g), Gprob(run_, run_.input.copies.Ptr(1, 1, g), freq))
+            << "population " << i << " genotype " << g;
+    }
+  }
+
+  int PlainMissing() {
+    int n = 0;
+    for (int i = 1; i <= run_.par.npop; ++i)
+      for (int c = 1; c <= run_.par.nchar; ++c) n += run_.input.base_totals(c, i) < 1;
+    return n;
+  }
+
+  Process process_;
+  test::RecordingPlatform platform_;
+  velk::Run run_{process_, platform_};
+};
+
+TEST_F(GmatrxTest, EveryEntryIsGprobOfThePopulationsFrequenciesUnderEachModel) {
+  for (unsigned seed = 1; seed <= 12; ++seed) {
+    Build(seed, 1 + static_cast<int>(seed % 9), 1 + static_cast<int>(seed % 7), 25);
+    for (int model = 0; model < 3; ++model) {
+      run_.opt.rannala_mountain = model == 1;
+      run_.opt.pella_masuda = model == 2;
+      Mat<double> P;
+      int nmissing = -1;
+      Gmatrx(run_, P, nmissing);
+      ASSERT_EQ(P.Rows(), run_.par.npop);
+      ASSERT_EQ(P.Cols(), 25);
+      EXPECT_EQ(nmissing, model == 0 ? PlainMissing() : 0);
+      ExpectMatchesGprob(P);
+      if (HasFatalFailure()) return;
+    }
+  }
+}
+
+TEST_F(GmatrxTest, UnscoredGenotypeIsOneEverywhere) {
+  Build(99, 4, 3, 2);
+  run_.input.copies.Fill(0);
+  Mat<double> P;
+  int nmissing = 0;
+  Gmatrx(run_, P, nmissing);
+  for (int i = 1; i <= 4; ++i) EXPECT_EQ(P(i, 1), 1.0);
+}
+
+TEST_F(GmatrxTest, KeepsALargerMatrixAndFillsOnlyTheGenotypesGiven) {
+  Build(7, 3, 4, 5);
+  Mat<double> P(3, 8, -1.0);
+  int nmissing = 0;
+  Gmatrx(run_, P, nmissing);
+  EXPECT_EQ(P.Cols(), 8);
+  ExpectMatchesGprob(P);
+  EXPECT_EQ(P(2, 6), -1.0);
+}
+
+TEST_F(GmatrxTest, DrawsEachPopulationsFrequenciesInPopulationOrder) {
+  Build(5, 4, 5, 12);
+  run_.opt.rannala_mountain = 1;
+  Mat<double> P;
+  int nmissing = 0;
+  Gmatrx(run_, run_.input.base_counts, run_.input.base_totals, run_.input.copies, 12, P, nmissing,
+         1);
+
+  // The same draws made population by population on a fresh process.
+  Process other;
+  velk::Run again(other, platform_);
+  again.par = run_.par;
+  again.opt = run_.opt;
+  again.chars = run_.chars;
+  Mat<double> freq(run_.par.max_types, run_.par.nchar);
+  for (int i = 1; i <= 4; ++i) {
+    int missing = 0;
+    Relfrq(again, run_.input.base_counts, run_.input.base_totals, i, freq, missing, 1);
+    for (int g = 1; g <= 12; ++g)
+      EXPECT_EQ(P(i, g), Gprob(again, run_.input.copies.Ptr(1, 1, g), freq));
+  }
+  // A draw differs from the posterior mean.
+  Mat<double> mean;
+  Gmatrx(run_, mean, nmissing);
+  bool differs = false;
+  for (int g = 1; g <= 12; ++g) differs = differs || mean(1, g) != P(1, g);
+  EXPECT_TRUE(differs);
+}
+
+}  // namespace
+}  // namespace velk

@@ -1,0 +1,526 @@
+#include "estimate/likelihood.hpp"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <random>
+#include <vector>
+
+#include "core/run.hpp"
+#include "resample/random.hpp"
+#include "support/recording_platform.hpp"
+
+namespace velk {
+namespace {
+
+// A run with the characters (types, ploidy) given and room for np populations.
+class LikelihoodTest : public ::testing::Test {
+ protected:
+  void Setup(int np, const std::vector<std::pair<int, int>>& chars) {
+    const int nc = static_cast<int>(chars.size());
+    int maxtyp = 1;
+    for (auto [t, ploidy] : chars) maxtyp = std::max(maxtyp, t);
+    run_.par.npop = np;
+    run_.par.nchar = nc;
+    run_.par.max_types = maxtyp;
+    run_.chars.Resize(nc);
+    for (int c = 1; c <= nc; ++c) {
+      run_.chars(c).ntypes = chars[static_cast<std::size_t>(c - 1)].first;
+      run_.chars(c).ploidy = chars[static_cast<std::size_t>(c - 1)].second;
+    }
+    counts_.Resize(maxtyp, nc, np);
+    totals_.Resize(nc, np);
+    freq_.Resize(maxtyp, nc);
+    geno_.assign(static_cast<std::size_t>(maxtyp * nc), 0);
+  }
+  // Sets the copy counts of character c in the genotype under test.
+  void Copies(int c, std::vector<int> x) {
+    for (std::size_t k = 0; k < x.size(); ++k)
+      geno_[static_cast<std::size_t>((c - 1) * run_.par.max_types) + k] =
+          static_cast<std::int8_t>(x[k]);
+  }
+  double Prob() { return Gprob(run_, geno_.data(), freq_); }
+  void Counts(int c, int pop, std::vector<int> n, int total) {
+    for (std::size_t k = 0; k < n.size(); ++k)
+      counts_(static_cast<int>(k) + 1, c, pop) = static_cast<std::int16_t>(n[k]);
+    totals_(c, pop) = total;
+  }
+
+  Process process_;
+  test::RecordingPlatform platform_;
+  velk::Run run_{process_, platform_};
+  Arr3<std::int16_t> counts_;
+  Mat<std::int32_t> totals_;
+  Mat<double> freq_;
+  std::vector<std::int8_t> geno_;
+};
+
+// ------------------------------------------------------------------ Gprob
+
+TEST_F(LikelihoodTest, GenotypeWithNothingScoredHasProbabilityOne) {
+  Setup(1, {{3, 2}, {2, 1}, {4, 4}});
+  EXPECT_EQ(Prob(), 1.0);  // the table is all 0.0: unscored characters are never read
+}
+
+TEST_F(LikelihoodTest, DiploidHomozygoteAndHeterozygote) {
+  Setup(1, {{3, 2}});
+  freq_(1, 1) = 0.1;
+  freq_(2, 1) = 0.2;
+  freq_(3, 1) = 0.7;
+  Copies(1, {1, 1, 0});
+  EXPECT_DOUBLE_EQ(Prob(), 0.04);
+  EXPECT_EQ(Prob(), 2.0 * (0.1 * 0.2));
+  Copies(1, {2, 0, 0});
+  EXPECT_DOUBLE_EQ(Prob(), 0.01);
+  EXPECT_EQ(Prob(), 0.1 * 0.1);
+  // A partly scored locus uses its actual number of copies.
+  Copies(1, {0, 0, 1});
+  EXPECT_EQ(Prob(), 0.7);
+  // A scored type with frequency 0 makes the genotype impossible there.
+  freq_(3, 1) = 0.0;
+  Copies(1, {0, 1, 1});
+  EXPECT_EQ(Prob(), 0.0);
+}
+
+TEST_F(LikelihoodTest, HaploidCharacterTakesTheFirstScoredType) {
+  Setup(1, {{3, 1}});
+  freq_(1, 1) = 0.25;
+  freq_(2, 1) = 0.5;
+  freq_(3, 1) = 0.25;
+  Copies(1, {0, 1, 0});
+  EXPECT_EQ(Prob(), 0.5);
+  Copies(1, {0, 0, 2});
+  EXPECT_EQ(Prob(), 0.25);
+}
+
+TEST_F(LikelihoodTest, IsolocusIsMultinomialOverFourCopies) {
+  Setup(1, {{4, 4}});
+  const double a = 0.1, b = 0.2, c = 0.3, d = 0.4;
+  freq_(1, 1) = a;
+  freq_(2, 1) = b;
+  freq_(3, 1) = c;
+  freq_(4, 1) = d;
+  Copies(1, {2, 2, 0, 0});
+  EXPECT_DOUBLE_EQ(Prob(), 6.0 * a * a * b * b);
+  Copies(1, {3, 1, 0, 0});
+  EXPECT_DOUBLE_EQ(Prob(), 4.0 * a * a * a * b);
+  Copies(1, {0, 0, 0, 4});
+  EXPECT_EQ(Prob(), (d * d) * (d * d));
+  Copies(1, {1, 1, 1, 1});
+  EXPECT_DOUBLE_EQ(Prob(), 24.0 * a * b * c * d);
+  Copies(1, {2, 1, 1, 0});
+  EXPECT_DOUBLE_EQ(Prob(), 12.0 * a * a * b * c);
+}
+
+TEST_F(LikelihoodTest, CharactersMultiplyAndMissingOnesCostNothing) {
+  Setup(1, {{2, 2}, {3, 1}, {2, 2}});
+  freq_(1, 1) = 0.6;
+  freq_(2, 1) = 0.4;
+  freq_(1, 2) = 0.5;
+  freq_(2, 2) = 0.3;
+  freq_(3, 2) = 0.2;
+  Copies(1, {1, 1});
+  Copies(2, {0, 0, 1});
+  EXPECT_EQ(Prob(), (2.0 * (0.6 * 0.4)) * 0.2);
+}
+
+TEST(Ipow, IntegerPowersBySquaring) {
+  const double x = 0.123456789;
+  EXPECT_EQ(Ipow(x, 1), x);
+  EXPECT_EQ(Ipow(x, 2), x * x);
+  EXPECT_EQ(Ipow(x, 3), x * (x * x));
+  EXPECT_EQ(Ipow(x, 4), (x * x) * (x * x));
+}
+
+// ----------------------------------------------------------------- Relfrq
+
+TEST_F(LikelihoodTest, PlainModelDividesByTheStoredTotal) {
+  Setup(2, {{3, 2}, {2, 2}, {3, 2}});
+  Counts(1, 1, {3, 1, 0}, 4);
+  Counts(2, 1, {1, 1}, 4);  // the total, not the sum of the counts, divides
+  Counts(3, 1, {0, 0, 0}, 0);
+  freq_.Fill(9.0);
+  int missing = -1;
+  Relfrq(run_, counts_, totals_, 1, freq_, missing, 0);
+  EXPECT_EQ(freq_(1, 1), 0.75);
+  EXPECT_EQ(freq_(2, 1), 0.25);
+  EXPECT_EQ(freq_(3, 1), 0.0);
+  EXPECT_EQ(freq_(1, 2), 0.25);
+  EXPECT_EQ(freq_(2, 2), 0.25);
+  EXPECT_EQ(freq_(3, 2), 0.0);  // beyond the character's types
+  for (int k = 1; k <= 3; ++k) EXPECT_EQ(freq_(k, 3), 1.0 / 3);
+  EXPECT_EQ(missing, 1);
+  // The draw switch changes nothing under the plain model.
+  Mat<double> again(3, 3);
+  Relfrq(run_, counts_, totals_, 1, again, missing, 1);
+  for (int c = 1; c <= 3; ++c)
+    for (int k = 1; k <= 3; ++k) EXPECT_EQ(again(k, c), freq_(k, c));
+}
+
+TEST_F(LikelihoodTest, RannalaMountainAddsOneOverTypes) {
+  Setup(1, {{2, 2}, {4, 2}});
+  Counts(1, 1, {3, 1}, 4);
+  Counts(2, 1, {0, 0, 0, 0}, 0);
+  run_.opt.rannala_mountain = 1;
+  int missing = -1;
+  Relfrq(run_, counts_, totals_, 1, freq_, missing, 0);
+  EXPECT_EQ(freq_(1, 1), 3.5 / 5.0);
+  EXPECT_EQ(freq_(2, 1), 1.5 / 5.0);
+  for (int k = 1; k <= 4; ++k) EXPECT_EQ(freq_(k, 2), 0.25);
+  EXPECT_EQ(missing, 0);  // no data, but the prior fills it: not counted
+
+  // With both switches the Rannala-Mountain rule is used.
+  run_.opt.pella_masuda = 1;
+  run_.input.pm_weight = Vec<double>(2, 23.0);
+  run_.input.pm_prior = Mat<double>(4, 2, 0.25);
+  Mat<double> both(4, 2);
+  Relfrq(run_, counts_, totals_, 1, both, missing, 0);
+  EXPECT_EQ(both(1, 1), 3.5 / 5.0);
+}
+
+TEST_F(LikelihoodTest, PellaMasudaAddsWeightTimesPrior) {
+  Setup(1, {{2, 2}, {2, 2}});
+  Counts(1, 1, {50, 50}, 100);
+  Counts(2, 1, {0, 0}, 0);
+  run_.opt.pella_masuda = 1;
+  run_.input.pm_weight = Vec<double>(2);
+  run_.input.pm_weight(1) = 23.0;
+  run_.input.pm_weight(2) = 4.0;
+  run_.input.pm_prior = Mat<double>(2, 2);
+  run_.input.pm_prior(1, 1) = 0.6;
+  run_.input.pm_prior(2, 1) = 0.4;
+  run_.input.pm_prior(1, 2) = 0.75;
+  run_.input.pm_prior(2, 2) = 0.25;
+  int missing = -1;
+  Relfrq(run_, counts_, totals_, 1, freq_, missing, 0);
+  const double a1 = 50.0 + 23.0 * 0.6, a2 = 50.0 + 23.0 * 0.4;
+  EXPECT_EQ(freq_(1, 1), a1 / (a1 + a2));
+  EXPECT_EQ(freq_(2, 1), a2 / (a1 + a2));
+  EXPECT_NEAR(freq_(1, 1), 63.8 / 123.0, 1e-15);
+  // Without data: the prior means.
+  EXPECT_EQ(freq_(1, 2), 0.75);
+  EXPECT_EQ(freq_(2, 2), 0.25);
+  EXPECT_EQ(missing, 0);
+}
+
+TEST_F(LikelihoodTest, DrawSwitchTakesOneGammaVariatePerTypeInOrder) {
+  Setup(1, {{3, 2}, {2, 2}});
+  Counts(1, 1, {4, 0, 2}, 6);
+  Counts(2, 1, {1, 1}, 2);
+  run_.opt.rannala_mountain = 1;
+  int missing = -1;
+  Relfrq(run_, counts_, totals_, 1, freq_, missing, 1);
+
+  Process other;  // the same untouched generator state
+  const std::vector<std::vector<double>> alpha = {{4 + 1.0 / 3, 1.0 / 3, 2 + 1.0 / 3},
+                                                  {1 + 1.0 / 2, 1 + 1.0 / 2}};
+  for (int c = 1; c <= 2; ++c) {
+    std::vector<double> x;
+    double s = 0.0;
+    for (double a : alpha[static_cast<std::size_t>(c - 1)]) {
+      x.push_back(ZBQLGAM(other, a, 1.0));
+      s += x.back();
+    }
+    for (std::size_t k = 0; k < x.size(); ++k)
+      EXPECT_EQ(freq_(static_cast<int>(k) + 1, c), x[k] / s) << "type " << k + 1 << " char " << c;
+  }
+  EXPECT_EQ(freq_(3, 2), 0.0);
+}
+
+// ------------------------------------------------ Hood, Setfrq, Genes, Genexp
+
+// Three populations, two classes: class 1 holds genotypes 1-3, class 2 genotype 4.
+struct Mixture {
+  Mat<double> P{3, 4};
+  Vec<std::int32_t> count{4};
+  Vec<std::int32_t> class_genotypes{2};
+  Vec<std::int32_t> class_individuals{2};
+  Vec<std::int32_t> possible{4, 1};
+  Vec<std::int32_t> nposs_class{2};
+  Mat<double> S{3, 2};
+  Vec<double> theta{3};
+  Mixture() {
+    const double p[4][3] = {
+        {0.2, 0.1, 0.0}, {0.05, 0.3, 0.4}, {0.0, 0.0, 1e-12}, {0.5, 0.25, 0.125}};
+    for (int g = 1; g <= 4; ++g)
+      for (int i = 1; i <= 3; ++i) P(i, g) = p[g - 1][i - 1];
+    count(1) = 3;
+    count(2) = 1;
+    count(3) = 2;
+    count(4) = 4;
+    class_genotypes(1) = 3;
+    class_genotypes(2) = 1;
+    class_individuals(1) = 6;
+    class_individuals(2) = 4;
+    theta(1) = 0.5;
+    theta(2) = 0.25;
+    theta(3) = 0.25;
+  }
+};
+
+TEST(Hood, SumsCountTimesLogOfMixtureProbability) {
+  Mixture m;
+  const double q1 = 0.5 * 0.2 + 0.25 * 0.1 + 0.25 * 0.0;
+  const double q2 = 0.5 * 0.05 + 0.25 * 0.3 + 0.25 * 0.4;
+  const double q3 = 0.25 * 1e-12;
+  const double q4 = 0.5 * 0.5 + 0.25 * 0.25 + 0.25 * 0.125;
+  const double expected = 3 * std::log(q1) + 1 * std::log(q2) + 2 * std::log(q3) + 4 * std::log(q4);
+  EXPECT_DOUBLE_EQ(Hood(3, 4, m.P, m.theta, m.possible, m.count), expected);
+
+  // Only a flag of exactly 1 counts.
+  m.possible(3) = 0;
+  m.possible(2) = 2;
+  EXPECT_DOUBLE_EQ(Hood(3, 4, m.P, m.theta, m.possible, m.count),
+                   3 * std::log(q1) + 4 * std::log(q4));
+}
+
+TEST(Hood, ZeroMixtureProbabilityIsFloored) {
+  Mixture m;
+  m.theta(1) = 0.0;
+  m.theta(2) = 1.0;
+  m.theta(3) = 0.0;  // genotype 3 has probability 0 in the mixture
+  const double h = Hood(3, 4, m.P, m.theta, m.possible, m.count);
+  const double expected =
+      3 * std::log(0.1) + std::log(0.3) + 2 * std::log(1.0e-99) + 4 * std::log(0.25);
+  EXPECT_DOUBLE_EQ(h, expected);
+  EXPECT_NEAR(std::log(1.0e-99), -227.9559, 1e-4);
+  EXPECT_TRUE(std::isfinite(h));
+}
+
+TEST(Setfrq, BoundScreensGenotypesStrictly) {
+  Mixture m;
+  int any = -1;
+  Setfrq(3, 2, m.P, m.class_genotypes, m.class_individuals, m.S, m.possible, any, m.nposs_class,
+         m.count, 0.0);
+  EXPECT_EQ(any, 0);
+  for (int g = 1; g <= 4; ++g) EXPECT_EQ(m.possible(g), 1);
+  EXPECT_EQ(m.nposs_class(1), 6);
+  EXPECT_EQ(m.nposs_class(2), 4);
+
+  // Genotype 3's largest probability is 1e-12: a bound of 1e-10 screens it out.
+  Setfrq(3, 2, m.P, m.class_genotypes, m.class_individuals, m.S, m.possible, any, m.nposs_class,
+         m.count, 1e-10);
+  EXPECT_EQ(any, 1);
+  EXPECT_EQ(m.possible(3), 0);
+  EXPECT_EQ(m.possible(1) + m.possible(2) + m.possible(4), 3);
+  EXPECT_EQ(m.nposs_class(1), 4);
+  EXPECT_EQ(m.S(1, 1), 0.2 + 0.05);
+  EXPECT_EQ(m.S(2, 1), 0.1 + 0.3);
+  EXPECT_EQ(m.S(3, 1), 0.0 + 0.4);
+  EXPECT_EQ(m.S(1, 2), 0.5);
+
+  // A bound equal to a column's maximum keeps it.
+  Setfrq(3, 2, m.P, m.class_genotypes, m.class_individuals, m.S, m.possible, any, m.nposs_class,
+         m.count, 0.5);
+  EXPECT_EQ(m.possible(4), 1);
+  EXPECT_EQ(m.possible(2), 0);
+
+  // Above every column maximum: everything impossible, no possible individuals.
+  Setfrq(3, 2, m.P, m.class_genotypes, m.class_individuals, m.S, m.possible, any, m.nposs_class,
+         m.count, 0.6);
+  for (int g = 1; g <= 4; ++g) EXPECT_EQ(m.possible(g), 0);
+  EXPECT_EQ(m.nposs_class(1), 0);
+  EXPECT_EQ(m.nposs_class(2), 0);
+  for (int i = 1; i <= 3; ++i) EXPECT_EQ(m.S(i, 1) + m.S(i, 2), 0.0);
+}
+
+TEST(Genes, AnyNonzeroFlagCountsAsPossible) {
+  Mixture m;
+  m.possible(1) = 0;
+  m.possible(2) = 7;
+  Genes(3, 2, m.P, m.class_genotypes, m.class_individuals, m.S, m.possible, m.nposs_class, m.count);
+  EXPECT_EQ(m.nposs_class(1), 3);
+  EXPECT_EQ(m.S(2, 1), 0.3 + 0.0);
+  EXPECT_EQ(m.S(3, 1), 0.4 + 1e-12);
+}
+
+TEST(Genexp, MixtureProbabilitiesScoreAndImpossibleMass) {
+  Mixture m;
+  m.possible(3) = 0;
+  Genes(3, 2, m.P, m.class_genotypes, m.class_individuals, m.S, m.possible, m.nposs_class, m.count);
+  std::vector<double> work(6, -1.0);
+  Vec<double> score(3);
+  Genexp(3, 2, m.theta, m.count, work.data(), work.data() + 4, m.P, m.S, m.class_genotypes,
+         m.possible, m.nposs_class, score);
+  const double q1 = 0.5 * 0.2 + 0.25 * 0.1;
+  const double q2 = 0.5 * 0.05 + 0.25 * 0.3 + 0.25 * 0.4;
+  const double q4 = 0.25 + 0.0625 + 0.03125;
+  EXPECT_DOUBLE_EQ(work[0], q1);
+  EXPECT_DOUBLE_EQ(work[1], q2);
+  EXPECT_DOUBLE_EQ(work[2], 0.25e-12);  // impossible genotypes get q too
+  EXPECT_DOUBLE_EQ(work[3], q4);
+  EXPECT_DOUBLE_EQ(score(1), 3 / q1 * 0.2 + 1 / q2 * 0.05 + 4 / q4 * 0.5);
+  EXPECT_DOUBLE_EQ(score(2), 3 / q1 * 0.1 + 1 / q2 * 0.3 + 4 / q4 * 0.25);
+  EXPECT_DOUBLE_EQ(score(3), 1 / q2 * 0.4 + 4 / q4 * 0.125);
+  // u: the class's mass outside its possible genotypes.
+  EXPECT_DOUBLE_EQ(work[4], (1 - 0.25) * 0.5 + (1 - 0.4) * 0.25 + (1 - 0.4) * 0.25);
+  EXPECT_DOUBLE_EQ(work[5], 0.5 * 0.5 + 0.75 * 0.25 + 0.875 * 0.25);
+
+  // A class without possible individuals has u = 0.
+  m.nposs_class(2) = 0;
+  Genexp(3, 2, m.theta, m.count, work.data(), work.data() + 4, m.P, m.S, m.class_genotypes,
+         m.possible, m.nposs_class, score);
+  EXPECT_EQ(work[5], 0.0);
+}
+
+TEST(Genexp, PossibleGenotypeOfZeroMixtureProbabilityGivesAFiniteScore) {
+  Mixture m;
+  m.theta(1) = 1.0;
+  m.theta(2) = 0.0;
+  m.theta(3) = 0.0;  // genotype 3 only occurs in population 3
+  std::vector<double> work(6);
+  Vec<double> score(3);
+  Genexp(3, 2, m.theta, m.count, work.data(), work.data() + 4, m.P, m.S, m.class_genotypes,
+         m.possible, m.nposs_class, score);
+  EXPECT_EQ(work[2], 0.0);
+  for (int i = 1; i <= 3; ++i) EXPECT_TRUE(std::isfinite(score(i)));
+  EXPECT_DOUBLE_EQ(score(3), 1 / 0.05 * 0.4 + 2 / 1.0e-99 * 1e-12 + 4 / 0.5 * 0.125);
+}
+
+// ------------------------------------------------------------------ Pctmax
+
+TEST(Pctmax, InteriorMaximumGivesOneHundredPercent) {
+  // Genotype 1 only in population 1 (3 fish), genotype 2 only in population 2
+  // (1 fish): the maximum is theta = (0.75, 0.25), where both scores are 4.
+  Mat<double> P(2, 2);
+  P(1, 1) = 1.0;
+  P(2, 2) = 1.0;
+  Vec<std::int32_t> count(2), cg(1, 2), ci(1, 4), possible(2, 1), nposs(1);
+  count(1) = 3;
+  count(2) = 1;
+  Mat<double> S(2, 1);
+  Genes(2, 1, P, cg, ci, S, possible, nposs, count);
+  Vec<double> theta(2);
+  theta(1) = 0.75;
+  theta(2) = 0.25;
+  Vec<double> score(2), work(3);
+  Genexp(2, 1, theta, count, work.Data(), work.Ptr(3), P, S, cg, possible, nposs, score);
+  const Groups groups = OneGroup(2);
+  Convergence conv;
+  Vec<int> best(1);
+  Vec<double> best_score(1);
+  Pctmax(2, 4, groups, theta, score, conv, best, best_score);
+  EXPECT_EQ(conv.pctmax, 100.0);
+  EXPECT_EQ(best(1), 1);  // tied scores: the lowest index
+  EXPECT_EQ(best_score(1), 4.0);
+
+  // Away from the maximum: gap = best score - N.
+  theta(1) = 0.5;
+  theta(2) = 0.5;
+  Genexp(2, 1, theta, count, work.Data(), work.Ptr(3), P, S, cg, possible, nposs, score);
+  Pctmax(2, 4, groups, theta, score, conv, best, best_score);
+  EXPECT_EQ(best(1), 1);
+  EXPECT_EQ(best_score(1), 6.0);
+  EXPECT_DOUBLE_EQ(conv.pctmax, 100.0 * std::exp(-2.0));
+}
+
+TEST(Pctmax, TwoGroupsUseTheirBestMembersAndTotals) {
+  Groups groups;
+  groups.k = 2;
+  groups.size = Vec<int>(2, 2);
+  groups.members = Vec<int>(4);
+  groups.members(1) = 3;  // group 1: populations 3 and 1
+  groups.members(2) = 1;
+  groups.members(3) = 2;  // group 2: populations 2 and 4
+  groups.members(4) = 4;
+  groups.total = Vec<double>(2);
+  groups.total(1) = 0.3;
+  groups.total(2) = 0.7;
+  Vec<double> theta(4), score(4);
+  theta(1) = 0.1;
+  theta(2) = 0.4;
+  theta(3) = 0.2;
+  theta(4) = 0.3;
+  score(1) = 5.0;  // equal to population 3's: the group's first member stays best
+  score(2) = 2.0;
+  score(3) = 5.0;
+  score(4) = 3.0;
+  Convergence conv;
+  Vec<int> best(2);
+  Vec<double> best_score(2);
+  Pctmax(4, 10, groups, theta, score, conv, best, best_score);
+  EXPECT_EQ(best(1), 3);
+  EXPECT_EQ(best(2), 4);
+  EXPECT_EQ(best_score(1), 5.0);
+  EXPECT_EQ(best_score(2), 3.0);
+  const double gap = 5.0 * (0.3 - 0.2) + 5.0 * (0.0 - 0.1) + 2.0 * (0.0 - 0.4) + 3.0 * (0.7 - 0.3);
+  EXPECT_DOUBLE_EQ(conv.pctmax, 100.0 * std::exp(-gap));
+}
+
+// ---------------------------------------------- differential on random data
+
+// Hood and Genexp against a plain computation, and the score against a
+// numerical derivative of Hood.
+TEST(LikelihoodDifferential, HoodAndGenexpOnRandomMixtures) {
+  std::mt19937 rng(12345);
+  std::uniform_real_distribution<double> unif(0.0, 1.0);
+  for (int trial = 0; trial < 50; ++trial) {
+    const int np = 1 + static_cast<int>(rng() % 7);
+    const int nclasses = 1 + static_cast<int>(rng() % 3);
+    Vec<std::int32_t> cg(nclasses), ci(nclasses, 0), nposs(nclasses);
+    int ng = 0;
+    for (int k = 1; k <= nclasses; ++k) ng += cg(k) = 1 + static_cast<int>(rng() % 5);
+    Mat<double> P(np, ng);
+    Vec<std::int32_t> count(ng), possible(ng);
+    int k = 1, in_class = 0;
+    for (int g = 1; g <= ng; ++g) {
+      for (int i = 1; i <= np; ++i) P(i, g) = unif(rng) < 0.2 ? 0.0 : unif(rng) * 0.1;
+      count(g) = 1 + static_cast<int>(rng() % 4);
+      possible(g) = unif(rng) < 0.8 ? 1 : 0;
+      ci(k) += count(g);
+      if (++in_class == cg(k)) {
+        ++k;
+        in_class = 0;
+      }
+    }
+    Vec<double> theta(np);
+    double sum = 0.0;
+    for (int i = 1; i <= np; ++i) sum += theta(i) = 0.05 + unif(rng);
+    for (int i = 1; i <= np; ++i) theta(i) /= sum;
+
+    Mat<double> S(np, nclasses);
+    Genes(np, nclasses, P, cg, ci, S, possible, nposs, count);
+    std::vector<double> work(static_cast<std::size_t>(ng + nclasses));
+    Vec<double> score(np);
+    Genexp(np, nclasses, theta, count, work.data(), work.data() + ng, P, S, cg, possible, nposs,
+           score);
+    const double hood = Hood(np, ng, P, theta, possible, count);
+
+    double plain_hood = 0.0;
+    std::vector<double> plain_score(static_cast<std::size_t>(np), 0.0);
+    bool floored = false;
+    for (int g = 1; g <= ng; ++g) {
+      double q = 0.0;
+      for (int i = 1; i <= np; ++i) q += theta(i) * P(i, g);
+      EXPECT_EQ(work[static_cast<std::size_t>(g - 1)], q);
+      if (possible(g) != 1) continue;
+      if (q == 0.0) floored = true;
+      plain_hood += count(g) * std::log(std::max(q, 1.0e-99));
+      for (int i = 1; i <= np; ++i)
+        plain_score[static_cast<std::size_t>(i - 1)] += count(g) / std::max(q, 1e-99) * P(i, g);
+    }
+    EXPECT_DOUBLE_EQ(hood, plain_hood);
+    for (int i = 1; i <= np; ++i) {
+      EXPECT_DOUBLE_EQ(score(i), plain_score[static_cast<std::size_t>(i - 1)]);
+      if (floored) continue;  // the floored log has no derivative to compare with
+      const double h = 1e-6;
+      Vec<double> up = theta, down = theta;
+      up(i) += h;
+      down(i) -= h;
+      const double numeric =
+          (Hood(np, ng, P, up, possible, count) - Hood(np, ng, P, down, possible, count)) / (2 * h);
+      EXPECT_NEAR(score(i), numeric, 1e-4 * (1.0 + std::fabs(numeric)));
+    }
+    for (int c = 1; c <= nclasses; ++c) {
+      double u = 0.0;
+      if (nposs(c) > 0)
+        for (int i = 1; i <= np; ++i) u += (1.0 - S(i, c)) * theta(i);
+      EXPECT_EQ(work[static_cast<std::size_t>(ng + c - 1)], u);
+    }
+  }
+}
+
+}  // namespace
+}  // namespace velk
