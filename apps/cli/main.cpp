@@ -1,28 +1,87 @@
-// The velk command: runs control files one after another.
-#include <cstdio>
-#include <string>
+// The velk command: runs control files one after another, printing the status
+// text of each run as it grows.
+#include <unistd.h>
 
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "cli_platform.hpp"
 #include "core/velk.hpp"
+#include "velk_version.hpp"
 
 namespace {
-class TerminalPlatform : public velk::Platform {
- public:
-  void ShowStatus(const std::string&) override {}
-  void Beep(int) override {}
-  void ShowMessageBox(const std::string& text, const std::string&) override {
-    std::fprintf(stderr, "%s\n", text.c_str());
-  }
-};
+
+constexpr const char* kUsage =
+    "Usage: velk [options] FILE.ctl...\n"
+    "\n"
+    "Runs each control file in turn and prints its status text as it grows.\n"
+    "\n"
+    "Options:\n"
+    "  --load           load the results list only: read each control file, compute\n"
+    "                   nothing and report which report files exist (default: off)\n"
+    "  --check          read each control file and print the analysis description it\n"
+    "                   gives, without reading data or writing a log (default: off)\n"
+    "  --show-messages  also write the message-box text of a stopping message to\n"
+    "                   standard error (default: off)\n"
+    "  --quiet          print nothing but errors (default: off)\n"
+    "  --help           show this help and exit\n"
+    "  --version        show the version and exit\n"
+    "\n"
+    "Exit status: 0 when every run ends \"Analysis Complete\" or \"Results List Loaded\",\n"
+    "1 when any run is aborted, 2 for a usage error.\n";
+
 }  // namespace
 
 int main(int argc, char** argv) {
-  velk::Process process;
-  TerminalPlatform platform;
-  int rc = 0;
+  bool load = false, check = false, show = false, quiet = false;
+  std::vector<std::string> files;
+  bool options_done = false;
   for (int k = 1; k < argc; ++k) {
+    std::string a = argv[k];
+    if (!options_done && a.size() > 1 && a[0] == '-') {
+      if (a == "--") options_done = true;
+      else if (a == "--load") load = true;
+      else if (a == "--check") check = true;
+      else if (a == "--show-messages") show = true;
+      else if (a == "--quiet") quiet = true;
+      else if (a == "--help" || a == "-h") {
+        std::fputs(kUsage, stdout);
+        return 0;
+      } else if (a == "--version") {
+        std::printf("velk %s\n", VELK_VERSION);
+        return 0;
+      } else {
+        std::fprintf(stderr, "velk: unknown option %s\n\n%s", a.c_str(), kUsage);
+        return 2;
+      }
+    } else {
+      files.push_back(a);
+    }
+  }
+  if (files.empty()) {
+    std::fprintf(stderr, "velk: no control file given\n\n%s", kUsage);
+    return 2;
+  }
+  if (load && check) {
+    std::fprintf(stderr, "velk: --load and --check cannot be combined\n");
+    return 2;
+  }
+
+  velk::Process process;
+  velk::CliPlatform platform(stdout, quiet ? false : true, isatty(fileno(stdout)) != 0, show);
+  int rc = 0;
+  for (const std::string& file : files) {
     velk::Request req;
-    req.control_file = argv[k];
+    req.control_file = file;
+    req.load_only = load;
+    req.check_only = check;
+    req.show_messages = show;
+    platform.BeginRun();
     velk::Outcome out = velk::Velk(process, platform, req);
+    platform.EndRun();
+    if (check && !out.description.empty() && !quiet) std::fputs(out.description.c_str(), stdout);
     if (out.aborted) rc = 1;
   }
   return rc;

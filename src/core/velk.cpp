@@ -1,20 +1,128 @@
-// Placeholder until the run driver lands.
+// The run driver: one analysis from the name of its control file to its final
+// status. It opens the run log and the control file, finds the analysis header
+// and hands the rest of the file to the control-file reader, whose run sequence
+// carries out the analysis.
 #include "core/velk.hpp"
 
+#include <cstdlib>
+
+#include "control/itoken.hpp"
+#include "control/sections.hpp"
 #include "core/error.hpp"
+#include "core/paths.hpp"
 
 namespace velk {
+
+namespace {
+
+// Looks for the analysis header: the first "*" line with a word beginning
+// "esti" or "simu". Returns 1 estimation, 2 simulation, 0 when the run stopped.
+int FindHeader(Run& run) {
+  LineReader& ctl = run.inputs.Control();
+  std::string token;
+  for (;;) {
+    int status = ctl.Read(run.parse.line, 132);
+    if (status != 0) {
+      run.error.iostat = status;
+      run.error.a1 = "control file";
+      run.error.n1 = run.parse.nline;
+      Error(run, 3014);
+      return 0;
+    }
+    ++run.parse.nline;
+    const std::string& line = run.parse.line;
+    int used = 0;
+    int type = Itoken(run, line, used, token);
+    if (type != kTokStar) continue;
+    int pos = used + 1;
+    while (pos <= static_cast<int>(line.size())) {
+      type = Itoken(run, std::string_view(line).substr(static_cast<std::size_t>(pos - 1)), used,
+                    token);
+      if (std::abs(type) == kTokWord) {
+        if (token.compare(0, 4, "simu") == 0) return 2;
+        if (token.compare(0, 4, "esti") == 0) return 1;
+      }
+      if (type < 0 || used < 1) break;
+      pos += used;
+    }
+  }
+}
+
+void FinalStatus(Run& run) {
+  bool stopped = run.error.stop != 0;
+  run.error.status.push_back('\r');
+  if (stopped) {
+    SetStatusColour(run, "200000000");
+    AppendStatus(run, run.load_only ? "Load Results List Aborted" : "Analysis Aborted");
+    run.platform.Beep(run.load_only ? 64 : 48);
+  } else if (run.load_only) {
+    SetStatusColour(run, "000100000");
+    AppendStatus(run, "Results List Loaded");
+    run.platform.Beep(64);
+  } else if (run.check_only) {
+    SetStatusColour(run, "000100000");
+    AppendStatus(run, "Control File Checked");
+  } else {
+    SetStatusColour(run, "000000000");
+    AppendStatus(run, "Analysis Complete");
+    run.platform.Beep(64);
+  }
+  if (!run.load_only && !run.check_only && run.output.written[0])
+    AppendStatus(run, "Run information output to " + run.log_name);
+}
+
+}  // namespace
 
 Outcome Velk(Process& process, Platform& platform, const Request& request) {
   Run run(process, platform);
   run.control_file = request.control_file;
+  run.control_dir = FolderOf(request.control_file);
+  run.load_only = request.load_only ? 1 : 0;
+  run.check_only = request.check_only ? 1 : 0;
+  run.stop_request = request.stop_request;
+
   run.error.status = "000000200CONTROL FILE:  " + request.control_file + "\r";
+  platform.ShowStatus(run.error.status);
+
+  run.error.stop = 0;
+  run.error.show_messages = request.show_messages ? 1 : 0;
   Error(run, 1);
+
+  if (!run.load_only && !run.check_only) {
+    run.log_name = LogName(NativeName(request.control_file));
+    if (!run.output.unit[0].Open(run.log_name)) {
+      run.error.a1 = "Log";
+      run.error.a2 = run.log_name;
+      Error(run, 3006);
+    } else {
+      run.error.a1 = "Log";
+      run.error.a2 = run.log_name;
+      Error(run, 104);
+      run.output.written[0] = 1;
+    }
+  }
+
+  if (!run.error.stop) {
+    AppendStatus(run, "Reading control file...");
+    if (!run.inputs.Control().Open(NativeName(request.control_file))) {
+      run.error.a1 = "control";
+      run.error.a2 = request.control_file;
+      Error(run, 3006);
+    } else {
+      int kind = FindHeader(run);
+      if (kind != 0 && !run.error.stop) Gparse(run, kind);
+    }
+  }
+
   Outcome out;
-  out.aborted = true;
-  SetStatusColour(run, "200000000");
-  AppendStatus(run, "Analysis Aborted");
+  if (run.output.unit[0].IsOpen()) run.output.unit[0].Close();
+  run.inputs.Control().Close();
+  out.flags = run.output.written;
+  out.output_base = run.files.output;
+  out.log_name = run.log_name;
+  FinalStatus(run);
   out.status = run.error.status;
+  out.aborted = run.error.stop != 0;
   return out;
 }
 

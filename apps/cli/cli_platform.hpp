@@ -1,0 +1,37 @@
+#pragma once
+// The command line's platform: the status text goes to a stream as it grows.
+#include <cstdio>
+#include <string>
+
+#include "core/run.hpp"
+
+namespace velk {
+
+class CliPlatform : public Platform {
+ public:
+  // `print`: show the status text at all; `terminal`: the stream is a terminal,
+  // so the colour prefix becomes an ANSI colour and a rewritten last line (the
+  // resample counter) is overwritten in place; otherwise only completed lines
+  // are printed and the colour is dropped.
+  CliPlatform(std::FILE* out, bool print, bool terminal, bool show_messages)
+      : out_(out), print_(print), terminal_(terminal), show_messages_(show_messages) {}
+
+  void BeginRun();
+  void EndRun();
+
+  void ShowStatus(const std::string& text) override;
+  void Beep(int) override {}
+  void ShowMessageBox(const std::string& text, const std::string& title) override;
+
+ private:
+  void Emit(std::string_view text);
+  std::FILE* out_;
+  bool print_;
+  bool terminal_;
+  bool show_messages_;
+  std::string shown_;   // the part of the status body already printed
+  std::string colour_;  // colour prefix in effect on the terminal
+  bool line_open_ = false;
+};
+
+}  // namespace velk

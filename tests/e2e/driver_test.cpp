@@ -1,0 +1,84 @@
+// The velk command on control files, read as a user would read its output and log.
+#include <gtest/gtest.h>
+
+#include "support/velk_command.hpp"
+
+namespace velk::test {
+namespace {
+
+TEST(VelkCommand, UsageErrorsAndHelp) {
+  EXPECT_EQ(RunVelk("").status, 2);
+  EXPECT_EQ(RunVelk("--no-such-option x.ctl").status, 2);
+  CommandResult help = RunVelk("--help");
+  EXPECT_EQ(help.status, 0);
+  EXPECT_NE(help.output.find("--load"), std::string::npos);
+  EXPECT_NE(help.output.find("--show-messages"), std::string::npos);
+  CommandResult version = RunVelk("--version");
+  EXPECT_EQ(version.status, 0);
+  EXPECT_EQ(version.output.rfind("velk ", 0), 0u);
+}
+
+TEST(VelkCommand, MissingHeaderAbortsWithPrematureEndOfFile) {
+  auto dir = FreshDir("noheader");
+  WriteText(dir / "plain.ctl", "A control file\nwith no header line\n* Options only\n");
+  CommandResult r = RunVelk("plain.ctl", dir.string());
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.output.find("CONTROL FILE:  plain.ctl"), std::string::npos);
+  EXPECT_NE(r.output.find("Reading control file..."), std::string::npos);
+  EXPECT_NE(r.output.find("Analysis Aborted"), std::string::npos);
+  EXPECT_EQ(r.output.find("\033["), std::string::npos) << "no colour codes off a terminal";
+
+  std::string log = ReadText(dir / "plain.log");
+  // The first entry names the log itself; the last is the premature end of file.
+  EXPECT_EQ(log.rfind("\n *** Note: ", 0), 0u) << log;
+  EXPECT_NE(log.find("     Log sent to file:\n     plain.log.\n"), std::string::npos) << log;
+  std::size_t fatal = log.rfind(" *** Fatal Error: ");
+  ASSERT_NE(fatal, std::string::npos) << log;
+  EXPECT_EQ(log.substr(log.find('\n', fatal) + 1),
+            "     Premature end-of-file reading control file,\n"
+            "     record number    3.\n"
+            " \n")
+      << log;
+}
+
+TEST(VelkCommand, MissingControlFileIsAFatalOpenFailure) {
+  auto dir = FreshDir("nofile");
+  CommandResult r = RunVelk("absent.ctl", dir.string());
+  EXPECT_EQ(r.status, 1);
+  std::string log = ReadText(dir / "absent.log");
+  EXPECT_NE(log.find("Could not open control file:\n     absent.ctl."), std::string::npos) << log;
+}
+
+TEST(VelkCommand, LogNameIsCutInTheFilesOwnName) {
+  auto dir = FreshDir("logname");
+  WriteText(dir / "a.b" / "run.x.ctl", "nothing\n");
+  WriteText(dir / "plain", "nothing\n");
+  EXPECT_EQ(RunVelk("a.b/run.x.ctl plain", dir.string()).status, 1);
+  EXPECT_TRUE(std::filesystem::exists(dir / "a.b" / "run.log"));
+  EXPECT_FALSE(std::filesystem::exists(dir / "a.log"));
+  EXPECT_TRUE(std::filesystem::exists(dir / "plain.log"));
+}
+
+TEST(VelkCommand, ShowMessagesWritesTheBoxTextToStandardError) {
+  auto dir = FreshDir("showmsg");
+  WriteText(dir / "plain.ctl", "no header\n");
+  CommandResult quiet = RunVelk("--quiet --show-messages plain.ctl", dir.string(), true);
+  EXPECT_EQ(quiet.status, 1);
+  EXPECT_NE(quiet.output.find("Premature end-of-file reading control file,"), std::string::npos)
+      << quiet.output;
+  EXPECT_EQ(quiet.output.find("Analysis Aborted"), std::string::npos) << "--quiet";
+  CommandResult silent = RunVelk("--quiet plain.ctl", dir.string(), true);
+  EXPECT_EQ(silent.output, "");
+}
+
+TEST(VelkCommand, LoadOnlyWritesNoLog) {
+  auto dir = FreshDir("loadonly");
+  WriteText(dir / "plain.ctl", "no header\n");
+  CommandResult r = RunVelk("--load plain.ctl", dir.string());
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.output.find("Load Results List Aborted"), std::string::npos);
+  EXPECT_FALSE(std::filesystem::exists(dir / "plain.log"));
+}
+
+}  // namespace
+}  // namespace velk::test
