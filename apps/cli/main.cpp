@@ -8,6 +8,8 @@
 #include <vector>
 
 #include "cli_platform.hpp"
+#include "core/paths.hpp"
+#include "core/reports.hpp"
 #include "core/velk.hpp"
 #include "velk_version.hpp"
 
@@ -82,6 +84,16 @@ int main(int argc, char** argv) {
     velk::Outcome out = velk::Velk(process, platform, req);
     platform.EndRun();
     if (check && !out.description.empty() && !quiet) std::fputs(out.description.c_str(), stdout);
+    if (load && !out.aborted && !quiet) {
+      // The results list: the reports an earlier run of this control file left.
+      std::string log = velk::LogName(velk::NativeName(file));
+      for (int slot = 0; slot < velk::kReportSlots; ++slot) {
+        const auto& entry = velk::kReportTable[static_cast<std::size_t>(slot)];
+        if (out.flags[static_cast<std::size_t>(slot)] && !entry.menu_entry.empty())
+          std::printf("  %-24s%s\n", std::string(entry.menu_entry).c_str(),
+                      velk::ReportFile(slot, log, out.output_base).c_str());
+      }
+    }
     if (out.aborted) rc = 1;
   }
   return rc;

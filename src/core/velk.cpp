@@ -6,6 +6,7 @@
 
 #include <cstdlib>
 
+#include "control/describe.hpp"
 #include "control/itoken.hpp"
 #include "control/sections.hpp"
 #include "core/error.hpp"
@@ -120,6 +121,7 @@ Outcome Velk(Process& process, Platform& platform, const Request& request) {
   out.flags = run.output.written;
   out.output_base = run.files.output;
   out.log_name = run.log_name;
+  if (run.check_only && !run.error.stop) out.description = Describe(run);
   FinalStatus(run);
   out.status = run.error.status;
   out.aborted = run.error.stop != 0;

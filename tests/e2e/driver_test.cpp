@@ -85,3 +85,82 @@ TEST(VelkCommand, LoadOnlyWritesNoLog) {
 
 }  // namespace
 }  // namespace velk::test
+
+namespace velk::test {
+namespace {
+
+// The complete estimation control file of the language's description, with
+// comment lines before its header and Windows separators in its names.
+const char* kExampleControl =
+    "Comment lines before the header are ignored,\r\n"
+    "whatever they hold: * not a header here? yes, it is skipped too\r\n"
+    "* Estimation: Test mixture\r\n"
+    "* Options\r\n"
+    "Print baseline summary: yes\r\n"
+    "Print the iteration history: yes\r\n"
+    "* Parameters\r\n"
+    "Number of characters in analysis: 2\r\n"
+    "Number of stocks in analysis: 3\r\n"
+    "Maximum number of iterations: 200\r\n"
+    "* Files\r\n"
+    "Baseline file: data\\test.bse\r\n"
+    "Mixture file: data\\test.mix\r\n"
+    "Output file: results\\new\\test.out\r\n"
+    "* Characters\r\n"
+    "[ID #] [# Types] [Character] [Kind]\r\n"
+    "1 4 Locus A : locus\r\n"
+    "2 2 Locus B : locus\r\n"
+    "* Populations\r\n"
+    "[ID #] [Population] [Lev1]\r\n"
+    "1 North fork : 1\r\n"
+    "2 South fork : 1\r\n"
+    "3 Main stem : 2\r\n"
+    "* Regions\r\n"
+    "[Level] [Label] [Region]\r\n"
+    "1 1 Upper river\r\n"
+    "1 2 Lower river\r\n"
+    "* Run\r\n";
+
+TEST(VelkCommand, CheckShowsTheDescriptionUnderstood) {
+  auto dir = FreshDir("check");
+  WriteText(dir / "runs" / "test.ctl", kExampleControl);
+  CommandResult r = RunVelk("--check runs/test.ctl", dir.string());
+  EXPECT_EQ(r.status, 0) << r.output;
+  EXPECT_NE(r.output.find("Analysis: estimation"), std::string::npos) << r.output;
+  EXPECT_NE(r.output.find("Title: Test mixture\n"), std::string::npos) << r.output;
+  EXPECT_NE(r.output.find("Upper river | 1 2"), std::string::npos) << r.output;
+  EXPECT_NE(r.output.find("Lower river | 3"), std::string::npos) << r.output;
+  // Names are taken from the control file's folder, cut in their own name.
+  EXPECT_NE(r.output.find("runs/data/test.bse"), std::string::npos) << r.output;
+  EXPECT_NE(r.output.find("runs/results/new/test\n"), std::string::npos) << r.output;
+  EXPECT_FALSE(std::filesystem::exists(dir / "runs" / "test.log")) << "--check writes no log";
+}
+
+TEST(VelkCommand, LoadListsTheReportsFromTheSwitches) {
+  auto dir = FreshDir("load");
+  WriteText(dir / "test.ctl", kExampleControl);
+  CommandResult r = RunVelk("--load test.ctl", dir.string());
+  EXPECT_EQ(r.status, 0) << r.output;
+  EXPECT_NE(r.output.find("Results List Loaded"), std::string::npos);
+  EXPECT_NE(r.output.find("Baseline Summary        results/new/test.bsl"), std::string::npos)
+      << r.output;
+  EXPECT_NE(r.output.find("Iteration Summary       results/new/test.itr"), std::string::npos);
+  EXPECT_NE(r.output.find("Estimation Output       results/new/test.est"), std::string::npos);
+  EXPECT_EQ(r.output.find("Bootstrap Likelihoods"), std::string::npos);
+  EXPECT_EQ(r.output.find("Condensed Mixture"), std::string::npos);
+  EXPECT_FALSE(std::filesystem::exists(dir / "test.log"));
+  EXPECT_FALSE(std::filesystem::exists(dir / "results")) << "load computes and creates nothing";
+}
+
+TEST(VelkCommand, EveryFileRunsAndOneAbortSetsTheStatus) {
+  auto dir = FreshDir("several");
+  WriteText(dir / "bad.ctl", "no header at all\n");
+  WriteText(dir / "good.ctl", kExampleControl);
+  CommandResult r = RunVelk("--check bad.ctl good.ctl", dir.string());
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.output.find("Analysis Aborted"), std::string::npos);
+  EXPECT_NE(r.output.find("Title: Test mixture"), std::string::npos) << "the next file still runs";
+}
+
+}  // namespace
+}  // namespace velk::test
