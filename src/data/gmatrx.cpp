@@ -10,106 +10,118 @@
 
 namespace velk {
 
-// The matrix is built genotype by genotype: each genotype's scored characters
-// are decoded once, and every factor is applied to the whole column P(., g) from
-// a frequency table laid out population fastest. Per population the operations
-// and their order are exactly those of Gprob on that population's table.
-void Gmatrx(Run& run, const Arr3<std::int16_t>& counts, const Mat<std::int32_t>& totals,
-            const Arr3<std::int8_t>& copies, int ngenotypes, Mat<double>& P, int& nmissing,
-            int draw) {
+void Popfrq(Run& run, const Arr3<std::int16_t>& counts, const Mat<std::int32_t>& totals, int draw,
+            PopulationFrequencies& tables, int& nmissing) {
   const int np = run.par.npop;
   const int nc = run.par.nchar;
   const int maxtyp = run.par.max_types;
   nmissing = 0;
-
-  Mat<double> freq;   // one population's table (type, character)
-  Arr3<double> fpop;  // all tables, (population, type, character)
-  Vec<double> p;      // per population: product of the powered frequencies
-  Vec<int> types;     // positive types of one character (0-based)
-  Vec<int> nums;      // their copy counts
+  Mat<double> freq;  // one population's table (type, character)
   try {
     freq.Resize(maxtyp, nc);
-    fpop.Resize(np, maxtyp, nc);
-    p.Resize(np);
-    types.Resize(maxtyp);
-    nums.Resize(maxtyp);
-    if (P.Rows() != np || P.Cols() < ngenotypes) P.Resize(np, ngenotypes);
+    if (tables.f.Size1() != np || tables.f.Size2() != maxtyp || tables.f.Size3() != nc)
+      tables.f.Resize(np, maxtyp, nc);
+    if (tables.p.Size() != np) tables.p.Resize(np);
+    if (tables.types.Size() != maxtyp) tables.types.Resize(maxtyp);
+    if (tables.nums.Size() != maxtyp) tables.nums.Resize(maxtyp);
   } catch (const std::bad_alloc&) {
     Error(run, 3000);
     return;
   }
-
   for (int i = 1; i <= np; ++i) {
     int missing = 0;
     Relfrq(run, counts, totals, i, freq, missing, draw);
     nmissing += missing;
     for (int c = 1; c <= nc; ++c) {
-      for (int k = 1; k <= maxtyp; ++k) fpop(i, k, c) = freq(k, c);
+      for (int k = 1; k <= maxtyp; ++k) tables.f(i, k, c) = freq(k, c);
     }
   }
+}
 
-  const std::ptrdiff_t stride = np;  // from one type to the next in fpop
-  double* pp = p.Data();
-  for (int g = 1; g <= ngenotypes; ++g) {
-    double* col = P.Ptr(1, g);
-    for (int i = 0; i < np; ++i) col[i] = 1.0;
-    for (int c = 1; c <= nc; ++c) {
-      const Character& ch = run.chars(c);
-      const int t = ch.ntypes;
-      const std::int8_t* x = copies.Ptr(1, c, g);
-      int n = 0;
-      for (int k = 0; k < t; ++k) n += x[k];
-      if (n == 0) continue;  // not scored
-      const double* fc = fpop.Ptr(1, 1, c);
+// Each factor is applied to the whole column at once; per population the
+// operations and their order are exactly those of Gprob on that population's
+// table, so the results are the same to the last bit.
+void Gpcol(Run& run, PopulationFrequencies& tables, const std::int8_t* copies, double* col) {
+  const int np = run.par.npop;
+  const int nc = run.par.nchar;
+  const int maxtyp = run.par.max_types;
+  const std::ptrdiff_t stride = np;  // from one type to the next in tables.f
+  double* pp = tables.p.Data();
+  int* types = tables.types.Data();
+  int* nums = tables.nums.Data();
 
-      if (ch.ploidy < 2) {
-        int k = 0;
-        while (k < t && x[k] <= 0) ++k;
-        if (k == t) continue;
-        const double* fk = fc + k * stride;
-        for (int i = 0; i < np; ++i) col[i] = col[i] * fk[i];
-        continue;
-      }
+  for (int i = 0; i < np; ++i) col[i] = 1.0;
+  for (int c = 1; c <= nc; ++c) {
+    const Character& ch = run.chars(c);
+    const int t = ch.ntypes;
+    const std::int8_t* x = copies + static_cast<std::ptrdiff_t>(c - 1) * maxtyp;
+    int n = 0;
+    for (int k = 0; k < t; ++k) n += x[k];
+    if (n == 0) continue;  // not scored
+    const double* fc = tables.f.Ptr(1, 1, c);
 
-      // Multinomial factor n! p / f with f the product of the copies' factorials.
-      int m = 0;
-      double fact = 1.0;
-      for (int k = 0; k < t; ++k) {
-        if (x[k] <= 0) continue;
-        types(m + 1) = k;
-        nums(m + 1) = x[k];
-        ++m;
-        fact = fact * Dfact(run, x[k]);
-      }
-      const double nfact = Dfact(run, n);
-      if (run.error.stop != 0) return;
+    if (ch.ploidy < 2) {
+      int k = 0;
+      while (k < t && x[k] <= 0) ++k;
+      if (k == t) continue;
+      const double* fk = fc + k * stride;
+      for (int i = 0; i < np; ++i) col[i] = col[i] * fk[i];
+      continue;
+    }
 
-      for (int i = 0; i < np; ++i) pp[i] = 1.0;
-      for (int j = 1; j <= m; ++j) {
-        const double* fk = fc + types(j) * stride;
-        switch (nums(j)) {
-          case 1:
-            for (int i = 0; i < np; ++i) pp[i] = pp[i] * fk[i];
-            break;
-          case 2:
-            for (int i = 0; i < np; ++i) pp[i] = pp[i] * (fk[i] * fk[i]);
-            break;
-          default: {
-            const int e = nums(j);
-            for (int i = 0; i < np; ++i) pp[i] = pp[i] * Ipow(fk[i], e);
-          }
-        }
-      }
-      if (fact == 1.0) {
-        // n! p / 1 is n! p exactly.
-        for (int i = 0; i < np; ++i) col[i] = col[i] * (nfact * pp[i]);
-      } else if (nfact == 2.0 && fact == 2.0) {
-        // A diploid homozygote: 2 p / 2 is p exactly.
-        for (int i = 0; i < np; ++i) col[i] = col[i] * pp[i];
+    // Multinomial factor n! p / f, f the product of the copies' factorials.
+    int m = 0;
+    double fact = 1.0;
+    for (int k = 0; k < t; ++k) {
+      if (x[k] <= 0) continue;
+      types[m] = k;
+      nums[m] = x[k];
+      ++m;
+      fact = fact * Dfact(run, x[k]);
+    }
+    const double nfact = Dfact(run, n);
+    if (run.error.stop != 0) return;
+
+    for (int i = 0; i < np; ++i) pp[i] = 1.0;
+    for (int j = 0; j < m; ++j) {
+      const double* fk = fc + types[j] * stride;
+      const int e = nums[j];
+      if (e == 1) {
+        for (int i = 0; i < np; ++i) pp[i] = pp[i] * fk[i];
+      } else if (e == 2) {
+        for (int i = 0; i < np; ++i) pp[i] = pp[i] * (fk[i] * fk[i]);
       } else {
-        for (int i = 0; i < np; ++i) col[i] = col[i] * (nfact * pp[i] / fact);
+        for (int i = 0; i < np; ++i) pp[i] = pp[i] * Ipow(fk[i], e);
       }
     }
+    if (fact == 1.0) {
+      // n! p / 1 is n! p exactly.
+      for (int i = 0; i < np; ++i) col[i] = col[i] * (nfact * pp[i]);
+    } else if (nfact == 2.0 && fact == 2.0) {
+      // A diploid homozygote: 2 p / 2 is p exactly.
+      for (int i = 0; i < np; ++i) col[i] = col[i] * pp[i];
+    } else {
+      for (int i = 0; i < np; ++i) col[i] = col[i] * (nfact * pp[i] / fact);
+    }
+  }
+}
+
+void Gmatrx(Run& run, const Arr3<std::int16_t>& counts, const Mat<std::int32_t>& totals,
+            const Arr3<std::int8_t>& copies, int ngenotypes, Mat<double>& P, int& nmissing,
+            int draw) {
+  const int np = run.par.npop;
+  PopulationFrequencies tables;
+  try {
+    if (P.Rows() != np || P.Cols() < ngenotypes) P.Resize(np, ngenotypes);
+  } catch (const std::bad_alloc&) {
+    Error(run, 3000);
+    return;
+  }
+  Popfrq(run, counts, totals, draw, tables, nmissing);
+  if (run.error.stop != 0) return;
+  for (int g = 1; g <= ngenotypes; ++g) {
+    Gpcol(run, tables, copies.Ptr(1, 1, g), P.Ptr(1, g));
+    if (run.error.stop != 0) return;
   }
 }
 
