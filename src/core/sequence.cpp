@@ -2,13 +2,20 @@
 // "run" line and closed. It checks the output base name, answers a load-only
 // request from the options, creates the output directories and then runs the
 // data readers, the estimation and the resampling in their fixed order.
+#include <algorithm>
 #include <array>
+#include <cstdint>
+#include <initializer_list>
+#include <new>
+#include <stdexcept>
 #include <string>
 
 #include "control/sections.hpp"
 #include "core/error.hpp"
 #include "core/paths.hpp"
 #include "core/run.hpp"
+#include "core/velk.hpp"
+#include "data/base.hpp"
 
 namespace velk {
 
@@ -55,6 +62,116 @@ void MakeOutputDirectories(Run& run) {
   }
 }
 
+// No single array of the run may take more than this many bytes: sizes beyond
+// it (a capacity of billions, or extents whose product overflows) are refused
+// as out of memory before anything is allocated.
+constexpr long double kMaxArrayBytes = 4294967296.0L;  // 4 GiB
+
+// Whether an array of these extents and element size can be allocated at all.
+bool Fits(std::initializer_list<long long> extents, std::size_t element) {
+  long double bytes = static_cast<long double>(element);
+  for (long long e : extents) bytes *= static_cast<long double>(std::max(e, 0LL));
+  return bytes <= kMaxArrayBytes;
+}
+
+// Runs `allocate` when `fits`; a refused or failed allocation is message 3000.
+template <class F>
+bool Allocate(Run& run, bool fits, F&& allocate) {
+  if (fits) {
+    try {
+      allocate();
+      return true;
+    } catch (const std::bad_alloc&) {
+    } catch (const std::length_error&) {
+    }
+  }
+  Error(run, 3000);
+  return false;
+}
+
+// The mixture arrays at the capacities of the parameters: per class, per
+// genotype, and the genotype copy counts per (type, character, genotype).
+bool AllocateMixture(Run& run) {
+  const Par& par = run.par;
+  Input& in = run.input;
+  const bool fits = Fits({par.max_classes}, sizeof(std::int32_t)) &&
+                    Fits({par.max_genotypes}, sizeof(std::int32_t)) &&
+                    Fits({par.max_types, par.nchar, par.max_genotypes}, sizeof(std::int8_t));
+  return Allocate(run, fits, [&] {
+    in.class_genotypes.Resize(par.max_classes);
+    in.class_individuals.Resize(par.max_classes);
+    in.geno_count.Resize(par.max_genotypes);
+    in.copies.Resize(par.max_types, par.nchar, par.max_genotypes);
+  });
+}
+
+// Every array of the run's input block released.
+void FreeArrays(Input& in) {
+  in.base_counts.Free();
+  in.base_totals.Free();
+  in.copies.Free();
+  in.geno_count.Free();
+  in.class_genotypes.Free();
+  in.class_individuals.Free();
+  in.pm_prior.Free();
+  in.pm_weight.Free();
+  in.missing_totals.Free();
+  in.missing_freqs.Free();
+}
+
+// The baseline, the frequency model and the mixture, each stage returning at
+// once when the run has been stopped.
+void DataStages(Run& run) {
+  const Par& par = run.par;
+  Input& in = run.input;
+  const int maxtyp = par.max_types;
+  const int nc = par.nchar;
+  const int np = par.npop;
+
+  if (!Allocate(
+          run, Fits({maxtyp, nc, np}, sizeof(std::int16_t)) && Fits({nc, np}, sizeof(std::int32_t)),
+          [&] {
+            in.base_counts.Resize(maxtyp, nc, np);
+            in.base_totals.Resize(nc, np);
+          }))
+    return;
+
+  AppendStatus(run, "Reading baseline file(s)...");
+  Base(run);
+  if (run.error.stop) return;
+
+  if (!Allocate(run, Fits({maxtyp, nc}, sizeof(double)), [&] {
+        in.pm_prior.Resize(maxtyp, nc);
+        in.pm_weight.Resize(nc);
+      }))
+    return;
+  if (run.opt.pella_masuda) {
+    // The Pella-Masuda prior means and weights (Pella) are computed here.
+  }
+
+  if (!AllocateMixture(run)) return;
+  const int nmissing = std::max(in.nmissing_base, 1);
+  if (!Allocate(run, Fits({maxtyp, nmissing}, sizeof(double)), [&] {
+        in.missing_totals.Resize(nmissing);
+        in.missing_freqs.Resize(maxtyp, nmissing);
+      }))
+    return;
+
+  if (run.opt.estimation == 0 && in.nmissing_base > 0) {
+    Error(run, 3032);
+    return;
+  }
+
+  if (run.opt.estimation != 0) {
+    AppendStatus(run, "Reading mixture file...");
+    // The mixture reader (Getmix) reads and condenses the mixture here.
+    if (run.error.stop) return;
+  }
+
+  // The estimation driver (Estmtr) and the simulation and bootstrap loop
+  // (Simltr) follow here.
+}
+
 }  // namespace
 
 void RunSequence(Run& run) {
@@ -77,14 +194,8 @@ void RunSequence(Run& run) {
   Errpop(run);
   Errpush(run, "Executing VELK");
 
-  // The data stages follow here, in this order, each followed by a test of the
-  // stop flag: allocate the baseline arrays and read the baseline (Base); the
-  // Pella-Masuda prior (Pella) when that model is on; the mixture arrays; a
-  // simulation with missing baseline stops with 3032; for an estimation the
-  // mixture (Getmix) and the estimation (Estmtr); for a simulation, or an
-  // estimation with resampling, the simulation and bootstrap loop (Simltr).
-  // Every array lives in the run and is released with it.
-
+  DataStages(run);
+  FreeArrays(run.input);
   Errpop(run);
 }
 

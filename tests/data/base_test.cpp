@@ -1,0 +1,433 @@
+// The baseline reader: both layouts, count and frequency lines, the frequency
+// rules and their messages, and bad baselines that must stop with a message.
+#include "data/base.hpp"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "core/error.hpp"
+#include "core/layout/layout.hpp"
+#include "support/files.hpp"
+#include "support/recording_platform.hpp"
+
+namespace velk {
+namespace {
+
+using test::ReadFile;
+using test::ReadLines;
+using test::TempDir;
+using test::WriteFile;
+
+// A run with `npop` populations "Pop A", "Pop B", ... (IDs 1, 2, ...) and
+// `nchar` loci "Loc1", "Loc2", ... (IDs 11, 12, ...), each with `maxtyp` types,
+// its control file in a temporary folder and its log open there.
+class BaseRun {
+ public:
+  BaseRun(int npop, int nchar, int maxtyp) {
+    Error(run, 1);
+    run.control_dir = dir.Path().string() + "/";
+    run.output.unit[0].Open(dir / "run.log");
+    run.par.npop = npop;
+    run.par.nchar = nchar;
+    run.par.max_types = maxtyp;
+    run.pops.Resize(npop);
+    for (int i = 1; i <= npop; ++i) {
+      run.pops(i).id = i;
+      run.pops(i).name = std::string("Pop ") + static_cast<char>('A' + i - 1);
+    }
+    run.chars.Resize(nchar);
+    for (int c = 1; c <= nchar; ++c) {
+      run.chars(c).id = 10 + c;
+      run.chars(c).name = "Loc" + std::to_string(c);
+      run.chars(c).ntypes = maxtyp;
+      run.chars(c).ploidy = 2;
+    }
+  }
+
+  void File(const std::string& name, const std::string& text) { WriteFile(dir / name, text); }
+  void OneFile(const std::string& text) {
+    File("base.txt", text);
+    run.files.baseline = dir / "base.txt";
+  }
+  void Read() {
+    run.input.base_counts.Resize(run.par.max_types, run.par.nchar, run.par.npop);
+    run.input.base_totals.Resize(run.par.nchar, run.par.npop);
+    Base(run);
+  }
+  std::vector<std::string> Log() {
+    run.output.unit[0].Close();
+    return ReadLines(dir / "run.log");
+  }
+  std::string LogText() {
+    run.output.unit[0].Close();
+    return ReadFile(dir / "run.log");
+  }
+  std::vector<int> Counts(int c, int pop) {
+    std::vector<int> v;
+    for (int k = 1; k <= run.par.max_types; ++k) v.push_back(run.input.base_counts(k, c, pop));
+    return v;
+  }
+  int Total(int c, int pop) { return run.input.base_totals(c, pop); }
+
+  TempDir dir;
+  test::RecordingPlatform platform;
+  Process process;
+  Run run{process, platform};
+};
+
+// Whether the layout writer gives Fortran fields (exact log lines need it).
+bool LayoutReady() {
+  return Fmt("(5x,i5)", {51}) == "        51";
+}
+
+// Whether `block` occurs as consecutive lines of `log`.
+bool HasLines(const std::vector<std::string>& log, const std::vector<std::string>& block) {
+  return std::search(log.begin(), log.end(), block.begin(), block.end()) != log.end();
+}
+
+int Occurrences(const std::string& text, const std::string& what) {
+  int n = 0;
+  for (std::size_t p = text.find(what); p != std::string::npos; p = text.find(what, p + 1)) ++n;
+  return n;
+}
+
+// ------------------------------------------------------------- reading data
+
+TEST(Base, OneFileWithCountLinesNamedAndNumberedCharacters) {
+  BaseRun b(2, 2, 3);
+  b.run.chars(2).ploidy = 4;  // an isolocus: its count line is copies, not 4 x anything
+  b.OneFile(
+      "\\ baseline of the test\n"
+      "#1 Upper river : spring run\n"
+      "Loc1 10 20 30\n"
+      "\\ Loc2 1 1 1\n"
+      "12 4 0 4\n"
+      "Other 5 5 5\n"
+      "99 5 5 5\n"
+      "#2     Lower   \n"
+      "11 1 2\n"
+      "Loc2 0 0 7 8\n");
+  b.Read();
+  EXPECT_EQ(b.run.error.stop, 0);
+  EXPECT_EQ(b.Counts(1, 1), (std::vector<int>{10, 20, 30}));
+  EXPECT_EQ(b.Total(1, 1), 60);
+  EXPECT_EQ(b.Counts(2, 1), (std::vector<int>{4, 0, 4}));
+  EXPECT_EQ(b.Total(2, 1), 8);
+  EXPECT_EQ(b.Counts(1, 2), (std::vector<int>{1, 2, 0}));
+  EXPECT_EQ(b.Total(1, 2), 3);
+  EXPECT_EQ(b.Counts(2, 2), (std::vector<int>{0, 0, 7})) << "at most max_types values";
+  EXPECT_EQ(b.Total(2, 2), 7);
+  EXPECT_EQ(b.run.input.nmissing_base, 0);
+  EXPECT_EQ(b.run.errstk.depth, 0);
+  std::string log = b.LogText();
+  EXPECT_NE(log.find("Reading Pop A = Upper river."), std::string::npos) << log;
+  EXPECT_NE(log.find("Reading Pop B = Lower."), std::string::npos) << log;
+  EXPECT_NE(log.find("Only read"), std::string::npos) << "Pop B Loc1 gave 2 of 3";
+}
+
+TEST(Base, FrequencyLinesBecomeCountsOfPloidyTimesN) {
+  BaseRun b(1, 3, 2);
+  b.run.chars(3).ploidy = 1;
+  b.OneFile(
+      "1 Only\n"
+      "Loc1 25 0.5 0.5\n"
+      "Loc2 0.25 0.75\n"  // no sample size: total 0, the character is missing
+      "Loc3 7 .4 .6\n");
+  b.Read();
+  EXPECT_EQ(b.Counts(1, 1), (std::vector<int>{25, 25}));
+  EXPECT_EQ(b.Total(1, 1), 50);
+  EXPECT_EQ(b.Counts(2, 1), (std::vector<int>{0, 0}));
+  EXPECT_EQ(b.Total(2, 1), 0);
+  EXPECT_EQ(b.Counts(3, 1), (std::vector<int>{3, 4}));  // 2.8 -> 3, 4.2 -> 4
+  EXPECT_EQ(b.Total(3, 1), 7);
+  EXPECT_EQ(b.run.input.nmissing_base, 1);
+  EXPECT_EQ(b.run.error.stop, 0);
+  std::string log = b.LogText();
+  EXPECT_EQ(Occurrences(log, "is missing from the baseline."), 1) << log;
+  EXPECT_NE(log.find("Locus Loc2 for population Pop A"), std::string::npos) << log;
+}
+
+TEST(Base, HalvesRoundAwayFromZero) {
+  BaseRun b(1, 1, 2);
+  b.OneFile("1 P\nLoc1 5 0.25 0.75\n");  // 2.5 -> 3, 7.5 -> 8
+  b.Read();
+  EXPECT_EQ(b.Counts(1, 1), (std::vector<int>{3, 8}));
+  EXPECT_EQ(b.Total(1, 1), 10);
+  EXPECT_EQ(b.run.error.last_code, 1000);
+  EXPECT_EQ(b.run.error.n1, 10);
+  EXPECT_EQ(b.run.error.n2, 11);
+}
+
+TEST(Base, FrequencySumsNearOneAreSilentOthersWarnOrFail) {
+  {
+    BaseRun b(1, 1, 2);
+    b.OneFile("1 P\nLoc1 50 0.499 0.5\n");
+    b.Read();
+    EXPECT_EQ(b.run.error.warnings, 0) << b.LogText();
+    EXPECT_EQ(b.Counts(1, 1), (std::vector<int>{50, 50})) << "normalised: 49.95 and 50.05";
+  }
+  {
+    BaseRun b(1, 1, 2);
+    b.OneFile("1 P\nLoc1 50 0.498 0.5\n");
+    b.Read();
+    EXPECT_EQ(b.run.error.warnings, 1);
+    EXPECT_EQ(b.run.error.last_code, 1001);
+    EXPECT_NEAR(b.run.error.x1, 0.998, 1e-12);
+    EXPECT_EQ(b.run.error.stop, 0);
+    EXPECT_EQ(b.Counts(1, 1), (std::vector<int>{50, 50}));
+  }
+  {
+    BaseRun b(1, 2, 2);
+    b.OneFile("1 P\nLoc1 25 3.5 3.5\nLoc2 3 3\n");
+    b.Read();
+    EXPECT_EQ(b.run.error.errors, 1);
+    EXPECT_EQ(b.Counts(1, 1), (std::vector<int>{25, 25})) << "read on after error 2000";
+    EXPECT_EQ(b.Total(2, 1), 6) << "the rest of the baseline is still read";
+    EXPECT_EQ(b.run.error.stop, 1);
+    EXPECT_EQ(b.run.error.last_code, 3010);
+    EXPECT_EQ(b.run.error.a1, "baseline(s)");
+  }
+}
+
+TEST(Base, RoundedCountsThatMissTheTotalWarn1000) {
+  BaseRun b(1, 1, 3);
+  b.OneFile("1 P\nLoc1 25 0.333 0.333 0.334\n");
+  b.Read();
+  EXPECT_EQ(b.Counts(1, 1), (std::vector<int>{17, 17, 17}));
+  EXPECT_EQ(b.Total(1, 1), 50) << "the total stays ploidy x N";
+  EXPECT_EQ(b.run.error.last_code, 1000);
+  EXPECT_EQ(b.run.error.n1, 50);
+  EXPECT_EQ(b.run.error.n2, 51);
+  EXPECT_EQ(b.run.error.stop, 0);
+}
+
+TEST(Base, FrequencyMessagesHaveTheirExactLines) {
+  if (!LayoutReady()) GTEST_SKIP() << "the layout writer has not landed yet";
+  BaseRun b(1, 3, 3);
+  b.run.pops(1).name = "Upper Yukon";
+  b.OneFile(
+      "1 Yukon\n"
+      "Loc1 25 0.333 0.333 0.334\n"
+      "Loc2 50 0.498 0.5 0\n"
+      "Loc3 25 3.5 3.5 0\n");
+  b.Read();
+  std::vector<std::string> log = b.Log();
+  EXPECT_TRUE(HasLines(
+      log, {"", " *** Note: Reading baseline frequencies.", "     Reading Upper Yukon = Yukon."}));
+  EXPECT_TRUE(HasLines(log, {"", " *** Warning: Reading baseline frequencies.",
+                             "     Sum of allele/type frequencies is    51, but    50 is expected",
+                             "     for population Upper Yukon, character Loc1."}));
+  EXPECT_TRUE(HasLines(
+      log, {"", " *** Warning: Reading baseline frequencies.",
+            "     Sum of baseline freqencies is 0.9980 for population",
+            "     Upper Yukon, character Loc2", "     Frequencies have been normalized to one."}));
+  EXPECT_TRUE(HasLines(log, {"", " *** Error: Reading baseline frequencies.",
+                             "     Sum of baseline freqencies is 7.00000 for population",
+                             "     Upper Yukon, character Loc3."}));
+  EXPECT_TRUE(HasLines(log, {"", " *** Fatal Error: Reading baseline frequencies.",
+                             "     Too many errors to continue. Correct the baseline(s)",
+                             "     file before continuing analysis.", " "}));
+}
+
+TEST(Base, PopulationReadTwiceKeepsTheLaterValuesCharacterByCharacter) {
+  BaseRun b(2, 2, 2);
+  b.OneFile(
+      "#1 first\n"
+      "Loc1 1 2\n"
+      "Loc2 3 4\n"
+      "#1 again\n"
+      "Loc1 5\n"
+      "#2 other\n"
+      "Loc1 7 7\n");
+  b.Read();
+  EXPECT_EQ(b.Counts(1, 1), (std::vector<int>{5, 0})) << "the later line replaces the character";
+  EXPECT_EQ(b.Total(1, 1), 5);
+  EXPECT_EQ(b.Counts(2, 1), (std::vector<int>{3, 4}));
+  EXPECT_EQ(b.Counts(1, 2), (std::vector<int>{7, 7}));
+  EXPECT_EQ(b.run.input.nmissing_base, 1);  // Pop B, Loc2
+  EXPECT_EQ(b.run.error.stop, 0);
+  EXPECT_EQ(Occurrences(b.LogText(), "Reading Pop A ="), 2);
+}
+
+TEST(Base, ReadingEndsOnceEveryPopulationIsFound) {
+  BaseRun b(1, 1, 2);
+  b.OneFile("#1 a\nLoc1 1 1\n#junk that is no header\n");
+  b.Read();
+  EXPECT_EQ(b.run.error.stop, 0) << b.LogText();
+  EXPECT_EQ(b.Total(1, 1), 2);
+}
+
+TEST(Base, BlocksOfOtherPopulationsArePassedOverSilently) {
+  BaseRun b(1, 1, 2);
+  b.OneFile("#7 not ours\nLoc1 9 9\n\\ comment\n#1 ours\nLoc1 1 2\n");
+  b.Read();
+  EXPECT_EQ(b.Counts(1, 1), (std::vector<int>{1, 2}));
+  EXPECT_EQ(b.run.error.warnings, 0);
+  EXPECT_EQ(b.run.error.errors, 0);
+}
+
+TEST(Base, AbsentPopulationsAndEmptyPopulationsStopWith3010) {
+  BaseRun b(3, 2, 2);
+  b.OneFile(
+      "#1 a\nLoc1 1 1\nLoc2 1 1\n"
+      "#2 b\nLoc9 1 1\n");  // every character of B missing; C absent
+  b.Read();
+  EXPECT_EQ(b.run.error.stop, 1);
+  EXPECT_EQ(b.run.error.last_code, 3010);
+  EXPECT_EQ(b.run.input.nmissing_base, 4);
+  std::string log = b.LogText();
+  EXPECT_EQ(Occurrences(log, "for population Pop B"), 2) << log;
+  EXPECT_NE(log.find("Population Pop B is missing"), std::string::npos);
+  EXPECT_NE(log.find("Population Pop C is missing"), std::string::npos);
+  EXPECT_EQ(b.run.errstk.depth, 0);
+}
+
+TEST(Base, PerPopulationFilesFromThePathOrTheControlFolder) {
+  BaseRun b(3, 2, 2);
+  std::filesystem::create_directory(b.dir / "pops");
+  b.File("pops/a.txt", "Stock A: from the path\nLoc1 4 6\n#\nLoc2 9 9\n");
+  b.File("pops/b.txt", "\\ comment\n#Stock B\r\n12 25 0.5 0.5\r\nLoc1 1 1\r\n");
+  b.run.files.path = b.dir / "pops/";
+  b.run.pops(1).file = "a.txt";
+  b.run.pops(2).file = "b.txt";
+  b.run.pops(3).file = "none.txt";
+  b.Read();
+  EXPECT_EQ(b.Counts(1, 1), (std::vector<int>{4, 6}));
+  EXPECT_EQ(b.Total(2, 1), 0) << "the rest of the file after a # line is ignored";
+  EXPECT_EQ(b.Counts(2, 2), (std::vector<int>{25, 25}));
+  EXPECT_EQ(b.Counts(1, 2), (std::vector<int>{1, 1}));
+  EXPECT_EQ(b.run.input.nmissing_base, 1 + 2);
+  EXPECT_EQ(b.run.error.stop, 1);
+  EXPECT_EQ(b.run.error.last_code, 3010);
+  std::string log = b.LogText();
+  EXPECT_NE(log.find("Reading Pop A = Stock A."), std::string::npos) << log;
+  EXPECT_NE(log.find("Reading Pop B = Stock B."), std::string::npos) << log;
+  EXPECT_NE(log.find("Could not open baseline file"), std::string::npos);
+  EXPECT_NE(log.find(b.dir / "pops/none.txt"), std::string::npos);
+  EXPECT_NE(log.find("Population Pop C is missing"), std::string::npos);
+
+  // Without a path the names are taken from the control file's folder, with
+  // either separator.
+  BaseRun c(1, 1, 2);
+  std::filesystem::create_directory(c.dir / "sub");
+  c.File("sub/a.txt", "A\nLoc1 3 3\n");
+  c.run.pops(1).file = "sub\\a.txt";
+  c.Read();
+  EXPECT_EQ(c.run.error.stop, 0) << c.LogText();
+  EXPECT_EQ(c.Total(1, 1), 6);
+}
+
+// ----------------------------------------------------------- bad baselines
+
+TEST(Base, UnopenableBaselineFileStopsAtOnceNamingTheFile) {
+  BaseRun b(1, 1, 2);
+  b.run.files.baseline = b.dir / "nowhere.txt";
+  b.run.error.show_messages = 1;
+  b.Read();
+  EXPECT_EQ(b.run.error.stop, 1);
+  EXPECT_EQ(b.run.error.warnings, 1);
+  EXPECT_EQ(b.run.error.fatals, 0) << "message 0 stops without a heading";
+  ASSERT_EQ(b.platform.boxes.size(), 1u);
+  EXPECT_NE(b.platform.boxes[0].text.find("nowhere.txt"), std::string::npos);
+  EXPECT_EQ(b.LogText().find("Too many errors"), std::string::npos);
+
+  BaseRun d(1, 1, 2);  // a folder is no baseline file either
+  d.run.files.baseline = d.dir.Path().string();
+  d.Read();
+  EXPECT_EQ(d.run.error.stop, 1);
+  EXPECT_NE(d.LogText().find("Could not open baseline file"), std::string::npos);
+}
+
+TEST(Base, UnreadablePopulationIdentifierIs3009) {
+  BaseRun b(1, 1, 2);
+  b.OneFile("\\ c\n#1 a\nLoc1 1 1\n#Pop two\nLoc1 1 1\n");
+  b.run.par.npop = 2;
+  b.run.pops.Resize(2);
+  b.run.pops(1).id = 1;
+  b.run.pops(2).id = 2;
+  b.Read();
+  EXPECT_EQ(b.run.error.stop, 1);
+  EXPECT_EQ(b.run.error.last_code, 3009);
+  EXPECT_EQ(b.run.error.n1, 4);
+  EXPECT_EQ(b.run.errstk.depth, 0);
+}
+
+TEST(Base, UnreadableCharacterIdOrSampleSizeIs3011) {
+  {
+    BaseRun b(1, 1, 2);
+    b.OneFile("1 a\nLoc1 1 1\n99999999999 1 1\n");
+    b.Read();
+    EXPECT_EQ(b.run.error.last_code, 3011);
+    EXPECT_EQ(b.run.error.n1, 3);
+    EXPECT_EQ(b.run.error.stop, 1);
+  }
+  {
+    BaseRun b(1, 1, 2);
+    b.OneFile("1 a\nLoc1 n.a.\n");
+    b.Read();
+    EXPECT_EQ(b.run.error.last_code, 3011);
+    EXPECT_EQ(b.run.error.n1, 2);
+  }
+}
+
+// Counts the 16-bit array cannot hold, and totals beyond 32 bits: the file and
+// the record are named, nothing is wrapped.
+TEST(Base, CountsOutsideSixteenBitsAreFatalNamingFileAndRecord) {
+  const std::vector<std::string> lines = {
+      "Loc1 40000 1",                          // above 32767
+      "Loc1 -5 10",                            // negative
+      "Loc1 32768",                            // just above
+      "Loc1 " + std::string(100, '9') + " 1",  // a 100-digit number
+      "Loc1 20000 1.0 0",                      // computed count 40000
+      "Loc1 -3 0.5 0.5",                       // negative sample size
+      "Loc1 1073741824 0.5 0.5",               // total beyond 32 bits
+      "Loc1 1 -0.5 1.5",                       // a negative computed count
+  };
+  for (const std::string& bad : lines) {
+    BaseRun b(1, 1, 2);
+    b.OneFile("1 a\n\\ c\n" + bad + "\n");
+    b.Read();
+    EXPECT_EQ(b.run.error.stop, 1) << bad;
+    EXPECT_EQ(b.run.error.last_code, 3011) << bad;
+    EXPECT_EQ(b.run.error.n1, 3) << bad;
+    std::string log = b.LogText();
+    EXPECT_NE(log.find("Reading baseline file = " + (b.dir / "base.txt")), std::string::npos)
+        << bad << "\n"
+        << log;
+  }
+  BaseRun ok(1, 1, 2);
+  ok.OneFile("1 a\nLoc1 32767 0\n");
+  ok.Read();
+  EXPECT_EQ(ok.run.error.stop, 0);
+  EXPECT_EQ(ok.Counts(1, 1), (std::vector<int>{32767, 0}));
+}
+
+TEST(Base, LongLinesAreCutAndCrlfEndsAreDropped) {
+  BaseRun b(1, 2, 3);
+  std::string pad(600, ' ');
+  b.OneFile("1 a" + pad + "\r\nLoc1 1 2" + std::string(520, ' ') + "3\r\nLoc2 4 5 6" + pad +
+            "\r\n" + std::string(5000, 'x') + "\r\n");
+  b.Read();
+  EXPECT_EQ(b.run.error.stop, 0) << b.LogText();
+  EXPECT_EQ(b.Counts(1, 1), (std::vector<int>{1, 2, 0})) << "the value past column 512 is lost";
+  EXPECT_EQ(b.Counts(2, 1), (std::vector<int>{4, 5, 6}));
+}
+
+TEST(Base, EmptyAndBinaryFilesEndWithMessagesNotCrashes) {
+  for (const std::string& text :
+       {std::string(), std::string("\\ only a comment\n"), std::string("\0\1\2\xff\n#\n", 7)}) {
+    BaseRun b(1, 1, 2);
+    b.OneFile(text);
+    b.Read();
+    EXPECT_EQ(b.run.error.stop, 1);
+    EXPECT_TRUE(b.run.error.last_code == 3010 || b.run.error.last_code == 3009)
+        << b.run.error.last_code;
+    EXPECT_EQ(b.run.errstk.depth, 0);
+  }
+}
+
+}  // namespace
+}  // namespace velk
