@@ -59,7 +59,9 @@ void Accumulate(int np, double w, const Vec<double>& x, double z, Vec<double>& w
 }
 
 // A rule's root counts only when it is positive and finite.
-bool Positive(double x) { return x > 0.0 && std::isfinite(x); }
+bool Positive(double x) {
+  return x > 0.0 && std::isfinite(x);
+}
 
 }  // namespace
 
@@ -254,10 +256,9 @@ void Operat(int np, int row, int e, Mat<double>& tableau, Vec<double>& rhs, Vec<
   }
 }
 
-void Newges(Run& run, int np, int ngenotypes, const Vec<std::int32_t>& possible,
-            Vec<double>& theta, Vec<double>& trial, const Mat<double>& P,
-            const Vec<std::int32_t>& count, const double* q, double& L, double eps, double tau,
-            Convergence& conv, StepWork& work) {
+void Newges(Run& run, int np, int ngenotypes, const Vec<std::int32_t>& possible, Vec<double>& theta,
+            Vec<double>& trial, const Mat<double>& P, const Vec<std::int32_t>& count,
+            const double* q, double& L, double eps, double tau, Convergence& conv, StepWork& work) {
   Dhset(np, 0.0, trial.Data(), 1);
   Ifill(np, 0, work.active.Data(), 1);
   for (int row = 1; row <= np; ++row) {

@@ -55,10 +55,9 @@ void Operat(int np, int row, int e, Mat<double>& tableau, Vec<double>& rhs, Vec<
 // and loses no more than |L| * tau. On success theta and L take the trial;
 // otherwise they stay and 1006 or 1007 is reported. conv.change receives the
 // change actually made; work.active the populations basic in the solution.
-void Newges(Run& run, int np, int ngenotypes, const Vec<std::int32_t>& possible,
-            Vec<double>& theta, Vec<double>& trial, const Mat<double>& P,
-            const Vec<std::int32_t>& count, const double* q, double& L, double eps, double tau,
-            Convergence& conv, StepWork& work);
+void Newges(Run& run, int np, int ngenotypes, const Vec<std::int32_t>& possible, Vec<double>& theta,
+            Vec<double>& trial, const Mat<double>& P, const Vec<std::int32_t>& count,
+            const double* q, double& L, double eps, double tau, Convergence& conv, StepWork& work);
 
 // Coefficients c_1 + c_2 t + c_3 t^2 + c_4 t^3 of the series of the
 // log-likelihood gain along d, divided by t.

@@ -19,7 +19,9 @@ void CgAlloc(StepWork& work, int np) {
   work.prev_norm = -1.0;
 }
 
-void CgFree(StepWork& work) { work.d.Free(); }
+void CgFree(StepWork& work) {
+  work.d.Free();
+}
 
 void IrlsAlloc(StepWork& work, int np) {
   if (work.tableau.Rows() != np || work.tableau.Cols() != 3 * np) {

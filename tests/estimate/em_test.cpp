@@ -59,8 +59,8 @@ TEST(EmTest, RepeatedStepsReachThePlainEmMaximumAndItsScoreCondition) {
   Genes(m.np, 1, m.P, m.class_genotypes, m.class_individuals, S, m.possible, nposs, m.count);
   Vec<double> qu(m.ngenotypes + 1);
   Vec<double> score(m.np);
-  Genexp(m.np, 1, theta, m.count, qu.Data(), qu.Ptr(m.ngenotypes + 1), m.P, S,
-         m.class_genotypes, m.possible, nposs, score);
+  Genexp(m.np, 1, theta, m.count, qu.Data(), qu.Ptr(m.ngenotypes + 1), m.P, S, m.class_genotypes,
+         m.possible, nposs, score);
   for (int i = 1; i <= m.np; ++i) {
     if (theta(i) > 1.0e-6) {
       EXPECT_NEAR(score(i) / m.n, 1.0, 1.0e-6) << i;

@@ -1,17 +1,65 @@
 #pragma once
-// A run for the maximisation-step tests: messages go nowhere but are counted,
-// and the last message number can be read back.
+// A run and the per-maximisation state for the maximisation-step tests:
+// messages are counted (the log is not open), and Refresh recomputes what the
+// driver recomputes after every step (mixture probabilities, score, percent of
+// maximum).
+#include <cstdint>
+
 #include "core/error.hpp"
 #include "core/run.hpp"
+#include "estimate/groups.hpp"
+#include "estimate/likelihood.hpp"
+#include "estimate/stepwork.hpp"
+#include "support/mixture.hpp"
 #include "support/recording_platform.hpp"
 
 namespace velk::test {
 
 struct StepRun {
   StepRun() { Error(run, 1); }
+  // The last message number (cleared when read).
+  int Last() { return Lastcd(run); }
   RecordingPlatform platform;
   Process process;
   velk::Run run{process, platform};
+};
+
+struct StepState {
+  StepState(const Mixture& mixture, Groups g) : m(mixture), groups(std::move(g)) {
+    S = Mat<double>(m.np, 1);
+    nposs = Vec<std::int32_t>(1);
+    qu = Vec<double>(m.ngenotypes + 1);
+    score = Vec<double>(m.np);
+    best = Vec<int>(groups.k);
+    best_score = Vec<double>(groups.k);
+    trial = Vec<double>(m.np);
+    StepWorkInit(work, m.np, m.ngenotypes);
+    Colmax(m.np, m.ngenotypes, m.P, work.colmax);
+    Genes(m.np, 1, m.P, m.class_genotypes, m.class_individuals, S, m.possible, nposs, m.count);
+  }
+  // L, q, u, score and percent of maximum for theta.
+  void Refresh(const Vec<double>& theta) {
+    L = Hood(m.np, m.ngenotypes, m.P, theta, m.possible, m.count);
+    Genexp(m.np, 1, theta, m.count, q(), u(), m.P, S, m.class_genotypes, m.possible, nposs, score);
+    int n = 0;
+    for (int g = 1; g <= m.ngenotypes; ++g) n += m.possible(g) * m.count(g);
+    Pctmax(m.np, n, groups, theta, score, conv, best, best_score);
+  }
+  double* q() { return qu.Data(); }
+  double* u() { return qu.Ptr(m.ngenotypes + 1); }
+
+  Mixture m;
+  Groups groups;
+  Mat<double> S;
+  Vec<std::int32_t> nposs;
+  Vec<double> qu;
+  Vec<double> score;
+  Vec<int> best;
+  Vec<double> best_score;
+  Vec<double> trial;
+  Convergence conv;
+  StepWork work;
+  double L = 0.0;
 };
 
 }  // namespace velk::test
