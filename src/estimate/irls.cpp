@@ -321,9 +321,9 @@ void Newges(Run& run, int np, int ngenotypes, const Vec<std::int32_t>& possible,
 // t * sum_j P(j, g) d_j. Taylor uses the terms T_k(g) = sum_j (P(j, g) d_j)^k,
 // the powers of the single products (not the power of their sum, which would be
 // the exact series of ln(q + t sum_j P(j, g) d_j)); the two agree for k = 1.
-// This keeps the first trial, and so the iteration history, as the established
-// program has it; the trial only seeds the halving search, which keeps every
-// accepted step sound. Each term is taken as (P(j, g) d_j / q')^k, the same
+// This form is kept on purpose: the first trial, and with it the iteration
+// history, stays what users of the program have always seen; the trial only
+// seeds the halving search, which keeps every accepted step sound. Each term is taken as (P(j, g) d_j / q')^k, the same
 // quantity as T_k(g) / q'^k, so that the powers neither under- nor overflow
 // when a genotype's probabilities are very small.
 void Taylor(int np, int ngenotypes, std::array<double, 4>& coef, const Vec<double>& d,
