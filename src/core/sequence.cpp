@@ -16,6 +16,7 @@
 #include "core/run.hpp"
 #include "core/velk.hpp"
 #include "data/base.hpp"
+#include "data/pella.hpp"
 
 namespace velk {
 
@@ -146,7 +147,8 @@ void DataStages(Run& run) {
       }))
     return;
   if (run.opt.pella_masuda) {
-    // The Pella-Masuda prior means and weights (Pella) are computed here.
+    Pella(run);
+    if (run.error.stop) return;
   }
 
   if (!AllocateMixture(run)) return;

@@ -21,11 +21,10 @@ std::string Name10(const std::string& name) {
 // The prior of character c cannot be computed: its lines go to the log and the
 // run stops (the program itself goes on with the next control file).
 void GiveUp(Run& run, int c, const char* what) {
-  run.output.unit[0].Write("(/2A/3A/A/)",
-                           {"*** Fatal Error: Computing the Pella-Masuda model of",
-                            " baseline allele frequency distributions.", "    ",
-                            Name10(run.chars(c).name), what,
-                            "    You should exclude this character."});
+  run.output.unit[0].Write(
+      "(/2A/3A/A/)", {"*** Fatal Error: Computing the Pella-Masuda model of",
+                      " baseline allele frequency distributions.", "    ",
+                      Name10(run.chars(c).name), what, "    You should exclude this character."});
   Error(run, 0);
 }
 
@@ -59,10 +58,10 @@ void Pmean(Run& run, Mat<double>& prior) {
     for (int i = 1; i <= np; ++i)
       if (total(c, i) > 0) ++m;
     if (m == 0) {
-      run.output.unit[0].Write("(/A/3A/A/)", {" *** Fatal Error: Reading baseline frequencies.",
-                                              "     ", Name10(run.chars(c).name),
-                                              " is not observed in any of the stocks.",
-                                              "     You should exclude this character."});
+      run.output.unit[0].Write(
+          "(/A/3A/A/)",
+          {" *** Fatal Error: Reading baseline frequencies.", "     ", Name10(run.chars(c).name),
+           " is not observed in any of the stocks.", "     You should exclude this character."});
       Error(run, 0);
       return;
     }
