@@ -112,6 +112,10 @@ void Note(Body& b, int number) {
     case 106:
       b.Log("(5x,a,i3,a)", {"Iteration ", b.n1, "."});
       break;
+    case 107:  // a report asked for while the files section names no output
+      b.Log("(5x,a,/5x,a)", {"The " + b.a1 + " output is not written:",
+                             "the files section gives no output file name."});
+      break;
     default:
       break;
   }

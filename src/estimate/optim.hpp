@@ -1,0 +1,85 @@
+#pragma once
+// The maximisation of the mixture likelihood: EM with the baseline update while
+// baseline frequencies are missing, then conjugate gradient, then (when allowed)
+// IRLS; the screening of impossible genotypes, every convergence test and the
+// iteration history.
+#include <cstdint>
+
+#include "core/array.hpp"
+#include "estimate/groups.hpp"
+#include "estimate/stepwork.hpp"
+#include "estimate/upgmat.hpp"
+
+namespace velk {
+
+struct Run;
+
+// The data one maximisation works on. P is rebuilt for the populations with
+// missing baseline by the baseline update; the missing-baseline totals and
+// frequencies receive its estimates (one entry per population and character
+// without baseline data; resized when too small).
+struct OptimData {
+  Mat<double>& P;                              // np x genotypes
+  const Vec<std::int32_t>& count;              // per genotype: individuals
+  const Vec<std::int32_t>& class_genotypes;    // per class: genotypes
+  const Vec<std::int32_t>& class_individuals;  // per class: individuals
+  int nclasses = 0;
+  // For the baseline update.
+  const Arr3<std::int8_t>& copies;        // (type, character, genotype)
+  const Mat<std::int32_t>& base_totals;   // (character, population)
+  const Arr3<std::int16_t>& base_counts;  // (type, character, population)
+  int nmissing = 0;                       // missing-baseline entries
+  Vec<double>& missing_totals;
+  Mat<double>& missing_freqs;  // (type, entry)
+};
+
+// The run's own mixture and baseline (run.input) with the matrix P.
+OptimData RunOptimData(Run& run, Mat<double>& P);
+
+// The switches of one call.
+struct OptimSwitches {
+  int history = 0;  // write the iteration history (report slot 4, when open)
+  int irls = 0;     // IRLS allowed
+  int screen = 1;   // screen impossible genotypes on entry
+  int draw = 0;     // Dirichlet draws in the baseline update
+};
+
+// What a maximisation hands back besides theta, the possible flags and the
+// group totals.
+struct OptimResult {
+  int nposs = 0;       // in: the mixture sample size; out: the possible sample size
+  int iterations = 0;  // passes made
+  double L = 0.0;      // log-likelihood at theta
+  Convergence conv;    // last maximum change and percent of maximum
+  Vec<double> score;   // score at theta (np)
+  int finished = 0;    // converged by a tolerance, or the iteration limit reached
+  int stalled = 0;     // the last step rule made no progress
+};
+
+// Working storage of one maximisation, sized on entry (a caller that maximises
+// many times may keep one and hand it to every call).
+struct OptimWork {
+  StepWork step;
+  Mat<double> S;                           // np x classes: possible mass per class
+  Vec<std::int32_t> possible_individuals;  // max(classes, largest number of types)
+  Vec<double> qu;                          // genotypes + classes: q, then u
+  Vec<double> trial;                       // np
+  Vec<int> best;                           // per group: best member (Pctmax)
+  Vec<double> best_score;                  // per group
+  BaselineWork baseline;                   // the baseline-update mode only
+};
+
+// The three step rules, as numbered in the history.
+enum class OptimMode { kEm = 1, kCg = 2, kIrls = 3 };
+
+// Maximises the mixture likelihood over theta (in: the start) under `groups`.
+// On entry res.nposs holds the mixture sample size; `possible` holds the flags
+// to use when screening is off. Screening lowers res.nposs and scales theta and
+// the group totals to the possible fraction. Leaves theta at the last accepted
+// point on every exit; after a fatal message (run.error.stop) it returns at once.
+void Optim(Run& run, const OptimData& data, const OptimSwitches& sw, Groups& groups,
+           Vec<double>& theta, Vec<std::int32_t>& possible, OptimResult& res, OptimWork& work);
+void Optim(Run& run, const OptimData& data, const OptimSwitches& sw, Groups& groups,
+           Vec<double>& theta, Vec<std::int32_t>& possible, OptimResult& res);
+
+}  // namespace velk

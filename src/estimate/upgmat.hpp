@@ -1,0 +1,52 @@
+#pragma once
+// The baseline update of the EM mode: the frequencies of the characters that a
+// population lacks in the baseline, estimated from the mixture through the
+// posterior membership of every genotype; and that posterior membership.
+#include <cstdint>
+
+#include "core/array.hpp"
+
+namespace velk {
+
+struct Run;
+
+// Relative floor of the posterior membership: a genotype whose mixture
+// probability does not exceed kPosteriorFloor times its largest probability
+// over the populations keeps its unscaled products.
+inline constexpr double kPosteriorFloor = 1.0e-50;
+
+// W(i, g) = theta_i P(i, g) / sum_i' theta_i' P(i', g) for genotypes 1..ngenotypes.
+// W may be P itself.
+void Posterior(int np, int ngenotypes, const Mat<double>& P, const Vec<double>& theta,
+               Mat<double>& W);
+
+// What the baseline update keeps within one maximisation: the posterior
+// membership, the frequency table of the population being rebuilt, and every
+// population's table for the characters it has baseline data for (taken once,
+// on the first update, so that a drawn baseline stays the same draw).
+struct BaselineWork {
+  Mat<double> W;       // np x genotypes
+  Mat<double> freq;    // largest number of types x characters
+  Arr3<double> known;  // (type, character, population): tables from the baseline data
+  Vec<int> ready;      // per population: 1 once its table is in `known`
+};
+
+// Sizes the work for np populations and ngenotypes genotypes (allocation
+// failure throws std::bad_alloc).
+void BaselineWorkInit(Run& run, int np, int ngenotypes, BaselineWork& work);
+
+// One baseline update. For every population whose smallest baseline total is
+// below 1, each character without data (total below 1) is the next
+// missing-baseline entry e (numbered afresh, population by population and
+// character by character): its type frequencies become the expected gene
+// copies of the population's share of the mixture, stored with their total in
+// missing_freqs(., e) and missing_totals(e); the population's column of P is
+// then rebuilt. Returns the largest change of an estimated frequency. `draw`
+// asks for Dirichlet draws of the model frequencies of the characters with
+// data (taken once per work). copies is (type, character, genotype).
+double Upgmat(Run& run, int np, int ngenotypes, const Vec<double>& theta, Mat<double>& P,
+              const Vec<std::int32_t>& count, const Arr3<std::int8_t>& copies,
+              const Mat<std::int32_t>& base_totals, const Arr3<std::int16_t>& base_counts, int draw,
+              Vec<double>& missing_totals, Mat<double>& missing_freqs, BaselineWork& work);
+
+}  // namespace velk

@@ -1,0 +1,324 @@
+// The maximisation driver on small synthetic data: every mode reaches the
+// maximum-likelihood estimate of an independent plain EM, screening, groups,
+// the stall and hand-over rules, the iteration limit and the history file.
+#include "estimate/optim.hpp"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+#include <string>
+
+#include "core/layout/layout.hpp"
+#include "core/report_file.hpp"
+#include "data/gmatrx.hpp"
+#include "estimate/likelihood.hpp"
+#include "support/files.hpp"
+#include "support/mixture.hpp"
+#include "support/step_run.hpp"
+#include "support/synthetic.hpp"
+
+namespace velk {
+namespace {
+
+using test::AsMixture;
+using test::PlainEm;
+
+class OptimTest : public ::testing::Test {
+ protected:
+  void SetUp() override { Build(test::SyntheticSpec{}); }
+
+  void Build(const test::SyntheticSpec& spec) {
+    test::MakeSynthetic(run, spec);
+    run.par.eps = 1.0e-9;
+    run.par.ftol = 1.0e-15;
+    run.par.gpa = 100.5;  // never reached: the tolerances decide
+    run.par.irls_switch = 0.01;
+    run.par.geno_tol = 0.0;
+    run.par.max_iterations = 5000;
+  }
+
+  void MakeP() {
+    int nmissing = 0;
+    Gmatrx(run, P, nmissing);
+    ASSERT_EQ(run.error.stop, 0);
+  }
+
+  // Optim from equal proportions with one group.
+  void Maximise(int irls, int screen = 1) {
+    const int np = run.par.npop;
+    theta = Vec<double>(np, 1.0 / np);
+    groups = OneGroup(np);
+    possible = Vec<std::int32_t>(run.input.ngenotypes, 1);
+    res = OptimResult{};
+    res.nposs = run.input.sample_size;
+    OptimSwitches sw;
+    sw.irls = irls;
+    sw.screen = screen;
+    Optim(run, RunOptimData(run, P), sw, groups, theta, possible, res);
+  }
+
+  // Proportions within 1e-5 of the plain EM maximum (scaled to the possible
+  // fraction), and the score equal to the possible sample size wherever a
+  // population has a positive share.
+  void ExpectMaximum() {
+    const Vec<double> ml = PlainEm(AsMixture(run, P, possible));
+    const double rho = groups.total(1);
+    for (int i = 1; i <= run.par.npop; ++i) {
+      EXPECT_NEAR(theta(i), rho * ml(i), 1.0e-5) << "population " << i;
+      if (theta(i) > 1.0e-4) {
+        EXPECT_NEAR(res.score(i) / res.nposs, 1.0 / rho, 1.0e-5);
+      }
+    }
+    EXPECT_NEAR(Hood(run.par.npop, run.input.ngenotypes, P, theta, possible, run.input.geno_count),
+                res.L, 1.0e-9 * std::fabs(res.L));
+  }
+
+  test::StepRun s;
+  velk::Run& run = s.run;
+  Mat<double> P;
+  Vec<double> theta;
+  Vec<std::int32_t> possible;
+  Groups groups;
+  OptimResult res;
+};
+
+TEST_F(OptimTest, ConjugateGradientReachesThePlainEmMaximum) {
+  MakeP();
+  Maximise(0);
+  ASSERT_EQ(run.error.stop, 0);
+  // Conjugate gradient alone ends on the tolerance (101) or on no gain (1007).
+  EXPECT_TRUE(res.finished == 1 || res.stalled == 1);
+  EXPECT_EQ(res.nposs, run.input.sample_size);
+  EXPECT_DOUBLE_EQ(groups.total(1), 1.0);
+  ExpectMaximum();
+}
+
+TEST_F(OptimTest, IrlsReachesThePlainEmMaximum) {
+  MakeP();
+  Maximise(1);
+  ASSERT_EQ(run.error.stop, 0);
+  ExpectMaximum();
+}
+
+TEST_F(OptimTest, APopulationAbsentFromTheMixtureGoesToZero) {
+  test::SyntheticSpec spec;
+  spec.theta = {0.6, 0.4, 0.0, 0.0};
+  Build(spec);
+  MakeP();
+  for (int irls = 0; irls <= 1; ++irls) {
+    Maximise(irls);
+    ASSERT_EQ(run.error.stop, 0);
+    ExpectMaximum();
+  }
+}
+
+TEST_F(OptimTest, MissingBaselineIsEstimatedByEmWithTheBaselineUpdate) {
+  test::DropBaseline(run, 2, 3);
+  test::DropBaseline(run, 4, 1);
+  test::DropBaseline(run, 4, 2);
+  MakeP();
+  for (int irls = 0; irls <= 1; ++irls) {
+    MakeP();
+    Maximise(irls);
+    ASSERT_EQ(run.error.stop, 0);
+    // P now holds the estimated frequencies of the missing pairs; on that
+    // matrix the estimate is the maximum.
+    ExpectMaximum();
+    // Entries in order: (2, 3), (4, 1), (4, 2); each a frequency table over
+    // the mixture's gene copies.
+    for (int e = 1; e <= 3; ++e) {
+      double sum = 0.0;
+      for (int k = 1; k <= run.par.max_types; ++k) sum += run.input.missing_freqs(k, e);
+      EXPECT_NEAR(sum, 1.0, 1.0e-12) << "entry " << e;
+      EXPECT_GT(run.input.missing_totals(e), 1.0);
+    }
+    // Population 4's share of the gene copies at both of its loci.
+    EXPECT_NEAR(run.input.missing_totals(2), run.input.missing_totals(3), 1.0e-9);
+    EXPECT_NEAR(run.input.missing_totals(2), 2.0 * run.input.sample_size * theta(4), 1.0e-3);
+  }
+}
+
+TEST_F(OptimTest, ImpossibleGenotypesAreScreenedAndTheSampleAdjusted) {
+  MakeP();
+  // Ten individuals carry a genotype no population can give.
+  for (int g = 1; g <= 10; ++g) {
+    for (int i = 1; i <= run.par.npop; ++i) P(i, g) = 1.0e-12;
+  }
+  run.par.geno_tol = 1.0e-10;
+  Maximise(0);
+  ASSERT_EQ(run.error.stop, 0);
+  EXPECT_EQ(res.nposs, run.input.sample_size - 10);
+  for (int g = 1; g <= run.input.ngenotypes; ++g) EXPECT_EQ(possible(g), g <= 10 ? 0 : 1);
+  const double rho = static_cast<double>(res.nposs) / run.input.sample_size;
+  EXPECT_DOUBLE_EQ(groups.total(1), rho);
+  double sum = 0.0;
+  for (int i = 1; i <= run.par.npop; ++i) sum += theta(i);
+  EXPECT_NEAR(sum, rho, 1.0e-12);
+  ExpectMaximum();
+}
+
+TEST_F(OptimTest, AllGenotypesImpossibleStopsTheRun) {
+  MakeP();
+  run.par.geno_tol = 2.0;
+  Maximise(0);
+  EXPECT_EQ(run.error.stop, 1);
+  EXPECT_EQ(run.error.last_code, 3036);
+}
+
+// Group 1 holds population 2 alone at 0.25; group 2 the others at 0.75.
+TEST_F(OptimTest, AGroupOfOnePopulationKeepsItsTotal) {
+  MakeP();
+  for (int irls = 0; irls <= 1; ++irls) {
+    const int np = run.par.npop;
+    groups.k = 2;
+    groups.size = Vec<int>(2);
+    groups.size(1) = 1;
+    groups.size(2) = np - 1;
+    groups.members = Vec<int>(np);
+    groups.members(1) = 2;
+    for (int j = 2, i = 1; j <= np; ++i) {
+      if (i != 2) groups.members(j++) = i;
+    }
+    groups.total = Vec<double>(2);
+    groups.total(1) = 0.25;
+    groups.total(2) = 0.75;
+    theta = Vec<double>(np, 0.25);
+    possible = Vec<std::int32_t>(run.input.ngenotypes, 1);
+    res = OptimResult{};
+    res.nposs = run.input.sample_size;
+    OptimSwitches sw;
+    sw.irls = irls;
+    Optim(run, RunOptimData(run, P), sw, groups, theta, possible, res);
+    ASSERT_EQ(run.error.stop, 0);
+    EXPECT_DOUBLE_EQ(theta(2), 0.25);
+
+    // Constrained plain EM: the others scaled to 0.75 after every pass.
+    Vec<double> ml(np, 0.25);
+    for (int pass = 0; pass < 200000; ++pass) {
+      Vec<double> next(np, 0.0);
+      for (int g = 1; g <= run.input.ngenotypes; ++g) {
+        double q = 0.0;
+        for (int i = 1; i <= np; ++i) q += ml(i) * P(i, g);
+        for (int i = 1; i <= np; ++i) next(i) += ml(i) * P(i, g) / q;
+      }
+      double sum = 0.0;
+      for (int i = 1; i <= np; ++i) sum += i == 2 ? 0.0 : next(i);
+      double change = 0.0;
+      for (int i = 1; i <= np; ++i) {
+        const double v = i == 2 ? 0.25 : 0.75 * next(i) / sum;
+        change = std::fmax(change, std::fabs(v - ml(i)));
+        ml(i) = v;
+      }
+      if (change < 1.0e-15) break;
+    }
+    for (int i = 1; i <= np; ++i) EXPECT_NEAR(theta(i), ml(i), 1.0e-5) << "population " << i;
+  }
+}
+
+TEST_F(OptimTest, TheIterationLimitReports1008AndFinishes) {
+  MakeP();
+  run.par.max_iterations = 2;
+  Maximise(0);
+  EXPECT_EQ(run.error.stop, 0);
+  EXPECT_EQ(res.iterations, 2);
+  EXPECT_EQ(res.finished, 1);
+  EXPECT_EQ(run.error.last_code, 1008);
+}
+
+TEST_F(OptimTest, TheGpaThresholdEndsTheSearch) {
+  MakeP();
+  run.par.gpa = 50.0;
+  Maximise(0);
+  EXPECT_EQ(run.error.last_code, 102);
+  EXPECT_GT(res.conv.pctmax, 50.0);
+  EXPECT_LT(res.iterations, 50);
+}
+
+// Started at the maximum, conjugate gradient finds nothing to gain (1007): with
+// IRLS off the search ends stalled after one pass; with it on IRLS takes over.
+TEST_F(OptimTest, AStalledConjugateGradientEndsOrHandsOverToIrls) {
+  MakeP();
+  Maximise(1);
+  const Vec<double> best = theta;
+  const int np = run.par.npop;
+  for (int irls = 0; irls <= 1; ++irls) {
+    theta = best;
+    groups = OneGroup(np);
+    res = OptimResult{};
+    res.nposs = run.input.sample_size;
+    OptimSwitches sw;
+    sw.irls = irls;
+    Optim(run, RunOptimData(run, P), sw, groups, theta, possible, res);
+    ASSERT_EQ(run.error.stop, 0);
+    if (irls == 0) {
+      EXPECT_EQ(res.stalled, 1);
+      EXPECT_EQ(res.iterations, 1);
+      EXPECT_EQ(res.finished, 0);
+    } else {
+      EXPECT_GE(res.iterations, 2);
+    }
+    for (int i = 1; i <= np; ++i) EXPECT_NEAR(theta(i), best(i), 1.0e-7);
+  }
+}
+
+// With the switch threshold at 1.0 any conjugate-gradient pass hands over.
+TEST_F(OptimTest, ASmallChangeHandsOverToIrlsAndTheHistoryNamesTheModes) {
+  MakeP();
+  test::TempDir dir;
+  run.files.output = (dir.Path() / "hand").string();
+  run.opt.print_iterations = 1;
+  ASSERT_TRUE(OpenReport(run, 4, ".itr", "iteration", "Iterations output to "));
+  run.par.irls_switch = 1.0;
+  const int np = run.par.npop;
+  theta = Vec<double>(np, 1.0 / np);
+  groups = OneGroup(np);
+  possible = Vec<std::int32_t>(run.input.ngenotypes, 1);
+  res = OptimResult{};
+  res.nposs = run.input.sample_size;
+  OptimSwitches sw;
+  sw.irls = 1;
+  sw.history = 1;
+  run.par.max_iterations = 5;
+  run.par.eps = 1.0e-30;
+  Optim(run, RunOptimData(run, P), sw, groups, theta, possible, res);
+  run.output.unit[4].Close();
+  const std::string itr = test::ReadFile(dir.Path() / "hand.itr");
+  // Line 0, iteration 5 and nothing else: the mode of pass 5 is IRLS.
+  EXPECT_EQ(itr.find("CG"), std::string::npos);
+  EXPECT_NE(itr.find("IRLS"), std::string::npos);
+  EXPECT_EQ(run.output.written[4], 1);
+}
+
+TEST(OpenReportTest, UserOutputOpensNothingAndSaysSoInTheLog) {
+  test::StepRun s;
+  s.run.files.output = "USER";
+  EXPECT_FALSE(OpenReport(s.run, 4, ".itr", "iteration", "Iterations output to "));
+  EXPECT_EQ(s.run.error.stop, 0);
+  EXPECT_EQ(s.run.output.written[4], 0);
+  EXPECT_FALSE(s.run.output.unit[4].IsOpen());
+  EXPECT_EQ(s.run.error.last_code, 107);
+}
+
+TEST(OpenReportTest, AFailedOpenIsFatal3030) {
+  test::StepRun s;
+  s.run.files.output = "/nonexistent-folder/deeper/run";
+  EXPECT_FALSE(OpenReport(s.run, 5, ".est", "Estimates", "Estimates output to "));
+  EXPECT_EQ(s.run.error.stop, 1);
+  EXPECT_EQ(s.run.error.last_code, 3030);
+}
+
+TEST(OpenReportTest, AnOpenedReportIsFlaggedAndListedInTheStatus) {
+  test::StepRun s;
+  test::TempDir dir;
+  s.run.files.output = (dir.Path() / "run").string();
+  s.run.error.status = "000000200";
+  ASSERT_TRUE(OpenReport(s.run, 4, ".itr", "iteration", "Iterations output to "));
+  EXPECT_EQ(s.run.output.written[4], 1);
+  EXPECT_EQ(s.run.error.status,
+            "000000200\tIterations output to " + (dir.Path() / "run.itr").string() + "\r");
+  EXPECT_EQ(s.run.error.last_code, 104);
+}
+
+}  // namespace
+}  // namespace velk

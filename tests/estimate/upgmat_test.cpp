@@ -1,0 +1,123 @@
+// The baseline update and the posterior membership.
+#include "estimate/upgmat.hpp"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "data/gmatrx.hpp"
+#include "estimate/likelihood.hpp"
+#include "support/step_run.hpp"
+#include "support/synthetic.hpp"
+
+namespace velk {
+namespace {
+
+TEST(PosteriorTest, RowsAreMembershipProbabilitiesWhateverTheScaleOfAColumn) {
+  Mat<double> P(3, 2);
+  P(1, 1) = 0.2, P(2, 1) = 0.1, P(3, 1) = 0.0;
+  // The same genotype scored at many characters: every probability tiny.
+  for (int i = 1; i <= 3; ++i) P(i, 2) = P(i, 1) * 1.0e-70;
+  Vec<double> theta(3);
+  theta(1) = 0.5, theta(2) = 0.5, theta(3) = 0.0;
+  Mat<double> W(3, 2);
+  Posterior(3, 2, P, theta, W);
+  EXPECT_DOUBLE_EQ(W(1, 1), 2.0 / 3.0);
+  EXPECT_DOUBLE_EQ(W(2, 1), 1.0 / 3.0);
+  EXPECT_DOUBLE_EQ(W(3, 1), 0.0);
+  for (int i = 1; i <= 3; ++i) EXPECT_NEAR(W(i, 2), W(i, 1), 1.0e-15);
+}
+
+TEST(PosteriorTest, AGenotypeWithoutMassKeepsItsProductsAndMayOverwriteP) {
+  Mat<double> P(2, 1);
+  P(1, 1) = 0.3, P(2, 1) = 0.6;
+  Vec<double> theta(2, 0.0);
+  Posterior(2, 1, P, theta, P);
+  EXPECT_EQ(P(1, 1), 0.0);
+  EXPECT_EQ(P(2, 1), 0.0);
+  theta(2) = 0.5;
+  P(1, 1) = 0.3, P(2, 1) = 0.6;
+  Posterior(2, 1, P, theta, P);
+  EXPECT_DOUBLE_EQ(P(2, 1), 1.0);
+}
+
+class UpgmatTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    test::MakeSynthetic(run, test::SyntheticSpec{});
+    test::DropBaseline(run, 3, 2);
+    test::DropBaseline(run, 1, 4);
+    int nmissing = 0;
+    Gmatrx(run, P, nmissing);
+    EXPECT_EQ(nmissing, 2);
+    run.input.missing_totals = Vec<double>(2);
+    run.input.missing_freqs = Mat<double>(run.par.max_types, 2);
+    BaselineWorkInit(run, run.par.npop, run.input.ngenotypes, work);
+  }
+  double Update(const Vec<double>& theta) {
+    return Upgmat(run, run.par.npop, run.input.ngenotypes, theta, P, run.input.geno_count,
+                  run.input.copies, run.input.base_totals, run.input.base_counts, 0,
+                  run.input.missing_totals, run.input.missing_freqs, work);
+  }
+  test::StepRun s;
+  velk::Run& run = s.run;
+  Mat<double> P;
+  BaselineWork work;
+};
+
+// With the whole mixture given to population 3, its missing locus gets the
+// mixture's own type frequencies; entries are numbered population by population.
+TEST_F(UpgmatTest, AllMembershipInOnePopulationGivesTheMixtureFrequencies) {
+  const int np = run.par.npop, t = run.par.max_types, n = run.input.ngenotypes;
+  Vec<double> theta(np, 0.0);
+  theta(3) = 1.0;
+  const double beta = Update(theta);
+
+  // Entry 1 is population 1, locus 4; entry 2 population 3, locus 2.
+  EXPECT_NEAR(run.input.missing_totals(2), 2.0 * n, 1.0e-9);
+  double largest = 0.0;
+  for (int k = 1; k <= t; ++k) {
+    double copies = 0.0;
+    for (int g = 1; g <= n; ++g) copies += run.input.copies(k, 2, g);
+    EXPECT_NEAR(run.input.missing_freqs(k, 2), copies / (2.0 * n), 1.0e-12);
+    largest = std::fmax(largest, run.input.missing_freqs(k, 2));
+  }
+  // Population 1 has no membership: its entry falls back to uniform frequencies.
+  EXPECT_EQ(run.input.missing_totals(1), 0.0);
+  for (int k = 1; k <= t; ++k) EXPECT_DOUBLE_EQ(run.input.missing_freqs(k, 1), 1.0 / t);
+  // The change is measured from the previous estimates (0 at the start).
+  EXPECT_DOUBLE_EQ(beta, largest);
+  EXPECT_EQ(Update(theta), 0.0);
+
+  // Population 3's column is Gprob under the completed table; population 2's is kept.
+  Mat<double> freq(t, run.par.nchar);
+  int nm = 0;
+  Relfrq(run, run.input.base_counts, run.input.base_totals, 3, freq, nm, 0);
+  for (int k = 1; k <= t; ++k) freq(k, 2) = run.input.missing_freqs(k, 2);
+  Mat<double> before;
+  int nmissing = 0;
+  Gmatrx(run, before, nmissing);
+  for (int g = 1; g <= n; ++g) {
+    EXPECT_DOUBLE_EQ(P(3, g), Gprob(run, run.input.copies.Ptr(1, 1, g), freq));
+    EXPECT_EQ(P(2, g), before(2, g));
+  }
+}
+
+TEST_F(UpgmatTest, RepeatedUpdatesConvergeAndTheChangeShrinks) {
+  Vec<double> theta(run.par.npop, 0.25);
+  double beta = Update(theta);
+  for (int pass = 0; pass < 200 && beta >= 1.0e-8; ++pass) {
+    Posterior(run.par.npop, run.input.ngenotypes, P, theta, work.W);
+    // EM on theta with P as it stands.
+    Vec<double> next(run.par.npop, 0.0);
+    for (int g = 1; g <= run.input.ngenotypes; ++g) {
+      for (int i = 1; i <= run.par.npop; ++i) next(i) += work.W(i, g) / run.input.ngenotypes;
+    }
+    theta = next;
+    beta = Update(theta);
+  }
+  EXPECT_LT(beta, 1.0e-8);
+}
+
+}  // namespace
+}  // namespace velk
