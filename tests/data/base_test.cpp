@@ -232,6 +232,46 @@ TEST(Base, FrequencyMessagesHaveTheirExactLines) {
                              "     file before continuing analysis.", " "}));
 }
 
+TEST(Base, MissingDataMessagesHaveTheirExactLines) {
+  if (!LayoutReady()) GTEST_SKIP() << "the layout writer has not landed yet";
+  BaseRun b(3, 2, 3);
+  b.OneFile("#1 a\nLoc1 1 2 3\n#2 b\nLoc1 1 2\nLoc2 1 1 1\n");
+  b.Read();
+  std::vector<std::string> log = b.Log();
+  EXPECT_TRUE(HasLines(
+      log, {"     Locus Loc2 for population Pop A", "     is missing from the baseline."}));
+  EXPECT_TRUE(HasLines(log, {"     Only read   2 types/alleles but  3 were expected",
+                             "     for character Loc1, population Pop B."}));
+  EXPECT_TRUE(HasLines(log, {" *** Error: Reading baseline frequencies.",
+                             "     Population Pop C is missing", "     from the baseline."}));
+}
+
+TEST(Base, FatalRecordMessagesHaveTheirExactLines) {
+  if (!LayoutReady()) GTEST_SKIP() << "the layout writer has not landed yet";
+  BaseRun b(1, 1, 2);
+  b.OneFile("1 a\n\\ c\nLoc1 40000 1\n");
+  b.Read();
+  EXPECT_TRUE(HasLines(b.Log(), {"", " *** Note: Reading baseline frequencies.",
+                                 "     Reading baseline file = " + (b.dir / "base.txt") + ".", "",
+                                 " *** Fatal Error: Reading baseline frequencies.",
+                                 "     Bad baseline record.  Record number     3", " "}));
+
+  BaseRun c(2, 1, 2);
+  c.OneFile("1 a\nLoc1 1 1\n\\ c\n#two\n");
+  c.Read();
+  EXPECT_TRUE(HasLines(c.Log(), {" *** Fatal Error: Reading baseline frequencies.",
+                                 "     Could not read population identifier on record     4."}));
+
+  BaseRun d(1, 1, 2);
+  d.run.files.baseline = d.dir / "nowhere.txt";
+  d.Read();
+  std::vector<std::string> log = d.Log();
+  EXPECT_TRUE(
+      HasLines(log, {"", " *** Warning: Reading baseline frequencies.",
+                     "     Could not open baseline file", "     " + (d.dir / "nowhere.txt"), " "}))
+      << "message 0 adds only the closing blank line";
+}
+
 TEST(Base, PopulationReadTwiceKeepsTheLaterValuesCharacterByCharacter) {
   BaseRun b(2, 2, 2);
   b.OneFile(
