@@ -1,0 +1,164 @@
+#include "report/prtest.hpp"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "support/files.hpp"
+#include "support/tiny_reports.hpp"
+
+namespace velk {
+namespace {
+
+using test::Golden;
+using test::LayoutWriterReady;
+using test::ReadFile;
+using test::ReadLines;
+
+#define REQUIRE_LAYOUT_WRITER() \
+  if (!LayoutWriterReady()) GTEST_SKIP() << "layout writer not in place yet"
+
+class PrtestTest : public test::TinyReport {
+ protected:
+  // Writes the report for the tiny estimation and returns it.
+  std::string Report(int nclasses, int possible_size, bool standard_errors) {
+    EXPECT_TRUE(run.output.unit[5].Open(dir / "tiny.est"));
+    Prtest(run, EstimatesReport{.nclasses = nclasses,
+                                .ngenotypes = 5,
+                                .possible_size = possible_size,
+                                .class_genotypes = class_genotypes,
+                                .class_individuals = class_individuals,
+                                .iterations = 12,
+                                .log_likelihood = -23.456789,
+                                .record = record,
+                                .theta = theta,
+                                .sd = sd,
+                                .score = score,
+                                .cov = cov,
+                                .regional = regional,
+                                .region_cov = region_cov,
+                                .standard_errors = standard_errors});
+    run.output.unit[5].Close();
+    return ReadFile(dir / "tiny.est");
+  }
+
+  static int Count(const std::string& text, const std::string& what) {
+    int n = 0;
+    for (auto at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
+    return n;
+  }
+};
+
+// Two classes, an impossible genotype, regions on two levels, standard errors,
+// the Rannala-Mountain model; populations 3 and region 2 are left out of the tables.
+TEST_F(PrtestTest, StandardErrorsRegionsClassesAndUnknown) {
+  REQUIRE_LAYOUT_WRITER();
+  run.opt.rannala_mountain = 1;
+  EXPECT_EQ(Report(2, 9, true), Golden("tiny_se.est"));
+}
+
+// One class, nothing impossible, no regions, no standard errors, Pella-Masuda.
+TEST_F(PrtestTest, PlainEstimateWithoutRegions) {
+  REQUIRE_LAYOUT_WRITER();
+  run.opt.pella_masuda = 1;
+  run.par.nregions = 0;
+  class_genotypes = Vec<std::int32_t>(1, 5);
+  class_individuals = Vec<std::int32_t>(1, 10);
+  EXPECT_EQ(Report(1, 10, false), Golden("tiny_plain.est"));
+}
+
+TEST_F(PrtestTest, NoRegionAboveTheFloorPrintsTheRegionTableWithoutItsCovariances) {
+  REQUIRE_LAYOUT_WRITER();
+  regional.Fill(0.0);
+  std::string est = Report(2, 9, true);
+  EXPECT_EQ(Count(est, "Correlation (below)/Covariances (above)"), 1);
+  EXPECT_NE(est.find("    2  Coast                           0.0000    0.0000    0.0    \n"),
+            std::string::npos)
+      << est;
+  EXPECT_NE(est.find("    3  Upper interior                  0.0000"), std::string::npos);
+}
+
+TEST_F(PrtestTest, LargestScoreIsMarkedFirstOnTies) {
+  REQUIRE_LAYOUT_WRITER();
+  score(3) = 10.5;
+  std::string est = Report(2, 10, false);
+  EXPECT_NE(est.find("    3  Coastal                        0.0000      0.5 *\n"),
+            std::string::npos)
+      << est;
+  EXPECT_NE(est.find("    1  North Fork                     0.6000      0.0  \n"),
+            std::string::npos);
+  EXPECT_EQ(est.find("Unknown"), std::string::npos);
+}
+
+// With the output base "USER" the driver opens no estimates file: nothing is
+// written and nothing fails.
+TEST_F(PrtestTest, UnopenedUnitWritesNothing) {
+  Prtest(run, EstimatesReport{.nclasses = 2,
+                              .ngenotypes = 5,
+                              .possible_size = 9,
+                              .class_genotypes = class_genotypes,
+                              .class_individuals = class_individuals,
+                              .iterations = 12,
+                              .log_likelihood = -23.456789,
+                              .record = record,
+                              .theta = theta,
+                              .sd = sd,
+                              .score = score,
+                              .cov = cov,
+                              .regional = regional,
+                              .region_cov = region_cov,
+                              .standard_errors = true});
+  EXPECT_FALSE(run.output.unit[5].IsOpen());
+  EXPECT_EQ(run.error.stop, 0);
+}
+
+// Seven entries: columns 1-5, then 6-7; correlations of -1 and negative
+// covariances print in full.
+TEST(PrcovTest, SevenEntriesInTwoBlocks) {
+  REQUIRE_LAYOUT_WRITER();
+  test::TempDir dir;
+  Vec<std::string> names(8);
+  for (int i = 1; i <= 8; ++i) names(i) = "Stock " + std::string(1, static_cast<char>('A' + i - 1));
+  // Entry 4 of the matrix is left out of the list.
+  Mat<double> m(8, 8);
+  for (int r = 1; r <= 8; ++r)
+    for (int c = 1; c <= 8; ++c)
+      m(r, c) = r > c ? 0.1 * (r - c) - 0.25 : 0.001 * (r + c) * (r == c ? 2 : -1);
+  m(2, 1) = -1.0;
+  m(8, 7) = 0.9996;
+  Vec<std::int32_t> index(8);
+  const int list[] = {1, 2, 3, 5, 6, 7, 8};
+  for (int k = 1; k <= 7; ++k) index(k) = list[k - 1];
+  Unit unit;
+  ASSERT_TRUE(unit.Open(dir / "cov.txt"));
+  Prcov(unit, names, m, 7, index);
+  unit.Close();
+  EXPECT_EQ(ReadFile(dir / "cov.txt"), Golden("prcov_seven.txt"));
+}
+
+TEST(PrcovTest, NoEntriesWriteNothing) {
+  test::TempDir dir;
+  Unit unit;
+  ASSERT_TRUE(unit.Open(dir / "cov.txt"));
+  Prcov(unit, Vec<std::string>(2), Mat<double>(2, 2), 0, Vec<std::int32_t>(2));
+  Prtvec(unit, Vec<double>(2), 0);
+  unit.Close();
+  EXPECT_EQ(ReadFile(dir / "cov.txt"), "");
+}
+
+TEST(PrtvecTest, ValuesOnOneLine) {
+  REQUIRE_LAYOUT_WRITER();
+  test::TempDir dir;
+  Unit unit;
+  ASSERT_TRUE(unit.Open(dir / "vec.txt"));
+  Vec<double> v(3);
+  v(1) = 0.5;
+  v(2) = -0.03127;
+  v(3) = 12.0;
+  Prtvec(unit, v, 3);
+  unit.Close();
+  EXPECT_EQ(ReadFile(dir / "vec.txt"), "  0.5000  -0.0313  12.0000\n");
+}
+
+}  // namespace
+}  // namespace velk
