@@ -19,13 +19,18 @@ void LineReader::Close() {
 
 int LineReader::Read(std::string& line, std::size_t maxlen) {
   line.clear();
+  cut_ = false;
   if (!file_) return 1;
   bool any = false;
   int c;
   while ((c = std::fgetc(file_)) != EOF) {
     any = true;
     if (c == '\n') break;
-    if (line.size() < maxlen + 1) line.push_back(static_cast<char>(c));
+    if (line.size() < maxlen + 1) {
+      line.push_back(static_cast<char>(c));
+    } else if (c != ' ' && c != '\t' && c != '\r') {
+      cut_ = true;
+    }
   }
   if (c == EOF) {
     if (std::ferror(file_)) return errno > 0 ? errno : 5;
@@ -34,7 +39,11 @@ int LineReader::Read(std::string& line, std::size_t maxlen) {
   // A carriage return that ends the line (files written on Windows) is dropped;
   // one more character than the maximum was kept for just that case.
   if (!line.empty() && line.back() == '\r' && (c == '\n' || c == EOF)) line.pop_back();
-  if (line.size() > maxlen) line.resize(maxlen);
+  if (line.size() > maxlen) {
+    char kept = line[maxlen];
+    if (kept != ' ' && kept != '\t' && kept != '\r') cut_ = true;
+    line.resize(maxlen);
+  }
   ++lines_;
   return 0;
 }

@@ -24,12 +24,16 @@ class LineReader {
 
   // Lines read so far.
   int LineNumber() const { return lines_; }
+  // True when the last line read was longer than its maximum and the part
+  // passed over held more than blanks (a record that lost some of its fields).
+  bool Cut() const { return cut_; }
   const std::string& Path() const { return path_; }
 
  private:
   std::FILE* file_ = nullptr;
   std::string path_;
   int lines_ = 0;
+  bool cut_ = false;
 };
 
 }  // namespace velk

@@ -1,0 +1,713 @@
+// The mixture file reader (Getmix) with its record parser (Parsmix), the
+// genotype key (Cnvrt) and the genotype table (Count).
+#include "data/getmix.hpp"
+
+#include <algorithm>
+#include <bit>
+#include <climits>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <initializer_list>
+#include <new>
+#include <stdexcept>
+#include <string>
+#include <unordered_map>
+#include <utility>
+
+#include "control/itoken.hpp"
+#include "core/error.hpp"
+#include "numeric/kernels.hpp"
+
+namespace velk {
+
+namespace {
+
+constexpr const char* kContext = "Reading mixture file";
+constexpr const char* kKind = "mixture";
+// ln 10^14 as the single-precision constant the key layout is built on.
+constexpr float kKeyLog = 32.236191f;
+// Longest field name of a locus definition.
+constexpr std::size_t kNameLength = 132;
+// The mixture arrays may take at most this many bytes. A capacity beyond it
+// (a billion genotypes, say) is refused as out of memory at once rather than
+// zero-filling memory the system only promised.
+constexpr std::size_t kMixtureBytesLimit = std::size_t{1} << 32;
+
+bool IsBlank(char c) {
+  return c == ' ' || c == '\t';
+}
+bool IsDigit(char c) {
+  return c >= '0' && c <= '9';
+}
+bool IsLetter(char c) {
+  c = Tolow(c);
+  return c >= 'a' && c <= 'z';
+}
+
+// Characters that may start a token; everything else separates tokens.
+bool StartsToken(char c) {
+  return IsDigit(c) || IsLetter(c) || c == '+' || c == '-' || c == '.' || c == '[' || c == '\\' ||
+         c == ':' || c == '*';
+}
+
+// Length of `text` without trailing blanks.
+std::size_t TrimmedLength(std::string_view text) {
+  std::size_t n = text.size();
+  while (n > 0 && IsBlank(text[n - 1])) --n;
+  return n;
+}
+
+std::string TrimRight(std::string_view text) {
+  return std::string(text.substr(0, TrimmedLength(text)));
+}
+
+// A comment line begins with "\" or "/".
+bool IsComment(std::string_view line) {
+  std::size_t p = 0;
+  while (p < line.size() && IsBlank(line[p])) ++p;
+  return p < line.size() && (line[p] == '\\' || line[p] == '/');
+}
+
+struct Token {
+  int type = 0;
+  std::string text;
+  std::size_t start = 0;  // 0-based column of its first character
+};
+
+// Takes the tokens of `line` one by one and hands them to `take` until it
+// returns false or the line is used up.
+template <class Take>
+void ScanTokens(Run& run, std::string_view line, Take take) {
+  std::size_t pos = 0;
+  std::size_t n = TrimmedLength(line);
+  while (pos < n) {
+    std::size_t start = pos;
+    while (start < n && !StartsToken(line[start])) ++start;
+    if (start >= n) return;
+    Token token;
+    int used = 0;
+    token.type = Itoken(run, line.substr(pos, n - pos), used, token.text);
+    token.start = start;
+    if (std::abs(token.type) == kTokNone) return;
+    if (!take(token)) return;
+    // Every scan moves on by at least one character past the token's start.
+    pos = std::max(pos + static_cast<std::size_t>(std::max(used, 0)), start + 1);
+  }
+}
+
+enum class Leading { kOther, kRecord, kCharacters };
+
+// A leading line is the first data record when its first token is a number that
+// begins with a digit, and opens the locus definition when it is a "*" line
+// with a later word beginning "char".
+Leading ClassifyLeading(Run& run, std::string_view line) {
+  Leading kind = Leading::kOther;
+  bool first = true;
+  bool star = false;
+  ScanTokens(run, line, [&](const Token& token) {
+    if (first) {
+      first = false;
+      if (std::abs(token.type) == kTokNumber && IsDigit(line[token.start])) {
+        kind = Leading::kRecord;
+        return false;
+      }
+      star = token.type == kTokStar;
+      return star;
+    }
+    if (std::abs(token.type) == kTokWord && token.text.compare(0, 4, "char") == 0) {
+      kind = Leading::kCharacters;
+      return false;
+    }
+    return true;
+  });
+  return kind;
+}
+
+void ReadError(Run& run, int status, int record) {
+  run.error.iostat = status;
+  run.error.a1 = kKind;
+  run.error.n1 = record;
+  Error(run, 3014);
+}
+
+// The locus definition after "* characters": one line per record field, the
+// field's name after its first word-starting token; "* end" closes it. On
+// return every character has its field in `colmap` (or the run has stopped).
+void ReadLocusDefinition(Run& run, LineReader& in, int nc, Vec<int>& colmap) {
+  colmap.Fill(-1);
+  int field = 0;
+  int placed = 0;
+  std::string line;
+  for (;;) {
+    if (in.Read(line, kMixtureLineLength) != 0) {
+      Error(run, 3017);
+      return;
+    }
+    if (IsComment(line)) continue;
+    bool end = false;
+    ScanTokens(run, line, [&](const Token& token) {
+      if (token.type == kTokStar) {
+        end = true;
+        return false;
+      }
+      if (!IsLetter(line[token.start])) return true;
+      ++field;
+      std::string name = TrimRight(std::string_view(line).substr(token.start, kNameLength));
+      for (int c = 1; c <= nc; ++c) {
+        if (colmap(c) == -1 && TrimRight(run.chars(c).name) == name) {
+          colmap(c) = field;
+          ++placed;
+          break;
+        }
+      }
+      return false;
+    });
+    if (end) break;
+  }
+  if (placed < nc) {
+    run.error.n1 = in.LineNumber();
+    run.error.n2 = placed;
+    run.error.n3 = nc;
+    Error(run, 3025);
+  }
+}
+
+void TooFewCharacters(Run& run, int record, int read, int nc) {
+  run.error.n1 = record;
+  run.error.n2 = read;
+  run.error.n3 = nc;
+  Error(run, 3025);
+}
+
+bool ArraysInPlace(const Run& run) {
+  const Par& par = run.par;
+  const Input& in = run.input;
+  return in.copies.Size1() == std::max(par.max_types, 0) &&
+         in.copies.Size2() == std::max(par.nchar, 0) &&
+         in.copies.Size3() == std::max(par.max_genotypes, 0) &&
+         in.geno_count.Size() == std::max(par.max_genotypes, 0) &&
+         in.class_genotypes.Size() == std::max(par.max_classes, 0) &&
+         in.class_individuals.Size() == std::max(par.max_classes, 0);
+}
+
+// The reader proper; Getmix wraps it in its context and its allocation guard.
+void ReadMixture(Run& run, GenotypeLookup lookup) {
+  Par& par = run.par;
+  Input& input = run.input;
+  LineReader& in = run.inputs.Mixture();
+
+  if (!in.Open(run.files.mixture)) {
+    run.error.a1 = kKind;
+    run.error.a2 = run.files.mixture;
+    Error(run, 3006);
+    return;
+  }
+  if (!ArraysInPlace(run) && !AllocateMixture(run)) return;
+
+  const int nc = std::clamp(par.nchar, 0, run.chars.Size());
+  const int maxtyp = std::max(par.max_types, 0);
+  const int max_genotypes = std::max(par.max_genotypes, 0);
+  const int max_classes = std::max(par.max_classes, 0);
+
+  Vec<int> types(nc);
+  std::vector<int> ploidies(static_cast<std::size_t>(nc));
+  std::vector<int> type_list(static_cast<std::size_t>(nc));
+  for (int c = 1; c <= nc; ++c) {
+    types(c) = std::clamp(run.chars(c).ntypes, 0, maxtyp);
+    ploidies[static_cast<std::size_t>(c - 1)] = run.chars(c).ploidy;
+    type_list[static_cast<std::size_t>(c - 1)] = types(c);
+  }
+  const KeyLayout layout = MakeKeyLayout(ploidies, type_list);
+
+  input.geno_count.Fill(0);
+  input.class_genotypes.Fill(0);
+  input.class_individuals.Fill(0);
+  input.copies.Fill(0);
+  input.sample_size = 0;
+  input.nclasses = 0;
+  input.ngenotypes = 0;
+
+  Vec<int> colmap(nc);
+  for (int c = 1; c <= nc; ++c) colmap(c) = c;
+
+  // Leading lines, up to the first record or the locus definition.
+  std::string line;
+  bool first_record = false;
+  for (;;) {
+    int status = in.Read(line, kMixtureLineLength);
+    if (status < 0) {
+      Error(run, 3017);
+      return;
+    }
+    if (status > 0) {
+      ReadError(run, status, in.LineNumber() + 1);
+      return;
+    }
+    Leading kind = ClassifyLeading(run, line);
+    if (kind == Leading::kRecord) {
+      first_record = true;
+      break;
+    }
+    if (kind == Leading::kCharacters) {
+      ReadLocusDefinition(run, in, nc, colmap);
+      if (run.error.stop) return;
+      break;
+    }
+  }
+
+  // Field number -> character read from it (0: skipped).
+  int last_field = 0;
+  for (int c = 1; c <= nc; ++c) last_field = std::max(last_field, colmap(c));
+  std::vector<int> field_char(static_cast<std::size_t>(last_field) + 1, 0);
+  for (int c = 1; c <= nc; ++c) {
+    if (colmap(c) > 0) field_char[static_cast<std::size_t>(colmap(c))] = c;
+  }
+
+  const std::size_t geno_size = static_cast<std::size_t>(maxtyp) * static_cast<std::size_t>(nc);
+  Mat<std::int8_t> work(maxtyp, nc);
+  std::vector<double> key(static_cast<std::size_t>(layout.words));
+  KeyTable table(layout.words, lookup);
+  int ngeno = 0;
+  int nclasses = 0;
+  int sample = 0;
+  int nbad = 0;
+  // Classes by their pattern of missing characters; per class its genotypes in
+  // order of first occurrence; per genotype its class and its place there.
+  std::unordered_map<std::string, int> class_of;
+  std::vector<std::vector<int>> members;
+  std::vector<int> geno_class;
+  std::vector<int> geno_place;
+  std::string pattern(static_cast<std::size_t>(nc), '0');
+
+  // A stored genotype is the one in the work array when their copies agree.
+  auto same = [&](int g) {
+    return geno_size == 0 || std::memcmp(work.Data(), input.copies.Ptr(1, 1, g), geno_size) == 0;
+  };
+
+  auto record = [&](const std::string& text) {
+    std::size_t n = TrimmedLength(text);
+    if (n == 0 || IsComment(text)) return;
+    const int number = in.LineNumber();
+    if (in.Cut()) {
+      run.error.a1 = kKind;
+      run.error.n1 = number;
+      Error(run, 3011);
+      return;
+    }
+    Parsed parsed =
+        Parsmix(run, std::string_view(text).substr(0, n), number, field_char, types, work);
+    if (parsed == Parsed::kFatal || run.error.stop) return;
+    if (parsed == Parsed::kIgnored) return;
+    if (parsed == Parsed::kBad) {
+      ++nbad;
+      return;
+    }
+    int nmissing = 0;
+    for (int c = 1; c <= nc; ++c) {
+      bool missing = maxtyp == 0 || I1sum(maxtyp, work.Ptr(1, c), 1) == 0;
+      pattern[static_cast<std::size_t>(c - 1)] = missing ? '1' : '0';
+      if (missing) ++nmissing;
+    }
+    if (nmissing > par.max_missing) {
+      run.error.n1 = nmissing;
+      run.error.n2 = number;
+      Error(run, 1015);
+      return;
+    }
+    if (sample == INT_MAX) {  // no count may wrap
+      run.error.a1 = kKind;
+      run.error.n1 = number;
+      Error(run, 3011);
+      return;
+    }
+    Cnvrt(run, layout, types, work, key.data());
+    if (run.error.stop) return;
+    bool is_new = false;
+    Count(run, ngeno, max_genotypes, key.data(), table, input.geno_count, same, is_new);
+    if (run.error.stop) return;
+    ++sample;
+
+    auto found = class_of.find(pattern);
+    int k;
+    if (found != class_of.end()) {
+      k = found->second;
+    } else {
+      if (nclasses >= max_classes) {
+        run.error.a1 = "classes";
+        run.error.n1 = max_classes;
+        Error(run, 3023);
+        return;
+      }
+      k = ++nclasses;
+      class_of.emplace(pattern, k);
+      members.emplace_back();
+    }
+    ++input.class_individuals(k);
+    if (is_new) {
+      int place = ++input.class_genotypes(k);
+      members[static_cast<std::size_t>(k - 1)].push_back(ngeno);
+      geno_class.push_back(k);
+      geno_place.push_back(place);
+      if (geno_size > 0) std::memcpy(input.copies.Ptr(1, 1, ngeno), work.Data(), geno_size);
+    }
+  };
+
+  if (first_record) {
+    record(line);
+    if (run.error.stop) return;
+  }
+  for (;;) {
+    int status = in.Read(line, kMixtureLineLength);
+    if (status < 0) break;
+    if (status > 0) {
+      ReadError(run, status, in.LineNumber() + 1);
+      return;
+    }
+    record(line);
+    if (run.error.stop) return;
+  }
+  in.Close();
+
+  // Class order: the n-th genotype of the walk over the classes and their
+  // genotypes changes places with genotype n.
+  int n = 0;
+  for (int k = 1; k <= nclasses; ++k) {
+    std::vector<int>& list = members[static_cast<std::size_t>(k - 1)];
+    for (std::size_t place = 0; place < list.size(); ++place) {
+      ++n;
+      int g = list[place];
+      if (g == n) continue;
+      std::swap(input.geno_count(n), input.geno_count(g));
+      if (geno_size > 0) {
+        std::swap_ranges(input.copies.Ptr(1, 1, n), input.copies.Ptr(1, 1, n) + geno_size,
+                         input.copies.Ptr(1, 1, g));
+      }
+      // The genotype that stood at n now stands at g.
+      int kn = geno_class[static_cast<std::size_t>(n - 1)];
+      int pn = geno_place[static_cast<std::size_t>(n - 1)];
+      members[static_cast<std::size_t>(kn - 1)][static_cast<std::size_t>(pn - 1)] = g;
+      geno_class[static_cast<std::size_t>(g - 1)] = kn;
+      geno_place[static_cast<std::size_t>(g - 1)] = pn;
+    }
+  }
+
+  input.ngenotypes = ngeno;
+  input.sample_size = sample;
+  input.nclasses = nclasses;
+  par.sample_size = sample;
+  par.nclasses = nclasses;
+
+  if (nbad > 0) {
+    run.error.a1 = kKind;
+    Error(run, 3010);
+  }
+}
+
+// a * b, or false when it does not fit a size.
+bool Multiply(std::size_t& a, std::size_t b) {
+  if (b != 0 && a > SIZE_MAX / b) return false;
+  a *= b;
+  return true;
+}
+
+std::uint64_t Mix(std::uint64_t x) {
+  x ^= x >> 30;
+  x *= 0xbf58476d1ce4e5b9ULL;
+  x ^= x >> 27;
+  x *= 0x94d049bb133111ebULL;
+  x ^= x >> 31;
+  return x;
+}
+
+}  // namespace
+
+// ------------------------------------------------------------------ layout
+
+KeyLayout MakeKeyLayout(const std::vector<int>& ploidies, const std::vector<int>& types) {
+  KeyLayout layout;
+  long long largest = 0;
+  for (int p : ploidies) largest = std::max<long long>(largest, p);
+  layout.base = static_cast<int>(std::clamp<long long>(largest + 1, 2, INT_MAX));
+  float ratio = kKeyLog / std::log(static_cast<float>(layout.base));
+  layout.digits = std::max(1, static_cast<int>(std::lround(ratio)) - 1);
+  long long total = 0;
+  for (int t : types) total += std::max(t, 0);
+  layout.total = static_cast<int>(std::min<long long>(total, INT_MAX));
+  long long words =
+      std::max<long long>(1, std::llround(static_cast<double>(total) / layout.digits));
+  if (words * layout.digits < total) ++words;
+  layout.words = static_cast<int>(words);
+  return layout;
+}
+
+// --------------------------------------------------------------- key table
+
+KeyTable::KeyTable(int words, GenotypeLookup lookup)
+    : words_(std::max(words, 1)), lookup_(lookup) {}
+
+bool KeyTable::Equal(const double* key, int g) const {
+  const double* stored = Key(g);
+  if (lookup_ == GenotypeLookup::kLinear) {
+    // The reference comparison: the sum of the words' absolute differences.
+    double difference = 0.0;
+    for (int m = 0; m < words_; ++m) difference += std::fabs(key[m] - stored[m]);
+    return difference < 1.0e-9;
+  }
+  // Key words are exact integers, so equal sums of differences mean equal bits.
+  for (int m = 0; m < words_; ++m) {
+    if (std::bit_cast<std::uint64_t>(key[m] + 0.0) != std::bit_cast<std::uint64_t>(stored[m]))
+      return false;
+  }
+  return true;
+}
+
+std::size_t KeyTable::Hash(const double* key) const {
+  std::uint64_t h = 0x9e3779b97f4a7c15ULL;
+  for (int m = 0; m < words_; ++m) h = Mix(h ^ std::bit_cast<std::uint64_t>(key[m] + 0.0));
+  return static_cast<std::size_t>(h);
+}
+
+int KeyTable::Find(const double* key, const std::function<bool(int)>& same) const {
+  if (lookup_ == GenotypeLookup::kLinear) {
+    for (int g = 1; g <= size_; ++g) {
+      if (Equal(key, g) && same(g)) return g;
+    }
+    return 0;
+  }
+  if (slots_.empty()) return 0;
+  // Linear probing without deletions keeps genotypes of one key in the order
+  // they were added, so the first accepted one is the linear scan's.
+  std::size_t mask = slots_.size() - 1;
+  for (std::size_t i = Hash(key) & mask; slots_[i] != 0; i = (i + 1) & mask) {
+    int g = slots_[i];
+    if (Equal(key, g) && same(g)) return g;
+  }
+  return 0;
+}
+
+void KeyTable::Rehash(std::size_t slots) {
+  slots_.assign(slots, 0);
+  std::size_t mask = slots - 1;
+  for (int g = 1; g <= size_; ++g) {
+    std::size_t i = Hash(Key(g)) & mask;
+    while (slots_[i] != 0) i = (i + 1) & mask;
+    slots_[i] = g;
+  }
+}
+
+void KeyTable::Add(const double* key) {
+  for (int m = 0; m < words_; ++m) keys_.push_back(key[m] + 0.0);
+  ++size_;
+  if (lookup_ == GenotypeLookup::kLinear) return;
+  if (2 * static_cast<std::size_t>(size_) > slots_.size()) {
+    Rehash(std::max<std::size_t>(16, 2 * slots_.size()));
+    return;
+  }
+  std::size_t mask = slots_.size() - 1;
+  std::size_t i = Hash(Key(size_)) & mask;
+  while (slots_[i] != 0) i = (i + 1) & mask;
+  slots_[i] = size_;
+}
+
+// ----------------------------------------------------------------- Parsmix
+
+Parsed Parsmix(Run& run, std::string_view record, int record_number,
+               const std::vector<int>& field_char, const Vec<int>& types, Mat<std::int8_t>& work) {
+  work.Fill(0);
+  const int nc = types.Size();
+  const std::size_t n = TrimmedLength(record);
+  std::size_t p = 0;
+  int field = 0;
+  int read = 0;
+  bool bad = false;
+  while (read < nc) {
+    ++field;
+    while (p < n && IsBlank(record[p])) ++p;
+    if (p >= n) {
+      TooFewCharacters(run, record_number, read, nc);
+      return Parsed::kFatal;
+    }
+    int c = static_cast<std::size_t>(field) < field_char.size()
+                ? field_char[static_cast<std::size_t>(field)]
+                : 0;
+    if (c == 0) {  // a field that no character reads
+      while (p < n && !IsBlank(record[p])) ++p;
+      if (p >= n) {
+        TooFewCharacters(run, record_number, read, nc);
+        return Parsed::kFatal;
+      }
+      continue;
+    }
+    ++read;
+    const int t = types(c);
+    int k = 0;
+    int sum = 0;
+    while (k < t && p < n && IsDigit(record[p])) {
+      int copies = record[p] - '0';
+      ++k;
+      work(k, c) = static_cast<std::int8_t>(copies);
+      sum += copies;
+      ++p;
+    }
+    // The field may go on past its t digits: further zeros are accepted, every
+    // other digit is a type the control file does not have. A character that is
+    // not a digit leaves the field unreadable.
+    while (p < n && !IsBlank(record[p])) {
+      if (!IsDigit(record[p])) {
+        TooFewCharacters(run, record_number, read, nc);
+        return Parsed::kFatal;
+      }
+      if (record[p] != '0') {
+        run.error.n1 = record_number;
+        run.error.a1 = run.chars(c).name;
+        run.error.n2 = t;
+        Error(run, 2003);
+        if (run.error.stop) return Parsed::kFatal;
+        bad = true;
+      }
+      ++p;
+    }
+    if (p >= n) {  // the field ended the record
+      if (read == 1 && sum == 0) {
+        run.error.a1 = kKind;
+        run.error.n1 = record_number;
+        Error(run, 1010);
+        return Parsed::kIgnored;
+      }
+      if (read < nc) {
+        TooFewCharacters(run, record_number, read, nc);
+        return Parsed::kFatal;
+      }
+    }
+    if (sum != 0 && sum != 1 && sum != 2 && sum != 4) {
+      run.error.a1 = run.chars(c).name;
+      run.error.n2 = sum;
+      run.error.n1 = record_number;
+      Error(run, 2004);
+      if (run.error.stop) return Parsed::kFatal;
+      bad = true;
+    }
+  }
+  return bad ? Parsed::kBad : Parsed::kOk;
+}
+
+// ------------------------------------------------------------------- Cnvrt
+
+void Cnvrt(Run& run, const KeyLayout& layout, const Vec<int>& types, const Mat<std::int8_t>& work,
+           double* key) {
+  const int w = layout.words;
+  const int d = layout.digits;
+  std::fill(key, key + w, 0.0);
+  // Digit j goes to word min(w, ceil(j / d)); the words before the last hold d
+  // digits each, lowest digit first.
+  int word = 0;    // 0-based
+  int filled = 0;  // digits already in the word
+  double power = 1.0;
+  for (int c = 1; c <= types.Size(); ++c) {
+    for (int k = 1; k <= types(c); ++k) {
+      if (filled == d && word < w - 1) {
+        ++word;
+        filled = 0;
+        power = 1.0;
+      }
+      key[word] += work(k, c) * power;
+      ++filled;
+      power *= layout.base;
+    }
+  }
+  for (int m = 0; m < w; ++m) {
+    if ((key[m] + 1.0) - key[m] != 1.0) {
+      Error(run, 3029);
+      return;
+    }
+  }
+}
+
+// ------------------------------------------------------------------- Count
+
+void Count(Run& run, int& ngenotypes, int max_genotypes, const double* key, KeyTable& table,
+           Vec<std::int32_t>& counts, const std::function<bool(int)>& same, bool& is_new) {
+  is_new = false;
+  int g = table.Find(key, same);
+  if (g > 0) {
+    ++counts(g);
+    return;
+  }
+  if (ngenotypes >= max_genotypes || ngenotypes >= counts.Size()) {
+    run.error.a1 = "geneotypes";
+    run.error.n1 = max_genotypes;
+    Error(run, 3023);
+    return;
+  }
+  table.Add(key);
+  ++ngenotypes;
+  counts(ngenotypes) = 1;
+  is_new = true;
+}
+
+// -------------------------------------------------------------- allocation
+
+bool AllocateMixture(Run& run) {
+  const Par& par = run.par;
+  Input& input = run.input;
+  auto size = [](int n) { return static_cast<std::size_t>(std::max(n, 0)); };
+  const std::size_t maxtyp = size(par.max_types);
+  const std::size_t nc = size(par.nchar);
+  const std::size_t genotypes = size(par.max_genotypes);
+  const std::size_t classes = size(par.max_classes);
+  const std::size_t missing = std::max<std::size_t>(1, size(input.nmissing_base));
+
+  bool fits = true;
+  std::size_t total = 0;
+  auto add = [&](std::initializer_list<std::size_t> factors) {
+    std::size_t bytes = 1;
+    for (std::size_t f : factors) fits = fits && Multiply(bytes, f);
+    if (fits && total > SIZE_MAX - bytes) fits = false;
+    if (fits) total += bytes;
+  };
+  add({maxtyp, nc, genotypes, sizeof(std::int8_t)});
+  add({genotypes, sizeof(std::int32_t)});
+  add({classes, 2, sizeof(std::int32_t)});
+  add({missing, sizeof(double)});
+  add({maxtyp, missing, sizeof(double)});
+
+  if (fits && total <= kMixtureBytesLimit) {
+    try {
+      input.copies.Resize(par.max_types, par.nchar, par.max_genotypes);
+      input.geno_count.Resize(par.max_genotypes);
+      input.class_genotypes.Resize(par.max_classes);
+      input.class_individuals.Resize(par.max_classes);
+      input.missing_totals.Resize(static_cast<int>(missing));
+      input.missing_freqs.Resize(par.max_types, static_cast<int>(missing));
+      return true;
+    } catch (const std::bad_alloc&) {
+    } catch (const std::length_error&) {
+    }
+  }
+  input.copies.Free();
+  input.geno_count.Free();
+  input.class_genotypes.Free();
+  input.class_individuals.Free();
+  input.missing_totals.Free();
+  input.missing_freqs.Free();
+  Error(run, 3000);
+  return false;
+}
+
+// ------------------------------------------------------------------ Getmix
+
+void Getmix(Run& run, GenotypeLookup lookup) {
+  Errpush(run, kContext);
+  try {
+    ReadMixture(run, lookup);
+  } catch (const std::bad_alloc&) {
+    Error(run, 3000);
+  } catch (const std::length_error&) {
+    Error(run, 3000);
+  }
+  run.inputs.Mixture().Close();
+  Errpop(run);
+}
+
+}  // namespace velk
