@@ -92,7 +92,7 @@ bool Allocate(Run& run, bool fits, F&& allocate) {
 
 // The mixture arrays at the capacities of the parameters: per class, per
 // genotype, and the genotype copy counts per (type, character, genotype).
-bool AllocateMixture(Run& run) {
+bool AllocateMixtureArrays(Run& run) {
   const Par& par = run.par;
   Input& in = run.input;
   const bool fits = Fits({par.max_classes}, sizeof(std::int32_t)) &&
@@ -151,7 +151,7 @@ void DataStages(Run& run) {
     if (run.error.stop) return;
   }
 
-  if (!AllocateMixture(run)) return;
+  if (!AllocateMixtureArrays(run)) return;
   const int nmissing = std::max(in.nmissing_base, 1);
   if (!Allocate(run, Fits({maxtyp, nmissing}, sizeof(double)), [&] {
         in.missing_totals.Resize(nmissing);

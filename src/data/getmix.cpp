@@ -203,7 +203,7 @@ void ReadMixture(Run& run, GenotypeLookup lookup) {
     Error(run, 3006);
     return;
   }
-  if (!ArraysInPlace(run) && !AllocateMixture(run)) return;
+  if (!ArraysInPlace(run) && !AllocateMixtureArrays(run)) return;
 
   const int nc = std::clamp(par.nchar, 0, run.chars.Size());
   const int maxtyp = std::max(par.max_types, 0);
@@ -648,7 +648,7 @@ void Count(Run& run, int& ngenotypes, int max_genotypes, const double* key, KeyT
 
 // -------------------------------------------------------------- allocation
 
-bool AllocateMixture(Run& run) {
+bool AllocateMixtureArrays(Run& run) {
   const Par& par = run.par;
   Input& input = run.input;
   auto size = [](int n) { return static_cast<std::size_t>(std::max(n, 0)); };

@@ -82,8 +82,9 @@ void Count(Run& run, int& ngenotypes, int max_genotypes, const double* key, KeyT
 
 // Allocates the mixture arrays of the input block with the capacities of the
 // parameters, and the missing-baseline arrays. Sizes that overflow or that the
-// machine cannot hold are message 3000; returns false then.
-bool AllocateMixture(Run& run);
+// machine cannot hold are message 3000; returns false then. Getmix calls it when
+// the run sequence has not left the arrays at those capacities.
+bool AllocateMixtureArrays(Run& run);
 
 // Reads the mixture file of run.files.mixture into run.input.
 void Getmix(Run& run, GenotypeLookup lookup = GenotypeLookup::kHash);

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <fstream>
 #include <random>
 #include <string>
 #include <vector>
@@ -56,7 +57,7 @@ class MixtureRun {
   void Read(const std::string& text, GenotypeLookup lookup = GenotypeLookup::kHash) {
     run.files.mixture = dir / "mix.mix";
     test::WriteFile(run.files.mixture, text);
-    ASSERT_TRUE(AllocateMixture(run));
+    ASSERT_TRUE(AllocateMixtureArrays(run));
     Getmix(run, lookup);
   }
 
@@ -250,7 +251,7 @@ TEST(GetmixTest, LocusDefinitionErrors) {
 TEST(GetmixTest, MissingFileIsFatal3006) {
   MixtureRun m;
   m.Setup(kThreeLoci);
-  ASSERT_TRUE(AllocateMixture(m.run));
+  ASSERT_TRUE(AllocateMixtureArrays(m.run));
   m.run.files.mixture = m.dir / "absent.mix";
   Getmix(m.run);
   EXPECT_EQ(m.run.error.last_code, 3006);
@@ -518,13 +519,29 @@ TEST(CountTest, HashAndLinearReadTheSameMixture) {
   EXPECT_EQ(hashed.run.input.sample_size, 6000);
 }
 
+TEST(CountTest, ChinookMixtureCondensesToItsPublishedCounts) {
+  const std::string path = std::string(VELK_SHARED_DATA) + "/chinook/chinook_mix.mix";
+  if (!std::ifstream(path)) GTEST_SKIP() << "shared data not found";
+  std::vector<CharSpec> loci(91, {"", 2, 2});
+  for (GenotypeLookup lookup : {GenotypeLookup::kHash, GenotypeLookup::kLinear}) {
+    MixtureRun m;
+    m.Setup(loci, 2500, 2000, 90);
+    m.run.files.mixture = path;
+    Getmix(m.run, lookup);
+    ASSERT_EQ(m.run.error.stop, 0);
+    EXPECT_EQ(m.run.input.sample_size, 2256);
+    EXPECT_EQ(m.run.input.ngenotypes, 2253);
+    EXPECT_EQ(m.run.input.nclasses, 545);
+  }
+}
+
 // ------------------------------------------------------------- allocation
 
 TEST(AllocateMixtureTest, AbsurdCapacitiesAreOutOfMemory) {
   {
     MixtureRun m;
     m.Setup(kThreeLoci, 1000000000);
-    EXPECT_FALSE(AllocateMixture(m.run));
+    EXPECT_FALSE(AllocateMixtureArrays(m.run));
     EXPECT_EQ(m.run.error.last_code, 3000);
     EXPECT_EQ(m.run.error.stop, 1);
     EXPECT_EQ(m.run.input.copies.Size3(), 0);
@@ -534,7 +551,7 @@ TEST(AllocateMixtureTest, AbsurdCapacitiesAreOutOfMemory) {
     m.Setup(kThreeLoci, INT_MAX, INT_MAX);
     m.run.par.max_types = INT_MAX;
     m.run.par.nchar = INT_MAX;
-    EXPECT_FALSE(AllocateMixture(m.run));
+    EXPECT_FALSE(AllocateMixtureArrays(m.run));
     EXPECT_EQ(m.run.error.last_code, 3000);
   }
   {  // Getmix with a billion genotypes stops the same way, in its own context
@@ -552,7 +569,7 @@ TEST(AllocateMixtureTest, SizesFollowTheCapacities) {
   MixtureRun m;
   m.Setup(kThreeLoci, 50, 4);
   m.run.input.nmissing_base = 0;
-  ASSERT_TRUE(AllocateMixture(m.run));
+  ASSERT_TRUE(AllocateMixtureArrays(m.run));
   EXPECT_EQ(m.run.input.copies.Size1(), 4);
   EXPECT_EQ(m.run.input.copies.Size2(), 3);
   EXPECT_EQ(m.run.input.copies.Size3(), 50);
