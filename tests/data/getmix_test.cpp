@@ -76,20 +76,16 @@ class MixtureRun {
     for (int g = 1; g <= run.input.ngenotypes; ++g) list.push_back(Genotype(g));
     return list;
   }
-  std::vector<int> Counts() const {
-    std::vector<int> list;
-    for (int g = 1; g <= run.input.ngenotypes; ++g) list.push_back(run.input.geno_count(g));
-    return list;
+  // The first n entries of a per-genotype or per-class array.
+  static std::vector<int> List(const Vec<std::int32_t>& v, int n) {
+    return std::vector<int>(v.begin(), v.begin() + n);
   }
+  std::vector<int> Counts() const { return List(run.input.geno_count, run.input.ngenotypes); }
   std::vector<int> ClassGenotypes() const {
-    std::vector<int> list;
-    for (int k = 1; k <= run.input.nclasses; ++k) list.push_back(run.input.class_genotypes(k));
-    return list;
+    return List(run.input.class_genotypes, run.input.nclasses);
   }
   std::vector<int> ClassIndividuals() const {
-    std::vector<int> list;
-    for (int k = 1; k <= run.input.nclasses; ++k) list.push_back(run.input.class_individuals(k));
-    return list;
+    return List(run.input.class_individuals, run.input.nclasses);
   }
 
   // The log as written so far (closes it).
