@@ -1,0 +1,257 @@
+// Baseline summary and Pella-Masuda weights: whole reports against files checked
+// by hand column by column, and the rules around them (page width, rules that
+// run past it, label rows, the report file itself).
+#include "report/prtfrq.hpp"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "core/error.hpp"
+#include "core/run.hpp"
+#include "support/files.hpp"
+#include "support/recording_platform.hpp"
+#include "support/tiny_reports.hpp"
+
+namespace velk {
+namespace {
+
+using test::Golden;
+using test::ReadFile;
+using test::ReadLines;
+
+#define REQUIRE_LAYOUT_WRITER() \
+  if (!test::LayoutWriterReady()) GTEST_SKIP() << "layout writer not in place yet"
+
+struct CharSpec {
+  std::string name;
+  int ntypes;
+  int ploidy;
+};
+
+// A run with a baseline set up by hand and the report written into a fresh folder.
+class BaselineReport : public ::testing::Test {
+ protected:
+  BaselineReport() {
+    Error(run, 1);
+    run.files.output = dir / "case";
+  }
+
+  void Setup(const std::vector<CharSpec>& chars, const std::vector<std::string>& pops) {
+    run.par.nchar = static_cast<int>(chars.size());
+    run.par.npop = static_cast<int>(pops.size());
+    run.par.max_types = 0;
+    run.chars.Resize(run.par.nchar);
+    for (int c = 1; c <= run.par.nchar; ++c) {
+      const CharSpec& s = chars[static_cast<std::size_t>(c - 1)];
+      run.chars(c).name = s.name;
+      run.chars(c).ntypes = s.ntypes;
+      run.chars(c).ploidy = s.ploidy;
+      run.par.max_types = std::max(run.par.max_types, s.ntypes);
+    }
+    run.pops.Resize(run.par.npop);
+    for (int i = 1; i <= run.par.npop; ++i)
+      run.pops(i).name = pops[static_cast<std::size_t>(i - 1)];
+    run.input.base_counts.Resize(run.par.max_types, run.par.nchar, run.par.npop);
+    run.input.base_totals.Resize(run.par.nchar, run.par.npop);
+  }
+
+  // Counts of population i for character c; their sum is the total.
+  void Counts(int i, int c, const std::vector<int>& counts) {
+    int total = 0;
+    for (std::size_t k = 0; k < counts.size(); ++k) {
+      run.input.base_counts(static_cast<int>(k) + 1, c, i) = static_cast<std::int16_t>(counts[k]);
+      total += counts[k];
+    }
+    run.input.base_totals(c, i) = total;
+  }
+
+  // Missing-baseline entries: their number, and entry e's total and frequencies.
+  static void Entries(Vec<double>& totals, Mat<double>& freqs, int n, int maxtyp) {
+    totals.Resize(n);
+    freqs.Resize(maxtyp, n);
+  }
+  static void Entry(Vec<double>& totals, Mat<double>& freqs, int e, double total,
+                    const std::vector<double>& f) {
+    totals(e) = total;
+    for (std::size_t k = 0; k < f.size(); ++k) freqs(static_cast<int>(k) + 1, e) = f[k];
+  }
+
+  std::string Report() const { return ReadFile(dir / "case.bsl"); }
+  std::vector<std::string> Lines() const { return ReadLines(dir / "case.bsl"); }
+
+  test::TempDir dir;
+  test::RecordingPlatform platform;
+  Process process;
+  velk::Run run{process, platform};
+};
+
+// Three populations, characters of two, three, two and four types (a locus, an
+// isolocus, an mtDNA character and a locus): the first three fill the page to
+// exactly its width, the fourth goes to a second block; three characters without
+// data, each with its Estimate row.
+TEST_F(BaselineReport, PlainTableWithEstimatesInTwoBlocks) {
+  REQUIRE_LAYOUT_WRITER();
+  run.title = "Test baseline";
+  Setup({{"Loc1", 2, 2}, {"Iso2", 3, 4}, {"Mt3", 2, 1}, {"LongName10", 4, 2}},
+        {"Alpha Creek", "Beta River", "Gamma Lake"});
+  Counts(1, 1, {30, 10});
+  Counts(1, 2, {20, 12, 8});
+  Counts(1, 3, {9, 3});
+  Counts(1, 4, {10, 20, 5, 5});
+  Counts(2, 1, {0, 0});
+  Counts(2, 2, {10, 10, 20});
+  Counts(2, 3, {5, 5});
+  Counts(2, 4, {0, 0, 0, 0});
+  Counts(3, 1, {16, 24});
+  Counts(3, 2, {4, 4, 32});
+  Counts(3, 3, {0, 0});
+  Counts(3, 4, {2, 8, 6, 4});
+  run.input.nmissing_base = 3;
+  Entries(run.input.missing_totals, run.input.missing_freqs, 3, 4);
+  // Entries population by population: (2, Loc1), (2, LongName10), (3, Mt3).
+  Entry(run.input.missing_totals, run.input.missing_freqs, 1, 23.0, {0.6, 0.4});
+  Entry(run.input.missing_totals, run.input.missing_freqs, 2, 15.0, {0.2, 0.3, 0.4, 0.1});
+  Entry(run.input.missing_totals, run.input.missing_freqs, 3, 7.0, {0.25, 0.75});
+
+  Prtfrq(run);
+  ASSERT_EQ(run.error.stop, 0);
+  EXPECT_EQ(Report(), Golden("prtfrq_plain.bsl"));
+  EXPECT_EQ(run.output.written[1], 1);
+  EXPECT_NE(platform.LastStatus().find("\tBaseline frequencies to " + (dir / "case") + ".bsl"),
+            std::string::npos);
+  EXPECT_FALSE(run.output.unit[1].IsOpen());
+}
+
+// Both models: the sample table with 0.000 for the missing character and no
+// label rows, then the Rannala-Mountain and Pella-Masuda posterior means; and the
+// weights table in the estimates report.
+TEST_F(BaselineReport, ModelTablesAndWeights) {
+  REQUIRE_LAYOUT_WRITER();
+  run.title = "Model run";
+  Setup({{"Loc1", 2, 2}, {"Loc2", 3, 2}}, {"North Fork", "South Fork"});
+  Counts(1, 1, {6, 4});
+  Counts(1, 2, {2, 2, 4});
+  Counts(2, 1, {3, 1});
+  Counts(2, 2, {0, 0, 0});
+  run.input.nmissing_base = 1;
+  Entries(run.input.missing_totals, run.input.missing_freqs, 1, 3);
+  Entry(run.input.missing_totals, run.input.missing_freqs, 1, 9.0, {0.1, 0.2, 0.7});
+  run.opt.rannala_mountain = 1;
+  run.opt.pella_masuda = 1;
+  run.input.pm_weight = Vec<double>(2);
+  run.input.pm_weight(1) = 2.0;
+  run.input.pm_weight(2) = 3.0;
+  run.input.pm_prior = Mat<double>(3, 2);
+  run.input.pm_prior(1, 1) = 0.5;
+  run.input.pm_prior(2, 1) = 0.5;
+  run.input.pm_prior(1, 2) = 0.2;
+  run.input.pm_prior(2, 2) = 0.3;
+  run.input.pm_prior(3, 2) = 0.5;
+
+  Prtfrq(run);
+  ASSERT_EQ(run.error.stop, 0);
+  EXPECT_EQ(Report(), Golden("prtfrq_models.bsl"));
+
+  ASSERT_TRUE(run.output.unit[5].Open(dir / "case.est"));
+  prweight(run);
+  run.output.unit[5].Close();
+  EXPECT_EQ(ReadFile(dir / "case.est"), Golden("prweight.est"));
+}
+
+// The simulation driver's Mean and Std.Dev. rows follow the Estimate row, and
+// one empty line follows the last of them.
+TEST_F(BaselineReport, MeanAndStdDevRowsFollowTheEstimate) {
+  REQUIRE_LAYOUT_WRITER();
+  run.title = "Sim";
+  Setup({{"Loc1", 2, 2}}, {"One", "Two"});
+  Counts(1, 1, {3, 1});
+  Counts(2, 1, {0, 0});
+  run.input.nmissing_base = 1;
+  Vec<double> et, mt, st;
+  Mat<double> ef, mf, sf;
+  Entries(et, ef, 1, 2);
+  Entries(mt, mf, 1, 2);
+  Entries(st, sf, 1, 2);
+  Entry(et, ef, 1, 10.0, {0.5, 0.5});
+  Entry(mt, mf, 1, 9.0, {0.45, 0.55});
+  Entry(st, sf, 1, 1.0, {0.05, 0.05});
+  MissingEntries estimate{et, ef}, mean{mt, mf}, sd{st, sf};
+  Prtfrq(run, estimate, &mean, &sd);
+  ASSERT_EQ(run.error.stop, 0);
+  const std::vector<std::string> lines = Lines();
+  // Title (2), header (5), two rows of which the second has its label rows.
+  ASSERT_EQ(lines.size(), 2u + 5u + 1u + 1u + 3u + 1u + 1u);
+  // Columns 1-35 the population, 38-55 the field; labels from column 16.
+  EXPECT_EQ(lines[8], "   2 Two" + std::string(34, ' ') + "0 ----- -----");
+  EXPECT_EQ(lines[9], std::string(15, ' ') + "Estimate" + std::string(17, ' ') + "5.0 0.500 0.500");
+  EXPECT_EQ(lines[10], std::string(15, ' ') + "Mean" + std::string(21, ' ') + "4.5 0.450 0.550");
+  EXPECT_EQ(lines[11],
+            std::string(15, ' ') + "Std.Dev." + std::string(17, ' ') + "0.5 0.050 0.050");
+  EXPECT_EQ(lines[12], "");
+  EXPECT_EQ(lines[13], std::string(56, '_'));
+}
+
+// Page width 6 * 12 + 44 = 116 for a character of twelve types: one character
+// fills it to the column, so the rule of 116 is followed by an empty line, and
+// the type numbers reach two digits.
+TEST_F(BaselineReport, WideCharacterWidensThePage) {
+  REQUIRE_LAYOUT_WRITER();
+  Setup({{"Wide", 12, 2}}, {"One"});
+  Counts(1, 1, {1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1});
+  Prtfrq(run);
+  const std::vector<std::string> lines = Lines();
+  ASSERT_GE(lines.size(), 11u);
+  // Name at 37 + max(0, 48 - 2).
+  EXPECT_EQ(lines[3], std::string(10, ' ') + "locus" + std::string(67, ' ') + "Wide");
+  EXPECT_EQ(lines[4].substr(40, 3), "(N)");
+  EXPECT_EQ(lines[4].substr(40 + 3 + 54), "   10    11    12");
+  EXPECT_EQ(lines[6], std::string(116, '_'));
+  EXPECT_EQ(lines[7], "");
+  EXPECT_EQ(lines[8].substr(35),
+            "       6 0.083 0.083 0.083 0.083 0.083 0.083 0.083 0.083 0.083 "
+            "0.083 0.083 0.083");
+}
+
+// Characters of one, one, two and two types end their block at column 101: the
+// rule writes the page width, an empty line from its "/", and the last underscore.
+TEST_F(BaselineReport, RuleLongerThanThePageContinues) {
+  REQUIRE_LAYOUT_WRITER();
+  Setup({{"A", 1, 1}, {"B", 1, 1}, {"C", 2, 2}, {"D", 2, 2}}, {"One"});
+  Counts(1, 1, {4});
+  Counts(1, 2, {4});
+  Counts(1, 3, {2, 2});
+  Counts(1, 4, {2, 2});
+  Prtfrq(run);
+  const std::vector<std::string> lines = Lines();
+  ASSERT_EQ(lines.size(), 13u);
+  EXPECT_EQ(lines[6], std::string(100, '_'));
+  EXPECT_EQ(lines[7], "");
+  EXPECT_EQ(lines[8], "_");
+  // Fields at columns 38, 51, 64 and 83, one blank between them.
+  EXPECT_EQ(lines[9].substr(35),
+            "       4 1.000      4 1.000      2 0.500 0.500      2 0.500 0.500");
+}
+
+// Without an output name nothing is written and the run goes on; a folder that
+// does not exist stops the run with 3030.
+TEST_F(BaselineReport, ReportFileOpening) {
+  Setup({{"Loc1", 2, 2}}, {"One"});
+  Counts(1, 1, {1, 1});
+  run.files.output = "USER";
+  Prtfrq(run);
+  EXPECT_EQ(run.error.stop, 0);
+  EXPECT_EQ(run.output.written[1], 0);
+  EXPECT_EQ(Lastcd(run), 107);
+
+  run.files.output = dir / "missing/folder/case";
+  Prtfrq(run);
+  EXPECT_EQ(run.error.stop, 1);
+  EXPECT_EQ(Lastcd(run), 3030);
+  EXPECT_EQ(run.output.written[1], 0);
+}
+
+}  // namespace
+}  // namespace velk
