@@ -10,7 +10,6 @@
 namespace velk {
 namespace {
 
-using test::Golden;
 using test::LayoutWriterReady;
 using test::ReadFile;
 using test::ReadLines;
@@ -54,7 +53,7 @@ class PrtestTest : public test::TinyReport {
 TEST_F(PrtestTest, StandardErrorsRegionsClassesAndUnknown) {
   REQUIRE_LAYOUT_WRITER();
   run.opt.rannala_mountain = 1;
-  EXPECT_EQ(Report(2, 9, true), Golden("tiny_se.est"));
+  test::ExpectGolden(Report(2, 9, true), "tiny_se.est");
 }
 
 // One class, nothing impossible, no regions, no standard errors, Pella-Masuda.
@@ -64,7 +63,7 @@ TEST_F(PrtestTest, PlainEstimateWithoutRegions) {
   run.par.nregions = 0;
   class_genotypes = Vec<std::int32_t>(1, 5);
   class_individuals = Vec<std::int32_t>(1, 10);
-  EXPECT_EQ(Report(1, 10, false), Golden("tiny_plain.est"));
+  test::ExpectGolden(Report(1, 10, false), "tiny_plain.est");
 }
 
 TEST_F(PrtestTest, NoRegionAboveTheFloorPrintsTheRegionTableWithoutItsCovariances) {
@@ -133,7 +132,7 @@ TEST(PrcovTest, SevenEntriesInTwoBlocks) {
   ASSERT_TRUE(unit.Open(dir / "cov.txt"));
   Prcov(unit, names, m, 7, index);
   unit.Close();
-  EXPECT_EQ(ReadFile(dir / "cov.txt"), Golden("prcov_seven.txt"));
+  test::ExpectGolden(ReadFile(dir / "cov.txt"), "prcov_seven.txt");
 }
 
 TEST(PrcovTest, NoEntriesWriteNothing) {

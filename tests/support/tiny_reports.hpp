@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstdlib>
 #include <string>
 
 #include "core/array.hpp"
@@ -26,6 +27,14 @@ inline bool LayoutWriterReady() { return Fmt("(1x,a,i4)", {"x", 7}) == " x   7";
 // An expected report of tests/golden.
 inline std::string Golden(const std::string& name) {
   return ReadFile(std::string(VELK_SOURCE_DIR) + "/tests/golden/" + name);
+}
+
+// Compares a report with its golden file. With VELK_REPORT_DIFF_DIR set, the
+// report written is also kept there under the golden file's name, to be read
+// against the layouts when a golden file is made or a test fails.
+inline void ExpectGolden(const std::string& actual, const std::string& name) {
+  if (const char* keep = std::getenv("VELK_REPORT_DIFF_DIR")) WriteFile(std::string(keep) + "/" + name, actual);
+  EXPECT_EQ(actual, Golden(name)) << "golden file " << name;
 }
 
 class TinyReport : public testing::Test {
