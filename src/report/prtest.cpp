@@ -13,10 +13,14 @@ constexpr int kEstimatesSlot = 5;
 constexpr int kRuleLength = 70;
 
 // `n` single underscores, the items of a rule.
-std::vector<Item> Underscores(int n) { return std::vector<Item>(static_cast<std::size_t>(n), "_"); }
+std::vector<Item> Underscores(int n) {
+  return std::vector<Item>(static_cast<std::size_t>(n), "_");
+}
 
 // Coefficient of variation: deviation over estimate, 0 for a vanishing estimate.
-double Cv(double estimate, double sd) { return estimate > 0.00001 ? sd / estimate : 0.0; }
+double Cv(double estimate, double sd) {
+  return estimate > 0.00001 ? sd / estimate : 0.0;
+}
 
 const char* Kind(int ploidy) {
   if (ploidy == 2) return "locus";
@@ -124,9 +128,8 @@ void Prtest(Run& run, const EstimatesReport& est) {
     const double s = est.score(i) - nobs;
     const char* mark = i == best ? "*" : " ";
     if (est.standard_errors)
-      out.Write(
-          "(1x,i3,2x,a30,2(2x,f6.4,2x),1x,g8.2,1x,                            f6.1,1x,a1)",
-          {i, name, t, est.sd(i), Cv(t, est.sd(i)), s, mark});
+      out.Write("(1x,i3,2x,a30,2(2x,f6.4,2x),1x,g8.2,1x,                            f6.1,1x,a1)",
+                {i, name, t, est.sd(i), Cv(t, est.sd(i)), s, mark});
     else
       out.Write("(2x,i3,2x,a30,1x,f6.4,3x,f6.1,1x,a1)", {i, name, t, s, mark});
   }

@@ -21,7 +21,9 @@ constexpr int kPopulationSlot = 2;
 constexpr int kLine = 1024;
 
 // One copy count as "(i1)" writes it.
-char Digit(int v) { return v >= 0 && v <= 9 ? static_cast<char>('0' + v) : '*'; }
+char Digit(int v) {
+  return v >= 0 && v <= 9 ? static_cast<char>('0' + v) : '*';
+}
 
 // Writes `text` into `line` from column `col` (1-based), cut at the line's end.
 void Place(std::string& line, int col, std::string_view text) {
@@ -34,8 +36,7 @@ void Place(std::string& line, int col, std::string_view text) {
 
 void Prtmix(Run& run, const MixtureCounts& mix, const Arr3<std::int8_t>& copies,
             const Vec<std::int32_t>& possible) {
-  if (!OpenReport(run, kMixtureSlot, ".cmx", "Compressed Mixture", "Condensed mixture to "))
-    return;
+  if (!OpenReport(run, kMixtureSlot, ".cmx", "Compressed Mixture", "Condensed mixture to ")) return;
   Unit& out = run.output.unit[kMixtureSlot];
   const int nc = run.par.nchar;
 
@@ -126,8 +127,8 @@ void Prtgen(Run& run, const MixtureCounts& mix, const Mat<double>& p, bool genot
   }
 
   const int slot = genotypes ? kGenotypeSlot : kPopulationSlot;
-  const char* report = genotypes ? "Conditional Genotype Probabilities"
-                                 : "Conditional Population Probabilities";
+  const char* report =
+      genotypes ? "Conditional Genotype Probabilities" : "Conditional Population Probabilities";
   if (!OpenReport(run, slot, genotypes ? ".gen" : ".pop", report,
                   genotypes ? "Conditional genotype probabilities to "
                             : "Conditional stock probabilities to "))

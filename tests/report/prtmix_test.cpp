@@ -96,8 +96,7 @@ TEST_F(PrtmixTest, ConditionalGenotypeProbabilities) {
   EXPECT_EQ(run.output.written[3], 1);
   EXPECT_NE(platform.LastStatus().find("\tConditional genotype probabilities to "),
             std::string::npos);
-  EXPECT_NE(Log().find("     Conditional Genotype Probabilities sent to file:"),
-            std::string::npos);
+  EXPECT_NE(Log().find("     Conditional Genotype Probabilities sent to file:"), std::string::npos);
 }
 
 TEST_F(PrtmixTest, ConditionalPopulationProbabilitiesOfOneClass) {
@@ -105,18 +104,14 @@ TEST_F(PrtmixTest, ConditionalPopulationProbabilitiesOfOneClass) {
   class_genotypes = Vec<std::int32_t>(1, 5);
   class_individuals = Vec<std::int32_t>(1, 10);
   Mat<double> W(3, 5);
-  const double w[5][3] = {{0.97, 0.03, 0.0},
-                          {0.01, 0.01, 0.98},
-                          {0.5, 0.0, 0.5},
-                          {0.0, 0.0, 0.0},
-                          {0.21, 0.73, 0.06}};
+  const double w[5][3] = {
+      {0.97, 0.03, 0.0}, {0.01, 0.01, 0.98}, {0.5, 0.0, 0.5}, {0.0, 0.0, 0.0}, {0.21, 0.73, 0.06}};
   for (int g = 1; g <= 5; ++g)
     for (int i = 1; i <= 3; ++i) W(i, g) = w[g - 1][i - 1];
   Prtgen(run, Mix(), W, false);
   test::ExpectGolden(ReadFile(dir / "tiny.pop"), "tiny.pop");
   EXPECT_EQ(run.output.written[2], 1);
-  EXPECT_NE(platform.LastStatus().find("\tConditional stock probabilities to "),
-            std::string::npos);
+  EXPECT_NE(platform.LastStatus().find("\tConditional stock probabilities to "), std::string::npos);
 }
 
 // Eleven populations: groups of 9 and 2 with underlines of 93 and 30; a tie for

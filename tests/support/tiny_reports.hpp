@@ -22,7 +22,9 @@ namespace velk::test {
 
 // The golden files need the real layout writer; until it is in place the
 // byte-for-byte checks are skipped.
-inline bool LayoutWriterReady() { return Fmt("(1x,a,i4)", {"x", 7}) == " x   7"; }
+inline bool LayoutWriterReady() {
+  return Fmt("(1x,a,i4)", {"x", 7}) == " x   7";
+}
 
 // An expected report of tests/golden.
 inline std::string Golden(const std::string& name) {
@@ -33,7 +35,8 @@ inline std::string Golden(const std::string& name) {
 // report written is also kept there under the golden file's name, to be read
 // against the layouts when a golden file is made or a test fails.
 inline void ExpectGolden(const std::string& actual, const std::string& name) {
-  if (const char* keep = std::getenv("VELK_REPORT_DIFF_DIR")) WriteFile(std::string(keep) + "/" + name, actual);
+  if (const char* keep = std::getenv("VELK_REPORT_DIFF_DIR"))
+    WriteFile(std::string(keep) + "/" + name, actual);
   EXPECT_EQ(actual, Golden(name)) << "golden file " << name;
 }
 
@@ -79,10 +82,8 @@ class TinyReport : public testing::Test {
     possible(4) = 0;
     copies.Resize(5, 3, 5);
     const int types[5][3][5] = {
-        {{2, 0, 0}, {2, 1, 1}, {0, 1, 0, 0, 0}},
-        {{1, 1, 0}, {0, 4, 0}, {1, 0, 0, 0, 0}},
-        {{0, 1, 1}, {1, 1, 2}, {0, 0, 0, 0, 1}},
-        {{0, 0, 2}, {0, 0, 0}, {0, 0, 1, 0, 0}},
+        {{2, 0, 0}, {2, 1, 1}, {0, 1, 0, 0, 0}}, {{1, 1, 0}, {0, 4, 0}, {1, 0, 0, 0, 0}},
+        {{0, 1, 1}, {1, 1, 2}, {0, 0, 0, 0, 1}}, {{0, 0, 2}, {0, 0, 0}, {0, 0, 1, 0, 0}},
         {{1, 1, 0}, {0, 0, 0}, {0, 1, 0, 0, 0}},
     };
     for (int g = 1; g <= 5; ++g)
@@ -92,8 +93,10 @@ class TinyReport : public testing::Test {
 
     // Genotype probabilities, population fastest.
     P = Mat<double>(3, 5);
-    const double probs[5][3] = {{0.012, 0.0003, 0.00002},  {0.0041, 0.0041, 0.25},
-                                {1.5e-5, 0.0, 0.00097},    {0.0, 0.0, 0.0},
+    const double probs[5][3] = {{0.012, 0.0003, 0.00002},
+                                {0.0041, 0.0041, 0.25},
+                                {1.5e-5, 0.0, 0.00097},
+                                {0.0, 0.0, 0.0},
                                 {0.034567, 0.12, 0.0055}};
     for (int g = 1; g <= 5; ++g)
       for (int i = 1; i <= 3; ++i) P(i, g) = probs[g - 1][i - 1];
