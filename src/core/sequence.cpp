@@ -16,6 +16,7 @@
 #include "core/run.hpp"
 #include "core/velk.hpp"
 #include "data/base.hpp"
+#include "data/getmix.hpp"
 #include "data/pella.hpp"
 
 namespace velk {
@@ -90,22 +91,6 @@ bool Allocate(Run& run, bool fits, F&& allocate) {
   return false;
 }
 
-// The mixture arrays at the capacities of the parameters: per class, per
-// genotype, and the genotype copy counts per (type, character, genotype).
-bool AllocateMixtureArrays(Run& run) {
-  const Par& par = run.par;
-  Input& in = run.input;
-  const bool fits = Fits({par.max_classes}, sizeof(std::int32_t)) &&
-                    Fits({par.max_genotypes}, sizeof(std::int32_t)) &&
-                    Fits({par.max_types, par.nchar, par.max_genotypes}, sizeof(std::int8_t));
-  return Allocate(run, fits, [&] {
-    in.class_genotypes.Resize(par.max_classes);
-    in.class_individuals.Resize(par.max_classes);
-    in.geno_count.Resize(par.max_genotypes);
-    in.copies.Resize(par.max_types, par.nchar, par.max_genotypes);
-  });
-}
-
 // Every array of the run's input block released.
 void FreeArrays(Input& in) {
   in.base_counts.Free();
@@ -151,13 +136,9 @@ void DataStages(Run& run) {
     if (run.error.stop) return;
   }
 
+  // The mixture arrays at the capacities of the parameters, and the
+  // missing-baseline totals and frequencies (at least one entry each).
   if (!AllocateMixtureArrays(run)) return;
-  const int nmissing = std::max(in.nmissing_base, 1);
-  if (!Allocate(run, Fits({maxtyp, nmissing}, sizeof(double)), [&] {
-        in.missing_totals.Resize(nmissing);
-        in.missing_freqs.Resize(maxtyp, nmissing);
-      }))
-    return;
 
   if (run.opt.estimation == 0 && in.nmissing_base > 0) {
     Error(run, 3032);
@@ -166,7 +147,7 @@ void DataStages(Run& run) {
 
   if (run.opt.estimation != 0) {
     AppendStatus(run, "Reading mixture file...");
-    // The mixture reader (Getmix) reads and condenses the mixture here.
+    Getmix(run);
     if (run.error.stop) return;
   }
 

@@ -160,8 +160,10 @@ TEST_F(GparseTest, FreeSentencesCrlfAndCommentsReadAsTheTerseForm) {
 TEST_F(GparseTest, HandsOverToTheRunSequence) {
   std::string text = std::string(kHead) + kParams + kFiles;
   text.replace(text.find("Output: out"), 11, "Output: res\\new/run1.est");
-  // The sequence goes on to read the baseline: every population and character has data.
+  // The sequence goes on to read the baseline (every population and character has data)
+  // and the mixture.
   test::WriteFile(tmp_ / "b.bse", "#1\n1 5 5\n2 5 5\n#2\n1 5 5\n2 5 5\n#3\n1 5 5\n2 5 5\n");
+  test::WriteFile(tmp_ / "m.mix", "Mixture\n110000000 200000000\n");
   velk::Run& run = Read(text + "* Run\n", 1, false);
   EXPECT_EQ(run.error.stop, 0) << Log();
   EXPECT_TRUE(std::filesystem::is_directory(Dir() + "res/new"));

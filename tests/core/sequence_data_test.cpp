@@ -1,5 +1,6 @@
 // The run sequence's data stages: the baseline arrays and reader, the status
-// lines, the missing-baseline rule for simulations and allocation failures.
+// lines, the mixture reader, the missing-baseline rule for simulations and
+// allocation failures.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -20,9 +21,11 @@ using test::TempDir;
 struct DataRun {
   explicit DataRun(const std::string& text) {
     test::WriteFile(tmp / "base.txt", text);
+    test::WriteFile(tmp / "mix.txt", "Test mixture\n11\n20\n11\n");
     Run& run = *f.run;
     run.files.output = tmp / "run1";
     run.files.baseline = tmp / "base.txt";
+    run.files.mixture = tmp / "mix.txt";
     run.par.npop = 1;
     run.par.nchar = 1;
     run.par.max_types = 2;
@@ -54,6 +57,7 @@ TEST(RunSequenceData, EstimationReadsTheBaselineThenTurnsToTheMixture) {
   EXPECT_EQ(run.error.stop, 0);
   EXPECT_TRUE(d.Shown("Reading baseline file(s)...\r"));
   EXPECT_TRUE(d.Shown("Reading mixture file...\r"));
+  EXPECT_EQ(run.input.sample_size, 3) << "the mixture has been read";
   EXPECT_EQ(run.errstk.depth, 0);
   EXPECT_EQ(run.input.base_counts.Size1(), 0) << "the arrays are released at the end";
   EXPECT_EQ(run.input.missing_freqs.Rows(), 0);

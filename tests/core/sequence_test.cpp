@@ -80,6 +80,7 @@ TEST(RunSequence, CreatesEveryMissingFolderAtBothSeparators) {
   TempDir tmp;
   RunFixture f;
   velk::Run& run = *f.run;
+  run.opt.estimation = 0;  // a simulation: no mixture to read
   run.files.output = Dir(tmp) + "results\\new/deeper\\run1";
   Sequence(run);
   EXPECT_EQ(run.error.stop, 0);
@@ -94,6 +95,7 @@ TEST(RunSequence, LongPrefixesAndExistingFoldersAreFine) {
   TempDir tmp;
   RunFixture f;
   velk::Run& run = *f.run;
+  run.opt.estimation = 0;         // a simulation: no mixture to read
   std::string longname(90, 'x');  // prefixes longer than 69 characters
   std::filesystem::create_directory(Dir(tmp) + "kept");
   run.files.output = Dir(tmp) + "kept//" + longname + "/run";

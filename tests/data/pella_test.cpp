@@ -261,9 +261,11 @@ TEST_F(PellaTest, LargeSamplesDoNotWrapTheSquaredSize) {
 struct ModelRun {
   explicit ModelRun(const std::string& text) : f((tmp.Path() / "run.log").string()) {
     test::WriteFile(tmp / "base.txt", text);
+    test::WriteFile(tmp / "mix.txt", "Test mixture\n11 11\n20 02\n11 20\n");
     velk::Run& run = *f.run;
     run.files.output = (tmp.Path() / "run1").string();
     run.files.baseline = (tmp.Path() / "base.txt").string();
+    run.files.mixture = (tmp.Path() / "mix.txt").string();
     run.opt.pella_masuda = 1;
     run.par.npop = 2;
     run.par.nchar = 2;
