@@ -1,0 +1,363 @@
+#include "resample/draws.hpp"
+
+#include <algorithm>
+#include <cstddef>
+#include <cstring>
+#include <limits>
+#include <new>
+
+#include "core/error.hpp"
+#include "core/run.hpp"
+#include "estimate/optim.hpp"
+#include "resample/random.hpp"
+
+namespace velk {
+
+namespace {
+
+constexpr std::int32_t kCountMax = std::numeric_limits<std::int16_t>::max();
+
+// Slots of the genotype index: a power of two at least twice the capacity.
+std::size_t IndexSlots(int capacity) {
+  std::size_t n = 2;
+  while (n < 2 * static_cast<std::size_t>(std::max(capacity, 1))) n *= 2;
+  return n;
+}
+
+// Sizes the simulated mixture's storage for `capacity` distinct genotypes.
+void SizeSimulated(Run& run, DrawWork& work, int capacity) {
+  const int np = run.par.npop;
+  const int nc = run.par.nchar;
+  const int maxtyp = run.par.max_types;
+  DrawnMixture& mix = work.mix;
+  mix.copies.Resize(maxtyp, nc, capacity);
+  mix.count.Resize(capacity);
+  mix.class_genotypes.Resize(1);
+  mix.class_individuals.Resize(1);
+  work.P.Resize(np, capacity);
+  work.slots.assign(IndexSlots(capacity), 0);
+  work.capacity = capacity;
+}
+
+// FNV-1a over the genotype's copy counts.
+std::size_t HashGenotype(const std::int8_t* x, std::size_t len) {
+  std::uint64_t h = 14695981039346656037ULL;
+  for (std::size_t i = 0; i < len; ++i) {
+    h ^= static_cast<std::uint8_t>(x[i]);
+    h *= 1099511628211ULL;
+  }
+  return static_cast<std::size_t>(h ^ (h >> 29));
+}
+
+}  // namespace
+
+void AllocateDraws(Run& run, DrawWork& work) {
+  const int np = run.par.npop;
+  const int nc = run.par.nchar;
+  const int maxtyp = run.par.max_types;
+  const Input& in = run.input;
+  try {
+    work.composition.Resize(np);
+    work.prob.Resize(std::max(maxtyp, 1));
+    work.observed_type.Resize(std::max(maxtyp, 1));
+    work.genotype.Resize(maxtyp, nc);
+    work.draw_freq.assign(static_cast<std::size_t>(np) * static_cast<std::size_t>(nc),
+                          Vec<double>(std::max(maxtyp, 1)));
+    work.draw_types.Resize(np * nc);
+    work.no_sample.Resize(np * nc);
+    int ndrawn = std::max(maxtyp, 1);
+    if (run.opt.estimation == 0) {
+      // At most one distinct genotype per simulated individual.
+      const int capacity =
+          std::max(1, std::min(run.par.max_genotypes, std::max(run.par.sample_size, 1)));
+      SizeSimulated(run, work, capacity);
+      work.proportions.Free();
+      work.genotype_total.Free();
+    } else {
+      const int ng = in.ngenotypes;
+      DrawnMixture& mix = work.mix;
+      mix.copies.Resize(maxtyp, nc, std::max(ng, 1));
+      mix.count.Resize(std::max(ng, 1));
+      mix.origin.Resize(std::max(ng, 1));
+      mix.class_genotypes.Resize(std::max(in.nclasses, 1));
+      mix.class_individuals.Resize(std::max(in.nclasses, 1));
+      work.P.Resize(np, std::max(ng, 1));
+      work.proportions.Resize(std::max(ng, 1));
+      work.genotype_total.Resize(std::max(ng, 1));
+      const double n = in.sample_size;
+      for (int g = 1; g <= ng; ++g) work.proportions(g) = static_cast<double>(in.geno_count(g)) / n;
+      ndrawn = std::max(ndrawn, ng);
+      work.capacity = 0;
+      work.slots.clear();
+    }
+    work.drawn.Resize(ndrawn);
+  } catch (const std::bad_alloc&) {
+    Error(run, 3000);
+    return;
+  }
+  work.genotype_total.Fill(0);
+  work.mix.sample_size = work.mix.nclasses = work.mix.ngenotypes = 0;
+}
+
+void Basim(Run& run, const Arr3<std::int16_t>& observed, Arr3<std::int16_t>& working,
+           std::int32_t& seed, DrawWork& work) {
+  const int np = run.par.npop;
+  const int nc = run.par.nchar;
+  const int maxtyp = run.par.max_types;
+  for (int i = 1; i <= np; ++i) {
+    for (int c = 1; c <= nc; ++c) {
+      const int t = run.chars(c).ntypes;
+      std::int16_t* w = working.Ptr(1, c, i);
+      const std::int16_t* o = observed.Ptr(1, c, i);
+      for (int k = 0; k < maxtyp; ++k) w[k] = 0;
+      // The observed types, in type order, and the sample size.
+      int K = 0;
+      std::int32_t N = 0;
+      for (int k = 1; k <= t; ++k) {
+        if (o[k - 1] <= 0) continue;
+        work.observed_type(++K) = k;
+        N += o[k - 1];
+      }
+      if (K == 0) continue;
+      if (K == 1) {
+        w[work.observed_type(1) - 1] = static_cast<std::int16_t>(N);
+        continue;
+      }
+      const double total = N;
+      for (int m = 1; m <= K; ++m) {
+        work.prob(m) = static_cast<double>(o[work.observed_type(m) - 1]) / total;
+      }
+      Dmtnom(run.process, N, K, work.prob, work.drawn, seed);
+      // A type's count is 16 bits wide; a sample larger than that keeps the
+      // excess off the type rather than wrapping it round to a negative count.
+      for (int m = 1; m <= K; ++m) {
+        w[work.observed_type(m) - 1] =
+            static_cast<std::int16_t>(std::min(work.drawn(m), kCountMax));
+      }
+    }
+  }
+}
+
+void Distrb(Run& run, int draw, std::int32_t& seed, DrawWork& work) {
+  const Input& in = run.input;
+  const int ng = in.ngenotypes;
+  const std::size_t len =
+      static_cast<std::size_t>(run.par.max_types) * static_cast<std::size_t>(run.par.nchar);
+  DrawnMixture& mix = work.mix;
+
+  Dmtnom(run.process, in.sample_size, ng, work.proportions, work.drawn, seed);
+
+  // Keep the genotypes drawn at least once, in order, packed to the front.
+  int g = 0;
+  int kept = 0;
+  int classes = 0;
+  int sample = 0;
+  for (int k = 1; k <= in.nclasses; ++k) {
+    int genotypes = 0;
+    int individuals = 0;
+    for (int m = 1; m <= in.class_genotypes(k); ++m) {
+      ++g;
+      const std::int32_t n = work.drawn(g);
+      work.genotype_total(g) += n;
+      if (n == 0) continue;
+      ++kept;
+      std::memcpy(mix.copies.Ptr(1, 1, kept), in.copies.Ptr(1, 1, g), len);
+      mix.count(kept) = n;
+      mix.origin(kept) = g;
+      ++genotypes;
+      individuals += n;
+    }
+    if (individuals == 0) continue;  // every genotype of the class drew 0
+    ++classes;
+    mix.class_genotypes(classes) = genotypes;
+    mix.class_individuals(classes) = individuals;
+    sample += individuals;
+  }
+  mix.ngenotypes = kept;
+  mix.nclasses = classes;
+  mix.sample_size = sample;
+
+  // Probabilities of the kept genotypes, the frequencies made once.
+  work.nmissing = 0;
+  if (kept == 0) return;
+  Popfrq(run, in.base_counts, in.base_totals, draw, work.tables, work.nmissing);
+  if (run.error.stop != 0) return;
+  for (int j = 1; j <= kept; ++j) {
+    Gpcol(run, work.tables, mix.copies.Ptr(1, 1, j), work.P.Ptr(1, j));
+    if (run.error.stop != 0) return;
+  }
+}
+
+void Clprob(Run& run, int draw, DrawWork& work) {
+  const Input& in = run.input;
+  const int np = run.par.npop;
+  if (work.P.Rows() != np || work.P.Cols() < in.ngenotypes) {
+    try {
+      work.P.Resize(np, std::max(in.ngenotypes, 1));
+    } catch (const std::bad_alloc&) {
+      Error(run, 3000);
+      return;
+    }
+  }
+  Popfrq(run, in.base_counts, in.base_totals, draw, work.tables, work.nmissing);
+  if (run.error.stop != 0) return;
+  for (int g = 1; g <= in.ngenotypes; ++g) {
+    Gpcol(run, work.tables, in.copies.Ptr(1, 1, g), work.P.Ptr(1, g));
+    if (run.error.stop != 0) return;
+  }
+}
+
+void MixsimJR(Run& run, const Arr3<std::int16_t>& drawing, const Vec<double>& theta, int n,
+              int draw, std::int32_t& seed, DrawWork& work) {
+  const int np = run.par.npop;
+  const int nc = run.par.nchar;
+  const int maxtyp = run.par.max_types;
+  const int most = run.par.max_genotypes;
+  const bool rannala = run.opt.rannala_mountain != 0;
+  const bool pella = run.opt.pella_masuda != 0;
+  DrawnMixture& mix = work.mix;
+
+  // Room for every distinct genotype the call can make.
+  const int needed = std::max(1, std::min(most, std::max(n, 1)));
+  if (needed > work.capacity || work.genotype.Rows() != maxtyp || work.genotype.Cols() != nc) {
+    try {
+      SizeSimulated(run, work, needed);
+      work.genotype.Resize(maxtyp, nc);
+    } catch (const std::bad_alloc&) {
+      Error(run, 3000);
+      return;
+    }
+  }
+  std::fill(work.slots.begin(), work.slots.end(), 0);
+  const std::size_t mask = work.slots.size() - 1;
+  const std::size_t len = static_cast<std::size_t>(maxtyp) * static_cast<std::size_t>(nc);
+
+  // Every population's drawing frequencies, from the drawing counts.
+  for (int i = 1; i <= np; ++i) {
+    for (int c = 1; c <= nc; ++c) {
+      const int idx = (i - 1) * nc + c;
+      const int t = run.chars(c).ntypes;
+      const std::int16_t* x = drawing.Ptr(1, c, i);
+      double* f = work.draw_freq[static_cast<std::size_t>(idx - 1)].Data();
+      work.no_sample(idx) = 0;
+      if (rannala || pella) {
+        if (rannala) {
+          const double prior = 1.0 / t;
+          for (int k = 0; k < t; ++k) f[k] = static_cast<double>(x[k]) + prior;
+        } else {
+          const double w = run.input.pm_weight(c);
+          const double* prior = run.input.pm_prior.Ptr(1, c);
+          for (int k = 0; k < t; ++k) f[k] = static_cast<double>(x[k]) + w * prior[k];
+        }
+        double s = 0.0;
+        for (int k = 0; k < t; ++k) s += f[k];
+        for (int k = 0; k < t; ++k) f[k] = f[k] / s;
+      } else {
+        std::int32_t total = 0;
+        for (int k = 0; k < t; ++k) total += x[k];
+        if (total < 1) {
+          work.no_sample(idx) = 1;
+          for (int k = 0; k < t; ++k) f[k] = 0.0;
+        } else {
+          const double divisor = total;
+          for (int k = 0; k < t; ++k) f[k] = static_cast<double>(x[k]) / divisor;
+        }
+      }
+      // A uniform that rounding leaves above the running sum falls in the last
+      // type that can occur, never in a trailing type of frequency 0.
+      int last = t;
+      while (last > 1 && !(f[last - 1] > 0.0)) --last;
+      work.draw_types(idx) = last;
+    }
+  }
+  // Likewise the last population with a positive proportion.
+  int lastpop = np;
+  while (lastpop > 1 && !(theta(lastpop) > 0.0)) --lastpop;
+
+  work.composition.Fill(0);
+  mix.ngenotypes = 0;
+  bool frequencies_made = false;
+  work.nmissing = 0;
+
+  for (int ind = 1; ind <= n; ++ind) {
+    int j = lastpop;
+    Mtnom1(run.process, lastpop, theta, j, seed);
+    ++work.composition(j);
+
+    for (int c = 1; c <= nc; ++c) {
+      std::int8_t* x = work.genotype.Ptr(1, c);
+      for (int k = 0; k < maxtyp; ++k) x[k] = 0;
+      const int idx = (j - 1) * nc + c;
+      if (work.no_sample(idx) != 0) {
+        Error(run, 3032);
+        return;
+      }
+      const Vec<double>& f = work.draw_freq[static_cast<std::size_t>(idx - 1)];
+      const int last = work.draw_types(idx);
+      const int copies = run.chars(c).ploidy;
+      for (int copy = 1; copy <= copies; ++copy) {
+        int k = last;
+        Mtnom1(run.process, last, f, k, seed);
+        ++x[k - 1];
+      }
+    }
+
+    // Find the genotype among those simulated so far, or add it.
+    const std::int8_t* key = work.genotype.Data();
+    std::size_t s = HashGenotype(key, len) & mask;
+    int g = 0;
+    while (work.slots[s] != 0) {
+      const int h = work.slots[s];
+      if (std::memcmp(mix.copies.Ptr(1, 1, h), key, len) == 0) {
+        g = h;
+        break;
+      }
+      s = (s + 1) & mask;
+    }
+    if (g != 0) {
+      ++mix.count(g);
+      continue;
+    }
+    if (mix.ngenotypes >= most) {
+      run.error.a1 = "geneotypes";
+      run.error.n1 = most;
+      Error(run, 3023);
+      return;
+    }
+    g = ++mix.ngenotypes;
+    work.slots[s] = g;
+    std::memcpy(mix.copies.Ptr(1, 1, g), key, len);
+    mix.count(g) = 1;
+
+    // Its probability in every population.
+    if (!frequencies_made) {
+      Popfrq(run, run.input.base_counts, run.input.base_totals, draw, work.tables, work.nmissing);
+      if (run.error.stop != 0) return;
+      frequencies_made = true;
+    }
+    Gpcol(run, work.tables, mix.copies.Ptr(1, 1, g), work.P.Ptr(1, g));
+    if (run.error.stop != 0) return;
+  }
+
+  mix.sample_size = n;
+  mix.nclasses = n > 0 ? 1 : 0;
+  mix.class_genotypes(1) = mix.ngenotypes;
+  mix.class_individuals(1) = n;
+}
+
+OptimData DrawnOptimData(Run& run, DrawWork& work) {
+  Input& in = run.input;
+  return OptimData{.P = work.P,
+                   .count = work.mix.count,
+                   .class_genotypes = work.mix.class_genotypes,
+                   .class_individuals = work.mix.class_individuals,
+                   .nclasses = work.mix.nclasses,
+                   .copies = work.mix.copies,
+                   .base_totals = in.base_totals,
+                   .base_counts = in.base_counts,
+                   .nmissing = in.nmissing_base,
+                   .missing_totals = in.missing_totals,
+                   .missing_freqs = in.missing_freqs};
+}
+
+}  // namespace velk

@@ -1,0 +1,104 @@
+#pragma once
+// The data sets of the resamples: the baseline bootstrap (Basim), the mixture
+// bootstrap (Distrb), the genotype probabilities of the unchanged mixture after
+// a baseline draw (Clprob) and the simulated mixture (MixsimJR).
+//
+// Every random draw comes from the shuffled generator through Dmtnom and Mtnom1,
+// with the driver's seed variable, in a fixed order, so that a seed repeats a
+// resample bit for bit; the Dirichlet draws of the model frequencies come from
+// the lagged generator (Relfrq with its draw switch).
+//
+// The driver owns one DrawWork for the whole resampling run: AllocateDraws sizes
+// it once, and the draws reuse it without allocating.
+#include <cstdint>
+#include <vector>
+
+#include "core/array.hpp"
+#include "data/gmatrx.hpp"
+
+namespace velk {
+
+struct Run;
+struct OptimData;
+
+// A redrawn or simulated mixture: distinct genotypes stored class by class.
+struct DrawnMixture {
+  int sample_size = 0;  // individuals
+  int nclasses = 0;
+  int ngenotypes = 0;
+  Arr3<std::int8_t> copies;             // (type, character, genotype)
+  Vec<std::int32_t> count;              // per genotype: individuals
+  Vec<std::int32_t> class_genotypes;    // per class: genotypes
+  Vec<std::int32_t> class_individuals;  // per class: individuals
+  Vec<std::int32_t> origin;             // Distrb: per genotype, its observed genotype
+};
+
+// The storage of every draw of one resampling run.
+struct DrawWork {
+  DrawnMixture mix;  // Distrb and MixsimJR: the mixture of the resample
+  Mat<double> P;     // np x genotypes: probabilities of the resample's genotypes
+  int nmissing = 0;  // plain model: (population, character) pairs without baseline data in P
+
+  // Distrb: the observed mixture's proportions (count / sample size) and every
+  // observed genotype's resampled count, summed over the resamples.
+  Vec<double> proportions;
+  Vec<std::int32_t> genotype_total;
+
+  // MixsimJR: individuals drawn from every population.
+  Vec<std::int32_t> composition;
+
+  // Scratch.
+  Vec<std::int32_t> drawn;  // Dmtnom counts
+  Vec<double> prob;         // Basim: probabilities of the observed types
+  Vec<int> observed_type;   // Basim: the observed types
+  PopulationFrequencies tables;
+  std::vector<Vec<double>> draw_freq;  // MixsimJR: (population, character) drawing frequencies
+  Vec<int> draw_types;                 // per (population, character): last type that can be drawn
+  Vec<int> no_sample;                  // per (population, character): 1 when the baseline has none
+  Mat<std::int8_t> genotype;           // (type, character): one simulated individual
+  std::vector<std::int32_t> slots;     // MixsimJR: hash index of the genotypes, 0 empty
+  int capacity = 0;                    // MixsimJR: largest number of distinct genotypes
+};
+
+// Sizes `work` for the resampling run described by run.par and run.opt: a
+// simulation keeps up to run.par.max_genotypes distinct simulated genotypes; a
+// bootstrap keeps the observed mixture's genotypes (run.input) and their
+// proportions. Clears the running genotype totals. Message 3000 when the
+// storage cannot be had.
+void AllocateDraws(Run& run, DrawWork& work);
+
+// Baseline bootstrap: for every population and character in order, the working
+// counts become a multinomial sample of the observed sample's size from the
+// observed type frequencies. A character with one observed type keeps all its
+// copies there and draws nothing; one without sample stays empty.
+void Basim(Run& run, const Arr3<std::int16_t>& observed, Arr3<std::int16_t>& working,
+           std::int32_t& seed, DrawWork& work);
+
+// Mixture bootstrap: redraws the observed mixture (run.input) as a multinomial
+// sample of its genotypes into work.mix, drops genotypes and classes left
+// empty, adds the drawn counts to work.genotype_total, and fills work.P from
+// the working baseline (run.input.base_counts), each population's frequencies a
+// Dirichlet draw when `draw` is nonzero.
+void Distrb(Run& run, int draw, std::int32_t& seed, DrawWork& work);
+
+// Genotype probabilities of the observed mixture's genotypes (run.input) under
+// the working baseline into work.P, Dirichlet-drawn frequencies when `draw` is
+// nonzero.
+void Clprob(Run& run, int draw, DrawWork& work);
+
+// Simulated mixture of n individuals at the true proportions `theta`: each
+// individual's population, then its gene copies character by character, from
+// the `drawing` counts (type, character, population); genotype probabilities
+// from the working baseline (run.input.base_counts), Dirichlet-drawn when
+// `draw` is nonzero. Fills work.mix (one class), work.P and work.composition.
+// Message 3032 for an individual of a population without sample for a
+// character under the plain model; 3023 when the distinct genotypes exceed
+// run.par.max_genotypes.
+void MixsimJR(Run& run, const Arr3<std::int16_t>& drawing, const Vec<double>& theta, int n,
+              int draw, std::int32_t& seed, DrawWork& work);
+
+// What a maximisation needs for the resample's own mixture (work.mix, work.P)
+// and the run's working baseline.
+OptimData DrawnOptimData(Run& run, DrawWork& work);
+
+}  // namespace velk
