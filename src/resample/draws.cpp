@@ -64,6 +64,7 @@ void AllocateDraws(Run& run, DrawWork& work) {
     work.draw_freq.assign(static_cast<std::size_t>(np) * static_cast<std::size_t>(nc),
                           Vec<double>(std::max(maxtyp, 1)));
     work.draw_types.Resize(np * nc);
+    work.first_types.Resize(np * nc);
     work.no_sample.Resize(np * nc);
     int ndrawn = std::max(maxtyp, 1);
     if (run.opt.estimation == 0) {
@@ -264,15 +265,21 @@ void MixsimJR(Run& run, const Arr3<std::int16_t>& drawing, const Vec<double>& th
         }
       }
       // A uniform that rounding leaves above the running sum falls in the last
-      // type that can occur, never in a trailing type of frequency 0.
+      // type that can occur, never in a trailing type of frequency 0; a uniform
+      // of exactly 0 falls in the first type that can occur.
       int last = t;
       while (last > 1 && !(f[last - 1] > 0.0)) --last;
+      int first = 1;
+      while (first < last && !(f[first - 1] > 0.0)) ++first;
       work.draw_types(idx) = last;
+      work.first_types(idx) = first;
     }
   }
-  // Likewise the last population with a positive proportion.
+  // Likewise the first and last populations with a positive proportion.
   int lastpop = np;
   while (lastpop > 1 && !(theta(lastpop) > 0.0)) --lastpop;
+  int firstpop = 1;
+  while (firstpop < lastpop && !(theta(firstpop) > 0.0)) ++firstpop;
 
   work.composition.Fill(0);
   mix.ngenotypes = 0;
@@ -282,6 +289,7 @@ void MixsimJR(Run& run, const Arr3<std::int16_t>& drawing, const Vec<double>& th
   for (int ind = 1; ind <= n; ++ind) {
     int j = lastpop;
     Mtnom1(run.process, lastpop, theta, j, seed);
+    if (!(theta(j) > 0.0)) j = firstpop;
     ++work.composition(j);
 
     for (int c = 1; c <= nc; ++c) {
@@ -298,6 +306,7 @@ void MixsimJR(Run& run, const Arr3<std::int16_t>& drawing, const Vec<double>& th
       for (int copy = 1; copy <= copies; ++copy) {
         int k = last;
         Mtnom1(run.process, last, f, k, seed);
+        if (!(f(k) > 0.0)) k = work.first_types(idx);
         ++x[k - 1];
       }
     }

@@ -54,6 +54,7 @@ struct DrawWork {
   PopulationFrequencies tables;
   std::vector<Vec<double>> draw_freq;  // MixsimJR: (population, character) drawing frequencies
   Vec<int> draw_types;                 // per (population, character): last type that can be drawn
+  Vec<int> first_types;                // per (population, character): first type that can be drawn
   Vec<int> no_sample;                  // per (population, character): 1 when the baseline has none
   Mat<std::int8_t> genotype;           // (type, character): one simulated individual
   std::vector<std::int32_t> slots;     // MixsimJR: hash index of the genotypes, 0 empty

@@ -559,6 +559,47 @@ TEST(MixsimJR, MoreDistinctGenotypesThanTheMaximumStopTheRun) {
   EXPECT_EQ(run.error.a1, "geneotypes");
 }
 
+// From this seed the third uniform of the shuffled generator is exactly 0.0,
+// which the running sum of probabilities reaches at the first category even
+// when that category cannot occur.
+constexpr std::int32_t kZeroThird = -283412;
+
+TEST(MixsimJR, AUniformOfZeroNeverPicksAPopulationOrTypeThatCannotOccur) {
+  {
+    Process p;
+    std::int32_t seed = kZeroThird;
+    Dran2(p, seed);
+    Dran2(p, seed);
+    ASSERT_EQ(Dran2(p, seed), 0.0);
+  }
+  StepRun r;
+  velk::Run& run = r.run;
+  // Individual 1: population, one haploid type; individual 2: its population.
+  Shape(run, 2, {{2, 1}});
+  run.opt.estimation = 0;
+  run.par.max_genotypes = 10;
+  SetCounts(run, 1, 1, {5, 5});
+  SetCounts(run, 2, 1, {5, 5});
+  DrawWork work;
+  AllocateDraws(run, work);
+  std::int32_t seed = kZeroThird;
+  MixsimJR(run, run.input.base_counts, Probs({0.0, 1.0}), 3, 0, seed, work);
+  EXPECT_EQ(work.composition(1), 0);
+  EXPECT_EQ(work.composition(2), 3);
+
+  // One population; the second gene copy of individual 1 takes the zero.
+  StepRun r2;
+  velk::Run& run2 = r2.run;
+  Shape(run2, 1, {{3, 2}});
+  run2.opt.estimation = 0;
+  run2.par.max_genotypes = 10;
+  SetCounts(run2, 1, 1, {0, 5, 5});
+  AllocateDraws(run2, work);
+  seed = kZeroThird;
+  MixsimJR(run2, run2.input.base_counts, Probs({1.0}), 3, 0, seed, work);
+  for (int g = 1; g <= work.mix.ngenotypes; ++g) EXPECT_EQ(work.mix.copies(1, 1, g), 0);
+}
+
 TEST(MixsimJR, NoIndividualsDrawNothing) {
   StepRun r;
   velk::Run& run = r.run;
