@@ -18,6 +18,7 @@
 #include "data/base.hpp"
 #include "data/getmix.hpp"
 #include "data/pella.hpp"
+#include "estimate/estmtr.hpp"
 
 namespace velk {
 
@@ -149,10 +150,12 @@ void DataStages(Run& run) {
     AppendStatus(run, "Reading mixture file...");
     Getmix(run);
     if (run.error.stop) return;
+    AppendStatus(run, "Performing estimation...");
+    Estmtr(run);
+    if (run.error.stop) return;
   }
 
-  // The estimation driver (Estmtr) and the simulation and bootstrap loop
-  // (Simltr) follow here.
+  // The simulation and bootstrap loop (Simltr) follows here.
 }
 
 }  // namespace

@@ -1,0 +1,252 @@
+#include "estimate/estmtr.hpp"
+
+#include <algorithm>
+#include <cstdint>
+#include <new>
+#include <string>
+#include <vector>
+
+#include "core/error.hpp"
+#include "core/report_file.hpp"
+#include "core/run.hpp"
+#include "data/gmatrx.hpp"
+#include "estimate/groups.hpp"
+#include "estimate/ijack.hpp"
+#include "estimate/likeci.hpp"
+#include "estimate/likelihood.hpp"
+#include "estimate/optim.hpp"
+#include "estimate/upgmat.hpp"
+#include "numeric/distributions.hpp"
+#include "report/fields.hpp"
+#include "report/prtest.hpp"
+#include "report/prtmix.hpp"
+
+// Hook: the baseline summary and the Pella-Masuda weights are written once
+// their writer is part of the build.
+#if __has_include("report/prtfrq.hpp")
+#include "report/prtfrq.hpp"
+#define VELK_HAVE_PRTFRQ 1
+#endif
+
+namespace velk {
+
+namespace {
+
+constexpr int kIterationSlot = 4;
+constexpr int kEstimatesSlot = 5;
+constexpr int kLikelihoodSlot = 12;
+// 0.001 as a single-precision constant: the smallest estimate with a normal interval.
+constexpr double kNormalThreshold = static_cast<double>(0.001f);
+constexpr double kLargeEpsilon = 0.0009;
+constexpr int kRuleLength = 70;
+
+// Everything the estimation owns; released with it on every way out.
+struct Estimation {
+  Vec<std::int32_t> possible;
+  Vec<double> theta;
+  Mat<double> P;
+  Mat<double> regional;  // nr x 2: estimate, deviation
+  Jackknife jack;
+  Groups groups;
+  OptimResult res;
+};
+
+void Allocate(Run& run, Estimation& e) {
+  const int np = run.par.npop;
+  const int nr = std::max(run.par.nregions, 1);
+  e.possible.Resize(std::max(run.input.ngenotypes, 1), 1);
+  e.theta.Resize(np);
+  for (int i = 1; i <= np; ++i) e.theta(i) = run.pops(i).estimate;
+  e.regional.Resize(nr, 2, 0.0);
+  JackknifeInit(e.jack, np, run.par.nregions);
+  e.groups = OneGroup(np);
+}
+
+// The normal-approximation intervals of the regions whose estimate reaches 0.001.
+void NormalIntervals(Run& run, const Mat<double>& regional, Unit& out) {
+  out.Write("(/t32,a,/2x,a,t35,a,t43,a)", {"Normal Distribution", "Population", "lower", "upper"});
+  const double c = run.par.confidence / 100.0;
+  const double z = DNORIN((1.0 + c) / 2.0);
+  for (int r = 1; r <= run.par.nregions; ++r) {
+    const double est = regional(r, 1);
+    if (!(est >= kNormalThreshold)) continue;
+    const double sd = regional(r, 2);
+    out.Write("(2x,a30,t34,f5.3,t42,f5.3)",
+              {Padded(run.regions.name(r), kNameWidth), std::max(est - z * sd, 0.0),
+               std::min(est + z * sd, 1.0)});
+  }
+}
+
+// The estimation proper; returns at once when the run stops.
+void Estimate(Run& run, Estimation& e) {
+  const Opt& opt = run.opt;
+  const int np = run.par.npop;
+  const int nr = run.par.nregions;
+  const int n0 = run.input.sample_size;
+  const int ngen = run.input.ngenotypes;
+
+  if (run.par.eps > kLargeEpsilon) {
+    run.error.x1 = run.par.eps;
+    Error(run, 1004);
+    if (run.error.stop) return;
+  }
+  try {
+    Allocate(run, e);
+  } catch (const std::bad_alloc&) {
+    Error(run, 3000);
+    return;
+  }
+
+  int nmissing = 0;
+  Gmatrx(run, e.P, nmissing);
+  if (run.error.stop) return;
+
+  if (opt.print_iterations) {
+    OpenReport(run, kIterationSlot, ".itr", "iteration", "Iterations output to ");
+    if (run.error.stop) return;
+  }
+
+  OptimSwitches sw;
+  sw.history = opt.print_iterations;
+  sw.irls = opt.irls;
+  sw.screen = 1;
+  sw.draw = 0;
+  const OptimData data = RunOptimData(run, e.P);
+  e.res.nposs = n0;
+  Optim(run, data, sw, e.groups, e.theta, e.possible, e.res);
+  if (run.error.stop) return;
+  for (int i = 1; i <= np; ++i) run.pops(i).estimate = e.theta(i);
+
+  if (e.res.nposs < n0) {
+    run.error.x1 = run.par.geno_tol;
+    run.error.n1 = e.res.nposs;
+    Error(run, 100);
+    if (run.error.stop) return;
+  }
+
+  const RegionMembers regions = RunRegions(run);
+  Clsum(regions, e.theta, e.regional.Ptr(1, 1));
+
+  // The estimates report; with the output base name "USER" nothing is opened
+  // and the writers below write nothing.
+  OpenReport(run, kEstimatesSlot, ".est", "Estimates", "Estimates output to ");
+  if (run.error.stop) return;
+  Unit& out = run.output.unit[kEstimatesSlot];
+  const bool jackknife = opt.compute_jackknife != 0;
+  if (jackknife) {
+    try {
+      Ijack(run, np, ngen, n0, e.theta, run.input.geno_count, e.P, e.possible, regions, e.jack);
+    } catch (const std::bad_alloc&) {
+      Error(run, 3000);
+    }
+    if (run.error.stop) return;
+    for (int r = 1; r <= nr; ++r) e.regional(r, 2) = e.jack.regional_sd(r);
+  }
+  Prtest(run, EstimatesReport{.nclasses = run.input.nclasses,
+                              .ngenotypes = ngen,
+                              .possible_size = e.res.nposs,
+                              .class_genotypes = run.input.class_genotypes,
+                              .class_individuals = run.input.class_individuals,
+                              .iterations = e.res.iterations,
+                              .log_likelihood = e.res.L,
+                              .record = e.res.conv,
+                              .theta = e.theta,
+                              .sd = e.jack.sd,
+                              .score = e.res.score,
+                              .cov = e.jack.cov,
+                              .regional = e.regional,
+                              .region_cov = e.jack.region_cov,
+                              .standard_errors = jackknife});
+  if (run.error.stop) return;
+
+  if (jackknife || opt.compute_ci) {
+    if (nr == 0) {
+      Error(run, 1016);
+      if (run.error.stop) return;
+    } else {
+      out.Write("(/2x,i2,a)", {run.par.confidence, "% Confidence Intervals"});
+      if (jackknife) NormalIntervals(run, e.regional, out);
+      if (opt.compute_ci) {
+        const ProfileEstimate est{.theta = e.theta,
+                                  .L = e.res.L,
+                                  .nposs = e.res.nposs,
+                                  .n0 = n0,
+                                  .possible = e.possible,
+                                  .regional = e.regional,
+                                  .jackknife = jackknife};
+        Likeci(run, data, sw, est, regions, run.regions.name, out);
+        if (run.error.stop) return;
+      }
+      out.Write("(70a/)", std::vector<Item>(kRuleLength, "_"));
+    }
+  }
+
+  const MixtureCounts mix{.nclasses = run.input.nclasses,
+                          .class_genotypes = run.input.class_genotypes,
+                          .class_individuals = run.input.class_individuals,
+                          .geno_count = run.input.geno_count};
+  if (opt.print_mixture) {
+    Prtmix(run, mix, run.input.copies, e.possible);
+    if (run.error.stop) return;
+  }
+  if (opt.print_genotypes) {
+    Prtgen(run, mix, e.P, true);
+    if (run.error.stop) return;
+  }
+  if (opt.print_populations) {
+    // Posterior membership in a matrix of its own: P stays the genotype probabilities.
+    Mat<double> W;
+    try {
+      W.Resize(np, std::max(ngen, 1));
+    } catch (const std::bad_alloc&) {
+      Error(run, 3000);
+      return;
+    }
+    Posterior(np, ngen, e.P, e.theta, W);
+    Prtgen(run, mix, W, false);
+    if (run.error.stop) return;
+  }
+  const bool resampling = opt.resample_mixture != 0 || opt.resample_baseline != 0;
+#ifdef VELK_HAVE_PRTFRQ
+  if (opt.print_baseline && !resampling) {
+    Prtfrq(run);
+    if (run.error.stop) return;
+  }
+  if (opt.pella_masuda) {
+    prweight(run);
+    if (run.error.stop) return;
+  }
+#endif
+
+  if (opt.print_likelihoods && opt.external_reference && !resampling) {
+    if (OpenReport(run, kLikelihoodSlot, ".rlk", "Bootstrap null likelihood",
+                   "Bootstrap Null Likelihood Ratio Estimates in ")) {
+      Vec<double> null(np);
+      for (int i = 1; i <= np; ++i) null(i) = run.pops(i).estimate_copy;
+      const Vec<std::int32_t>& count = run.input.geno_count;
+      Unit& rlk = run.output.unit[kLikelihoodSlot];
+      rlk.Write("(g12.6,2x, g12.6)", {Hood(np, ngen, e.P, e.theta, e.possible, count),
+                                      Hood(np, ngen, e.P, null, e.possible, count)});
+      rlk.Close();
+    }
+    if (run.error.stop) return;
+  }
+}
+
+}  // namespace
+
+void Estmtr(Run& run) {
+  Errpush(run, "VELK estimation procedure");
+  {
+    Estimation e;
+    Estimate(run, e);
+  }
+  // Every way out: the report files the estimation opened are closed, kept.
+  for (int slot : {kIterationSlot, kEstimatesSlot, kLikelihoodSlot}) {
+    Unit& unit = run.output.unit[static_cast<std::size_t>(slot)];
+    if (unit.IsOpen()) unit.Close();
+  }
+  Errpop(run);
+}
+
+}  // namespace velk

@@ -1,0 +1,147 @@
+#include "estimate/ijack.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+#include "core/error.hpp"
+#include "core/run.hpp"
+#include "numeric/kernels.hpp"
+
+namespace velk {
+
+namespace {
+
+// Entries below the diagonal in column k and left of it in row k divided by d,
+// for every k with a positive d: each one ends as a correlation.
+void Correlations(Mat<double>& m, int n, const Vec<double>& d) {
+  for (int k = 1; k <= n; ++k) {
+    if (!(d(k) > 0.0)) continue;
+    for (int i = k + 1; i <= n; ++i) m(i, k) /= d(k);
+    for (int j = 1; j < k; ++j) m(k, j) /= d(k);
+  }
+}
+
+void Transpose(Mat<double>& m, int n) {
+  for (int j = 1; j <= n; ++j)
+    for (int i = j + 1; i <= n; ++i) std::swap(m(i, j), m(j, i));
+}
+
+}  // namespace
+
+RegionMembers RunRegions(const Run& run) {
+  return RegionMembers{run.par.nregions, run.regions.size, run.regions.members};
+}
+
+void Clsum(const RegionMembers& regions, const Vec<double>& x, double* sums) {
+  int m = 0;
+  for (int r = 1; r <= regions.nr; ++r) {
+    double s = 0.0;
+    for (int k = 1; k <= regions.size(r); ++k) s += x(regions.members(++m));
+    sums[r - 1] = s;
+  }
+}
+
+void JackknifeInit(Jackknife& jack, int np, int nr) {
+  const int r = std::max(nr, 1);
+  jack.sd.Resize(np, 0.0);
+  jack.regional_sd.Resize(r, 0.0);
+  jack.cov.Resize(np, np, 0.0);
+  jack.region_cov.Resize(r, r, 0.0);
+}
+
+bool Ijack(Run& run, int np, int ngenotypes, int n, const Vec<double>& theta,
+           const Vec<std::int32_t>& count, const Mat<double>& P, const Vec<std::int32_t>& possible,
+           const RegionMembers& regions, Jackknife& jack) {
+  JackknifeInit(jack, np, regions.nr);
+  // 1/q'(g) of every genotype used; 0 for the others, which are skipped.
+  std::vector<double> rq(static_cast<std::size_t>(std::max(ngenotypes, 1)), 0.0);
+  for (int g = 1; g <= ngenotypes; ++g) {
+    if (possible(g) != 1) continue;
+    const double q = Ddot(np, theta.Data(), 1, P.Ptr(1, g), 1);
+    const double floor = kJackFloor * Dmax(np, P.Ptr(1, g), 1);
+    const double qf = std::max(q, floor);
+    // A genotype impossible in every population carries no information.
+    if (qf > 0.0) rq[static_cast<std::size_t>(g - 1)] = 1.0 / qf;
+  }
+  auto used = [&](int g) { return rq[static_cast<std::size_t>(g - 1)] > 0.0; };
+
+  Mat<double>& M = jack.cov;  // the information, then its inverse
+  Mat<double> B(np, np, 0.0);
+  for (int i = 1; i <= np; ++i) {
+    for (int j = 1; j <= i; ++j) {
+      double s = 0.0;
+      double b = 0.0;
+      for (int g = 1; g <= ngenotypes; ++g) {
+        if (!used(g)) continue;
+        const double r = rq[static_cast<std::size_t>(g - 1)];
+        const double pi = P(i, g) * r;
+        const double pj = P(j, g) * r;
+        s += count(g) * pi * pj;
+        b += count(g) * (pi - 1.0) * (pj - 1.0);
+      }
+      M(i, j) = theta(i) * s;
+      M(j, i) = theta(j) * s;
+      B(i, j) = theta(i) * theta(j) * b;
+      B(j, i) = B(i, j);
+    }
+    double e = 0.0;
+    for (int g = 1; g <= ngenotypes; ++g)
+      if (used(g)) e += count(g) * P(i, g) * rq[static_cast<std::size_t>(g - 1)];
+    M(i, i) += static_cast<double>(n) - e;
+  }
+
+  std::vector<int> index(static_cast<std::size_t>(np));
+  double det = 0.0;
+  Mhxint(M, np, det, index.data());
+  if (det == 0.0) {
+    M.Fill(0.0);
+    Error(run, 2005);
+    return false;
+  }
+  // C = M^-1 B M^-T: with X = M^-1 B, C = M^-1 X^T because B is symmetric.
+  std::vector<double> work(static_cast<std::size_t>(np));
+  Mhmult(np, M.Data(), B.Data(), work.data());
+  Transpose(B, np);
+  Mhmult(np, M.Data(), B.Data(), work.data());
+  M = B;
+  Sumcov(np, regions, jack);
+  return true;
+}
+
+void Sumcov(int np, const RegionMembers& regions, Jackknife& jack) {
+  const Mat<double>& C = jack.cov;
+  Mat<double>& RC = jack.region_cov;
+  const int nr = regions.nr;
+  // First member of every region in the member list.
+  std::vector<int> first(static_cast<std::size_t>(nr) + 1, 1);
+  for (int r = 1; r < nr; ++r)
+    first[static_cast<std::size_t>(r)] = first[static_cast<std::size_t>(r - 1)] + regions.size(r);
+  auto member = [&](int r, int k) {
+    return regions.members(first[static_cast<std::size_t>(r - 1)] + k - 1);
+  };
+
+  for (int r = 1; r <= nr; ++r) {
+    double v = 0.0;
+    for (int a = 1; a <= regions.size(r); ++a) {
+      const int i = member(r, a);
+      v += C(i, i);
+      for (int b = a + 1; b <= regions.size(r); ++b) v += 2.0 * C(member(r, b), i);
+    }
+    RC(r, r) = std::max(v, 0.0);
+    for (int s = r + 1; s <= nr; ++s) {
+      double c = 0.0;
+      for (int a = 1; a <= regions.size(r); ++a)
+        for (int b = 1; b <= regions.size(s); ++b) c += C(member(r, a), member(s, b));
+      RC(r, s) = c;
+      RC(s, r) = c;
+    }
+    jack.regional_sd(r) = std::sqrt(RC(r, r));
+  }
+  Correlations(RC, nr, jack.regional_sd);
+
+  for (int i = 1; i <= np; ++i) jack.sd(i) = std::sqrt(std::max(jack.cov(i, i), 0.0));
+  Correlations(jack.cov, np, jack.sd);
+}
+
+}  // namespace velk

@@ -1,0 +1,179 @@
+#include "estimate/likeci.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <string>
+
+#include "core/error.hpp"
+#include "core/layout/unit.hpp"
+#include "core/paths.hpp"
+#include "core/run.hpp"
+#include "numeric/distributions.hpp"
+#include "report/fields.hpp"
+
+namespace velk {
+
+namespace {
+
+// 0.01 as a single-precision constant: the smallest estimate that gets a line.
+constexpr double kLikeciThreshold = static_cast<double>(0.01f);
+constexpr double kAccept = 0.005;
+
+// theta rescaled group by group to the new totals. A group whose proportions
+// sum to 0 gets its new total in equal shares (the trial at a bound of 0 leaves
+// nothing to rescale).
+void Rescale(const Groups& groups, Vec<double>& theta) {
+  int first = 1;
+  for (int k = 1; k <= groups.k; ++k) {
+    const int size = groups.size(k);
+    double sum = 0.0;
+    for (int j = first; j < first + size; ++j) sum += theta(groups.members(j));
+    for (int j = first; j < first + size; ++j) {
+      double& t = theta(groups.members(j));
+      t = sum > 0.0 ? t * groups.total(k) / sum : groups.total(k) / size;
+    }
+    first += size;
+  }
+}
+
+}  // namespace
+
+double ProfileBound(Run& run, const OptimData& data, const OptimSwitches& sw,
+                    const ProfileEstimate& est, const Vec<int>& group, int region,
+                    const std::string& name, double h, double z, bool lower) {
+  const int np = est.theta.Size();
+  const double c = run.par.confidence / 100.0;
+  const double ehat = est.regional(region, 1);
+  const double rho = static_cast<double>(est.nposs) / static_cast<double>(est.n0);
+
+  // Group 1: the region's members; group 2: every other population.
+  Groups groups;
+  groups.k = 2;
+  groups.size = Vec<int>(2);
+  groups.size(1) = group.Size();
+  groups.size(2) = np - group.Size();
+  groups.members = Vec<int>(std::max(np, 1));
+  groups.total = Vec<double>(2);
+  Vec<int> in_region(np, 0);
+  int m = 0;
+  for (int i : group) {
+    groups.members(++m) = i;
+    in_region(i) = 1;
+  }
+  for (int i = 1; i <= np; ++i)
+    if (!in_region(i)) groups.members(++m) = i;
+
+  Vec<double> theta = est.theta;
+  Vec<std::int32_t> possible = est.possible;
+  double t = lower ? std::max(ehat - z * h, 0.0) : std::min(ehat + z * h, 1.0);
+  double t1 = ehat;
+  double p1 = 0.0;
+  for (int trial = 1;; ++trial) {
+    t = std::clamp(t, 0.0, 1.0);
+    groups.total(1) = t;
+    groups.total(2) = std::min(std::max(rho - t, 0.0), 1.0);
+    Rescale(groups, theta);
+    OptimResult res;
+    res.nposs = est.nposs;
+    Optim(run, data, sw, groups, theta, possible, res);
+    if (run.error.stop) return -1.0;
+    const double lr = -2.0 * (res.L - est.L);
+    const double p = DCHIDF(lr, 1.0);
+    run.error.a1 = name;
+    run.error.a2 = lower ? "Lower bound" : "Upper bound";
+    run.error.x1 = t;
+    run.error.x2 = lr;
+    run.error.x3 = p;
+    Error(run, 103);
+    if (std::fabs(p - c) < kAccept) return t;
+    if (lower && t <= 0.0 && p <= c) return 0.0;
+    if (!lower && t >= 1.0 && p <= c) return 1.0;
+    if (trial >= kProfileTrials) {
+      run.error.a1 = name;
+      run.error.a2 = lower ? "Lower bound" : "Upper bound";
+      run.error.n1 = kProfileTrials - 1;
+      Error(run, 1013);
+      return -1.0;
+    }
+    // The secant through the last accepted point; equal P-values give no
+    // candidate (NaN), which every test below rejects.
+    const double ts = p != p1 ? t - (t - t1) * (p - c) / (p - p1) : std::nan("");
+    if (lower) {
+      if (ts < ehat && ts > 0.0) {
+        t1 = t;
+        p1 = p;
+        t = ts;
+      } else if (!(ts > 0.0)) {
+        t = p <= c ? std::max(t - h, 0.0) : (ehat + t) / 2.0;
+      } else {
+        t = std::max(t - h, 0.0);
+      }
+    } else {
+      if (ts < 1.0 && ts > ehat) {
+        t1 = t;
+        p1 = p;
+        t = ts;
+      } else if (ts < 1.0) {
+        t = std::min(t + h, 1.0);
+      } else {
+        t = p <= c ? std::min(t + h, 1.0) : (ehat + t) / 2.0;
+      }
+    }
+  }
+}
+
+void Likeci(Run& run, const OptimData& data, const OptimSwitches& sw, const ProfileEstimate& est,
+            const RegionMembers& regions, const Vec<std::string>& names, Unit& out) {
+  Errpush(run, "Likelihood CI procedure");
+  out.Write("(/t36,a/2x,a,t35,a,t43,a,t53,a,t61,a)",
+            {"Likelihood", "Population", "lower ", "upper"});
+  const double saved_switch = run.par.irls_switch;
+  run.par.irls_switch = 1.0;
+
+  // The searches move P and the missing-baseline estimates: they work on copies.
+  Mat<double> P = data.P;
+  Vec<double> missing_totals = data.missing_totals;
+  Mat<double> missing_freqs = data.missing_freqs;
+  OptimData copy{.P = P,
+                 .count = data.count,
+                 .class_genotypes = data.class_genotypes,
+                 .class_individuals = data.class_individuals,
+                 .nclasses = data.nclasses,
+                 .copies = data.copies,
+                 .base_totals = data.base_totals,
+                 .base_counts = data.base_counts,
+                 .nmissing = data.nmissing,
+                 .missing_totals = missing_totals,
+                 .missing_freqs = missing_freqs};
+  OptimSwitches trial_sw = sw;
+  trial_sw.screen = 0;
+  trial_sw.draw = 0;
+
+  const double c = run.par.confidence / 100.0;
+  const double z = DNORIN((1.0 + c) / 2.0);
+  int first = 1;
+  for (int r = 1; r <= regions.nr; ++r) {
+    const int size = regions.size(r);
+    Vec<int> group(size);
+    for (int k = 1; k <= size; ++k) group(k) = regions.members(first + k - 1);
+    first += size;
+    const double ehat = est.regional(r, 1);
+    if (!(ehat >= kLikeciThreshold)) continue;
+    double h = est.jackknife ? est.regional(r, 2)
+                             : std::sqrt(ehat * (1.0 - ehat) / static_cast<double>(est.nposs));
+    // A step of 0 (a singular jackknife, an estimate of 1) could not move the
+    // search: the binomial step stands in, and 0.01 when that is 0 too.
+    if (!(h > 0.0)) h = std::sqrt(std::max(ehat * (1.0 - ehat), 0.0) / est.nposs);
+    if (!(h > 0.0)) h = 0.01;
+    const std::string name = Trim(names(r));
+    const double lo = ProfileBound(run, copy, trial_sw, est, group, r, name, h, z, true);
+    if (run.error.stop) break;
+    const double hi = ProfileBound(run, copy, trial_sw, est, group, r, name, h, z, false);
+    if (run.error.stop) break;
+    out.Write("(2x,a30,t34,f5.3,t42,f5.3)", {Padded(names(r), kNameWidth), lo, hi});
+  }
+  run.par.irls_switch = saved_switch;
+  Errpop(run);
+}
+
+}  // namespace velk

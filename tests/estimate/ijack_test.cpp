@@ -1,0 +1,350 @@
+// The infinitesimal jackknife: against the influence of every genotype found by
+// re-solving a weighted plain EM, against the observed information on data with
+// many characters, invariant to the scale of a genotype's column; regional
+// sums; the correlation tables in every row, the last one too.
+#include "estimate/ijack.hpp"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <vector>
+
+#include "core/layout/layout.hpp"
+#include "data/gmatrx.hpp"
+#include "report/prtest.hpp"
+#include "support/files.hpp"
+#include "support/mixture.hpp"
+#include "support/step_run.hpp"
+#include "support/synthetic.hpp"
+#include "support/tiny_reports.hpp"
+
+namespace velk {
+namespace {
+
+using test::Mixture;
+
+// Plain EM with real-valued genotype weights, to 1e-15.
+Vec<double> WeightedEm(const Mixture& m, const std::vector<double>& w) {
+  Vec<double> theta(m.np, 1.0 / m.np);
+  Vec<double> next(m.np);
+  double n = 0.0;
+  for (double x : w) n += x;
+  for (int pass = 0; pass < 200000; ++pass) {
+    next.Fill(0.0);
+    for (int g = 1; g <= m.ngenotypes; ++g) {
+      double q = 0.0;
+      for (int i = 1; i <= m.np; ++i) q += theta(i) * m.P(i, g);
+      for (int i = 1; i <= m.np; ++i) next(i) += w[g - 1] * theta(i) * m.P(i, g) / q;
+    }
+    double change = 0.0;
+    for (int i = 1; i <= m.np; ++i) {
+      next(i) /= n;
+      change = std::max(change, std::fabs(next(i) - theta(i)));
+      theta(i) = next(i);
+    }
+    if (change <= 1.0e-15) break;
+  }
+  return theta;
+}
+
+// Genotypes that each point to one population, so the estimate is interior
+// and EM converges quickly.
+Mixture Separated(int np, int ngenotypes, std::uint64_t seed) {
+  test::Uniform u(seed);
+  Mixture m = test::RandomMixture(np, ngenotypes, seed);
+  for (int g = 1; g <= ngenotypes; ++g)
+    for (int i = 1; i <= np; ++i) m.P(i, g) = 0.05 + u.Next() + (i == 1 + g % np ? 2.0 : 0.0);
+  return m;
+}
+
+// Regions as member counts and one member list.
+struct RegionLists {
+  Vec<int> size;
+  Vec<int> members;
+  RegionMembers Get() const { return RegionMembers{size.Size(), size, members}; }
+};
+RegionLists Lists(const std::vector<std::vector<int>>& regions) {
+  RegionLists r;
+  r.size = Vec<int>(static_cast<int>(regions.size()));
+  int n = 0;
+  for (const auto& reg : regions) n += static_cast<int>(reg.size());
+  r.members = Vec<int>(std::max(n, 1));
+  int m = 0;
+  for (std::size_t k = 0; k < regions.size(); ++k) {
+    r.size(static_cast<int>(k) + 1) = static_cast<int>(regions[k].size());
+    for (int i : regions[k]) r.members(++m) = i;
+  }
+  return r;
+}
+
+// The inverse of the k x k matrix a (column-major) by Gauss-Jordan without pivoting
+// (a is positive definite here).
+void Invert(std::vector<double>& a, int k) {
+  std::vector<double> inv(a.size(), 0.0);
+  for (int i = 0; i < k; ++i) inv[i + i * k] = 1.0;
+  for (int c = 0; c < k; ++c) {
+    const double d = a[c + c * k];
+    for (int j = 0; j < k; ++j) {
+      a[c + j * k] /= d;
+      inv[c + j * k] /= d;
+    }
+    for (int r = 0; r < k; ++r) {
+      if (r == c) continue;
+      const double f = a[r + c * k];
+      for (int j = 0; j < k; ++j) {
+        a[r + j * k] -= f * a[c + j * k];
+        inv[r + j * k] -= f * inv[c + j * k];
+      }
+    }
+  }
+  a = inv;
+}
+
+TEST(IjackTest, CovarianceIsTheSumOfSquaredInfluencesFromReweightedEstimates) {
+  const Mixture m = Separated(3, 24, 11);
+  std::vector<double> w(m.ngenotypes);
+  for (int g = 1; g <= m.ngenotypes; ++g) w[g - 1] = m.count(g);
+  const Vec<double> theta = WeightedEm(m, w);
+  for (int i = 1; i <= 3; ++i) ASSERT_GT(theta(i), 0.05);
+
+  // Influence of genotype g: the derivative of the estimate by its weight.
+  Mat<double> expected(3, 3, 0.0);
+  const double eps = 1.0e-4;
+  for (int g = 1; g <= m.ngenotypes; ++g) {
+    std::vector<double> up = w, down = w;
+    up[g - 1] += eps;
+    down[g - 1] -= eps;
+    const Vec<double> a = WeightedEm(m, up);
+    const Vec<double> b = WeightedEm(m, down);
+    for (int i = 1; i <= 3; ++i)
+      for (int j = 1; j <= 3; ++j)
+        expected(i, j) += m.count(g) * (a(i) - b(i)) / (2 * eps) * (a(j) - b(j)) / (2 * eps);
+  }
+
+  test::StepRun s;
+  const RegionLists regions = Lists({{1, 2}, {3}, {1, 2, 3}});
+  Jackknife jack;
+  ASSERT_TRUE(
+      Ijack(s.run, 3, m.ngenotypes, m.n, theta, m.count, m.P, m.possible, regions.Get(), jack));
+  for (int i = 1; i <= 3; ++i) {
+    EXPECT_NEAR(jack.sd(i), std::sqrt(expected(i, i)), 1.0e-6 * std::sqrt(expected(i, i)) + 1e-9);
+    for (int j = i + 1; j <= 3; ++j) {
+      EXPECT_NEAR(jack.cov(i, j), expected(i, j), 1.0e-5 * expected(i, i));
+      EXPECT_NEAR(jack.cov(j, i), expected(i, j) / std::sqrt(expected(i, i) * expected(j, j)),
+                  1.0e-5);
+    }
+  }
+  // Region {1, 2}: var 1 + var 2 + 2 cov; region {1, 2, 3} sums to 1: variance 0.
+  const double v12 = expected(1, 1) + expected(2, 2) + 2 * expected(1, 2);
+  EXPECT_NEAR(jack.region_cov(1, 1), v12, 1.0e-5 * v12);
+  EXPECT_NEAR(jack.regional_sd(1), std::sqrt(v12), 1.0e-5 * std::sqrt(v12));
+  EXPECT_NEAR(jack.region_cov(1, 2), expected(1, 3) + expected(2, 3), 1.0e-5 * v12);
+  // Regions 1 and 2 make the whole: a perfect negative correlation.
+  EXPECT_NEAR(jack.region_cov(2, 1), -1.0, 1.0e-6);
+  EXPECT_NEAR(jack.regional_sd(3), 0.0, 1.0e-6);
+}
+
+// Standard deviations from the observed information under the sum constraint
+// (the last proportion is one minus the others).
+Vec<double> ObservedInformationSd(const Mixture& m, const Vec<double>& theta) {
+  const int k = m.np - 1;
+  std::vector<double> info(static_cast<std::size_t>(k * k), 0.0);
+  for (int g = 1; g <= m.ngenotypes; ++g) {
+    double q = 0.0;
+    for (int i = 1; i <= m.np; ++i) q += theta(i) * m.P(i, g);
+    for (int a = 1; a <= k; ++a)
+      for (int b = 1; b <= k; ++b)
+        info[(a - 1) + (b - 1) * k] +=
+            m.count(g) * (m.P(a, g) - m.P(m.np, g)) * (m.P(b, g) - m.P(m.np, g)) / (q * q);
+  }
+  Invert(info, k);
+  Vec<double> sd(m.np);
+  double last = 0.0;
+  for (int a = 1; a <= k; ++a) {
+    sd(a) = std::sqrt(info[(a - 1) + (a - 1) * k]);
+    for (int b = 1; b <= k; ++b) last += info[(a - 1) + (b - 1) * k];
+  }
+  sd(m.np) = std::sqrt(last);
+  return sd;
+}
+
+TEST(IjackTest, ManyCharactersAgreeWithTheObservedInformation) {
+  test::StepRun s;
+  test::SyntheticSpec spec;
+  spec.nc = 14;
+  spec.t = 4;
+  spec.individuals = 1500;
+  spec.copies_per_population = 400;
+  spec.seed = 3;
+  test::MakeSynthetic(s.run, spec);
+  Mat<double> P;
+  int nmissing = 0;
+  Gmatrx(s.run, P, nmissing);
+  const Vec<std::int32_t> possible(spec.individuals, 1);
+  const Mixture m = test::AsMixture(s.run, P, possible);
+  // Most individuals' mixture probability is far below an absolute 1e-10.
+  const Vec<double> theta = test::PlainEm(m);
+  int tiny = 0;
+  for (int g = 1; g <= m.ngenotypes; ++g) {
+    double q = 0.0;
+    for (int i = 1; i <= m.np; ++i) q += theta(i) * P(i, g);
+    tiny += q < 1.0e-10;
+  }
+  ASSERT_GT(tiny, m.ngenotypes / 2);
+
+  const RegionLists regions = Lists({});
+  Jackknife jack;
+  ASSERT_TRUE(
+      Ijack(s.run, m.np, m.ngenotypes, m.n, theta, m.count, P, m.possible, regions.Get(), jack));
+  const Vec<double> sd = ObservedInformationSd(m, theta);
+  for (int i = 1; i <= m.np; ++i) {
+    ASSERT_GT(theta(i), 0.03);
+    EXPECT_NEAR(jack.sd(i) / sd(i), 1.0, 0.06) << "population " << i;
+  }
+}
+
+TEST(IjackTest, ScalingAGenotypesColumnChangesNothing) {
+  Mixture m = Separated(3, 20, 5);
+  const Vec<double> theta = test::PlainEm(m);
+  test::StepRun s;
+  const RegionLists regions = Lists({{1}, {2, 3}});
+  Jackknife a, b;
+  ASSERT_TRUE(
+      Ijack(s.run, 3, m.ngenotypes, m.n, theta, m.count, m.P, m.possible, regions.Get(), a));
+  for (int i = 1; i <= 3; ++i) m.P(i, 4) *= 1.0e-40;
+  for (int i = 1; i <= 3; ++i) m.P(i, 9) *= 1.0e+30;
+  ASSERT_TRUE(
+      Ijack(s.run, 3, m.ngenotypes, m.n, theta, m.count, m.P, m.possible, regions.Get(), b));
+  for (int i = 1; i <= 3; ++i) {
+    EXPECT_NEAR(b.sd(i), a.sd(i), 1.0e-12);
+    for (int j = 1; j <= 3; ++j) EXPECT_NEAR(b.cov(i, j), a.cov(i, j), 1.0e-12);
+  }
+  EXPECT_NEAR(b.regional_sd(2), a.regional_sd(2), 1.0e-12);
+}
+
+TEST(IjackTest, IdenticalPopulationsAreSingular) {
+  Mixture m = Separated(2, 10, 2);
+  for (int g = 1; g <= m.ngenotypes; ++g) m.P(2, g) = m.P(1, g);
+  Vec<double> theta(2, 0.5);
+  test::StepRun s;
+  const RegionLists regions = Lists({{1}, {2}});
+  Jackknife jack;
+  EXPECT_FALSE(
+      Ijack(s.run, 2, m.ngenotypes, m.n, theta, m.count, m.P, m.possible, regions.Get(), jack));
+  EXPECT_EQ(s.Last(), 2005);
+  EXPECT_EQ(s.run.error.stop, 0);
+  EXPECT_EQ(jack.sd(1), 0.0);
+  EXPECT_EQ(jack.sd(2), 0.0);
+  EXPECT_EQ(jack.regional_sd(1), 0.0);
+}
+
+TEST(IjackTest, ImpossibleGenotypesAreLeftOut) {
+  Mixture m = Separated(3, 20, 8);
+  const Vec<double> theta = test::PlainEm(m);
+  test::StepRun s;
+  const RegionLists regions = Lists({});
+  Jackknife a, b;
+  ASSERT_TRUE(Ijack(s.run, 3, 20, m.n, theta, m.count, m.P, m.possible, regions.Get(), a));
+  // An extra genotype flagged impossible, with any probabilities, counts for nothing.
+  Mixture more = m;
+  more.ngenotypes = 21;
+  more.P = Mat<double>(3, 21);
+  more.count = Vec<std::int32_t>(21, 5);
+  more.possible = Vec<std::int32_t>(21, 1);
+  more.possible(21) = 0;
+  for (int g = 1; g <= 20; ++g) {
+    more.count(g) = m.count(g);
+    for (int i = 1; i <= 3; ++i) more.P(i, g) = m.P(i, g);
+  }
+  ASSERT_TRUE(Ijack(s.run, 3, 21, m.n, theta, more.count, more.P, more.possible, regions.Get(), b));
+  for (int i = 1; i <= 3; ++i) EXPECT_DOUBLE_EQ(b.sd(i), a.sd(i));
+}
+
+TEST(ClsumTest, EachRegionSumsItsOwnMembers) {
+  const RegionLists regions = Lists({{2, 4}, {1}, {3, 1, 2}});
+  Vec<double> x(4);
+  x(1) = 0.1, x(2) = 0.2, x(3) = 0.3, x(4) = 0.4;
+  double sums[3];
+  Clsum(regions.Get(), x, sums);
+  EXPECT_DOUBLE_EQ(sums[0], 0.6);
+  EXPECT_DOUBLE_EQ(sums[1], 0.1);
+  EXPECT_DOUBLE_EQ(sums[2], 0.6);
+}
+
+class SumcovTest : public ::testing::Test {
+ protected:
+  // Three populations with a known covariance.
+  void SetUp() override {
+    JackknifeInit(jack, 3, 3);
+    const double c[3][3] = {{0.04, -0.01, -0.03}, {-0.01, 0.09, -0.08}, {-0.03, -0.08, 0.11}};
+    for (int i = 1; i <= 3; ++i)
+      for (int j = 1; j <= 3; ++j) jack.cov(i, j) = c[i - 1][j - 1];
+  }
+  Jackknife jack;
+};
+
+TEST_F(SumcovTest, EveryEntryBelowTheDiagonalIsACorrelationTheLastRowToo) {
+  const RegionLists regions = Lists({{1}, {2}, {3}});
+  Sumcov(3, regions.Get(), jack);
+  const double sd[3] = {0.2, 0.3, std::sqrt(0.11)};
+  const double c[3][3] = {{0.04, -0.01, -0.03}, {-0.01, 0.09, -0.08}, {-0.03, -0.08, 0.11}};
+  for (int i = 1; i <= 3; ++i) {
+    EXPECT_NEAR(jack.sd(i), sd[i - 1], 1e-15);
+    EXPECT_NEAR(jack.regional_sd(i), sd[i - 1], 1e-15);
+    for (int j = 1; j <= 3; ++j) {
+      const double want = i > j ? c[i - 1][j - 1] / (sd[i - 1] * sd[j - 1]) : c[i - 1][j - 1];
+      EXPECT_NEAR(jack.cov(i, j), want, 1e-14) << i << "," << j;
+      EXPECT_NEAR(jack.region_cov(i, j), want, 1e-14) << i << "," << j;
+    }
+  }
+}
+
+TEST_F(SumcovTest, RegionalVariancesAndCovariancesSumTheirMembers) {
+  const RegionLists regions = Lists({{1, 2, 3}, {3, 1}});
+  Sumcov(3, regions.Get(), jack);
+  // The three together sum to a constant: no variance.
+  EXPECT_NEAR(jack.region_cov(1, 1), 0.0, 1e-15);
+  EXPECT_EQ(jack.regional_sd(1), std::sqrt(jack.region_cov(1, 1)));
+  const double v2 = 0.11 + 0.04 + 2 * -0.03;
+  EXPECT_NEAR(jack.region_cov(2, 2), v2, 1e-15);
+  // Covariance of {1,2,3} with {3,1}; region 1 has no deviation, so the entry
+  // below the diagonal is divided by region 2's deviation only.
+  const double c12 = (0.04 - 0.03) + (-0.01 - 0.08) + (-0.03 + 0.11);
+  EXPECT_NEAR(jack.region_cov(1, 2), c12, 1e-15);
+  EXPECT_NEAR(jack.region_cov(2, 1), c12 / std::sqrt(v2), 1e-14);
+}
+
+TEST_F(SumcovTest, ANegativeRegionalVarianceBecomesZero) {
+  jack.cov(1, 2) = jack.cov(2, 1) = -0.2;  // not a covariance matrix
+  const RegionLists regions = Lists({{1, 2}});
+  Sumcov(3, regions.Get(), jack);
+  EXPECT_EQ(jack.region_cov(1, 1), 0.0);
+  EXPECT_EQ(jack.regional_sd(1), 0.0);
+}
+
+TEST(SumcovPrintTest, APerfectNegativeCorrelationPrintsInFull) {
+  if (!test::LayoutWriterReady()) GTEST_SKIP() << "needs the layout writer";
+  Jackknife jack;
+  JackknifeInit(jack, 2, 2);
+  jack.cov(1, 1) = jack.cov(2, 2) = 0.0009;
+  jack.cov(1, 2) = jack.cov(2, 1) = -0.0009;
+  const RegionLists regions = Lists({{1}, {2}});
+  Sumcov(2, regions.Get(), jack);
+  test::TempDir dir;
+  Unit unit;
+  ASSERT_TRUE(unit.Open(dir / "cov.txt"));
+  Vec<std::string> names(2);
+  names(1) = "North";
+  names(2) = "South";
+  Vec<std::int32_t> index(2);
+  index(1) = 1;
+  index(2) = 2;
+  Prcov(unit, names, jack.region_cov, 2, index);
+  unit.Close();
+  const std::string text = test::ReadFile(dir / "cov.txt");
+  EXPECT_NE(text.find("South                         -1.000    0.900E-03"), std::string::npos)
+      << text;
+}
+
+}  // namespace
+}  // namespace velk
