@@ -1,0 +1,306 @@
+#include "resample/smstat.hpp"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "core/error.hpp"
+#include "core/run.hpp"
+#include "support/files.hpp"
+#include "support/recording_platform.hpp"
+#include "support/tiny_reports.hpp"
+
+namespace velk {
+namespace {
+
+using test::Golden;
+using test::LayoutWriterReady;
+using test::ReadFile;
+using test::ReadLines;
+
+// Five resamples of three populations in one region level: Yukon (populations
+// 1 and 2) and Kuskokwim (population 3). The last resample leaves 0.04 unknown.
+const double kResamples[5][3] = {
+    {0.50, 0.30, 0.20}, {0.60, 0.30, 0.10}, {0.40, 0.30, 0.30}, {0.50, 0.20, 0.30},
+    {0.50, 0.40, 0.06}};
+
+class SmstatTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    Error(run, 1);
+    ASSERT_TRUE(run.output.unit[0].Open(dir / "tiny.log"));
+    run.files.output = dir / "tiny";
+    run.par.npop = 3;
+    run.par.nregions = 2;
+    run.par.nlevels = 1;
+    run.par.nresamples = 5;
+    run.pops.Resize(3);
+    run.pops(1).name = "Upper Yukon";
+    run.pops(2).name = "Lower Yukon";
+    run.pops(3).name = "Kuskokwim River";
+    run.regions.level = Vec<int>(2, 1);
+    run.regions.size = Vec<int>(2);
+    run.regions.size(1) = 2;
+    run.regions.size(2) = 1;
+    run.regions.members = Vec<int>(3);
+    for (int i = 1; i <= 3; ++i) run.regions.members(i) = i;
+    run.regions.name = Vec<std::string>(2);
+    run.regions.name(1) = "Yukon";
+    run.regions.name(2) = "Kuskokwim";
+    expected = Vec<double>(3);
+    expected(1) = 0.5;
+    expected(2) = 0.3;
+    expected(3) = 0.2;
+  }
+
+  Vec<double> Theta(double a, double b, double c) {
+    Vec<double> t(3);
+    t(1) = a;
+    t(2) = b;
+    t(3) = c;
+    return t;
+  }
+
+  // Adds the five resamples with the given genotype numbers.
+  void AddTiny(const int* ngeno, int unfinished_at = 0) {
+    for (int r = 0; r < 5; ++r) {
+      const Vec<double> t = Theta(kResamples[r][0], kResamples[r][1], kResamples[r][2]);
+      SmstatAdd(run, acc, {t, ngeno[r], nullptr, nullptr, r + 1 == unfinished_at});
+    }
+  }
+
+  std::string Report(const char* extension) {
+    SmstatReport(run, acc);
+    return ReadFile(dir / (std::string("tiny") + extension));
+  }
+
+  test::TempDir dir;
+  test::RecordingPlatform platform;
+  Process process;
+  velk::Run run{process, platform};
+  Vec<double> expected;
+  Smstat acc;
+};
+
+// ------------------------------------------------------------ order statistics
+
+TEST(PercentileIndices, EdgesOfTheRule) {
+  auto k = PercentileIndices(90, 1000);  // 50.05 truncates to 50
+  EXPECT_EQ(k.lo, 50);
+  EXPECT_EQ(k.hi, 951);
+  k = PercentileIndices(95, 19);  // 0.5 truncates to 0, raised to 1: the sample range
+  EXPECT_EQ(k.lo, 1);
+  EXPECT_EQ(k.hi, 19);
+  k = PercentileIndices(90, 99);  // exactly 5
+  EXPECT_EQ(k.lo, 5);
+  EXPECT_EQ(k.hi, 95);
+  k = PercentileIndices(30, 5);  // 2.1
+  EXPECT_EQ(k.lo, 2);
+  EXPECT_EQ(k.hi, 4);
+  k = PercentileIndices(90, 1);
+  EXPECT_EQ(k.lo, 1);
+  EXPECT_EQ(k.hi, 1);
+  k = PercentileIndices(90, 0);
+  EXPECT_EQ(k.lo, 0);
+  EXPECT_EQ(k.hi, 0);
+}
+
+TEST(StdzdBCI, RulesInOrder) {
+  Vec<double> rr(6), e(6, 0.3), se(6, 0.05), t(6);
+  rr(1) = 0.40;     // plain: (0.4 - 0.3) / 0.05
+  rr(2) = 0.30009;  // within 0.0001: set to the observed value, t = 0
+  rr(3) = 0.35;
+  se(3) = 0.0;       // no standard error: -999
+  rr(4) = 0.0009;    // below 0.001: -999
+  e(4) = 0.0009001;  // ... even when it is snapped to the observed value
+  rr(5) = 0.001;     // below the single-precision 0.001, which is a little larger
+  e(5) = 0.002;
+  rr(6) = 0.00101;
+  e(6) = 0.002;
+  StdzdBCI(rr, e, 6, se, t);
+  EXPECT_NEAR(t(1), 2.0, 1e-12);
+  EXPECT_EQ(rr(2), 0.3);  // written back
+  EXPECT_EQ(t(2), 0.0);
+  EXPECT_EQ(t(3), kNoStudentized);
+  EXPECT_EQ(rr(4), 0.0009001);
+  EXPECT_EQ(t(4), kNoStudentized);
+  EXPECT_EQ(t(5), kNoStudentized);
+  EXPECT_NEAR(t(6), -0.0198, 1e-12);
+}
+
+// ------------------------------------------------------------------ reports
+
+TEST_F(SmstatTest, SimulationReportByteForByte) {
+  if (!LayoutWriterReady()) GTEST_SKIP() << "layout writer not in place yet";
+  run.opt.estimation = 0;
+  run.par.kind = 2;
+  run.title = "Tiny simulation";
+  run.par.sample_size = 200;
+  run.par.seed = -12345;
+  run.par.confidence = 30;  // order statistics 2 and 4 of 5
+  SmstatBegin(run, acc, expected, nullptr, 0);
+  const int ngeno[5] = {40, 42, 38, 41, 44};
+  AddTiny(ngeno, 3);
+  EXPECT_EQ(Report(".sim"), Golden("smstat_tiny.sim"));
+  EXPECT_EQ(run.output.written[6], 1);
+  EXPECT_NE(run.error.status.find("\tSimulation output to " + (dir / "tiny.sim")),
+            std::string::npos);
+}
+
+TEST_F(SmstatTest, BootstrapReportByteForByte) {
+  if (!LayoutWriterReady()) GTEST_SKIP() << "layout writer not in place yet";
+  run.title = "Tiny bootstrap";
+  run.par.seed = -4242;
+  run.par.confidence = 90;  // 0.3 raised to 1: the sample range
+  run.opt.resample_mixture = 1;
+  run.opt.studentized = 1;
+  Vec<double> observed_sd(2);
+  observed_sd(1) = 0.05;
+  observed_sd(2) = 0.04;
+  SmstatBegin(run, acc, expected, &observed_sd, 3);
+  const int counts[5][3] = {{5, 3, 2}, {6, 2, 2}, {4, 4, 2}, {5, 3, 2}, {8, 1, 1}};
+  const double se[5][2] = {{0.05, 0.04}, {0.05, 0.04}, {0.0, 0.05}, {0.04, 0.06}, {0.05, 0.02}};
+  for (int r = 0; r < 5; ++r) {
+    const Vec<double> t = Theta(kResamples[r][0], kResamples[r][1], kResamples[r][2]);
+    Vec<std::int32_t> c(3);
+    Vec<double> s(2);
+    for (int g = 1; g <= 3; ++g) c(g) = counts[r][g - 1];
+    for (int g = 1; g <= 2; ++g) s(g) = se[r][g - 1];
+    SmstatAdd(run, acc, {t, 3, &c, &s, false});
+  }
+  SmstatFit(acc, 10, expected);  // genotype proportions 0.5, 0.3, 0.2 of N = 10
+  EXPECT_NEAR(acc.chi_square, 0.36 / 5 + 0.16 / 3 + 0.04 / 2, 1e-12);
+  EXPECT_EQ(Report(".bot"), Golden("smstat_tiny.bot"));
+  EXPECT_EQ(run.output.written[7], 1);
+
+  // The studentized values the .rst file gets, regions in order.
+  Vec<double> t;
+  SmstatStudentRow(acc, 3, t);
+  EXPECT_EQ(t(1), kNoStudentized);
+  EXPECT_NEAR(t(2), 2.0, 1e-12);
+}
+
+// One resample: no spread to show. Deviations are 0.0000, covariances 0,
+// correlations 0.000 and the intervals that resample's value.
+TEST_F(SmstatTest, SingleResampleShowsNoSpread) {
+  if (!LayoutWriterReady()) GTEST_SKIP() << "layout writer not in place yet";
+  run.par.nresamples = 1;
+  SmstatBegin(run, acc, expected, nullptr, 0);
+  const Vec<double> t = Theta(0.6, 0.3, 0.1);
+  SmstatAdd(run, acc, {t, 7});
+  const std::string text = Report(".bot");
+  EXPECT_EQ(text.find("nan"), std::string::npos);
+  EXPECT_EQ(text.find("NaN"), std::string::npos);
+  const std::vector<std::string> lines = ReadLines(dir / "tiny.bot");
+  auto has = [&](const std::string& line) {
+    return std::find(lines.begin(), lines.end(), line) != lines.end();
+  };
+  EXPECT_TRUE(has("      1  Yukon                            0.9000    0.0000    0.1000    0.8000"));
+  EXPECT_TRUE(has("      1  Upper Yukon                      0.6000    0.6000"));  // symmetric
+  EXPECT_TRUE(has("            2      0.197     0.000        0.141     0.000"));
+  EXPECT_TRUE(has("    2  Lower Yukon                     0.000    0.000E+00 0.000E+00"));
+}
+
+// An area whose resamples are all equal: deviation 0.0000 and correlation
+// 0.000 with every other area, beside areas that do vary.
+TEST_F(SmstatTest, ZeroDeviationGivesZeroCorrelations) {
+  if (!LayoutWriterReady()) GTEST_SKIP() << "layout writer not in place yet";
+  SmstatBegin(run, acc, expected, nullptr, 0);
+  const double v[3][3] = {{0.5, 0.3, 0.2}, {0.6, 0.2, 0.2}, {0.4, 0.4, 0.2}};
+  for (const auto& r : v) {
+    const Vec<double> t = Theta(r[0], r[1], r[2]);
+    SmstatAdd(run, acc, {t, 3});
+  }
+  const std::string text = Report(".bot");
+  EXPECT_EQ(text.find("nan"), std::string::npos);
+  const std::vector<std::string> lines = ReadLines(dir / "tiny.bot");
+  auto has = [&](const std::string& line) {
+    return std::find(lines.begin(), lines.end(), line) != lines.end();
+  };
+  // Yukon sums to 0.8 in every resample; so does Kuskokwim River to 0.2.
+  EXPECT_TRUE(has("      1  Yukon                            0.8000    0.0000    0.0000    0.8000"));
+  EXPECT_TRUE(has("   3  Kuskokwim River                 0.2000    0.0000    0.0000    0.2000"));
+  // Lower Yukon against Upper Yukon: -1; Kuskokwim River against both: 0.
+  EXPECT_TRUE(has("    2  Lower Yukon                    -1.000    0.100E-01 0.000E+00"));
+  EXPECT_TRUE(has("    3  Kuskokwim River                 0.000     0.000    0.000E+00"));
+}
+
+// Nonsymmetric bounds outside [0, 1] print as 0.0000 and 1.0000; a studentized
+// value of -999 at the upper order statistic gives the lower bound 0.
+TEST_F(SmstatTest, BoundsClipAtZeroAndOne) {
+  if (!LayoutWriterReady()) GTEST_SKIP() << "layout writer not in place yet";
+  run.par.nresamples = 3;
+  run.opt.studentized = 1;
+  Vec<double> observed_sd(2, 0.1);
+  expected = Theta(0.02, 0.03, 0.95);
+  SmstatBegin(run, acc, expected, &observed_sd, 0);
+  const double v[3][3] = {{0.0, 0.0, 1.0}, {0.2, 0.1, 0.7}, {0.0, 0.05, 0.95}};
+  for (const auto& r : v) {
+    const Vec<double> t = Theta(r[0], r[1], r[2]);
+    Vec<double> se(2, 0.0);  // no standard errors: every value is -999
+    SmstatAdd(run, acc, {t, 3, nullptr, &se});
+  }
+  Report(".bot");
+  const std::vector<std::string> lines = ReadLines(dir / "tiny.bot");
+  auto has = [&](const std::string& line) {
+    return std::find(lines.begin(), lines.end(), line) != lines.end();
+  };
+  // Yukon (e 0.05, range 0 to 0.3): max(0, 0.1 - 0.3), min(1, 0.1 - 0).
+  EXPECT_TRUE(has("      1  Yukon                            0.0000    0.1000"));
+  // Kuskokwim (e 0.95, range 0.7 to 1): max(0, 1.9 - 1), min(1, 1.9 - 0.7).
+  EXPECT_TRUE(has("      2  Kuskokwim                        0.9000    1.0000"));
+  // Studentized: every value -999, so [0, 1].
+  EXPECT_TRUE(has("      2  Kuskokwim                        0.0000    1.0000"));
+}
+
+// ------------------------------------------------------- lines that show
+
+TEST_F(SmstatTest, FewResamplesRecommendMore) {
+  for (int r : {99, 100}) {
+    run.par.nresamples = r;
+    SmstatBegin(run, acc, expected, nullptr, 0);
+    for (int k = 1; k <= r; ++k) SmstatAdd(run, acc, {Theta(0.5, 0.3, 0.2), 3});
+    const std::string text = Report(".bot");
+    std::size_t n = 0;
+    for (std::size_t p = text.find("More resamples recommended"); p != std::string::npos;
+         p = text.find("More resamples recommended", p + 1))
+      ++n;
+    EXPECT_EQ(n, r < 100 ? 2u : 0u) << "R = " << r;
+  }
+}
+
+TEST_F(SmstatTest, ResampledBaselineUnderModel) {
+  run.opt.studentized = 1;
+  run.opt.resample_baseline = 1;
+  run.opt.rannala_mountain = 1;
+  run.par.seco = -77;
+  SmstatBegin(run, acc, expected, nullptr, 0);
+  for (int k = 0; k < 5; ++k) SmstatAdd(run, acc, {Theta(0.5, 0.3, 0.2), 3});
+  const std::string text = Report(".bot");
+  EXPECT_NE(text.find("Second random seed"), std::string::npos);
+  EXPECT_NE(text.find("77"), std::string::npos);
+  EXPECT_NE(text.find("Uses Rannala-Mountain model of baseline allele frequency "),
+            std::string::npos);
+  // The studentized heading is followed only by the "Unavailable" line.
+  const std::size_t head = text.find("% Studentized Bootstrap Confidence Intervals");
+  ASSERT_NE(head, std::string::npos);
+  const std::size_t gone = text.find("*** Unavailable when baseline is resampled. ***", head);
+  ASSERT_NE(gone, std::string::npos);
+  EXPECT_EQ(text.find("Area", head), std::string::npos);
+  EXPECT_EQ(text.find("Mixture resampling goodness of fit"), std::string::npos);
+}
+
+TEST_F(SmstatTest, OutputNamedUserIsRefused) {
+  run.files.output = "USER  ";
+  SmstatBegin(run, acc, expected, nullptr, 0);
+  SmstatAdd(run, acc, {Theta(0.5, 0.3, 0.2), 3});
+  SmstatReport(run, acc);
+  EXPECT_EQ(run.error.stop, 1);
+  EXPECT_EQ(run.output.written[7], 0);
+  EXPECT_FALSE(run.output.unit[7].IsOpen());
+}
+
+}  // namespace
+}  // namespace velk
