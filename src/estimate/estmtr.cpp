@@ -62,21 +62,6 @@ void Allocate(Run& run, Estimation& e) {
   e.groups = OneGroup(np);
 }
 
-// The normal-approximation intervals of the regions whose estimate reaches 0.001.
-void NormalIntervals(Run& run, const Mat<double>& regional, Unit& out) {
-  out.Write("(/t32,a,/2x,a,t35,a,t43,a)", {"Normal Distribution", "Population", "lower", "upper"});
-  const double c = run.par.confidence / 100.0;
-  const double z = DNORIN((1.0 + c) / 2.0);
-  for (int r = 1; r <= run.par.nregions; ++r) {
-    const double est = regional(r, 1);
-    if (!(est >= kNormalThreshold)) continue;
-    const double sd = regional(r, 2);
-    out.Write("(2x,a30,t34,f5.3,t42,f5.3)",
-              {Padded(run.regions.name(r), kNameWidth), std::max(est - z * sd, 0.0),
-               std::min(est + z * sd, 1.0)});
-  }
-}
-
 // The estimation proper; returns at once when the run stops.
 void Estimate(Run& run, Estimation& e) {
   const Opt& opt = run.opt;
@@ -234,6 +219,20 @@ void Estimate(Run& run, Estimation& e) {
 }
 
 }  // namespace
+
+void NormalIntervals(Run& run, const Mat<double>& regional, Unit& out) {
+  out.Write("(/t32,a,/2x,a,t35,a,t43,a)", {"Normal Distribution", "Population", "lower", "upper"});
+  const double c = run.par.confidence / 100.0;
+  const double z = DNORIN((1.0 + c) / 2.0);
+  for (int r = 1; r <= run.par.nregions; ++r) {
+    const double est = regional(r, 1);
+    if (!(est >= kNormalThreshold)) continue;
+    const double sd = regional(r, 2);
+    out.Write("(2x,a30,t34,f5.3,t42,f5.3)",
+              {Padded(run.regions.name(r), kNameWidth), std::max(est - z * sd, 0.0),
+               std::min(est + z * sd, 1.0)});
+  }
+}
 
 void Estmtr(Run& run) {
   Errpush(run, "VELK estimation procedure");

@@ -1,0 +1,396 @@
+// The estimation driver: the estimate against an independent plain EM, the
+// reports and report flags it leaves, the interval thresholds, the missing
+// baseline left as the estimate made it, 1016 without regions, the null
+// likelihood line; and whole runs from a control file through Velk and the
+// velk command, the shipped example and (when present) the chinook data.
+#include "estimate/estmtr.hpp"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "core/layout/unit.hpp"
+#include "core/reports.hpp"
+#include "core/velk.hpp"
+#include "data/gmatrx.hpp"
+#include "estimate/likelihood.hpp"
+#include "support/control_fixture.hpp"
+#include "support/files.hpp"
+#include "support/mixture.hpp"
+#include "support/synthetic.hpp"
+#include "support/tiny_reports.hpp"
+#include "support/velk_command.hpp"
+
+namespace velk {
+namespace {
+
+namespace fs = std::filesystem;
+using test::ReadFile;
+using test::TempDir;
+
+int Count(const std::string& text, const std::string& what) {
+  int n = 0;
+  for (std::size_t p = text.find(what); p != std::string::npos; p = text.find(what, p + 1)) ++n;
+  return n;
+}
+
+// A synthetic estimation set up as the run sequence hands it to Estmtr: four
+// populations, regions {1, 2} and {3, 4} at level 1 and {4} at level 2.
+class EstmtrTest : public ::testing::Test {
+ protected:
+  void SetUp() override { Build(test::SyntheticSpec{}); }
+
+  void Build(const test::SyntheticSpec& spec) {
+    f = std::make_unique<test::RunFixture>(dir / "run.log");
+    velk::Run& run = *f->run;
+    test::MakeSynthetic(run, spec);
+    run.title = "Synthetic";
+    run.files.output = dir / "syn";
+    run.par.eps = 1.0e-10;
+    run.par.ftol = 1.0e-15;
+    run.par.gpa = 100.5;  // never reached: the tolerances decide
+    run.par.geno_tol = 0.0;
+    run.par.max_iterations = 5000;
+    run.chars.Resize(spec.nc);
+    for (int c = 1; c <= spec.nc; ++c) {
+      run.chars(c).name = "L" + std::to_string(c);
+      run.chars(c).ntypes = spec.t;
+      run.chars(c).ploidy = 2;
+    }
+    run.pops.Resize(spec.np);
+    for (int i = 1; i <= spec.np; ++i) {
+      run.pops(i).name = "Pop " + std::to_string(i);
+      run.pops(i).estimate = run.pops(i).estimate_copy = 1.0 / spec.np;
+    }
+    Regions& reg = run.regions;
+    run.par.nregions = 3;
+    run.par.nlevels = 2;
+    reg.level = Vec<int>(3, 1);
+    reg.level(3) = 2;
+    reg.size = Vec<int>(3, 2);
+    reg.size(3) = 1;
+    reg.members = Vec<int>(5);
+    const int members[] = {1, 2, 3, 4, 4};
+    for (int k = 1; k <= 5; ++k) reg.members(k) = members[k - 1];
+    reg.name = Vec<std::string>(3);
+    reg.name(1) = "West";
+    reg.name(2) = "East";
+    reg.name(3) = "Far east";
+  }
+
+  velk::Run& R() { return *f->run; }
+  std::string Log() {
+    R().output.unit[0].Close();
+    return ReadFile(dir / "run.log");
+  }
+  std::string Report(const std::string& ext) { return ReadFile(dir / ("syn" + ext)); }
+
+  TempDir dir;
+  std::unique_ptr<test::RunFixture> f;
+};
+
+TEST_F(EstmtrTest, EstimateIsThePlainEmMaximumAndTheReportsAreFlagged) {
+  velk::Run& run = R();
+  run.opt.print_iterations = 1;
+  Estmtr(run);
+  ASSERT_EQ(run.error.stop, 0) << Log();
+  Mat<double> P;
+  int nmissing = 0;
+  Gmatrx(run, P, nmissing);
+  const Vec<std::int32_t> possible(run.input.ngenotypes, 1);
+  const Vec<double> ml = test::PlainEm(test::AsMixture(run, P, possible));
+  for (int i = 1; i <= 4; ++i) EXPECT_NEAR(run.pops(i).estimate, ml(i), 1.0e-6) << i;
+
+  EXPECT_EQ(run.output.written[4], 1);
+  EXPECT_EQ(run.output.written[5], 1);
+  for (int slot : {1, 2, 3, 8, 12}) EXPECT_EQ(run.output.written[slot], 0) << slot;
+  EXPECT_FALSE(run.output.unit[4].IsOpen());
+  EXPECT_FALSE(run.output.unit[5].IsOpen());
+  EXPECT_TRUE(fs::exists(dir / "syn.itr"));
+  const std::string est = Report(".est");
+  EXPECT_NE(est.find("Normal Distribution"), std::string::npos);
+  EXPECT_EQ(est.find("Likelihood  "), std::string::npos);
+  EXPECT_EQ(Count(est, "Far east"), 3) << "region table, covariance table, one interval";
+  EXPECT_NE(run.error.status.find("\tIterations output to " + dir / "syn.itr"), std::string::npos);
+  EXPECT_NE(run.error.status.find("\tEstimates output to " + dir / "syn.est"), std::string::npos);
+  EXPECT_EQ(run.errstk.depth, 0);
+}
+
+TEST_F(EstmtrTest, NoRegionsGivesMessage1016AndNoIntervals) {
+  velk::Run& run = R();
+  run.par.nregions = 0;
+  run.par.nlevels = 0;
+  run.opt.compute_ci = 1;
+  Estmtr(run);
+  ASSERT_EQ(run.error.stop, 0);
+  const std::string log = Log();
+  EXPECT_NE(log.find("No regional estimates were specified. CIs will not be computed."),
+            std::string::npos)
+      << log;
+  const std::string est = Report(".est");
+  EXPECT_NE(est.find("Pop 4"), std::string::npos);
+  EXPECT_EQ(est.find("Confidence Intervals"), std::string::npos);
+}
+
+TEST_F(EstmtrTest, LikelihoodIntervalsLeaveTheMissingBaselineAsTheEstimateMadeIt) {
+  test::DropBaseline(R(), 2, 3);
+  R().input.missing_totals = Vec<double>(1);
+  Estmtr(R());
+  ASSERT_EQ(R().error.stop, 0) << Log();
+  const Mat<double> plain = R().input.missing_freqs;
+  const Vec<double> theta = [&] {
+    Vec<double> t(4);
+    for (int i = 1; i <= 4; ++i) t(i) = R().pops(i).estimate;
+    return t;
+  }();
+
+  Build(test::SyntheticSpec{});
+  test::DropBaseline(R(), 2, 3);
+  R().input.missing_totals = Vec<double>(1);
+  R().opt.compute_ci = 1;
+  Estmtr(R());
+  ASSERT_EQ(R().error.stop, 0) << Log();
+  for (int k = 1; k <= R().par.max_types; ++k)
+    EXPECT_EQ(R().input.missing_freqs(k, 1), plain(k, 1)) << k;
+  for (int i = 1; i <= 4; ++i) EXPECT_EQ(R().pops(i).estimate, theta(i));
+  EXPECT_GT(Count(Log(), "bound search for "), 4);
+  EXPECT_EQ(Count(Report(".est"), "Far east"), 4) << "and one likelihood interval";
+}
+
+TEST_F(EstmtrTest, EveryReportTheOptionsAskFor) {
+  velk::Run& run = R();
+  Opt& o = run.opt;
+  o.print_mixture = o.print_genotypes = o.print_populations = o.print_baseline = 1;
+  o.print_likelihoods = o.external_reference = 1;
+  run.pops(1).estimate_copy = 0.7;
+  run.pops(2).estimate_copy = 0.1;
+  run.pops(3).estimate_copy = 0.1;
+  run.pops(4).estimate_copy = 0.1;
+  Estmtr(run);
+  ASSERT_EQ(run.error.stop, 0) << Log();
+  for (int slot : {1, 2, 3, 5, 8, 12}) {
+    EXPECT_EQ(run.output.written[slot], 1) << slot;
+    EXPECT_TRUE(fs::exists(ReportFile(slot, "", dir / "syn"))) << slot;
+    EXPECT_FALSE(run.output.unit[slot].IsOpen()) << slot;
+  }
+  EXPECT_EQ(run.output.written[4], 0);
+  EXPECT_NE(run.error.status.find("\tBootstrap Null Likelihood Ratio Estimates in "),
+            std::string::npos);
+  // The null-likelihood line: Hood at the estimate, then at the given proportions.
+  Mat<double> P;
+  int nmissing = 0;
+  Gmatrx(run, P, nmissing);
+  Vec<double> theta(4), null(4);
+  for (int i = 1; i <= 4; ++i) theta(i) = run.pops(i).estimate;
+  for (int i = 1; i <= 4; ++i) null(i) = run.pops(i).estimate_copy;
+  const Vec<std::int32_t> possible(run.input.ngenotypes, 1);
+  const int ng = run.input.ngenotypes;
+  const double l1 = Hood(4, ng, P, theta, possible, run.input.geno_count);
+  const double l0 = Hood(4, ng, P, null, possible, run.input.geno_count);
+  std::istringstream line(Report(".rlk"));
+  double a = 0, b = 0;
+  line >> a >> b;
+  EXPECT_NEAR(a, l1, 1e-3 * std::fabs(l1));
+  EXPECT_NEAR(b, l0, 1e-3 * std::fabs(l0));
+  EXPECT_GT(a, b);
+}
+
+TEST_F(EstmtrTest, ResamplingLeavesTheBaselineSummaryAndNullLikelihoodToTheBootstrap) {
+  velk::Run& run = R();
+  run.opt.print_baseline = run.opt.print_likelihoods = run.opt.external_reference = 1;
+  run.opt.resample_mixture = 1;
+  Estmtr(run);
+  ASSERT_EQ(run.error.stop, 0);
+  EXPECT_EQ(run.output.written[1], 0);
+  EXPECT_EQ(run.output.written[12], 0);
+}
+
+TEST_F(EstmtrTest, LargeToleranceIsWarnedAndTheRunGoesOn) {
+  R().par.eps = 0.001;
+  Estmtr(R());
+  EXPECT_EQ(R().error.stop, 0);
+  EXPECT_NE(Log().find("is large"), std::string::npos);
+}
+
+TEST_F(EstmtrTest, AFailedOpenStopsTheRunAndLeavesNothingOpen) {
+  velk::Run& run = R();
+  run.opt.print_iterations = 1;
+  run.files.output = dir / "no-such-folder/syn";
+  Estmtr(run);
+  EXPECT_EQ(run.error.stop, 1);
+  EXPECT_EQ(run.error.last_code, 3030);
+  for (int slot = 1; slot < kReportSlots; ++slot) EXPECT_FALSE(run.output.unit[slot].IsOpen());
+  EXPECT_EQ(run.errstk.depth, 0);
+}
+
+TEST_F(EstmtrTest, ImpossibleGenotypesGiveMessage100) {
+  velk::Run& run = R();
+  run.par.geno_tol = 1.0;  // every genotype but none: above every probability
+  Mat<double> P;
+  int nmissing = 0;
+  Gmatrx(run, P, nmissing);
+  // A bound between the smallest and the largest genotype's best probability.
+  std::vector<double> best;
+  for (int g = 1; g <= run.input.ngenotypes; ++g) {
+    double m = 0.0;
+    for (int i = 1; i <= 4; ++i) m = std::max(m, P(i, g));
+    best.push_back(m);
+  }
+  std::sort(best.begin(), best.end());
+  run.par.geno_tol = best[5] * 1.000001;  // six genotypes screened out
+  Estmtr(run);
+  ASSERT_EQ(run.error.stop, 0);
+  const std::string log = Log();
+  const std::size_t at = log.find("Impossible types exist using bound");
+  ASSERT_NE(at, std::string::npos) << log;
+  EXPECT_NE(log.find("144", at), std::string::npos) << log;
+  double sum = 0.0;
+  for (int i = 1; i <= 4; ++i) sum += run.pops(i).estimate;
+  EXPECT_NEAR(sum, 144.0 / 150.0, 1e-12);
+}
+
+// ------------------------------------------------------------ normal intervals
+
+TEST(NormalIntervalsTest, ThresholdInSinglePrecisionAndBoundsClipped) {
+  TempDir dir;
+  test::RunFixture f;
+  velk::Run& run = *f.run;
+  run.par.nregions = 5;
+  run.par.confidence = 90;
+  run.regions.name = Vec<std::string>(5);
+  const double est[] = {0.0005, 0.001, 0.0010000001, 0.02, 0.99};
+  const double sd[] = {0.01, 0.01, 0.01, 0.05, 0.05};
+  Mat<double> regional(5, 2);
+  for (int r = 1; r <= 5; ++r) {
+    run.regions.name(r) = "Region " + std::to_string(r);
+    regional(r, 1) = est[r - 1];
+    regional(r, 2) = sd[r - 1];
+  }
+  Unit out;
+  ASSERT_TRUE(out.Open(dir / "n.txt"));
+  NormalIntervals(run, regional, out);
+  out.Close();
+  const std::string text = ReadFile(dir / "n.txt");
+  EXPECT_EQ(text.find("Region 1"), std::string::npos);
+  EXPECT_EQ(text.find("Region 2"), std::string::npos) << "0.001 is below 0.001 in single precision";
+  EXPECT_NE(text.find("Region 3"), std::string::npos);
+  if (!test::LayoutWriterReady()) return;
+  EXPECT_NE(text.find("  Region 4                       0.000   0.102\n"), std::string::npos)
+      << text;
+  EXPECT_NE(text.find("  Region 5                       0.908   1.000\n"), std::string::npos)
+      << text;
+  EXPECT_EQ(text.substr(0, 62),
+            "\n                               Normal Distribution\n  Population");
+}
+
+// ------------------------------------------------------------ whole runs
+
+// A tiny analysis written out as a user would: three stocks, two loci, a
+// phenotype, two regions; every print option on.
+struct TinyAnalysis {
+  TinyAnalysis() {
+    test::WriteFile(dir / "tiny.bse",
+                    "#1 North\nA 30 10 0\nB 20 20\nC 12 8\n"
+                    "#2 South\nA 5 25 10\nB 35 5\nC 2 18\n"
+                    "#3 Coast\nA 10 10 20\nB 10 30\nC 10 10\n");
+    std::string mix;
+    const char* rows[] = {"200 11 10", "110 20 10", "020 02 01", "011 11 01", "002 02 01",
+                          "110 11 10", "200 20 10", "020 11 01", "101 02 01", "000 11 10",
+                          "200 20 00", "110 20 10", "011 02 01", "020 11 10", "002 11 01"};
+    for (const char* r : rows) mix += std::string(r) + "\n";
+    test::WriteFile(dir / "tiny.mix", mix);
+  }
+  std::string Control(const std::string& options, const std::string& regions = kRegions) const {
+    return "* Estimation: Tiny\n* Options\n" + options +
+           "* Parameters\nNumber of characters: 3\nNumber of stocks: 3\n"
+           "Maximum number of genotypes: 50\nMaximum number of classes: 5\n"
+           "Maximum number of missing characters: 1\nEstimate tolerance: 0.0000001\n"
+           "Guaranteed percent: 100.5\n"
+           "* Files\nBaseline file: tiny.bse\nMixture file: tiny.mix\nOutput file: res\\tiny\n"
+           "* Characters\n[ID #] [# Types] [Character] [Kind]\n1 3 A : locus\n2 2 B : locus\n"
+           "3 2 C : phenotype\n" +
+           regions + "* Run\n";
+  }
+  static constexpr const char* kRegions =
+      "* Populations\n[ID #] [Population] [Lev1]\n1 North : 1\n2 South : 1\n3 Coast : 2\n"
+      "* Regions\n[Level] [Label] [Region]\n1 1 Inland\n1 2 Seaward\n";
+  Outcome Go(const std::string& control) {
+    test::WriteFile(dir / "tiny.ctl", control);
+    Request req;
+    req.control_file = dir / "tiny.ctl";
+    return Velk(process, platform, req);
+  }
+  TempDir dir;
+  Process process;
+  test::RecordingPlatform platform;
+};
+
+TEST(EstimationRun, EveryReportIsListedAndTheFlagsMatchTheFilesOnDisk) {
+  TinyAnalysis t;
+  const Outcome out =
+      t.Go(t.Control("Print baseline summary: yes\nPrint condensed mixture: yes\n"
+                     "Print genotype probabilities: yes\nPrint stock probabilities: yes\n"
+                     "Print iteration history: yes\nCompute confidence intervals: yes\n"
+                     "Print likelihoods: yes\nCompute external reference: yes\n"));
+  ASSERT_FALSE(out.aborted) << out.status << ReadFile(t.dir / "tiny.log");
+  EXPECT_NE(out.status.find("Analysis Complete"), std::string::npos);
+  for (const char* phrase :
+       {"Performing estimation...", "\tIterations output to ", "\tEstimates output to ",
+        "\tCondensed mixture to ", "\tConditional genotype probabilities to ",
+        "\tConditional stock probabilities to ", "\tBaseline frequencies to ",
+        "\tBootstrap Null Likelihood Ratio Estimates in "})
+    EXPECT_NE(out.status.find(phrase), std::string::npos) << phrase;
+  const std::string base = t.dir / "res/tiny";
+  int written = 0;
+  for (int slot = 0; slot < kReportSlots; ++slot) {
+    const std::string file = ReportFile(slot, out.log_name, base);
+    EXPECT_EQ(out.flags[static_cast<std::size_t>(slot)] == 1, fs::exists(file)) << file;
+    written += out.flags[static_cast<std::size_t>(slot)];
+  }
+  EXPECT_EQ(written, 8);
+  const std::string est = ReadFile(base + ".est");
+  EXPECT_NE(est.find("Normal Distribution"), std::string::npos);
+  EXPECT_NE(est.find("Likelihood"), std::string::npos);
+}
+
+TEST(EstimationRun, NoRegionsCompletesWithMessage1016) {
+  TinyAnalysis t;
+  const Outcome out = t.Go(t.Control("", ""));
+  ASSERT_FALSE(out.aborted) << ReadFile(t.dir / "tiny.log");
+  EXPECT_NE(ReadFile(t.dir / "tiny.log").find("No regional estimates were specified."),
+            std::string::npos);
+  EXPECT_EQ(out.flags[5], 1);
+}
+
+TEST(EstimationRun, ModelsAndIrlsComplete) {
+  for (const char* options : {"Rannala-Mountain model: yes\n", "Pella-Masuda model: yes\n",
+                              "IRLS: yes\nCompute confidence intervals: yes\n"}) {
+    TinyAnalysis t;
+    const Outcome out = t.Go(t.Control(std::string(options) + "Print baseline summary: yes\n"));
+    EXPECT_FALSE(out.aborted) << options << ReadFile(t.dir / "tiny.log");
+    EXPECT_EQ(out.flags[1], 1) << options;
+    EXPECT_EQ(out.flags[5], 1) << options;
+  }
+}
+
+TEST(EstimationRun, TheShippedExampleCompletesThroughTheCommand) {
+  TempDir dir;
+  for (const char* name : {"first.ctl", "example.bse", "example.mix"})
+    fs::copy_file(fs::path(VELK_SOURCE_DIR) / "examples" / name, dir / name);
+  const test::CommandResult r = test::RunVelk("first.ctl", dir.Path().string());
+  EXPECT_EQ(r.status, 0) << r.output;
+  EXPECT_NE(r.output.find("Analysis Complete"), std::string::npos) << r.output;
+  for (const char* ext : {".est", ".itr", ".cmx", ".gen", ".pop", ".bsl"}) {
+    EXPECT_TRUE(fs::exists(dir.Path() / "out" / (std::string("first") + ext))) << ext;
+    EXPECT_NE(r.output.find(std::string("out/first") + ext), std::string::npos) << ext;
+  }
+}
+
+}  // namespace
+}  // namespace velk
