@@ -8,6 +8,7 @@
 #include "core/error.hpp"
 #include "core/paths.hpp"
 #include "core/report_file.hpp"
+#include "estimate/ijack.hpp"
 #include "numeric/distributions.hpp"
 #include "report/fields.hpp"
 #include "report/prtest.hpp"
@@ -29,14 +30,10 @@ std::vector<Item> Underscores() {
 // gets a studentized value.
 constexpr double kStudentFloor = 0.0010000000474974513;
 
-// Area a's value in one resample: a region's sum over its members, or the
-// population's estimate.
-double AreaValue(const Run& run, const Smstat& acc, int a, const Vec<double>& theta) {
-  if (a > acc.nr) return theta(acc.number(a));
-  double s = 0.0;
-  const int first = acc.first_member(a);
-  for (int k = 0; k < run.regions.size(a); ++k) s += theta(run.regions.members(first + k));
-  return s;
+// The areas' values of one resample: the regional sums, then the populations.
+void AreaValues(const Run& run, const Smstat& acc, const Vec<double>& theta, double* values) {
+  if (acc.nr > 0) Clsum(RunRegions(run), theta, values);
+  for (int i = 1; i <= acc.np; ++i) values[acc.nr + i - 1] = theta(i);
 }
 
 // Angle and distance between x and y (the areas of one group).
@@ -167,21 +164,17 @@ void SmstatBegin(Run& run, Smstat& acc, const Vec<double>& expected, const Vec<d
     acc.group = Vec<int>(acc.narea);
     acc.name = Vec<std::string>(acc.narea);
     acc.expected = Vec<double>(acc.narea);
-    acc.first_member = Vec<int>(acc.narea);
-    int next = 1;
     for (int g = 1; g <= nr; ++g) {
       acc.number(g) = g;
       acc.group(g) = run.regions.level(g);
       acc.name(g) = run.regions.name(g);
-      acc.first_member(g) = next;
-      next += run.regions.size(g);
     }
     for (int i = 1; i <= np; ++i) {
       acc.number(nr + i) = i;
       acc.group(nr + i) = acc.ngroups;
       acc.name(nr + i) = run.pops(i).name;
     }
-    for (int a = 1; a <= acc.narea; ++a) acc.expected(a) = AreaValue(run, acc, a, expected);
+    AreaValues(run, acc, expected, acc.expected.Data());
 
     acc.sum = Vec<double>(acc.narea);
     acc.sqdev = Vec<double>(acc.narea);
@@ -208,9 +201,9 @@ void SmstatBegin(Run& run, Smstat& acc, const Vec<double>& expected, const Vec<d
 void SmstatAdd(const Run& run, Smstat& acc, const SmstatResample& resample) {
   if (acc.count >= acc.capacity) return;
   const int r = ++acc.count;
+  if (acc.narea > 0) AreaValues(run, acc, resample.theta, acc.values.Ptr(1, r));
   for (int a = 1; a <= acc.narea; ++a) {
-    const double x = AreaValue(run, acc, a, resample.theta);
-    acc.values(a, r) = x;
+    const double x = acc.values(a, r);
     acc.sum(a) += x;
     acc.sqdev(a) += (x - acc.expected(a)) * (x - acc.expected(a));
   }

@@ -67,7 +67,6 @@ struct Smstat {
   Vec<int> group;           // region level; the populations' group is ngroups
   Vec<std::string> name;    // 30 characters
   Vec<double> expected;     // true proportion (simulation) or observed estimate (bootstrap)
-  Vec<int> first_member;    // regions: position of the first member in run.regions.members
 
   // Running sums per area and per group.
   Vec<double> sum;    // estimates
