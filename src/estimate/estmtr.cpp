@@ -19,14 +19,8 @@
 #include "numeric/distributions.hpp"
 #include "report/fields.hpp"
 #include "report/prtest.hpp"
-#include "report/prtmix.hpp"
-
-// Hook: the baseline summary and the Pella-Masuda weights are written once
-// their writer is part of the build.
-#if __has_include("report/prtfrq.hpp")
 #include "report/prtfrq.hpp"
-#define VELK_HAVE_PRTFRQ 1
-#endif
+#include "report/prtmix.hpp"
 
 namespace velk {
 
@@ -192,7 +186,6 @@ void Estimate(Run& run, Estimation& e) {
     if (run.error.stop) return;
   }
   const bool resampling = opt.resample_mixture != 0 || opt.resample_baseline != 0;
-#ifdef VELK_HAVE_PRTFRQ
   if (opt.print_baseline && !resampling) {
     Prtfrq(run);
     if (run.error.stop) return;
@@ -201,7 +194,6 @@ void Estimate(Run& run, Estimation& e) {
     prweight(run);
     if (run.error.stop) return;
   }
-#endif
 
   if (opt.print_likelihoods && opt.external_reference && !resampling) {
     if (OpenReport(run, kLikelihoodSlot, ".rlk", "Bootstrap null likelihood",

@@ -1,0 +1,206 @@
+// The likelihood-profile intervals: every bound brackets the estimate and the
+// chi-square P-value of the profile at it, computed here by a constrained plain
+// EM, is within 0.005 of the confidence level (or the search reported 1013);
+// the lines written, the 0.01 threshold in single precision and the switch
+// threshold restored.
+#include "estimate/likeci.hpp"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "core/error.hpp"
+#include "core/layout/unit.hpp"
+#include "data/gmatrx.hpp"
+#include "estimate/ijack.hpp"
+#include "estimate/likelihood.hpp"
+#include "numeric/distributions.hpp"
+#include "support/files.hpp"
+#include "support/mixture.hpp"
+#include "support/step_run.hpp"
+#include "support/synthetic.hpp"
+
+namespace velk {
+namespace {
+
+// The largest log-likelihood with the proportions of `group` summing to t and
+// the others to 1 - t: EM whose M-step scales each group to its total.
+double ProfileLikelihood(const test::Mixture& m, const std::vector<int>& group, double t) {
+  std::vector<int> in(static_cast<std::size_t>(m.np) + 1, 0);
+  for (int i : group) in[static_cast<std::size_t>(i)] = 1;
+  Vec<double> theta(m.np);
+  for (int i = 1; i <= m.np; ++i)
+    theta(i) = in[static_cast<std::size_t>(i)]
+                   ? t / static_cast<double>(group.size())
+                   : (1.0 - t) / (m.np - static_cast<double>(group.size()));
+  Vec<double> a(m.np);
+  for (int pass = 0; pass < 200000; ++pass) {
+    a.Fill(0.0);
+    for (int g = 1; g <= m.ngenotypes; ++g) {
+      double q = 0.0;
+      for (int i = 1; i <= m.np; ++i) q += theta(i) * m.P(i, g);
+      for (int i = 1; i <= m.np; ++i) a(i) += m.count(g) * theta(i) * m.P(i, g) / q;
+    }
+    double s1 = 0.0, s2 = 0.0;
+    for (int i = 1; i <= m.np; ++i) (in[static_cast<std::size_t>(i)] ? s1 : s2) += a(i);
+    double change = 0.0;
+    for (int i = 1; i <= m.np; ++i) {
+      const double next = in[static_cast<std::size_t>(i)] ? (s1 > 0 ? a(i) * t / s1 : 0.0)
+                                                          : (s2 > 0 ? a(i) * (1 - t) / s2 : 0.0);
+      change = std::max(change, std::fabs(next - theta(i)));
+      theta(i) = next;
+    }
+    if (change < 1.0e-13) break;
+  }
+  double L = 0.0;
+  for (int g = 1; g <= m.ngenotypes; ++g) {
+    double q = 0.0;
+    for (int i = 1; i <= m.np; ++i) q += theta(i) * m.P(i, g);
+    L += m.count(g) * std::log(q);
+  }
+  return L;
+}
+
+class LikeciTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    test::SyntheticSpec spec;
+    spec.np = 5;
+    spec.nc = 5;
+    spec.individuals = 200;
+    spec.theta = {0.35, 0.25, 0.2, 0.15, 0.05};
+    test::MakeSynthetic(run, spec);
+    run.par.eps = 1.0e-10;
+    run.par.ftol = 1.0e-15;
+    run.par.gpa = 100.5;
+    run.par.geno_tol = 0.0;
+    run.par.max_iterations = 5000;
+    run.par.confidence = 90;
+    int nmissing = 0;
+    Gmatrx(run, P, nmissing);
+    possible = Vec<std::int32_t>(run.input.ngenotypes, 1);
+    theta = test::PlainEm(test::AsMixture(run, P, possible));
+    L = Hood(5, run.input.ngenotypes, P, theta, possible, run.input.geno_count);
+    // Regions: {1, 2}, {3, 4, 5}, {5}, {2}.
+    size = Vec<int>(4);
+    size(1) = 2, size(2) = 3, size(3) = 1, size(4) = 1;
+    members = Vec<int>(7);
+    const int list[] = {1, 2, 3, 4, 5, 5, 2};
+    for (int k = 1; k <= 7; ++k) members(k) = list[k - 1];
+    regional = Mat<double>(4, 2);
+    RegionMembers regions{4, size, members};
+    Clsum(regions, theta, regional.Ptr(1, 1));
+    Jackknife jack;
+    ASSERT_TRUE(Ijack(run, 5, run.input.ngenotypes, 200, theta, run.input.geno_count, P, possible,
+                      regions, jack));
+    for (int r = 1; r <= 4; ++r) regional(r, 2) = jack.regional_sd(r);
+    names = Vec<std::string>(4);
+    names(1) = "North", names(2) = "South", names(3) = "Islands", names(4) = "Second";
+  }
+
+  ProfileEstimate Estimate(bool jackknife) {
+    return ProfileEstimate{theta, L, 200, 200, possible, regional, jackknife};
+  }
+  std::vector<int> Group(int r) {
+    std::vector<int> g;
+    int first = 1;
+    for (int k = 1; k < r; ++k) first += size(k);
+    for (int k = 0; k < size(r); ++k) g.push_back(members(first + k));
+    return g;
+  }
+
+  test::StepRun s;
+  velk::Run& run = s.run;
+  Mat<double> P;
+  Vec<std::int32_t> possible;
+  Vec<double> theta;
+  double L = 0.0;
+  Vec<int> size, members;
+  Mat<double> regional;
+  Vec<std::string> names;
+};
+
+TEST_F(LikeciTest, BoundsBracketTheEstimateAtTheConfidenceLevel) {
+  const test::Mixture m = test::AsMixture(run, P, possible);
+  const double z = DNORIN(0.95);
+  int found = 0;
+  for (bool jackknife : {true, false}) {
+    const ProfileEstimate est = Estimate(jackknife);
+    OptimSwitches sw;
+    sw.screen = 0;
+    for (int r = 1; r <= 4; ++r) {
+      const double ehat = regional(r, 1);
+      const double h = jackknife ? regional(r, 2) : std::sqrt(ehat * (1 - ehat) / 200);
+      Vec<int> group(size(r));
+      const std::vector<int> g = Group(r);
+      for (int k = 1; k <= size(r); ++k) group(k) = g[static_cast<std::size_t>(k - 1)];
+      for (bool lower : {true, false}) {
+        const double b =
+            ProfileBound(run, RunOptimData(run, P), sw, est, group, r, names(r), h, z, lower);
+        ASSERT_EQ(run.error.stop, 0);
+        const int last = s.Last();
+        if (b == -1.0) {
+          EXPECT_EQ(last, 1013);
+          continue;
+        }
+        EXPECT_EQ(last, 103);
+        ++found;
+        EXPECT_TRUE(lower ? b < ehat : b > ehat) << "region " << r << " bound " << b;
+        const double lr = -2.0 * (ProfileLikelihood(m, g, b) - L);
+        const double p = DCHIDF(lr, 1.0);
+        if ((lower && b == 0.0) || (!lower && b == 1.0)) {
+          EXPECT_LE(p, 0.9) << r;
+        } else {
+          EXPECT_NEAR(p, 0.9, 0.0051) << "region " << r << (lower ? " lower " : " upper ") << b;
+        }
+      }
+    }
+  }
+  EXPECT_GE(found, 14) << "of 16 searches";
+}
+
+TEST_F(LikeciTest, OneLinePerRegionFromTheSinglePrecisionThresholdAndTheSwitchRestored) {
+  regional(3, 1) = 0.01;    // at 0.01: a line
+  regional(4, 1) = 0.0099;  // below: none
+  test::TempDir dir;
+  Unit out;
+  ASSERT_TRUE(out.Open(dir / "ci.txt"));
+  OptimSwitches sw;
+  run.par.irls_switch = 0.02;
+  Likeci(run, RunOptimData(run, P), sw, Estimate(true), RegionMembers{4, size, members}, names,
+         out);
+  out.Close();
+  EXPECT_EQ(run.error.stop, 0);
+  EXPECT_EQ(run.par.irls_switch, 0.02);
+  EXPECT_EQ(run.errstk.depth, 0);
+  const std::string text = test::ReadFile(dir / "ci.txt");
+  for (const char* name : {"North", "South", "Islands"})
+    EXPECT_NE(text.find(name), std::string::npos) << name << text;
+  EXPECT_EQ(text.find("Second"), std::string::npos) << text;
+  EXPECT_NE(text.find("Likelihood"), std::string::npos);
+}
+
+TEST_F(LikeciTest, ATrialAfterAZeroTotalStartsFromEqualSharesAndFailuresAreReported) {
+  // A step far too large: the first lower trial is at 0, whose region holds
+  // nothing to rescale; the next trial starts from equal shares. In p-space the
+  // secant then bounces between 0 and the estimate, and the search gives up
+  // after its eleventh trial with 1013 and the bound -1.
+  Vec<int> group(1);
+  group(1) = 2;
+  OptimSwitches sw;
+  const double b = ProfileBound(run, RunOptimData(run, P), sw, Estimate(true), group, 4, "Second",
+                                1.0, DNORIN(0.95), true);
+  EXPECT_EQ(run.error.stop, 0);
+  if (b == -1.0) {
+    EXPECT_EQ(s.Last(), 1013);
+  } else {
+    EXPECT_GE(b, 0.0);
+    EXPECT_LT(b, regional(4, 1));
+  }
+  EXPECT_FALSE(std::isnan(b));
+}
+
+}  // namespace
+}  // namespace velk
