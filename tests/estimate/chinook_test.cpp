@@ -1,0 +1,204 @@
+// The chinook salmon data (a real baseline of 69 populations at 91 SNP loci,
+// four population-locus pairs without baseline data, and a mixture of 2256 fish
+// with much missing data), when present beside the project: the estimation run
+// to full convergence gives the estimates of an independent plain EM that
+// estimates the missing baseline frequencies along with the proportions. The
+// control file is copied to a temporary folder and pointed at the data, which
+// stay where they are.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "control/sections.hpp"
+#include "core/run.hpp"
+#include "support/control_fixture.hpp"
+#include "support/files.hpp"
+#include "support/tiny_reports.hpp"
+
+namespace velk {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Chinook {
+  int np = 0;
+  int nc = 0;
+  std::vector<std::vector<std::array<double, 2>>> counts;  // [pop][locus] copies of types 1, 2
+  std::vector<std::vector<int>> fish;  // [fish][locus]: copies of type 1, -1 missing
+};
+
+Chinook ReadData(const fs::path& dir) {
+  Chinook d;
+  std::ifstream base(dir / "chinook.bse");
+  std::string line;
+  while (std::getline(base, line)) {
+    if (line.empty()) continue;
+    if (line[0] == '#') {
+      d.counts.emplace_back();
+      continue;
+    }
+    std::istringstream in(line);
+    std::string name;
+    double a = 0, b = 0;
+    in >> name >> a >> b;
+    d.counts.back().push_back({a, b});
+  }
+  d.np = static_cast<int>(d.counts.size());
+  d.nc = static_cast<int>(d.counts[0].size());
+  std::ifstream mix(dir / "chinook_mix.mix");
+  while (std::getline(mix, line)) {
+    std::istringstream in(line);
+    std::vector<int> f;
+    std::string field;
+    while (in >> field) f.push_back(field == "00" ? -1 : field[0] - '0');
+    if (!f.empty()) d.fish.push_back(f);
+  }
+  return d;
+}
+
+// log P of one fish in one population from type-1 frequencies p[locus].
+double LogProb(const std::vector<int>& fish, const std::vector<double>& p) {
+  double l = 0.0;
+  for (std::size_t c = 0; c < fish.size(); ++c) {
+    const int k = fish[c];
+    if (k < 0) continue;
+    const double x = k == 2   ? p[c] * p[c]
+                     : k == 1 ? 2 * p[c] * (1 - p[c])
+                              : (1 - p[c]) * (1 - p[c]);
+    l += std::log(x);
+  }
+  return l;
+}
+
+// EM over the proportions and the missing baseline frequencies, from equal
+// proportions and uniform frequencies.
+std::vector<double> PlainEm(const Chinook& d) {
+  const std::size_t np = static_cast<std::size_t>(d.np), nf = d.fish.size();
+  std::vector<std::vector<double>> freq(np, std::vector<double>(static_cast<std::size_t>(d.nc)));
+  std::vector<std::vector<bool>> missing(np, std::vector<bool>(static_cast<std::size_t>(d.nc)));
+  std::vector<bool> any(np, false);
+  for (std::size_t i = 0; i < np; ++i)
+    for (std::size_t c = 0; c < static_cast<std::size_t>(d.nc); ++c) {
+      const double t = d.counts[i][c][0] + d.counts[i][c][1];
+      missing[i][c] = t < 1;
+      any[i] = any[i] || missing[i][c];
+      freq[i][c] = t < 1 ? 0.5 : d.counts[i][c][0] / t;
+    }
+  // P scaled per fish by its largest log-probability (W does not change).
+  std::vector<double> logp(np * nf), P(np * nf), top(nf);
+  auto rebuild = [&](bool all) {
+    for (std::size_t i = 0; i < np; ++i)
+      if (all || any[i])
+        for (std::size_t f = 0; f < nf; ++f) logp[i + np * f] = LogProb(d.fish[f], freq[i]);
+    for (std::size_t f = 0; f < nf; ++f) {
+      if (all) {
+        top[f] = -1e300;
+        for (std::size_t i = 0; i < np; ++i) top[f] = std::max(top[f], logp[i + np * f]);
+      }
+      for (std::size_t i = 0; i < np; ++i) P[i + np * f] = std::exp(logp[i + np * f] - top[f]);
+    }
+  };
+  rebuild(true);
+  std::vector<double> theta(np, 1.0 / d.np), next(np);
+  std::vector<double> e1(np * static_cast<std::size_t>(d.nc)), e2(e1.size());
+  for (int pass = 0; pass < 100000; ++pass) {
+    std::fill(next.begin(), next.end(), 0.0);
+    std::fill(e1.begin(), e1.end(), 0.0);
+    std::fill(e2.begin(), e2.end(), 0.0);
+    for (std::size_t f = 0; f < nf; ++f) {
+      double q = 0.0;
+      for (std::size_t i = 0; i < np; ++i) q += theta[i] * P[i + np * f];
+      for (std::size_t i = 0; i < np; ++i) {
+        const double w = theta[i] * P[i + np * f] / q;
+        next[i] += w;
+        if (!any[i]) continue;
+        for (std::size_t c = 0; c < static_cast<std::size_t>(d.nc); ++c) {
+          if (!missing[i][c] || d.fish[f][c] < 0) continue;
+          e1[i + np * c] += w * d.fish[f][c];
+          e2[i + np * c] += w * (2 - d.fish[f][c]);
+        }
+      }
+    }
+    double change = 0.0;
+    for (std::size_t i = 0; i < np; ++i) {
+      next[i] /= static_cast<double>(nf);
+      change = std::max(change, std::fabs(next[i] - theta[i]));
+      theta[i] = next[i];
+      for (std::size_t c = 0; c < static_cast<std::size_t>(d.nc); ++c)
+        if (missing[i][c]) {
+          const double t = e1[i + np * c] + e2[i + np * c];
+          if (t >= 1e-10) freq[i][c] = e1[i + np * c] / t;
+        }
+    }
+    rebuild(false);
+    if (change < 1e-12) break;
+  }
+  return theta;
+}
+
+TEST(ChinookRun, EstimatesAgreeWithAnIndependentPlainEm) {
+  const fs::path data = fs::path(VELK_SHARED_DATA) / "chinook";
+  if (!fs::exists(data / "chinook_mix.ctl")) GTEST_SKIP() << "the chinook data are not present";
+
+  // The control file, pointed at the data and asking for full convergence.
+  std::string text = test::ReadFile(data / "chinook_mix.ctl");
+  test::TempDir dir;
+  auto replace = [&](const std::string& from, const std::string& to) {
+    const std::size_t at = text.find(from);
+    ASSERT_NE(at, std::string::npos) << from;
+    text.replace(at, from.size(), to);
+  };
+  replace("Baseline file: chinook.bse", "Baseline file: " + (data / "chinook.bse").string());
+  replace("Mixture file: chinook_mix.mix", "Mixture file: " + (data / "chinook_mix.mix").string());
+  replace("Output file: chinook_mix", "Output file: " + (dir / "chinook"));
+  replace("* Parameters\n",
+          "* Parameters\nEstimate tolerance: 1e-11\nLikelihood tolerance: 1e-15\n"
+          "Guaranteed percent: 100.5\nMaximum number of iterations: 20000\n");
+  const std::string ctl = dir / "chinook.ctl";
+  test::WriteFile(ctl, text);
+
+  test::RunFixture f(dir / "chinook.log");
+  velk::Run& run = *f.run;
+  run.control_dir = dir.Path().string() + "/";
+  run.inputs.Control().Open(ctl);
+  while (ReadControlLine(run) && run.parse.line.find('*') == std::string::npos) {
+  }
+  Gparse(run, 1);
+  run.output.unit[0].Close();
+  ASSERT_EQ(run.error.stop, 0) << test::ReadFile(dir / "chinook.log");
+
+  const Chinook d = ReadData(data);
+  ASSERT_EQ(d.np, run.par.npop);
+  ASSERT_EQ(d.fish.size(), 2256u);
+  const std::vector<double> em = PlainEm(d);
+  for (int i = 1; i <= d.np; ++i)
+    EXPECT_NEAR(run.pops(i).estimate, em[static_cast<std::size_t>(i - 1)], 5e-6)
+        << run.pops(i).name;
+
+  // The estimates report shows them to its four decimals.
+  if (!test::LayoutWriterReady()) return;
+  std::istringstream est(test::ReadFile(dir / "chinook.est"));
+  std::string line;
+  int seen = 0;
+  while (std::getline(est, line)) {
+    if (line.size() < 44) continue;
+    for (int i = 1; i <= d.np; ++i) {
+      std::string name = run.pops(i).name;
+      name.resize(30, ' ');
+      // A population row; the rows of the covariance table start a column later.
+      if (line.compare(6, 30, name) != 0) continue;
+      const double printed = std::stod(line.substr(38, 6));
+      EXPECT_NEAR(printed, em[static_cast<std::size_t>(i - 1)], 0.0000501) << line;
+      ++seen;
+    }
+  }
+  EXPECT_GT(seen, 0);
+}
+
+}  // namespace
+}  // namespace velk
