@@ -86,8 +86,13 @@ struct Optimiser {
     res.nposs = n;
     const double rho = static_cast<double>(n) / static_cast<double>(n0);
     const double sum = Dhsum(np, theta.Data(), 1);
+    // theta keeps summing to the group totals: a call whose totals were already
+    // scaled to the possible fraction (a likelihood-profile trial) and that
+    // finds the same genotypes impossible keeps them as they are.
+    double total = 0.0;
+    for (int k = 1; k <= groups.k; ++k) total += groups.total(k);
     if (sum > 0.0) {
-      for (int i = 1; i <= np; ++i) theta(i) = theta(i) * (rho / sum);
+      for (int i = 1; i <= np; ++i) theta(i) = theta(i) * (rho * total / sum);
     }
     for (int k = 1; k <= groups.k; ++k) groups.total(k) = groups.total(k) * rho;
     return true;

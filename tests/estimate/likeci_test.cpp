@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <string>
 #include <vector>
@@ -200,6 +201,69 @@ TEST_F(LikeciTest, ATrialAfterAZeroTotalStartsFromEqualSharesAndFailuresAreRepor
     EXPECT_LT(b, regional(4, 1));
   }
   EXPECT_FALSE(std::isnan(b));
+}
+
+TEST(LikeciTrialTest, ATrialKeepsItsTotalsWhenTheBaselineUpdateScreensAgain) {
+  // Missing baseline and impossible genotypes: every profile trial ends its
+  // baseline update with the screening, which finds the same impossible
+  // genotypes as the estimate did and must leave the trial's totals alone.
+  test::StepRun s;
+  velk::Run& run = s.run;
+  test::SyntheticSpec spec;
+  spec.np = 4;
+  test::MakeSynthetic(run, spec);
+  test::DropBaseline(run, 2, 3);
+  run.par.eps = 1.0e-10;
+  run.par.ftol = 1.0e-15;
+  run.par.gpa = 100.5;
+  run.par.max_iterations = 5000;
+  Mat<double> P;
+  int nmissing = 0;
+  Gmatrx(run, P, nmissing);
+  std::vector<double> best;
+  for (int g = 1; g <= run.input.ngenotypes; ++g) {
+    double m = 0.0;
+    for (int i = 1; i <= 4; ++i) m = std::max(m, P(i, g));
+    best.push_back(m);
+  }
+  std::sort(best.begin(), best.end());
+  run.par.geno_tol = best[4] * 1.000001;  // a few genotypes screened out
+
+  Vec<double> theta(4, 0.25);
+  Groups one = OneGroup(4);
+  Vec<std::int32_t> possible(run.input.ngenotypes, 1);
+  OptimResult res;
+  res.nposs = run.input.sample_size;
+  OptimSwitches sw;
+  Optim(run, RunOptimData(run, P), sw, one, theta, possible, res);
+  ASSERT_EQ(run.error.stop, 0);
+  ASSERT_LT(res.nposs, run.input.sample_size);
+  const double rho = static_cast<double>(res.nposs) / run.input.sample_size;
+
+  Groups two;
+  two.k = 2;
+  two.size = Vec<int>(2, 2);
+  two.members = Vec<int>(4);
+  for (int i = 1; i <= 4; ++i) two.members(i) = i;
+  two.total = Vec<double>(2);
+  const double t = theta(1) + theta(2) - 0.05;
+  two.total(1) = t;
+  two.total(2) = rho - t;
+  const double region = theta(1) + theta(2);
+  theta(1) *= t / region;
+  theta(2) *= t / region;
+  const double other = theta(3) + theta(4);
+  theta(3) *= (rho - t) / other;
+  theta(4) *= (rho - t) / other;
+  OptimResult trial;
+  trial.nposs = res.nposs;
+  sw.screen = 0;
+  Optim(run, RunOptimData(run, P), sw, two, theta, possible, trial);
+  ASSERT_EQ(run.error.stop, 0);
+  EXPECT_EQ(trial.nposs, res.nposs);
+  EXPECT_NEAR(theta(1) + theta(2), t, 1e-9);
+  EXPECT_NEAR(theta(3) + theta(4), rho - t, 1e-9);
+  EXPECT_NEAR(two.total(1), t, 1e-12);
 }
 
 }  // namespace
