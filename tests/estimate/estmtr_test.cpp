@@ -211,6 +211,20 @@ TEST_F(EstmtrTest, ResamplingLeavesTheBaselineSummaryAndNullLikelihoodToTheBoots
   EXPECT_EQ(run.output.written[12], 0);
 }
 
+TEST_F(EstmtrTest, OutputNameUserOpensNoFile) {
+  velk::Run& run = R();
+  run.files.output = "USER";
+  run.opt.compute_ci = 1;
+  Estmtr(run);
+  EXPECT_EQ(run.error.stop, 0);
+  EXPECT_EQ(run.output.written[5], 0);
+  int files = 0;
+  for (const auto& entry : fs::directory_iterator(dir.Path()))
+    files += entry.path() != dir / "run.log";
+  EXPECT_EQ(files, 0);
+  EXPECT_NE(Log().find("output is not written"), std::string::npos);
+}
+
 TEST_F(EstmtrTest, LargeToleranceIsWarnedAndTheRunGoesOn) {
   R().par.eps = 0.001;
   Estmtr(R());

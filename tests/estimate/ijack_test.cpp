@@ -342,7 +342,7 @@ TEST(SumcovPrintTest, APerfectNegativeCorrelationPrintsInFull) {
   Prcov(unit, names, jack.region_cov, 2, index);
   unit.Close();
   const std::string text = test::ReadFile(dir / "cov.txt");
-  EXPECT_NE(text.find("South                         -1.000    0.900E-03"), std::string::npos)
+  EXPECT_NE(text.find("South                          -1.000    0.900E-03"), std::string::npos)
       << text;
 }
 
