@@ -31,18 +31,35 @@ struct Item {
   Item(std::string_view v) : kind(Kind::Text), t(v) {}
 };
 
-// The record state of one write: the record still open from a layout that ended
-// with "\" (empty when none), and the records completed by the write.
+// The record state of a sequence of writes: the record still open from a layout
+// that ended with "\" (empty when none), and the records completed so far.
+// Render appends to `done`; the owner empties it once the records are written.
 struct Records {
-  std::string open;             // text of the record being built
-  bool keep_open = false;       // the last layout ended with "\"
+  std::string open;               // text of the record being built
+  bool keep_open = false;         // the last layout ended with "\"
   std::vector<std::string> done;  // completed records, in order
 };
 
 // Renders one formatted write into `records`: it starts a new record unless the
 // previous write ended with "\", and leaves the last record open only when the
 // layout ends with "\".
+//
+// Rules beyond Fortran's (the engine always hands the right kinds):
+// - an integer given to F, E or G is written as the same real; a real given to
+//   I is rounded to the nearest integer (halves away from zero); a text given
+//   to I, F, E or G fills the field with asterisks;
+// - a number given to A is written as its text (integer digits; for a real the
+//   shortest text that reads back as the same value, "0.1", "1e+20"), then
+//   edited as a text;
+// - a group with repeat count 0 is skipped;
+// - when a write continues a record left open by "\", tn counts its columns
+//   from where that write began (as gfortran does with its "$");
+// - a layout that cannot be parsed writes its items in one record, separated by
+//   blanks, each as A would write it; IsValidLayout tells such layouts apart.
 void Render(std::string_view layout, std::span<const Item> items, Records& records);
+
+// True when `layout` parses as a layout the writer knows.
+bool IsValidLayout(std::string_view layout);
 
 // Convenience for internal writes (default names, message bodies): all records
 // of one write joined by '\n', with no trailing newline.

@@ -2,7 +2,9 @@
 
 namespace velk {
 
-Unit::~Unit() { Close(); }
+Unit::~Unit() {
+  Close();
+}
 
 bool Unit::Open(const std::string& path) {
   Close();
@@ -13,30 +15,44 @@ bool Unit::Open(const std::string& path) {
   return file_ != nullptr;
 }
 
+void Unit::OpenMemory() {
+  Close();
+  failed_ = false;
+  records_ = Records{};
+  text_.clear();
+  path_.clear();
+  memory_ = true;
+}
+
 void Unit::Flush() {
-  if (!file_) return;
   for (const std::string& rec : records_.done) {
-    if (std::fwrite(rec.data(), 1, rec.size(), file_) != rec.size() || std::fputc('\n', file_) == EOF)
+    if (memory_) {
+      text_ += rec;
+      text_ += '\n';
+    } else if (std::fwrite(rec.data(), 1, rec.size(), file_) != rec.size() ||
+               std::fputc('\n', file_) == EOF) {
       failed_ = true;
+    }
   }
   records_.done.clear();
 }
 
 bool Unit::Close() {
-  if (!file_) return !failed_;
+  if (!IsOpen()) return !failed_;
   if (records_.keep_open) {
-    records_.done.push_back(records_.open);
+    records_.done.push_back(std::move(records_.open));
     records_.open.clear();
     records_.keep_open = false;
   }
   Flush();
-  if (std::fclose(file_) != 0) failed_ = true;
+  if (file_ && std::fclose(file_) != 0) failed_ = true;
   file_ = nullptr;
+  memory_ = false;
   return !failed_;
 }
 
 void Unit::Write(std::string_view layout, std::span<const Item> items) {
-  if (!file_) return;
+  if (!IsOpen()) return;
   Render(layout, items, records_);
   Flush();
 }
@@ -45,6 +61,8 @@ void Unit::Write(std::string_view layout, std::initializer_list<Item> items) {
   Write(layout, std::span<const Item>(items.begin(), items.size()));
 }
 
-void Unit::Line(std::string_view text) { Write("(a)", {Item(text)}); }
+void Unit::Line(std::string_view text) {
+  Write("(a)", {Item(text)});
+}
 
 }  // namespace velk

@@ -1,6 +1,8 @@
 #pragma once
 // An output unit: a sequential text file written record by record through the
-// layout writer. Closing keeps the file.
+// layout writer, each record ended by '\n'. Closing keeps the file. A unit can
+// also be opened in memory, where its text is kept in a string (tests, and
+// output a front end shows itself).
 #include <cstdio>
 #include <initializer_list>
 #include <span>
@@ -20,11 +22,14 @@ class Unit {
 
   // Opens `path` as a new file (created or overwritten). False on failure.
   bool Open(const std::string& path);
-  bool IsOpen() const { return file_ != nullptr; }
+  // Opens the unit in memory: records go to Text(), which starts empty.
+  void OpenMemory();
+  bool IsOpen() const { return file_ != nullptr || memory_; }
   // Completes a record left open by "\" and closes the file, keeping it.
-  // False when a write or the close failed.
+  // False when a write or the close failed. An in-memory unit keeps its text.
   bool Close();
 
+  // One formatted write. Ignored when the unit is not open.
   void Write(std::string_view layout, std::initializer_list<Item> items = {});
   void Write(std::string_view layout, std::span<const Item> items);
   // Writes one text as a record of its own ("(a)").
@@ -33,11 +38,16 @@ class Unit {
   // True once a write to the file failed (disk full, closed pipe, ...).
   bool Failed() const { return failed_; }
   const std::string& Path() const { return path_; }
+  // The completed records of an in-memory unit, each ended by '\n' (a record
+  // left open by "\" appears once it is completed).
+  const std::string& Text() const { return text_; }
 
  private:
   void Flush();
   std::FILE* file_ = nullptr;
+  bool memory_ = false;
   std::string path_;
+  std::string text_;
   Records records_;
   bool failed_ = false;
 };
