@@ -38,7 +38,7 @@ TEST(VelkCommand, MissingHeaderAbortsWithPrematureEndOfFile) {
   ASSERT_NE(fatal, std::string::npos) << log;
   EXPECT_EQ(log.substr(log.find('\n', fatal) + 1),
             "     Premature end-of-file reading control file,\n"
-            "     record number    3.\n"
+            "     record number     3.\n"
             " \n")
       << log;
 }
