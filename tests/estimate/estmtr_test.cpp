@@ -299,7 +299,7 @@ TEST(NormalIntervalsTest, ThresholdInSinglePrecisionAndBoundsClipped) {
       << text;
   EXPECT_NE(text.find("  Region 5                       0.908   1.000\n"), std::string::npos)
       << text;
-  EXPECT_EQ(text.substr(0, 62),
+  EXPECT_EQ(text.substr(0, 64),
             "\n                               Normal Distribution\n  Population");
 }
 
