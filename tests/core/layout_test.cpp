@@ -155,6 +155,10 @@ TEST(LayoutRecords, HoldKeepsTheRecordOpen) {
   ASSERT_EQ(t.done.size(), 1u);
   EXPECT_EQ(t.done[0], "abc X");
   EXPECT_EQ(Fmt("(1x,f5.3)\\)", {0.5}), " 0.500");
+  // After "\" the later record ends of the same write keep the line open too.
+  EXPECT_EQ(Fmt("(a,\\,/,a)", {"a", "b"}), "ab");
+  EXPECT_EQ(Fmt("(a,/,a,\\)", {"f", "g", "h"}), "f\ngh");
+  EXPECT_EQ(Fmt("(2(a,\\),a)", {"i", "j", "k", "l"}), "ijkl");
 }
 
 TEST(LayoutParse, CaseAndValidity) {

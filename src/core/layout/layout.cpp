@@ -59,6 +59,8 @@ class RecordWriter {
     buf_.clear();
     base_ = pos_ = 0;
   }
+  // A record end after "\": the line stays open and tn counts from here.
+  void Continue() { base_ = pos_ = buf_.size(); }
   void Finish(bool hold) {
     records_.keep_open = hold;
     if (!hold) NewRecord();
@@ -129,7 +131,7 @@ void Render(std::string_view layout, std::span<const Item> items, Records& recor
     if (pc >= end) {
       // Items left: a new record, and the layout again from the reversion point.
       if (next >= items.size() || !used) break;
-      w.NewRecord();
+      hold ? w.Continue() : w.NewRecord();
       pc = c.reversion;
       used = false;
       top = 0;
@@ -169,7 +171,7 @@ void Render(std::string_view layout, std::span<const Item> items, Records& recor
         w.Left(op.n);
         break;
       case Code::Slash:
-        w.NewRecord();
+        hold ? w.Continue() : w.NewRecord();
         break;
       case Code::Hold:
         hold = true;

@@ -52,8 +52,9 @@ struct Records {
 //   shortest text that reads back as the same value, "0.1", "1e+20"), then
 //   edited as a text;
 // - a group with repeat count 0 is skipped;
-// - when a write continues a record left open by "\", tn counts its columns
-//   from where that write began (as gfortran does with its "$");
+// - once a write has met "\", its later record ends ("/", reversion) keep the
+//   line open too, as gfortran does with its "$"; a write that continues an
+//   open line counts tn columns from where it (or the kept record end) began;
 // - a layout that cannot be parsed writes its items in one record, separated by
 //   blanks, each as A would write it; IsValidLayout tells such layouts apart.
 void Render(std::string_view layout, std::span<const Item> items, Records& records);
