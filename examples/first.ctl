@@ -19,6 +19,7 @@ Maximum number of missing characters: 2
 Maximum number of iterations: 500
 Confidence level: 90
 Estimate tolerance: 0.000001
+Guaranteed percent of maximum: 99.9
 
 * Files
 Baseline file: example.bse

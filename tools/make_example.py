@@ -141,7 +141,8 @@ def main():
                         "Print baseline summary: yes\nPrint condensed mixture: yes\n"
                         "Print genotype probabilities: yes\nPrint stock probabilities: yes\n"
                         "Print iteration history: yes\nCompute confidence intervals: yes\n",
-                        "Confidence level: 90\nEstimate tolerance: 0.000001\n", "first"))
+                        "Confidence level: 90\nEstimate tolerance: 0.000001\n"
+                        "Guaranteed percent of maximum: 99.9\n", "first"))
 
 
 if __name__ == "__main__":
