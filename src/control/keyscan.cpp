@@ -5,6 +5,7 @@
 
 #include "control/itoken.hpp"
 #include "control/sections.hpp"
+#include "core/error.hpp"
 
 namespace velk {
 
@@ -45,6 +46,21 @@ int NextSectionLine(Run& run) {
     run.parse.pos = 1;
     return 1;
   }
+}
+
+int ReadSection(Run& run, std::string_view record, void (*line)(Run&)) {
+  int state;
+  while ((state = NextSectionLine(run)) == 1) {
+    line(run);
+    if (run.error.stop) break;
+    if (Lastsv(run) >= 4) {
+      run.error.a1 = std::string(record);
+      run.error.n1 = run.parse.nline;
+      Error(run, 3011);
+      break;
+    }
+  }
+  return state;
 }
 
 }  // namespace velk

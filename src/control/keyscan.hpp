@@ -51,4 +51,10 @@ inline std::string_view RestOf(std::string_view text, int pos) {
 // "*"), -1 when the file ended or could not be read (message 3014 given).
 int NextSectionLine(Run& run);
 
+// Reads a section line by line with `line` until the next header, the end of
+// the file or a stop. A line that reported an error (severity 4 or more) is
+// raised to fatal 3011 for `record` ("parameter", "options") and ends the
+// section. Returns the last NextSectionLine state (0: closed by a header).
+int ReadSection(Run& run, std::string_view record, void (*line)(Run&));
+
 }  // namespace velk

@@ -115,17 +115,7 @@ void Oline(Run& run) {
 
 void Oparse(Run& run) {
   Errpush(run, "Reading control file options");
-  int state;
-  while ((state = NextSectionLine(run)) == 1) {
-    Oline(run);
-    if (run.error.stop) break;
-    if (Lastsv(run) >= 4) {
-      run.error.a1 = "options";
-      run.error.n1 = run.parse.nline;
-      Error(run, 3011);
-      break;
-    }
-  }
+  int state = ReadSection(run, "options", Oline);
   if (state == 0 && run.opt.estimation == 0) {
     // A simulation has no mixture of its own: no conditional probabilities,
     // condensed mixture, confidence intervals, jackknife or mixture resampling.

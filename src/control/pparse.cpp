@@ -122,17 +122,7 @@ void Pline(Run& run) {
 
 void Pparse(Run& run, int /*resampling_requested*/) {
   Errpush(run, "Reading control file parameters");
-  int state;
-  while ((state = NextSectionLine(run)) == 1) {
-    Pline(run);
-    if (run.error.stop) break;
-    if (Lastsv(run) >= 4) {
-      run.error.a1 = "parameter";
-      run.error.n1 = run.parse.nline;
-      Error(run, 3011);
-      break;
-    }
-  }
+  int state = ReadSection(run, "parameter", Pline);
   if (state == 0) {
     // Closed by the next header: the random seed is negative, the second seed
     // positive and seeds the lagged generator, and no individual may miss
