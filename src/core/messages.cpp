@@ -387,7 +387,11 @@ void Fatal(Body& b, int number, int iostat) {
             {"All mixture genotypes are impossible. Reduce genotype tolerance parameter."});
       b.Box("All mixture genotypes are impossible.\nReduce genotype tolerance parameter.");
       break;
-    default:  // 3001, 3007, 3012, 3013 and numbers above 3036: heading only
+    case 3037:  // the front end asked the run to stop between resamples
+      b.LogAndBox("(5x,a)", {"Analysis stopped at the user's request after resample " +
+                             std::to_string(b.n1) + "."});
+      break;
+    default:  // 3001, 3007, 3012, 3013 and numbers above 3037: heading only
       break;
   }
 }

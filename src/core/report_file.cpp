@@ -8,8 +8,21 @@
 
 namespace velk {
 
+std::string ReportName(const Run& run, std::string_view extension) {
+  return Trim(run.files.output) + std::string(extension);
+}
+
 bool OpenReport(Run& run, int slot, std::string_view extension, std::string_view report_name,
                 std::string_view status_phrase) {
+  if (!OpenReportFile(run, slot, extension, report_name)) return false;
+  std::string line(1, '\t');
+  line.append(status_phrase);
+  line.append(ReportName(run, extension));
+  AppendStatus(run, line);
+  return true;
+}
+
+bool OpenReportFile(Run& run, int slot, std::string_view extension, std::string_view report_name) {
   const std::string base = Trim(run.files.output);
   Unit& unit = run.output.unit[static_cast<std::size_t>(slot)];
   if (unit.IsOpen()) unit.Close();
@@ -30,10 +43,6 @@ bool OpenReport(Run& run, int slot, std::string_view extension, std::string_view
   run.error.a2 = name;
   Error(run, 104);
   run.output.written[static_cast<std::size_t>(slot)] = 1;
-  std::string line(1, '\t');
-  line.append(status_phrase);
-  line.append(name);
-  AppendStatus(run, line);
   return true;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 // Opening a report file: the output base name followed by the report's
 // extension, on the unit of its report slot.
+#include <string>
 #include <string_view>
 
 #include "core/run.hpp"
@@ -15,5 +16,13 @@ namespace velk {
 // log. Returns true only when the file is open.
 bool OpenReport(Run& run, int slot, std::string_view extension, std::string_view report_name,
                 std::string_view status_phrase);
+
+// As OpenReport, but the status text is left alone: for the reports that add
+// their status line when they are closed (the resample files).
+bool OpenReportFile(Run& run, int slot, std::string_view extension, std::string_view report_name);
+
+// The file name a report of this extension gets: the output base name
+// (trailing blanks removed) followed by the extension.
+std::string ReportName(const Run& run, std::string_view extension);
 
 }  // namespace velk

@@ -222,6 +222,9 @@ struct Regions {
   Vec<int> members;  // member populations, region after region
   Vec<std::string> name;    // 30 characters each
   Vec<double> estimate;     // regional estimates from the regions table
+  // Regional standard deviations of the observed estimate (jackknife), kept by
+  // the estimation for the studentized bootstrap intervals.
+  Vec<double> sd;
 };
 
 // ---------------------------------------------------------------------- run

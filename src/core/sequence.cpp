@@ -19,6 +19,7 @@
 #include "data/getmix.hpp"
 #include "data/pella.hpp"
 #include "estimate/estmtr.hpp"
+#include "resample/simltr.hpp"
 
 namespace velk {
 
@@ -155,7 +156,13 @@ void DataStages(Run& run) {
     if (run.error.stop) return;
   }
 
-  // The simulation and bootstrap loop (Simltr) follows here.
+  const bool resampling = run.opt.resample_mixture != 0 || run.opt.resample_baseline != 0;
+  if (run.opt.estimation == 0 || resampling) {
+    AppendStatus(run,
+                 run.opt.estimation == 0 ? "Performing simulation..." : "Performing bootstrap...");
+    Simltr(run);
+    if (run.error.stop) return;
+  }
 }
 
 }  // namespace

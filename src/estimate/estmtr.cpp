@@ -112,15 +112,22 @@ void Estimate(Run& run, Estimation& e) {
   if (run.error.stop) return;
   Unit& out = run.output.unit[kEstimatesSlot];
   const bool jackknife = opt.compute_jackknife != 0;
-  if (jackknife) {
+  // A studentized bootstrap needs the observed regional deviations even when
+  // the estimates report shows no standard errors.
+  const bool studentized =
+      opt.studentized != 0 && (opt.resample_mixture != 0 || opt.resample_baseline != 0);
+  if (jackknife || studentized) {
     try {
       Ijack(run, np, ngen, n0, e.theta, run.input.geno_count, e.P, e.possible, regions, e.jack);
+      run.regions.sd = Vec<double>(std::max(nr, 0));
     } catch (const std::bad_alloc&) {
       Error(run, 3000);
     }
     if (run.error.stop) return;
-    for (int r = 1; r <= nr; ++r) e.regional(r, 2) = e.jack.regional_sd(r);
+    for (int r = 1; r <= nr; ++r) run.regions.sd(r) = e.jack.regional_sd(r);
   }
+  if (jackknife)
+    for (int r = 1; r <= nr; ++r) e.regional(r, 2) = e.jack.regional_sd(r);
   Prtest(run, EstimatesReport{.nclasses = run.input.nclasses,
                               .ngenotypes = ngen,
                               .possible_size = e.res.nposs,
