@@ -46,14 +46,14 @@ def draw(probs):
     return len(probs) - 1
 
 
-def baseline(freqs):
+def baseline(freqs, missing=MISSING_BASELINE):
     lines = ["\\ Example baseline: six stocks, ten loci and one mtDNA haplotype.",
              "\\ Counts are gene copies; Cedar Creek is given as frequencies with its sample size."]
     for i, stock in enumerate(STOCKS):
         n = R.randint(60, 110)
         lines.append(f"#{i + 1} {stock}: sampled {2019 + i % 3}")
         for c, (name, t, kind) in enumerate(CHARS):
-            if (i + 1, name) == MISSING_BASELINE:
+            if (i + 1, name) == missing:
                 continue
             ploidy = PLOIDY[kind]
             counts = [0] * t
@@ -86,9 +86,19 @@ def mixture(freqs, size=250):
     return "\n".join(lines) + "\n"
 
 
-def control(kind, title, extra_options, extra_parameters, output):
+def control(kind, title, extra_options, extra_parameters, output, base="example.bse",
+            mixture_file="example.mix", estimates=None):
     ch = "\n".join(f"{c + 1} {t} {name} : {kind_}" for c, (name, t, kind_) in enumerate(CHARS))
-    pops = "\n".join(f"{i + 1} {s} : {LEV1[i]} {LEV2[i]}" for i, s in enumerate(STOCKS))
+    if estimates is None:
+        heading = "[ID #] [Population] [Lev1] [Lev2]"
+        pops = "\n".join(f"{i + 1} {s} : {LEV1[i]} {LEV2[i]}" for i, s in enumerate(STOCKS))
+    else:
+        heading = "[ID #] [Population] [Lev1] [Lev2] [Estimate]"
+        pops = "\n".join(f"{i + 1} {s} : {LEV1[i]} {LEV2[i]} {estimates[i]:.2f}"
+                         for i, s in enumerate(STOCKS))
+    files = f"Baseline file: {base}\n"
+    if mixture_file:
+        files += f"Mixture file: {mixture_file}\n"
     return f"""An example analysis shipped with VELK. Lines before the header are comments.
 
 * {kind}: {title}
@@ -104,16 +114,14 @@ Maximum number of missing characters: 2
 Maximum number of iterations: 500
 {extra_parameters}
 * Files
-Baseline file: example.bse
-Mixture file: example.mix
-Output file: out\\{output}
+{files}Output file: out\\{output}
 
 * Characters
 [ID #] [# Types] [Character] [Kind]
 {ch}
 
 * Populations
-[ID #] [Population] [Lev1] [Lev2]
+{heading}
 {pops}
 
 * Regions
@@ -143,6 +151,23 @@ def main():
                         "Print iteration history: yes\nCompute confidence intervals: yes\n",
                         "Confidence level: 90\nEstimate tolerance: 0.000001\n"
                         "Guaranteed percent of maximum: 99.9\n", "first"))
+    with open(os.path.join(HERE, "bootstrap.ctl"), "w") as f:
+        f.write(control("Estimation", "Bootstrap of the example mixture",
+                        "Resample mixture: yes\nResample baseline: yes\n"
+                        "Print bootstrap estimates: yes\nPrint likelihoods: yes\n",
+                        "Confidence level: 90\nNumber of resamples: 200\n"
+                        "Random seed: 20261206\nSecond random seed: 1206\n", "bootstrap"))
+    # A simulation needs baseline data for every stock and character: a second,
+    # complete baseline drawn after the files above, so that they stay as they are.
+    with open(os.path.join(HERE, "complete.bse"), "w") as f:
+        f.write(baseline(freqs, missing=None))
+    with open(os.path.join(HERE, "simulate.ctl"), "w") as f:
+        f.write(control("Simulation", "How well the complete baseline tells the stocks apart",
+                        "Resample baseline: yes\nPrint bootstrap estimates: yes\n"
+                        "Print likelihoods: yes\n",
+                        "Confidence level: 90\nMixture sample size: 250\n"
+                        "Number of resamples: 200\nRandom seed: 4242\nSecond random seed: 77\n",
+                        "simulate", base="complete.bse", mixture_file=None, estimates=TRUE))
 
 
 if __name__ == "__main__":
