@@ -1,0 +1,92 @@
+#pragma once
+// The frame window: the multiple-document area, the menus and accelerators, the
+// run queue that feeds the run driver's thread, the settings and the editor.
+#include <QList>
+#include <QMainWindow>
+#include <QStringList>
+#include <QThread>
+#include <deque>
+#include <map>
+
+#include "result_window.hpp"
+#include "run_worker.hpp"
+#include "settings.hpp"
+
+class QMdiArea;
+class QMenu;
+class QAction;
+
+namespace velk::gui {
+
+// The settings file: $VELK_INI_DIR/velk.ini when that variable is set,
+// otherwise velk.ini in the user's configuration folder for the program.
+QString IniFilePath();
+
+class Frame : public QMainWindow {
+  Q_OBJECT
+ public:
+  explicit Frame(QWidget* parent = nullptr);
+  ~Frame() override;
+
+  // Runs (or, load-only, loads) the control files one after another, each in a
+  // result window of its own; files handed over while runs go wait their turn.
+  void RunFiles(const QStringList& files, bool load_only);
+  // Starts the text editor on `path` without waiting for it.
+  bool OpenInEditor(const QString& path);
+  // Makes `editor` the text editor and writes it to the settings file.
+  void ChooseEditor(const QString& editor);
+
+  QMdiArea* Area() const { return area_; }
+  QAction* Action(int command) const;
+  QMenu* Menu(const QString& title) const;
+  QList<ResultWindow*> Results() const;
+  ResultWindow* CurrentResult() const;
+  bool Busy() const { return busy_ || !pending_.empty(); }
+  const Settings& CurrentSettings() const { return settings_; }
+
+ signals:
+  // Every run handed over has ended.
+  void RunsIdle();
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  void BuildMenus();
+  void UpdateMenus();
+  void OnCommand(int command);
+  void StartNext();
+  void OnStatus(int window_id, const QString& text);
+  void OnFinished(int window_id, const QList<int>& flags, const QString& output_base,
+                  const QString& status, bool aborted);
+  void OnMessageBox(const QString& text, const QString& title);
+  void RunDialog(bool load_only);
+  void OpenFileDialog();
+  void SelectEditorDialog();
+  void ToggleShowMessages(bool checked);
+  void ShowAbout();
+  void ArrangeIcons();
+  void FillWindowMenu();
+  ResultWindow* FindResult(int window_id) const;
+  void FailureBox(const QString& text, const QString& title = QStringLiteral("Error"));
+
+  struct Pending {
+    QString file;
+    bool load_only = false;
+  };
+
+  QMdiArea* area_ = nullptr;
+  std::map<int, QAction*> actions_;
+  std::map<QString, QMenu*> menus_;
+  QList<QAction*> window_list_;
+  QString ini_path_;
+  Settings settings_;
+  int counter_ = 1;  // result windows created so far, plus one
+  std::deque<Pending> pending_;
+  bool busy_ = false;
+  bool load_only_ = false;  // set only while a Load Results List run goes
+  QThread worker_thread_;
+  RunWorker* worker_ = nullptr;
+};
+
+}  // namespace velk::gui

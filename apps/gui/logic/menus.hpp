@@ -1,0 +1,97 @@
+#pragma once
+// The shell's menus as data: the frame builds its menus from this table, and
+// the Results items find their report files and enabled state through it.
+#include <array>
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "core/run.hpp"
+
+namespace velk::gui {
+
+enum Command : int {
+  kCmdRun = 40002,
+  kCmdOpenFile = 40005,
+  kCmdLoadResults = 40019,
+  kCmdStop = 40022,  // stops the active window's run (the run goes on a worker thread)
+  kCmdAbout = 8000,
+  kCmdExit = 40004,
+  kCmdControlFile = 40009,
+  kCmdLogFile = 40010,
+  kCmdEstimation = 40011,
+  kCmdSimulation = 40008,
+  kCmdBootstrap = 40012,
+  kCmdLikelihoods = 40021,
+  kCmdIteration = 40013,
+  kCmdResample = 40014,
+  kCmdBaseline = 40015,
+  kCmdCondensed = 40016,
+  kCmdGenotype = 40017,
+  kCmdPopulation = 40018,
+  kCmdShowMessages = 40007,
+  kCmdSelectEditor = 40006,
+  kCmdCascade = 30,
+  kCmdTile = 31,
+  kCmdArrangeIcons = 32,
+};
+
+// The slot value of the Results item that opens the control file itself.
+inline constexpr int kControlFileSlot = -1;
+// The slot value of items that open no report.
+inline constexpr int kNoSlot = -2;
+
+struct MenuItem {
+  std::string_view menu;         // the menu's title
+  std::string_view text;         // the item's text; after a tab, shown right-aligned
+  int command;                   // the command number
+  std::string_view accelerator;  // its key ("" when none)
+  bool separator_after;          // a separator follows the item
+  bool child_only;               // only in the menu of an open result window
+  int slot;                      // Results items: the report slot they open
+};
+
+inline constexpr std::array<std::string_view, 4> kMenuTitles{"&Commands", "&Results", "&Options",
+                                                             "&Window"};
+
+inline constexpr std::array<MenuItem, 23> kMenuItems{{
+    {"&Commands", "&Run VELK\t F10", kCmdRun, "F10", true, false, kNoSlot},
+    {"&Commands", "&Open File\tF11", kCmdOpenFile, "F11", false, false, kNoSlot},
+    {"&Commands", "&Load Results List\tF12", kCmdLoadResults, "F12", false, false, kNoSlot},
+    {"&Commands", "&Stop", kCmdStop, "", false, true, kNoSlot},
+    {"&Commands", "&About ...", kCmdAbout, "", false, false, kNoSlot},
+    {"&Commands", "&Exit", kCmdExit, "", false, false, kNoSlot},
+    {"&Results", "&Control File\t(*.ctl)", kCmdControlFile, "F5", false, true, kControlFileSlot},
+    {"&Results", "&Log File\t(*.log)", kCmdLogFile, "F6", false, true, 0},
+    {"&Results", "&Estimation Output\t(*.est)", kCmdEstimation, "F7", false, true, 5},
+    {"&Results", "&Simulation Output\t(*.sim)", kCmdSimulation, "F8", false, true, 6},
+    {"&Results", "&Bootstrap Output\t(*.bot)", kCmdBootstrap, "", false, true, 7},
+    {"&Results", "Bootstrap Li&kelihoods\t(*.rlk)", kCmdLikelihoods, "", false, true, 12},
+    {"&Results", "&Iteration Summary\t(*.itr)", kCmdIteration, "", false, true, 4},
+    {"&Results", "&Resample Estimates\t(*.rsm)", kCmdResample, "", false, true, 9},
+    {"&Results", "B&aseline Summary\t(*.bsl)", kCmdBaseline, "", false, true, 1},
+    {"&Results", "Condensed &Mixture\t(*.cmx)", kCmdCondensed, "", false, true, 8},
+    {"&Results", "Conditional &Genotype\t(*.gen)", kCmdGenotype, "", false, true, 3},
+    {"&Results", "Conditional &Population\t(*.pop)", kCmdPopulation, "", false, true, 2},
+    {"&Options", "Show &Error Messages", kCmdShowMessages, "", false, false, kNoSlot},
+    {"&Options", "&Select Text Editor", kCmdSelectEditor, "", false, false, kNoSlot},
+    {"&Window", "&Cascade", kCmdCascade, "", false, true, kNoSlot},
+    {"&Window", "&Tile", kCmdTile, "", false, true, kNoSlot},
+    {"&Window", "Arrange &Icons", kCmdArrangeIcons, "", false, true, kNoSlot},
+}};
+
+// The table entry of a command (nullptr when it has none).
+const MenuItem* FindMenuItem(int command);
+
+// A Results item is enabled when its report's flag is 1; the control file
+// item always is.
+bool ResultsItemEnabled(int slot, std::span<const int> flags);
+
+// The file a Results item opens: the control file itself; the log beside it
+// (the control file's name up to the first "." of its own name, then ".log");
+// or the run's output base name, trailing blanks removed, and the report's
+// extension.
+std::string ResultsItemFile(int slot, const std::string& control_file,
+                            const std::string& output_base);
+
+}  // namespace velk::gui

@@ -1,0 +1,57 @@
+#include "run_worker.hpp"
+
+#include <QFile>
+#include <exception>
+
+#include "core/velk.hpp"
+
+namespace velk::gui {
+
+namespace {
+
+// The engine's platform for one run: everything it shows goes out as a signal
+// to the frame's thread.
+class GuiPlatform : public Platform {
+ public:
+  GuiPlatform(RunWorker& worker, int window_id) : worker_(worker), window_id_(window_id) {}
+  void ShowStatus(const std::string& text) override {
+    emit worker_.StatusChanged(window_id_, QString::fromStdString(text));
+  }
+  void Beep(int type) override { emit worker_.BeepWanted(type); }
+  void ShowMessageBox(const std::string& text, const std::string& title) override {
+    QString t = QString::fromStdString(text);
+    t.replace(QLatin1String("\r\n"), QLatin1String("\n")).replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    emit worker_.MessageBoxWanted(t, QString::fromStdString(title));
+  }
+
+ private:
+  RunWorker& worker_;
+  int window_id_;
+};
+
+}  // namespace
+
+void RunWorker::Run(const RunJob& job) {
+  GuiPlatform platform(*this, job.window_id);
+  Request request;
+  request.control_file = QFile::encodeName(job.control_file).toStdString();
+  request.load_only = job.load_only;
+  request.show_messages = job.show_messages;
+  request.stop_request = job.stop.get();
+  Outcome out;
+  try {
+    out = Velk(process_, platform, request);
+  } catch (const std::exception&) {
+    // Nothing the engine lets escape should reach here; if something does,
+    // the window still ends, aborted, and the next run can go.
+    out = Outcome{};
+    out.aborted = true;
+    out.status = "200000000CONTROL FILE:  " + request.control_file + "\r\rAnalysis Aborted\r";
+    emit StatusChanged(job.window_id, QString::fromStdString(out.status));
+  }
+  QList<int> flags(out.flags.begin(), out.flags.end());
+  emit RunFinished(job.window_id, flags, QString::fromStdString(out.output_base),
+                   QString::fromStdString(out.status), out.aborted);
+}
+
+}  // namespace velk::gui

@@ -1,0 +1,70 @@
+// The menu table, the Results items' enabled state and the files they open.
+#include "menus.hpp"
+
+#include <gtest/gtest.h>
+
+#include <set>
+
+namespace velk::gui {
+namespace {
+
+TEST(Menus, CommandsAreUniqueAndTheAcceleratorsAreTheFunctionKeys) {
+  std::set<int> commands;
+  std::set<std::string_view> keys;
+  for (const MenuItem& item : kMenuItems) {
+    EXPECT_TRUE(commands.insert(item.command).second) << item.text;
+    if (!item.accelerator.empty()) {
+      EXPECT_TRUE(keys.insert(item.accelerator).second);
+    }
+  }
+  EXPECT_EQ(keys, (std::set<std::string_view>{"F5", "F6", "F7", "F8", "F10", "F11", "F12"}));
+  EXPECT_EQ(FindMenuItem(kCmdRun)->text, "&Run VELK\t F10");
+  EXPECT_TRUE(FindMenuItem(kCmdRun)->separator_after);
+  EXPECT_EQ(FindMenuItem(kCmdControlFile)->accelerator, "F5");
+  EXPECT_EQ(FindMenuItem(kCmdSimulation)->accelerator, "F8");
+  EXPECT_EQ(FindMenuItem(kCmdLikelihoods)->text, "Bootstrap Li&kelihoods\t(*.rlk)");
+  EXPECT_EQ(FindMenuItem(12345), nullptr);
+}
+
+TEST(Menus, EveryResultsItemOpensTheReportOfItsExtension) {
+  for (const MenuItem& item : kMenuItems) {
+    if (item.menu != "&Results") {
+      EXPECT_EQ(item.slot, kNoSlot) << item.text;
+      continue;
+    }
+    ASSERT_NE(item.slot, kNoSlot);
+    std::string file = ResultsItemFile(item.slot, "/r/run.ctl", "/r/out/run1");
+    // The text after the tab is "(*" + extension + ")".
+    std::string_view hint = item.text.substr(item.text.find('\t') + 1);
+    std::string ext(hint.substr(2, hint.size() - 3));
+    EXPECT_EQ(file.substr(file.size() - ext.size()), ext) << item.text;
+  }
+}
+
+TEST(Menus, ResultsItemsFollowTheFlagsAndTheControlFileAlwaysOpens) {
+  std::array<int, kReportSlots> flags{};
+  EXPECT_TRUE(ResultsItemEnabled(kControlFileSlot, flags));
+  for (int slot = 0; slot < kReportSlots; ++slot) EXPECT_FALSE(ResultsItemEnabled(slot, flags));
+  flags[0] = 1;
+  flags[5] = 1;
+  flags[7] = 2;  // only 1 means the report exists
+  EXPECT_TRUE(ResultsItemEnabled(0, flags));
+  EXPECT_TRUE(ResultsItemEnabled(5, flags));
+  EXPECT_FALSE(ResultsItemEnabled(7, flags));
+  EXPECT_FALSE(ResultsItemEnabled(kNoSlot, flags));
+  EXPECT_FALSE(ResultsItemEnabled(kReportSlots, flags));
+}
+
+TEST(Menus, ReportFilesComeFromTheControlFileAndTheOutputBase) {
+  EXPECT_EQ(ResultsItemFile(kControlFileSlot, "/r/a.b/run.ctl", "x"), "/r/a.b/run.ctl");
+  // The log is cut at the first "." of the file's own name, never in a folder.
+  EXPECT_EQ(ResultsItemFile(0, "/r/a.b/run.v2.ctl", "x"), "/r/a.b/run.log");
+  EXPECT_EQ(ResultsItemFile(0, "/r/run", "x"), "/r/run.log");
+  // Trailing blanks of the output base name go; "\" separates folders.
+  EXPECT_EQ(ResultsItemFile(5, "/r/run.ctl", "/r/out\\run1   "), "/r/out/run1.est");
+  EXPECT_EQ(ResultsItemFile(12, "/r/run.ctl", "/r/out/run1"), "/r/out/run1.rlk");
+  EXPECT_EQ(ResultsItemFile(1, "/r/run.ctl", "/r/out/run1"), "/r/out/run1.bsl");
+}
+
+}  // namespace
+}  // namespace velk::gui

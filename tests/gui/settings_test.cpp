@@ -1,0 +1,87 @@
+// The settings file: defaults, the check-mark rule, and writing one key while
+// keeping the rest of the file.
+#include "settings.hpp"
+
+#include <gtest/gtest.h>
+
+#include "support/files.hpp"
+
+namespace velk::gui {
+namespace {
+
+using velk::test::ReadFile;
+using velk::test::TempDir;
+using velk::test::WriteFile;
+
+TEST(Settings, NoFileGivesTheDefaults) {
+  TempDir dir;
+  Settings s = LoadSettings((dir.Path() / "velk.ini").string());
+  EXPECT_TRUE(s.show_messages);
+  EXPECT_EQ(s.editor, DefaultEditor());
+#ifndef _WIN32
+  EXPECT_EQ(DefaultEditor(), "xdg-open");
+#endif
+}
+
+TEST(Settings, ShowMsgIsCheckedWhenItBeginsWithOnInAnyCase) {
+  EXPECT_TRUE(ShowMsgChecked("on"));
+  EXPECT_TRUE(ShowMsgChecked("On"));
+  EXPECT_TRUE(ShowMsgChecked("oN"));
+  EXPECT_TRUE(ShowMsgChecked("ONWARD"));
+  EXPECT_FALSE(ShowMsgChecked("yes"));
+  EXPECT_FALSE(ShowMsgChecked("o"));
+  EXPECT_FALSE(ShowMsgChecked("OFF "));
+  EXPECT_FALSE(ShowMsgChecked(" on"));
+
+  TempDir dir;
+  std::string ini = (dir.Path() / "velk.ini").string();
+  WriteFile(ini, "[VELK]\r\nShowMSG=On\r\nTextEd=/usr/bin/gedit\r\n");
+  Settings s = LoadSettings(ini);
+  EXPECT_TRUE(s.show_messages);
+  EXPECT_EQ(s.editor, "/usr/bin/gedit");
+  WriteFile(ini, "[velk]\nshowmsg = yes\n");
+  EXPECT_FALSE(LoadSettings(ini).show_messages);
+}
+
+TEST(Settings, KeysAreFoundInTheirOwnSectionOnly) {
+  TempDir dir;
+  std::string ini = (dir.Path() / "velk.ini").string();
+  WriteFile(ini, "[Other]\nTextEd=wrong\n[VELK]\nTextEd = \"/opt/my editor/ed\" \n");
+  EXPECT_EQ(ReadProfileString(ini, "VELK", "TextEd", "d"), "/opt/my editor/ed");
+  EXPECT_EQ(ReadProfileString(ini, "VELK", "ShowMSG", "on"), "on");
+  // An editor set to nothing is no editor: the default opens the reports.
+  WriteFile(ini, "[VELK]\nTextEd=\n");
+  EXPECT_EQ(LoadSettings(ini).editor, DefaultEditor());
+}
+
+TEST(Settings, WritingAKeyKeepsEverythingElse) {
+  TempDir dir;
+  std::string ini = (dir.Path() / "sub" / "velk.ini").string();
+  // No file and no folder yet: both are made.
+  ASSERT_TRUE(SaveShowMessages(ini, false));
+  EXPECT_EQ(ReadFile(ini), "[VELK]\nShowMSG=OFF\n");
+  ASSERT_TRUE(SaveEditor(ini, "/usr/bin/kate"));
+  ASSERT_TRUE(SaveShowMessages(ini, true));
+  EXPECT_EQ(ReadFile(ini), "[VELK]\nShowMSG=ON\nTextEd=/usr/bin/kate\n");
+
+  WriteFile(ini, "; mine\n[Other]\nx=1\n\n[velk]\nshowmsg=off\n\n[Last]\ny=2\n");
+  ASSERT_TRUE(SaveEditor(ini, "ed"));
+  ASSERT_TRUE(SaveShowMessages(ini, true));
+  EXPECT_EQ(ReadFile(ini),
+            "; mine\n[Other]\nx=1\n\n[velk]\nShowMSG=ON\nTextEd=ed\n\n[Last]\ny=2\n");
+  Settings s = LoadSettings(ini);
+  EXPECT_TRUE(s.show_messages);
+  EXPECT_EQ(s.editor, "ed");
+}
+
+TEST(Settings, AFailedWriteSaysSoAndLeavesTheFile) {
+  TempDir dir;
+  // The settings "file" is a folder: it cannot be replaced.
+  std::filesystem::create_directory(dir.Path() / "velk.ini");
+  EXPECT_FALSE(SaveShowMessages((dir.Path() / "velk.ini").string(), true));
+  EXPECT_TRUE(std::filesystem::is_directory(dir.Path() / "velk.ini"));
+  EXPECT_FALSE(std::filesystem::exists(dir.Path() / "velk.ini.new"));
+}
+
+}  // namespace
+}  // namespace velk::gui

@@ -1,0 +1,230 @@
+// The frame on the offscreen platform: its menus and accelerators, the settings
+// it starts with, runs of real control files through the worker thread, and the
+// editor it starts for a Results item.
+#include "frame.hpp"
+
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QFile>
+#include <QMdiArea>
+#include <QMenu>
+#include <QMenuBar>
+#include <QSignalSpy>
+#include <QTest>
+#include <filesystem>
+#include <memory>
+
+#include "menus.hpp"
+#include "support/files.hpp"
+
+namespace velk::gui {
+namespace {
+
+namespace fs = std::filesystem;
+using velk::test::ReadFile;
+using velk::test::TempDir;
+using velk::test::WriteFile;
+
+QString Q(const std::string& s) { return QString::fromStdString(s); }
+QString Q(std::string_view s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
+
+// A frame whose settings file lives in a folder of the test's own.
+class FrameTest : public ::testing::Test {
+ protected:
+  void SetUp() override { qputenv("VELK_INI_DIR", QByteArray::fromStdString(dir_.Path().string())); }
+  void TearDown() override { qunsetenv("VELK_INI_DIR"); }
+  std::string Ini() const { return (dir_.Path() / "velk.ini").string(); }
+
+  // A copy of the shipped example under `name`.ctl, writing its reports to out/`name`.
+  QString Example(const std::string& name) {
+    const fs::path src = fs::path(VELK_SOURCE_DIR) / "examples";
+    for (const char* f : {"example.bse", "example.mix"})
+      if (!fs::exists(dir_.Path() / f)) fs::copy_file(src / f, dir_.Path() / f);
+    std::string ctl = ReadFile(src / "first.ctl");
+    const std::string from = "Output file: out\\first";
+    ctl.replace(ctl.find(from), from.size(), "Output file: out\\" + name);
+    WriteFile(dir_.Path() / (name + ".ctl"), ctl);
+    return Q((dir_.Path() / (name + ".ctl")).string());
+  }
+
+  // Waits for every run handed to `frame` to end.
+  static bool WaitIdle(Frame& frame) {
+    if (!frame.Busy()) return true;
+    QSignalSpy idle(&frame, &Frame::RunsIdle);
+    return idle.wait(300000);
+  }
+
+  TempDir dir_;
+};
+
+TEST_F(FrameTest, MenusCarryTheTextsAcceleratorsAndSeparators) {
+  Frame frame;
+  EXPECT_EQ(frame.windowTitle(), "VELK");
+  // Every table entry is a menu item with its text and key.
+  for (const MenuItem& item : kMenuItems) {
+    QAction* a = frame.Action(item.command);
+    ASSERT_NE(a, nullptr) << item.text;
+    EXPECT_EQ(a->text(), Q(item.text));
+    EXPECT_EQ(a->shortcut(), QKeySequence(Q(item.accelerator))) << item.text;
+  }
+  EXPECT_EQ(frame.Action(kCmdRun)->shortcut(), QKeySequence(Qt::Key_F10));
+  EXPECT_EQ(frame.Action(kCmdLoadResults)->shortcut(), QKeySequence(Qt::Key_F12));
+  EXPECT_EQ(frame.Action(kCmdLogFile)->shortcut(), QKeySequence(Qt::Key_F6));
+
+  // The Commands menu in order, a separator after Run.
+  QList<QAction*> commands = frame.Menu("&Commands")->actions();
+  ASSERT_GE(commands.size(), 3);
+  EXPECT_EQ(commands[0], frame.Action(kCmdRun));
+  EXPECT_TRUE(commands[1]->isSeparator());
+  EXPECT_EQ(commands[2], frame.Action(kCmdOpenFile));
+
+  // The main menu: no Results or Window menu and no Stop while no result window is open.
+  EXPECT_FALSE(frame.Menu("&Results")->menuAction()->isVisible());
+  EXPECT_FALSE(frame.Menu("&Window")->menuAction()->isVisible());
+  EXPECT_FALSE(frame.Action(kCmdStop)->isVisible());
+  EXPECT_TRUE(frame.Action(kCmdRun)->isVisible());
+  EXPECT_TRUE(frame.Action(kCmdShowMessages)->isCheckable());
+}
+
+TEST_F(FrameTest, SettingsDecideTheCheckMarkAndTheEditor) {
+  {
+    Frame frame;  // no settings file
+    EXPECT_TRUE(frame.Action(kCmdShowMessages)->isChecked());
+    EXPECT_EQ(frame.CurrentSettings().editor, "xdg-open");
+  }
+  WriteFile(Ini(), "[VELK]\nShowMSG=On\nTextEd=/opt/ed\n");
+  {
+    Frame frame;
+    EXPECT_TRUE(frame.Action(kCmdShowMessages)->isChecked());
+    EXPECT_EQ(frame.CurrentSettings().editor, "/opt/ed");
+    // Unticking writes "OFF".
+    frame.Action(kCmdShowMessages)->trigger();
+    EXPECT_FALSE(frame.CurrentSettings().show_messages);
+    EXPECT_NE(ReadFile(Ini()).find("ShowMSG=OFF"), std::string::npos);
+    frame.ChooseEditor("/usr/bin/other editor");
+    EXPECT_NE(ReadFile(Ini()).find("TextEd=/usr/bin/other editor"), std::string::npos);
+  }
+  WriteFile(Ini(), "[VELK]\nShowMSG=yes\n");
+  Frame frame;
+  EXPECT_FALSE(frame.Action(kCmdShowMessages)->isChecked());
+}
+
+TEST_F(FrameTest, ThreeControlFilesRunOneAfterAnotherInThreeWindows) {
+  Frame frame;
+  frame.show();
+  QStringList files{Example("first"), Example("second"), Example("third")};
+  frame.RunFiles(files, false);
+  // One window at a time: the first runs while the others wait.
+  EXPECT_EQ(frame.Results().size(), 1);
+  EXPECT_TRUE(frame.Results()[0]->windowTitle().endsWith(" - Running  "));
+  ASSERT_TRUE(WaitIdle(frame));
+
+  QList<ResultWindow*> windows = frame.Results();
+  ASSERT_EQ(windows.size(), 3);
+  const char* names[] = {"FIRST.CTL", "SECOND.CTL", "THIRD.CTL"};
+  for (int n = 0; n < 3; ++n) {
+    ResultWindow* w = windows[n];
+    EXPECT_EQ(w->windowTitle(),
+              QString("VELK Analysis   %1:   %2 - Finished ").arg(n + 1).arg(names[n]));
+    const std::string& status = w->Pane()->Status();
+    EXPECT_EQ(status.substr(0, 9), "000000000");
+    EXPECT_NE(status.find("\rAnalysis Complete\r"), std::string::npos) << status;
+  }
+
+  // The active window is the last; its Results items follow the files on disk.
+  ResultWindow* last = frame.CurrentResult();
+  ASSERT_EQ(last, windows[2]);
+  EXPECT_TRUE(frame.Menu("&Results")->menuAction()->isVisible());
+  EXPECT_FALSE(frame.Action(kCmdStop)->isEnabled());
+  int enabled = 0;
+  for (const MenuItem& item : kMenuItems) {
+    if (item.slot == kNoSlot) continue;
+    bool exists = fs::exists(last->ReportPath(item.slot));
+    EXPECT_EQ(frame.Action(item.command)->isEnabled(), exists) << item.text;
+    enabled += exists;
+  }
+  for (int cmd : {kCmdControlFile, kCmdLogFile, kCmdEstimation, kCmdBaseline, kCmdCondensed,
+                  kCmdGenotype, kCmdPopulation, kCmdIteration})
+    EXPECT_TRUE(frame.Action(cmd)->isEnabled()) << cmd;
+  EXPECT_FALSE(frame.Action(kCmdBootstrap)->isEnabled());
+  EXPECT_FALSE(frame.Action(kCmdSimulation)->isEnabled());
+  EXPECT_GE(enabled, 8);
+  EXPECT_EQ(last->ReportPath(5), (dir_.Path() / "out" / "third.est").string());
+
+  // Activating the first window shows its own flags; closing all restores the main menu.
+  frame.Area()->setActiveSubWindow(windows[0]);
+  EXPECT_TRUE(frame.Action(kCmdEstimation)->isEnabled());
+  const QString screenshot = qEnvironmentVariable("VELK_GUI_SCREENSHOT");
+  if (!screenshot.isEmpty()) {
+    frame.Area()->tileSubWindows();
+    QApplication::processEvents();
+    frame.grab().save(screenshot);
+  }
+  frame.Area()->closeAllSubWindows();
+  QApplication::processEvents();
+  QApplication::processEvents();
+  EXPECT_TRUE(frame.Results().isEmpty());
+  EXPECT_FALSE(frame.Menu("&Results")->menuAction()->isVisible());
+}
+
+TEST_F(FrameTest, LoadResultsListFindsTheReportsOfAnEarlierRun) {
+  QString ctl = Example("first");
+  Frame frame;
+  frame.RunFiles({ctl}, false);
+  ASSERT_TRUE(WaitIdle(frame));
+  frame.RunFiles({ctl}, true);
+  ASSERT_TRUE(WaitIdle(frame));
+  ASSERT_EQ(frame.Results().size(), 2);
+  ResultWindow* loaded = frame.CurrentResult();
+  EXPECT_EQ(loaded->windowTitle(), "VELK Analysis   2:   FIRST.CTL - Finished ");
+  EXPECT_EQ(loaded->Pane()->Status().substr(0, 9), "000100000");
+  EXPECT_NE(loaded->Pane()->Status().find("Results List Loaded"), std::string::npos);
+  EXPECT_TRUE(frame.Action(kCmdLogFile)->isEnabled());
+  EXPECT_TRUE(frame.Action(kCmdEstimation)->isEnabled());
+  EXPECT_TRUE(frame.Action(kCmdBaseline)->isEnabled());
+  EXPECT_FALSE(frame.Action(kCmdBootstrap)->isEnabled());
+  EXPECT_FALSE(frame.Action(kCmdLikelihoods)->isEnabled());
+}
+
+TEST_F(FrameTest, AResultsItemStartsTheEditorWithTheReportAndDoesNotWait) {
+  // An "editor" that writes the arguments it was given.
+  const fs::path args = dir_.Path() / "args.txt";
+  const fs::path editor = dir_.Path() / "editor.sh";
+  WriteFile(editor, "#!/bin/sh\nprintf '%s\\n' \"$@\" > '" + args.string() + ".tmp' && mv '" +
+                        args.string() + ".tmp' '" + args.string() + "'\n");
+  fs::permissions(editor, fs::perms::owner_all);
+  WriteFile(Ini(), "[VELK]\nTextEd=" + editor.string() + "\n");
+
+  QString ctl = Example("first");
+  Frame frame;
+  frame.RunFiles({ctl}, false);
+  ASSERT_TRUE(WaitIdle(frame));
+  frame.Action(kCmdLogFile)->trigger();
+  for (int k = 0; k < 200 && !fs::exists(args); ++k) QTest::qWait(50);
+  EXPECT_EQ(ReadFile(args), (dir_.Path() / "first.log").string() + "\n");
+
+  fs::remove(args);
+  frame.Action(kCmdControlFile)->trigger();
+  for (int k = 0; k < 200 && !fs::exists(args); ++k) QTest::qWait(50);
+  EXPECT_EQ(ReadFile(args), ctl.toStdString() + "\n");
+}
+
+TEST_F(FrameTest, AnAbortedRunEndsRedAndKeepsTheLog) {
+  WriteFile(Ini(), "[VELK]\nShowMSG=OFF\n");
+  WriteFile(dir_.Path() / "bad.ctl", "no header here\n");
+  Frame frame;
+  frame.RunFiles({Q((dir_.Path() / "bad.ctl").string())}, false);
+  ASSERT_TRUE(WaitIdle(frame));
+  ResultWindow* w = frame.CurrentResult();
+  ASSERT_NE(w, nullptr);
+  EXPECT_TRUE(w->windowTitle().endsWith(" - Finished "));
+  EXPECT_EQ(w->Pane()->Status().substr(0, 9), "200000000");
+  EXPECT_NE(w->Pane()->Status().find("Analysis Aborted"), std::string::npos);
+  EXPECT_TRUE(frame.Action(kCmdLogFile)->isEnabled());
+  EXPECT_FALSE(frame.Action(kCmdEstimation)->isEnabled());
+}
+
+}  // namespace
+}  // namespace velk::gui
