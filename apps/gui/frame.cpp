@@ -180,20 +180,40 @@ void Frame::UpdateMenus() {
 
 void Frame::OnCommand(int command) {
   switch (command) {
-    case kCmdRun: RunDialog(false); return;
-    case kCmdLoadResults: RunDialog(true); return;
-    case kCmdOpenFile: OpenFileDialog(); return;
+    case kCmdRun:
+      RunDialog(false);
+      return;
+    case kCmdLoadResults:
+      RunDialog(true);
+      return;
+    case kCmdOpenFile:
+      OpenFileDialog();
+      return;
     case kCmdStop:
       if (ResultWindow* w = CurrentResult()) w->Stop();
       return;
-    case kCmdAbout: ShowAbout(); return;
-    case kCmdExit: close(); return;
-    case kCmdShowMessages: return;  // handled by the check mark's toggle
-    case kCmdSelectEditor: SelectEditorDialog(); return;
-    case kCmdCascade: area_->cascadeSubWindows(); return;
-    case kCmdTile: area_->tileSubWindows(); return;
-    case kCmdArrangeIcons: ArrangeIcons(); return;
-    default: break;
+    case kCmdAbout:
+      ShowAbout();
+      return;
+    case kCmdExit:
+      close();
+      return;
+    case kCmdShowMessages:
+      return;  // handled by the check mark's toggle
+    case kCmdSelectEditor:
+      SelectEditorDialog();
+      return;
+    case kCmdCascade:
+      area_->cascadeSubWindows();
+      return;
+    case kCmdTile:
+      area_->tileSubWindows();
+      return;
+    case kCmdArrangeIcons:
+      ArrangeIcons();
+      return;
+    default:
+      break;
   }
   const MenuItem* item = FindMenuItem(command);
   if (!item || item->slot == kNoSlot) return;
@@ -231,9 +251,8 @@ void Frame::StartNext() {
       FailureBox(QStringLiteral("Failed in Creating Child Window"));
       continue;
     }
-    connect(w, &QObject::destroyed, this, [this] {
-      QTimer::singleShot(0, this, [this] { UpdateMenus(); });
-    });
+    connect(w, &QObject::destroyed, this,
+            [this] { QTimer::singleShot(0, this, [this] { UpdateMenus(); }); });
     w->setWindowIcon(windowIcon());
     w->show();
     area_->setActiveSubWindow(w);
@@ -347,7 +366,8 @@ void Frame::FillWindowMenu() {
   ResultWindow* current = CurrentResult();
   int n = 1;
   for (ResultWindow* w : list) {
-    QString text = (n < 10 ? QStringLiteral("&%1 ") : QStringLiteral("%1 ")).arg(n) + w->windowTitle();
+    QString text =
+        (n < 10 ? QStringLiteral("&%1 ") : QStringLiteral("%1 ")).arg(n) + w->windowTitle();
     QAction* a = menu->addAction(text);
     a->setCheckable(true);
     a->setChecked(w == current);

@@ -20,7 +20,8 @@ class GuiPlatform : public Platform {
   void Beep(int type) override { emit worker_.BeepWanted(type); }
   void ShowMessageBox(const std::string& text, const std::string& title) override {
     QString t = QString::fromStdString(text);
-    t.replace(QLatin1String("\r\n"), QLatin1String("\n")).replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    t.replace(QLatin1String("\r\n"), QLatin1String("\n"))
+        .replace(QLatin1Char('\r'), QLatin1Char('\n'));
     emit worker_.MessageBoxWanted(t, QString::fromStdString(title));
   }
 

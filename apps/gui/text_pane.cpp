@@ -39,7 +39,8 @@ void TextPane::paintEvent(QPaintEvent*) {
   const int step = fm.lineSpacing();
   const int tab_stop = 8 * fm.averageCharWidth();
   auto width = [&fm](std::string_view piece) {
-    return fm.horizontalAdvance(QString::fromUtf8(piece.data(), static_cast<qsizetype>(piece.size())));
+    return fm.horizontalAdvance(
+        QString::fromUtf8(piece.data(), static_cast<qsizetype>(piece.size())));
   };
 
   // When the text is longer than the pane, its last lines show: the run's

@@ -35,7 +35,6 @@ struct TabSegment {
 // `tab_stop` pixels (`width` measures a piece); pieces left empty by adjacent
 // tabs are dropped.
 std::vector<TabSegment> LayOutTabs(std::string_view line,
-                                   const std::function<int(std::string_view)>& width,
-                                   int tab_stop);
+                                   const std::function<int(std::string_view)>& width, int tab_stop);
 
 }  // namespace velk::gui

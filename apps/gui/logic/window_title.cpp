@@ -13,9 +13,13 @@ std::string WindowTitle(int counter, std::string_view file_path) {
   return Fmt("(a i3 a a)", {"VELK Analysis ", counter, ":   ", head});
 }
 
-std::string RunningCaption(std::string_view title) { return std::string(title) + " - Running  "; }
+std::string RunningCaption(std::string_view title) {
+  return std::string(title) + " - Running  ";
+}
 
-std::string FinishedCaption(std::string_view title) { return std::string(title) + " - Finished "; }
+std::string FinishedCaption(std::string_view title) {
+  return std::string(title) + " - Finished ";
+}
 
 }  // namespace velk::gui
 

@@ -27,13 +27,19 @@ using velk::test::ReadFile;
 using velk::test::TempDir;
 using velk::test::WriteFile;
 
-QString Q(const std::string& s) { return QString::fromStdString(s); }
-QString Q(std::string_view s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
+QString Q(const std::string& s) {
+  return QString::fromStdString(s);
+}
+QString Q(std::string_view s) {
+  return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
+}
 
 // A frame whose settings file lives in a folder of the test's own.
 class FrameTest : public ::testing::Test {
  protected:
-  void SetUp() override { qputenv("VELK_INI_DIR", QByteArray::fromStdString(dir_.Path().string())); }
+  void SetUp() override {
+    qputenv("VELK_INI_DIR", QByteArray::fromStdString(dir_.Path().string()));
+  }
   void TearDown() override { qunsetenv("VELK_INI_DIR"); }
   std::string Ini() const { return (dir_.Path() / "velk.ini").string(); }
 
