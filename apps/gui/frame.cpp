@@ -102,7 +102,12 @@ Frame::Frame(QWidget* parent) : QMainWindow(parent) {
 
 Frame::~Frame() {
   pending_.clear();
-  for (ResultWindow* w : Results()) w->Stop();
+  // The windows go with the frame: nothing they signal reaches it any more.
+  disconnect(area_, nullptr, this, nullptr);
+  for (ResultWindow* w : Results()) {
+    disconnect(w, nullptr, this, nullptr);
+    w->Stop();
+  }
   worker_thread_.quit();
   worker_thread_.wait();
 }

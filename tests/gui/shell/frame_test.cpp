@@ -7,12 +7,14 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QDialog>
 #include <QFile>
 #include <QMdiArea>
 #include <QMenu>
 #include <QMenuBar>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
 #include <filesystem>
 #include <memory>
 
@@ -53,6 +55,27 @@ class FrameTest : public ::testing::Test {
     ctl.replace(ctl.find(from), from.size(), "Output file: out\\" + name);
     WriteFile(dir_.Path() / (name + ".ctl"), ctl);
     return Q((dir_.Path() / (name + ".ctl")).string());
+  }
+
+  // A copy of the shipped bootstrap example with `resamples` resamples.
+  QString Bootstrap(const std::string& name, int resamples) {
+    Example("first");
+    const fs::path src = fs::path(VELK_SOURCE_DIR) / "examples";
+    std::string ctl = ReadFile(src / "bootstrap.ctl");
+    const std::string from = "Number of resamples: 200";
+    ctl.replace(ctl.find(from), from.size(), "Number of resamples: " + std::to_string(resamples));
+    WriteFile(dir_.Path() / (name + ".ctl"), ctl);
+    return Q((dir_.Path() / (name + ".ctl")).string());
+  }
+
+  // Waits until the status text of the window running now holds `text`.
+  static bool WaitStatus(Frame& frame, const std::string& text) {
+    for (int k = 0; k < 6000; ++k) {
+      ResultWindow* w = frame.CurrentResult();
+      if (w && w->Running() && w->Pane()->Status().find(text) != std::string::npos) return true;
+      QTest::qWait(10);
+    }
+    return false;
   }
 
   // Waits for every run handed to `frame` to end.
@@ -215,6 +238,88 @@ TEST_F(FrameTest, AResultsItemStartsTheEditorWithTheReportAndDoesNotWait) {
   frame.Action(kCmdControlFile)->trigger();
   for (int k = 0; k < 200 && !fs::exists(args); ++k) QTest::qWait(50);
   EXPECT_EQ(ReadFile(args), ctl.toStdString() + "\n");
+}
+
+TEST_F(FrameTest, StopEndsTheActiveRunAndTheNextRunGoesOn) {
+  WriteFile(Ini(), "[VELK]\nShowMSG=OFF\n");
+  QString boot = Bootstrap("boot", 1000000);
+  QString first = Example("first");
+  Frame frame;
+  frame.show();  // and the frame goes with its windows still open
+  frame.RunFiles({boot, first}, false);
+  ASSERT_TRUE(WaitStatus(frame, "Performing bootstrap..."));
+  EXPECT_TRUE(frame.Action(kCmdStop)->isVisible());
+  EXPECT_TRUE(frame.Action(kCmdStop)->isEnabled());
+  // No report can be opened while the run goes; the control file can.
+  EXPECT_TRUE(frame.Action(kCmdControlFile)->isEnabled());
+  EXPECT_FALSE(frame.Action(kCmdLogFile)->isEnabled());
+  frame.Action(kCmdStop)->trigger();
+  ASSERT_TRUE(WaitIdle(frame));
+
+  QList<ResultWindow*> windows = frame.Results();
+  ASSERT_EQ(windows.size(), 2);
+  EXPECT_TRUE(windows[0]->windowTitle().endsWith(" - Finished "));
+  EXPECT_EQ(windows[0]->Pane()->Status().substr(0, 9), "200000000");
+  EXPECT_NE(windows[0]->Pane()->Status().find("Analysis Aborted"), std::string::npos);
+  EXPECT_NE(ReadFile(dir_.Path() / "boot.log").find("user's request"), std::string::npos);
+  EXPECT_NE(windows[1]->Pane()->Status().find("Analysis Complete"), std::string::npos);
+}
+
+TEST_F(FrameTest, ClosingAWindowStopsItsRunAndDropsItsOutcome) {
+  WriteFile(Ini(), "[VELK]\nShowMSG=OFF\n");
+  QString boot = Bootstrap("boot", 1000000);
+  QString first = Example("first");
+  Frame frame;
+  frame.RunFiles({boot, first}, false);
+  ASSERT_TRUE(WaitStatus(frame, "Performing bootstrap..."));
+  frame.CurrentResult()->close();
+  ASSERT_TRUE(WaitIdle(frame));
+  QList<ResultWindow*> windows = frame.Results();
+  ASSERT_EQ(windows.size(), 1);
+  EXPECT_EQ(windows[0]->windowTitle(), "VELK Analysis   2:   FIRST.CTL - Finished ");
+}
+
+TEST_F(FrameTest, WindowMenuListsTheResultWindowsAndAboutShowsTheTitle) {
+  WriteFile(Ini(), "[VELK]\nShowMSG=OFF\n");
+  WriteFile(dir_.Path() / "a.ctl", "no header\n");
+  WriteFile(dir_.Path() / "b.ctl", "no header\n");
+  Frame frame;
+  frame.show();
+  frame.RunFiles({Q((dir_.Path() / "a.ctl").string()), Q((dir_.Path() / "b.ctl").string())}, false);
+  ASSERT_TRUE(WaitIdle(frame));
+  QMenu* window = frame.Menu("&Window");
+  emit window->aboutToShow();
+  QStringList texts;
+  for (QAction* a : window->actions())
+    if (!a->isSeparator()) texts << a->text();
+  EXPECT_EQ(texts, (QStringList{"&Cascade", "&Tile", "Arrange &Icons",
+                                "&1 VELK Analysis   1:   A.CTL - Finished ",
+                                "&2 VELK Analysis   2:   B.CTL - Finished "}));
+  // Choosing a listed window activates it.
+  window->actions().at(4)->trigger();
+  EXPECT_EQ(frame.CurrentResult(), frame.Results()[0]);
+
+  // Arrange Icons lines the minimised windows up along the bottom.
+  for (ResultWindow* w : frame.Results()) w->showMinimized();
+  frame.Action(kCmdArrangeIcons)->trigger();
+  const int bottom = frame.Area()->viewport()->height();
+  QList<ResultWindow*> list = frame.Results();
+  EXPECT_EQ(list[0]->geometry().bottom() + 1, bottom);
+  EXPECT_EQ(list[1]->geometry().bottom() + 1, bottom);
+  EXPECT_EQ(list[0]->x(), 0);
+  EXPECT_EQ(list[1]->x(), list[0]->width());
+
+  QString caption, name;
+  QTimer::singleShot(0, [&] {
+    QWidget* box = QApplication::activeModalWidget();
+    if (!box) return;
+    caption = box->windowTitle();
+    name = box->objectName();
+    static_cast<QDialog*>(box)->accept();
+  });
+  frame.Action(kCmdAbout)->trigger();
+  EXPECT_EQ(caption, "About");
+  EXPECT_EQ(name, "AboutBox");
 }
 
 TEST_F(FrameTest, AnAbortedRunEndsRedAndKeepsTheLog) {
