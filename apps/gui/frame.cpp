@@ -271,7 +271,9 @@ void Frame::StartNext() {
   }
 }
 
-void Frame::OnStatus(int window_id, const QString& text) {
+void Frame::OnStatus() {
+  int window_id = 0;
+  const QString text = worker_->TakeStatus(window_id);
   if (ResultWindow* w = FindResult(window_id)) w->Pane()->SetStatus(text.toStdString());
 }
 

@@ -56,7 +56,7 @@ class Frame : public QMainWindow {
   void UpdateMenus();
   void OnCommand(int command);
   void StartNext();
-  void OnStatus(int window_id, const QString& text);
+  void OnStatus();
   void OnFinished(int window_id, const QList<int>& flags, const QString& output_base,
                   const QString& status, bool aborted);
   void OnMessageBox(const QString& text, const QString& title);

@@ -14,9 +14,7 @@ namespace {
 class GuiPlatform : public Platform {
  public:
   GuiPlatform(RunWorker& worker, int window_id) : worker_(worker), window_id_(window_id) {}
-  void ShowStatus(const std::string& text) override {
-    emit worker_.StatusChanged(window_id_, QString::fromStdString(text));
-  }
+  void ShowStatus(const std::string& text) override { worker_.PostStatus(window_id_, text); }
   void Beep(int type) override { emit worker_.BeepWanted(type); }
   void ShowMessageBox(const std::string& text, const std::string& title) override {
     QString t = QString::fromStdString(text);
@@ -31,6 +29,24 @@ class GuiPlatform : public Platform {
 };
 
 }  // namespace
+
+void RunWorker::PostStatus(int window_id, const std::string& text) {
+  {
+    std::lock_guard<std::mutex> lock(status_mutex_);
+    status_ = QString::fromStdString(text);
+    status_window_ = window_id;
+    if (status_waiting_) return;
+    status_waiting_ = true;
+  }
+  emit StatusChanged();
+}
+
+QString RunWorker::TakeStatus(int& window_id) {
+  std::lock_guard<std::mutex> lock(status_mutex_);
+  status_waiting_ = false;
+  window_id = status_window_;
+  return status_;
+}
 
 void RunWorker::Run(const RunJob& job) {
   GuiPlatform platform(*this, job.window_id);
@@ -48,7 +64,6 @@ void RunWorker::Run(const RunJob& job) {
     out = Outcome{};
     out.aborted = true;
     out.status = "200000000CONTROL FILE:  " + request.control_file + "\r\rAnalysis Aborted\r";
-    emit StatusChanged(job.window_id, QString::fromStdString(out.status));
   }
   QList<int> flags(out.flags.begin(), out.flags.end());
   emit RunFinished(job.window_id, flags, QString::fromStdString(out.output_base),

@@ -7,6 +7,8 @@
 #include <QString>
 #include <atomic>
 #include <memory>
+#include <mutex>
+#include <string>
 
 #include "core/run.hpp"
 
@@ -25,9 +27,16 @@ class RunWorker : public QObject {
  public:
   // Runs the job on the calling thread (the worker's).
   void Run(const RunJob& job);
+  // Keeps the newest status text of a run and signals it, once, until the
+  // frame takes it: a run that changes its status faster than the frame paints
+  // cannot flood the frame's queue.
+  void PostStatus(int window_id, const std::string& text);
+  // The newest status text and its window (called on the frame's thread).
+  QString TakeStatus(int& window_id);
 
  signals:
-  void StatusChanged(int window_id, const QString& text);
+  // A new status text waits to be taken.
+  void StatusChanged();
   void RunFinished(int window_id, const QList<int>& flags, const QString& output_base,
                    const QString& status, bool aborted);
   void MessageBoxWanted(const QString& text, const QString& title);
@@ -35,6 +44,10 @@ class RunWorker : public QObject {
 
  private:
   Process process_;  // what outlives a run: the random generators carry on
+  std::mutex status_mutex_;
+  QString status_;
+  int status_window_ = 0;
+  bool status_waiting_ = false;
 };
 
 }  // namespace velk::gui
