@@ -12,7 +12,9 @@
 namespace velk::bench {
 namespace {
 
-void Label(benchmark::State& state, const Dataset& d) { state.SetLabel(d.shape.name); }
+void Label(benchmark::State& state, const Dataset& d) {
+  state.SetLabel(d.shape.name);
+}
 
 // Gprob: one genotype in one population's frequency table, genotypes in turn.
 void BM_Gprob(benchmark::State& state) {
@@ -69,12 +71,8 @@ void BM_Gmatrx(benchmark::State& state) {
                                                benchmark::Counter::kIsIterationInvariantRate);
   Label(state, d);
 }
-BENCHMARK(BM_Gmatrx)
-    ->Args({0, 0})
-    ->Args({0, 1})
-    ->Args({1, 0})
-    ->Args({1, 1})
-    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Gmatrx)->Args({0, 0})->Args({0, 1})->Args({1, 0})->Args({1, 1})->Unit(
+    benchmark::kMillisecond);
 
 // Hood: the mixture log-likelihood at the start (equal proportions).
 void BM_Hood(benchmark::State& state) {
@@ -92,8 +90,8 @@ void BM_Genexp(benchmark::State& state) {
   Dataset& d = Data(static_cast<int>(state.range(0)));
   const Input& in = d.run.input;
   for (auto _ : state) {
-    Genexp(d.np(), in.nclasses, d.theta, in.geno_count, d.q(), d.u(), d.P, d.S,
-           in.class_genotypes, d.possible, d.possible_individuals, d.score);
+    Genexp(d.np(), in.nclasses, d.theta, in.geno_count, d.q(), d.u(), d.P, d.S, in.class_genotypes,
+           d.possible, d.possible_individuals, d.score);
     benchmark::DoNotOptimize(d.score.Data());
   }
   Label(state, d);

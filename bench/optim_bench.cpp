@@ -87,7 +87,9 @@ void IrlsIteration(Dataset& s) {
   s.Expect();
 }
 
-void Label(benchmark::State& state, const Dataset& d) { state.SetLabel(d.shape.name); }
+void Label(benchmark::State& state, const Dataset& d) {
+  state.SetLabel(d.shape.name);
+}
 
 // One EM iteration from equal proportions.
 void BM_EmIteration(benchmark::State& state) {
@@ -182,12 +184,8 @@ void BM_Optim(benchmark::State& state) {
   state.counters["logL"] = res.L;
   Label(state, s);
 }
-BENCHMARK(BM_Optim)
-    ->Args({0, 0})
-    ->Args({0, 1})
-    ->Args({1, 0})
-    ->Args({1, 1})
-    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Optim)->Args({0, 0})->Args({0, 1})->Args({1, 0})->Args({1, 1})->Unit(
+    benchmark::kMillisecond);
 
 }  // namespace
 }  // namespace velk::bench

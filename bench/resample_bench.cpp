@@ -56,7 +56,9 @@ void BM_ZBQLGAM(benchmark::State& state) {
 }
 BENCHMARK(BM_ZBQLGAM)->Arg(5)->Arg(50)->Arg(4500);
 
-void Label(benchmark::State& state, const Dataset& d) { state.SetLabel(d.shape.name); }
+void Label(benchmark::State& state, const Dataset& d) {
+  state.SetLabel(d.shape.name);
+}
 
 // Basim: one baseline bootstrap of every population and locus.
 void BM_Basim(benchmark::State& state) {
@@ -90,12 +92,8 @@ void BM_Distrb(benchmark::State& state) {
   state.counters["genotypes"] = work.mix.ngenotypes;
   Label(state, d);
 }
-BENCHMARK(BM_Distrb)
-    ->Args({0, 0})
-    ->Args({0, 1})
-    ->Args({1, 0})
-    ->Args({1, 1})
-    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Distrb)->Args({0, 0})->Args({0, 1})->Args({1, 0})->Args({1, 1})->Unit(
+    benchmark::kMillisecond);
 
 }  // namespace
 }  // namespace velk::bench

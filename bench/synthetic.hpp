@@ -38,13 +38,13 @@ class NullBuffer : public std::streambuf {
 // The shape of one data set.
 struct Shape {
   const char* name;
-  int np;           // populations
-  int nc;           // loci
-  int n;            // mixture individuals
-  int min_types;    // loci cycle through min_types..max_types types
+  int np;         // populations
+  int nc;         // loci
+  int n;          // mixture individuals
+  int min_types;  // loci cycle through min_types..max_types types
   int max_types;
-  int copies;       // baseline gene copies per population and locus
-  int rannala;      // Rannala-Mountain model
+  int copies;   // baseline gene copies per population and locus
+  int rannala;  // Rannala-Mountain model
 };
 
 // The two sizes the benchmarks use: a SNP baseline of the size of the chinook
