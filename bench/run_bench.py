@@ -1,0 +1,231 @@
+#!/usr/bin/env python3
+"""Times the velk command end to end and writes a CSV and a plot.
+
+Cases:
+  chinook     the estimation of ../shared/data/chinook/chinook_mix_rm.ctl
+              (69 populations, 91 loci, 2,256 fish; jackknife on)
+  bootstrap   the same with a 1,000-resample mixture-and-baseline bootstrap
+              (recorded as "no-report" while velk writes no .bot report)
+  populations synthetic series growing in populations, loci and individuals
+  loci        (tools/make_synthetic.py; the others held at 69 populations,
+  individuals 91 loci and 2,256 fish, as in the chinook data)
+  largest     one run of 400 populations x 340 loci x 20,000 fish (peak memory)
+
+Every case runs --repeat times; the CSV holds the median and the smallest wall
+time, the median CPU time (user + system) and the largest peak resident set
+size (GNU time's, or wait4's when /usr/bin/time is missing). The control file of the real
+data is copied into a temporary folder with absolute data paths; the data stay
+where they are. Synthetic data are written once into --data and reused.
+
+  bench/run_bench.py --velk build-bench/velk --out build-bench/results
+  bench/run_bench.py --quick              # fewer, smaller points
+  bench/run_bench.py --cases chinook --repeat 11 --cpu 1
+"""
+import argparse
+import csv
+import os
+import shutil
+import statistics
+import subprocess
+import sys
+import tempfile
+import time
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+ROOT = os.path.dirname(HERE)
+
+BASE = dict(populations=69, loci=91, individuals=2256)
+SERIES = {
+    "populations": [25, 50, 100, 200, 400],
+    "loci": [10, 25, 50, 100, 200, 340],
+    "individuals": [500, 1000, 2000, 5000, 10000, 20000],
+}
+QUICK = {
+    "populations": [25, 100, 400],
+    "loci": [10, 50, 200],
+    "individuals": [500, 2000, 10000],
+}
+LARGEST = dict(populations=400, loci=340, individuals=20000)
+GNU_TIME = "/usr/bin/time"
+FIELDS = ["case", "series", "populations", "loci", "individuals", "resamples", "runs",
+          "wall_median_s", "wall_min_s", "cpu_median_s", "peak_rss_mb", "status"]
+
+
+def run_once(velk, ctl, cpu):
+    """One run of velk in the control file's folder: wall seconds, CPU seconds,
+    peak resident set size in MB and the exit status.
+
+    The peak memory comes from GNU time when it is installed: Linux carries a
+    process's peak over exec, so velk started straight from this (larger)
+    python would report python's peak when that is higher than its own."""
+    cmd = [velk, "--quiet", os.path.basename(ctl)]
+    memfile = None
+    if os.access(GNU_TIME, os.X_OK):
+        fd, memfile = tempfile.mkstemp(prefix="velk_rss_")
+        os.close(fd)
+        cmd = [GNU_TIME, "-f", "%M", "-o", memfile] + cmd
+    if cpu is not None:
+        cmd = ["taskset", "-c", str(cpu)] + cmd
+    start = time.perf_counter()
+    p = subprocess.Popen(cmd, cwd=os.path.dirname(ctl), stdout=subprocess.DEVNULL,
+                         stderr=subprocess.PIPE)
+    _, status, ru = os.wait4(p.pid, 0)
+    wall = time.perf_counter() - start
+    p.returncode = os.waitstatus_to_exitcode(status)
+    err = p.stderr.read().decode(errors="replace")
+    p.stderr.close()
+    peak = ru.ru_maxrss / 1024.0
+    if memfile:
+        with open(memfile) as f:
+            text = f.read().split()
+        os.unlink(memfile)
+        if text and text[-1].isdigit():
+            peak = int(text[-1]) / 1024.0
+    if p.returncode != 0:
+        sys.stderr.write(f"velk exited {p.returncode} on {ctl}\n{err}")
+    return wall, ru.ru_utime + ru.ru_stime, peak, p.returncode
+
+
+def measure(velk, ctl, repeat, cpu, expect=None):
+    walls, cpus, peak, rc = [], [], 0.0, 0
+    for _ in range(repeat):
+        w, c, m, rc = run_once(velk, ctl, cpu)
+        walls.append(w)
+        cpus.append(c)
+        peak = max(peak, m)
+        if rc != 0:
+            break
+    status = "ok" if rc == 0 else f"exit {rc}"
+    if rc == 0 and expect:
+        out = os.path.join(os.path.dirname(ctl), expect)
+        if not os.path.exists(out):
+            status = "no-report"
+    return dict(runs=len(walls), wall_median_s=f"{statistics.median(walls):.4f}",
+                wall_min_s=f"{min(walls):.4f}", cpu_median_s=f"{statistics.median(cpus):.4f}",
+                peak_rss_mb=f"{peak:.1f}", status=status)
+
+
+def chinook_control(shared, tmp, bootstrap, resamples):
+    """The real data's control file in tmp, pointed at the data by absolute
+    paths; with bootstrap, mixture and baseline resampling with fixed seeds."""
+    src = os.path.join(shared, "chinook", "chinook_mix_rm.ctl")
+    data = os.path.join(shared, "chinook")
+    lines = []
+    with open(src) as f:
+        for line in f:
+            low = line.lower()
+            if low.startswith("baseline file:"):
+                line = f"Baseline file: {os.path.join(data, 'chinook.bse')}\n"
+            elif low.startswith("mixture file:"):
+                line = f"Mixture file: {os.path.join(data, 'chinook_mix.mix')}\n"
+            elif low.startswith("output file:") and bootstrap:
+                line = "Output file: chinook_boot\n"
+            lines.append(line)
+            if bootstrap and low.startswith("* options"):
+                lines += ["Resample mixture: yes\n", "Resample baseline: yes\n"]
+            if bootstrap and low.startswith("* parameters"):
+                lines += [f"Number of resamples: {resamples}\n", "Seed: 12345\n",
+                          "Second seed: 54321\n"]
+    name = "chinook_boot.ctl" if bootstrap else "chinook_mix_rm.ctl"
+    path = os.path.join(tmp, name)
+    with open(path, "w") as f:
+        f.writelines(lines)
+    return path
+
+
+def synthetic(data, populations, loci, individuals):
+    name = f"syn_P{populations}_L{loci}_N{individuals}"
+    ctl = os.path.join(data, name + ".ctl")
+    if not os.path.exists(ctl):
+        # In a process of its own, so that this one stays small (see run_once).
+        subprocess.check_call([sys.executable, os.path.join(ROOT, "tools", "make_synthetic.py"),
+                               "--out", data, "--populations", str(populations), "--loci",
+                               str(loci), "--individuals", str(individuals), "--name", name],
+                              stdout=subprocess.DEVNULL)
+    return ctl
+
+
+def main():
+    ap = argparse.ArgumentParser(description=__doc__,
+                                 formatter_class=argparse.RawDescriptionHelpFormatter)
+    ap.add_argument("--velk", default=os.path.join(ROOT, "build-bench", "velk"),
+                    help="the velk command (a Release build)")
+    ap.add_argument("--out", default=os.path.join(ROOT, "build-bench", "results"),
+                    help="folder of the CSV and the plot")
+    ap.add_argument("--data", default=None,
+                    help="folder of the synthetic data (default OUT/../data)")
+    ap.add_argument("--shared", default=os.path.join(ROOT, "..", "shared", "data"),
+                    help="folder holding chinook/")
+    ap.add_argument("--repeat", type=int, default=5, help="runs per case (median taken)")
+    ap.add_argument("--bootstrap-repeat", type=int, default=3, help="runs of the bootstrap case")
+    ap.add_argument("--resamples", type=int, default=1000)
+    ap.add_argument("--cpu", type=int, default=None, help="pin velk to this core (taskset)")
+    ap.add_argument("--quick", action="store_true", help="three points per series, no largest")
+    ap.add_argument("--cases", default="chinook,bootstrap,populations,loci,individuals,largest",
+                    help="comma-separated cases to run")
+    a = ap.parse_args()
+
+    velk = os.path.abspath(a.velk)
+    if not os.access(velk, os.X_OK):
+        sys.exit(f"run_bench: no velk command at {velk} (build it, or give --velk)")
+    out = os.path.abspath(a.out)
+    data = os.path.abspath(a.data or os.path.join(out, "..", "data"))
+    shared = os.path.abspath(a.shared)
+    os.makedirs(out, exist_ok=True)
+    cases = [c.strip() for c in a.cases.split(",") if c.strip()]
+    series = QUICK if a.quick else SERIES
+    rows = []
+
+    def record(row):
+        rows.append(row)
+        print(",".join(str(row.get(k, "")) for k in FIELDS), flush=True)
+
+    print(",".join(FIELDS), flush=True)
+    if "chinook" in cases or "bootstrap" in cases:
+        if not os.path.exists(os.path.join(shared, "chinook", "chinook_mix_rm.ctl")):
+            print(f"run_bench: no chinook data under {shared}; real-data cases skipped",
+                  file=sys.stderr)
+        else:
+            tmp = tempfile.mkdtemp(prefix="velk_bench_")
+            try:
+                if "chinook" in cases:
+                    ctl = chinook_control(shared, tmp, False, 0)
+                    r = measure(velk, ctl, a.repeat, a.cpu, "chinook_mix_rm.est")
+                    record(dict(case="chinook", series="real", resamples=0, **BASE, **r))
+                if "bootstrap" in cases:
+                    ctl = chinook_control(shared, tmp, True, a.resamples)
+                    r = measure(velk, ctl, a.bootstrap_repeat, a.cpu, "chinook_boot.bot")
+                    record(dict(case="bootstrap", series="real", resamples=a.resamples, **BASE,
+                                **r))
+            finally:
+                shutil.rmtree(tmp, ignore_errors=True)
+
+    for name in ("populations", "loci", "individuals"):
+        if name not in cases:
+            continue
+        for v in series[name]:
+            size = dict(BASE, **{name: v})
+            ctl = synthetic(data, size["populations"], size["loci"], size["individuals"])
+            r = measure(velk, ctl, a.repeat, a.cpu, os.path.basename(ctl)[:-4] + ".est")
+            record(dict(case=f"syn_{name}_{v}", series=name, resamples=0, **size, **r))
+
+    if "largest" in cases and not a.quick:
+        ctl = synthetic(data, **LARGEST)
+        r = measure(velk, ctl, 1, a.cpu, os.path.basename(ctl)[:-4] + ".est")
+        record(dict(case="syn_largest", series="largest", resamples=0, **LARGEST, **r))
+
+    csv_path = os.path.join(out, "bench.csv")
+    with open(csv_path, "w", newline="") as f:
+        w = csv.DictWriter(f, fieldnames=FIELDS)
+        w.writeheader()
+        for row in rows:
+            w.writerow({k: row.get(k, "") for k in FIELDS})
+    print(f"wrote {csv_path}")
+    png = os.path.join(out, "bench.png")
+    rc = subprocess.call([sys.executable, os.path.join(HERE, "plot_bench.py"), csv_path, png])
+    if rc != 0:
+        print("run_bench: no plot drawn (see above)", file=sys.stderr)
+
+
+if __name__ == "__main__":
+    main()
