@@ -53,7 +53,8 @@ def main():
             ax.set_yscale("log")
         ax.set_title(f"time against {label}")
         ax.set_ylabel("seconds")
-        ax.legend(fontsize=8)
+        if pts:
+            ax.legend(fontsize=8)
         mem.set_title(f"peak memory against {label}")
         mem.set_xlabel(label)
         mem.set_ylabel("MB")

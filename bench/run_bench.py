@@ -124,8 +124,8 @@ def chinook_control(shared, tmp, bootstrap, resamples):
             if bootstrap and low.startswith("* options"):
                 lines += ["Resample mixture: yes\n", "Resample baseline: yes\n"]
             if bootstrap and low.startswith("* parameters"):
-                lines += [f"Number of resamples: {resamples}\n", "Seed: 12345\n",
-                          "Second seed: 54321\n"]
+                lines += [f"Number of resamples: {resamples}\n", "Random seed: 12345\n",
+                          "Second random seed: 54321\n"]
     name = "chinook_boot.ctl" if bootstrap else "chinook_mix_rm.ctl"
     path = os.path.join(tmp, name)
     with open(path, "w") as f:
