@@ -2,9 +2,11 @@
 
 #include <cstddef>
 #include <new>
+#include <vector>
 
 #include "core/error.hpp"
 #include "core/run.hpp"
+#include "data/gfactor.hpp"
 #include "estimate/likelihood.hpp"
 #include "numeric/kernels.hpp"
 
@@ -119,10 +121,12 @@ void Gmatrx(Run& run, const Arr3<std::int16_t>& counts, const Mat<std::int32_t>&
   }
   Popfrq(run, counts, totals, draw, tables, nmissing);
   if (run.error.stop != 0) return;
-  for (int g = 1; g <= ngenotypes; ++g) {
-    Gpcol(run, tables, copies.Ptr(1, 1, g), P.Ptr(1, g));
-    if (run.error.stop != 0) return;
-  }
+  // Genotypes share their characters' copy patterns: each pattern's factors
+  // are computed once and the columns are their products.
+  GenotypePatterns pats;
+  std::vector<double> factors;
+  Gpatrn(run, copies, ngenotypes, pats);
+  Gfcols(run, pats, copies, tables, P, factors);
 }
 
 void Gmatrx(Run& run, Mat<double>& P, int& nmissing) {

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "core/run.hpp"
+#include "data/gfactor.hpp"
 #include "estimate/likelihood.hpp"
 
 namespace velk {
@@ -32,6 +33,7 @@ void BaselineWorkInit(Run& run, int np, int ngenotypes, BaselineWork& work) {
   work.freq.Resize(maxtyp, nc, 0.0);
   work.known.Resize(maxtyp, nc, np, 0.0);
   work.ready.Resize(np, 0);
+  work.indexed = false;
 }
 
 double Upgmat(Run& run, int np, int ngenotypes, const Vec<double>& theta, Mat<double>& P,
@@ -88,10 +90,12 @@ double Upgmat(Run& run, int np, int ngenotypes, const Vec<double>& theta, Mat<do
       }
     }
 
-    for (int g = 1; g <= ngenotypes; ++g) {
-      P(i, g) = Gprob(run, copies.Ptr(1, 1, g), work.freq);
-      if (run.error.stop) return beta;
+    if (!work.indexed) {
+      Gpatrn(run, copies, ngenotypes, work.patterns);
+      work.indexed = true;
     }
+    Gfrow(run, work.patterns, copies, work.freq, i, P, work.factors);
+    if (run.error.stop) return beta;
   }
   return beta;
 }

@@ -3,8 +3,10 @@
 // population lacks in the baseline, estimated from the mixture through the
 // posterior membership of every genotype; and that posterior membership.
 #include <cstdint>
+#include <vector>
 
 #include "core/array.hpp"
+#include "data/gfactor.hpp"
 
 namespace velk {
 
@@ -29,6 +31,11 @@ struct BaselineWork {
   Mat<double> freq;    // largest number of types x characters
   Arr3<double> known;  // (type, character, population): tables from the baseline data
   Vec<int> ready;      // per population: 1 once its table is in `known`
+  // The genotypes' copy patterns, numbered on the first update (the copies
+  // stay fixed from one BaselineWorkInit to the next), and their factors.
+  GenotypePatterns patterns;
+  bool indexed = false;
+  std::vector<double> factors;
 };
 
 // Sizes the work for np populations and ngenotypes genotypes (allocation

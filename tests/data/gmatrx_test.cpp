@@ -4,8 +4,10 @@
 
 #include <cstdint>
 #include <random>
+#include <vector>
 
 #include "core/run.hpp"
+#include "data/gfactor.hpp"
 #include "estimate/likelihood.hpp"
 #include "support/recording_platform.hpp"
 
@@ -16,7 +18,7 @@ namespace {
 // with characters missing from some populations and some genotypes.
 class GmatrxTest : public ::testing::Test {
  protected:
-  void Build(unsigned seed, int np, int nc, int ng) {
+  void Build(unsigned seed, int np, int nc, int ng, int most_types = 6) {
     std::mt19937 rng(seed);
     const int ploidies[3] = {1, 2, 4};
     run_.par.npop = np;
@@ -24,7 +26,7 @@ class GmatrxTest : public ::testing::Test {
     run_.chars.Resize(nc);
     int maxtyp = 1;
     for (int c = 1; c <= nc; ++c) {
-      run_.chars(c).ntypes = 1 + static_cast<int>(rng() % 6);
+      run_.chars(c).ntypes = 1 + static_cast<int>(rng() % static_cast<unsigned>(most_types));
       run_.chars(c).ploidy = ploidies[rng() % 3];
       maxtyp = std::max(maxtyp, run_.chars(c).ntypes);
     }
@@ -153,6 +155,40 @@ TEST_F(GmatrxTest, DrawsEachPopulationsFrequenciesInPopulationOrder) {
   bool differs = false;
   for (int g = 1; g <= 12; ++g) differs = differs || mean(1, g) != P(1, g);
   EXPECT_TRUE(differs);
+}
+
+// Shared copy patterns (up to twelve types, so both ways of comparing patterns
+// are used) give Gpcol's columns and Gprob's rows to the last bit, for blocks
+// of populations and the populations left over.
+TEST_F(GmatrxTest, PatternFactorsGiveGpcolColumnsAndGprobRows) {
+  for (unsigned seed = 1; seed <= 6; ++seed) {
+    const int np = 5 + 7 * static_cast<int>(seed);
+    Build(seed, np, 9, 60, 12);
+    run_.opt.rannala_mountain = seed % 2;
+    PopulationFrequencies tables;
+    int nmissing = 0;
+    Popfrq(run_, run_.input.base_counts, run_.input.base_totals, 0, tables, nmissing);
+    GenotypePatterns pats;
+    Gpatrn(run_, run_.input.copies, 60, pats);
+    ASSERT_LT(pats.pchar.size(), 60u * 9u);  // genotypes share patterns
+    Mat<double> P(np, 60);
+    std::vector<double> factors;
+    Gfcols(run_, pats, run_.input.copies, tables, P, factors);
+    std::vector<double> col(static_cast<std::size_t>(np));
+    for (int g = 1; g <= 60; ++g) {
+      Gpcol(run_, tables, run_.input.copies.Ptr(1, 1, g), col.data());
+      for (int i = 1; i <= np; ++i) ASSERT_EQ(P(i, g), col[static_cast<std::size_t>(i - 1)]);
+    }
+    Mat<double> freq(run_.par.max_types, run_.par.nchar);
+    Mat<double> R(np, 60);
+    for (int i = 1; i <= np; ++i) {
+      int missing = 0;
+      Relfrq(run_, run_.input.base_counts, run_.input.base_totals, i, freq, missing, 0);
+      Gfrow(run_, pats, run_.input.copies, freq, i, R, factors);
+      for (int g = 1; g <= 60; ++g)
+        ASSERT_EQ(R(i, g), Gprob(run_, run_.input.copies.Ptr(1, 1, g), freq));
+    }
+  }
 }
 
 }  // namespace
