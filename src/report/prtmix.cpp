@@ -69,9 +69,9 @@ void Prtmix(Run& run, const MixtureCounts& mix, const Arr3<std::int8_t>& copies,
         col += width(c) + 1;
         last = c;
       }
-      std::vector<Item> items{header};
-      items.insert(items.end(), static_cast<std::size_t>(std::min(col, kLine + 1)), Item("_"));
-      out.Write("(1x,a,/1x,1025a1)", items);
+      // The underline in one text: at most 1025 underscores fill one record.
+      out.Write("(1x,a,/1x,a)",
+                {header, std::string(static_cast<std::size_t>(std::min(col, kLine + 1)), '_')});
       for (int gg = first_g; gg <= last_g; ++gg) {
         const bool impossible = possible(gg) == 0;
         marked = marked || impossible;
@@ -156,14 +156,16 @@ void Prtgen(Run& run, const MixtureCounts& mix, const Mat<double>& p, bool genot
       std::vector<Item> heading{"Population", "Type", "Size"};
       for (int i = lo; i <= hi; ++i) heading.emplace_back(i);
       out.Write("(/40x,a,/3x,a,2x,a,10(1x,i6,2x))", heading);
-      const std::vector<Item> underline(static_cast<std::size_t>((hi - lo + 2) * 9 + 3), "_");
-      out.Write("(2x,100a)", underline);
+      // At most 93 underscores, one record as "(2x,100a)" would write them singly.
+      const std::vector<Item> underline{
+          std::string(static_cast<std::size_t>((hi - lo + 2) * 9 + 3), '_')};
+      out.Write("(2x,a)", underline);
       for (int g = g0 + 1; g <= g0 + mix.class_genotypes(k); ++g) {
         std::vector<Item> row{g, mix.geno_count(g)};
         for (int i = lo; i <= hi; ++i) row.emplace_back(p(i, g));
         out.Write(values, row);
       }
-      out.Write("(2x,100a)", underline);
+      out.Write("(2x,a)", underline);
       if (genotypes) {
         std::vector<Item> sums{"total", mix.class_individuals(k)};
         std::vector<Item> counts{"max freqs"};
