@@ -32,8 +32,7 @@ class SilentPlatform : public Platform {
 inline const std::string& Folder() {
   // Kept on the heap so that it outlives the removal at exit.
   static const std::string* folder = [] {
-    std::string pattern =
-        (std::filesystem::temp_directory_path() / "velk-fuzz-XXXXXX").string();
+    std::string pattern = (std::filesystem::temp_directory_path() / "velk-fuzz-XXXXXX").string();
     if (!mkdtemp(pattern.data()) || chdir(pattern.c_str()) != 0) std::abort();
     std::atexit([] {
       std::error_code ec;

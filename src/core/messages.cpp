@@ -391,7 +391,10 @@ void Fatal(Body& b, int number, int iostat) {
       b.LogAndBox("(5x,a)", {"Analysis stopped at the user's request after resample " +
                              std::to_string(b.n1) + "."});
       break;
-    default:  // 3001, 3007, 3012, 3013 and numbers above 3037: heading only
+    case 3038:  // a report whose writing or closing failed (a full disk, say)
+      b.LogAndBox("(5x,a)", {"Could not write the output " + b.a1 + " file: ", b.a2 + "."});
+      break;
+    default:  // 3001, 3007, 3012, 3013 and numbers above 3038: heading only
       break;
   }
 }

@@ -1,12 +1,51 @@
 #include "core/report_file.hpp"
 
+#include <filesystem>
 #include <string>
+#include <system_error>
 
 #include "core/error.hpp"
 #include "core/paths.hpp"
 #include "core/velk.hpp"
 
 namespace velk {
+
+namespace {
+
+bool SameFile(const std::string& a, const std::string& b) {
+  if (a.empty() || b.empty()) return false;
+  std::error_code ec;
+  return std::filesystem::equivalent(a, b, ec) && !ec;
+}
+
+}  // namespace
+
+bool IsInputFile(const Run& run, const std::string& path) {
+  if (SameFile(path, NativeName(run.control_file))) return true;
+  if (SameFile(path, NativeName(Trim(run.files.baseline)))) return true;
+  if (SameFile(path, NativeName(Trim(run.files.mixture)))) return true;
+  // The per-population files: the folder path followed by the file name, or
+  // the file name taken from the control file's folder.
+  const std::string folder = Trim(run.files.path);
+  for (int i = 1; i <= run.pops.Size(); ++i) {
+    const std::string file = Trim(run.pops(i).file);
+    if (file.empty() && folder.empty()) continue;
+    const std::string name =
+        folder.empty() ? ResolveName(run.control_dir, file) : NativeName(folder + file);
+    if (SameFile(path, name)) return true;
+  }
+  return false;
+}
+
+bool CloseReport(Run& run, int slot) {
+  Unit& unit = run.output.unit[static_cast<std::size_t>(slot)];
+  if (!unit.IsOpen()) return true;
+  if (unit.Close()) return true;
+  run.error.a1 = run.output.name[static_cast<std::size_t>(slot)];
+  run.error.a2 = unit.Path();
+  Error(run, 3038);
+  return false;
+}
 
 std::string ReportName(const Run& run, std::string_view extension) {
   return Trim(run.files.output) + std::string(extension);
@@ -33,7 +72,7 @@ bool OpenReportFile(Run& run, int slot, std::string_view extension, std::string_
     return false;
   }
   const std::string name = base + std::string(extension);
-  if (!unit.Open(NativeName(name))) {
+  if (IsInputFile(run, NativeName(name)) || !unit.Open(NativeName(name))) {
     run.error.a1 = std::string(report_name);
     run.error.a2 = name;
     Error(run, 3030);
@@ -43,6 +82,7 @@ bool OpenReportFile(Run& run, int slot, std::string_view extension, std::string_
   run.error.a2 = name;
   Error(run, 104);
   run.output.written[static_cast<std::size_t>(slot)] = 1;
+  run.output.name[static_cast<std::size_t>(slot)] = std::string(report_name);
   return true;
 }
 

@@ -11,7 +11,9 @@ namespace velk {
 // Opens report slot `slot` as the output base name (trailing blanks removed)
 // followed by `extension`, issues note 104 with `report_name` and the file name,
 // sets the slot's report-written flag and appends a tab, `status_phrase` and the
-// file name to the status text. A failed open is message 3030 (the run stops).
+// file name to the status text. A failed open is message 3030 (the run stops);
+// so is a report file that is one of the run's input files (the control file,
+// the baseline or mixture file), which the report would overwrite.
 // With the output base name "USER" no file is opened: note 107 says so in the
 // log. Returns true only when the file is open.
 bool OpenReport(Run& run, int slot, std::string_view extension, std::string_view report_name,
@@ -20,6 +22,16 @@ bool OpenReport(Run& run, int slot, std::string_view extension, std::string_view
 // As OpenReport, but the status text is left alone: for the reports that add
 // their status line when they are closed (the resample files).
 bool OpenReportFile(Run& run, int slot, std::string_view extension, std::string_view report_name);
+
+// Closes report slot `slot` when it is open, keeping the file. A report whose
+// writing or closing failed (a full disk, say) is message 3038 with its name and
+// file name, and the run stops: a half-written report is never taken for a
+// finished one. True when the report was closed whole or was not open.
+bool CloseReport(Run& run, int slot);
+
+// Whether `path` names an existing file that the run reads: its control file,
+// its baseline file or per-population baseline files, or its mixture file.
+bool IsInputFile(const Run& run, const std::string& path);
 
 // The file name a report of this extension gets: the output base name
 // (trailing blanks removed) followed by the extension.

@@ -133,6 +133,8 @@ inline constexpr int kReportSlots = 14;
 struct Output {
   std::array<Unit, kReportSlots> unit;
   std::array<int, kReportSlots> written{};
+  // The name each open report was given ("Estimates", ...), for the messages of its close.
+  std::array<std::string, kReportSlots> name;
 };
 
 // Input units 20 to 23: control file, baseline, mixture, spare.

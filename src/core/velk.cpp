@@ -11,6 +11,7 @@
 #include "control/sections.hpp"
 #include "core/error.hpp"
 #include "core/paths.hpp"
+#include "core/report_file.hpp"
 
 namespace velk {
 
@@ -91,7 +92,8 @@ Outcome Velk(Process& process, Platform& platform, const Request& request) {
 
   if (!run.load_only && !run.check_only) {
     run.log_name = LogName(NativeName(request.control_file));
-    if (!run.output.unit[0].Open(run.log_name)) {
+    // A control file named like its own log ("run.log") would be emptied by it.
+    if (IsInputFile(run, run.log_name) || !run.output.unit[0].Open(run.log_name)) {
       run.error.a1 = "Log";
       run.error.a2 = run.log_name;
       Error(run, 3006);
@@ -116,7 +118,12 @@ Outcome Velk(Process& process, Platform& platform, const Request& request) {
   }
 
   Outcome out;
-  if (run.output.unit[0].IsOpen()) run.output.unit[0].Close();
+  // A log that could not be written whole (a full disk) aborts the run.
+  if (run.output.unit[0].IsOpen() && !run.output.unit[0].Close()) {
+    run.error.a1 = "Log";
+    run.error.a2 = run.log_name;
+    Error(run, 3038);
+  }
   run.inputs.Control().Close();
   out.flags = run.output.written;
   out.output_base = run.files.output;

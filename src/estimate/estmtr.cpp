@@ -211,7 +211,7 @@ void Estimate(Run& run, Estimation& e) {
       Unit& rlk = run.output.unit[kLikelihoodSlot];
       rlk.Write("(g12.6,2x, g12.6)", {Hood(np, ngen, e.P, e.theta, e.possible, count),
                                       Hood(np, ngen, e.P, null, e.possible, count)});
-      rlk.Close();
+      CloseReport(run, kLikelihoodSlot);
     }
     if (run.error.stop) return;
   }
@@ -239,11 +239,9 @@ void Estmtr(Run& run) {
     Estimation e;
     Estimate(run, e);
   }
-  // Every way out: the report files the estimation opened are closed, kept.
-  for (int slot : {kIterationSlot, kEstimatesSlot, kLikelihoodSlot}) {
-    Unit& unit = run.output.unit[static_cast<std::size_t>(slot)];
-    if (unit.IsOpen()) unit.Close();
-  }
+  // Every way out: the report files the estimation opened are closed, kept;
+  // one that could not be written whole stops the run.
+  for (int slot : {kIterationSlot, kEstimatesSlot, kLikelihoodSlot}) CloseReport(run, slot);
   Errpop(run);
 }
 

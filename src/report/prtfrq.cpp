@@ -302,7 +302,7 @@ void Prtfrq(Run& run, const MissingEntries& estimate, const MissingEntries* mean
     Error(run, 3000);
     return;
   }
-  unit.Close();
+  CloseReport(run, kBaselineSlot);
 }
 
 void Prtfrq(Run& run) {

@@ -91,7 +91,7 @@ void Prtmix(Run& run, const MixtureCounts& mix, const Arr3<std::int8_t>& copies,
   }
   if (marked)
     out.Write("(//1x,a)", {"* Indicates types that are impossible using the given baseline."});
-  out.Close();
+  CloseReport(run, kMixtureSlot);
 }
 
 void Prtgen(Run& run, const MixtureCounts& mix, const Mat<double>& p, bool genotypes) {
@@ -179,7 +179,7 @@ void Prtgen(Run& run, const MixtureCounts& mix, const Mat<double>& p, bool genot
     }
     g0 += mix.class_genotypes(k);
   }
-  out.Close();
+  CloseReport(run, slot);
 }
 
 }  // namespace velk

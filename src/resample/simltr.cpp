@@ -341,7 +341,7 @@ void Resample(Run& run, Driver& d, int history) {
 void CloseFile(Run& run, int slot, const char* extension, const char* label) {
   Unit& unit = run.output.unit[static_cast<std::size_t>(slot)];
   if (!unit.IsOpen()) return;
-  unit.Close();
+  if (!CloseReport(run, slot)) return;
   std::string line(1, '\t');
   line.append(label);
   line.append(ReportName(run, extension));
@@ -426,6 +426,7 @@ void Drive(Run& run, Driver& d) {
   CloseFile(run, kResampleSlot, ".rsm", "Bootstrap Contribution Estimates in ");
   CloseFile(run, kLikelihoodSlot, ".rlk", "Bootstrap Maximum Likelihood Estimates in ");
   CloseFile(run, kStudentSlot, ".rst", "Bootstrap Regional Studentized Estimates in ");
+  if (run.error.stop) return;
 
   if (!d.simulation && run.opt.resample_mixture != 0)
     SmstatFit(d.acc, run.input.sample_size, d.draws.proportions);
@@ -462,10 +463,8 @@ void Simltr(Run& run) {
     run.error.a1 = "Iteration History";
     Error(run, 3008);
   }
-  for (int slot : {kIterationSlot, kResampleSlot, kStudentSlot, kLikelihoodSlot}) {
-    Unit& unit = run.output.unit[static_cast<std::size_t>(slot)];
-    if (unit.IsOpen()) unit.Close();
-  }
+  for (int slot : {kIterationSlot, kResampleSlot, kStudentSlot, kLikelihoodSlot})
+    CloseReport(run, slot);
   Errpop(run);
 }
 

@@ -415,7 +415,7 @@ void SmstatReport(Run& run, Smstat& acc) {
     for (int j = 1; j <= acc.np; ++j) pcov(i, j) = cov(acc.nr + i, acc.nr + j);
   }
   Prcov(out, pnames, pcov, acc.np, pindex);
-  out.Close();
+  CloseReport(run, slot);
 }
 
 }  // namespace velk

@@ -1,0 +1,286 @@
+// Bad input through the velk command: every case ends with the message it must
+// produce in the run log, "Analysis Aborted" and exit status 1, never a signal,
+// and no input file is lost.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "support/files.hpp"
+#include "support/velk_command.hpp"
+
+namespace velk {
+namespace {
+
+using test::ReadFile;
+using test::RunVelk;
+using test::TempDir;
+using test::WriteFile;
+
+constexpr const char* kControl =
+    "* Estimation: bad input\n"
+    "* Parameters\n"
+    "Number of characters in analysis: 2\n"
+    "Number of stocks in analysis: 2\n"
+    "* Files\n"
+    "Baseline file: base.bse\n"
+    "Mixture file: mix.mix\n"
+    "Output file: out\\good\n"
+    "* Characters\n"
+    "[ID #] [# Types] [Character] [Kind]\n"
+    "1 3 Loc1 : locus\n"
+    "2 4 Loc2 : locus\n"
+    "* Populations\n"
+    "[ID #] [Population]\n"
+    "1 Pop 1\n"
+    "2 Pop 2\n"
+    "* Run\n";
+
+constexpr const char* kBaseline =
+    "#1 Pop 1\n"
+    "Loc1 10 20 30\n"
+    "Loc2 5 5 10 20\n"
+    "#2 Pop 2\n"
+    "Loc1 30 20 10\n"
+    "Loc2 20 10 5 5\n";
+
+constexpr const char* kMixture =
+    "Mixture\n"
+    "101 1100\n"
+    "200 0200\n"
+    "011 0011\n"
+    "101 0101\n"
+    "002 2000\n";
+
+// `text` with its first `from` replaced by `to`.
+std::string Sub(std::string text, const std::string& from, const std::string& to) {
+  std::size_t at = text.find(from);
+  if (at != std::string::npos) text.replace(at, from.size(), to);
+  return text;
+}
+
+std::string Control(const std::string& from, const std::string& to) {
+  return Sub(kControl, from, to);
+}
+
+// Bytes of every value, from a fixed generator: the same junk every run.
+std::string Junk(std::size_t n) {
+  std::string s;
+  std::uint32_t x = 2463534242u;
+  for (std::size_t k = 0; k < n; ++k) {
+    x ^= x << 13;
+    x ^= x >> 17;
+    x ^= x << 5;
+    s.push_back(static_cast<char>(x & 0xff));
+  }
+  return s;
+}
+
+struct BadInput {
+  const char* name;
+  std::map<std::string, std::string> files;  // besides the defaults; "" control: none written
+  std::string message;                       // a piece of the log's last message
+  std::function<void(const std::filesystem::path&)> prepare = nullptr;
+  std::string control = "run.ctl";  // the control file given to velk
+};
+
+// Runs one case in a fresh folder holding run.ctl, base.bse and mix.mix (each
+// replaced by the case's files) and checks the outcome.
+void Check(const BadInput& c) {
+  SCOPED_TRACE(c.name);
+  TempDir dir;
+  std::map<std::string, std::string> files{
+      {"run.ctl", kControl}, {"base.bse", kBaseline}, {"mix.mix", kMixture}};
+  for (const auto& [name, text] : c.files) files[name] = text;
+  for (const auto& [name, text] : files) WriteFile(dir.Path() / name, text);
+  if (c.prepare) c.prepare(dir.Path());
+
+  test::CommandResult r = RunVelk("'" + c.control + "'", dir.Path().string());
+  EXPECT_EQ(r.status, 1) << r.output;
+  EXPECT_NE(r.output.find("Analysis Aborted"), std::string::npos) << r.output;
+  if (!c.message.empty()) {
+    std::string log = ReadFile(dir.Path() / "run.log");
+    std::size_t last = log.rfind("*** ");
+    ASSERT_NE(last, std::string::npos) << log;
+    EXPECT_NE(log.find(c.message, last), std::string::npos) << log;
+  }
+  // No input was touched.
+  for (const auto& [name, text] : files) {
+    if (name == "run.log") continue;
+    if (std::filesystem::is_regular_file(dir.Path() / name)) {
+      EXPECT_EQ(ReadFile(dir.Path() / name), text) << name;
+    }
+  }
+}
+
+TEST(BadInputTest, ControlFiles) {
+  const std::string blanks(140, ' ');
+  const std::vector<BadInput> cases = {
+      {"empty control file", {{"run.ctl", ""}}, "Premature end-of-file reading control file,"},
+      {"binary junk", {{"run.ctl", Junk(4000)}}, "Premature end-of-file reading control file,"},
+      {"binary junk after the header", {{"run.ctl", "* Estimation: junk\n" + Junk(4000)}}, ""},
+      {"a value beyond column 132",
+       {{"run.ctl", Control("analysis: 2\nNumber of stocks in analysis: 2",
+                            "analysis: 2\nNumber of stocks in analysis:" + blanks + "2")}},
+       "Bad parameter record.  Record number     4"},
+      {"a line of 1100 characters before the value",
+       {{"run.ctl", Control("Number of stocks in analysis: 2",
+                            std::string(1100, 'y') + " Number of stocks in analysis: 2")}},
+       "Must know the number of stocks"},
+      {"more stocks than a count holds",
+       {{"run.ctl", Control("stocks in analysis: 2", "stocks in analysis: 40000")}},
+       "Read  2 populations, but expected **."},
+      {"a 100-digit count",
+       {{"run.ctl",
+         Control("stocks in analysis: 2", "stocks in analysis: " + std::string(100, '9'))}},
+       "Bad parameter record.  Record number     4"},
+      {"a character ID beyond 32 bits",
+       {{"run.ctl", Control("1 3 Loc1", "99999999999 3 Loc1")}},
+       "Missing the id # field on record   11."},
+      {"negative stocks",
+       {{"run.ctl", Control("stocks in analysis: 2", "stocks in analysis: -3")}},
+       "Must know the number of stocks"},
+      {"zero stocks",
+       {{"run.ctl", Control("stocks in analysis: 2", "stocks in analysis: 0")}},
+       "Must know the number of stocks"},
+      {"zero characters",
+       {{"run.ctl", Control("characters in analysis: 2", "characters in analysis: 0")}},
+       "Must know the number of characters"},
+      {"zero types", {{"run.ctl", Control("1 3 Loc1", "1 0 Loc1")}}, "Missing the # types field"},
+      {"negative genotype capacity",
+       {{"run.ctl", Control("* Files", "Maximum number of genotypes: -5\n* Files")}},
+       "Exceeded the maximum number of"},
+      {"a billion genotypes",
+       {{"run.ctl", Control("* Files", "Maximum number of genotypes: 1000000000\n* Files")}},
+       "Out of memory."},
+      {"two billion genotypes and classes",
+       {{"run.ctl", Control("* Files",
+                            "Maximum number of genotypes: 2000000000\n"
+                            "Maximum number of classes: 2000000000\n* Files")}},
+       "Out of memory."},
+      {"no run line",
+       {{"run.ctl", Control("* Run\n", "")}},
+       "Premature end-of-file reading control file,"},
+  };
+  for (const BadInput& c : cases) Check(c);
+}
+
+TEST(BadInputTest, BaselineAndMixtureFiles) {
+  const std::vector<BadInput> cases = {
+      {"empty baseline", {{"base.bse", ""}}, "Correct the baseline(s)"},
+      {"binary junk baseline", {{"base.bse", Junk(3000)}}, "Could not read population identifier"},
+      {"a header ID beyond column 512",
+       {{"base.bse",
+         Sub(kBaseline, "#1 Pop 1", std::string("#").append(600, ' ').append("1 Pop 1"))}},
+       "Could not read population identifier on record     1."},
+      {"a count above 32767",
+       {{"base.bse", Sub(kBaseline, "10 20 30", "40000 20 30")}},
+       "Bad baseline record.  Record number     2"},
+      {"a 100-digit count",
+       {{"base.bse", Sub(kBaseline, "10 20 30", std::string(100, '9') + " 20 30")}},
+       "Bad baseline record.  Record number     2"},
+      {"a negative count",
+       {{"base.bse", Sub(kBaseline, "10 20 30", "-10 20 30")}},
+       "Bad baseline record.  Record number     2"},
+      {"a population ID beyond 32 bits",
+       {{"base.bse", Sub(kBaseline, "#1 Pop 1", "#99999999999 Pop 1")}},
+       "Could not read population identifier on record     1."},
+      {"empty mixture", {{"mix.mix", ""}}, "An error occured while reading the locus definition."},
+      {"binary junk mixture", {{"mix.mix", Junk(3000)}}, ""},
+      {"a copy digit above the ploidy",
+       {{"mix.mix", Sub(kMixture, "101 1100", "901 1100")}},
+       "Correct the mixture"},
+      {"a 100-digit mixture field",
+       {{"mix.mix", Sub(kMixture, "101 1100", std::string(100, '1') + " 1100")}},
+       "Correct the mixture"},
+      {"a mixture record beyond 1024 characters",
+       {{"mix.mix", Sub(kMixture, "101 1100", "101 1100" + std::string(1100, ' ') + "x")}},
+       "Bad mixture record.  Record number     2"},
+      {"a mixture of header lines only",
+       {{"mix.mix", "Mixture\n"}},
+       "An error occured while reading the locus definition."},
+      {"a locus definition naming an unknown character",
+       {{"mix.mix", "* characters\nLoc1\nLoc9\n* end\n101 1100\n"}},
+       "Read  1 characters, but expected  2 on record    4."},
+  };
+  for (const BadInput& c : cases) Check(c);
+}
+
+TEST(BadInputTest, FilesThatCannotBeReadOrWritten) {
+  auto mkdir = [](const char* name) {
+    return
+        [name](const std::filesystem::path& d) { std::filesystem::create_directories(d / name); };
+  };
+  auto link_full = [](const char* name) {
+    return [name](const std::filesystem::path& d) {
+      std::filesystem::create_directories((d / name).parent_path());
+      std::filesystem::create_symlink("/dev/full", d / name);
+    };
+  };
+  const std::vector<BadInput> cases = {
+      {"no baseline file", {{"run.ctl", Control("base.bse", "none.bse")}}, ""},
+      {"a baseline that is a folder",
+       {{"run.ctl", Control("base.bse", "folder")}},
+       "",
+       mkdir("folder")},
+      {"a baseline that cannot be read",
+       {{"run.ctl", Control("base.bse", "/proc/self/mem")}},
+       "Could not read baseline,"},
+      {"no mixture file",
+       {{"run.ctl", Control("mix.mix", "none.mix")}},
+       "Could not open mixture file:"},
+      {"no control file", {}, "Could not open control file:", nullptr, "run.ctl.absent"},
+      {"a control file whose log cannot be created", {}, "", nullptr, "/proc/version"},
+      {"a report path that is a folder",
+       {},
+       "Could not open the output Estimates file: ",
+       mkdir("out/good.est")},
+      {"a report in a folder that cannot hold files",
+       {{"run.ctl", Control("out\\good", "/proc/self/good")}},
+       "Could not open the output Estimates file: "},
+      {"an output folder under a regular file",
+       {{"run.ctl", Control("out\\good", "base.bse\\x\\good")}},
+       "Could not create directory"},
+      {"an output folder under /proc",
+       {{"run.ctl", Control("out\\good", "/proc/none/good")}},
+       "Could not create directory /proc/none."},
+      {"the baseline named as the estimates report",
+       {{"run.ctl", Sub(Control("base.bse", "same.est"), "out\\good", "same")},
+        {"same.est", kBaseline}},
+       "Could not open the output Estimates file: "},
+      {"the mixture named as the condensed mixture report",
+       {{"run.ctl", Sub(Sub(Control("mix.mix", "same.cmx"), "out\\good", "same"), "* Parameters",
+                        "* Options\nPrint condensed mixture: yes\n* Parameters")},
+        {"same.cmx", kMixture}},
+       "Could not open the output Compressed Mixture file: "},
+      {"a control file named like its log", {{"self.log", kControl}}, "", nullptr, "self.log"},
+      {"a full disk under the estimates report",
+       {},
+       "Could not write the output Estimates file: ",
+       link_full("out/good.est")},
+      {"a full disk under the log", {}, "", link_full("run.log")},
+  };
+  for (const BadInput& c : cases) Check(c);
+}
+
+TEST(BadInputTest, NonAsciiNamesRunThrough) {
+  TempDir dir;
+  const std::string mixture = "m\xc3\xafx.mix";      // UTF-8
+  const std::string output = "sortie\\r\xe9sultat";  // Latin-1 byte, not UTF-8
+  WriteFile(dir.Path() / "base.bse", Sub(kBaseline, "Pop 1", "P\xc3\xb6p \xe9"));
+  WriteFile(dir.Path() / mixture, kMixture);
+  WriteFile(dir.Path() / "run.ctl", Sub(Sub(Sub(kControl, "mix.mix", mixture), "out\\good", output),
+                                        "1 Pop 1", "1 P\xc3\xb6p \xe9"));
+  test::CommandResult r = RunVelk("run.ctl", dir.Path().string());
+  EXPECT_EQ(r.status, 0) << r.output;
+  EXPECT_NE(r.output.find("Analysis Complete"), std::string::npos) << r.output;
+  EXPECT_TRUE(std::filesystem::exists(dir.Path() / "sortie" / "r\xe9sultat.est"));
+}
+
+}  // namespace
+}  // namespace velk
