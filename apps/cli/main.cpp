@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -28,6 +29,9 @@ constexpr const char* kUsage =
     "  --show-messages  also write the message-box text of a stopping message to\n"
     "                   standard error (default: off)\n"
     "  --quiet          print nothing but errors (default: off)\n"
+    "  --threads N      estimate the resamples of a simulation or bootstrap on N\n"
+    "                   threads; the reports are the same for every N (default: 0,\n"
+    "                   one per core)\n"
     "  --help           show this help and exit\n"
     "  --version        show the version and exit\n"
     "\n"
@@ -38,17 +42,42 @@ constexpr const char* kUsage =
 
 int main(int argc, char** argv) {
   bool load = false, check = false, show = false, quiet = false;
+  int threads = 0;
   std::vector<std::string> files;
   bool options_done = false;
   for (int k = 1; k < argc; ++k) {
     std::string a = argv[k];
     if (!options_done && a.size() > 1 && a[0] == '-') {
-      if (a == "--") options_done = true;
-      else if (a == "--load") load = true;
-      else if (a == "--check") check = true;
-      else if (a == "--show-messages") show = true;
-      else if (a == "--quiet") quiet = true;
-      else if (a == "--help" || a == "-h") {
+      if (a == "--")
+        options_done = true;
+      else if (a == "--load")
+        load = true;
+      else if (a == "--check")
+        check = true;
+      else if (a == "--show-messages")
+        show = true;
+      else if (a == "--quiet")
+        quiet = true;
+      else if (a == "--threads" || a.rfind("--threads=", 0) == 0) {
+        std::string value;
+        if (a == "--threads") {
+          if (k + 1 >= argc) {
+            std::fprintf(stderr, "velk: --threads needs a number\n\n%s", kUsage);
+            return 2;
+          }
+          value = argv[++k];
+        } else {
+          value = a.substr(std::strlen("--threads="));
+        }
+        char* end = nullptr;
+        const long n = std::strtol(value.c_str(), &end, 10);
+        if (value.empty() || *end != '\0' || n < 0 || n > 1024) {
+          std::fprintf(stderr, "velk: --threads wants a number from 0 to 1024, not %s\n\n%s",
+                       value.c_str(), kUsage);
+          return 2;
+        }
+        threads = static_cast<int>(n);
+      } else if (a == "--help" || a == "-h") {
         std::fputs(kUsage, stdout);
         return 0;
       } else if (a == "--version") {
@@ -80,6 +109,7 @@ int main(int argc, char** argv) {
     req.load_only = load;
     req.check_only = check;
     req.show_messages = show;
+    req.threads = threads;
     platform.BeginRun();
     velk::Outcome out = velk::Velk(process, platform, req);
     platform.EndRun();

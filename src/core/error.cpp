@@ -2,6 +2,7 @@
 #include "core/error.hpp"
 
 #include <string>
+#include <utility>
 
 #include "core/messages.hpp"
 
@@ -87,11 +88,43 @@ void Stop(Run& run) {
   if (run.error.show_messages) run.platform.ShowMessageBox(run.error.box_text, "Error");
 }
 
+bool Stops(int number, int severity, int iostat) {
+  // Message 3014 after a successful read only says so and lets the run go on.
+  return number == 0 || (kStops[severity] && !(number == 3014 && iostat == 0));
+}
+
+// Keeps the message for a later Replay: nothing is written or counted, but the
+// last code is set and a stopping message sets the stop flag, so that the
+// caller returns as it would after the message.
+void Hold(Run& run, int number) {
+  ErrorBlock& e = run.error;
+  run.held->push_back(HeldMessage{.number = number,
+                                  .a1 = e.a1,
+                                  .a2 = e.a2,
+                                  .n1 = e.n1,
+                                  .n2 = e.n2,
+                                  .n3 = e.n3,
+                                  .x1 = e.x1,
+                                  .x2 = e.x2,
+                                  .x3 = e.x3,
+                                  .iostat = e.iostat,
+                                  .context = run.errstk});
+  const int severity = Severity(number);
+  Setlst(run, number, severity);
+  const bool stops = Stops(number, severity, e.iostat);
+  e.iostat = 0;
+  if (stops) e.stop = 1;
+}
+
 }  // namespace
 
 void Error(Run& run, int number) {
   if (number == 1) {
     Initialise(run);
+    return;
+  }
+  if (run.held != nullptr) {
+    Hold(run, number);
     return;
   }
   // A message issued before the state was ever initialised is not lost: the
@@ -106,8 +139,7 @@ void Error(Run& run, int number) {
   Setlst(run, number, severity);
   WriteBody(run, number);
 
-  // Message 3014 after a successful read only says so and lets the run go on.
-  bool stops = number == 0 || (kStops[severity] && !(number == 3014 && run.error.iostat == 0));
+  bool stops = Stops(number, severity, run.error.iostat);
   run.error.iostat = 0;
   if (stops) Stop(run);
 }
@@ -123,6 +155,23 @@ void Errpush(Run& run, std::string_view context) {
 
 void Errpop(Run& run) {
   if (run.errstk.depth > 0) --run.errstk.depth;
+}
+
+void Replay(Run& run, const HeldMessage& message) {
+  ErrorBlock& e = run.error;
+  e.a1 = message.a1;
+  e.a2 = message.a2;
+  e.n1 = message.n1;
+  e.n2 = message.n2;
+  e.n3 = message.n3;
+  e.x1 = message.x1;
+  e.x2 = message.x2;
+  e.x3 = message.x3;
+  e.iostat = message.iostat;
+  Errstk saved = run.errstk;
+  run.errstk = message.context;
+  Error(run, message.number);
+  run.errstk = std::move(saved);
 }
 
 int Lastcd(Run& run) {

@@ -5,6 +5,7 @@
 #include <atomic>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "core/array.hpp"
 #include "core/layout/unit.hpp"
@@ -229,6 +230,9 @@ struct Regions {
   Vec<double> sd;
 };
 
+// A message kept for later by Error while a run holds its messages (core/error.hpp).
+struct HeldMessage;
+
 // ---------------------------------------------------------------------- run
 
 struct Run {
@@ -263,6 +267,13 @@ struct Run {
 
   // Set by a front end (from any thread) to ask the run to stop between resamples.
   const std::atomic<bool>* stop_request = nullptr;
+
+  // Threads that estimate the resamples of a simulation or bootstrap (1: the
+  // driving thread alone; 0: one per core). The outputs never depend on it.
+  int threads = 0;
+  // When set, Error keeps each message here instead of writing it; the driving
+  // thread writes the kept messages later, in order, with Replay.
+  std::vector<HeldMessage>* held = nullptr;
 };
 
 }  // namespace velk

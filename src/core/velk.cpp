@@ -82,6 +82,7 @@ Outcome Velk(Process& process, Platform& platform, const Request& request) {
   run.load_only = request.load_only ? 1 : 0;
   run.check_only = request.check_only ? 1 : 0;
   run.stop_request = request.stop_request;
+  run.threads = request.threads;
 
   run.error.status = "000000200CONTROL FILE:  " + request.control_file + "\r";
   platform.ShowStatus(run.error.status);

@@ -14,6 +14,9 @@ struct Request {
   bool show_messages = false;  // show a stopping message in a message box
   bool check_only = false;     // read the control file, describe it, write no log
   const std::atomic<bool>* stop_request = nullptr;
+  // Threads that estimate the resamples (0: one per core); the reports are the
+  // same for every number.
+  int threads = 0;
 };
 
 struct Outcome {

@@ -180,9 +180,15 @@ void Distrb(Run& run, int draw, std::int32_t& seed, DrawWork& work) {
 
   // Probabilities of the kept genotypes, the frequencies made once.
   work.nmissing = 0;
+  work.deferred = 0;
   if (kept == 0) return;
   Popfrq(run, in.base_counts, in.base_totals, draw, work.tables, work.nmissing);
   if (run.error.stop != 0) return;
+  if (work.defer_columns) {
+    work.deferred = kept;
+    work.deferred_copies = &mix.copies;
+    return;
+  }
   for (int j = 1; j <= kept; ++j) {
     Gpcol(run, work.tables, mix.copies.Ptr(1, 1, j), work.P.Ptr(1, j));
     if (run.error.stop != 0) return;
@@ -200,8 +206,14 @@ void Clprob(Run& run, int draw, DrawWork& work) {
       return;
     }
   }
+  work.deferred = 0;
   Popfrq(run, in.base_counts, in.base_totals, draw, work.tables, work.nmissing);
   if (run.error.stop != 0) return;
+  if (work.defer_columns) {
+    work.deferred = in.ngenotypes;
+    work.deferred_copies = &in.copies;
+    return;
+  }
   for (int g = 1; g <= in.ngenotypes; ++g) {
     Gpcol(run, work.tables, in.copies.Ptr(1, 1, g), work.P.Ptr(1, g));
     if (run.error.stop != 0) return;
@@ -285,6 +297,8 @@ void MixsimJR(Run& run, const Arr3<std::int16_t>& drawing, const Vec<double>& th
   mix.ngenotypes = 0;
   bool frequencies_made = false;
   work.nmissing = 0;
+  work.deferred = 0;
+  work.deferred_copies = &mix.copies;
 
   for (int ind = 1; ind <= n; ++ind) {
     int j = lastpop;
@@ -344,6 +358,10 @@ void MixsimJR(Run& run, const Arr3<std::int16_t>& drawing, const Vec<double>& th
       if (run.error.stop != 0) return;
       frequencies_made = true;
     }
+    if (work.defer_columns) {
+      work.deferred = g;
+      continue;
+    }
     Gpcol(run, work.tables, mix.copies.Ptr(1, 1, g), work.P.Ptr(1, g));
     if (run.error.stop != 0) return;
   }
@@ -352,6 +370,14 @@ void MixsimJR(Run& run, const Arr3<std::int16_t>& drawing, const Vec<double>& th
   mix.nclasses = n > 0 ? 1 : 0;
   mix.class_genotypes(1) = mix.ngenotypes;
   mix.class_individuals(1) = n;
+}
+
+void FillColumns(Run& run, DrawWork& work) {
+  for (int g = 1; g <= work.deferred; ++g) {
+    Gpcol(run, work.tables, work.deferred_copies->Ptr(1, 1, g), work.P.Ptr(1, g));
+    if (run.error.stop != 0) return;
+  }
+  work.deferred = 0;
 }
 
 OptimData DrawnOptimData(Run& run, DrawWork& work) {

@@ -59,6 +59,13 @@ struct DrawWork {
   Mat<std::int8_t> genotype;           // (type, character): one simulated individual
   std::vector<std::int32_t> slots;     // MixsimJR: hash index of the genotypes, 0 empty
   int capacity = 0;                    // MixsimJR: largest number of distinct genotypes
+
+  // When set, Distrb, Clprob and MixsimJR make the population frequencies (with
+  // their random draws) but leave the columns of P to FillColumns, which can
+  // then run on another thread: `deferred` columns from `deferred_copies`.
+  bool defer_columns = false;
+  int deferred = 0;
+  const Arr3<std::int8_t>* deferred_copies = nullptr;
 };
 
 // Sizes `work` for the resampling run described by run.par and run.opt: a
@@ -97,6 +104,10 @@ void Clprob(Run& run, int draw, DrawWork& work);
 // run.par.max_genotypes.
 void MixsimJR(Run& run, const Arr3<std::int16_t>& drawing, const Vec<double>& theta, int n,
               int draw, std::int32_t& seed, DrawWork& work);
+
+// The columns of P that a draw left (work.defer_columns): exactly the values
+// the draw would have made. Clears work.deferred.
+void FillColumns(Run& run, DrawWork& work);
 
 // What a maximisation needs for the resample's own mixture (work.mix, work.P)
 // and the run's working baseline.

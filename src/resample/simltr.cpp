@@ -4,8 +4,10 @@
 #include <atomic>
 #include <cmath>
 #include <cstdint>
+#include <memory>
 #include <new>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "core/error.hpp"
@@ -17,12 +19,14 @@
 #include "estimate/ijack.hpp"
 #include "estimate/likelihood.hpp"
 #include "estimate/optim.hpp"
+#include "numeric/kernels.hpp"
 #include "report/fields.hpp"
 #include "report/prtest.hpp"
 #include "report/prtfrq.hpp"
 #include "report/prtmix.hpp"
 #include "resample/draws.hpp"
 #include "resample/smstat.hpp"
+#include "resample/workers.hpp"
 
 namespace velk {
 
@@ -39,6 +43,47 @@ constexpr int kMostHistoryResamples = 10;
 enum class Source {
   kDrawn,     // the simulated or redrawn mixture (work.mix)
   kObserved,  // the observed mixture with new genotype probabilities (Clprob)
+};
+
+// The storage of one resample: its data, its estimate and, when it is
+// estimated on another thread, what that thread hands back.
+struct Work {
+  int r = 0;  // the resample
+  Source source = Source::kDrawn;
+  std::int32_t seed_baseline = 0;
+  std::int32_t seed_mixture = 0;
+  std::int32_t seed_after = 0;
+
+  DrawWork draws;
+  Vec<double> theta;
+  Vec<std::int32_t> possible;
+  Groups groups;
+  OptimResult res;
+  OptimWork optim;
+  Jackknife jack;
+  int ngen = 0;  // genotypes of the resample's mixture
+  int n = 0;     // its sample size
+  bool unfinished = false;
+
+  // Another thread: the resample's own working baseline (when redrawn) and
+  // missing-baseline estimates; otherwise the run's arrays are used.
+  bool own_arrays = false;
+  Arr3<std::int16_t> base;
+  Vec<double> missing_totals;
+  Mat<double> missing_freqs;
+
+  // Another thread: a run of its own whose messages are held, the messages of
+  // the draw (held on the driving thread), of the maximisation and of the
+  // jackknife, the last code after each part, and the generators' state after
+  // the draw.
+  std::unique_ptr<Run> own;
+  std::vector<HeldMessage> draw_messages;
+  std::vector<HeldMessage> messages;
+  std::size_t jack_first = 0;  // first message of the jackknife
+  int code_optim = 0, severity_optim = 0;
+  int code_jack = 0, severity_jack = 0;
+  bool stopped = false;  // the estimation ended with a stopping message
+  RandomState random_after;
 };
 
 // Everything the driver owns for the whole loop; released with it.
@@ -61,14 +106,11 @@ struct Driver {
   Vec<double> reference;  // proportions of the second likelihood of the .rlk file
   Vec<double> start;      // 1/np for every population
 
-  Vec<double> theta;
-  Vec<std::int32_t> possible;
-  Groups groups;
-  OptimResult res;
-  OptimWork optim;
-  DrawWork draws;
+  // One Work for a run on the driving thread alone; one per resample in flight
+  // when other threads estimate (the last one committed is `last`).
+  std::vector<std::unique_ptr<Work>> work;
+  Work* last = nullptr;
   Smstat acc;
-  Jackknife jack;
 
   // Missing baseline (bootstrap): the observed estimates, kept while every
   // resample's maximisation rewrites the arrays, and their running sums.
@@ -103,14 +145,11 @@ bool Begin(Run& run, Driver& d) {
     d.expected.Resize(d.np);
     d.reference.Resize(d.np);
     d.start.Resize(d.np);
-    d.theta.Resize(d.np);
     for (int i = 1; i <= d.np; ++i) {
       d.expected(i) = run.pops(i).estimate;
       d.reference(i) = opt.external_reference != 0 ? run.pops(i).estimate_copy : d.expected(i);
       d.start(i) = 1.0 / d.np;
     }
-    d.groups = OneGroup(d.np);
-    JackknifeInit(d.jack, d.np, d.nr);
     if (!d.simulation && in.nmissing_base > 0) {
       d.nmissing = in.nmissing_base;
       d.missing_totals = in.missing_totals;
@@ -126,21 +165,56 @@ bool Begin(Run& run, Driver& d) {
     return false;
   }
 
-  AllocateDraws(run, d.draws);
-  if (run.error.stop) return false;
-  try {
-    const int flags = std::max({d.draws.capacity, in.ngenotypes, 1});
-    d.possible.Resize(flags, 1);
-  } catch (const std::bad_alloc&) {
-    Error(run, 3000);
-    return false;
-  }
-
   const bool fit = !d.simulation && opt.resample_mixture != 0;
   const Vec<double>* region_sd =
       !d.simulation && run.regions.sd.Size() >= d.nr ? &run.regions.sd : nullptr;
   SmstatBegin(run, d.acc, d.expected, region_sd, fit ? in.ngenotypes : 0);
   return run.error.stop == 0;
+}
+
+// Adds the storage of one resample to the driver; false when the run stopped.
+// `own`: the resample is estimated on another thread.
+bool AddWork(Run& run, Driver& d, bool own) {
+  Input& in = run.input;
+  try {
+    d.work.push_back(std::make_unique<Work>());
+  } catch (const std::bad_alloc&) {
+    Error(run, 3000);
+    return false;
+  }
+  Work& w = *d.work.back();
+  AllocateDraws(run, w.draws);
+  if (run.error.stop) return false;
+  try {
+    w.theta.Resize(d.np);
+    w.groups = OneGroup(d.np);
+    JackknifeInit(w.jack, d.np, d.nr);
+    const int flags = std::max({w.draws.capacity, in.ngenotypes, 1});
+    w.possible.Resize(flags, 1);
+    if (own) {
+      w.own_arrays = true;
+      w.draws.defer_columns = true;
+      if (run.opt.resample_baseline != 0) w.base = in.base_counts;
+      w.missing_totals = in.missing_totals;
+      w.missing_freqs = in.missing_freqs;
+      // A run of the thread's own: the sizes, switches and tables the
+      // estimation reads; its messages are held for the driving thread.
+      w.own = std::make_unique<Run>(run.process, run.platform);
+      Run& o = *w.own;
+      o.par = run.par;
+      o.opt = run.opt;
+      o.chars = run.chars;
+      o.input.pm_prior = in.pm_prior;
+      o.input.pm_weight = in.pm_weight;
+      o.input.nmissing_base = in.nmissing_base;
+      o.error.warnings = 0;
+      o.held = &w.messages;
+    }
+  } catch (const std::bad_alloc&) {
+    Error(run, 3000);
+    return false;
+  }
+  return true;
 }
 
 // Opens the resample files and writes their headers; false when the run stopped.
@@ -189,56 +263,129 @@ void ModelWithoutBaseline(Run& run) {
   Error(run, 0);
 }
 
-// Draws the data of one resample; returns where its mixture is.
-Source Draw(Run& run, Driver& d) {
+// Draws the data of one resample into `w`.
+void Draw(Run& run, Driver& d, Work& w) {
   const Opt& opt = run.opt;
   Input& in = run.input;
   const bool baseline = opt.resample_baseline != 0;
   const bool mixture = opt.resample_mixture != 0;
+
+  w.possible.Fill(1);
+  for (int i = 1; i <= d.np; ++i) w.theta(i) = d.start(i);
+  w.groups.total(1) = 1.0;
+  w.seed_baseline = d.seed_baseline;
+  w.seed_mixture = d.seed_mixture;
+  w.seed_after = d.seed_after;
+  w.source = Source::kDrawn;
+
   if (!d.model) {
     if (baseline) {
-      d.seed_baseline = d.seed;
-      Basim(run, d.observed, in.base_counts, d.seed, d.draws);
-      if (run.error.stop) return Source::kDrawn;
+      d.seed_baseline = w.seed_baseline = d.seed;
+      Basim(run, d.observed, in.base_counts, d.seed, w.draws);
+      if (run.error.stop) return;
     }
     if (d.simulation) {
       // Individuals always come from the observed counts; their probabilities
       // from the working (perhaps redrawn) baseline.
-      d.seed_mixture = d.seed;
-      MixsimJR(run, d.observed, d.expected, run.par.sample_size, 0, d.seed, d.draws);
-      d.seed_after = d.seed;
-      return Source::kDrawn;
+      d.seed_mixture = w.seed_mixture = d.seed;
+      MixsimJR(run, d.observed, d.expected, run.par.sample_size, 0, d.seed, w.draws);
+      d.seed_after = w.seed_after = d.seed;
+      return;
     }
     if (!mixture) {
-      Clprob(run, 0, d.draws);
-      return Source::kObserved;
+      Clprob(run, 0, w.draws);
+      w.source = Source::kObserved;
+      return;
     }
-    Distrb(run, 0, d.seed, d.draws);
-    return Source::kDrawn;
+    Distrb(run, 0, d.seed, w.draws);
+    return;
   }
   if (d.simulation) {
     if (!baseline) {
       ModelWithoutBaseline(run);
-      return Source::kDrawn;
+      return;
     }
-    d.seed_mixture = d.seed;
-    MixsimJR(run, d.observed, d.expected, run.par.sample_size, 1, d.seed, d.draws);
-    d.seed_after = d.seed;
-    return Source::kDrawn;
+    d.seed_mixture = w.seed_mixture = d.seed;
+    MixsimJR(run, d.observed, d.expected, run.par.sample_size, 1, d.seed, w.draws);
+    d.seed_after = w.seed_after = d.seed;
+    return;
   }
   if (!mixture) {
-    Clprob(run, 1, d.draws);
-    return Source::kObserved;
+    Clprob(run, 1, w.draws);
+    w.source = Source::kObserved;
+    return;
   }
-  Distrb(run, baseline ? 1 : 0, d.seed, d.draws);
-  return Source::kDrawn;
+  Distrb(run, baseline ? 1 : 0, d.seed, w.draws);
+}
+
+// The data of the resample's maximisation. `in` is the run's input, read only;
+// a resample estimated on another thread has its own working baseline and
+// missing-baseline estimates.
+OptimData Data(Input& in, Work& w) {
+  const bool drawn = w.source == Source::kDrawn;
+  DrawnMixture& mix = w.draws.mix;
+  const bool own_base = w.own_arrays && w.base.Size1() > 0;
+  return OptimData{.P = w.draws.P,
+                   .count = drawn ? mix.count : in.geno_count,
+                   .class_genotypes = drawn ? mix.class_genotypes : in.class_genotypes,
+                   .class_individuals = drawn ? mix.class_individuals : in.class_individuals,
+                   .nclasses = drawn ? mix.nclasses : in.nclasses,
+                   .copies = drawn ? mix.copies : in.copies,
+                   .base_totals = in.base_totals,
+                   .base_counts = own_base ? w.base : in.base_counts,
+                   .nmissing = in.nmissing_base,
+                   .missing_totals = w.own_arrays ? w.missing_totals : in.missing_totals,
+                   .missing_freqs = w.own_arrays ? w.missing_freqs : in.missing_freqs};
+}
+
+// The maximisation of one resample on `erun` (the run itself, or the thread's
+// own run), with message 100 when genotypes were screened out.
+void Maximise(Run& erun, Input& in, const Driver& d, Work& w, int history) {
+  const bool drawn = w.source == Source::kDrawn;
+  const OptimData data = Data(in, w);
+  w.ngen = drawn ? w.draws.mix.ngenotypes : in.ngenotypes;
+  w.n = d.simulation ? erun.par.sample_size : (drawn ? w.draws.mix.sample_size : in.sample_size);
+  if (w.possible.Size() < w.ngen) {
+    try {
+      w.possible.Resize(w.ngen, 1);
+    } catch (const std::bad_alloc&) {
+      Error(erun, 3000);
+      return;
+    }
+  }
+
+  OptimSwitches sw;
+  sw.history = history;
+  sw.irls = erun.opt.irls;
+  sw.screen = 1;
+  // The model draws are made with the data; the baseline update of a
+  // maximisation estimates missing frequencies as the estimation does (with
+  // draws it would neither accept a step nor update).
+  sw.draw = 0;
+  w.res.nposs = w.n;
+  Optim(erun, data, sw, w.groups, w.theta, w.possible, w.res, w.optim);
+  if (erun.error.stop) return;
+  w.unfinished = erun.error.last_code == 1008;
+  const int sample = d.simulation ? erun.par.sample_size : in.sample_size;
+  if (w.res.nposs < sample) {
+    erun.error.x1 = erun.par.geno_tol;
+    erun.error.n1 = w.res.nposs;
+    Error(erun, 100);
+  }
 }
 
 // Adds the resample's missing-baseline estimates to the running sums.
-void AddMissing(const Run& run, Driver& d) {
+void AddMissing(Run& run, Driver& d, Work& w) {
+  Input& in = run.input;
+  if (w.own_arrays && in.nmissing_base > 0) {
+    // The run's arrays hold the last resample's estimates, as when the
+    // resamples are estimated on the driving thread.
+    in.missing_totals = w.missing_totals;
+    in.missing_freqs = w.missing_freqs;
+  }
   if (!d.missing_saved) return;
-  const Vec<double>& t = run.input.missing_totals;
-  const Mat<double>& f = run.input.missing_freqs;
+  const Vec<double>& t = in.missing_totals;
+  const Mat<double>& f = in.missing_freqs;
   for (int e = 1; e <= std::min(t.Size(), d.sum_totals.Size()); ++e) {
     d.sum_totals(e) += t(e);
     d.sq_totals(e) += t(e) * t(e);
@@ -252,89 +399,64 @@ void AddMissing(const Run& run, Driver& d) {
     }
 }
 
-// One resample r: draw, maximise, write its lines and add it to the summary.
-void Resample(Run& run, Driver& d, int history) {
-  const Opt& opt = run.opt;
-  Input& in = run.input;
+// The resample's lines in the .rsm and .rlk files.
+void Lines(Run& run, Driver& d, Work& w) {
   const int np = d.np;
-
-  d.possible.Fill(1);
-  for (int i = 1; i <= np; ++i) d.theta(i) = d.start(i);
-  d.groups.total(1) = 1.0;
-
-  const Source source = Draw(run, d);
-  if (run.error.stop) return;
-
-  const bool drawn = source == Source::kDrawn;
-  const OptimData data = drawn ? DrawnOptimData(run, d.draws) : RunOptimData(run, d.draws.P);
-  const int ngen = drawn ? d.draws.mix.ngenotypes : in.ngenotypes;
-  const int n =
-      d.simulation ? run.par.sample_size : (drawn ? d.draws.mix.sample_size : in.sample_size);
-  if (d.possible.Size() < ngen) {
-    try {
-      d.possible.Resize(ngen, 1);
-    } catch (const std::bad_alloc&) {
-      Error(run, 3000);
-      return;
-    }
-  }
-
-  OptimSwitches sw;
-  sw.history = history;
-  sw.irls = opt.irls;
-  sw.screen = 1;
-  // The model draws are made with the data; the baseline update of a
-  // maximisation estimates missing frequencies as the estimation does (with
-  // draws it would neither accept a step nor update).
-  sw.draw = 0;
-  d.res.nposs = n;
-  Optim(run, data, sw, d.groups, d.theta, d.possible, d.res, d.optim);
-  if (run.error.stop) return;
-  const bool unfinished = run.error.last_code == 1008;
-  const int sample = d.simulation ? run.par.sample_size : in.sample_size;
-  if (d.res.nposs < sample) {
-    run.error.x1 = run.par.geno_tol;
-    run.error.n1 = d.res.nposs;
-    Error(run, 100);
-    if (run.error.stop) return;
-  }
-  AddMissing(run, d);
-
   Unit& rsm = run.output.unit[kResampleSlot];
   if (rsm.IsOpen()) {
     std::vector<Item> values;
     values.reserve(static_cast<std::size_t>(np));
-    for (int i = 1; i <= np; ++i) values.emplace_back(d.theta(i));
+    for (int i = 1; i <= np; ++i) values.emplace_back(w.theta(i));
     rsm.Write("(100(f6.4,1x))", values);
   }
   Unit& rlk = run.output.unit[kLikelihoodSlot];
   if (rlk.IsOpen()) {
+    const OptimData data = Data(run.input, w);
     const float at_estimate =
-        static_cast<float>(Hood(np, ngen, data.P, d.theta, d.possible, data.count));
+        static_cast<float>(Hood(np, w.ngen, data.P, w.theta, w.possible, data.count));
     const float at_reference =
-        static_cast<float>(Hood(np, ngen, data.P, d.reference, d.possible, data.count));
+        static_cast<float>(Hood(np, w.ngen, data.P, d.reference, w.possible, data.count));
     rlk.Write("(g13.7,2x,g13.7,1x,i10,1x,i10,1x,i10)",
-              {at_estimate, at_reference, d.seed_baseline, d.seed_mixture, d.seed_after});
+              {at_estimate, at_reference, w.seed_baseline, w.seed_mixture, w.seed_after});
   }
+}
 
-  const Vec<double>* region_se = nullptr;
-  if (opt.studentized != 0 && d.nr > 0) {
-    try {
-      Ijack(run, np, ngen, n, d.theta, data.count, data.P, d.possible, RunRegions(run), d.jack);
-    } catch (const std::bad_alloc&) {
-      Error(run, 3000);
-    }
-    if (run.error.stop) return;
-    region_se = &d.jack.regional_sd;
+// The studentized intervals' jackknife of one resample on `erun`.
+void Jack(Run& erun, Run& run, const Driver& d, Work& w) {
+  if (erun.opt.studentized == 0 || d.nr < 1) return;
+  const OptimData data = Data(run.input, w);
+  try {
+    Ijack(erun, d.np, w.ngen, w.n, w.theta, data.count, data.P, w.possible, RunRegions(run),
+          w.jack);
+  } catch (const std::bad_alloc&) {
+    Error(erun, 3000);
   }
+}
 
-  const bool counts = !d.simulation && opt.resample_mixture != 0;
+// The resample's part of the summary.
+void Add(Run& run, Driver& d, Work& w) {
+  const bool counts = !d.simulation && run.opt.resample_mixture != 0;
+  const bool student = run.opt.studentized != 0 && d.nr > 0;
   SmstatAdd(run, d.acc,
-            SmstatResample{.theta = d.theta,
-                           .ngenotypes = ngen,
-                           .counts = counts ? &d.draws.drawn : nullptr,
-                           .region_se = region_se,
-                           .unfinished = unfinished});
+            SmstatResample{.theta = w.theta,
+                           .ngenotypes = w.ngen,
+                           .counts = counts ? &w.draws.drawn : nullptr,
+                           .region_se = student ? &w.jack.regional_sd : nullptr,
+                           .unfinished = w.unfinished});
+}
+
+// One resample r on the driving thread: draw, maximise, write its lines and
+// add it to the summary.
+void Resample(Run& run, Driver& d, Work& w, int history) {
+  Draw(run, d, w);
+  if (run.error.stop) return;
+  Maximise(run, run.input, d, w, history);
+  if (run.error.stop) return;
+  AddMissing(run, d, w);
+  Lines(run, d, w);
+  Jack(run, run, d, w);
+  if (run.error.stop) return;
+  Add(run, d, w);
 }
 
 // Closes one resample file with its status line.
@@ -388,6 +510,182 @@ bool StopRequested(const Run& run) {
   return run.stop_request != nullptr && run.stop_request->load(std::memory_order_relaxed);
 }
 
+// ------------------------------------------------ resamples on several threads
+//
+// The driving thread draws the resamples one after another, exactly as alone
+// (the same generators in the same order), each into a Work of its own, and
+// hands it to an estimation thread: the genotype probabilities that the draw
+// left, the maximisation and the jackknife run there on a run of the thread's
+// own, whose messages are held. The driving thread takes the finished
+// resamples strictly in order and does everything else as alone: the held
+// messages go to the log, then the lines, the summary and the counter. A
+// stopping message or a stop request ends the drawing; the resamples already
+// drawn are finished and written as the resamples 1..n of a run alone would
+// be, and after a stopping message the generators are left as that run would
+// leave them.
+
+// Whether the resamples can be estimated on other threads: more than one
+// thread, no iteration history, no model simulation without baseline
+// resampling (it stops at the first resample), and every genotype's
+// probability computable without a message (factorials of at most 32).
+bool Parallel(const Run& run, const Driver& d, int history, int nthreads) {
+  if (nthreads < 2 || d.R < 2 || history != 0) return false;
+  if (d.model && d.simulation && run.opt.resample_baseline == 0) return false;
+  const int maxtyp = run.par.max_types;
+  for (int c = 1; c <= run.par.nchar; ++c) {
+    const Character& ch = run.chars(c);
+    if (ch.ploidy > 32 || ch.ntypes > maxtyp) return false;
+    if (d.simulation || ch.ploidy < 2) continue;
+    const Input& in = run.input;
+    for (int g = 1; g <= in.ngenotypes; ++g) {
+      const std::int8_t* x = in.copies.Ptr(1, c, g);
+      int n = 0;
+      for (int k = 0; k < ch.ntypes; ++k) n += x[k];
+      if (n < 0 || n > 32) return false;
+    }
+  }
+  return true;
+}
+
+// The estimation of one resample on its own run (an estimation thread).
+void Estimate(Run& run, const Driver& d, Work& w) {
+  Run& own = *w.own;
+  own.error.stop = 0;
+  w.messages.clear();
+  try {
+    FillColumns(own, w.draws);
+    if (own.error.stop == 0) Maximise(own, run.input, d, w, 0);
+  } catch (const std::bad_alloc&) {
+    Error(own, 3000);
+  }
+  w.code_optim = own.error.last_code;
+  w.severity_optim = own.error.last_severity;
+  w.jack_first = w.messages.size();
+  if (own.error.stop == 0) Jack(own, run, d, w);
+  w.code_jack = own.error.last_code;
+  w.severity_jack = own.error.last_severity;
+}
+
+// Writes the held messages first..last-1 of `messages`; false when one stopped the run.
+bool ReplayAll(Run& run, const std::vector<HeldMessage>& messages, std::size_t first,
+               std::size_t last) {
+  for (std::size_t k = first; k < last; ++k) {
+    Replay(run, messages[k]);
+    if (run.error.stop) return false;
+  }
+  return true;
+}
+
+// A finished resample, taken in order on the driving thread.
+void Commit(Run& run, Driver& d, Work& w) {
+  if (!ReplayAll(run, w.draw_messages, 0, w.draw_messages.size())) return;
+  if (!ReplayAll(run, w.messages, 0, w.jack_first)) return;
+  run.error.last_code = w.code_optim;
+  run.error.last_severity = w.severity_optim;
+  AddMissing(run, d, w);
+  Lines(run, d, w);
+  if (!ReplayAll(run, w.messages, w.jack_first, w.messages.size())) return;
+  run.error.last_code = w.code_jack;
+  run.error.last_severity = w.severity_jack;
+  Add(run, d, w);
+}
+
+// The loop over the resamples with `nthreads` estimation threads. Returns the
+// resamples drawn when a stop request ended the drawing, -1 otherwise.
+int Pipeline(Run& run, Driver& d, int nthreads) {
+  const int nslots = nthreads + 1;
+  for (int k = 0; k < nslots; ++k)
+    if (!AddWork(run, d, true)) return -1;
+  // Every factorial the estimation threads use is made here, once.
+  Dfact(run, 32);
+  Input& in = run.input;
+  const bool redraw_base = run.opt.resample_baseline != 0;
+
+  Workers workers(nthreads, nslots, [&run, &d](int slot) {
+    Estimate(run, d, *d.work[static_cast<std::size_t>(slot)]);
+  });
+  auto slot_of = [nslots](int r) { return (r - 1) % nslots; };
+
+  int drawn = 0;
+  int committed = 0;
+  bool drawing = true;
+  bool requested = false;
+  for (;;) {
+    while (drawing && drawn < d.R && drawn - committed < nslots) {
+      if (StopRequested(run)) {
+        requested = true;
+        drawing = false;
+        break;
+      }
+      const int r = drawn + 1;
+      run.platform.ShowStatus(run.error.status + Fmt("(i5)", {r}));
+      const int slot = slot_of(r);
+      Work& w = *d.work[static_cast<std::size_t>(slot)];
+      w.r = r;
+      w.draw_messages.clear();
+      w.messages.clear();
+      w.jack_first = 0;
+      // The draw writes the run's working baseline: the resample's own.
+      if (redraw_base) std::swap(in.base_counts, w.base);
+      run.held = &w.draw_messages;
+      Draw(run, d, w);
+      run.held = nullptr;
+      if (redraw_base) std::swap(in.base_counts, w.base);
+      w.random_after = run.process.random;
+      drawn = r;
+      if (run.error.stop) {
+        // Written when its turn comes; nothing more is drawn.
+        run.error.stop = 0;
+        drawing = false;
+        continue;
+      }
+      w.own->errstk = run.errstk;
+      workers.Post(slot);
+    }
+    if (committed == drawn) break;
+    const int r = committed + 1;
+    const int slot = slot_of(r);
+    Work& w = *d.work[static_cast<std::size_t>(slot)];
+    workers.Wait(slot);
+    Commit(run, d, w);
+    d.last = &w;
+    if (run.error.stop) {
+      // The counter stays where the run stopped; the generators are as that
+      // resample left them.
+      std::ostream* console = run.process.random.console;
+      run.process.random = w.random_after;
+      run.process.random.console = console;
+      AppendStatus(run, Fmt("(i5)", {r}));
+      return -1;
+    }
+    committed = r;
+    d.done = r;
+  }
+  if (redraw_base && d.last != nullptr) in.base_counts = d.last->base;
+  return requested ? drawn : -1;
+}
+
+// The loop over the resamples on the driving thread alone. Returns the
+// resamples done when a stop request ended it, -1 otherwise.
+int Sequence(Run& run, Driver& d, int history) {
+  if (!AddWork(run, d, false)) return -1;
+  Work& w = *d.work.front();
+  for (int r = 1; r <= d.R; ++r) {
+    if (StopRequested(run)) return d.done;
+    run.platform.ShowStatus(run.error.status + Fmt("(i5)", {r}));
+    w.r = r;
+    Resample(run, d, w, history);
+    d.last = &w;
+    if (run.error.stop) {
+      // The counter stays where the run stopped.
+      AppendStatus(run, Fmt("(i5)", {r}));
+      return -1;
+    }
+    d.done = r;
+  }
+  return -1;
+}
+
 void Drive(Run& run, Driver& d) {
   // Nothing to estimate without populations (the control-file reader never
   // leaves a run so; a caller that fills a run by hand may).
@@ -396,22 +694,15 @@ void Drive(Run& run, Driver& d) {
   int history = 0;
   if (!OpenFiles(run, d, history)) return;
 
-  int r = 0;
-  for (r = 1; r <= d.R; ++r) {
-    if (StopRequested(run)) {
-      AppendStatus(run, Fmt("(i5)", {d.done}));
-      run.error.n1 = d.done;
-      Error(run, 3037);
-      return;
-    }
-    run.platform.ShowStatus(run.error.status + Fmt("(i5)", {r}));
-    Resample(run, d, history);
-    if (run.error.stop) {
-      // The counter stays where the run stopped.
-      AppendStatus(run, Fmt("(i5)", {r}));
-      return;
-    }
-    d.done = r;
+  const int nthreads = ResampleThreads(run.threads);
+  const int requested =
+      Parallel(run, d, history, nthreads) ? Pipeline(run, d, nthreads) : Sequence(run, d, history);
+  if (run.error.stop) return;
+  if (requested >= 0) {
+    AppendStatus(run, Fmt("(i5)", {d.done}));
+    run.error.n1 = d.done;
+    Error(run, 3037);
+    return;
   }
   AppendStatus(run, Fmt("(i5)", {d.R}));
 
@@ -429,17 +720,19 @@ void Drive(Run& run, Driver& d) {
   if (run.error.stop) return;
 
   if (!d.simulation && run.opt.resample_mixture != 0)
-    SmstatFit(d.acc, run.input.sample_size, d.draws.proportions);
+    SmstatFit(d.acc, run.input.sample_size, d.work.front()->draws.proportions);
   SmstatReport(run, d.acc);
   if (run.error.stop) return;
 
   if (d.simulation && run.opt.print_genotypes != 0) {
-    const DrawnMixture& mix = d.draws.mix;
+    // The last simulated mixture.
+    Work& last = d.last != nullptr ? *d.last : *d.work.front();
+    const DrawnMixture& mix = last.draws.mix;
     const MixtureCounts counts{.nclasses = mix.nclasses,
                                .class_genotypes = mix.class_genotypes,
                                .class_individuals = mix.class_individuals,
                                .geno_count = mix.count};
-    Prtgen(run, counts, d.draws.P, true);
+    Prtgen(run, counts, last.draws.P, true);
     if (run.error.stop) return;
   }
   Restore(run, d);
