@@ -7,6 +7,7 @@
 #include <memory>
 #include <new>
 #include <string>
+#include <system_error>
 #include <utility>
 #include <vector>
 
@@ -590,6 +591,9 @@ void Commit(Run& run, Driver& d, Work& w) {
   Add(run, d, w);
 }
 
+// Pipeline's answer when the system gives it no threads.
+constexpr int kNoThreads = -2;
+
 // The loop over the resamples with `nthreads` estimation threads. Returns the
 // resamples drawn when a stop request ended the drawing, -1 otherwise.
 int Pipeline(Run& run, Driver& d, int nthreads) {
@@ -601,9 +605,15 @@ int Pipeline(Run& run, Driver& d, int nthreads) {
   Input& in = run.input;
   const bool redraw_base = run.opt.resample_baseline != 0;
 
-  Workers workers(nthreads, nslots, [&run, &d](int slot) {
-    Estimate(run, d, *d.work[static_cast<std::size_t>(slot)]);
-  });
+  std::unique_ptr<Workers> pool;
+  try {
+    pool = std::make_unique<Workers>(nthreads, nslots, [&run, &d](int slot) {
+      Estimate(run, d, *d.work[static_cast<std::size_t>(slot)]);
+    });
+  } catch (const std::system_error&) {
+    return kNoThreads;  // nothing drawn yet: the driving thread does it alone
+  }
+  Workers& workers = *pool;
   auto slot_of = [nslots](int r) { return (r - 1) % nslots; };
 
   int drawn = 0;
@@ -669,7 +679,7 @@ int Pipeline(Run& run, Driver& d, int nthreads) {
 // resamples done when a stop request ended it, -1 otherwise.
 int Sequence(Run& run, Driver& d, int history) {
   if (!AddWork(run, d, false)) return -1;
-  Work& w = *d.work.front();
+  Work& w = *d.work.back();
   for (int r = 1; r <= d.R; ++r) {
     if (StopRequested(run)) return d.done;
     run.platform.ShowStatus(run.error.status + Fmt("(i5)", {r}));
@@ -694,9 +704,9 @@ void Drive(Run& run, Driver& d) {
   int history = 0;
   if (!OpenFiles(run, d, history)) return;
 
-  const int nthreads = ResampleThreads(run.threads);
-  const int requested =
-      Parallel(run, d, history, nthreads) ? Pipeline(run, d, nthreads) : Sequence(run, d, history);
+  const int nthreads = std::min(ResampleThreads(run.threads), std::max(d.R, 1));
+  int requested = Parallel(run, d, history, nthreads) ? Pipeline(run, d, nthreads) : kNoThreads;
+  if (requested == kNoThreads && !run.error.stop) requested = Sequence(run, d, history);
   if (run.error.stop) return;
   if (requested >= 0) {
     AppendStatus(run, Fmt("(i5)", {d.done}));

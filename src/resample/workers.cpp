@@ -12,18 +12,29 @@ int ResampleThreads(int requested) {
 
 Workers::Workers(int nthreads, int nslots, std::function<void(int)> job)
     : job_(std::move(job)), done_(static_cast<std::size_t>(nslots), 1) {
-  threads_.reserve(static_cast<std::size_t>(nthreads));
-  for (int k = 0; k < nthreads; ++k) threads_.emplace_back([this] { Loop(); });
+  try {
+    threads_.reserve(static_cast<std::size_t>(nthreads));
+    for (int k = 0; k < nthreads; ++k) threads_.emplace_back([this] { Loop(); });
+  } catch (...) {
+    // The threads already started end before the failure goes on.
+    Stop();
+    throw;
+  }
 }
 
 Workers::~Workers() {
+  Stop();
+}
+
+void Workers::Stop() {
   {
     std::lock_guard<std::mutex> lock(mutex_);
     quit_ = true;
     queue_.clear();
   }
   posted_.notify_all();
-  for (std::thread& t : threads_) t.join();
+  for (std::thread& t : threads_)
+    if (t.joinable()) t.join();
 }
 
 void Workers::Post(int slot) {

@@ -16,7 +16,8 @@ int ResampleThreads(int requested);
 
 class Workers {
  public:
-  // `nthreads` threads that call job(slot) for slots 0..nslots-1 as they are posted.
+  // `nthreads` threads that call job(slot) for slots 0..nslots-1 as they are
+  // posted. Throws std::system_error when the system cannot start a thread.
   Workers(int nthreads, int nslots, std::function<void(int)> job);
   // Drops the jobs not yet started, waits for the running ones and joins.
   ~Workers();
@@ -30,6 +31,7 @@ class Workers {
 
  private:
   void Loop();
+  void Stop();
 
   std::function<void(int)> job_;
   std::mutex mutex_;
