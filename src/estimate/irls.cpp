@@ -76,7 +76,16 @@ void Abmat(int np, int nclasses, const Vec<std::int32_t>& count, const double* q
   b.Fill(0.0);
 
   // The possible genotypes of every class with possible individuals: response
-  // count / N' less the part fixed by the group sums, weight N' / q.
+  // count / N' less the part fixed by the group sums, weight N' / q (the
+  // expected information of the genotype's cell). When the genotype's expected
+  // count N' q is far below its observed count, as for every genotype of data
+  // with many characters, the observed genotypes hold next to nothing of their
+  // pattern's probability and their expected information next to nothing of
+  // the curvature; such a genotype brings its observed information
+  // count / q^2 instead, in terms relative to q (x / q), which do not change
+  // when the genotype's column of P is scaled. Its response keeps the right
+  // side at A theta + score, so that the problem's gradient at theta stays the
+  // score and the maximum is a fixed point.
   int g = 0;
   for (int k = 1; k <= nclasses; ++k) {
     const int ng = class_genotypes(k);
@@ -89,10 +98,17 @@ void Abmat(int np, int nclasses, const Vec<std::int32_t>& count, const double* q
       ++g;
       if (possible(g) == 0) continue;
       const double* pg = P.Ptr(1, g);
-      const double z = static_cast<double>(count(g)) / n - RefSum(groups, pg);
+      const double c = static_cast<double>(count(g));
       const double qg = q[g - 1] == 0.0 ? kProbFloor : q[g - 1];
       Regressors(groups, pg, x);
-      Accumulate(np, n / qg, x, z, work.w2, tab, b);
+      if (n * qg >= kExpectedCountFloor * c) {
+        const double z = c / n - RefSum(groups, pg);
+        Accumulate(np, n / qg, x, z, work.w2, tab, b);
+      } else {
+        for (int j = 1; j <= np; ++j) x(j) = x(j) / qg;
+        const double z = 2.0 - RefSum(groups, pg) / qg - n * qg / c;
+        Accumulate(np, c, x, z, work.w2, tab, b);
+      }
     }
   }
 

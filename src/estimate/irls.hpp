@@ -18,6 +18,10 @@ struct Run;
 // Relative floor on a genotype's mixture probability in the Taylor terms:
 // q' = max(q(g), kTaylorFloor * colmax(g)).
 inline constexpr double kTaylorFloor = 1.0e-50;
+// Abmat takes a genotype's observed information instead of its expected
+// information when its expected count N' q(g) is below kExpectedCountFloor
+// times its observed count.
+inline constexpr double kExpectedCountFloor = 0.1;
 // Most basis changes Wolfe makes before giving up (message 3028).
 inline constexpr int kMaxBasisChanges = 200;
 

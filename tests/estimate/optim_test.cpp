@@ -101,6 +101,33 @@ TEST_F(OptimTest, IrlsReachesThePlainEmMaximum) {
   ExpectMaximum();
 }
 
+// Data like a SNP baseline: many populations, dozens of two-type loci, every
+// fish's genotype far below 1e-20 in every population and seen once, so that
+// the observed genotypes hold next to nothing of the probability. With IRLS on
+// the search still reaches the maximum (and does not give up with 1006).
+TEST_F(OptimTest, IrlsReachesTheMaximumWithManyLoci) {
+  test::SyntheticSpec spec;
+  spec.np = 12;
+  spec.nc = 60;
+  spec.t = 2;
+  spec.copies_per_population = 100;
+  spec.individuals = 400;
+  spec.theta.clear();
+  for (int i = 1; i <= spec.np; ++i) spec.theta.push_back(std::pow(0.6, i));
+  double sum = 0.0;
+  for (double t : spec.theta) sum += t;
+  for (double& t : spec.theta) t /= sum;
+  spec.seed = 11;
+  Build(spec);
+  MakeP();
+  EXPECT_LT(P(1, 1), 1.0e-20);
+  Maximise(1);
+  ASSERT_EQ(run.error.stop, 0);
+  EXPECT_NE(run.error.last_code, 1006);
+  EXPECT_LT(res.iterations, 100);
+  ExpectMaximum();
+}
+
 TEST_F(OptimTest, APopulationAbsentFromTheMixtureGoesToZero) {
   test::SyntheticSpec spec;
   spec.theta = {0.6, 0.4, 0.0, 0.0};
