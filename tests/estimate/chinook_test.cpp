@@ -200,5 +200,51 @@ TEST(ChinookRun, EstimatesAgreeWithAnIndependentPlainEm) {
   EXPECT_GT(seen, 0);
 }
 
+// The Rannala-Mountain analysis of all fish, run to full convergence with IRLS
+// off and on: both give the same estimates.
+std::vector<double> RunRm(const fs::path& data, bool irls) {
+  std::string text = test::ReadFile(data / "chinook_mix_rm.ctl");
+  test::TempDir dir;
+  auto replace = [&](const std::string& from, const std::string& to) {
+    const std::size_t at = text.find(from);
+    EXPECT_NE(at, std::string::npos) << from;
+    if (at != std::string::npos) text.replace(at, from.size(), to);
+  };
+  replace("Baseline file: chinook.bse", "Baseline file: " + (data / "chinook.bse").string());
+  replace("Mixture file: chinook_mix.mix", "Mixture file: " + (data / "chinook_mix.mix").string());
+  replace("Output file: chinook_mix_rm", "Output file: " + (dir / "chinook"));
+  replace("Compute jackknife: yes\n", irls ? "IRLS: yes\n" : "");
+  replace("* Parameters\n",
+          "* Parameters\nEstimate tolerance: 1e-11\nLikelihood tolerance: 1e-15\n"
+          "Guaranteed percent: 100.5\nMaximum number of iterations: 20000\n");
+  const std::string ctl = dir / "chinook.ctl";
+  test::WriteFile(ctl, text);
+
+  test::RunFixture f(dir / "chinook.log");
+  velk::Run& run = *f.run;
+  run.control_dir = dir.Path().string() + "/";
+  run.inputs.Control().Open(ctl);
+  while (ReadControlLine(run) && run.parse.line.find('*') == std::string::npos) {
+  }
+  Gparse(run, 1);
+  run.output.unit[0].Close();
+  const std::string log = test::ReadFile(dir / "chinook.log");
+  EXPECT_EQ(run.error.stop, 0) << log;
+  EXPECT_EQ(log.find("IRLS algorithm took too many"), std::string::npos) << log;
+  std::vector<double> est;
+  for (int i = 1; i <= run.par.npop; ++i) est.push_back(run.pops(i).estimate);
+  return est;
+}
+
+TEST(ChinookRun, RannalaMountainEstimatesAgreeWithIrlsOnAndOff) {
+  const fs::path data = fs::path(VELK_SHARED_DATA) / "chinook";
+  if (!fs::exists(data / "chinook_mix_rm.ctl")) GTEST_SKIP() << "the chinook data are not present";
+  const std::vector<double> off = RunRm(data, false);
+  const std::vector<double> on = RunRm(data, true);
+  ASSERT_EQ(off.size(), 69u);
+  ASSERT_EQ(on.size(), off.size());
+  for (std::size_t i = 0; i < off.size(); ++i) EXPECT_NEAR(on[i], off[i], 1.0e-5) << i + 1;
+}
+
 }  // namespace
 }  // namespace velk

@@ -317,5 +317,49 @@ TEST_F(IrlsTest, RelativeFloorsMakeTheStepIndependentOfAColumnsScale) {
   for (int i = 1; i <= 3; ++i) EXPECT_NEAR(result[0](i), result[1](i), 1.0e-12) << i;
 }
 
+// Genotypes far below their observed counts (as with many loci) bring terms
+// relative to their mixture probability: the quadratic problem stays as it is
+// when a genotype's column of P is scaled by 1e-40, and IRLS reaches the plain
+// EM maximum from the start.
+TEST_F(IrlsTest, ManyLociProblemIsIndependentOfAColumnsScale) {
+  const test::Mixture m = test::RandomMixture(4, 30, 43, 1.0e-30);
+  test::Mixture scaled = m;
+  for (int i = 1; i <= 4; ++i) scaled.P(i, 9) *= 1.0e-40;
+  Vec<double> theta(4, 0.25);
+  Mat<double> tab[2];
+  Vec<double> rhs[2];
+  for (int k = 0; k < 2; ++k) {
+    const test::Mixture& mix = k == 0 ? m : scaled;
+    test::StepState s(mix, OneGroup(4));
+    IrlsAlloc(s.work, 4);
+    s.Refresh(theta);
+    Abmat(4, 1, mix.count, s.q(), s.u(), mix.P, s.S, mix.class_genotypes, s.nposs, mix.possible,
+          s.groups, s.work);
+    tab[k] = s.work.tableau;
+    rhs[k] = s.work.rhs;
+  }
+  for (int r = 1; r <= 4; ++r) {
+    EXPECT_NEAR(rhs[0](r), rhs[1](r), 1.0e-12 * std::fabs(rhs[0](r))) << r;
+    for (int c = 1; c <= 12; ++c) {
+      EXPECT_NEAR(tab[0](r, c), tab[1](r, c), 1.0e-12 * std::fabs(tab[0](r, c))) << r << c;
+    }
+  }
+
+  const Vec<double> expected = test::PlainEm(m);
+  test::StepState s(m, OneGroup(4));
+  IrlsAlloc(s.work, 4);
+  int last = 0;
+  int it = 0;
+  while (it < 50 && last == 0) {
+    ++it;
+    last = Iterate(s, theta, 1.0e-10, 1.0e-15);
+    if (s.conv.change < 1.0e-10) break;
+  }
+  // A few dozen steps at most, then nothing more to gain.
+  EXPECT_LT(it, 40);
+  EXPECT_NE(last, 1011);
+  for (int i = 1; i <= 4; ++i) EXPECT_NEAR(theta(i), expected(i), 1.0e-6) << i;
+}
+
 }  // namespace
 }  // namespace velk
