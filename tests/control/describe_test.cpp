@@ -7,7 +7,7 @@
 #include <sstream>
 #include <string>
 
-#include "support/control_fixture.hpp"
+#include "support/run_fixture.hpp"
 
 namespace velk {
 namespace {
@@ -26,7 +26,7 @@ std::string ValueOf(const std::string& text, const std::string& label) {
 
 TEST(Describe, SettingsFilesAndTables) {
   test::RunFixture f;
-  velk::Run& run = *f.run;
+  velk::Run& run = f.run;
   run.title = "Test mixture";
   run.control_dir = "/runs/";
   run.par.npop = 3;

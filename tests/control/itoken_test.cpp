@@ -6,7 +6,7 @@
 #include <string>
 
 #include "core/error.hpp"
-#include "support/token_run.hpp"
+#include "support/run_fixture.hpp"
 
 namespace velk {
 namespace {
@@ -23,7 +23,7 @@ class Tokens : public ::testing::Test {
     Agval(t_.run, r, text, length_);
     return r;
   }
-  testing::TokenRun t_;
+  test::RunFixture t_;
   int used_ = -1;
   int length_ = -1;
   std::string token_;

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "control/sections.hpp"
-#include "support/section_run.hpp"
+#include "support/control_run.hpp"
 
 namespace velk {
 namespace {

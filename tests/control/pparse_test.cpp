@@ -3,7 +3,7 @@
 #include <climits>
 
 #include "control/sections.hpp"
-#include "support/section_run.hpp"
+#include "support/control_run.hpp"
 
 namespace velk {
 namespace {

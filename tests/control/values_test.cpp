@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "core/error.hpp"
-#include "support/token_run.hpp"
+#include "support/run_fixture.hpp"
 
 namespace velk {
 namespace {
@@ -18,7 +18,7 @@ class Values : public ::testing::Test {
   double Real(std::string_view text) { return Greal(t_.run, text, pos_); }
   int Int(std::string_view text) { return Igint(t_.run, text, pos_); }
   int Code() { return Lastcd(t_.run); }
-  testing::TokenRun t_;
+  test::RunFixture t_;
   int pos_ = -1;
 };
 

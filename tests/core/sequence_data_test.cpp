@@ -7,8 +7,8 @@
 
 #include "control/sections.hpp"
 #include "core/error.hpp"
-#include "support/control_fixture.hpp"
 #include "support/files.hpp"
+#include "support/run_fixture.hpp"
 
 namespace velk {
 namespace {
@@ -22,7 +22,7 @@ struct DataRun {
   explicit DataRun(const std::string& text) {
     test::WriteFile(tmp / "base.txt", text);
     test::WriteFile(tmp / "mix.txt", "Test mixture\n11\n20\n11\n");
-    Run& run = *f.run;
+    Run& run = f.run;
     run.files.output = tmp / "run1";
     run.files.baseline = tmp / "base.txt";
     run.files.mixture = tmp / "mix.txt";
@@ -37,8 +37,8 @@ struct DataRun {
     run.chars(1).ntypes = 2;
   }
   void Sequence() {
-    Errpush(*f.run, "Reading control file");
-    RunSequence(*f.run);
+    Errpush(f.run, "Reading control file");
+    RunSequence(f.run);
   }
   // Whether some status shown holds `text`.
   bool Shown(const std::string& text) const {
@@ -53,7 +53,7 @@ struct DataRun {
 TEST(RunSequenceData, EstimationReadsTheBaselineThenTurnsToTheMixture) {
   DataRun d("1 Pop\nLoc1 3 5\n");
   d.Sequence();
-  velk::Run& run = *d.f.run;
+  velk::Run& run = d.f.run;
   EXPECT_EQ(run.error.stop, 0);
   EXPECT_TRUE(d.Shown("Reading baseline file(s)...\r"));
   EXPECT_TRUE(d.Shown("Reading mixture file...\r"));
@@ -66,7 +66,7 @@ TEST(RunSequenceData, EstimationReadsTheBaselineThenTurnsToTheMixture) {
 TEST(RunSequenceData, BaselineFailureStopsBeforeTheMixture) {
   DataRun d("1 Pop\nLoc9 3 5\n");
   d.Sequence();
-  velk::Run& run = *d.f.run;
+  velk::Run& run = d.f.run;
   EXPECT_EQ(run.error.stop, 1);
   EXPECT_EQ(run.error.last_code, 3010);
   EXPECT_FALSE(d.Shown("Reading mixture file..."));
@@ -76,7 +76,7 @@ TEST(RunSequenceData, BaselineFailureStopsBeforeTheMixture) {
 
 TEST(RunSequenceData, SimulationWithMissingBaselineIs3032) {
   DataRun d("1 Pop\nLoc1 3 5\n");
-  velk::Run& run = *d.f.run;
+  velk::Run& run = d.f.run;
   run.par.nchar = 2;
   run.chars.Resize(2);
   run.chars(1).name = "Loc1";
@@ -91,34 +91,34 @@ TEST(RunSequenceData, SimulationWithMissingBaselineIs3032) {
   EXPECT_FALSE(d.Shown("Reading mixture file..."));
 
   DataRun e("1 Pop\nLoc1 3 5\n");  // the same without the missing locus runs on
-  e.f.run->par.kind = 2;
-  e.f.run->opt.estimation = 0;
+  e.f.run.par.kind = 2;
+  e.f.run.opt.estimation = 0;
   e.Sequence();
-  EXPECT_EQ(e.f.run->error.stop, 0);
+  EXPECT_EQ(e.f.run.error.stop, 0);
   EXPECT_FALSE(e.Shown("Reading mixture file..."));
 }
 
 TEST(RunSequenceData, SizesNoMemoryCouldHoldAre3000) {
   {
     DataRun d("1 Pop\nLoc1 3 5\n");
-    d.f.run->par.max_types = 2000000000;
-    d.f.run->par.npop = 2000000000;  // the product overflows 64 bits
+    d.f.run.par.max_types = 2000000000;
+    d.f.run.par.npop = 2000000000;  // the product overflows 64 bits
     d.Sequence();
-    EXPECT_EQ(d.f.run->error.stop, 1);
-    EXPECT_EQ(d.f.run->error.last_code, 3000);
+    EXPECT_EQ(d.f.run.error.stop, 1);
+    EXPECT_EQ(d.f.run.error.last_code, 3000);
     EXPECT_FALSE(d.Shown("Reading baseline file(s)..."));
-    EXPECT_EQ(d.f.run->errstk.depth, 0);
+    EXPECT_EQ(d.f.run.errstk.depth, 0);
   }
   {
     DataRun d("1 Pop\nLoc1 3 5\n");
-    d.f.run->par.max_genotypes = 1000000000;  // copy counts of a billion genotypes
-    d.f.run->par.max_types = 99;
-    d.f.run->chars(1).ntypes = 2;
+    d.f.run.par.max_genotypes = 1000000000;  // copy counts of a billion genotypes
+    d.f.run.par.max_types = 99;
+    d.f.run.chars(1).ntypes = 2;
     d.Sequence();
-    EXPECT_EQ(d.f.run->error.stop, 1);
-    EXPECT_EQ(d.f.run->error.last_code, 3000);
+    EXPECT_EQ(d.f.run.error.stop, 1);
+    EXPECT_EQ(d.f.run.error.last_code, 3000);
     EXPECT_TRUE(d.Shown("Reading baseline file(s)..."));
-    EXPECT_EQ(d.f.run->input.copies.Size3(), 0);
+    EXPECT_EQ(d.f.run.input.copies.Size3(), 0);
   }
 }
 

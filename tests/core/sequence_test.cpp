@@ -8,8 +8,8 @@
 
 #include "control/sections.hpp"
 #include "core/error.hpp"
-#include "support/control_fixture.hpp"
 #include "support/files.hpp"
+#include "support/run_fixture.hpp"
 
 namespace velk {
 namespace {
@@ -30,7 +30,7 @@ void Sequence(Run& run) {
 TEST(RunSequence, OutputNameMissingStopsAlsoWhenLoadingOnly) {
   for (int load_only : {0, 1}) {
     RunFixture f;
-    velk::Run& run = *f.run;
+    velk::Run& run = f.run;
     run.load_only = load_only;
     run.files.output = "USER";
     Sequence(run);
@@ -44,7 +44,7 @@ TEST(RunSequence, OutputNameMissingStopsAlsoWhenLoadingOnly) {
 
 TEST(RunSequence, LoadOnlyEstimationFlagsFollowTheOptions) {
   RunFixture f;
-  velk::Run& run = *f.run;
+  velk::Run& run = f.run;
   run.load_only = 1;
   run.files.output = "out/run1";
   run.opt.estimation = 1;
@@ -63,7 +63,7 @@ TEST(RunSequence, LoadOnlyEstimationFlagsFollowTheOptions) {
 
 TEST(RunSequence, LoadOnlySimulationHasNoBootstrapReport) {
   RunFixture f;
-  velk::Run& run = *f.run;
+  velk::Run& run = f.run;
   run.load_only = 1;
   run.files.output = "run1";
   run.opt.estimation = 0;
@@ -79,7 +79,7 @@ TEST(RunSequence, LoadOnlySimulationHasNoBootstrapReport) {
 TEST(RunSequence, CreatesEveryMissingFolderAtBothSeparators) {
   TempDir tmp;
   RunFixture f;
-  velk::Run& run = *f.run;
+  velk::Run& run = f.run;
   run.opt.estimation = 0;  // a simulation: no mixture to read
   run.files.output = Dir(tmp) + "results\\new/deeper\\run1";
   Sequence(run);
@@ -94,7 +94,7 @@ TEST(RunSequence, CreatesEveryMissingFolderAtBothSeparators) {
 TEST(RunSequence, LongPrefixesAndExistingFoldersAreFine) {
   TempDir tmp;
   RunFixture f;
-  velk::Run& run = *f.run;
+  velk::Run& run = f.run;
   run.opt.estimation = 0;         // a simulation: no mixture to read
   std::string longname(90, 'x');  // prefixes longer than 69 characters
   std::filesystem::create_directory(Dir(tmp) + "kept");
@@ -108,7 +108,7 @@ TEST(RunSequence, FolderThatCannotBeMadeIsFatal3035) {
   TempDir tmp;
   test::WriteFile(Dir(tmp) + "plain", "a file, not a folder\n");
   RunFixture f;
-  velk::Run& run = *f.run;
+  velk::Run& run = f.run;
   run.files.output = Dir(tmp) + "plain\\sub\\run1";
   Sequence(run);
   EXPECT_EQ(run.error.stop, 1);
@@ -119,7 +119,7 @@ TEST(RunSequence, FolderThatCannotBeMadeIsFatal3035) {
 
 TEST(RunSequence, DrivePrefixAndRootAreNotCreated) {
   RunFixture f;
-  velk::Run& run = *f.run;
+  velk::Run& run = f.run;
   f.platform.fake_directories = true;
   f.platform.attributes["C:/results"] = -1;
   f.platform.attributes["/abs"] = -1;

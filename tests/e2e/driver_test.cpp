@@ -1,7 +1,7 @@
 // The velk command on control files, read as a user would read its output and log.
 #include <gtest/gtest.h>
 
-#include "core/layout/layout.hpp"
+#include "support/files.hpp"
 #include "support/velk_command.hpp"
 
 namespace velk::test {
@@ -20,9 +20,9 @@ TEST(VelkCommand, UsageErrorsAndHelp) {
 }
 
 TEST(VelkCommand, MissingHeaderAbortsWithPrematureEndOfFile) {
-  if (Fmt("(i5)", {3}) != "    3") GTEST_SKIP() << "layout writer not landed yet";
-  auto dir = FreshDir("noheader");
-  WriteText(dir / "plain.ctl", "A control file\nwith no header line\n* Options only\n");
+  TempDir tmp;
+  const std::filesystem::path& dir = tmp.Path();
+  WriteFile(dir / "plain.ctl", "A control file\nwith no header line\n* Options only\n");
   CommandResult r = RunVelk("plain.ctl", dir.string());
   EXPECT_EQ(r.status, 1);
   EXPECT_NE(r.output.find("CONTROL FILE:  plain.ctl"), std::string::npos);
@@ -30,7 +30,7 @@ TEST(VelkCommand, MissingHeaderAbortsWithPrematureEndOfFile) {
   EXPECT_NE(r.output.find("Analysis Aborted"), std::string::npos);
   EXPECT_EQ(r.output.find("\033["), std::string::npos) << "no colour codes off a terminal";
 
-  std::string log = ReadText(dir / "plain.log");
+  std::string log = ReadFile(dir / "plain.log");
   // The first entry names the log itself; the last is the premature end of file.
   EXPECT_EQ(log.rfind("\n *** Note: ", 0), 0u) << log;
   EXPECT_NE(log.find("     Log sent to file:\n     plain.log.\n"), std::string::npos) << log;
@@ -44,18 +44,19 @@ TEST(VelkCommand, MissingHeaderAbortsWithPrematureEndOfFile) {
 }
 
 TEST(VelkCommand, MissingControlFileIsAFatalOpenFailure) {
-  if (Fmt("(i5)", {3}) != "    3") GTEST_SKIP() << "layout writer not landed yet";
-  auto dir = FreshDir("nofile");
+  TempDir tmp;
+  const std::filesystem::path& dir = tmp.Path();
   CommandResult r = RunVelk("absent.ctl", dir.string());
   EXPECT_EQ(r.status, 1);
-  std::string log = ReadText(dir / "absent.log");
+  std::string log = ReadFile(dir / "absent.log");
   EXPECT_NE(log.find("Could not open control file:\n     absent.ctl."), std::string::npos) << log;
 }
 
 TEST(VelkCommand, LogNameIsCutInTheFilesOwnName) {
-  auto dir = FreshDir("logname");
-  WriteText(dir / "a.b" / "run.x.ctl", "nothing\n");
-  WriteText(dir / "plain", "nothing\n");
+  TempDir tmp;
+  const std::filesystem::path& dir = tmp.Path();
+  WriteFile(dir / "a.b" / "run.x.ctl", "nothing\n");
+  WriteFile(dir / "plain", "nothing\n");
   EXPECT_EQ(RunVelk("a.b/run.x.ctl plain", dir.string()).status, 1);
   EXPECT_TRUE(std::filesystem::exists(dir / "a.b" / "run.log"));
   EXPECT_FALSE(std::filesystem::exists(dir / "a.log"));
@@ -63,8 +64,9 @@ TEST(VelkCommand, LogNameIsCutInTheFilesOwnName) {
 }
 
 TEST(VelkCommand, ShowMessagesWritesTheBoxTextToStandardError) {
-  auto dir = FreshDir("showmsg");
-  WriteText(dir / "plain.ctl", "no header\n");
+  TempDir tmp;
+  const std::filesystem::path& dir = tmp.Path();
+  WriteFile(dir / "plain.ctl", "no header\n");
   CommandResult quiet = RunVelk("--quiet --show-messages plain.ctl", dir.string(), true);
   EXPECT_EQ(quiet.status, 1);
   EXPECT_NE(quiet.output.find("Premature end-of-file reading control file,"), std::string::npos)
@@ -75,8 +77,9 @@ TEST(VelkCommand, ShowMessagesWritesTheBoxTextToStandardError) {
 }
 
 TEST(VelkCommand, LoadOnlyWritesNoLog) {
-  auto dir = FreshDir("loadonly");
-  WriteText(dir / "plain.ctl", "no header\n");
+  TempDir tmp;
+  const std::filesystem::path& dir = tmp.Path();
+  WriteFile(dir / "plain.ctl", "no header\n");
   CommandResult r = RunVelk("--load plain.ctl", dir.string());
   EXPECT_EQ(r.status, 1);
   EXPECT_NE(r.output.find("Load Results List Aborted"), std::string::npos);
@@ -122,8 +125,9 @@ const char* kExampleControl =
     "* Run\r\n";
 
 TEST(VelkCommand, CheckShowsTheDescriptionUnderstood) {
-  auto dir = FreshDir("check");
-  WriteText(dir / "runs" / "test.ctl", kExampleControl);
+  TempDir tmp;
+  const std::filesystem::path& dir = tmp.Path();
+  WriteFile(dir / "runs" / "test.ctl", kExampleControl);
   CommandResult r = RunVelk("--check runs/test.ctl", dir.string());
   EXPECT_EQ(r.status, 0) << r.output;
   EXPECT_NE(r.output.find("Analysis: estimation"), std::string::npos) << r.output;
@@ -137,8 +141,9 @@ TEST(VelkCommand, CheckShowsTheDescriptionUnderstood) {
 }
 
 TEST(VelkCommand, LoadListsTheReportsFromTheSwitches) {
-  auto dir = FreshDir("load");
-  WriteText(dir / "test.ctl", kExampleControl);
+  TempDir tmp;
+  const std::filesystem::path& dir = tmp.Path();
+  WriteFile(dir / "test.ctl", kExampleControl);
   CommandResult r = RunVelk("--load test.ctl", dir.string());
   EXPECT_EQ(r.status, 0) << r.output;
   EXPECT_NE(r.output.find("Results List Loaded"), std::string::npos);
@@ -153,9 +158,10 @@ TEST(VelkCommand, LoadListsTheReportsFromTheSwitches) {
 }
 
 TEST(VelkCommand, EveryFileRunsAndOneAbortSetsTheStatus) {
-  auto dir = FreshDir("several");
-  WriteText(dir / "bad.ctl", "no header at all\n");
-  WriteText(dir / "good.ctl", kExampleControl);
+  TempDir tmp;
+  const std::filesystem::path& dir = tmp.Path();
+  WriteFile(dir / "bad.ctl", "no header at all\n");
+  WriteFile(dir / "good.ctl", kExampleControl);
   CommandResult r = RunVelk("--check bad.ctl good.ctl", dir.string());
   EXPECT_EQ(r.status, 1);
   EXPECT_NE(r.output.find("Analysis Aborted"), std::string::npos);

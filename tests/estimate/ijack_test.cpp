@@ -170,17 +170,17 @@ Vec<double> ObservedInformationSd(const Mixture& m, const Vec<double>& theta) {
 
 TEST(IjackTest, ManyCharactersAgreeWithTheObservedInformation) {
   test::StepRun s;
-  test::SyntheticSpec spec;
-  spec.nc = 14;
-  spec.t = 4;
-  spec.individuals = 1500;
-  spec.copies_per_population = 400;
-  spec.seed = 3;
-  test::MakeSynthetic(s.run, spec);
+  test::SyntheticShape shape;
+  shape.nc = 14;
+  shape.t = 4;
+  shape.individuals = 1500;
+  shape.copies_per_population = 400;
+  shape.seed = 3;
+  test::MakeSynthetic(s.run, shape);
   Mat<double> P;
   int nmissing = 0;
   Gmatrx(s.run, P, nmissing);
-  const Vec<std::int32_t> possible(spec.individuals, 1);
+  const Vec<std::int32_t> possible(shape.individuals, 1);
   const Mixture m = test::AsMixture(s.run, P, possible);
   // Most individuals' mixture probability is far below an absolute 1e-10.
   const Vec<double> theta = test::PlainEm(m);
@@ -323,7 +323,6 @@ TEST_F(SumcovTest, ANegativeRegionalVarianceBecomesZero) {
 }
 
 TEST(SumcovPrintTest, APerfectNegativeCorrelationPrintsInFull) {
-  if (!test::LayoutWriterReady()) GTEST_SKIP() << "needs the layout writer";
   Jackknife jack;
   JackknifeInit(jack, 2, 2);
   jack.cov(1, 1) = jack.cov(2, 2) = 0.0009;

@@ -67,12 +67,12 @@ double ProfileLikelihood(const test::Mixture& m, const std::vector<int>& group, 
 class LikeciTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    test::SyntheticSpec spec;
-    spec.np = 5;
-    spec.nc = 5;
-    spec.individuals = 200;
-    spec.theta = {0.35, 0.25, 0.2, 0.15, 0.05};
-    test::MakeSynthetic(run, spec);
+    test::SyntheticShape shape;
+    shape.np = 5;
+    shape.nc = 5;
+    shape.individuals = 200;
+    shape.theta = {0.35, 0.25, 0.2, 0.15, 0.05};
+    test::MakeSynthetic(run, shape);
     run.par.eps = 1.0e-10;
     run.par.ftol = 1.0e-15;
     run.par.gpa = 100.5;
@@ -209,9 +209,9 @@ TEST(LikeciTrialTest, ATrialKeepsItsTotalsWhenTheBaselineUpdateScreensAgain) {
   // genotypes as the estimate did and must leave the trial's totals alone.
   test::StepRun s;
   velk::Run& run = s.run;
-  test::SyntheticSpec spec;
-  spec.np = 4;
-  test::MakeSynthetic(run, spec);
+  test::SyntheticShape shape;
+  shape.np = 4;
+  test::MakeSynthetic(run, shape);
   test::DropBaseline(run, 2, 3);
   run.par.eps = 1.0e-10;
   run.par.ftol = 1.0e-15;
@@ -220,14 +220,7 @@ TEST(LikeciTrialTest, ATrialKeepsItsTotalsWhenTheBaselineUpdateScreensAgain) {
   Mat<double> P;
   int nmissing = 0;
   Gmatrx(run, P, nmissing);
-  std::vector<double> best;
-  for (int g = 1; g <= run.input.ngenotypes; ++g) {
-    double m = 0.0;
-    for (int i = 1; i <= 4; ++i) m = std::max(m, P(i, g));
-    best.push_back(m);
-  }
-  std::sort(best.begin(), best.end());
-  run.par.geno_tol = best[4] * 1.000001;  // a few genotypes screened out
+  run.par.geno_tol = test::ScreeningBound(run, P, 5);
 
   Vec<double> theta(4, 0.25);
   Groups one = OneGroup(4);

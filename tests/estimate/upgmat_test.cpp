@@ -44,7 +44,7 @@ TEST(PosteriorTest, AGenotypeWithoutMassKeepsItsProductsAndMayOverwriteP) {
 class UpgmatTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    test::MakeSynthetic(run, test::SyntheticSpec{});
+    test::MakeSynthetic(run, test::SyntheticShape{});
     test::DropBaseline(run, 3, 2);
     test::DropBaseline(run, 1, 4);
     int nmissing = 0;

@@ -10,18 +10,19 @@
 namespace velk {
 namespace {
 
-using test::LayoutWriterReady;
 using test::ReadFile;
 using test::ReadLines;
-
-#define REQUIRE_LAYOUT_WRITER() \
-  if (!LayoutWriterReady()) GTEST_SKIP() << "layout writer not in place yet"
 
 class PrtestTest : public test::TinyReport {
  protected:
   // Writes the report for the tiny estimation and returns it.
   std::string Report(int nclasses, int possible_size, bool standard_errors) {
     EXPECT_TRUE(run.output.unit[5].Open(dir / "tiny.est"));
+    Write(nclasses, possible_size, standard_errors);
+    run.output.unit[5].Close();
+    return ReadFile(dir / "tiny.est");
+  }
+  void Write(int nclasses, int possible_size, bool standard_errors) {
     Prtest(run, EstimatesReport{.nclasses = nclasses,
                                 .ngenotypes = 5,
                                 .possible_size = possible_size,
@@ -37,8 +38,6 @@ class PrtestTest : public test::TinyReport {
                                 .regional = regional,
                                 .region_cov = region_cov,
                                 .standard_errors = standard_errors});
-    run.output.unit[5].Close();
-    return ReadFile(dir / "tiny.est");
   }
 
   static int Count(const std::string& text, const std::string& what) {
@@ -51,14 +50,12 @@ class PrtestTest : public test::TinyReport {
 // Two classes, an impossible genotype, regions on two levels, standard errors,
 // the Rannala-Mountain model; populations 3 and region 2 are left out of the tables.
 TEST_F(PrtestTest, StandardErrorsRegionsClassesAndUnknown) {
-  REQUIRE_LAYOUT_WRITER();
   run.opt.rannala_mountain = 1;
   test::ExpectGolden(Report(2, 9, true), "tiny_se.est");
 }
 
 // One class, nothing impossible, no regions, no standard errors, Pella-Masuda.
 TEST_F(PrtestTest, PlainEstimateWithoutRegions) {
-  REQUIRE_LAYOUT_WRITER();
   run.opt.pella_masuda = 1;
   run.par.nregions = 0;
   class_genotypes = Vec<std::int32_t>(1, 5);
@@ -67,7 +64,6 @@ TEST_F(PrtestTest, PlainEstimateWithoutRegions) {
 }
 
 TEST_F(PrtestTest, NoRegionAboveTheFloorPrintsTheRegionTableWithoutItsCovariances) {
-  REQUIRE_LAYOUT_WRITER();
   regional.Fill(0.0);
   std::string est = Report(2, 9, true);
   EXPECT_EQ(Count(est, "Correlation (below)/Covariances (above)"), 1);
@@ -78,7 +74,6 @@ TEST_F(PrtestTest, NoRegionAboveTheFloorPrintsTheRegionTableWithoutItsCovariance
 }
 
 TEST_F(PrtestTest, LargestScoreIsMarkedFirstOnTies) {
-  REQUIRE_LAYOUT_WRITER();
   score(3) = 10.5;
   std::string est = Report(2, 10, false);
   EXPECT_NE(est.find("    3  Coastal                        0.0000      0.5 *\n"),
@@ -92,21 +87,7 @@ TEST_F(PrtestTest, LargestScoreIsMarkedFirstOnTies) {
 // With the output base "USER" the driver opens no estimates file: nothing is
 // written and nothing fails.
 TEST_F(PrtestTest, UnopenedUnitWritesNothing) {
-  Prtest(run, EstimatesReport{.nclasses = 2,
-                              .ngenotypes = 5,
-                              .possible_size = 9,
-                              .class_genotypes = class_genotypes,
-                              .class_individuals = class_individuals,
-                              .iterations = 12,
-                              .log_likelihood = -23.456789,
-                              .record = record,
-                              .theta = theta,
-                              .sd = sd,
-                              .score = score,
-                              .cov = cov,
-                              .regional = regional,
-                              .region_cov = region_cov,
-                              .standard_errors = true});
+  Write(2, 9, true);
   EXPECT_FALSE(run.output.unit[5].IsOpen());
   EXPECT_EQ(run.error.stop, 0);
 }
@@ -114,7 +95,6 @@ TEST_F(PrtestTest, UnopenedUnitWritesNothing) {
 // Seven entries: columns 1-5, then 6-7; correlations of -1 and negative
 // covariances print in full.
 TEST(PrcovTest, SevenEntriesInTwoBlocks) {
-  REQUIRE_LAYOUT_WRITER();
   test::TempDir dir;
   Vec<std::string> names(8);
   for (int i = 1; i <= 8; ++i) names(i) = "Stock " + std::string(1, static_cast<char>('A' + i - 1));
@@ -146,7 +126,6 @@ TEST(PrcovTest, NoEntriesWriteNothing) {
 }
 
 TEST(PrtvecTest, ValuesOnOneLine) {
-  REQUIRE_LAYOUT_WRITER();
   test::TempDir dir;
   Unit unit;
   ASSERT_TRUE(unit.Open(dir / "vec.txt"));

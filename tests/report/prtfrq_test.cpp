@@ -22,10 +22,7 @@ using test::Golden;
 using test::ReadFile;
 using test::ReadLines;
 
-#define REQUIRE_LAYOUT_WRITER() \
-  if (!test::LayoutWriterReady()) GTEST_SKIP() << "layout writer not in place yet"
-
-struct CharSpec {
+struct CharShape {
   std::string name;
   int ntypes;
   int ploidy;
@@ -39,13 +36,13 @@ class BaselineReport : public ::testing::Test {
     run.files.output = dir / "case";
   }
 
-  void Setup(const std::vector<CharSpec>& chars, const std::vector<std::string>& pops) {
+  void Setup(const std::vector<CharShape>& chars, const std::vector<std::string>& pops) {
     run.par.nchar = static_cast<int>(chars.size());
     run.par.npop = static_cast<int>(pops.size());
     run.par.max_types = 0;
     run.chars.Resize(run.par.nchar);
     for (int c = 1; c <= run.par.nchar; ++c) {
-      const CharSpec& s = chars[static_cast<std::size_t>(c - 1)];
+      const CharShape& s = chars[static_cast<std::size_t>(c - 1)];
       run.chars(c).name = s.name;
       run.chars(c).ntypes = s.ntypes;
       run.chars(c).ploidy = s.ploidy;
@@ -93,7 +90,6 @@ class BaselineReport : public ::testing::Test {
 // exactly its width, the fourth goes to a second block; three characters without
 // data, each with its Estimate row.
 TEST_F(BaselineReport, PlainTableWithEstimatesInTwoBlocks) {
-  REQUIRE_LAYOUT_WRITER();
   run.title = "Test baseline";
   Setup({{"Loc1", 2, 2}, {"Iso2", 3, 4}, {"Mt3", 2, 1}, {"LongName10", 4, 2}},
         {"Alpha Creek", "Beta River", "Gamma Lake"});
@@ -129,7 +125,6 @@ TEST_F(BaselineReport, PlainTableWithEstimatesInTwoBlocks) {
 // label rows, then the Rannala-Mountain and Pella-Masuda posterior means; and the
 // weights table in the estimates report.
 TEST_F(BaselineReport, ModelTablesAndWeights) {
-  REQUIRE_LAYOUT_WRITER();
   run.title = "Model run";
   Setup({{"Loc1", 2, 2}, {"Loc2", 3, 2}}, {"North Fork", "South Fork"});
   Counts(1, 1, {6, 4});
@@ -164,7 +159,6 @@ TEST_F(BaselineReport, ModelTablesAndWeights) {
 // The simulation driver's Mean and Std.Dev. rows follow the Estimate row, and
 // one empty line follows the last of them.
 TEST_F(BaselineReport, MeanAndStdDevRowsFollowTheEstimate) {
-  REQUIRE_LAYOUT_WRITER();
   run.title = "Sim";
   Setup({{"Loc1", 2, 2}}, {"One", "Two"});
   Counts(1, 1, {3, 1});
@@ -198,7 +192,6 @@ TEST_F(BaselineReport, MeanAndStdDevRowsFollowTheEstimate) {
 // fills it to the column, so the rule of 116 is followed by an empty line, and
 // the type numbers reach two digits.
 TEST_F(BaselineReport, WideCharacterWidensThePage) {
-  REQUIRE_LAYOUT_WRITER();
   Setup({{"Wide", 12, 2}}, {"One"});
   Counts(1, 1, {1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1});
   Prtfrq(run);
@@ -218,7 +211,6 @@ TEST_F(BaselineReport, WideCharacterWidensThePage) {
 // Characters of one, one, two and two types end their block at column 101: the
 // rule writes the page width, an empty line from its "/", and the last underscore.
 TEST_F(BaselineReport, RuleLongerThanThePageContinues) {
-  REQUIRE_LAYOUT_WRITER();
   Setup({{"A", 1, 1}, {"B", 1, 1}, {"C", 2, 2}, {"D", 2, 2}}, {"One"});
   Counts(1, 1, {4});
   Counts(1, 2, {4});

@@ -12,12 +12,8 @@
 namespace velk {
 namespace {
 
-using test::LayoutWriterReady;
 using test::ReadFile;
 using test::ReadLines;
-
-#define REQUIRE_LAYOUT_WRITER() \
-  if (!LayoutWriterReady()) GTEST_SKIP() << "layout writer not in place yet"
 
 class PrtmixTest : public test::TinyReport {
  protected:
@@ -32,7 +28,6 @@ class PrtmixTest : public test::TinyReport {
 // ------------------------------------------------------------ condensed mixture
 
 TEST_F(PrtmixTest, CondensedMixtureMarksTheImpossibleGenotype) {
-  REQUIRE_LAYOUT_WRITER();
   Prtmix(run, Mix(), copies, possible);
   test::ExpectGolden(ReadFile(dir / "tiny.cmx"), "tiny.cmx");
   EXPECT_EQ(run.output.written[8], 1);
@@ -44,7 +39,6 @@ TEST_F(PrtmixTest, CondensedMixtureMarksTheImpossibleGenotype) {
 }
 
 TEST_F(PrtmixTest, AllPossibleGenotypesGetNoMarksAndNoFootnote) {
-  REQUIRE_LAYOUT_WRITER();
   possible.Fill(1);
   Prtmix(run, Mix(), copies, possible);
   std::string cmx = ReadFile(dir / "tiny.cmx");
@@ -55,7 +49,6 @@ TEST_F(PrtmixTest, AllPossibleGenotypesGetNoMarksAndNoFootnote) {
 // 120 characters of nine types take ten columns each: 101 fit the first
 // 1024-column line (the last starting at column 1010), 19 the second.
 TEST_F(PrtmixTest, CharactersAreGroupedToFitTheLine) {
-  REQUIRE_LAYOUT_WRITER();
   run.par.nchar = 120;
   run.chars.Resize(120);
   Arr3<std::int8_t> many(9, 120, 5);
@@ -90,7 +83,6 @@ TEST_F(PrtmixTest, CharactersAreGroupedToFitTheLine) {
 // ------------------------------------------------ conditional probabilities
 
 TEST_F(PrtmixTest, ConditionalGenotypeProbabilities) {
-  REQUIRE_LAYOUT_WRITER();
   Prtgen(run, Mix(), P, true);
   test::ExpectGolden(ReadFile(dir / "tiny.gen"), "tiny.gen");
   EXPECT_EQ(run.output.written[3], 1);
@@ -100,7 +92,6 @@ TEST_F(PrtmixTest, ConditionalGenotypeProbabilities) {
 }
 
 TEST_F(PrtmixTest, ConditionalPopulationProbabilitiesOfOneClass) {
-  REQUIRE_LAYOUT_WRITER();
   class_genotypes = Vec<std::int32_t>(1, 5);
   class_individuals = Vec<std::int32_t>(1, 10);
   Mat<double> W(3, 5);
@@ -117,7 +108,6 @@ TEST_F(PrtmixTest, ConditionalPopulationProbabilitiesOfOneClass) {
 // Eleven populations: groups of 9 and 2 with underlines of 93 and 30; a tie for
 // the largest probability counts for the first population.
 TEST_F(PrtmixTest, ElevenPopulationsInTwoGroups) {
-  REQUIRE_LAYOUT_WRITER();
   run.par.npop = 11;
   Mat<double> p(11, 5, 0.001);
   p(10, 1) = 0.5;

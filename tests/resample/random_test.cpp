@@ -83,11 +83,9 @@ TEST(LaggedGenerator, SeededOncePerProcessAndWarnsOnce) {
   a.process.Zbqlini(5);
   const std::string warning = a.console.str();
   EXPECT_FALSE(warning.empty());
-  if (Fmt("('x')") == "x") {  // with the layout writer in place
-    EXPECT_EQ(warning,
-              "\n\n     ****WARNING**** You have called routine ZBQLINI more than\n"
-              "     once. I'm ignoring any subsequent calls.\n\n\n");
-  }
+  EXPECT_EQ(warning,
+            "\n\n     ****WARNING**** You have called routine ZBQLINI more than\n"
+            "     once. I'm ignoring any subsequent calls.\n\n\n");
   a.process.Zbqlini(6);
   EXPECT_EQ(a.console.str(), warning);  // the third call prints nothing
   EXPECT_EQ(a.process.random.lagged.seeding, LaggedGenerator::Seeding::kWarned);

@@ -16,15 +16,16 @@ namespace velk {
 namespace {
 
 using test::Golden;
-using test::LayoutWriterReady;
 using test::ReadFile;
 using test::ReadLines;
 
 // Five resamples of three populations in one region level: Yukon (populations
 // 1 and 2) and Kuskokwim (population 3). The last resample leaves 0.04 unknown.
-const double kResamples[5][3] = {
-    {0.50, 0.30, 0.20}, {0.60, 0.30, 0.10}, {0.40, 0.30, 0.30}, {0.50, 0.20, 0.30},
-    {0.50, 0.40, 0.06}};
+const double kResamples[5][3] = {{0.50, 0.30, 0.20},
+                                 {0.60, 0.30, 0.10},
+                                 {0.40, 0.30, 0.30},
+                                 {0.50, 0.20, 0.30},
+                                 {0.50, 0.40, 0.06}};
 
 class SmstatTest : public testing::Test {
  protected:
@@ -133,7 +134,6 @@ TEST(StdzdBCI, RulesInOrder) {
 // ------------------------------------------------------------------ reports
 
 TEST_F(SmstatTest, SimulationReportByteForByte) {
-  if (!LayoutWriterReady()) GTEST_SKIP() << "layout writer not in place yet";
   run.opt.estimation = 0;
   run.par.kind = 2;
   run.title = "Tiny simulation";
@@ -150,7 +150,6 @@ TEST_F(SmstatTest, SimulationReportByteForByte) {
 }
 
 TEST_F(SmstatTest, BootstrapReportByteForByte) {
-  if (!LayoutWriterReady()) GTEST_SKIP() << "layout writer not in place yet";
   run.title = "Tiny bootstrap";
   run.par.seed = -4242;
   run.par.confidence = 90;  // 0.3 raised to 1: the sample range
@@ -185,7 +184,6 @@ TEST_F(SmstatTest, BootstrapReportByteForByte) {
 // One resample: no spread to show. Deviations are 0.0000, covariances 0,
 // correlations 0.000 and the intervals that resample's value.
 TEST_F(SmstatTest, SingleResampleShowsNoSpread) {
-  if (!LayoutWriterReady()) GTEST_SKIP() << "layout writer not in place yet";
   run.par.nresamples = 1;
   SmstatBegin(run, acc, expected, nullptr, 0);
   const Vec<double> t = Theta(0.6, 0.3, 0.1);
@@ -197,7 +195,8 @@ TEST_F(SmstatTest, SingleResampleShowsNoSpread) {
   auto has = [&](const std::string& line) {
     return std::find(lines.begin(), lines.end(), line) != lines.end();
   };
-  EXPECT_TRUE(has("      1  Yukon                            0.9000    0.0000    0.1000    0.8000"));
+  EXPECT_TRUE(
+      has("      1  Yukon                            0.9000    0.0000    0.1000    0.8000"));
   EXPECT_TRUE(has("      1  Upper Yukon                      0.6000    0.6000"));  // symmetric
   EXPECT_TRUE(has("            2      0.197     0.000        0.141     0.000"));
   EXPECT_TRUE(has("    2  Lower Yukon                     0.000    0.000E+00 0.000E+00"));
@@ -206,7 +205,6 @@ TEST_F(SmstatTest, SingleResampleShowsNoSpread) {
 // An area whose resamples are all equal: deviation 0.0000 and correlation
 // 0.000 with every other area, beside areas that do vary.
 TEST_F(SmstatTest, ZeroDeviationGivesZeroCorrelations) {
-  if (!LayoutWriterReady()) GTEST_SKIP() << "layout writer not in place yet";
   SmstatBegin(run, acc, expected, nullptr, 0);
   const double v[3][3] = {{0.5, 0.3, 0.2}, {0.6, 0.2, 0.2}, {0.4, 0.4, 0.2}};
   for (const auto& r : v) {
@@ -220,7 +218,8 @@ TEST_F(SmstatTest, ZeroDeviationGivesZeroCorrelations) {
     return std::find(lines.begin(), lines.end(), line) != lines.end();
   };
   // Yukon sums to 0.8 in every resample; so does Kuskokwim River to 0.2.
-  EXPECT_TRUE(has("      1  Yukon                            0.8000    0.0000    0.0000    0.8000"));
+  EXPECT_TRUE(
+      has("      1  Yukon                            0.8000    0.0000    0.0000    0.8000"));
   EXPECT_TRUE(has("   3  Kuskokwim River                 0.2000    0.0000    0.0000    0.2000"));
   // Lower Yukon against Upper Yukon: -1; Kuskokwim River against both: 0.
   EXPECT_TRUE(has("    2  Lower Yukon                    -1.000    0.100E-01 0.000E+00"));
@@ -230,7 +229,6 @@ TEST_F(SmstatTest, ZeroDeviationGivesZeroCorrelations) {
 // Nonsymmetric bounds outside [0, 1] print as 0.0000 and 1.0000; a studentized
 // value of -999 at the upper order statistic gives the lower bound 0.
 TEST_F(SmstatTest, BoundsClipAtZeroAndOne) {
-  if (!LayoutWriterReady()) GTEST_SKIP() << "layout writer not in place yet";
   run.par.nresamples = 3;
   run.opt.studentized = 1;
   Vec<double> observed_sd(2, 0.1);

@@ -1,20 +1,17 @@
 #pragma once
-// A run set up for driving the control-file section readers directly: a
-// recording platform, a fresh process, and a control file written to a
-// temporary folder and opened on the control unit.
+// The run fixture for driving the control-file section readers directly, with
+// a control file written to a temporary folder and opened on the control unit.
 #include <string>
 #include <string_view>
 
-#include "core/error.hpp"
-#include "core/run.hpp"
 #include "support/files.hpp"
-#include "support/recording_platform.hpp"
+#include "support/run_fixture.hpp"
 
 namespace velk::test {
 
-class ControlRun {
+class ControlRun : public RunFixture {
  public:
-  ControlRun() { Error(run, 1); }
+  ControlRun() = default;
   ~ControlRun() { run.inputs.Control().Close(); }
   ControlRun(const ControlRun&) = delete;
   ControlRun& operator=(const ControlRun&) = delete;
@@ -53,14 +50,22 @@ class ControlRun {
   }
 
   TempDir dir;
-  RecordingPlatform platform;
-  Process process;
-  Run run{process, platform};
 
  private:
   static std::string Pad(int i, int width) {
     std::string s = std::to_string(i);
     return std::string(s.size() < static_cast<std::size_t>(width) ? width - s.size() : 0, ' ') + s;
+  }
+};
+
+// A run whose control file holds the given lines, positioned as the section
+// readers find it: just after a section header (two lines already counted).
+// `lines` is written as is; give the line ends you want to test ("\n" or "\r\n").
+class SectionRun : public ControlRun {
+ public:
+  explicit SectionRun(std::string_view lines) {
+    Open(lines);
+    run.parse.nline = 2;  // the analysis header and the section header
   }
 };
 

@@ -35,8 +35,10 @@ inline std::vector<std::string> ReadLines(const std::filesystem::path& path) {
   return lines;
 }
 
-// Writes `text` to a new file (created or overwritten).
+// Writes `text` to a new file (created or overwritten), making its folders.
 inline void WriteFile(const std::filesystem::path& path, const std::string& text) {
+  std::error_code ec;
+  if (path.has_parent_path()) std::filesystem::create_directories(path.parent_path(), ec);
   std::ofstream out(path, std::ios::binary);
   out << text;
 }

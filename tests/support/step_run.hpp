@@ -1,28 +1,20 @@
 #pragma once
-// A run and the per-maximisation state for the maximisation-step tests:
-// messages are counted (the log is not open), and Refresh recomputes what the
+// The per-maximisation state for the maximisation-step tests (the run is the
+// common run fixture, messages counted, the log not open): Refresh recomputes what the
 // driver recomputes after every step (mixture probabilities, score, percent of
 // maximum).
 #include <cstdint>
 
-#include "core/error.hpp"
-#include "core/run.hpp"
 #include "estimate/groups.hpp"
 #include "estimate/likelihood.hpp"
 #include "estimate/stepwork.hpp"
 #include "support/mixture.hpp"
-#include "support/recording_platform.hpp"
+#include "support/run_fixture.hpp"
 
 namespace velk::test {
 
-struct StepRun {
-  StepRun() { Error(run, 1); }
-  // The last message number (cleared when read).
-  int Last() { return Lastcd(run); }
-  RecordingPlatform platform;
-  Process process;
-  velk::Run run{process, platform};
-};
+// The maximisation-step tests take the common run fixture.
+using StepRun = RunFixture;
 
 struct StepState {
   StepState(const Mixture& mixture, Groups g) : m(mixture), groups(std::move(g)) {

@@ -2,6 +2,7 @@
 // A small synthetic baseline and mixture in a run: np populations, nc diploid
 // loci of t types each, baseline counts from random frequencies, and a mixture
 // drawn from known proportions, one genotype per individual in one class.
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <vector>
@@ -12,7 +13,7 @@
 
 namespace velk::test {
 
-struct SyntheticSpec {
+struct SyntheticShape {
   int np = 4;
   int nc = 4;
   int t = 5;
@@ -24,7 +25,7 @@ struct SyntheticSpec {
 
 // Fills run.par, run.chars and run.input with the data set; every (population,
 // locus) has baseline data.
-inline void MakeSynthetic(Run& run, const SyntheticSpec& s) {
+inline void MakeSynthetic(Run& run, const SyntheticShape& s) {
   Uniform u(s.seed);
   run.par.npop = s.np;
   run.par.nchar = s.nc;
@@ -108,6 +109,19 @@ inline Mixture AsMixture(const Run& run, const Mat<double>& P, const Vec<std::in
   m.class_individuals = run.input.class_individuals;
   for (int g = 1; g <= m.ngenotypes; ++g) m.n += m.count(g);
   return m;
+}
+
+// A bound that screens out the `n` genotypes whose best probability over the
+// populations is smallest.
+inline double ScreeningBound(const Run& run, const Mat<double>& P, int n) {
+  std::vector<double> best;
+  for (int g = 1; g <= run.input.ngenotypes; ++g) {
+    double m = 0.0;
+    for (int i = 1; i <= run.par.npop; ++i) m = std::max(m, P(i, g));
+    best.push_back(m);
+  }
+  std::sort(best.begin(), best.end());
+  return best[static_cast<std::size_t>(n - 1)] * 1.000001;
 }
 
 }  // namespace velk::test

@@ -12,19 +12,12 @@
 
 #include "core/array.hpp"
 #include "core/error.hpp"
-#include "core/layout/layout.hpp"
 #include "core/run.hpp"
 #include "estimate/groups.hpp"
 #include "support/files.hpp"
 #include "support/recording_platform.hpp"
 
 namespace velk::test {
-
-// The golden files need the real layout writer; until it is in place the
-// byte-for-byte checks are skipped.
-inline bool LayoutWriterReady() {
-  return Fmt("(1x,a,i4)", {"x", 7}) == " x   7";
-}
 
 // An expected report of tests/golden.
 inline std::string Golden(const std::string& name) {

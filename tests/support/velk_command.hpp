@@ -4,9 +4,6 @@
 
 #include <array>
 #include <cstdio>
-#include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 
 namespace velk::test {
@@ -31,27 +28,6 @@ inline CommandResult RunVelk(const std::string& args, const std::string& dir = "
   int st = pclose(p);
   r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
   return r;
-}
-
-// A fresh, empty temporary directory for one test.
-inline std::filesystem::path FreshDir(const std::string& name) {
-  auto d = std::filesystem::temp_directory_path() / ("velk_test_" + name + "_" +
-                                                      std::to_string(::getpid()));
-  std::filesystem::remove_all(d);
-  std::filesystem::create_directories(d);
-  return d;
-}
-
-inline void WriteText(const std::filesystem::path& p, const std::string& text) {
-  std::filesystem::create_directories(p.parent_path());
-  std::ofstream(p, std::ios::binary) << text;
-}
-
-inline std::string ReadText(const std::filesystem::path& p) {
-  std::ifstream f(p, std::ios::binary);
-  std::stringstream ss;
-  ss << f.rdbuf();
-  return ss.str();
 }
 
 }  // namespace velk::test

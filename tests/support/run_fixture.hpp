@@ -1,7 +1,6 @@
 #pragma once
-// A run set up as the run driver leaves it for the control-file reader: message
+// A run set up as the run driver leaves it for the routines it calls: message
 // state initialised, a recording platform, and (when asked) the run log open.
-#include <memory>
 #include <string>
 
 #include "core/error.hpp"
@@ -11,15 +10,16 @@
 namespace velk::test {
 
 struct RunFixture {
-  Process process;
-  RecordingPlatform platform;
-  std::unique_ptr<Run> run;
-
   explicit RunFixture(const std::string& log_path = "") {
-    run = std::make_unique<Run>(process, platform);
-    Error(*run, 1);
-    if (!log_path.empty()) run->output.unit[0].Open(log_path);
+    Error(run, 1);
+    if (!log_path.empty()) run.output.unit[0].Open(log_path);
   }
+  // The last message number (cleared when read).
+  int Last() { return Lastcd(run); }
+
+  RecordingPlatform platform;
+  Process process;
+  velk::Run run{process, platform};
 };
 
 }  // namespace velk::test
