@@ -105,19 +105,19 @@ TEST_F(OptimTest, IrlsReachesThePlainEmMaximum) {
 // the observed genotypes hold next to nothing of the probability. With IRLS on
 // the search still reaches the maximum (and does not give up with 1006).
 TEST_F(OptimTest, IrlsReachesTheMaximumWithManyLoci) {
-  test::SyntheticSpec spec;
-  spec.np = 12;
-  spec.nc = 60;
-  spec.t = 2;
-  spec.copies_per_population = 100;
-  spec.individuals = 400;
-  spec.theta.clear();
-  for (int i = 1; i <= spec.np; ++i) spec.theta.push_back(std::pow(0.6, i));
+  test::SyntheticShape shape;
+  shape.np = 12;
+  shape.nc = 60;
+  shape.t = 2;
+  shape.copies_per_population = 100;
+  shape.individuals = 400;
+  shape.theta.clear();
+  for (int i = 1; i <= shape.np; ++i) shape.theta.push_back(std::pow(0.6, i));
   double sum = 0.0;
-  for (double t : spec.theta) sum += t;
-  for (double& t : spec.theta) t /= sum;
-  spec.seed = 11;
-  Build(spec);
+  for (double t : shape.theta) sum += t;
+  for (double& t : shape.theta) t /= sum;
+  shape.seed = 11;
+  Build(shape);
   MakeP();
   EXPECT_LT(P(1, 1), 1.0e-20);
   Maximise(1);
