@@ -220,7 +220,7 @@ std::vector<double> RunRm(const fs::path& data, bool irls) {
   test::WriteFile(ctl, text);
 
   test::RunFixture f(dir / "chinook.log");
-  velk::Run& run = *f.run;
+  velk::Run& run = f.run;
   run.control_dir = dir.Path().string() + "/";
   run.inputs.Control().Open(ctl);
   while (ReadControlLine(run) && run.parse.line.find('*') == std::string::npos) {
