@@ -3,8 +3,15 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
+#include <bit>
+#include <charconv>
 #include <cmath>
 #include <limits>
+#include <random>
+#include <string>
+
+#include "core/layout/edit.hpp"
 
 namespace velk {
 namespace {
@@ -171,6 +178,47 @@ TEST(LayoutParse, CaseAndValidity) {
   EXPECT_FALSE(IsValidLayout("1x,i3"));
   EXPECT_FALSE(IsValidLayout("(f6)"));
   EXPECT_EQ(Fmt("(q3)", {1, "b", 0.5}), "1 b 0.5");
+}
+
+}  // namespace
+}  // namespace velk
+
+namespace velk {
+namespace {
+
+// Fixed editing of values below 2^31 with up to nine decimals is done in
+// integer arithmetic; it must agree with the exactly rounded decimal text of
+// the binary value (ties to even) for every kind of value.
+TEST(LayoutEdit, FixedIntegerRoundingAgreesWithExactDecimalText) {
+  std::mt19937_64 rng(2026);
+  std::array<char, 600> buf;
+  for (int n = 0; n < 200000; ++n) {
+    const int d = static_cast<int>(rng() % 10);
+    double x = 0.0;
+    switch (n % 4) {
+      case 0:  // any bit pattern, subnormals included
+        x = std::bit_cast<double>(rng() & 0x7fefffffffffffffULL);
+        break;
+      case 1:  // few significant bits: exact ties at every number of decimals
+        x = std::ldexp(static_cast<double>(rng() % 4096), -static_cast<int>(rng() % 14));
+        break;
+      case 2:
+        x = std::ldexp(static_cast<double>(rng() >> 11), -static_cast<int>(rng() % 90));
+        break;
+      default:
+        x = std::uniform_real_distribution<double>(0.0, 1.0)(rng);
+        break;
+    }
+    if (n % 3 == 0) x = -x;
+    const auto res = std::to_chars(buf.data(), buf.data() + buf.size(), std::fabs(x),
+                                   std::chars_format::fixed, d);
+    // The narrowest field: sign, the digits with their leading zero, the point.
+    std::string exact = std::string(std::signbit(x) ? "-" : "") + std::string(buf.data(), res.ptr);
+    if (d == 0) exact += '.';
+    std::string got;
+    EditF(x, 0, d, got);
+    ASSERT_EQ(got, exact) << "x = " << x << " d = " << d;
+  }
 }
 
 }  // namespace

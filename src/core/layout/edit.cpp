@@ -4,9 +4,12 @@
 #include "core/layout/edit.hpp"
 
 #include <array>
+#include <bit>
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <cstdlib>
+#include <cstring>
 
 namespace velk {
 namespace {
@@ -32,13 +35,66 @@ void EditInfNan(double x, int w, std::string& out) {
   out += text;
 }
 
+constexpr std::uint64_t kPowersOfTen[10] = {1,      10,      100,      1000,      10000,
+                                            100000, 1000000, 10000000, 100000000, 1000000000};
+
+// The fixed form of m (0 <= m < 2^31) with d <= 9 decimals, exactly rounded
+// (ties to even) in integer arithmetic: m = mant 2^e, and mant 10^d (below
+// 2^83) shifted right by -e, the remainder deciding the rounding. Writes the
+// digits with at least one before the point, as to_chars does. Returns the
+// length, or 0 when m or d is out of range.
+std::size_t ShortFixed(double m, int d, char* out) {
+  if (d < 0 || d > 9 || !(m >= 0.0) || !(m < 2147483648.0)) return 0;
+  const std::uint64_t bits = std::bit_cast<std::uint64_t>(m);
+  const int biased = static_cast<int>(bits >> 52);
+  std::uint64_t mant = bits & ((std::uint64_t{1} << 52) - 1);
+  int shift = 1074;  // -e
+  if (biased != 0) {
+    mant |= std::uint64_t{1} << 52;
+    shift = 1075 - biased;
+  }
+  std::uint64_t q = 0;
+  if (shift < 120) {  // beyond, m 10^d is below one half
+    const unsigned __int128 v = static_cast<unsigned __int128>(mant) * kPowersOfTen[d];
+    q = static_cast<std::uint64_t>(v >> shift);
+    const unsigned __int128 rest = v - (static_cast<unsigned __int128>(q) << shift);
+    const unsigned __int128 half = static_cast<unsigned __int128>(1) << (shift - 1);
+    if (rest > half || (rest == half && (q & 1) != 0)) ++q;
+  }
+  char digits[24];
+  const auto res = std::to_chars(digits, digits + sizeof digits, q);
+  const std::size_t len = static_cast<std::size_t>(res.ptr - digits);
+  const std::size_t nd = static_cast<std::size_t>(d);
+  std::size_t n = 0;
+  if (len <= nd) {
+    out[n++] = '0';
+    if (nd) out[n++] = '.';
+    for (std::size_t k = len; k < nd; ++k) out[n++] = '0';
+    std::memcpy(out + n, digits, len);
+    n += len;
+  } else {
+    std::memcpy(out, digits, len - nd);
+    n = len - nd;
+    if (nd) {
+      out[n++] = '.';
+      std::memcpy(out + n, digits + len - nd, nd);
+      n += nd;
+    }
+  }
+  return n;
+}
+
 // Fixed form of |x| with d decimals: the integer digits (no "0" when the
 // integer part is zero) and the decimals.
 bool FixedDigits(double m, int d, std::string_view& int_part, std::string_view& frac,
                  std::array<char, 512>& buf) {
-  auto res = std::to_chars(buf.data(), buf.data() + buf.size(), m, std::chars_format::fixed, d);
-  if (res.ec != std::errc()) return false;
-  std::string_view s(buf.data(), static_cast<std::size_t>(res.ptr - buf.data()));
+  std::size_t n = ShortFixed(m, d, buf.data());
+  if (n == 0) {
+    auto res = std::to_chars(buf.data(), buf.data() + buf.size(), m, std::chars_format::fixed, d);
+    if (res.ec != std::errc()) return false;
+    n = static_cast<std::size_t>(res.ptr - buf.data());
+  }
+  std::string_view s(buf.data(), n);
   std::size_t dot = s.find('.');
   int_part = s.substr(0, dot);
   frac = dot == std::string_view::npos ? std::string_view() : s.substr(dot + 1);
