@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "core/error.hpp"
+#include "core/layout/edit.hpp"
 #include "core/paths.hpp"
 #include "core/report_file.hpp"
 #include "report/fields.hpp"
@@ -134,7 +135,8 @@ void Prtgen(Run& run, const MixtureCounts& mix, const Mat<double>& p, bool genot
                             : "Conditional stock probabilities to "))
     return;
   Unit& out = run.output.unit[static_cast<std::size_t>(slot)];
-  const char* values = genotypes ? "(2(2x,i5),10(1x,g8.3))" : "(2(2x,i5),10(1x,f6.4,2x))";
+  // A genotype's row is "(2(2x,i5),10(1x,g8.3))" or "(2(2x,i5),10(1x,f6.4,2x))".
+  std::string row;
 
   int nind = 0;
   for (int g = 1; g <= ngeno; ++g) nind += mix.geno_count(g);
@@ -161,9 +163,25 @@ void Prtgen(Run& run, const MixtureCounts& mix, const Mat<double>& p, bool genot
           std::string(static_cast<std::size_t>((hi - lo + 2) * 9 + 3), '_')};
       out.Write("(2x,a)", underline);
       for (int g = g0 + 1; g <= g0 + mix.class_genotypes(k); ++g) {
-        std::vector<Item> row{g, mix.geno_count(g)};
-        for (int i = lo; i <= hi; ++i) row.emplace_back(p(i, g));
-        out.Write(values, row);
+        // The record `values` writes, field by field (at most nine values, so
+        // the layout never reverts; the blanks after a value appear only
+        // before the next one).
+        row.clear();
+        row.append(2, ' ');
+        EditI(g, 5, row);
+        row.append(2, ' ');
+        EditI(mix.geno_count(g), 5, row);
+        for (int i = lo; i <= hi; ++i) {
+          if (genotypes) {
+            row += ' ';
+            EditG(p(i, g), 8, 3, row);
+          } else {
+            if (i > lo) row.append(2, ' ');
+            row += ' ';
+            EditF(p(i, g), 6, 4, row);
+          }
+        }
+        out.Record(row);
       }
       out.Write("(2x,a)", underline);
       if (genotypes) {

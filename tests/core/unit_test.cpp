@@ -63,3 +63,28 @@ TEST(Unit, WriteErrorsAreReported) {
 
 }  // namespace
 }  // namespace velk
+
+namespace velk {
+namespace {
+
+// Record writes the same record as Line, also after a write that left its
+// record open.
+TEST(Unit, RecordWritesWhatLineWrites) {
+  Unit a, b;
+  a.OpenMemory();
+  b.OpenMemory();
+  for (Unit* u : {&a, &b}) u->Write("(a,\\)", {"open "});
+  a.Record("first");
+  b.Line("first");
+  a.Record("  second  ");
+  b.Line("  second  ");
+  a.Record("");
+  b.Line("");
+  a.Close();
+  b.Close();
+  EXPECT_EQ(a.Text(), b.Text());
+  EXPECT_EQ(a.Text(), "open first\n  second  \n\n");
+}
+
+}  // namespace
+}  // namespace velk

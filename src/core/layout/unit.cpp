@@ -65,4 +65,16 @@ void Unit::Line(std::string_view text) {
   Write("(a)", {Item(text)});
 }
 
+void Unit::Record(std::string_view text) {
+  if (!IsOpen()) return;
+  if (records_.keep_open || !records_.done.empty()) return Line(text);
+  if (memory_) {
+    text_ += text;
+    text_ += '\n';
+  } else if (std::fwrite(text.data(), 1, text.size(), file_) != text.size() ||
+             std::fputc('\n', file_) == EOF) {
+    failed_ = true;
+  }
+}
+
 }  // namespace velk

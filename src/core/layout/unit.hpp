@@ -34,6 +34,9 @@ class Unit {
   void Write(std::string_view layout, std::span<const Item> items);
   // Writes one text as a record of its own ("(a)").
   void Line(std::string_view text);
+  // The same record as Line, written straight out when no record is left open
+  // (for long reports built field by field with the edit routines).
+  void Record(std::string_view text);
 
   // True once a write to the file failed (disk full, closed pipe, ...).
   bool Failed() const { return failed_; }
