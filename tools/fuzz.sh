@@ -13,7 +13,7 @@ cd "$(dirname "$0")/.."
 root=$(pwd)
 
 if [ "$1" = "--run-only" ]; then
-  build=$2
+  build=$(cd "$2" && pwd)  # absolute: the targets change their current folder
   seconds=${3:-45}
 else
   build=$root/build-fuzz
@@ -47,6 +47,11 @@ seed baseline "$root"/fuzz/seeds/baseline/* "$root"/examples/*.bse
 seed mixture "$root"/fuzz/seeds/mixture/* "$root"/examples/*.mix
 seed run "$root"/fuzz/seeds/run/*
 
+# The targets write every input to a file: memory is quicker than the disk.
+if [ -z "$TMPDIR" ] && [ -d /dev/shm ] && [ -w /dev/shm ]; then
+  TMPDIR=/dev/shm
+  export TMPDIR
+fi
 mkdir -p "$build/artifacts"
 failed=""
 total=0
