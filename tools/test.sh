@@ -13,6 +13,8 @@ ctest --test-dir build --output-on-failure
 cmake -S . -B build-asan -G Ninja -DVELK_WERROR=ON -DVELK_SANITIZERS=ON \
   -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O1 -g1"
 cmake --build build-asan
-ASAN_OPTIONS=detect_leaks=1:abort_on_error=0:strict_string_checks=1:detect_stack_use_after_return=1 \
-UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+# A sanitizer report exits with status 86, so that it also fails the tests that
+# run the velk command and expect its own exit status.
+ASAN_OPTIONS=detect_leaks=1:strict_string_checks=1:detect_stack_use_after_return=1:exitcode=86 \
+UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1:exitcode=86 \
   ctest --test-dir build-asan --output-on-failure -j 2
