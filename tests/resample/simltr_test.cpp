@@ -18,6 +18,7 @@
 #include "support/files.hpp"
 #include "support/mixture.hpp"
 #include "support/recording_platform.hpp"
+#include "support/stopping_platform.hpp"
 
 namespace velk {
 namespace {
@@ -108,18 +109,7 @@ std::string Control(bool simulation, const std::string& options, const std::stri
   return s.str();
 }
 
-// A platform that asks the run to stop once it shows a given resample counter.
-class StoppingPlatform : public test::RecordingPlatform {
- public:
-  void ShowStatus(const std::string& text) override {
-    RecordingPlatform::ShowStatus(text);
-    if (!counter.empty() && text.size() >= counter.size() &&
-        text.compare(text.size() - counter.size(), counter.size(), counter) == 0)
-      stop = true;
-  }
-  std::string counter;  // e.g. "Resampling:     3"
-  std::atomic<bool> stop{false};
-};
+using test::StoppingPlatform;
 
 struct Analysis {
   Analysis() {

@@ -18,6 +18,7 @@
 #include "core/velk.hpp"
 #include "support/files.hpp"
 #include "support/recording_platform.hpp"
+#include "support/stopping_platform.hpp"
 
 namespace velk {
 namespace {
@@ -89,18 +90,7 @@ std::string Control(bool simulation, const std::string& options, const std::stri
   return s.str();
 }
 
-// A platform that asks the run to stop once it shows a given resample counter.
-class StoppingPlatform : public test::RecordingPlatform {
- public:
-  void ShowStatus(const std::string& text) override {
-    RecordingPlatform::ShowStatus(text);
-    if (!counter.empty() && text.size() >= counter.size() &&
-        text.compare(text.size() - counter.size(), counter.size(), counter) == 0)
-      stop = true;
-  }
-  std::string counter;
-  std::atomic<bool> stop{false};
-};
+using test::StoppingPlatform;
 
 // What a run leaves: every file it wrote (the log and the reports) and its end.
 struct Result {
