@@ -144,58 +144,47 @@ TEST(Base, FrequencyLinesBecomeCountsOfPloidyTimesN) {
   EXPECT_NE(log.find("Locus Loc2 for population Pop A"), std::string::npos) << log;
 }
 
-TEST(Base, HalvesRoundAwayFromZero) {
-  BaseRun b(1, 1, 2);
-  b.OneFile("1 P\nLoc1 5 0.25 0.75\n");  // 2.5 -> 3, 7.5 -> 8
-  b.Read();
-  EXPECT_EQ(b.Counts(1, 1), (std::vector<int>{3, 8}));
-  EXPECT_EQ(b.Total(1, 1), 10);
-  EXPECT_EQ(b.run.error.last_code, 1000);
-  EXPECT_EQ(b.run.error.n1, 10);
-  EXPECT_EQ(b.run.error.n2, 11);
-}
-
-TEST(Base, FrequencySumsNearOneAreSilentOthersWarnOrFail) {
-  {
-    BaseRun b(1, 1, 2);
-    b.OneFile("1 P\nLoc1 50 0.499 0.5\n");
+TEST(Base, FrequencyRoundingAndSums) {
+  struct Case {
+    const char* line;
+    std::vector<int> counts;
+    int total, warnings, errors, last_code, n1, n2;
+  };
+  const Case cases[] = {
+      // 2.5 -> 3, 7.5 -> 8: halves round away from zero; 11 != 10 warns 1000.
+      {"Loc1 5 0.25 0.75", {3, 8}, 10, 1, 0, 1000, 10, 11},
+      // 16.65 each -> 17: the total stays ploidy x N.
+      {"Loc1 25 0.333 0.333 0.334", {17, 17, 17}, 50, 1, 0, 1000, 50, 51},
+      // A sum of 0.999 is silent; normalised: 49.95 and 50.05.
+      {"Loc1 50 0.499 0.5", {50, 50}, 100, 0, 0, 0, 0, 0},
+      // 0.998 warns 1001 and is normalised.
+      {"Loc1 50 0.498 0.5", {50, 50}, 100, 1, 0, 1001, 0, 0},
+      // 7.0 is error 2000, and the rest of the baseline is still read.
+      {"Loc1 25 3.5 3.5\nLoc2 3 3", {25, 25}, 50, 0, 1, 3010, 0, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.line);
+    const std::string text = c.line;
+    BaseRun b(1, 1 + static_cast<int>(std::count(text.begin(), text.end(), '\n')),
+              static_cast<int>(c.counts.size()));
+    b.OneFile("1 P\n" + text + "\n");
     b.Read();
-    EXPECT_EQ(b.run.error.warnings, 0) << b.LogText();
-    EXPECT_EQ(b.Counts(1, 1), (std::vector<int>{50, 50})) << "normalised: 49.95 and 50.05";
+    EXPECT_EQ(b.Counts(1, 1), c.counts);
+    EXPECT_EQ(b.Total(1, 1), c.total);
+    EXPECT_EQ(b.run.error.warnings, c.warnings);
+    EXPECT_EQ(b.run.error.errors, c.errors);
+    EXPECT_EQ(b.run.error.stop, c.errors > 0 ? 1 : 0);
+    EXPECT_EQ(c.last_code ? b.run.error.last_code : 0, c.last_code);
+    EXPECT_EQ(c.n1 ? b.run.error.n1 : 0, c.n1);
+    EXPECT_EQ(c.n2 ? b.run.error.n2 : 0, c.n2);
+    if (c.last_code == 1001) {
+      EXPECT_NEAR(b.run.error.x1, 0.998, 1e-12);
+    }
+    if (c.errors) {
+      EXPECT_EQ(b.run.error.a1, "baseline(s)");
+      EXPECT_EQ(b.Total(2, 1), 6);
+    }
   }
-  {
-    BaseRun b(1, 1, 2);
-    b.OneFile("1 P\nLoc1 50 0.498 0.5\n");
-    b.Read();
-    EXPECT_EQ(b.run.error.warnings, 1);
-    EXPECT_EQ(b.run.error.last_code, 1001);
-    EXPECT_NEAR(b.run.error.x1, 0.998, 1e-12);
-    EXPECT_EQ(b.run.error.stop, 0);
-    EXPECT_EQ(b.Counts(1, 1), (std::vector<int>{50, 50}));
-  }
-  {
-    BaseRun b(1, 2, 2);
-    b.OneFile("1 P\nLoc1 25 3.5 3.5\nLoc2 3 3\n");
-    b.Read();
-    EXPECT_EQ(b.run.error.errors, 1);
-    EXPECT_EQ(b.Counts(1, 1), (std::vector<int>{25, 25})) << "read on after error 2000";
-    EXPECT_EQ(b.Total(2, 1), 6) << "the rest of the baseline is still read";
-    EXPECT_EQ(b.run.error.stop, 1);
-    EXPECT_EQ(b.run.error.last_code, 3010);
-    EXPECT_EQ(b.run.error.a1, "baseline(s)");
-  }
-}
-
-TEST(Base, RoundedCountsThatMissTheTotalWarn1000) {
-  BaseRun b(1, 1, 3);
-  b.OneFile("1 P\nLoc1 25 0.333 0.333 0.334\n");
-  b.Read();
-  EXPECT_EQ(b.Counts(1, 1), (std::vector<int>{17, 17, 17}));
-  EXPECT_EQ(b.Total(1, 1), 50) << "the total stays ploidy x N";
-  EXPECT_EQ(b.run.error.last_code, 1000);
-  EXPECT_EQ(b.run.error.n1, 50);
-  EXPECT_EQ(b.run.error.n2, 51);
-  EXPECT_EQ(b.run.error.stop, 0);
 }
 
 TEST(Base, FrequencyMessagesHaveTheirExactLines) {
@@ -250,17 +239,11 @@ TEST(Base, FatalRecordMessagesHaveTheirExactLines) {
   BaseRun c(2, 1, 2);
   c.OneFile("1 a\nLoc1 1 1\n\\ c\n#two\n");
   c.Read();
+  EXPECT_EQ(c.run.error.last_code, 3009);
+  EXPECT_EQ(c.run.errstk.depth, 0);
   EXPECT_TRUE(HasLines(c.Log(), {" *** Fatal Error: Reading baseline frequencies.",
                                  "     Could not read population identifier on record     4."}));
 
-  BaseRun d(1, 1, 2);
-  d.run.files.baseline = d.dir / "nowhere.txt";
-  d.Read();
-  std::vector<std::string> log = d.Log();
-  EXPECT_TRUE(
-      HasLines(log, {"", " *** Warning: Reading baseline frequencies.",
-                     "     Could not open baseline file", "     " + (d.dir / "nowhere.txt"), " "}))
-      << "message 0 adds only the closing blank line";
 }
 
 TEST(Base, PopulationReadTwiceKeepsTheLaterValuesCharacterByCharacter) {
@@ -283,21 +266,13 @@ TEST(Base, PopulationReadTwiceKeepsTheLaterValuesCharacterByCharacter) {
   EXPECT_EQ(Occurrences(b.LogText(), "Reading Pop A ="), 2);
 }
 
-TEST(Base, ReadingEndsOnceEveryPopulationIsFound) {
+TEST(Base, OtherPopulationsBeforeAndAnythingAfterTheLastOneArePassedOverSilently) {
   BaseRun b(1, 1, 2);
-  b.OneFile("#1 a\nLoc1 1 1\n#junk that is no header\n");
-  b.Read();
-  EXPECT_EQ(b.run.error.stop, 0) << b.LogText();
-  EXPECT_EQ(b.Total(1, 1), 2);
-}
-
-TEST(Base, BlocksOfOtherPopulationsArePassedOverSilently) {
-  BaseRun b(1, 1, 2);
-  b.OneFile("#7 not ours\nLoc1 9 9\n\\ comment\n#1 ours\nLoc1 1 2\n");
+  b.OneFile("#7 not ours\nLoc1 9 9\n\\ comment\n#1 ours\nLoc1 1 2\n#junk that is no header\n");
   b.Read();
   EXPECT_EQ(b.Counts(1, 1), (std::vector<int>{1, 2}));
-  EXPECT_EQ(b.run.error.warnings, 0);
-  EXPECT_EQ(b.run.error.errors, 0);
+  EXPECT_EQ(b.run.error.warnings + b.run.error.errors, 0) << b.LogText();
+  EXPECT_EQ(b.run.error.stop, 0);
 }
 
 TEST(Base, AbsentPopulationsAndEmptyPopulationsStopWith3010) {
@@ -363,6 +338,10 @@ TEST(Base, UnopenableBaselineFileStopsAtOnceNamingTheFile) {
   EXPECT_EQ(b.run.error.fatals, 0) << "message 0 stops without a heading";
   ASSERT_EQ(b.platform.boxes.size(), 1u);
   EXPECT_NE(b.platform.boxes[0].text.find("nowhere.txt"), std::string::npos);
+  EXPECT_TRUE(
+      HasLines(b.Log(), {"", " *** Warning: Reading baseline frequencies.",
+                         "     Could not open baseline file", "     " + (b.dir / "nowhere.txt"), " "}))
+      << "message 0 adds only the closing blank line";
   EXPECT_EQ(b.LogText().find("Too many errors"), std::string::npos);
 
   BaseRun d(1, 1, 2);  // a folder is no baseline file either
@@ -372,52 +351,22 @@ TEST(Base, UnopenableBaselineFileStopsAtOnceNamingTheFile) {
   EXPECT_NE(d.LogText().find("Could not open baseline file"), std::string::npos);
 }
 
-TEST(Base, UnreadablePopulationIdentifierIs3009) {
-  BaseRun b(1, 1, 2);
-  b.OneFile("\\ c\n#1 a\nLoc1 1 1\n#Pop two\nLoc1 1 1\n");
-  b.run.par.npop = 2;
-  b.run.pops.Resize(2);
-  b.run.pops(1).id = 1;
-  b.run.pops(2).id = 2;
-  b.Read();
-  EXPECT_EQ(b.run.error.stop, 1);
-  EXPECT_EQ(b.run.error.last_code, 3009);
-  EXPECT_EQ(b.run.error.n1, 4);
-  EXPECT_EQ(b.run.errstk.depth, 0);
-}
-
-TEST(Base, UnreadableCharacterIdOrSampleSizeIs3011) {
-  {
-    BaseRun b(1, 1, 2);
-    b.OneFile("1 a\nLoc1 1 1\n99999999999 1 1\n");
-    b.Read();
-    EXPECT_EQ(b.run.error.last_code, 3011);
-    EXPECT_EQ(b.run.error.n1, 3);
-    EXPECT_EQ(b.run.error.stop, 1);
-  }
-  {
-    BaseRun b(1, 1, 2);
-    b.OneFile("1 a\nLoc1 n.a.\n");
-    b.Read();
-    EXPECT_EQ(b.run.error.last_code, 3011);
-    EXPECT_EQ(b.run.error.n1, 2);
-  }
-}
-
-// Counts the 16-bit array cannot hold, and totals beyond 32 bits: the file and
-// the record are named, nothing is wrapped.
-TEST(Base, CountsOutsideSixteenBitsAreFatalNamingFileAndRecord) {
-  const std::vector<std::string> lines = {
-      "Loc1 40000 1",                          // above 32767
-      "Loc1 -5 10",                            // negative
-      "Loc1 32768",                            // just above
-      "Loc1 " + std::string(100, '9') + " 1",  // a 100-digit number
-      "Loc1 20000 1.0 0",                      // computed count 40000
-      "Loc1 -3 0.5 0.5",                       // negative sample size
-      "Loc1 1073741824 0.5 0.5",               // total beyond 32 bits
-      "Loc1 1 -0.5 1.5",                       // a negative computed count
+// Counts the 16-bit array cannot hold and totals beyond 32 bits (which name the
+// file), and fields that cannot be read: 3011 on the record, nothing wrapped.
+TEST(Base, UnreadableRecordsAndCountsOutsideSixteenBitsAre3011) {
+  const std::vector<std::pair<std::string, bool>> lines = {
+      {"Loc1 40000 1", true},                          // above 32767
+      {"Loc1 -5 10", true},                            // negative
+      {"Loc1 32768", true},                            // just above
+      {"Loc1 " + std::string(100, '9') + " 1", true},  // a 100-digit number
+      {"Loc1 20000 1.0 0", true},                      // computed count 40000
+      {"Loc1 -3 0.5 0.5", true},                       // negative sample size
+      {"Loc1 1073741824 0.5 0.5", true},               // total beyond 32 bits
+      {"Loc1 1 -0.5 1.5", true},                       // a negative computed count
+      {"99999999999 1 1", false},                      // a character ID beyond 32 bits
+      {"Loc1 n.a.", false},                            // no sample size
   };
-  for (const std::string& bad : lines) {
+  for (const auto& [bad, names_file] : lines) {
     BaseRun b(1, 1, 2);
     b.OneFile("1 a\n\\ c\n" + bad + "\n");
     b.Read();
@@ -425,7 +374,8 @@ TEST(Base, CountsOutsideSixteenBitsAreFatalNamingFileAndRecord) {
     EXPECT_EQ(b.run.error.last_code, 3011) << bad;
     EXPECT_EQ(b.run.error.n1, 3) << bad;
     std::string log = b.LogText();
-    EXPECT_NE(log.find("Reading baseline file = " + (b.dir / "base.txt")), std::string::npos)
+    EXPECT_EQ(log.find("Reading baseline file = " + (b.dir / "base.txt")) != std::string::npos,
+              names_file)
         << bad << "\n"
         << log;
   }

@@ -1,3 +1,6 @@
+// The generators. Expected values were computed independently from the
+// generators' constants (exact integer arithmetic, then one double division or
+// product).
 #include "resample/random.hpp"
 
 #include <gtest/gtest.h>
@@ -17,53 +20,45 @@ namespace {
 struct QuietProcess {
   Process process;
   std::ostringstream console;
-  QuietProcess() { process.random.console = &console; }
+  explicit QuietProcess(int lagged_seed = -1) {
+    process.random.console = &console;
+    if (lagged_seed >= 0) ZBQLINI(process, lagged_seed);
+  }
+  LaggedGenerator& lagged() { return process.random.lagged; }
 };
 
-// Expected values below were computed independently from the generators'
-// constants (exact integer arithmetic, then one double division or product).
-
-TEST(LaggedGenerator, SeedingWithOneFillsPowersOf30269) {
-  QuietProcess q;
-  ZBQLINI(q.process, 1);
-  const LaggedGenerator& s = q.process.random.lagged;
-  EXPECT_EQ(s.ZBQLIX(1), 1);
-  EXPECT_EQ(s.ZBQLIX(2), 30269);
-  EXPECT_EQ(s.ZBQLIX(22), 135842883);  // 30269^21 mod B, reduced step by step
-  EXPECT_EQ(s.ZBQLIX(43), 54588794);   // 30269^42 mod B
-  EXPECT_EQ(s.C, 0);
-  EXPECT_EQ(s.ID22, 22);
-  EXPECT_EQ(s.ID43, 43);
+Vec<double> Probs(const std::vector<double>& p) {
+  Vec<double> v(static_cast<int>(p.size()));
+  for (std::size_t i = 0; i < p.size(); ++i) v(static_cast<int>(i) + 1) = p[i];
+  return v;
 }
 
-TEST(LaggedGenerator, FirstDrawsCombinePositions22And43) {
-  QuietProcess q;
-  ZBQLINI(q.process, 1);
-  LaggedGenerator& s = q.process.random.lagged;
-  // 135842883 - 54588794 = 81254089, no borrow.
-  EXPECT_EQ(ZBQLU01(q.process), 0.19120080702869907);        // 81254089 / B
-  EXPECT_EQ(ZBQLU01(q.process), 377908944.0 / 424967291.0);  // positions 21 and 42
+TEST(LaggedGenerator, SeedingFirstDrawsAndTheUnseededStartTable) {
+  QuietProcess q(1);
+  LaggedGenerator& s = q.lagged();
+  // Seed 1 fills powers of 30269, reduced step by step.
+  EXPECT_EQ(s.ZBQLIX(1), 1);
+  EXPECT_EQ(s.ZBQLIX(2), 30269);
+  EXPECT_EQ(s.ZBQLIX(22), 135842883);
+  EXPECT_EQ(s.ZBQLIX(43), 54588794);
+  EXPECT_EQ(s.C, 0);
+  // The first draws combine positions 22 and 43, then 21 and 42.
+  EXPECT_EQ(ZBQLU01(q.process), 0.19120080702869907);  // 81254089 / B
+  EXPECT_EQ(ZBQLU01(q.process), 377908944.0 / 424967291.0);
   EXPECT_EQ(s.ZBQLIX(43), 81254089);
-  EXPECT_EQ(s.ZBQLIX(42), 377908944);
   EXPECT_EQ(s.curpos, 42);
   EXPECT_EQ(s.ID22, 20);
   EXPECT_EQ(s.ID43, 41);
-}
-
-TEST(LaggedGenerator, UnseededProcessDrawsFromTheStartTable) {
-  QuietProcess q;
-  // 286817366 - 263576576 = 23240790.
-  EXPECT_EQ(ZBQLU01(q.process), 23240790.0 / 424967291.0);
+  QuietProcess unseeded;  // 286817366 - 263576576
+  EXPECT_EQ(ZBQLU01(unseeded.process), 23240790.0 / 424967291.0);
 }
 
 TEST(LaggedGenerator, PositionsWrapOneAtATimeAndBorrowStaysInRange) {
-  QuietProcess q;
-  ZBQLINI(q.process, 20240601);
-  const LaggedGenerator& s = q.process.random.lagged;
+  QuietProcess q(20240601);
+  const LaggedGenerator& s = q.lagged();
   for (int n = 1; n <= 5000; ++n) {
     const double u = ZBQLU01(q.process);
-    ASSERT_GE(u, 0.0);
-    ASSERT_LT(u, 1.0);
+    ASSERT_TRUE(u >= 0.0 && u < 1.0);
     ASSERT_TRUE(s.C == 0 || s.C == 1);
     // The long lag trails the current position by one; the short lag leads it by 22.
     ASSERT_EQ((s.curpos - s.ID43 + 43) % 43, 1) << n;
@@ -71,10 +66,12 @@ TEST(LaggedGenerator, PositionsWrapOneAtATimeAndBorrowStaysInRange) {
   }
 }
 
-TEST(LaggedGenerator, SeededOncePerProcessAndWarnsOnce) {
+TEST(LaggedGenerator, SeededOncePerProcessThroughTheHandOverAndWarnsOnce) {
   QuietProcess a, b;
-  ZBQLINI(a.process, 77);
-  ZBQLINI(b.process, 77);
+  a.process.Zbqlini(1);
+  ZBQLINI(b.process, -1);  // the absolute value is taken
+  EXPECT_EQ(a.process.lagged_seed, 1);
+  EXPECT_EQ(a.lagged().lags, b.lagged().lags);
   const double first = ZBQLU01(a.process);
   EXPECT_EQ(ZBQLU01(b.process), first);
   EXPECT_TRUE(a.console.str().empty());
@@ -82,30 +79,19 @@ TEST(LaggedGenerator, SeededOncePerProcessAndWarnsOnce) {
   // A later run hands over another seed: the sequence goes on untouched.
   a.process.Zbqlini(5);
   const std::string warning = a.console.str();
-  EXPECT_FALSE(warning.empty());
   EXPECT_EQ(warning,
             "\n\n     ****WARNING**** You have called routine ZBQLINI more than\n"
             "     once. I'm ignoring any subsequent calls.\n\n\n");
   a.process.Zbqlini(6);
   EXPECT_EQ(a.console.str(), warning);  // the third call prints nothing
-  EXPECT_EQ(a.process.random.lagged.seeding, LaggedGenerator::Seeding::kWarned);
+  EXPECT_EQ(a.lagged().seeding, LaggedGenerator::Seeding::kWarned);
   for (int n = 0; n < 100; ++n) EXPECT_EQ(ZBQLU01(a.process), ZBQLU01(b.process));
 }
 
-TEST(LaggedGenerator, HandOverThroughTheProcessSeedsTheGenerator) {
-  QuietProcess a, b;
-  a.process.Zbqlini(1);
-  ZBQLINI(b.process, -1);  // the absolute value is taken
-  EXPECT_EQ(a.process.lagged_seed, 1);
-  EXPECT_EQ(a.process.random.lagged.lags, b.process.random.lagged.lags);
-  EXPECT_EQ(a.process.random.lagged.ZBQLIX(43), 54588794);
-}
-
-TEST(LaggedGenerator, ZeroSecondSeedDoesNotStickAtZero) {
+TEST(LaggedGenerator, SeedsOfZeroModBDoNotStickAtZeroAndTheMostNegativeStaysInRange) {
   for (int seed : {0, LaggedGenerator::B, 2 * LaggedGenerator::B}) {
-    QuietProcess q;
-    ZBQLINI(q.process, seed);
-    EXPECT_EQ(q.process.random.lagged.lags, LaggedGenerator::kStartLags) << seed;
+    QuietProcess q(seed);
+    EXPECT_EQ(q.lagged().lags, LaggedGenerator::kStartLags) << seed;
     int zeros = 0;
     double sum = 0.0;
     for (int n = 0; n < 1000; ++n) {
@@ -118,14 +104,11 @@ TEST(LaggedGenerator, ZeroSecondSeedDoesNotStickAtZero) {
     // The large-shape gamma draw, which never accepts on a zero stream, ends.
     EXPECT_GT(ZBQLGAM(q.process, 25.0, 1.0), 0.0);
   }
-}
-
-TEST(LaggedGenerator, MostNegativeSeedStaysInRange) {
   QuietProcess q;
   ZBQLINI(q.process, INT32_MIN);
   for (int i = 1; i <= 43; ++i) {
-    EXPECT_GE(q.process.random.lagged.ZBQLIX(i), 0);
-    EXPECT_LT(q.process.random.lagged.ZBQLIX(i), LaggedGenerator::B);
+    EXPECT_GE(q.lagged().ZBQLIX(i), 0);
+    EXPECT_LT(q.lagged().ZBQLIX(i), LaggedGenerator::B);
   }
 }
 
@@ -146,28 +129,23 @@ TEST(Gamma, FirstVariatesOfEachRegime) {
       {25.0, {24.855760226056447, 15.053440685602022, 30.92976950549769}, 10},
   };
   for (const Case& c : cases) {
-    QuietProcess q;
-    ZBQLINI(q.process, 1);
+    QuietProcess q(1);
     for (double expected : c.first) EXPECT_DOUBLE_EQ(ZBQLGAM(q.process, c.g, 1.0), expected) << c.g;
     // The number of uniforms used shows in the positions: current = 1 - n mod 43.
-    EXPECT_EQ(q.process.random.lagged.curpos, (1 - c.uniforms % 43 + 42) % 43 + 1) << c.g;
+    EXPECT_EQ(q.lagged().curpos, (1 - c.uniforms % 43 + 42) % 43 + 1) << c.g;
   }
-  QuietProcess q;
-  ZBQLINI(q.process, 12345);
+  QuietProcess q(12345);
   EXPECT_DOUBLE_EQ(ZBQLGAM(q.process, 5.0, 2.0), 4.200710879733361);  // rate divides
 }
 
 TEST(Gamma, IllegalParametersGiveZeroAndDrawNothing) {
-  QuietProcess q;
-  ZBQLINI(q.process, 3);
-  const auto before = q.process.random.lagged.lags;
-  EXPECT_EQ(ZBQLGAM(q.process, 0.0, 1.0), 0.0);
-  EXPECT_EQ(ZBQLGAM(q.process, -2.0, 1.0), 0.0);
-  EXPECT_EQ(ZBQLGAM(q.process, 2.0, -1.0), 0.0);
-  EXPECT_EQ(ZBQLGAM(q.process, 2.0, 0.0), 0.0);       // would be infinite
-  EXPECT_EQ(ZBQLGAM(q.process, NAN, 1.0), 0.0);       // would never accept
-  EXPECT_EQ(ZBQLGAM(q.process, INFINITY, 1.0), 0.0);  // likewise
-  EXPECT_EQ(q.process.random.lagged.lags, before);
+  QuietProcess q(3);
+  const auto before = q.lagged().lags;
+  // 0 rate: infinite; NaN or infinite shape: would never accept.
+  for (auto [g, rate] : {std::pair{0.0, 1.0}, {-2.0, 1.0}, {2.0, -1.0}, {2.0, 0.0},
+                         {NAN, 1.0}, {INFINITY, 1.0}})
+    EXPECT_EQ(ZBQLGAM(q.process, g, rate), 0.0) << g << " " << rate;
+  EXPECT_EQ(q.lagged().lags, before);
   EXPECT_FALSE(q.console.str().empty());
   if (Fmt("('x')") == "x") {
     EXPECT_NE(q.console.str().find("     ****ERROR**** Illegal parameter value in  ZBQLGAM\n"
@@ -178,10 +156,8 @@ TEST(Gamma, IllegalParametersGiveZeroAndDrawNothing) {
 
 TEST(Gamma, ExactZeroUniformNeverGivesAnInfiniteVariate) {
   for (double g : {0.5, 1.0, 4.0, 25.0}) {
-    QuietProcess q;
-    ZBQLINI(q.process, 11);
-    LaggedGenerator& s = q.process.random.lagged;
-    s.ZBQLIX(22) = s.ZBQLIX(43);  // the next uniform is exactly 0.0
+    QuietProcess q(11);
+    q.lagged().ZBQLIX(22) = q.lagged().ZBQLIX(43);  // the next uniform is exactly 0.0
     const double x = ZBQLGAM(q.process, g, 1.0);
     EXPECT_TRUE(std::isfinite(x)) << g;
     EXPECT_GE(x, 0.0) << g;
@@ -190,29 +166,26 @@ TEST(Gamma, ExactZeroUniformNeverGivesAnInfiniteVariate) {
 
 // Mean and variance of n draws against the gamma's g and g (rate 1), within five
 // standard errors: the variance of the sample variance is g^2 (2 + 6/g) / n.
-void CheckGammaMoments(double g, int n, int seed) {
-  QuietProcess q;
-  ZBQLINI(q.process, seed);
-  double sum = 0.0, sum2 = 0.0;
-  for (int k = 0; k < n; ++k) {
-    const double x = ZBQLGAM(q.process, g, 1.0);
-    ASSERT_TRUE(std::isfinite(x) && x >= 0.0);
-    sum += x;
-    sum2 += x * x;
-  }
-  const double mean = sum / n;
-  const double var = (sum2 - n * mean * mean) / (n - 1);
-  EXPECT_NEAR(mean, g, 5.0 * std::sqrt(g / n)) << "shape " << g;
-  EXPECT_NEAR(var, g, 5.0 * g * std::sqrt((2.0 + 6.0 / g) / n)) << "shape " << g;
-}
-
 TEST(Gamma, MomentsMatchTheGammaDistribution) {
-  for (double g : {0.3, 1.0, 5.0, 10.0, 10.0001, 25.0}) CheckGammaMoments(g, 1000000, 987654);
+  const int n = 1000000;
+  for (double g : {0.3, 1.0, 5.0, 10.0, 10.0001, 25.0}) {
+    QuietProcess q(987654);
+    double sum = 0.0, sum2 = 0.0;
+    for (int k = 0; k < n; ++k) {
+      const double x = ZBQLGAM(q.process, g, 1.0);
+      ASSERT_TRUE(std::isfinite(x) && x >= 0.0);
+      sum += x;
+      sum2 += x * x;
+    }
+    const double mean = sum / n;
+    const double var = (sum2 - n * mean * mean) / (n - 1);
+    EXPECT_NEAR(mean, g, 5.0 * std::sqrt(g / n)) << "shape " << g;
+    EXPECT_NEAR(var, g, 5.0 * g * std::sqrt((2.0 + 6.0 / g) / n)) << "shape " << g;
+  }
 }
 
 TEST(Gamma, UsesItsOwnGeneratorOnly) {
-  QuietProcess q;
-  ZBQLINI(q.process, 9);
+  QuietProcess q(9);
   std::int32_t idum = -4;
   Dran2(q.process, idum);
   const auto table = q.process.random.shuffled.table;
@@ -224,7 +197,7 @@ TEST(Gamma, UsesItsOwnGeneratorOnly) {
 
 // -------------------------------------------------------- shuffled generator
 
-TEST(Dran2, FirstValuesForSeedMinusOne) {
+TEST(Dran2, FirstValuesNegativeSeedRestartsPositiveSeedContinues) {
   QuietProcess q;
   std::int32_t idum = -1;
   // The first outputs come from table positions 3, 22, 17, 55 and 23.
@@ -232,19 +205,12 @@ TEST(Dran2, FirstValuesForSeedMinusOne) {
   for (std::int32_t v : iy) EXPECT_EQ(Dran2(q.process, idum), v * 1.4005112e-6);
   EXPECT_EQ(idum, 262237);
   EXPECT_EQ(q.process.random.shuffled.IY, 327917);
-}
 
-TEST(Dran2, NegativeSeedRestartsPositiveSeedContinues) {
-  QuietProcess q;
-  std::int32_t idum = -1;
-  const double u1 = Dran2(q.process, idum);
-  const double u2 = Dran2(q.process, idum);
-  const double u3 = Dran2(q.process, idum);
   idum = -1;  // restarts in the middle of a sequence
-  EXPECT_EQ(Dran2(q.process, idum), u1);
-  EXPECT_EQ(Dran2(q.process, idum), u2);
+  EXPECT_EQ(Dran2(q.process, idum), iy[0] * 1.4005112e-6);
+  EXPECT_EQ(Dran2(q.process, idum), iy[1] * 1.4005112e-6);
   idum = 12345;  // a positive value continues: the output comes from the table
-  EXPECT_EQ(Dran2(q.process, idum), u3);
+  EXPECT_EQ(Dran2(q.process, idum), iy[2] * 1.4005112e-6);
   EXPECT_EQ(idum, (1366 * 12345 + 150889) % 714025);
 }
 
@@ -254,110 +220,69 @@ TEST(Dran2, SeedsThatWouldLeaveTheRangeStayInIt) {
     std::int32_t idum = seed;
     for (int n = 0; n < 2000; ++n) {
       const double u = Dran2(q.process, idum);
-      ASSERT_GE(u, 0.0) << seed;
-      ASSERT_LT(u, 1.0) << seed;
-      ASSERT_GE(idum, 0) << seed;
-      ASSERT_LT(idum, 714025) << seed;
+      ASSERT_TRUE(u >= 0.0 && u < 1.0) << seed;
+      ASSERT_TRUE(idum >= 0 && idum < 714025) << seed;
     }
   }
 }
 
-TEST(Dran2, SameSeedSameSequenceAcrossProcesses) {
-  QuietProcess a, b;
-  std::int32_t ia = -987, ib = -987;
-  for (int n = 0; n < 1000; ++n) ASSERT_EQ(Dran2(a.process, ia), Dran2(b.process, ib));
-  EXPECT_EQ(ia, ib);
-}
-
 // ---------------------------------------------------------- multinomial draws
 
-TEST(Dmtnom, CategoriesFollowTheUniformsInOrder) {
+TEST(Dmtnom, CategoriesFollowTheUniformsInOrderAndNoTrialsDrawNothing) {
   QuietProcess q;
-  Vec<double> p(3);
-  p(1) = 0.2;
-  p(2) = 0.3;
-  p(3) = 0.5;
   Vec<std::int32_t> counts(3, 99);
   std::int32_t idum = -1;
   // Uniforms 0.2210, 0.1671, 0.5602, 0.2286, 0.4593: categories 2, 1, 3, 2, 2.
-  Dmtnom(q.process, 5, 3, p, counts, idum);
+  Dmtnom(q.process, 5, 3, Probs({0.2, 0.3, 0.5}), counts, idum);
   EXPECT_EQ(counts(1), 1);
   EXPECT_EQ(counts(2), 3);
   EXPECT_EQ(counts(3), 1);
   EXPECT_EQ(idum, 262237);  // one uniform per trial
-}
 
-TEST(Dmtnom, NoTrialsClearsAndDrawsNothing) {
-  QuietProcess q;
-  Vec<double> p(2, 0.5);
-  Vec<std::int32_t> counts(2, 7);
-  std::int32_t idum = -1;
-  Dran2(q.process, idum);
-  const std::int32_t kept = idum;
-  Dmtnom(q.process, 0, 2, p, counts, idum);
-  EXPECT_EQ(counts(1), 0);
-  EXPECT_EQ(counts(2), 0);
-  EXPECT_EQ(idum, kept);
+  Dmtnom(q.process, 0, 3, Probs({0.2, 0.3, 0.5}), counts, idum);
+  EXPECT_EQ(counts(1) + counts(2) + counts(3), 0);
+  EXPECT_EQ(idum, 262237);
 }
 
 TEST(Dmtnom, TotalsMeansAndShortSums) {
   QuietProcess q;
   const int n = 200000;
-  Vec<double> p(4);
-  p(1) = 0.1;
-  p(2) = 0.0;
-  p(3) = 0.25;
-  p(4) = 0.6;  // the sum is 0.95: uniforms above it fall in the last category
+  // The sum is 0.95: uniforms above it fall in the last category.
+  const double expected[] = {0.1, 0.0, 0.25, 0.65};
   Vec<std::int32_t> counts(4);
   std::int32_t idum = -31;
-  Dmtnom(q.process, n, 4, p, counts, idum);
+  Dmtnom(q.process, n, 4, Probs({0.1, 0.0, 0.25, 0.6}), counts, idum);
   EXPECT_EQ(counts(1) + counts(2) + counts(3) + counts(4), n);
   EXPECT_EQ(counts(2), 0);
-  const double expected[] = {0.1, 0.0, 0.25, 0.65};
   for (int i = 1; i <= 4; ++i) {
     const double e = expected[i - 1];
     EXPECT_NEAR(counts(i), n * e, 5.0 * std::sqrt(n * e * (1 - e)) + 1e-9) << i;
   }
 }
 
-TEST(Mtnom1, MeansMatchAndZeroCategoriesAreNeverDrawn) {
-  QuietProcess q;
-  Vec<double> p(3);
-  p(1) = 0.0;
-  p(2) = 0.7;
-  p(3) = 0.3;
+TEST(Mtnom1, MeansZeroCategoriesShortSumsAndOneTrialOfTheMultinomialDraw) {
+  QuietProcess q, a, b;
   std::vector<int> hits(4, 0);
   std::int32_t idum = -5;
   const int n = 100000;
   for (int k = 0; k < n; ++k) {
     int j = 0;
-    Mtnom1(q.process, 3, p, j, idum);
-    ASSERT_GE(j, 1);
-    ASSERT_LE(j, 3);
+    Mtnom1(q.process, 3, Probs({0.0, 0.7, 0.3}), j, idum);
+    ASSERT_TRUE(j >= 1 && j <= 3);
     ++hits[static_cast<std::size_t>(j)];
   }
   EXPECT_EQ(hits[1], 0);
   EXPECT_NEAR(hits[2], 0.7 * n, 5.0 * std::sqrt(n * 0.21));
-}
 
-TEST(Mtnom1, ShortSumFallsInTheLastCategory) {
-  QuietProcess q;
-  Vec<double> p(2, 0.0);  // nothing to reach: every uniform lies above the sum
-  std::int32_t idum = -1;
-  int j = -7;
-  Mtnom1(q.process, 2, p, j, idum);
+  int j = -7;  // nothing to reach: every uniform lies above the sum
+  Mtnom1(q.process, 2, Probs({0.0, 0.0}), j, idum);
   EXPECT_EQ(j, 2);
-}
 
-TEST(Mtnom1, AgreesWithTheMultinomialDrawOfOneTrial) {
-  QuietProcess a, b;
-  Vec<double> p(5, 0.2);
   Vec<std::int32_t> counts(5);
   std::int32_t ia = -77, ib = -77;
   for (int k = 0; k < 500; ++k) {
-    int j = 0;
-    Mtnom1(a.process, 5, p, j, ia);
-    Dmtnom(b.process, 1, 5, p, counts, ib);
+    Mtnom1(a.process, 5, Probs({0.2, 0.2, 0.2, 0.2, 0.2}), j, ia);
+    Dmtnom(b.process, 1, 5, Probs({0.2, 0.2, 0.2, 0.2, 0.2}), counts, ib);
     ASSERT_EQ(counts(j), 1);
   }
 }

@@ -13,124 +13,19 @@
 #include <string>
 #include <vector>
 
-#include "core/run.hpp"
-#include "core/velk.hpp"
-#include "support/files.hpp"
-#include "support/mixture.hpp"
-#include "support/recording_platform.hpp"
-#include "support/stopping_platform.hpp"
+#include "support/resample_runs.hpp"
 
 namespace velk {
 namespace {
 
 namespace fs = std::filesystem;
-using test::ReadFile;
+using test::kStocks;
+using test::kTruth;
 using test::ReadLines;
-using test::TempDir;
-
-// Three stocks that differ well at five loci of four types; baseline counts
-// are the true frequencies times 200 gene copies.
-constexpr int kStocks = 3;
-constexpr int kLoci = 5;
-constexpr int kTypes = 4;
-constexpr int kCopies = 200;
-const double kFreq[kStocks][kLoci][kTypes] = {{{0.60, 0.20, 0.15, 0.05},
-                                               {0.10, 0.50, 0.30, 0.10},
-                                               {0.70, 0.10, 0.10, 0.10},
-                                               {0.25, 0.25, 0.40, 0.10},
-                                               {0.05, 0.05, 0.30, 0.60}},
-                                              {{0.10, 0.60, 0.20, 0.10},
-                                               {0.55, 0.15, 0.15, 0.15},
-                                               {0.10, 0.70, 0.10, 0.10},
-                                               {0.05, 0.15, 0.10, 0.70},
-                                               {0.40, 0.40, 0.10, 0.10}},
-                                              {{0.15, 0.15, 0.60, 0.10},
-                                               {0.20, 0.20, 0.10, 0.50},
-                                               {0.10, 0.10, 0.70, 0.10},
-                                               {0.60, 0.10, 0.20, 0.10},
-                                               {0.10, 0.60, 0.20, 0.10}}};
-const double kTruth[kStocks] = {0.5, 0.3, 0.2};
-
-std::string Baseline() {
-  std::ostringstream s;
-  const char* names[] = {"North", "South", "Coast"};
-  for (int i = 0; i < kStocks; ++i) {
-    s << "#" << i + 1 << " " << names[i] << "\n";
-    for (int c = 0; c < kLoci; ++c) {
-      s << "L" << c + 1;
-      for (int k = 0; k < kTypes; ++k) s << " " << std::lround(kFreq[i][c][k] * kCopies);
-      s << "\n";
-    }
-  }
-  return s.str();
-}
-
-// A mixture of n fish drawn from the true proportions and frequencies.
-std::string Mixture(int n, std::uint64_t seed) {
-  test::Uniform u(seed);
-  auto pick = [&u](const double* p, int k) {
-    double x = u.Next();
-    for (int j = 0; j < k - 1; ++j) {
-      x -= p[j];
-      if (x <= 0.0) return j;
-    }
-    return k - 1;
-  };
-  std::ostringstream s;
-  for (int f = 0; f < n; ++f) {
-    const int i = pick(kTruth, kStocks);
-    for (int c = 0; c < kLoci; ++c) {
-      int copies[kTypes] = {0, 0, 0, 0};
-      ++copies[pick(kFreq[i][c], kTypes)];
-      ++copies[pick(kFreq[i][c], kTypes)];
-      s << (c > 0 ? " " : "");
-      for (int k = 0; k < kTypes; ++k) s << copies[k];
-    }
-    s << "\n";
-  }
-  return s.str();
-}
-
-// The analysis as a user writes it, with the given kind, options and parameters.
+using Analysis = test::ResampleAnalysis;
 std::string Control(bool simulation, const std::string& options, const std::string& parameters) {
-  std::ostringstream s;
-  s << "* " << (simulation ? "Simulation" : "Estimation") << ": Three stocks\n* Options\n"
-    << options << "* Parameters\nNumber of characters: " << kLoci
-    << "\nNumber of stocks: " << kStocks
-    << "\nMaximum number of genotypes: 400\nMaximum number of classes: 2\n"
-       "Maximum number of iterations: 500\nEstimate tolerance: 0.000001\n"
-    << parameters << "* Files\nBaseline file: three.bse\n"
-    << (simulation ? "" : "Mixture file: three.mix\n") << "Output file: out\\three\n"
-    << "* Characters\n[ID #] [# Types] [Character] [Kind]\n";
-  for (int c = 1; c <= kLoci; ++c) s << c << " " << kTypes << " L" << c << " : locus\n";
-  s << "* Populations\n[ID #] [Population] [Lev1] [Estimate]\n"
-       "1 North : 1 0.5\n2 South : 1 0.3\n3 Coast : 2 0.2\n"
-       "* Regions\n[Level] [Label] [Region]\n1 1 Inland\n1 2 Seaward\n* Run\n";
-  return s.str();
+  return test::ResampleControl(simulation, options, parameters);
 }
-
-using test::StoppingPlatform;
-
-struct Analysis {
-  Analysis() {
-    test::WriteFile(dir / "three.bse", Baseline());
-    process.random.console = &console;  // the generators' warnings
-  }
-  Outcome Go(const std::string& control, const std::string& name = "three.ctl") {
-    test::WriteFile(dir / name, control);
-    Request req;
-    req.control_file = dir / name;
-    req.stop_request = &platform.stop;
-    return Velk(process, platform, req);
-  }
-  std::string Report(const std::string& ext) const { return ReadFile(dir / ("out/three" + ext)); }
-  std::string Log() const { return ReadFile(dir / "three.log"); }
-
-  TempDir dir;
-  std::ostringstream console;
-  Process process;
-  StoppingPlatform platform;
-};
 
 // The five numbers of every .rlk line.
 struct RlkLine {
@@ -167,68 +62,48 @@ std::vector<PopRow> PopulationTable(const std::string& report) {
   return rows;
 }
 
-// The population rows (lower, upper) of the section that follows `heading`.
+// The last `n` rows (lower, upper) of the table after `heading`.
 std::vector<std::pair<double, double>> Intervals(const std::string& report,
-                                                 const std::string& heading, int populations) {
-  std::vector<std::pair<double, double>> rows;
-  std::size_t at = report.find(heading);
-  if (at == std::string::npos) return rows;
-  std::istringstream in(report.substr(at));
-  std::string line;
+                                                 const std::string& heading, std::size_t n) {
   std::vector<std::pair<double, double>> all;
+  std::istringstream in(report.substr(std::min(report.find(heading), report.size())));
+  std::string line;
   bool table = false;
   while (std::getline(in, line)) {
-    if (line.find("Lower") != std::string::npos) {
-      table = true;
-      continue;
+    if (table && (line.find("Conf") != std::string::npos || line.starts_with("_"))) break;
+    if (table && !line.empty()) {
+      std::istringstream v(line.substr(40));
+      v >> all.emplace_back().first >> all.back().second;
     }
-    if (!table) continue;
-    if (line.empty()) continue;
-    if (line.find("Confidence") != std::string::npos || line.find("Conf.") != std::string::npos ||
-        line[0] == '_')
-      break;
-    std::istringstream v(line.substr(40));
-    double lo = 0, hi = 0;
-    v >> lo >> hi;
-    all.emplace_back(lo, hi);
+    table = table || line.find("Lower") != std::string::npos;
   }
-  if (static_cast<int>(all.size()) >= populations) rows.assign(all.end() - populations, all.end());
-  return rows;
+  if (all.size() < n) return {};
+  return {all.end() - static_cast<std::ptrdiff_t>(n), all.end()};
 }
 
-const char* kSimulationOptions =
+const std::string kSimulationOptions =
     "Resample baseline: yes\nPrint bootstrap estimates: yes\nPrint likelihoods: yes\n";
 
+// A run repeated in the same process writes the same files; seed 0 restarts
+// the generator as any other seed does.
 TEST(Simltr, SameSeedsWriteIdenticalFiles) {
   Analysis a;
-  test::WriteFile(a.dir / "three.mix", Mixture(120, 5));
-  struct Case {
-    bool simulation;
-    const char* options;
-    const char* summary;
-  };
-  for (const Case& c :
-       {Case{true, kSimulationOptions, ".sim"},
-        Case{false,
-             "Resample mixture: yes\nResample baseline: yes\nPrint bootstrap estimates: yes\n"
-             "Print likelihoods: yes\n",
-             ".bot"}}) {
+  a.Mixture(120, 5);
+  for (bool simulation : {true, false}) {
     for (const char* seed : {"Random seed: 4711\n", "Random seed: 0\n"}) {
       const std::string control =
-          Control(c.simulation, c.options,
+          Control(simulation, (simulation ? "" : "Resample mixture: yes\n") + kSimulationOptions,
                   std::string("Mixture sample size: 80\nNumber of resamples: 25\n") + seed);
-      std::string first[3];
+      std::vector<std::string> first;
       for (int run = 0; run < 2; ++run) {
-        const Outcome out = a.Go(control);
-        ASSERT_FALSE(out.aborted) << out.status << a.Log();
-        const std::string now[3] = {a.Report(".rsm"), a.Report(".rlk"), a.Report(c.summary)};
-        for (int k = 0; k < 3; ++k) {
-          ASSERT_FALSE(now[k].empty()) << k;
-          if (run == 0)
-            first[k] = now[k];
-          else
-            EXPECT_EQ(now[k], first[k]) << c.summary << " " << seed << " file " << k;
+        ASSERT_FALSE(a.Go(control).aborted) << a.Log();
+        const std::vector<std::string> now = {a.Report(".rsm"), a.Report(".rlk"),
+                                              a.Report(simulation ? ".sim" : ".bot")};
+        for (const std::string& text : now) ASSERT_FALSE(text.empty());
+        if (run == 1) {
+          EXPECT_EQ(now, first) << seed;
         }
+        first = now;
       }
       EXPECT_EQ(ReadRlk(a.dir / "out/three.rlk").size(), 25u);
     }
@@ -237,14 +112,19 @@ TEST(Simltr, SameSeedsWriteIdenticalFiles) {
 
 TEST(Simltr, LikelihoodFileSeedColumns) {
   Analysis a;
-  test::WriteFile(a.dir / "three.mix", Mixture(100, 9));
+  a.Mixture(100, 9);
   const std::string params = "Mixture sample size: 60\nNumber of resamples: 6\nRandom seed: 321\n";
+  auto rlk = [&](bool simulation, const std::string& options) {
+    EXPECT_FALSE(a.Go(Control(simulation, options, params)).aborted) << a.Log();
+    std::vector<RlkLine> lines = ReadRlk(a.dir / "out/three.rlk");
+    EXPECT_EQ(lines.size(), 6u) << options;
+    if (lines.empty()) lines.resize(1);
+    return lines;
+  };
 
   // Simulation with baseline resampling: the baseline seed starts at -|seed|,
   // each resample's draws continue where the last one ended.
-  ASSERT_FALSE(a.Go(Control(true, kSimulationOptions, params)).aborted) << a.Log();
-  std::vector<RlkLine> sim = ReadRlk(a.dir / "out/three.rlk");
-  ASSERT_EQ(sim.size(), 6u);
+  std::vector<RlkLine> sim = rlk(true, kSimulationOptions);
   EXPECT_EQ(sim[0].seed_baseline, -321);
   for (std::size_t r = 0; r < sim.size(); ++r) {
     EXPECT_NE(sim[r].seed_mixture, 0);
@@ -258,9 +138,7 @@ TEST(Simltr, LikelihoodFileSeedColumns) {
 
   // Simulation without baseline resampling: no baseline draw, its column is 0;
   // the first mixture draw starts from the seed.
-  ASSERT_FALSE(a.Go(Control(true, "Print likelihoods: yes\n", params)).aborted) << a.Log();
-  sim = ReadRlk(a.dir / "out/three.rlk");
-  ASSERT_EQ(sim.size(), 6u);
+  sim = rlk(true, "Print likelihoods: yes\n");
   EXPECT_EQ(sim[0].seed_mixture, -321);
   for (std::size_t r = 0; r < sim.size(); ++r) {
     EXPECT_EQ(sim[r].seed_baseline, 0);
@@ -270,25 +148,17 @@ TEST(Simltr, LikelihoodFileSeedColumns) {
   }
 
   // Bootstrap: the mixture columns stay 0; the baseline column is 0 unless the
-  // baseline is resampled.
-  ASSERT_FALSE(
-      a.Go(Control(false, "Resample mixture: yes\nPrint likelihoods: yes\n", params)).aborted)
-      << a.Log();
-  for (const RlkLine& r : ReadRlk(a.dir / "out/three.rlk")) {
-    EXPECT_EQ(r.seed_baseline, 0);
-    EXPECT_EQ(r.seed_mixture, 0);
-    EXPECT_EQ(r.seed_after, 0);
-  }
-  ASSERT_FALSE(
-      a.Go(Control(false, "Resample baseline: yes\nPrint likelihoods: yes\n", params)).aborted)
-      << a.Log();
-  const std::vector<RlkLine> boot = ReadRlk(a.dir / "out/three.rlk");
-  ASSERT_EQ(boot.size(), 6u);
-  EXPECT_EQ(boot[0].seed_baseline, -321);
-  for (const RlkLine& r : boot) {
-    EXPECT_NE(r.seed_baseline, 0);
-    EXPECT_EQ(r.seed_mixture, 0);
-    EXPECT_EQ(r.seed_after, 0);
+  // baseline is resampled, and then starts at -|seed|.
+  for (bool baseline : {false, true}) {
+    const std::vector<RlkLine> boot =
+        rlk(false, (baseline ? "Resample baseline: yes\n" : "Resample mixture: yes\n") +
+                       std::string("Print likelihoods: yes\n"));
+    EXPECT_EQ(boot[0].seed_baseline, baseline ? -321 : 0);
+    for (const RlkLine& r : boot) {
+      EXPECT_EQ(r.seed_baseline != 0, baseline);
+      EXPECT_EQ(r.seed_mixture, 0);
+      EXPECT_EQ(r.seed_after, 0);
+    }
   }
 }
 
@@ -394,7 +264,7 @@ TEST(Simltr, ModelSimulationWithoutBaselineResamplingAbortsOnlyTheRun) {
 // observed baseline, as the estimation alone writes it.
 TEST(Simltr, BaselineSummaryAfterResamplingShowsTheObservedBaseline) {
   Analysis a;
-  test::WriteFile(a.dir / "three.mix", Mixture(80, 3));
+  a.Mixture(80, 3);
   ASSERT_FALSE(a.Go(Control(false, "Print baseline summary: yes\n", "")).aborted) << a.Log();
   const std::string alone = a.Report(".bsl");
   ASSERT_FALSE(alone.empty());
@@ -435,7 +305,7 @@ TEST(Simltr, BootstrapPercentileIntervalsCoverTheTruth) {
   int covered = 0;
   int total = 0;
   for (int m = 1; m <= kMixtures; ++m) {
-    test::WriteFile(a.dir / "three.mix", Mixture(150, 1000 + static_cast<std::uint64_t>(m)));
+    a.Mixture(150, 1000 + static_cast<std::uint64_t>(m));
     const Outcome out = a.Go(Control(
         false, "Resample mixture: yes\n",
         "Number of resamples: 100\nConfidence level: 90\nSeed: " + std::to_string(m) + "\n"));

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "core/error.hpp"
@@ -42,25 +43,19 @@ class SmstatTest : public testing::Test {
     run.pops(2).name = "Lower Yukon";
     run.pops(3).name = "Kuskokwim River";
     run.regions.level = Vec<int>(2, 1);
-    run.regions.size = Vec<int>(2);
+    run.regions.size = Vec<int>(2, 1);
     run.regions.size(1) = 2;
-    run.regions.size(2) = 1;
     run.regions.members = Vec<int>(3);
     for (int i = 1; i <= 3; ++i) run.regions.members(i) = i;
     run.regions.name = Vec<std::string>(2);
     run.regions.name(1) = "Yukon";
     run.regions.name(2) = "Kuskokwim";
-    expected = Vec<double>(3);
-    expected(1) = 0.5;
-    expected(2) = 0.3;
-    expected(3) = 0.2;
+    expected = Theta(0.5, 0.3, 0.2);
   }
 
-  Vec<double> Theta(double a, double b, double c) {
+  static Vec<double> Theta(double a, double b, double c) {
     Vec<double> t(3);
-    t(1) = a;
-    t(2) = b;
-    t(3) = c;
+    std::tie(t(1), t(2), t(3)) = std::tuple(a, b, c);
     return t;
   }
 
@@ -76,6 +71,11 @@ class SmstatTest : public testing::Test {
     SmstatReport(run, acc);
     return ReadFile(dir / (std::string("tiny") + extension));
   }
+  // Whether the .bot report has `line` as a whole line.
+  bool Has(const std::string& line) {
+    const std::vector<std::string> lines = ReadLines(dir / "tiny.bot");
+    return std::find(lines.begin(), lines.end(), line) != lines.end();
+  }
 
   test::TempDir dir;
   test::RecordingPlatform platform;
@@ -88,24 +88,15 @@ class SmstatTest : public testing::Test {
 // ------------------------------------------------------------ order statistics
 
 TEST(PercentileIndices, EdgesOfTheRule) {
-  auto k = PercentileIndices(90, 1000);  // 50.05 truncates to 50
-  EXPECT_EQ(k.lo, 50);
-  EXPECT_EQ(k.hi, 951);
-  k = PercentileIndices(95, 19);  // 0.5 truncates to 0, raised to 1: the sample range
-  EXPECT_EQ(k.lo, 1);
-  EXPECT_EQ(k.hi, 19);
-  k = PercentileIndices(90, 99);  // exactly 5
-  EXPECT_EQ(k.lo, 5);
-  EXPECT_EQ(k.hi, 95);
-  k = PercentileIndices(30, 5);  // 2.1
-  EXPECT_EQ(k.lo, 2);
-  EXPECT_EQ(k.hi, 4);
-  k = PercentileIndices(90, 1);
-  EXPECT_EQ(k.lo, 1);
-  EXPECT_EQ(k.hi, 1);
-  k = PercentileIndices(90, 0);
-  EXPECT_EQ(k.lo, 0);
-  EXPECT_EQ(k.hi, 0);
+  // 90 of 1000: 50.05 truncates to 50; 95 of 19: 0.5 truncates to 0, raised to
+  // 1 (the sample range); 90 of 99: exactly 5; 30 of 5: 2.1.
+  const int cases[][4] = {{90, 1000, 50, 951}, {95, 19, 1, 19}, {90, 99, 5, 95},
+                          {30, 5, 2, 4},       {90, 1, 1, 1},   {90, 0, 0, 0}};
+  for (const auto& c : cases) {
+    const auto k = PercentileIndices(c[0], c[1]);
+    EXPECT_EQ(k.lo, c[2]) << c[0] << " of " << c[1];
+    EXPECT_EQ(k.hi, c[3]) << c[0] << " of " << c[1];
+  }
 }
 
 TEST(StdzdBCI, RulesInOrder) {
@@ -191,15 +182,11 @@ TEST_F(SmstatTest, SingleResampleShowsNoSpread) {
   const std::string text = Report(".bot");
   EXPECT_EQ(text.find("nan"), std::string::npos);
   EXPECT_EQ(text.find("NaN"), std::string::npos);
-  const std::vector<std::string> lines = ReadLines(dir / "tiny.bot");
-  auto has = [&](const std::string& line) {
-    return std::find(lines.begin(), lines.end(), line) != lines.end();
-  };
   EXPECT_TRUE(
-      has("      1  Yukon                            0.9000    0.0000    0.1000    0.8000"));
-  EXPECT_TRUE(has("      1  Upper Yukon                      0.6000    0.6000"));  // symmetric
-  EXPECT_TRUE(has("            2      0.197     0.000        0.141     0.000"));
-  EXPECT_TRUE(has("    2  Lower Yukon                     0.000    0.000E+00 0.000E+00"));
+      Has("      1  Yukon                            0.9000    0.0000    0.1000    0.8000"));
+  EXPECT_TRUE(Has("      1  Upper Yukon                      0.6000    0.6000"));  // symmetric
+  EXPECT_TRUE(Has("            2      0.197     0.000        0.141     0.000"));
+  EXPECT_TRUE(Has("    2  Lower Yukon                     0.000    0.000E+00 0.000E+00"));
 }
 
 // An area whose resamples are all equal: deviation 0.0000 and correlation
@@ -213,17 +200,13 @@ TEST_F(SmstatTest, ZeroDeviationGivesZeroCorrelations) {
   }
   const std::string text = Report(".bot");
   EXPECT_EQ(text.find("nan"), std::string::npos);
-  const std::vector<std::string> lines = ReadLines(dir / "tiny.bot");
-  auto has = [&](const std::string& line) {
-    return std::find(lines.begin(), lines.end(), line) != lines.end();
-  };
   // Yukon sums to 0.8 in every resample; so does Kuskokwim River to 0.2.
   EXPECT_TRUE(
-      has("      1  Yukon                            0.8000    0.0000    0.0000    0.8000"));
-  EXPECT_TRUE(has("   3  Kuskokwim River                 0.2000    0.0000    0.0000    0.2000"));
+      Has("      1  Yukon                            0.8000    0.0000    0.0000    0.8000"));
+  EXPECT_TRUE(Has("   3  Kuskokwim River                 0.2000    0.0000    0.0000    0.2000"));
   // Lower Yukon against Upper Yukon: -1; Kuskokwim River against both: 0.
-  EXPECT_TRUE(has("    2  Lower Yukon                    -1.000    0.100E-01 0.000E+00"));
-  EXPECT_TRUE(has("    3  Kuskokwim River                 0.000     0.000    0.000E+00"));
+  EXPECT_TRUE(Has("    2  Lower Yukon                    -1.000    0.100E-01 0.000E+00"));
+  EXPECT_TRUE(Has("    3  Kuskokwim River                 0.000     0.000    0.000E+00"));
 }
 
 // Nonsymmetric bounds outside [0, 1] print as 0.0000 and 1.0000; a studentized
@@ -241,16 +224,12 @@ TEST_F(SmstatTest, BoundsClipAtZeroAndOne) {
     SmstatAdd(run, acc, {t, 3, nullptr, &se});
   }
   Report(".bot");
-  const std::vector<std::string> lines = ReadLines(dir / "tiny.bot");
-  auto has = [&](const std::string& line) {
-    return std::find(lines.begin(), lines.end(), line) != lines.end();
-  };
   // Yukon (e 0.05, range 0 to 0.3): max(0, 0.1 - 0.3), min(1, 0.1 - 0).
-  EXPECT_TRUE(has("      1  Yukon                            0.0000    0.1000"));
+  EXPECT_TRUE(Has("      1  Yukon                            0.0000    0.1000"));
   // Kuskokwim (e 0.95, range 0.7 to 1): max(0, 1.9 - 1), min(1, 1.9 - 0.7).
-  EXPECT_TRUE(has("      2  Kuskokwim                        0.9000    1.0000"));
+  EXPECT_TRUE(Has("      2  Kuskokwim                        0.9000    1.0000"));
   // Studentized: every value -999, so [0, 1].
-  EXPECT_TRUE(has("      2  Kuskokwim                        0.0000    1.0000"));
+  EXPECT_TRUE(Has("      2  Kuskokwim                        0.0000    1.0000"));
 }
 
 // ------------------------------------------------------- lines that show

@@ -11,29 +11,32 @@
 namespace velk {
 namespace {
 
+long Work(int slot) {
+  long s = 0;
+  for (int k = 0; k < 20000 * (slot + 1); ++k) s += k % 7;
+  return s;
+}
+
 TEST(Workers, EveryPostedJobRunsOnceAndWaitSeesItsResult) {
   std::vector<int> runs(5, 0);
   std::vector<long> value(5, 0);
   {
     Workers pool(3, 5, [&](int slot) {
-      long s = 0;
-      for (int k = 0; k < 20000 * (slot + 1); ++k) s += k % 7;
-      value[static_cast<std::size_t>(slot)] = s;
+      value[static_cast<std::size_t>(slot)] = Work(slot);
       ++runs[static_cast<std::size_t>(slot)];
     });
-    for (int round = 0; round < 4; ++round) {
+    for (int round = 1; round <= 4; ++round) {
       for (int slot = 0; slot < 5; ++slot) pool.Post(slot);
       for (int slot = 4; slot >= 0; --slot) {
         pool.Wait(slot);
-        EXPECT_EQ(runs[static_cast<std::size_t>(slot)], round + 1);
-        long s = 0;
-        for (int k = 0; k < 20000 * (slot + 1); ++k) s += k % 7;
-        EXPECT_EQ(value[static_cast<std::size_t>(slot)], s);
+        EXPECT_EQ(runs[static_cast<std::size_t>(slot)], round);
+        EXPECT_EQ(value[static_cast<std::size_t>(slot)], Work(slot));
       }
     }
-    // A slot never posted is not waited for.
   }
   for (int r : runs) EXPECT_EQ(r, 4);
+  EXPECT_EQ(ResampleThreads(3), 3);
+  EXPECT_GE(ResampleThreads(0), 1);
 }
 
 TEST(Workers, QueuedJobsAreDroppedWhenThePoolGoes) {
@@ -45,20 +48,13 @@ TEST(Workers, QueuedJobsAreDroppedWhenThePoolGoes) {
       while (!release) {
       }
     });
-    pool.Post(0);
-    pool.Post(1);
-    pool.Post(2);
+    for (int slot = 0; slot < 3; ++slot) pool.Post(slot);
     while (started == 0) {
     }
     release = true;
   }
   EXPECT_GE(started.load(), 1);
   EXPECT_LE(started.load(), 3);
-}
-
-TEST(Workers, ThreadCount) {
-  EXPECT_EQ(ResampleThreads(3), 3);
-  EXPECT_GE(ResampleThreads(0), 1);
 }
 
 }  // namespace
