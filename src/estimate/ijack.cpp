@@ -66,29 +66,49 @@ bool Ijack(Run& run, int np, int ngenotypes, int n, const Vec<double>& theta,
   }
   auto used = [&](int g) { return rq[static_cast<std::size_t>(g - 1)] > 0.0; };
 
+  // The sums over the genotypes, genotype after genotype: for every i >= j,
+  // s(i, j) = sum of count(g) pi pj and b(i, j) = sum of count(g) (pi - 1)(pj - 1)
+  // with pi = P(i, g) / q'(g), and e(i) = sum of count(g) P(i, g) / q'(g).
+  // Each sum adds its terms in genotype order; the lower triangles are kept row
+  // by row, so that one genotype's updates run through memory in order.
+  const auto unp = static_cast<std::size_t>(np);
+  std::vector<double> s(unp * (unp + 1) / 2, 0.0), b(s.size(), 0.0), e(unp, 0.0);
+  std::vector<double> p(unp), pm(unp);
+  for (int g = 1; g <= ngenotypes; ++g) {
+    if (!used(g)) continue;
+    const double r = rq[static_cast<std::size_t>(g - 1)];
+    const double c = count(g);
+    const double* col = P.Ptr(1, g);
+    for (std::size_t i = 0; i < unp; ++i) {
+      p[i] = col[i] * r;
+      pm[i] = p[i] - 1.0;
+    }
+    double* srow = s.data();
+    double* brow = b.data();
+    for (std::size_t i = 0; i < unp; ++i) {
+      const double cp = c * p[i];
+      const double cm = c * pm[i];
+      for (std::size_t j = 0; j <= i; ++j) {
+        srow[j] += cp * p[j];
+        brow[j] += cm * pm[j];
+      }
+      srow += i + 1;
+      brow += i + 1;
+      e[i] += c * col[i] * r;
+    }
+  }
+
   Mat<double>& M = jack.cov;  // the information, then its inverse
   Mat<double> B(np, np, 0.0);
+  std::size_t k = 0;
   for (int i = 1; i <= np; ++i) {
-    for (int j = 1; j <= i; ++j) {
-      double s = 0.0;
-      double b = 0.0;
-      for (int g = 1; g <= ngenotypes; ++g) {
-        if (!used(g)) continue;
-        const double r = rq[static_cast<std::size_t>(g - 1)];
-        const double pi = P(i, g) * r;
-        const double pj = P(j, g) * r;
-        s += count(g) * pi * pj;
-        b += count(g) * (pi - 1.0) * (pj - 1.0);
-      }
-      M(i, j) = theta(i) * s;
-      M(j, i) = theta(j) * s;
-      B(i, j) = theta(i) * theta(j) * b;
+    for (int j = 1; j <= i; ++j, ++k) {
+      M(i, j) = theta(i) * s[k];
+      M(j, i) = theta(j) * s[k];
+      B(i, j) = theta(i) * theta(j) * b[k];
       B(j, i) = B(i, j);
     }
-    double e = 0.0;
-    for (int g = 1; g <= ngenotypes; ++g)
-      if (used(g)) e += count(g) * P(i, g) * rq[static_cast<std::size_t>(g - 1)];
-    M(i, i) += static_cast<double>(n) - e;
+    M(i, i) += static_cast<double>(n) - e[static_cast<std::size_t>(i - 1)];
   }
 
   std::vector<int> index(static_cast<std::size_t>(np));
