@@ -103,35 +103,31 @@ const std::vector<CharShape> kThreeLoci = {{"LocA", 3, 2}, {"LocB", 2, 2}, {"Loc
 
 // ------------------------------------------------------------- key layout
 
-TEST(KeyLayoutTest, BaseAndDigitsFollowTheLargestPloidy) {
-  KeyLayout loci = MakeKeyLayout({2, 2, 2}, {3, 2, 4});
-  EXPECT_EQ(loci.base, 3);
-  EXPECT_EQ(loci.digits, 28);
-  EXPECT_EQ(loci.total, 9);
-  EXPECT_EQ(loci.words, 1);
-
-  KeyLayout isolocus = MakeKeyLayout({2, 4, 1}, {3, 3, 3});
-  EXPECT_EQ(isolocus.base, 5);
-  EXPECT_EQ(isolocus.digits, 19);
-
-  KeyLayout haploid = MakeKeyLayout({1, 1}, {5, 5});
-  EXPECT_EQ(haploid.base, 2);
-  EXPECT_EQ(haploid.digits, 46);
-
-  // No ploidy at all still gives base 2.
-  EXPECT_EQ(MakeKeyLayout({0}, {2}).base, 2);
-}
-
-TEST(KeyLayoutTest, WordsCoverEveryDigit) {
-  // 200 digits / 28 = 7.14: nint 7, and 7 * 28 < 200 asks for one more.
-  KeyLayout ten = MakeKeyLayout(std::vector<int>(10, 2), std::vector<int>(10, 20));
-  EXPECT_EQ(ten.total, 200);
-  EXPECT_EQ(ten.words, 8);
-  // 56 digits fill two words exactly; 42 digits (1.5 words) round up to 2.
-  EXPECT_EQ(MakeKeyLayout({2, 2}, {28, 28}).words, 2);
-  EXPECT_EQ(MakeKeyLayout({2, 2}, {21, 21}).words, 2);
-  EXPECT_EQ(MakeKeyLayout({2, 2}, {28, 29}).words, 3);
-  EXPECT_EQ(MakeKeyLayout({}, {}).words, 1);
+TEST(KeyLayoutTest, BaseDigitsAndWordsFollowTheLargestPloidyAndCoverEveryDigit) {
+  struct Case {
+    std::vector<int> ploidies, types;
+    KeyLayout expected;  // base, digits, total, words
+  };
+  const Case cases[] = {
+      {{2, 2, 2}, {3, 2, 4}, {3, 28, 9, 1}},
+      {{2, 4, 1}, {3, 3, 3}, {5, 19, 9, 1}},  // an isolocus
+      {{1, 1}, {5, 5}, {2, 46, 10, 1}},       // haploid
+      {{0}, {2}, {2, 46, 2, 1}},              // no ploidy at all still gives base 2
+      // 200 digits / 28 = 7.14: nint 7, and 7 * 28 < 200 asks for one more.
+      {std::vector<int>(10, 2), std::vector<int>(10, 20), {3, 28, 200, 8}},
+      {{2, 2}, {28, 28}, {3, 28, 56, 2}},  // two words exactly
+      {{2, 2}, {21, 21}, {3, 28, 42, 2}},  // 1.5 words round up
+      {{2, 2}, {28, 29}, {3, 28, 57, 3}},
+      {{}, {}, {2, 46, 0, 1}},
+  };
+  for (const Case& c : cases) {
+    const KeyLayout k = MakeKeyLayout(c.ploidies, c.types);
+    SCOPED_TRACE(testing::PrintToString(c.types));
+    EXPECT_EQ(k.base, c.expected.base);
+    EXPECT_EQ(k.digits, c.expected.digits);
+    EXPECT_EQ(k.total, c.expected.total);
+    EXPECT_EQ(k.words, c.expected.words);
+  }
 }
 
 TEST(CnvrtTest, WordsHoldBaseDigitsLowestFirst) {
@@ -174,73 +170,57 @@ TEST(CnvrtTest, KeyBeyondDoublePrecisionIsFatal3029) {
 
 // ------------------------------------------------------------------ files
 
-TEST(GetmixTest, CondensesRecordsWithoutLocusDefinition) {
-  MixtureRun m;
+// Mixtures of one class that read: the distinct genotypes in order of first
+// occurrence with their counts, and the warnings on the way.
+TEST(GetmixTest, RecordsCondenseIntoGenotypes) {
+  struct Case {
+    const char* what;
+    std::string text;
+    Lines genotypes;
+    std::vector<int> counts;
+    int warnings;
+  };
+  const Case cases[] = {
+      {"leading lines, comments, blank lines, short fields",
+       "Chinook mixture, spring 2024\n* sample of the test fishery\n101 11 0200\n"
+       "/ a comment line\n\n020 02 1100\n101 11 0200\n  101 11 0200   \n1 2 0011\n",
+       {"101 11 0200", "020 02 1100", "100 20 0011"}, {3, 1, 1}, 0},
+      {"a locus definition places named fields and skips others",
+       "Mixture with sample names\n* Characters\n1 Fish ID\n\\ the loci in the order of this "
+       "file\n2 LocC\n3 Weight\n4 LocA\n5 LocB\n* end\nF-001 0200 12.5 101 11\n"
+       "F-002 1100 9.75 020 02 extra fields are never read\nF-003 0200 11.0 101 11\n",
+       {"101 11 0200", "020 02 1100"}, {2, 1}, 0},
+      {"Windows line ends and tabs between the fields",
+       "header\r\n101 11 0200\r\n020\t02\t1100\r\n101 11 0200",
+       {"101 11 0200", "020 02 1100"}, {2, 1}, 0},
+      {"blanks past the longest line", "101 11 0200" + std::string(2000, ' ') + "\n",
+       {"101 11 0200"}, {1}, 0},
+      {"one all-zero field is ignored with 1010", "101 11 0200\n000\n101 11 0200\n",
+       {"101 11 0200"}, {2}, 1},
+      {"too many missing characters are skipped with 1015",
+       "101 11 0200\n000 11 0200\n000 00 0200\n101 11 0200\n", {"101 11 0200"}, {2}, 2},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    MixtureRun m;
+    m.Setup(kThreeLoci);
+    m.Read(c.text);
+    EXPECT_EQ(m.run.error.stop, 0);
+    EXPECT_EQ(m.run.error.warnings, c.warnings);
+    EXPECT_EQ(m.Genotypes(), c.genotypes);
+    EXPECT_EQ(m.Counts(), c.counts);
+    int n = 0;
+    for (int k : c.counts) n += k;
+    EXPECT_EQ(m.run.input.sample_size, n);
+    EXPECT_EQ(m.run.par.sample_size, n);
+    EXPECT_EQ(m.ClassGenotypes(), (std::vector<int>{static_cast<int>(c.counts.size())}));
+    EXPECT_EQ(m.ClassIndividuals(), (std::vector<int>{n}));
+  }
+  MixtureRun m;  // the last warning names the record and what it misses
   m.Setup(kThreeLoci);
-  m.Read(
-      "Chinook mixture, spring 2024\n"
-      "* sample of the test fishery\n"
-      "101 11 0200\n"
-      "/ a comment line\n"
-      "\n"
-      "020 02 1100\n"
-      "101 11 0200\n"
-      "  101 11 0200   \n"
-      "1 2 0011\n");
-  EXPECT_EQ(m.run.error.stop, 0);
-  EXPECT_EQ(m.run.input.sample_size, 5);
-  EXPECT_EQ(m.run.par.sample_size, 5);
-  EXPECT_EQ(m.run.input.nclasses, 1);
-  EXPECT_EQ(m.Genotypes(), (Lines{"101 11 0200", "020 02 1100", "100 20 0011"}));
-  EXPECT_EQ(m.Counts(), (std::vector<int>{3, 1, 1}));
-  EXPECT_EQ(m.ClassGenotypes(), (std::vector<int>{3}));
-  EXPECT_EQ(m.ClassIndividuals(), (std::vector<int>{5}));
-}
-
-TEST(GetmixTest, LocusDefinitionPlacesNamedFieldsAndSkipsOthers) {
-  MixtureRun m;
-  m.Setup(kThreeLoci);
-  m.Read(
-      "Mixture with sample names\n"
-      "* Characters\n"
-      "1 Fish ID\n"
-      "\\ the loci in the order of this file\n"
-      "2 LocC\n"
-      "3 Weight\n"
-      "4 LocA\n"
-      "5 LocB\n"
-      "* end\n"
-      "F-001 0200 12.5 101 11\n"
-      "F-002 1100 9.75 020 02 extra fields are never read\n"
-      "F-003 0200 11.0 101 11\n");
-  EXPECT_EQ(m.run.error.stop, 0);
-  EXPECT_EQ(m.Genotypes(), (Lines{"101 11 0200", "020 02 1100"}));
-  EXPECT_EQ(m.Counts(), (std::vector<int>{2, 1}));
-}
-
-TEST(GetmixTest, LocusDefinitionErrors) {
-  {  // the file ends before "* end"
-    MixtureRun m;
-    m.Setup(kThreeLoci);
-    m.Read("* characters\nLocA\nLocB\n");
-    EXPECT_EQ(m.run.error.last_code, 3017);
-    EXPECT_EQ(m.run.error.stop, 1);
-  }
-  {  // a character the definition never names: 3025 on the "* end" line
-    MixtureRun m;
-    m.Setup(kThreeLoci);
-    m.Read("* characters\nLocA\nLocX\nLocC\n* end\n101 11 0200\n");
-    EXPECT_EQ(m.run.error.last_code, 3025);
-    EXPECT_EQ(m.run.error.n1, 5);  // the "* end" line
-    EXPECT_EQ(m.run.error.n2, 2);
-  }
-  {  // nothing but leading lines
-    MixtureRun m;
-    m.Setup(kThreeLoci);
-    m.Read("");
-    EXPECT_EQ(m.run.error.last_code, 3017);
-    EXPECT_EQ(m.run.error.stop, 1);
-  }
+  m.Read("101 11 0200\n000 11 0200\n000 00 0200\n101 11 0200\n");
+  EXPECT_EQ(m.run.error.n1, 2);  // two loci missing on record 3
+  EXPECT_EQ(m.run.error.n2, 3);
 }
 
 TEST(GetmixTest, MissingFileIsFatal3006) {
@@ -277,35 +257,42 @@ TEST(GetmixTest, ClassesAreStoredInOrderOfFirstOccurrence) {
   EXPECT_EQ(m.run.input.ngenotypes, 5);
 }
 
-TEST(GetmixTest, TooManyMissingCharactersAreSkippedWith1015) {
-  MixtureRun m;
-  m.Setup(kThreeLoci);
-  m.Read("101 11 0200\n000 11 0200\n000 00 0200\n101 11 0200\n");
-  EXPECT_EQ(m.run.error.stop, 0);
-  EXPECT_EQ(m.run.error.warnings, 2);
-  EXPECT_EQ(m.run.input.sample_size, 2);
-  EXPECT_EQ(m.Genotypes(), (Lines{"101 11 0200"}));
-  EXPECT_EQ(m.run.error.n1, 2);  // the last one: two loci missing on record 3
-  EXPECT_EQ(m.run.error.n2, 3);
-}
-
-TEST(GetmixTest, CapacitiesAreFatal3023) {
-  {
+// Files the reader must refuse: the message, and the record and counts it names.
+TEST(GetmixTest, FatalRecordsAndCapacities) {
+  struct Case {
+    const char* what;
+    std::string text;
+    int genotypes, classes, missing;
+    int code;
+    const char* a1;
+    int n1, n2, n3;  // 0: not checked
+  };
+  const Case cases[] = {
+      {"the file ends before * end", "* characters\nLocA\nLocB\n", 100, 1, 0, 3017, "", 0, 0, 0},
+      {"nothing but leading lines", "", 100, 1, 0, 3017, "", 0, 0, 0},
+      // 3025 on the "* end" line: the definition never names LocB.
+      {"an unknown name", "* characters\nLocA\nLocX\nLocC\n* end\n101 11 0200\n", 100, 1, 0,
+       3025, "", 5, 2, 0},
+      {"fewer fields than characters", "101 11 0200\n101 11\n", 100, 1, 0, 3025, "", 0, 2, 3},
+      {"a field that is not digits", "101 11 0200\n1x1 11 0200\n", 100, 1, 0, 3025, "", 0, 0, 0},
+      {"too many classes", "101 11 0200\n000 11 0200\n", 100, 1, 1, 3023, "classes", 1, 0, 0},
+      {"too many genotypes", "101 11 0200\n020 02 1100\n101 11 0200\n100 20 0011\n", 2, 1, 0,
+       3023, "geneotypes", 2, 0, 0},
+      // Blanks past the longest line do not matter, but fields would be lost.
+      {"a record cut at its longest", "101 11 0200\n" + std::string(1020, ' ') + "101 11 0200\n",
+       100, 1, 0, 3011, "", 2, 0, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
     MixtureRun m;
-    m.Setup(kThreeLoci, 100, 1, 1);
-    m.Read("101 11 0200\n000 11 0200\n");
-    EXPECT_EQ(m.run.error.last_code, 3023);
-    EXPECT_EQ(m.run.error.a1, "classes");
-    EXPECT_EQ(m.run.error.n1, 1);
-  }
-  {
-    MixtureRun m;
-    m.Setup(kThreeLoci, 2);
-    m.Read("101 11 0200\n020 02 1100\n101 11 0200\n100 20 0011\n");
-    EXPECT_EQ(m.run.error.last_code, 3023);
+    m.Setup(kThreeLoci, c.genotypes, c.classes, c.missing);
+    m.Read(c.text);
     EXPECT_EQ(m.run.error.stop, 1);
-    EXPECT_EQ(m.run.error.a1, "geneotypes");
-    EXPECT_EQ(m.run.error.n1, 2);
+    EXPECT_EQ(m.run.error.last_code, c.code);
+    EXPECT_EQ(*c.a1 ? m.run.error.a1 : std::string(), c.a1);
+    EXPECT_EQ(c.n1 ? m.run.error.n1 : 0, c.n1);
+    EXPECT_EQ(c.n2 ? m.run.error.n2 : 0, c.n2);
+    EXPECT_EQ(c.n3 ? m.run.error.n3 : 0, c.n3);
   }
 }
 
@@ -324,58 +311,6 @@ TEST(GetmixTest, BadRecordsAreAllReportedThen3010) {
   EXPECT_EQ(m.run.error.errors, 4);
   EXPECT_EQ(m.run.input.sample_size, 2);
   EXPECT_EQ(m.Genotypes(), (Lines{"101 004 10", "110 022 01"}));
-}
-
-TEST(GetmixTest, RecordsThatEndEarly) {
-  {  // one all-zero field: ignored with 1010
-    MixtureRun m;
-    m.Setup(kThreeLoci);
-    m.Read("101 11 0200\n000\n101 11 0200\n");
-    EXPECT_EQ(m.run.error.stop, 0);
-    EXPECT_EQ(m.run.input.sample_size, 2);
-    EXPECT_EQ(m.run.error.warnings, 1);
-    EXPECT_EQ(m.run.error.n1, 2);
-  }
-  {  // fewer fields than characters
-    MixtureRun m;
-    m.Setup(kThreeLoci);
-    m.Read("101 11 0200\n101 11\n");
-    EXPECT_EQ(m.run.error.last_code, 3025);
-    EXPECT_EQ(m.run.error.n2, 2);
-    EXPECT_EQ(m.run.error.n3, 3);
-  }
-  {  // a field that is not digits cannot be read
-    MixtureRun m;
-    m.Setup(kThreeLoci);
-    m.Read("101 11 0200\n1x1 11 0200\n");
-    EXPECT_EQ(m.run.error.last_code, 3025);
-    EXPECT_EQ(m.run.error.stop, 1);
-  }
-}
-
-TEST(GetmixTest, LineEndsAndLongLines) {
-  {  // Windows line ends and tabs between the fields
-    MixtureRun m;
-    m.Setup(kThreeLoci);
-    m.Read("header\r\n101 11 0200\r\n020\t02\t1100\r\n101 11 0200");
-    EXPECT_EQ(m.run.error.stop, 0);
-    EXPECT_EQ(m.Genotypes(), (Lines{"101 11 0200", "020 02 1100"}));
-    EXPECT_EQ(m.Counts(), (std::vector<int>{2, 1}));
-  }
-  {  // blanks past column 1024 do not matter
-    MixtureRun m;
-    m.Setup(kThreeLoci);
-    m.Read("101 11 0200" + std::string(2000, ' ') + "\n");
-    EXPECT_EQ(m.run.error.stop, 0);
-    EXPECT_EQ(m.run.input.sample_size, 1);
-  }
-  {  // a record cut at column 1024 would lose fields: 3011
-    MixtureRun m;
-    m.Setup(kThreeLoci);
-    m.Read("101 11 0200\n" + std::string(1020, ' ') + "101 11 0200\n");
-    EXPECT_EQ(m.run.error.last_code, 3011);
-    EXPECT_EQ(m.run.error.n1, 2);
-  }
 }
 
 TEST(GetmixTest, CollidingKeysStayDistinctGenotypes) {
@@ -444,34 +379,6 @@ TEST(GetmixLogTest, FatalMessagesOfTheReader) {
 }
 
 // --------------------------------------------------------- hash index
-
-TEST(CountTest, HashIndexFindsWhatTheLinearScanFinds) {
-  MixtureRun m;
-  std::mt19937 random(20240314);
-  const int words = 3;
-  KeyTable hashed(words, GenotypeLookup::kHash);
-  KeyTable linear(words, GenotypeLookup::kLinear);
-  Vec<std::int32_t> hashed_counts(6000), linear_counts(6000);
-  int hashed_n = 0, linear_n = 0;
-  auto any = [](int) { return true; };
-  std::uniform_int_distribution<int> digit(0, 40);
-  for (int i = 0; i < 20000; ++i) {
-    // Few values per word, so that keys repeat often.
-    double key[words] = {static_cast<double>(digit(random)), static_cast<double>(digit(random) % 3),
-                         static_cast<double>(digit(random) * 1.0e12)};
-    bool hashed_new = false, linear_new = false;
-    Count(m.run, hashed_n, 6000, key, hashed, hashed_counts, any, hashed_new);
-    Count(m.run, linear_n, 6000, key, linear, linear_counts, any, linear_new);
-    ASSERT_EQ(hashed_new, linear_new) << i;
-    ASSERT_EQ(hashed_n, linear_n) << i;
-  }
-  EXPECT_GT(hashed_n, 2000);
-  for (int g = 1; g <= hashed_n; ++g) {
-    ASSERT_EQ(hashed_counts(g), linear_counts(g));
-    for (int w = 0; w < words; ++w) ASSERT_EQ(hashed.Key(g)[w], linear.Key(g)[w]);
-  }
-  EXPECT_EQ(m.run.error.stop, 0);
-}
 
 TEST(CountTest, HashAndLinearReadTheSameMixture) {
   std::mt19937 random(7);
