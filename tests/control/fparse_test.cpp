@@ -8,60 +8,7 @@ namespace {
 
 using test::ControlRun;
 
-TEST(Fparse, ExampleSectionEndsAtTheNextHeader) {
-  ControlRun c;
-  c.Open(
-      "Baseline file: C:\\data\\test.bse\n"
-      "Mixture file: C:\\data\\test.mix\n"
-      "Output file: C:\\results\\test\n"
-      "* Characters\n");
-  Fparse(c.run);
-  EXPECT_EQ(c.run.error.stop, 0);
-  EXPECT_EQ(c.run.files.baseline, "C:/data/test.bse");
-  EXPECT_EQ(c.run.files.mixture, "C:/data/test.mix");
-  EXPECT_EQ(c.run.files.output, "C:/results/test");
-  EXPECT_EQ(c.run.files.path, "");
-  // The header line stays current, its "*" taken.
-  EXPECT_EQ(c.run.parse.nline, 4);
-  EXPECT_EQ(c.run.parse.last_type, 0);
-  EXPECT_EQ(c.run.parse.pos, 2);
-}
-
-TEST(Fparse, RelativeNamesAreTakenFromTheControlFolder) {
-  ControlRun c;
-  c.Open(
-      "Baseline: data\\base.bse\n"
-      "Mixture: ../mix/m.mix\n"
-      "Path: pops\\chinook\n"
-      "Output: out/run1.est\n"
-      "*\n");
-  Fparse(c.run);
-  const std::string dir = c.run.control_dir;
-  EXPECT_EQ(c.run.files.baseline, dir + "data/base.bse");
-  EXPECT_EQ(c.run.files.mixture, dir + "../mix/m.mix");
-  EXPECT_EQ(c.run.files.path, dir + "pops/chinook/");
-  EXPECT_EQ(c.run.files.output, dir + "out/run1");
-}
-
-TEST(Fparse, OutputNameIsCutInItsOwnNameOnly) {
-  struct Case {
-    const char* line;
-    const char* output;
-  };
-  for (const Case& k :
-       {Case{"Output: C:\\my.dir\\run1", "C:/my.dir/run1"},
-        Case{"Output: C:\\results\\run1.est", "C:/results/run1"},
-        Case{"Output: /tmp/a.b/c.d/run.x.y", "/tmp/a.b/c.d/run"}, Case{"Output: .est", "USER"}}) {
-    ControlRun c;
-    c.run.opt.estimation = 0;
-    c.Open(std::string(k.line) + "\n* run\n");
-    Fparse(c.run);
-    EXPECT_EQ(c.run.error.stop, 0) << k.line;
-    EXPECT_EQ(c.run.files.output, k.output) << k.line;
-  }
-}
-
-TEST(Fparse, FreeSentencesMixedCaseCrlfAndComments) {
+TEST(Fparse, NamesAreResolvedAndTheSectionEndsAtTheNextHeader) {
   ControlRun c;
   c.Open(
       "\r\n"
@@ -78,54 +25,64 @@ TEST(Fparse, FreeSentencesMixedCaseCrlfAndComments) {
   EXPECT_EQ(c.run.files.mixture, "C:/data/m.mix");
   EXPECT_EQ(c.run.files.path, "C:/data/");
   EXPECT_EQ(c.run.files.output, "USER");
+  // The header line stays current, its "*" taken.
+  EXPECT_EQ(c.run.parse.nline, 8);
+  EXPECT_EQ(c.run.parse.last_type, 0);
+  EXPECT_EQ(c.run.parse.pos, 2);
+
+  ControlRun r;  // relative names are taken from the control file's folder
+  r.Open(
+      "Baseline: data\\base.bse\nMixture: ../mix/m.mix\nPath: pops\\chinook\n"
+      "Output: out/run1.est\n*\n");
+  Fparse(r.run);
+  const std::string dir = r.run.control_dir;
+  EXPECT_EQ(r.run.files.baseline, dir + "data/base.bse");
+  EXPECT_EQ(r.run.files.mixture, dir + "../mix/m.mix");
+  EXPECT_EQ(r.run.files.path, dir + "pops/chinook/");
+  EXPECT_EQ(r.run.files.output, dir + "out/run1");
+
+  ControlRun d;  // without its own colon the first ":" after the keyword is the drive's
+  d.Open("Baseline file C:\\data\\x.bse\nMixture: m\n*\n");
+  Fparse(d.run);
+  EXPECT_EQ(d.run.files.baseline, "/data/x.bse");
 }
 
-TEST(Fparse, NameAfterTheKeywordWithoutItsOwnColon) {
-  ControlRun c;
-  c.Open("Baseline file C:\\data\\x.bse\nMixture: m\n*\n");
-  Fparse(c.run);
-  // The first ":" after the keyword is the drive's.
-  EXPECT_EQ(c.run.files.baseline, "/data/x.bse");
+TEST(Fparse, OutputNameIsCutInItsOwnNameOnly) {
+  for (auto [line, output] : {std::pair{"Output: C:\\my.dir\\run1", "C:/my.dir/run1"},
+                              {"Output: C:\\results\\run1.est", "C:/results/run1"},
+                              {"Output: /tmp/a.b/c.d/run.x.y", "/tmp/a.b/c.d/run"},
+                              {"Output: .est", "USER"}}) {
+    ControlRun c;
+    c.run.opt.estimation = 0;
+    c.Open(std::string(line) + "\n* run\n");
+    Fparse(c.run);
+    EXPECT_EQ(c.run.error.stop, 0) << line;
+    EXPECT_EQ(c.run.files.output, output) << line;
+  }
 }
 
 TEST(Fparse, MissingNamesStop) {
-  {
+  struct Case {
+    int estimation;
+    const char* text;
+    int code;
+    const char* a1;
+    int n1;  // -1: not checked
+  };
+  for (const Case& k : {Case{1, "Baseline: b.bse\nMixture file:   \n*\n", 3026, "mixture", 2},
+                        {1, "Output\n*\n", 3026, "outp", 1},  // the keyword ends the line
+                        {1, "Baseline: b.bse\n* Characters\n", 3027, "Mixture", -1},
+                        {0, "Baseline: b.bse\n* Characters\n", 0, "", -1},  // a simulation
+                        {1, "Baseline: b.bse\nMixture: m.mix\n", 3014, "control file", -1}}) {
+    SCOPED_TRACE(k.text);
     ControlRun c;
-    c.Open("Baseline: b.bse\nMixture file:   \n*\n");
+    c.run.opt.estimation = k.estimation;
+    c.Open(k.text);
     Fparse(c.run);
-    EXPECT_EQ(c.run.error.stop, 1);
-    EXPECT_EQ(c.run.error.last_code, 3026);
-    EXPECT_EQ(c.run.error.a1, "mixture");
-    EXPECT_EQ(c.run.error.n1, 2);
-  }
-  {
-    ControlRun c;
-    c.Open("Output\n*\n");  // the keyword ends the line
-    Fparse(c.run);
-    EXPECT_EQ(c.run.error.last_code, 3026);
-    EXPECT_EQ(c.run.error.a1, "outp");
-    EXPECT_EQ(c.run.error.n1, 1);
-  }
-  {
-    ControlRun c;  // an estimation needs its mixture file
-    c.Open("Baseline: b.bse\n* Characters\n");
-    Fparse(c.run);
-    EXPECT_EQ(c.run.error.last_code, 3027);
-    EXPECT_EQ(c.run.error.a1, "Mixture");
-  }
-  {
-    ControlRun c;  // a simulation does not
-    c.run.opt.estimation = 0;
-    c.Open("Baseline: b.bse\n* Characters\n");
-    Fparse(c.run);
-    EXPECT_EQ(c.run.error.stop, 0);
-  }
-  {
-    ControlRun c;  // the file ends before the next header
-    c.Open("Baseline: b.bse\nMixture: m.mix\n");
-    Fparse(c.run);
-    EXPECT_EQ(c.run.error.last_code, 3014);
-    EXPECT_EQ(c.run.error.a1, "control file");
+    EXPECT_EQ(c.run.error.stop, k.code ? 1 : 0);
+    EXPECT_EQ(c.run.error.last_code, k.code);
+    EXPECT_EQ(c.run.error.a1, k.code ? k.a1 : c.run.error.a1);
+    EXPECT_EQ(c.run.error.n1, k.n1 >= 0 ? k.n1 : c.run.error.n1);
   }
 }
 

@@ -29,133 +29,84 @@ class Tokens : public ::testing::Test {
   std::string token_;
 };
 
-TEST_F(Tokens, WordsColonsNumbersAndBlanks) {
-  EXPECT_EQ(Take("  Number of stocks"), kTokWord);
-  EXPECT_EQ(token_, "number");
-  EXPECT_EQ(used_, 8);
-  EXPECT_EQ(Take(": 12"), kTokColon);
-  EXPECT_EQ(token_, ":");
-  EXPECT_EQ(used_, 1);
-  EXPECT_EQ(Take("12"), kTokNumber);  // a number always ends the scan: not negated
-  EXPECT_EQ(token_, "12");
-  EXPECT_EQ(used_, 2);
-  EXPECT_EQ(Take("   "), -kTokNone);
-  EXPECT_EQ(used_, 3);
-  EXPECT_EQ(Take(""), -kTokNone);
-  EXPECT_EQ(used_, 0);
-  EXPECT_EQ(Take(" Stocks"), -kTokWord);  // a word that runs to the end
-  EXPECT_EQ(Take(", * Run"), kTokStar);
-  EXPECT_EQ(used_, 3);
-  EXPECT_EQ(Take("abc:def"), kTokWord);  // ":" ends a started token, unconsumed
-  EXPECT_EQ(used_, 3);
-}
-
-TEST_F(Tokens, DigitMayNotFollowALetter) {
-  EXPECT_EQ(Take("Lev1"), kTokWord);
-  EXPECT_EQ(token_, "lev");
-  EXPECT_EQ(used_, 3);
-  EXPECT_EQ(Take(std::string_view("Lev1").substr(3)), kTokNumber);
-  EXPECT_EQ(token_, "1");
-}
-
-TEST_F(Tokens, SignsAndPointsStartNumbersOrStandAlone) {
-  EXPECT_EQ(Take("  -.5 x"), kTokNumber);
-  EXPECT_EQ(token_, "-0.5");
-  EXPECT_EQ(used_, 5);
-  EXPECT_EQ(Take("x-5"), kTokWord);
-  EXPECT_EQ(used_, 1);
-  EXPECT_EQ(Take("- 5"), kTokNone);  // a sign alone is nothing recognised
-  EXPECT_EQ(token_, "-");
-  EXPECT_EQ(used_, 1);
-  EXPECT_EQ(Take("..5"), kTokNone);  // a point may not follow a point
-  EXPECT_EQ(used_, 1);
-  EXPECT_EQ(Take(".TRUE."), kTokWord);  // a point may not follow a letter
-  EXPECT_EQ(token_, ".true");
-  EXPECT_EQ(Take("1.5e3,"), kTokNumber);
-  EXPECT_EQ(token_, "1.5e+3");
-  EXPECT_EQ(used_, 5);
-}
-
-TEST_F(Tokens, BracketedTexts) {
-  EXPECT_EQ(Take(" [  ID # ] [Kind]"), kTokBracket);
-  EXPECT_EQ(token_, "id #");
-  EXPECT_EQ(used_, 10);
-  EXPECT_EQ(Take("[]"), kTokBracket);
-  EXPECT_EQ(token_, "");
-  EXPECT_EQ(used_, 2);
-  EXPECT_EQ(Take("[Open to the end"), -kTokBracket);
-  EXPECT_EQ(token_, "open to the end");
-  EXPECT_EQ(used_, 16);
-  // A word stopped by "[" stays a word; the bracket comes next.
-  EXPECT_EQ(Take("abc[x]"), kTokWord);
-  EXPECT_EQ(token_, "abc");
-  EXPECT_EQ(used_, 3);
-}
-
-TEST_F(Tokens, BackslashIsPassedOver) {
-  EXPECT_EQ(Take("\\abc"), kTokColon);
-  EXPECT_EQ(token_, "");
-  EXPECT_EQ(used_, 1);
-  EXPECT_EQ(Take("  \\"), kTokColon);
-  EXPECT_EQ(used_, 3);
-  EXPECT_EQ(Take("data\\test"), kTokWord);
-  EXPECT_EQ(used_, 4);
-}
-
-TEST_F(Tokens, TokenFieldLimitsTheTokenNotTheScan) {
-  EXPECT_EQ(Take("abcdefgh ijk", 4), kTokWord);
-  EXPECT_EQ(token_, "abcd");
-  EXPECT_EQ(used_, 8);
-  EXPECT_EQ(Take("1234567 x", 3), kTokNumber);
-  EXPECT_EQ(token_, "123");
-  EXPECT_EQ(used_, 7);
-  EXPECT_EQ(Take("[abcdef] x", 2), kTokBracket);
-  EXPECT_EQ(token_, "ab");
-  EXPECT_EQ(used_, 8);
-  EXPECT_EQ(Take("word", 0), -kTokWord);
-  EXPECT_EQ(token_, "");
-  EXPECT_EQ(used_, 4);
-}
-
-TEST_F(Tokens, LowerCasing) {
+TEST_F(Tokens, TypeTokenAndCharactersUsed) {
+  struct Case {
+    const char* text;
+    int maxlen;
+    int type;
+    const char* token;  // nullptr: not checked
+    int used;
+  };
+  const Case cases[] = {
+      {"  Number of stocks", 132, kTokWord, "number", 8},
+      {": 12", 132, kTokColon, ":", 1},
+      {"12", 132, kTokNumber, "12", 2},  // a number always ends the scan: not negated
+      {"   ", 132, -kTokNone, nullptr, 3},
+      {"", 132, -kTokNone, nullptr, 0},
+      {" Stocks", 132, -kTokWord, "stocks", 7},  // a word that runs to the end
+      {", * Run", 132, kTokStar, nullptr, 3},
+      {"abc:def", 132, kTokWord, "abc", 3},  // ":" ends a started token, unconsumed
+      {"Lev1", 132, kTokWord, "lev", 3},     // a digit may not follow a letter
+      {"1", 132, kTokNumber, "1", 1},
+      // Signs and points start numbers or stand alone.
+      {"  -.5 x", 132, kTokNumber, "-0.5", 5},
+      {"x-5", 132, kTokWord, "x", 1},
+      {"- 5", 132, kTokNone, "-", 1},         // a sign alone is nothing recognised
+      {"..5", 132, kTokNone, nullptr, 1},     // a point may not follow a point
+      {".TRUE.", 132, kTokWord, ".true", 5},  // nor a letter
+      {"1.5e3,", 132, kTokNumber, "1.5e+3", 5},
+      {"2e x", 132, kTokNumber, "2", 1},  // the exponent letter is given back
+      // Bracketed texts.
+      {" [  ID # ] [Kind]", 132, kTokBracket, "id #", 10},
+      {"[]", 132, kTokBracket, "", 2},
+      {"[Open to the end", 132, -kTokBracket, "open to the end", 16},
+      {"abc[x]", 132, kTokWord, "abc", 3},  // a word stopped by "[" stays a word
+      // A backslash is passed over.
+      {"\\abc", 132, kTokColon, "", 1},
+      {"  \\", 132, kTokColon, nullptr, 3},
+      {"data\\test", 132, kTokWord, nullptr, 4},
+      // The token field limits the token, not the scan.
+      {"abcdefgh ijk", 4, kTokWord, "abcd", 8},
+      {"1234567 x", 3, kTokNumber, "123", 7},
+      {"[abcdef] x", 2, kTokBracket, "ab", 8},
+      {"word", 0, -kTokWord, "", 4},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.text);
+    EXPECT_EQ(Take(c.text, c.maxlen), c.type);
+    EXPECT_EQ(token_, c.token ? c.token : token_);
+    EXPECT_EQ(used_, c.used);
+  }
   EXPECT_EQ(Tolow('Q'), 'q');
-  EXPECT_EQ(Tolow('q'), 'q');
   EXPECT_EQ(Tolow('['), '[');
   EXPECT_EQ(Tolow('@'), '@');
 }
 
-TEST_F(Tokens, AgvalNormalises) {
-  EXPECT_EQ(Num(".5"), "0.5");
-  EXPECT_EQ(Num("-.5"), "-0.5");
-  EXPECT_EQ(Num("1.5e3"), "1.5e+3");
-  EXPECT_EQ(length_, 5);
-  EXPECT_EQ(Num("1.5E-3x"), "1.5E-3");
-  EXPECT_EQ(length_, 6);
-  EXPECT_EQ(Num("1e-10"), "1-10");
-  EXPECT_EQ(Num("2e5"), "2+5");
-  EXPECT_EQ(Num("+7"), "+7");
-  EXPECT_EQ(Num("  7 "), "7");  // leading blanks are skipped and counted
-  EXPECT_EQ(length_, 3);
-  EXPECT_EQ(Num("1.2.3"), "1.2");
-  EXPECT_EQ(length_, 3);
-  EXPECT_EQ(Num("12-5"), "12");
-  EXPECT_EQ(length_, 2);
-  EXPECT_EQ(Lastcd(t_.run), 0);
-}
-
-TEST_F(Tokens, AgvalGivesTheExponentLetterBack) {
-  EXPECT_EQ(Num("1.5e "), "1.5");
-  EXPECT_EQ(length_, 3);
-  EXPECT_EQ(Num("1.5e"), "1.5");
-  EXPECT_EQ(length_, 3);
-  EXPECT_EQ(Num("2e x"), "2");  // the skipped letter is not in the text to drop
-  EXPECT_EQ(length_, 1);
-  EXPECT_EQ(Take("2e x"), kTokNumber);
-  EXPECT_EQ(token_, "2");
-  EXPECT_EQ(used_, 1);
-}
-
-TEST_F(Tokens, AgvalRejects) {
+TEST_F(Tokens, AgvalNormalisesOrRejects) {
+  struct Case {
+    const char* text;
+    const char* want;
+    int length;  // -1: not checked
+  };
+  for (const Case& c : {Case{".5", "0.5", -1},
+                        {"-.5", "-0.5", -1},
+                        {"1.5e3", "1.5e+3", 5},
+                        {"1.5E-3x", "1.5E-3", 6},
+                        {"1e-10", "1-10", -1},
+                        {"2e5", "2+5", -1},
+                        {"+7", "+7", -1},
+                        {"  7 ", "7", 3},
+                        {"1.2.3", "1.2", 3},
+                        {"12-5", "12", 2},
+                        {"1.5e ", "1.5", 3},
+                        {"1.5e", "1.5", 3},
+                        {"2e x", "2", 1},
+                        {"   ", "", 3}}) {  // nothing there: no complaint
+    SCOPED_TRACE(c.text);
+    EXPECT_EQ(Num(c.text), c.want);
+    EXPECT_EQ(length_, c.length >= 0 ? c.length : length_);
+    EXPECT_EQ(Lastcd(t_.run), 0);
+  }
   for (std::string_view bad : {"-e5", "+-1", "-x", "e5"}) {
     SCOPED_TRACE(bad);
     EXPECT_EQ(Num(bad), "");
@@ -164,9 +115,6 @@ TEST_F(Tokens, AgvalRejects) {
     EXPECT_GE(length_, 1);
     EXPECT_EQ(t_.run.error.stop, 0);
   }
-  EXPECT_EQ(Num("   "), "");  // nothing there: no complaint
-  EXPECT_EQ(length_, 3);
-  EXPECT_EQ(Lastcd(t_.run), 0);
 }
 
 // Random printable lines, biased towards the characters the scanner treats
@@ -178,12 +126,9 @@ TEST_F(Tokens, EveryScanMovesForwardAndStaysInBounds) {
     const int n = static_cast<int>(gen() % 200);
     std::string text;
     for (int k = 0; k < n; ++k)
-      text +=
-          (gen() % 4 == 0) ? static_cast<char>(32 + gen() % 95) : alphabet[gen() % alphabet.size()];
-    int pos = 1, steps = 0;
-    while (pos <= n) {
-      const std::string_view rest =
-          std::string_view(text).substr(static_cast<std::size_t>(pos - 1));
+      text += gen() % 4 ? alphabet[gen() % alphabet.size()] : static_cast<char>(32 + gen() % 95);
+    for (int pos = 1, steps = 0; pos <= n;) {
+      const std::string_view rest = std::string_view(text).substr(pos - 1);
       const int type = Take(rest, 1 + static_cast<int>(gen() % 20));
       ASSERT_GE(used_, 1) << text;
       ASSERT_LE(used_, static_cast<int>(rest.size())) << text;

@@ -40,37 +40,24 @@ TEST(Oparse, FreeSentencesReadLikeTerseForms) {
       "comp exte y\nirls y\npell y\n*parameters\n");
   Opt a = Read(free), b = Read(terse);
   EXPECT_EQ(free.run.error.stop, 0);
-  EXPECT_EQ(a.resample_mixture, 1);
-  EXPECT_EQ(a.resample_baseline, 1);
-  EXPECT_EQ(a.print_baseline, 1);
-  EXPECT_EQ(a.print_mixture, 1);
-  EXPECT_EQ(a.print_populations, 1);
-  EXPECT_EQ(a.print_genotypes, 1);
-  EXPECT_EQ(a.print_resamples, 1);
-  EXPECT_EQ(a.print_iterations, 1);
-  EXPECT_EQ(a.print_likelihoods, 1);
-  EXPECT_EQ(a.compute_ci, 1);
+  const int Opt::*on[] = {&Opt::compute_ci,         &Opt::resample_mixture,
+                          &Opt::resample_baseline,  &Opt::print_populations,
+                          &Opt::print_genotypes,    &Opt::print_baseline,
+                          &Opt::print_mixture,      &Opt::irls,
+                          &Opt::print_resamples,    &Opt::print_iterations,
+                          &Opt::studentized,        &Opt::print_likelihoods,
+                          &Opt::external_reference, &Opt::pella_masuda};
+  for (auto f : on) EXPECT_EQ(a.*f, 1);
   EXPECT_EQ(a.compute_jackknife, 0);
-  EXPECT_EQ(a.studentized, 1);
-  EXPECT_EQ(a.external_reference, 1);
-  EXPECT_EQ(a.irls, 1);
   EXPECT_EQ(a.rannala_mountain, 0);
-  EXPECT_EQ(a.pella_masuda, 1);
-  const int Opt::*all[] = {&Opt::compute_ci,         &Opt::resample_mixture,
-                           &Opt::resample_baseline,  &Opt::switch5,
-                           &Opt::print_populations,  &Opt::compute_jackknife,
-                           &Opt::print_genotypes,    &Opt::print_baseline,
-                           &Opt::print_mixture,      &Opt::irls,
-                           &Opt::print_resamples,    &Opt::print_iterations,
-                           &Opt::studentized,        &Opt::print_likelihoods,
-                           &Opt::external_reference, &Opt::rannala_mountain,
-                           &Opt::pella_masuda};
-  for (auto f : all) EXPECT_EQ(a.*f, b.*f);
+  for (auto f : on) EXPECT_EQ(b.*f, 1);
+  for (auto f : {&Opt::compute_jackknife, &Opt::rannala_mountain, &Opt::switch5})
+    EXPECT_EQ(a.*f, b.*f);
   EXPECT_EQ(free.run.parse.last_type, 0);
   EXPECT_EQ(free.run.parse.pos, 3);
 }
 
-TEST(Oparse, KeywordOrderAndEndOfLine) {
+TEST(Oparse, KeywordOrderEndOfLineAndModelOrder) {
   SectionRun s(
       "Resample printing of iterations: yes\n"   // "resa" has none of its own: on to "prin"
       "Compute and resample the mixture: yes\n"  // "comp" ends the line anyway
@@ -83,6 +70,16 @@ TEST(Oparse, KeywordOrderAndEndOfLine) {
   EXPECT_EQ(o.resample_mixture, 0);
   EXPECT_EQ(o.print_baseline, 0);
   EXPECT_EQ(o.print_mixture, 0);
+
+  // Rannala-Mountain given first rules Pella-Masuda out; given after, both stand.
+  SectionRun rm("Rannala-Mountain model: yes\nPella-Masuda model: yes\n* Parameters\n");
+  o = Read(rm);
+  EXPECT_EQ(o.rannala_mountain, 1);
+  EXPECT_EQ(o.pella_masuda, 0);
+  SectionRun pm("Pella-Masuda model: yes\nRannala-Mountain model: yes\n* Parameters\n");
+  o = Read(pm);
+  EXPECT_EQ(o.rannala_mountain, 1);
+  EXPECT_EQ(o.pella_masuda, 1);
 }
 
 TEST(Oparse, SimulationClearsMixtureSwitches) {
@@ -90,38 +87,18 @@ TEST(Oparse, SimulationClearsMixtureSwitches) {
       "Resample mixture: yes\nResample baseline: yes\nPrint genotype probabilities: yes\n"
       "Print population probabilities: yes\nPrint mixture: yes\nCompute confidence: yes\n"
       "Print baseline: yes\nIRLS: yes\n* Parameters\n";
-  SectionRun sim(lines);
+  SectionRun sim(lines), est(lines);
   Opt o = Read(sim, 0);
-  EXPECT_EQ(o.print_genotypes, 0);
-  EXPECT_EQ(o.print_populations, 0);
-  EXPECT_EQ(o.print_mixture, 0);
-  EXPECT_EQ(o.compute_ci, 0);
-  EXPECT_EQ(o.compute_jackknife, 0);
-  EXPECT_EQ(o.resample_mixture, 0);
-  EXPECT_EQ(o.resample_baseline, 1);
-  EXPECT_EQ(o.print_baseline, 1);
-  EXPECT_EQ(o.irls, 1);
-
-  SectionRun est(lines);
+  for (auto f : {&Opt::print_genotypes, &Opt::print_populations, &Opt::print_mixture,
+                 &Opt::compute_ci, &Opt::compute_jackknife, &Opt::resample_mixture})
+    EXPECT_EQ(o.*f, 0);
+  for (auto f : {&Opt::resample_baseline, &Opt::print_baseline, &Opt::irls}) EXPECT_EQ(o.*f, 1);
   o = Read(est, 1);
-  EXPECT_EQ(o.print_genotypes, 1);
-  EXPECT_EQ(o.compute_jackknife, 1);
-  EXPECT_EQ(o.resample_mixture, 1);
+  for (auto f : {&Opt::print_genotypes, &Opt::compute_jackknife, &Opt::resample_mixture})
+    EXPECT_EQ(o.*f, 1);
 }
 
-TEST(Oparse, RannalaMountainBeforePellaMasuda) {
-  SectionRun rm_first("Rannala-Mountain model: yes\nPella-Masuda model: yes\n* Parameters\n");
-  Opt o = Read(rm_first);
-  EXPECT_EQ(o.rannala_mountain, 1);
-  EXPECT_EQ(o.pella_masuda, 0);
-
-  SectionRun pm_first("Pella-Masuda model: yes\nRannala-Mountain model: yes\n* Parameters\n");
-  o = Read(pm_first);
-  EXPECT_EQ(o.rannala_mountain, 1);
-  EXPECT_EQ(o.pella_masuda, 1);
-}
-
-TEST(Oparse, BadLogicalIsFatalForItsRecord) {
+TEST(Oparse, BadLogicalOrEndOfFileStops) {
   SectionRun s("IRLS: on\n\nCompute confidence intervals: maybe\nPrint mixture: yes\n* Run\n");
   Opt o = Read(s);
   EXPECT_EQ(s.run.error.stop, 1);
@@ -129,13 +106,11 @@ TEST(Oparse, BadLogicalIsFatalForItsRecord) {
   EXPECT_EQ(s.run.error.a1, "options");
   EXPECT_EQ(s.run.error.n1, 5);
   EXPECT_EQ(o.print_mixture, 0);
-}
 
-TEST(Oparse, EndOfFileInsideTheSection) {
-  SectionRun s("Print mixture: yes\n");
-  Opt o = Read(s, 0);
-  EXPECT_EQ(s.run.error.stop, 1);
-  EXPECT_EQ(s.run.error.last_code, 3014);
+  SectionRun eof("Print mixture: yes\n");
+  o = Read(eof, 0);
+  EXPECT_EQ(eof.run.error.stop, 1);
+  EXPECT_EQ(eof.run.error.last_code, 3014);
   EXPECT_EQ(o.print_mixture, 1);  // nothing cleared: the section did not end at a header
 }
 

@@ -1,7 +1,9 @@
+// The characters, populations and regions tables, each read from the line
+// after its header, as the control-file reader hands them over. The complete
+// example is read whole by the control-file reader's tests.
 #include <gtest/gtest.h>
 
 #include <string>
-#include <vector>
 
 #include "control/sections.hpp"
 #include "support/control_run.hpp"
@@ -11,226 +13,128 @@ namespace {
 
 using test::ControlRun;
 
-// The tables of the complete example control file, each section read from the
-// line after its header, as the control-file reader hands them over.
-TEST(Tables, CompleteExample) {
-  ControlRun c;
-  c.Tables(3, 2);
-  c.Open(
-      "[ID #] [# Types] [Character] [Kind]\n"
-      "1 4 Locus A : locus\n"
-      "2 2 Locus B : locus\n"
-      "* Populations\n"
-      "[ID #] [Population] [Lev1]\n"
-      "1 North fork : 1\n"
-      "2 South fork : 1\n"
-      "3 Main stem : 2\n"
-      "* Regions\n"
-      "[Level] [Label] [Region]\n"
-      "1 1 Upper river\n"
-      "1 2 Lower river\n"
-      "* Run\n");
-  velk::Run& run = c.run;
-  Cparse(run);
-  ASSERT_EQ(run.error.stop, 0);
-  EXPECT_EQ(run.parse.nline, 4);
-  EXPECT_EQ(run.parse.last_type, 0);
-  EXPECT_EQ(run.chars(1).name, "Locus A");
-  EXPECT_EQ(run.chars(1).ntypes, 4);
-  EXPECT_EQ(run.chars(2).name, "Locus B");
-  EXPECT_EQ(run.chars(2).id, 2);
-  EXPECT_EQ(run.chars(2).ntypes, 2);
-  EXPECT_EQ(run.chars(2).ploidy, 2);
-  EXPECT_EQ(run.errstk.depth, 0);
-
-  Sparse(run);
-  ASSERT_EQ(run.error.stop, 0);
-  EXPECT_EQ(run.parse.nline, 8);  // ends after its third row
-  EXPECT_NE(run.parse.last_type, 0);
-  EXPECT_EQ(run.par.nlevels, 1);
-  EXPECT_EQ(run.pops(1).name, "North fork");
-  EXPECT_EQ(run.pops(3).name, "Main stem");
-  EXPECT_EQ(run.pops(3).level[0], 2);
-  for (int i = 1; i <= 3; ++i) EXPECT_DOUBLE_EQ(run.pops(i).estimate, 1.0 / 3.0);
-
-  Setclv(run);
-  ASSERT_EQ(run.error.stop, 0);
-  EXPECT_EQ(run.par.nregions, 2);
-  EXPECT_EQ(run.regions.members(1), 1);
-  EXPECT_EQ(run.regions.members(2), 2);
-  EXPECT_EQ(run.regions.members(3), 3);
-  c.RegionNames();
-
-  ReadControlLine(run);  // "* Regions", which the reader acts on
-  Rparse(run);
-  ASSERT_EQ(run.error.stop, 0);
-  EXPECT_EQ(run.parse.nline, 12);  // ends when both regions are named
-  EXPECT_EQ(run.regions.name(1), "Upper river");
-  EXPECT_EQ(run.regions.name(2), "Lower river");
-  EXPECT_EQ(run.errstk.depth, 0);
-  for (int i = 1; i <= 3; ++i) EXPECT_DOUBLE_EQ(run.pops(i).estimate, 1.0 / 3.0);
-}
-
-TEST(Characters, ColumnsInAnyOrderAndLeftOut) {
-  {
-    ControlRun c;
-    c.Tables(1, 2);
-    c.Open(
-        "[Character] [Kind] [ID #] [# Types]\n"
-        "Ots-2 : ISOLOCUS 7 3\n"
-        "mt : mtDNA 8 12\n"
-        "*\n");
-    Cparse(c.run);
-    ASSERT_EQ(c.run.error.stop, 0);
-    EXPECT_EQ(c.run.chars(1).name, "Ots-2");
-    EXPECT_EQ(c.run.chars(1).ploidy, 4);
-    EXPECT_EQ(c.run.chars(1).id, 7);
-    EXPECT_EQ(c.run.chars(1).ntypes, 3);
-    EXPECT_EQ(c.run.chars(2).ploidy, 1);
-    EXPECT_EQ(c.run.chars(2).ntypes, 12);
-  }
-  {
-    ControlRun c;
-    c.Tables(1, 2);
-    c.Open(
-        "[ID #] [Kind]\n"
-        "11 phenotype\n"
-        "12 nongenetic\n"
-        "* Populations\n");
-    Cparse(c.run);
-    ASSERT_EQ(c.run.error.stop, 0);
-    EXPECT_EQ(c.run.chars(1).id, 11);
-    EXPECT_EQ(c.run.chars(2).ploidy, 1);
-    EXPECT_EQ(c.run.chars(2).name, "CHAR- 2");  // default kept
-    EXPECT_EQ(c.run.chars(2).ntypes, 9);
-  }
-}
-
-TEST(Characters, NameCutToTenAndRowsWithoutHeadingReadNothing) {
-  ControlRun c;
-  c.Tables(1, 2);
-  c.Open(
-      "1 4 Locus A : locus\n"
-      "\n"
-      "[Character]\n"
-      "A very long character name\n"
-      "*\n");
-  Cparse(c.run);
-  ASSERT_EQ(c.run.error.stop, 0);
-  EXPECT_EQ(c.run.chars(1).name, "CHAR- 1");
-  EXPECT_EQ(c.run.chars(1).ntypes, 9);
-  EXPECT_EQ(c.run.chars(2).name, "A very lon");
-}
-
-// The field that fails, for a characters table with this heading and row.
-struct BadRow {
-  const char* heading;
-  const char* row;
-  const char* field;
-};
-
-TEST(Characters, FailingFields) {
-  for (const BadRow& b :
-       {BadRow{"[ID #] [# Types] [Character] [Kind]", "1 2 Ots-2 : diploid", "character type"},
-        BadRow{"[ID #] [# Types] [Character] [Kind]", "1 2 Ots-2", "character type"},
-        BadRow{"[ID #] [# Types] [Character] [Kind]", "1 2 : locus", "character name"},
-        BadRow{"[ID #] [# Types]", "1", "# types"}, BadRow{"[ID #] [# Types]", "1 0", "# types"},
-        BadRow{"[# Types] [ID #]", "four", "# types"},
-        BadRow{"[Kind] [ID #]", "7 locus", "character type"}}) {
-    ControlRun c;
-    c.Tables(1, 1);
-    c.Open(std::string("/ comment\n") + b.heading + "\n" + b.row + "\n*\n");
-    Cparse(c.run);
-    EXPECT_EQ(c.run.error.stop, 1) << b.row;
-    EXPECT_EQ(c.run.error.last_code, 3016) << b.row;
-    EXPECT_EQ(c.run.error.a1, "character") << b.row;
-    EXPECT_EQ(c.run.error.a2, b.field) << b.row;
-    EXPECT_EQ(c.run.error.n1, 3) << b.row;
-    EXPECT_EQ(c.run.errstk.depth, 0) << b.row;
-  }
-}
-
-TEST(Characters, RowCounts) {
-  {
-    ControlRun c;
-    c.Tables(1, 4);
-    c.Open("[ID #]\n1\n2\n3\n* Populations\n");
-    Cparse(c.run);
-    EXPECT_EQ(c.run.error.last_code, 3015);
-    EXPECT_EQ(c.run.error.a1, "characters");
-    EXPECT_EQ(c.run.error.n1, 3);
-    EXPECT_EQ(c.run.error.n2, 4);
-  }
-  {
-    ControlRun c;
-    c.Tables(1, 4);
-    c.Open("[ID #]\n1\n2\n3\n4\n5\n6\n*\n");
-    Cparse(c.run);
-    EXPECT_EQ(c.run.error.last_code, 3015);
-    EXPECT_EQ(c.run.error.n1, 5);
-    EXPECT_EQ(c.run.parse.nline, 6);  // stopped at the fifth row
-  }
-  {
-    ControlRun c;  // no rows at all
-    c.Tables(1, 4);
-    c.Open("[ID #]\n*\n");
-    Cparse(c.run);
-    EXPECT_EQ(c.run.error.stop, 0);
-  }
-  {
-    ControlRun c;  // the file ends inside the table
-    c.Tables(1, 4);
-    c.Open("[ID #]\n1\n");
-    Cparse(c.run);
-    EXPECT_EQ(c.run.error.last_code, 3014);
-    EXPECT_EQ(c.run.errstk.depth, 0);
-  }
-}
-
-TEST(Populations, EstimatesAreNormalised) {
-  {
-    ControlRun c;
-    c.Tables(3, 1);
-    c.Open("[Estimate] [Population]\n2 A\n1 B\n1 C\n");
-    Sparse(c.run);
-    ASSERT_EQ(c.run.error.stop, 0);
-    EXPECT_DOUBLE_EQ(c.run.pops(1).estimate, 0.5);
-    EXPECT_DOUBLE_EQ(c.run.pops(2).estimate, 0.25);
-    EXPECT_DOUBLE_EQ(c.run.pops(3).estimate, 0.25);
-    EXPECT_EQ(c.run.par.nlevels, 0);
-  }
-  {
-    ControlRun c;
-    c.Tables(2, 1);
-    c.Open("[ID #] [Estimate]\n1 0\n2 0.0\n");
-    Sparse(c.run);
-    EXPECT_EQ(c.run.error.last_code, 3024);
-  }
-  {
-    ControlRun c;  // a negative estimate is a bad field
-    c.Tables(2, 1);
-    c.Open("[ID #] [Estimate]\n1 2\n2 -1\n");
-    Sparse(c.run);
-    EXPECT_EQ(c.run.error.last_code, 3016);
-    EXPECT_EQ(c.run.error.a2, "population contribution");
-    EXPECT_EQ(c.run.error.n1, 3);
-  }
-}
-
-TEST(Populations, LevelsNamesAndFiles) {
-  ControlRun c;
+// Five populations in two level-1 regions and three level-2 regions, read up
+// to the regions table.
+void Hierarchy(ControlRun& c, const std::string& regions) {
   c.Tables(5, 1);
   c.Open(
-      "\\ the stocks of the upper basin\r\n"
-      "--------------------------------\r\n"
-      "[id#] [Lev2] [POPULATION] [Lev1] [File]\r\n"
-      "101 3 Clear Creek : 1 pops\\clear.bse  spawners 2001\r\n"
-      "102 0 : 2 b.bse\r\n"
-      "103 4 Snake River: 2 a23456789012345678901234567890123456789012345.bse\r\n"
-      "104 4 Bear Creek : 2 z.bse\r\n"
-      "105 5 A stock : 1 x.bse\r\n"
-      "106 5 A sixth stock : 1 y.bse\r\n");
+      "[Population] [Lev1] [Lev2] [Estimate]\nA : 1 1 1\nB : 1 2 3\nC : 2 3 2\nD : 2 3 1\n"
+      "E : 2 3 1\n* Regions\n" +
+      regions);
   Sparse(c.run);
+  ASSERT_EQ(c.run.error.stop, 0);
+  Setclv(c.run);
+  ASSERT_EQ(c.run.par.nregions, 5);
+  c.RegionNames();
+  ReadControlLine(c.run);
+}
+
+// Reads `text` with the characters ('c'), populations ('s') or regions ('r')
+// reader; `n` rows are expected, and the regions follow the hierarchy above.
+void ReadTable(ControlRun& c, char which, int n, const std::string& text) {
+  if (which == 'r') {
+    Hierarchy(c, text);
+    Rparse(c.run);
+    return;
+  }
+  c.Tables(which == 's' ? n : 1, which == 'c' ? n : 1);
+  c.Open(text);
+  which == 'c' ? Cparse(c.run) : Sparse(c.run);
+}
+
+TEST(Tables, FailingTablesStopWithTheirField) {
+  struct Case {
+    char which;
+    int n;
+    std::string text;
+    int code;
+    const char* a1;  // nullptr: not checked
+    const char* a2;
+    int n1;  // -1: not checked
+  };
+  const std::string h4 = "/ comment\n[ID #] [# Types] [Character] [Kind]\n";
+  const Case cases[] = {
+      {'c', 1, h4 + "1 2 Ots-2 : diploid\n*\n", 3016, "character", "character type", 3},
+      {'c', 1, h4 + "1 2 Ots-2\n*\n", 3016, "character", "character type", 3},
+      {'c', 1, h4 + "1 2 : locus\n*\n", 3016, "character", "character name", 3},
+      {'c', 1, "/\n[ID #] [# Types]\n1\n*\n", 3016, "character", "# types", 3},
+      {'c', 1, "/\n[ID #] [# Types]\n1 0\n*\n", 3016, "character", "# types", 3},
+      {'c', 1, "/\n[# Types] [ID #]\nfour\n*\n", 3016, "character", "# types", 3},
+      {'c', 1, "/\n[Kind] [ID #]\n7 locus\n*\n", 3016, "character", "character type", 3},
+      {'c', 4, "[ID #]\n1\n2\n3\n* Populations\n", 3015, "characters", nullptr, 3},
+      {'c', 4, "[ID #]\n1\n2\n3\n4\n5\n6\n*\n", 3015, "characters", nullptr, 5},
+      {'c', 4, "[ID #]\n1\n", 3014, nullptr, nullptr, -1},  // the file ends inside the table
+      {'s', 2, "[ID #] [Estimate]\n1 0\n2 0.0\n", 3024, nullptr, nullptr, -1},
+      {'s', 2, "[ID #] [Estimate]\n1 2\n2 -1\n", 3016, "population", "population contribution", 3},
+      {'s', 2, "[ID #] [Population] [Lev1]\n1 North fork : 1\n2 South fork\n", 3016, "population",
+       "level 1", 3},
+      {'s', 3, "[ID #] [Population]\n1 North fork\n2 South fork\n* Regions\n", 3015, "populations",
+       nullptr, 2},
+      {'r', 5, "[Level] [Label] [Estimate]\n1 1 0\n1 2 0\n*\n", 3024, nullptr, nullptr, -1},
+      {'r', 5, "[Label] [Region]\n1 North\n*\n", 3022, nullptr, nullptr, -1},
+      {'r', 5, "[Level] [Label] [Region]\n1 1 North\n[Level] [Label]\n*\n", 3021, nullptr, nullptr,
+       -1},
+      {'r', 5, "[Level] [Label] [Region]\n1 1 \n*\n", 3016, "region", "region name", -1},
+  };
+  for (const Case& k : cases) {
+    SCOPED_TRACE(k.text);
+    ControlRun c;
+    ReadTable(c, k.which, k.n, k.text);
+    EXPECT_EQ(c.run.error.stop, 1);
+    EXPECT_EQ(c.run.error.last_code, k.code);
+    EXPECT_EQ(c.run.error.a1, k.a1 ? k.a1 : c.run.error.a1);
+    EXPECT_EQ(c.run.error.a2, k.a2 ? k.a2 : c.run.error.a2);
+    EXPECT_EQ(c.run.error.n1, k.n1 >= 0 ? k.n1 : c.run.error.n1);
+    EXPECT_TRUE(k.code != 3015 || c.run.error.n2 == k.n) << c.run.error.n2;
+    EXPECT_EQ(c.run.errstk.depth, 0);
+  }
+  ControlRun c;  // stopped at the fifth of four rows
+  ReadTable(c, 'c', 4, "[ID #]\n1\n2\n3\n4\n5\n6\n*\n");
+  EXPECT_EQ(c.run.parse.nline, 6);
+}
+
+TEST(Tables, CharacterColumnsInAnyOrderLeftOutOrCut) {
+  ControlRun a, b, cut, none;
+  ReadTable(a, 'c', 2,
+            "[Character] [Kind] [ID #] [# Types]\nOts-2 : ISOLOCUS 7 3\nmt : mtDNA 8 12\n*\n");
+  ASSERT_EQ(a.run.error.stop, 0);
+  EXPECT_EQ(a.run.chars(1).name, "Ots-2");
+  EXPECT_EQ(a.run.chars(1).ploidy, 4);
+  EXPECT_EQ(a.run.chars(1).id, 7);
+  EXPECT_EQ(a.run.chars(1).ntypes, 3);
+  EXPECT_EQ(a.run.chars(2).ploidy, 1);
+  EXPECT_EQ(a.run.chars(2).ntypes, 12);
+
+  ReadTable(b, 'c', 2, "[ID #] [Kind]\n11 phenotype\n12 nongenetic\n* Populations\n");
+  ASSERT_EQ(b.run.error.stop, 0);
+  EXPECT_EQ(b.run.chars(1).id, 11);
+  EXPECT_EQ(b.run.chars(2).ploidy, 1);
+  EXPECT_EQ(b.run.chars(2).name, "CHAR- 2");  // defaults kept
+  EXPECT_EQ(b.run.chars(2).ntypes, 9);
+
+  // Rows before a heading read nothing; names are cut to ten characters.
+  ReadTable(cut, 'c', 2, "1 4 Locus A : locus\n\n[Character]\nA very long character name\n*\n");
+  ASSERT_EQ(cut.run.error.stop, 0);
+  EXPECT_EQ(cut.run.chars(1).name, "CHAR- 1");
+  EXPECT_EQ(cut.run.chars(1).ntypes, 9);
+  EXPECT_EQ(cut.run.chars(2).name, "A very lon");
+
+  ReadTable(none, 'c', 4, "[ID #]\n*\n");  // no rows at all
+  EXPECT_EQ(none.run.error.stop, 0);
+}
+
+TEST(Tables, PopulationLevelsNamesFilesAndEstimates) {
+  ControlRun c;
+  ReadTable(c, 's', 5,
+            "\\ the stocks of the upper basin\r\n"
+            "--------------------------------\r\n"
+            "[id#] [Lev2] [POPULATION] [Lev1] [File]\r\n"
+            "101 3 Clear Creek : 1 pops\\clear.bse  spawners 2001\r\n"
+            "102 0 : 2 b.bse\r\n"
+            "103 4 Snake River: 2 a23456789012345678901234567890123456789012345.bse\r\n"
+            "104 4 Bear Creek : 2 z.bse\r\n"
+            "105 5 A stock : 1 x.bse\r\n"
+            "106 5 A sixth stock : 1 y.bse\r\n");
   ASSERT_EQ(c.run.error.stop, 0);
   EXPECT_EQ(c.run.par.nlevels, 2);
   const Population& p1 = c.run.pops(1);
@@ -242,74 +146,26 @@ TEST(Populations, LevelsNamesAndFiles) {
   EXPECT_EQ(c.run.pops(2).name, "");      // a blank name is kept blank
   EXPECT_EQ(c.run.pops(2).level[0], 2);
   EXPECT_EQ(c.run.pops(3).file.size(), 40u);
-  EXPECT_EQ(c.run.pops(4).name, "Bear Creek");
   EXPECT_EQ(c.run.pops(5).name, "A stock");
-  // The sixth row is not read: the table ends after np rows.
-  EXPECT_EQ(c.run.parse.nline, 8);
+  EXPECT_EQ(c.run.parse.nline, 8);  // the table ends after np rows
+
+  ControlRun e, bare;
+  ReadTable(e, 's', 3, "[Estimate] [Population]\n2 A\n1 B\n1 C\n");
+  ASSERT_EQ(e.run.error.stop, 0);
+  EXPECT_DOUBLE_EQ(e.run.pops(1).estimate, 0.5);
+  EXPECT_DOUBLE_EQ(e.run.pops(3).estimate, 0.25);
+  EXPECT_EQ(e.run.par.nlevels, 0);
+
+  ReadTable(bare, 's', 2, "1 North fork : 1\n2 South fork : 2\n");  // no heading: nothing read
+  ASSERT_EQ(bare.run.error.stop, 0);
+  EXPECT_EQ(bare.run.pops(1).name, "Population   1");
+  EXPECT_EQ(bare.run.par.nlevels, 0);
+  EXPECT_DOUBLE_EQ(bare.run.pops(2).estimate, 0.5);
 }
 
-TEST(Populations, MissingFieldsAndShortTables) {
-  {
-    ControlRun c;
-    c.Tables(2, 1);
-    c.Open("[ID #] [Population] [Lev1]\n1 North fork : 1\n2 South fork\n");
-    Sparse(c.run);
-    EXPECT_EQ(c.run.error.last_code, 3016);
-    EXPECT_EQ(c.run.error.a1, "population");
-    EXPECT_EQ(c.run.error.a2, "level 1");
-    EXPECT_EQ(c.run.error.n1, 3);
-  }
-  {
-    ControlRun c;
-    c.Tables(3, 1);
-    c.Open("[ID #] [Population]\n1 North fork\n2 South fork\n* Regions\n");
-    Sparse(c.run);
-    EXPECT_EQ(c.run.error.last_code, 3015);
-    EXPECT_EQ(c.run.error.a1, "populations");
-    EXPECT_EQ(c.run.error.n1, 2);
-    EXPECT_EQ(c.run.error.n2, 3);
-  }
-  {
-    ControlRun c;  // rows without a heading: counted, nothing read
-    c.Tables(2, 1);
-    c.Open("1 North fork : 1\n2 South fork : 2\n");
-    Sparse(c.run);
-    ASSERT_EQ(c.run.error.stop, 0);
-    EXPECT_EQ(c.run.pops(1).name, "Population   1");
-    EXPECT_EQ(c.run.par.nlevels, 0);
-    EXPECT_DOUBLE_EQ(c.run.pops(2).estimate, 0.5);
-  }
-}
-
-// Five populations in two level-1 regions and three level-2 regions, read up
-// to the regions table.
-void Hierarchy(ControlRun& c, const std::string& regions) {
-  c.Tables(5, 1);
-  c.Open(
-      "[Population] [Lev1] [Lev2] [Estimate]\n"
-      "A : 1 1 1\n"
-      "B : 1 2 3\n"
-      "C : 2 3 2\n"
-      "D : 2 3 1\n"
-      "E : 2 3 1\n"
-      "* Regions\n" +
-      regions);
-  Sparse(c.run);
-  ASSERT_EQ(c.run.error.stop, 0);
-  Setclv(c.run);
-  ASSERT_EQ(c.run.par.nregions, 5);
-  c.RegionNames();
-  ReadControlLine(c.run);
-}
-
-TEST(Regions, EstimatesRescaleThePopulations) {
+TEST(Tables, RegionEstimatesRescaleThePopulations) {
   ControlRun c;
-  Hierarchy(c,
-            "[Level] [Label] [Estimate] [Region]\n"
-            "1 2 3 South\n"
-            "1 1 1 North\n"
-            "* Run\n");
-  Rparse(c.run);
+  ReadTable(c, 'r', 5, "[Level] [Label] [Estimate] [Region]\n1 2 3 South\n1 1 1 North\n* Run\n");
   ASSERT_EQ(c.run.error.stop, 0);
   EXPECT_EQ(c.run.parse.last_type, 0);
   EXPECT_EQ(c.run.regions.name(1), "North");
@@ -319,75 +175,30 @@ TEST(Regions, EstimatesRescaleThePopulations) {
   EXPECT_DOUBLE_EQ(c.run.regions.estimate(2), 0.75);
   EXPECT_DOUBLE_EQ(c.run.regions.estimate(3), 1.0 / 3.0);  // level 2 not given: 1 each
   // North (0.25) is shared by A and B as 1 : 3, South (0.75) by C, D, E as 2 : 1 : 1.
-  EXPECT_DOUBLE_EQ(c.run.pops(1).estimate, 0.0625);
-  EXPECT_DOUBLE_EQ(c.run.pops(2).estimate, 0.1875);
-  EXPECT_DOUBLE_EQ(c.run.pops(3).estimate, 0.375);
-  EXPECT_DOUBLE_EQ(c.run.pops(4).estimate, 0.1875);
-  EXPECT_DOUBLE_EQ(c.run.pops(5).estimate, 0.1875);
+  const double want[] = {0.0625, 0.1875, 0.375, 0.1875, 0.1875};
+  for (int i = 1; i <= 5; ++i) EXPECT_DOUBLE_EQ(c.run.pops(i).estimate, want[i - 1]) << i;
   EXPECT_EQ(c.run.errstk.depth, 0);
 }
 
-TEST(Regions, EstimatesThatLeaveNothingStop) {
-  ControlRun c;
-  Hierarchy(c, "[Level] [Label] [Estimate]\n1 1 0\n1 2 0\n*\n");
-  Rparse(c.run);
-  EXPECT_EQ(c.run.error.last_code, 3024);
-  EXPECT_EQ(c.run.errstk.depth, 0);
-}
-
-TEST(Regions, TableEndsWhenEveryRegionIsGiven) {
-  ControlRun c;
-  Hierarchy(c,
-            "[Level] [Label] [Region]\n"
-            "1 1 North\n"
+TEST(Tables, RegionTableEndsWhenEveryRegionIsGivenAndUnknownLabelsWarn) {
+  ControlRun c, u;
+  ReadTable(c, 'r', 5,
+            "[Level] [Label] [Region]\n1 1 North\n"
             "1 1 North again\n"  // already given: not found
-            "1 2 South\n"
-            "2 1 a\n2 2 b\n2 3 c\n"
-            "1 7 Nowhere\n");
-  Rparse(c.run);
+            "1 2 South\n2 1 a\n2 2 b\n2 3 c\n1 7 Nowhere\n");
   ASSERT_EQ(c.run.error.stop, 0);
   EXPECT_EQ(c.run.error.warnings, 1);
   EXPECT_EQ(c.run.error.n1, 1);  // label 1 at level 1 was not found again
   EXPECT_EQ(c.run.error.n2, 1);
   EXPECT_EQ(c.run.parse.nline, 14);
-  EXPECT_EQ(c.run.regions.name(1), "North");
   EXPECT_EQ(c.run.regions.name(5), "c");
-  // No estimate column: the populations keep theirs.
-  EXPECT_DOUBLE_EQ(c.run.pops(3).estimate, 0.25);
-}
+  EXPECT_DOUBLE_EQ(c.run.pops(3).estimate, 0.25);  // no estimate column: theirs kept
 
-TEST(Regions, UnknownLabelWarns) {
-  ControlRun c;
-  Hierarchy(c, "[Level] [Label] [Region]\n1 7 Nowhere\n*\n");
-  Rparse(c.run);
-  EXPECT_EQ(c.run.error.stop, 0);
-  EXPECT_EQ(c.run.error.warnings, 1);
-  EXPECT_EQ(c.run.error.n1, 7);
-  EXPECT_EQ(c.run.error.n2, 1);
-}
-
-TEST(Regions, HeadingRules) {
-  {
-    ControlRun c;
-    Hierarchy(c, "[Label] [Region]\n1 North\n*\n");
-    Rparse(c.run);
-    EXPECT_EQ(c.run.error.last_code, 3022);
-    EXPECT_EQ(c.run.errstk.depth, 0);
-  }
-  {
-    ControlRun c;
-    Hierarchy(c, "[Level] [Label] [Region]\n1 1 North\n[Level] [Label]\n*\n");
-    Rparse(c.run);
-    EXPECT_EQ(c.run.error.last_code, 3021);
-  }
-  {
-    ControlRun c;
-    Hierarchy(c, "[Level] [Label] [Region]\n1 1 \n*\n");
-    Rparse(c.run);
-    EXPECT_EQ(c.run.error.last_code, 3016);
-    EXPECT_EQ(c.run.error.a1, "region");
-    EXPECT_EQ(c.run.error.a2, "region name");
-  }
+  ReadTable(u, 'r', 5, "[Level] [Label] [Region]\n1 7 Nowhere\n*\n");
+  EXPECT_EQ(u.run.error.stop, 0);
+  EXPECT_EQ(u.run.error.warnings, 1);
+  EXPECT_EQ(u.run.error.n1, 7);
+  EXPECT_EQ(u.run.error.n2, 1);
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
-// The run sequence up to the data stages: the output name check, the report
-// flags of a load-only run, the output folders and the context swap.
+// The run sequence: the output name check, the report flags of a load-only
+// run, the output folders, the baseline and mixture stages, the
+// missing-baseline rule for simulations and allocation failures.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -14,113 +15,147 @@
 namespace velk {
 namespace {
 
-using test::RunFixture;
-using test::TempDir;
+// A run that has read its control file: one population "Pop" and one locus
+// "Loc1" with two types, the baseline in `text`, reports under a fresh folder.
+struct SeqRun {
+  explicit SeqRun(const std::string& text = "1 Pop\nLoc1 3 5\n") {
+    test::WriteFile(tmp / "base.txt", text);
+    test::WriteFile(tmp / "mix.txt", "Test mixture\n11\n20\n11\n");
+    run.files.output = tmp / "run1";
+    run.files.baseline = tmp / "base.txt";
+    run.files.mixture = tmp / "mix.txt";
+    run.par.npop = run.par.nchar = 1;
+    run.par.max_types = 2;
+    run.pops.Resize(1);
+    run.pops(1).id = 1;
+    run.pops(1).name = "Pop";
+    run.chars.Resize(1);
+    run.chars(1).name = "Loc1";
+    run.chars(1).ntypes = 2;
+  }
+  // Enters the sequence as the control-file reader does, with its context pushed.
+  void Sequence() {
+    Errpush(run, "Reading control file");
+    RunSequence(run);
+    EXPECT_EQ(run.errstk.depth, 0) << "both contexts popped";
+  }
+  bool Shown(const std::string& text) const {
+    for (const std::string& s : f.platform.statuses)
+      if (s.find(text) != std::string::npos) return true;
+    return false;
+  }
+  std::string Dir() const { return tmp.Path().string() + "/"; }
+  test::TempDir tmp;
+  test::RunFixture f;
+  velk::Run& run = f.run;
+};
 
-std::string Dir(const TempDir& tmp) {
-  return tmp.Path().string() + "/";
-}
-
-// Enters the sequence as the control-file reader does, with its context pushed.
-void Sequence(Run& run) {
-  Errpush(run, "Reading control file");
-  RunSequence(run);
-}
-
-TEST(RunSequence, OutputNameMissingStopsAlsoWhenLoadingOnly) {
+TEST(RunSequence, OutputNameAndLoadOnlyReportFlags) {
   for (int load_only : {0, 1}) {
-    RunFixture f;
-    velk::Run& run = f.run;
-    run.load_only = load_only;
-    run.files.output = "USER";
-    Sequence(run);
-    EXPECT_EQ(run.error.stop, 1);
-    EXPECT_EQ(run.error.last_code, 3027);
-    EXPECT_EQ(run.error.a1, "output");
-    EXPECT_EQ(run.output.written[0], 0) << "no flags for a load that failed";
-    EXPECT_EQ(run.errstk.depth, 0);
+    SeqRun s;
+    s.run.load_only = load_only;
+    s.run.files.output = "USER";
+    s.Sequence();
+    EXPECT_EQ(s.run.error.last_code, 3027);
+    EXPECT_EQ(s.run.error.a1, "output");
+    EXPECT_EQ(s.run.output.written[0], 0) << "no flags for a load that failed";
+  }
+  SeqRun e, sim;
+  e.run.load_only = sim.run.load_only = 1;
+  e.run.files.output = "out/run1";
+  Opt& o = e.run.opt;
+  o.print_baseline = o.resample_baseline = o.print_iterations = o.print_genotypes = 1;
+  o.print_likelihoods = 1;  // .rlk is never loaded
+  e.Sequence();
+  EXPECT_EQ(e.run.error.stop, 0);
+  EXPECT_EQ(e.run.output.written,
+            (std::array<int, kReportSlots>{1, 1, 0, 1, 1, 1, 0, 1, 0, 0, 0, 0, 0, 0}));
+  EXPECT_FALSE(std::filesystem::exists("out")) << "a load creates no folders";
+  Opt& p = sim.run.opt;  // a simulation has no bootstrap report
+  p.estimation = 0;
+  p.resample_mixture = p.print_resamples = p.print_mixture = p.print_populations = 1;
+  sim.Sequence();
+  EXPECT_EQ(sim.run.output.written,
+            (std::array<int, kReportSlots>{1, 0, 1, 0, 0, 0, 1, 0, 1, 1, 0, 0, 0, 0}));
+}
+
+TEST(RunSequence, CreatesEveryMissingFolderAtBothSeparators) {
+  SeqRun s;
+  s.run.opt.estimation = 0;  // a simulation: no mixture to read
+  s.run.files.output = s.Dir() + "results\\new/deeper\\run1";
+  s.Sequence();
+  EXPECT_EQ(s.run.error.stop, 0);
+  EXPECT_TRUE(std::filesystem::is_directory(s.Dir() + "results/new/deeper"));
+  EXPECT_FALSE(std::filesystem::exists(s.Dir() + "results/new/deeper/run1"));
+  std::string longname(90, 'x');  // prefixes longer than 69 characters; existing ones kept
+  s.run.files.output = s.Dir() + "results//" + longname + "/run";
+  s.Sequence();
+  EXPECT_EQ(s.run.error.stop, 0);
+  EXPECT_TRUE(std::filesystem::is_directory(s.Dir() + "results/" + longname));
+
+  SeqRun bad;  // a folder that cannot be made is fatal
+  test::WriteFile(bad.Dir() + "plain", "a file, not a folder\n");
+  bad.run.files.output = bad.Dir() + "plain\\sub\\run1";
+  bad.Sequence();
+  EXPECT_EQ(bad.run.error.last_code, 3035);
+  EXPECT_EQ(bad.run.error.a1, bad.Dir() + "plain");
+
+  SeqRun d;  // a drive prefix and the root are not created
+  d.f.platform.fake_directories = true;
+  d.f.platform.attributes["C:/results"] = d.f.platform.attributes["/abs"] = -1;
+  d.run.files.output = "C:\\results\\run1";
+  d.Sequence();
+  EXPECT_EQ(d.f.platform.made_directories, (std::vector<std::string>{"C:/results"}));
+  d.run.files.output = "/abs/run1";
+  d.f.platform.made_directories.clear();
+  d.Sequence();
+  EXPECT_EQ(d.f.platform.made_directories, (std::vector<std::string>{"/abs"}));
+}
+
+TEST(RunSequence, BaselineThenMixture) {
+  SeqRun s;
+  s.Sequence();
+  EXPECT_EQ(s.run.error.stop, 0);
+  EXPECT_TRUE(s.Shown("Reading baseline file(s)...\r"));
+  EXPECT_TRUE(s.Shown("Reading mixture file...\r"));
+  EXPECT_EQ(s.run.input.sample_size, 3) << "the mixture has been read";
+  EXPECT_EQ(s.run.input.base_counts.Size1(), 0) << "the arrays are released at the end";
+  EXPECT_EQ(s.run.input.missing_freqs.Rows(), 0);
+
+  SeqRun bad("1 Pop\nLoc9 3 5\n");  // a baseline failure stops before the mixture
+  bad.Sequence();
+  EXPECT_EQ(bad.run.error.last_code, 3010);
+  EXPECT_FALSE(bad.Shown("Reading mixture file..."));
+  EXPECT_EQ(bad.run.input.base_totals.Rows(), 0);
+
+  // A simulation whose baseline misses a locus stops; without the locus it runs on.
+  for (int nchar : {2, 1}) {
+    SeqRun sim;
+    sim.run.par.kind = 2;
+    sim.run.opt.estimation = 0;
+    sim.run.par.nchar = nchar;
+    sim.run.chars.Resize(nchar);
+    for (int k = 1; k <= nchar; ++k)
+      sim.run.chars(k) = Character{"Loc" + std::to_string(k), 0, 2, 2};
+    sim.Sequence();
+    EXPECT_EQ(sim.run.error.stop, nchar == 2 ? 1 : 0);
+    EXPECT_EQ(sim.run.error.last_code == 3032, nchar == 2);
+    EXPECT_FALSE(sim.Shown("Reading mixture file..."));
   }
 }
 
-TEST(RunSequence, LoadOnlyEstimationFlagsFollowTheOptions) {
-  RunFixture f;
-  velk::Run& run = f.run;
-  run.load_only = 1;
-  run.files.output = "out/run1";
-  run.opt.estimation = 1;
-  run.opt.print_baseline = 1;
-  run.opt.resample_baseline = 1;
-  run.opt.print_iterations = 1;
-  run.opt.print_likelihoods = 1;  // .rlk is never loaded
-  run.opt.print_genotypes = 1;
-  Sequence(run);
-  EXPECT_EQ(run.error.stop, 0);
-  std::array<int, kReportSlots> want{1, 1, 0, 1, 1, 1, 0, 1, 0, 0, 0, 0, 0, 0};
-  EXPECT_EQ(run.output.written, want);
-  EXPECT_EQ(run.errstk.depth, 0);
-  EXPECT_FALSE(std::filesystem::exists("out")) << "a load creates no folders";
-}
-
-TEST(RunSequence, LoadOnlySimulationHasNoBootstrapReport) {
-  RunFixture f;
-  velk::Run& run = f.run;
-  run.load_only = 1;
-  run.files.output = "run1";
-  run.opt.estimation = 0;
-  run.opt.resample_mixture = 1;
-  run.opt.print_resamples = 1;
-  run.opt.print_mixture = 1;
-  run.opt.print_populations = 1;
-  Sequence(run);
-  std::array<int, kReportSlots> want{1, 0, 1, 0, 0, 0, 1, 0, 1, 1, 0, 0, 0, 0};
-  EXPECT_EQ(run.output.written, want);
-}
-
-TEST(RunSequence, CreatesEveryMissingFolderAtBothSeparatorsAndKeepsExistingOnes) {
-  TempDir tmp;
-  RunFixture f;
-  velk::Run& run = f.run;
-  run.opt.estimation = 0;  // a simulation: no mixture to read
-  run.files.output = Dir(tmp) + "results\\new/deeper\\run1";
-  Sequence(run);
-  EXPECT_EQ(run.error.stop, 0);
-  EXPECT_TRUE(std::filesystem::is_directory(Dir(tmp) + "results/new/deeper"));
-  EXPECT_FALSE(std::filesystem::exists(Dir(tmp) + "results/new/deeper/run1"));
-  EXPECT_EQ(run.errstk.depth, 0) << "both contexts popped";
-
-  std::string longname(90, 'x');  // prefixes longer than 69 characters
-  run.files.output = Dir(tmp) + "results//" + longname + "/run";
-  Sequence(run);
-  EXPECT_EQ(run.error.stop, 0);
-  EXPECT_TRUE(std::filesystem::is_directory(Dir(tmp) + "results/" + longname));
-}
-
-TEST(RunSequence, FolderThatCannotBeMadeIsFatal3035) {
-  TempDir tmp;
-  test::WriteFile(Dir(tmp) + "plain", "a file, not a folder\n");
-  RunFixture f;
-  velk::Run& run = f.run;
-  run.files.output = Dir(tmp) + "plain\\sub\\run1";
-  Sequence(run);
-  EXPECT_EQ(run.error.stop, 1);
-  EXPECT_EQ(run.error.last_code, 3035);
-  EXPECT_EQ(run.error.a1, Dir(tmp) + "plain");
-  EXPECT_EQ(run.errstk.depth, 0);
-}
-
-TEST(RunSequence, DrivePrefixAndRootAreNotCreated) {
-  RunFixture f;
-  velk::Run& run = f.run;
-  f.platform.fake_directories = true;
-  f.platform.attributes["C:/results"] = -1;
-  f.platform.attributes["/abs"] = -1;
-  run.files.output = "C:\\results\\run1";
-  Sequence(run);
-  EXPECT_EQ(f.platform.made_directories, (std::vector<std::string>{"C:/results"}));
-  run.files.output = "/abs/run1";
-  f.platform.made_directories.clear();
-  Sequence(run);
-  EXPECT_EQ(f.platform.made_directories, (std::vector<std::string>{"/abs"}));
+TEST(RunSequence, SizesNoMemoryCouldHoldAre3000) {
+  SeqRun a, b;
+  a.run.par.max_types = a.run.par.npop = 2000000000;  // the product overflows 64 bits
+  a.Sequence();
+  EXPECT_EQ(a.run.error.last_code, 3000);
+  EXPECT_FALSE(a.Shown("Reading baseline file(s)..."));
+  b.run.par.max_genotypes = 1000000000;  // copy counts of a billion genotypes
+  b.run.par.max_types = 99;
+  b.Sequence();
+  EXPECT_EQ(b.run.error.last_code, 3000);
+  EXPECT_TRUE(b.Shown("Reading baseline file(s)..."));
+  EXPECT_EQ(b.run.input.copies.Size3(), 0);
 }
 
 }  // namespace

@@ -3,25 +3,17 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
+
+#include "support/files.hpp"
 
 namespace velk {
 namespace {
 
-std::string ReadAll(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream ss;
-  ss << in.rdbuf();
-  return ss.str();
-}
-
 TEST(Unit, MemoryKeepsRecordsAndCompletesTheOpenOneOnClose) {
-  Unit u;
+  Unit u, line;
   u.OpenMemory();
-  EXPECT_TRUE(u.IsOpen());
+  line.OpenMemory();
   u.Write("(/2x,a)", {"title"});
   u.Write("(1x,i3\\)", {7});
   EXPECT_EQ(u.Text(), "\n  title\n");
@@ -31,59 +23,42 @@ TEST(Unit, MemoryKeepsRecordsAndCompletesTheOpenOneOnClose) {
   EXPECT_EQ(u.Text(), "\n  title\n   7 0.500\n");
   u.Write("(a)", {"ignored once closed"});
   EXPECT_EQ(u.Text(), "\n  title\n   7 0.500\n");
+
+  // Record writes the same record as Line, also after a write that left its record open.
+  Unit rec;
+  rec.OpenMemory();
+  for (Unit* w : {&rec, &line}) w->Write("(a,\\)", {"open "});
+  for (const char* text : {"first", "  second  ", ""}) {
+    rec.Record(text);
+    line.Line(text);
+  }
+  rec.Close();
+  line.Close();
+  EXPECT_EQ(rec.Text(), line.Text());
+  EXPECT_EQ(rec.Text(), "open first\n  second  \n\n");
 }
 
-TEST(Unit, FileIsKeptAfterClose) {
-  std::string path = (std::filesystem::temp_directory_path() / "velk_unit_test.txt").string();
+TEST(Unit, FilesAreKeptAndFailuresReported) {
+  test::TempDir dir;
   {
     Unit u;
-    ASSERT_TRUE(u.Open(path));
+    ASSERT_TRUE(u.Open(dir / "unit.txt"));
     u.Line("first");
     u.Write("(i5)", {1, 2});
     u.Write("(a\\)", {"open"});
   }  // the destructor closes and keeps the file
-  EXPECT_EQ(ReadAll(path), "first\n    1\n    2\nopen\n");
-  std::remove(path.c_str());
-}
+  EXPECT_EQ(test::ReadFile(dir / "unit.txt"), "first\n    1\n    2\nopen\n");
 
-TEST(Unit, OpenFailsForAMissingDirectory) {
-  Unit u;
-  EXPECT_FALSE(u.Open("/nonexistent-dir-velk/x.txt"));
-  EXPECT_FALSE(u.IsOpen());
-}
+  Unit missing;
+  EXPECT_FALSE(missing.Open(dir / "no-such-dir/x.txt"));
+  EXPECT_FALSE(missing.IsOpen());
 
-TEST(Unit, WriteErrorsAreReported) {
   if (!std::filesystem::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
-  Unit u;
-  ASSERT_TRUE(u.Open("/dev/full"));
-  for (int k = 0; k < 2000; ++k) u.Write("(a)", {std::string(100, 'x')});
-  EXPECT_FALSE(u.Close());
-  EXPECT_TRUE(u.Failed());
-}
-
-}  // namespace
-}  // namespace velk
-
-namespace velk {
-namespace {
-
-// Record writes the same record as Line, also after a write that left its
-// record open.
-TEST(Unit, RecordWritesWhatLineWrites) {
-  Unit a, b;
-  a.OpenMemory();
-  b.OpenMemory();
-  for (Unit* u : {&a, &b}) u->Write("(a,\\)", {"open "});
-  a.Record("first");
-  b.Line("first");
-  a.Record("  second  ");
-  b.Line("  second  ");
-  a.Record("");
-  b.Line("");
-  a.Close();
-  b.Close();
-  EXPECT_EQ(a.Text(), b.Text());
-  EXPECT_EQ(a.Text(), "open first\n  second  \n\n");
+  Unit full;
+  ASSERT_TRUE(full.Open("/dev/full"));
+  for (int k = 0; k < 2000; ++k) full.Write("(a)", {std::string(100, 'x')});
+  EXPECT_FALSE(full.Close());
+  EXPECT_TRUE(full.Failed());
 }
 
 }  // namespace

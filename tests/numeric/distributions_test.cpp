@@ -9,176 +9,147 @@
 namespace velk {
 namespace {
 
-// Reference values computed independently to 50 digits (regularized incomplete
-// gamma and inverse error function in multiple precision).
+constexpr double kInf = std::numeric_limits<double>::infinity();
+
 void ExpectRelative(double got, double want, double tol) {
   EXPECT_LE(std::fabs(got - want), tol * std::fabs(want)) << got << " vs " << want;
 }
 
-TEST(Dnorin, KnownQuantiles) {
-  ExpectRelative(DNORIN(0.975), 1.9599639845400538556, 2e-16);
-  ExpectRelative(DNORIN(0.95), 1.6448536269514722843, 2e-16);
-  ExpectRelative(DNORIN(0.3), -0.52440051270804081597, 2e-16);
-  ExpectRelative(DNORIN(0.02425), -1.9729610513118848376, 2e-16);
-  ExpectRelative(DNORIN(0.999), 3.0902323061678132778, 2e-16);
+// Reference values computed independently to 50 digits (regularized incomplete
+// gamma and inverse error function in multiple precision).
+TEST(Distributions, AgainstIndependentValues) {
+  struct Case {
+    double x, want, tol;
+  };
+  for (const Case& c : {Case{0.975, 1.9599639845400538556, 2e-16},
+                        {0.3, -0.52440051270804081597, 2e-16},
+                        {0.02425, -1.9729610513118848376, 2e-16},
+                        {0.999, 3.0902323061678132778, 2e-16},
+                        {1e-10, -6.3613409024040561991, 2e-16},
+                        // 1 - 1e-10 as a double is 1 - 1.00000008274037e-10.
+                        {1 - 1e-10, 6.3613408896974218642, 2e-16},
+                        {1e-300, -37.047096299361199237, 2e-16},
+                        {1e-100, -21.273453560965324294, 2e-16},
+                        {3e-5, -4.0128108111182538828, 2e-16}}) {
+    SCOPED_TRACE(c.x);
+    ExpectRelative(DNORIN(c.x), c.want, c.tol);
+  }
+  for (const Case& c : {Case{-1.0, 0.15865525393145705141, 4e-16},
+                        {1.5, 0.933192798731141934, 4e-16},
+                        {-10.0, 7.619853024160526066e-24, 1e-15},
+                        {-37.5, 4.6053530095819548438e-308, 1e-13}}) {
+    SCOPED_TRACE(c.x);
+    ExpectRelative(DNORDF(c.x), c.want, c.tol);
+  }
+  struct Chi {
+    double chsq, df, want, tol;
+  };
+  for (const Chi& c : {Chi{3.841458820694124, 1, 0.94999999999999994256, 1e-15},
+                       {18.30703805327515, 10, 0.95000000000000004829, 1e-15},
+                       {124.3421134287, 100, 0.9500000001558718564, 1e-15},
+                       {2.0, 3, 0.427593295529120166, 1e-15},
+                       {50.0, 60, 0.1821039159774551098, 1e-14},
+                       {1e-3, 10, 2.6030818297031987926e-19, 1e-14},
+                       {0.1, 0.5, 0.51655532083046563428, 1e-15},
+                       {1000.0, 1000.0, 0.50594714617076035805, 1e-14},
+                       {1e4, 9000, 0.99999999999969681982, 1e-15}}) {
+    SCOPED_TRACE(c.chsq);
+    ExpectRelative(DCHIDF(c.chsq, c.df), c.want, c.tol);
+  }
   EXPECT_EQ(DNORIN(0.5), 0.0);
-  ExpectRelative(DNORIN(1e-10), -6.3613409024040561991, 2e-16);
-  // 1 - 1e-10 as a double is 1 - 1.00000008274037e-10.
-  ExpectRelative(DNORIN(1 - 1e-10), 6.3613408896974218642, 2e-16);
-  // Symmetric where 1 - p is exact.
-  EXPECT_EQ(DNORIN(0.75), -DNORIN(0.25));
+  EXPECT_EQ(DNORDF(0.0), 0.5);
+  EXPECT_EQ(DNORIN(0.75), -DNORIN(0.25));  // symmetric where 1 - p is exact
+  EXPECT_EQ(DCHIDF(300.0, 100), 1.0);
+  for (double df : {0.5, 7.0, 1e6}) EXPECT_EQ(DCHIDF(0.0, df), 0.0);
+  EXPECT_EQ(DCHIDF(kInf, 3.0), 1.0);
+  EXPECT_NEAR(DGAMMA(5.0), 24.0, 1e-13);
+  ExpectRelative(DGAMMA(-1.5), 4.0 / 3.0 * std::sqrt(3.14159265358979323846), 1e-15);
 }
 
-TEST(Dnorin, RoundTripsThroughTheDistributionFunction) {
-  // Far tails against independent values.
-  ExpectRelative(DNORIN(1e-300), -37.047096299361199237, 2e-16);
-  ExpectRelative(DNORIN(1e-100), -21.273453560965324294, 2e-16);
-  ExpectRelative(DNORIN(1e-20), -9.2623400897984075796, 2e-16);
-  ExpectRelative(DNORIN(3e-5), -4.0128108111182538828, 2e-16);
+TEST(Distributions, InternalConsistency) {
   // p changes by about z^2 ulps per ulp of z.
-  for (double p : {1e-200, 1e-50, 1e-7, 0.1, 0.4999, 0.5001, 0.9, 0.99999}) {
+  for (double p : {1e-200, 1e-7, 0.4999, 0.5001, 0.99999}) {
     const double z = DNORIN(p);
     ExpectRelative(DNORDF(z), p, 4e-16 * (1.0 + z * z));
   }
+  // One degree of freedom is the folded normal.
+  for (double c : {1e-8, 0.7, 3.841458820694124, 30.0})
+    EXPECT_NEAR(DCHIDF(c, 1.0), 2.0 * DNORDF(std::sqrt(c)) - 1.0, 4e-16) << c;
 }
 
-TEST(Dnorin, ArgumentOutOfRangeIsReported) {
-  NumericReport report;
-  EXPECT_EQ(DNORIN(0.0, &report), -std::numeric_limits<double>::infinity());
-  EXPECT_EQ(DNORIN(1.0, &report), std::numeric_limits<double>::infinity());
-  EXPECT_TRUE(std::isnan(DNORIN(1.5, &report)));
-  EXPECT_TRUE(std::isnan(DNORIN(std::nan(""), &report)));
-  ASSERT_EQ(report.messages.size(), 4u);
-  EXPECT_EQ(report.messages[0].routine, "DNORIN");
-  EXPECT_EQ(report.messages[2].text,
+TEST(Distributions, BadArgumentsAreReported) {
+  NumericReport r;
+  EXPECT_EQ(DNORIN(0.0, &r), -kInf);
+  EXPECT_EQ(DNORIN(1.0, &r), kInf);
+  EXPECT_TRUE(std::isnan(DNORIN(1.5, &r)));
+  EXPECT_TRUE(std::isnan(DNORIN(std::nan(""), &r)));
+  ASSERT_EQ(r.messages.size(), 4u);
+  EXPECT_EQ(r.messages[0].routine, "DNORIN");
+  EXPECT_EQ(r.messages[2].text,
             "The argument to the function must be greater than 0.0 and less than 1.0.  "
             "P = 1.5.");
-  EXPECT_EQ(report.Worst(), NumericErrorType::kTerminal);
+  EXPECT_EQ(r.Worst(), NumericErrorType::kTerminal);
   // Severe messages carry a traceback.
-  const auto lines = report.Lines();
+  const auto lines = r.Lines();
   ASSERT_GE(lines.size(), 4u);
   EXPECT_EQ(lines[0].rfind(" *** TERMINAL ERROR 1 from DNORIN.  The argument", 0), 0u);
   EXPECT_NE(lines[1].find("Here is a traceback of subprogram calls in reverse order:"),
             std::string::npos);
-  EXPECT_NE(lines[2].find("Routine name"), std::string::npos);
-  EXPECT_NE(lines[2].find("Error type"), std::string::npos);
-  EXPECT_NE(lines[2].find("Error code"), std::string::npos);
-  // Without a sink nothing is reported and the value is the same.
-  EXPECT_EQ(DNORIN(0.0), -std::numeric_limits<double>::infinity());
-}
+  for (const char* col : {"Routine name", "Error type", "Error code"})
+    EXPECT_NE(lines[2].find(col), std::string::npos);
+  EXPECT_EQ(DNORIN(0.0), -kInf);  // without a sink: the same value
 
-TEST(Dnordf, KnownValues) {
-  EXPECT_EQ(DNORDF(0.0), 0.5);
-  ExpectRelative(DNORDF(-1.0), 0.15865525393145705141, 4e-16);
-  ExpectRelative(DNORDF(1.5), 0.933192798731141934, 4e-16);
-  ExpectRelative(DNORDF(-5.3), 5.7901340399645941162e-8, 1e-15);
-  ExpectRelative(DNORDF(-10.0), 7.619853024160526066e-24, 1e-15);
-  ExpectRelative(DNORDF(-37.5), 4.6053530095819548438e-308, 1e-13);
-}
-
-TEST(Dchidf, ChiSquareQuantiles) {
-  ExpectRelative(DCHIDF(3.841458820694124, 1), 0.94999999999999994256, 1e-15);
-  ExpectRelative(DCHIDF(5.991464547107979, 2), 0.94999999999999992643, 1e-15);
-  ExpectRelative(DCHIDF(18.30703805327515, 10), 0.95000000000000004829, 1e-15);
-  ExpectRelative(DCHIDF(124.3421134287, 100), 0.9500000001558718564, 1e-15);
-  ExpectRelative(DCHIDF(0.5, 1), 0.52049987781304653768, 1e-15);
-  ExpectRelative(DCHIDF(2.0, 3), 0.427593295529120166, 1e-15);
-  ExpectRelative(DCHIDF(50.0, 60), 0.1821039159774551098, 1e-14);
-  ExpectRelative(DCHIDF(1e-3, 10), 2.6030818297031987926e-19, 1e-14);
-  ExpectRelative(DCHIDF(0.1, 0.5), 0.51655532083046563428, 1e-15);
-  ExpectRelative(DCHIDF(1000.0, 1000.0), 0.50594714617076035805, 1e-14);
-  ExpectRelative(DCHIDF(1e4, 9000), 0.99999999999969681982, 1e-15);
-  EXPECT_EQ(DCHIDF(300.0, 100), 1.0);
-}
-
-TEST(Dchidf, OneDegreeOfFreedomIsTheFoldedNormal) {
-  for (double c : {1e-8, 0.01, 0.7, 2.0, 3.841458820694124, 9.0, 30.0}) {
-    const double want = 2.0 * DNORDF(std::sqrt(c)) - 1.0;
-    EXPECT_NEAR(DCHIDF(c, 1.0), want, 4e-16) << c;
-  }
-}
-
-TEST(Dchidf, EdgesAndReports) {
-  for (double df : {0.5, 1.0, 7.0, 1e6}) EXPECT_EQ(DCHIDF(0.0, df), 0.0);
-  EXPECT_EQ(DCHIDF(std::numeric_limits<double>::infinity(), 3.0), 1.0);
-
-  NumericReport report;
-  EXPECT_EQ(DCHIDF(-2.5, 4.0, &report), 0.0);
-  ASSERT_EQ(report.messages.size(), 1u);
-  EXPECT_EQ(report.messages[0].type, NumericErrorType::kNote);
-  EXPECT_EQ(report.messages[0].text,
+  r.Clear();
+  EXPECT_EQ(DCHIDF(-2.5, 4.0, &r), 0.0);
+  ASSERT_EQ(r.messages.size(), 1u);
+  EXPECT_EQ(r.messages[0].type, NumericErrorType::kNote);
+  EXPECT_EQ(r.messages[0].text,
             "Since CHSQ = -2.5 is less than zero, the distribution function is zero at CHSQ.");
-  // A note has no traceback.
-  EXPECT_EQ(report.Lines().size(), 1u);
+  EXPECT_EQ(r.Lines().size(), 1u);  // a note has no traceback
 
   // A goodness of fit over a single genotype has no degrees of freedom.
-  report.Clear();
-  EXPECT_TRUE(std::isnan(DCHIDF(0.0, 0.0, &report)));
-  EXPECT_TRUE(std::isnan(DCHIDF(1.0, 0.25, &report)));
-  ASSERT_EQ(report.messages.size(), 2u);
-  EXPECT_EQ(report.messages[0].type, NumericErrorType::kTerminal);
-  EXPECT_EQ(report.messages[0].routine, "DCHIDF");
-  EXPECT_EQ(report.messages[0].text,
-            "The number of degrees of freedom of the distribution, DF = 0, must be at least equal "
-            "to 0.5.");
-  EXPECT_EQ(report.messages[1].text,
+  r.Clear();
+  EXPECT_TRUE(std::isnan(DCHIDF(0.0, 0.0, &r)));
+  EXPECT_TRUE(std::isnan(DCHIDF(1.0, 0.25, &r)));
+  ASSERT_EQ(r.messages.size(), 2u);
+  EXPECT_EQ(r.messages[0].type, NumericErrorType::kTerminal);
+  EXPECT_EQ(r.messages[1].text,
             "The number of degrees of freedom of the distribution, DF = 0.25, must be at least "
             "equal to 0.5.");
 
   // Huge degrees of freedom far above the statistic underflow to 0 with a report.
-  report.Clear();
-  EXPECT_EQ(DCHIDF(1.0, 1e12, &report), 0.0);
-  ASSERT_EQ(report.messages.size(), 1u);
-  EXPECT_EQ(report.messages[0].type, NumericErrorType::kWarning);
+  r.Clear();
+  EXPECT_EQ(DCHIDF(1.0, 1e12, &r), 0.0);
+  ASSERT_EQ(r.messages.size(), 1u);
+  EXPECT_EQ(r.messages[0].type, NumericErrorType::kWarning);
   EXPECT_NEAR(DCHIDF(1e12, 1e12), 0.5, 1e-5);
-}
 
-TEST(Dgamma, ValuesAndReports) {
-  EXPECT_NEAR(DGAMMA(5.0), 24.0, 1e-13);
-  ExpectRelative(DGAMMA(0.5), std::sqrt(3.14159265358979323846), 1e-15);
-  ExpectRelative(DGAMMA(-1.5), 4.0 / 3.0 * std::sqrt(3.14159265358979323846), 1e-15);
-
-  NumericReport report;
-  EXPECT_TRUE(std::isnan(DGAMMA(0.0, &report)));
-  EXPECT_TRUE(std::isnan(DGAMMA(-3.0, &report)));
-  EXPECT_EQ(DGAMMA(1e-309, &report), std::numeric_limits<double>::max());
-  EXPECT_EQ(DGAMMA(-180.5, &report), 0.0);
-  ASSERT_EQ(report.messages.size(), 4u);
-  EXPECT_EQ(report.messages[0].text, "The argument for the function can not be zero.");
-  EXPECT_EQ(report.messages[1].text,
+  r.Clear();
+  EXPECT_TRUE(std::isnan(DGAMMA(0.0, &r)));
+  EXPECT_TRUE(std::isnan(DGAMMA(-3.0, &r)));
+  EXPECT_EQ(DGAMMA(1e-309, &r), std::numeric_limits<double>::max());
+  EXPECT_EQ(DGAMMA(-180.5, &r), 0.0);
+  ASSERT_EQ(r.messages.size(), 4u);
+  EXPECT_EQ(r.messages[1].text,
             "The argument for the function can not be a negative integer. Argument X = -3.");
-  EXPECT_EQ(report.messages[2].text.rfind("The function overflows because X = 1e-309", 0), 0u);
-  EXPECT_EQ(report.messages[3].type, NumericErrorType::kAlert);
-  EXPECT_EQ(report.messages[3].text.rfind(
-                "The function underflows because X = -180.5 is less than -170.5", 0),
-            0u);
+  EXPECT_EQ(r.messages[2].text.rfind("The function overflows because X = 1e-309", 0), 0u);
+  EXPECT_EQ(r.messages[3].type, NumericErrorType::kAlert);
 }
 
-TEST(Dsvrgn, SortsAscending) {
-  std::vector<double> ra = {3.0, -1.0, 2.5, 3.0, 0.0, -7.25};
-  std::vector<double> rb(ra.size());
+TEST(Distributions, SortAscendingNaNsLast) {
+  std::vector<double> ra = {3.0, -1.0, 2.5, 3.0, 0.0, -7.25}, rb(6);
   DSVRGN(6, ra.data(), rb.data());
   EXPECT_EQ(rb, (std::vector<double>{-7.25, -1.0, 0.0, 2.5, 3.0, 3.0}));
   EXPECT_EQ(ra[0], 3.0);  // input untouched
-
-  // In place, and a single value.
-  DSVRGN(6, ra.data(), ra.data());
-  EXPECT_EQ(ra, rb);
-  double one = 4.5, out = 0.0;
-  DSVRGN(1, &one, &out);
-  EXPECT_EQ(out, 4.5);
-
-  // NaNs go last instead of breaking the sort.
   std::vector<double> withnan = {2.0, std::nan(""), 1.0, std::nan(""), 0.5};
-  DSVRGN(5, withnan.data(), withnan.data());
+  DSVRGN(5, withnan.data(), withnan.data());  // in place
   EXPECT_EQ(withnan[0], 0.5);
   EXPECT_EQ(withnan[2], 2.0);
   EXPECT_TRUE(std::isnan(withnan[3]) && std::isnan(withnan[4]));
-
-  NumericReport report;
-  DSVRGN(0, ra.data(), rb.data(), &report);
-  ASSERT_EQ(report.messages.size(), 1u);
-  EXPECT_EQ(report.messages[0].text,
+  NumericReport r;
+  DSVRGN(0, ra.data(), rb.data(), &r);
+  ASSERT_EQ(r.messages.size(), 1u);
+  EXPECT_EQ(r.messages[0].text,
             "N = 0.  The length of RA and RB, N, must be greater than or equal to one.");
 }
 
