@@ -64,10 +64,6 @@ std::string Sub(std::string text, const std::string& from, const std::string& to
   return text;
 }
 
-std::string Control(const std::string& from, const std::string& to) {
-  return Sub(kControl, from, to);
-}
-
 // Bytes of every value, from a fixed generator: the same junk every run.
 std::string Junk(std::size_t n) {
   std::string s;
@@ -88,6 +84,17 @@ struct BadInput {
   std::function<void(const std::filesystem::path&)> prepare = nullptr;
   std::string control = "run.ctl";  // the control file given to velk
 };
+
+// A case whose one changed file is `file` with its first `from` made `to`.
+BadInput Edit(const char* name, const std::string& file, const std::string& from,
+              const std::string& to, const std::string& message) {
+  const std::string& text = file == "run.ctl" ? kControl : file == "base.bse" ? kBaseline : kMixture;
+  return {name, {{file, Sub(text, from, to)}}, message};
+}
+BadInput Ctl(const char* name, const std::string& from, const std::string& to,
+             const std::string& message) {
+  return Edit(name, "run.ctl", from, to, message);
+}
 
 // Runs one case in a fresh folder holding run.ctl, base.bse and mix.mix (each
 // replaced by the case's files) and checks the outcome.
@@ -111,99 +118,68 @@ void Check(const BadInput& c) {
   }
   // No input was touched.
   for (const auto& [name, text] : files) {
-    if (name == "run.log") continue;
-    if (std::filesystem::is_regular_file(dir.Path() / name)) {
+    if (name != "run.log" && std::filesystem::is_regular_file(dir.Path() / name)) {
       EXPECT_EQ(ReadFile(dir.Path() / name), text) << name;
     }
   }
 }
 
+// clang-format off
 TEST(BadInputTest, ControlFiles) {
-  const std::string blanks(140, ' ');
-  const std::vector<BadInput> cases = {
-      {"empty control file", {{"run.ctl", ""}}, "Premature end-of-file reading control file,"},
-      {"binary junk", {{"run.ctl", Junk(4000)}}, "Premature end-of-file reading control file,"},
+  const std::string stocks = "stocks in analysis: 2", eof = "Premature end-of-file reading control file,";
+  const BadInput cases[] = {
+      {"empty control file", {{"run.ctl", ""}}, eof},
+      {"binary junk", {{"run.ctl", Junk(4000)}}, eof},
       {"binary junk after the header", {{"run.ctl", "* Estimation: junk\n" + Junk(4000)}}, ""},
-      {"a value beyond column 132",
-       {{"run.ctl", Control("analysis: 2\nNumber of stocks in analysis: 2",
-                            "analysis: 2\nNumber of stocks in analysis:" + blanks + "2")}},
-       "Bad parameter record.  Record number     4"},
-      {"a line of 1100 characters before the value",
-       {{"run.ctl", Control("Number of stocks in analysis: 2",
-                            std::string(1100, 'y') + " Number of stocks in analysis: 2")}},
-       "Must know the number of stocks"},
-      {"more stocks than a count holds",
-       {{"run.ctl", Control("stocks in analysis: 2", "stocks in analysis: 40000")}},
-       "Read  2 populations, but expected **."},
-      {"a 100-digit count",
-       {{"run.ctl",
-         Control("stocks in analysis: 2", "stocks in analysis: " + std::string(100, '9'))}},
-       "Bad parameter record.  Record number     4"},
-      {"a character ID beyond 32 bits",
-       {{"run.ctl", Control("1 3 Loc1", "99999999999 3 Loc1")}},
-       "Missing the id # field on record   11."},
-      {"negative stocks",
-       {{"run.ctl", Control("stocks in analysis: 2", "stocks in analysis: -3")}},
-       "Must know the number of stocks"},
-      {"zero stocks",
-       {{"run.ctl", Control("stocks in analysis: 2", "stocks in analysis: 0")}},
-       "Must know the number of stocks"},
-      {"zero characters",
-       {{"run.ctl", Control("characters in analysis: 2", "characters in analysis: 0")}},
-       "Must know the number of characters"},
-      {"zero types", {{"run.ctl", Control("1 3 Loc1", "1 0 Loc1")}}, "Missing the # types field"},
-      {"negative genotype capacity",
-       {{"run.ctl", Control("* Files", "Maximum number of genotypes: -5\n* Files")}},
-       "Exceeded the maximum number of"},
-      {"a billion genotypes",
-       {{"run.ctl", Control("* Files", "Maximum number of genotypes: 1000000000\n* Files")}},
-       "Out of memory."},
-      {"two billion genotypes and classes",
-       {{"run.ctl", Control("* Files",
-                            "Maximum number of genotypes: 2000000000\n"
-                            "Maximum number of classes: 2000000000\n* Files")}},
-       "Out of memory."},
-      {"no run line",
-       {{"run.ctl", Control("* Run\n", "")}},
-       "Premature end-of-file reading control file,"},
+      Ctl("a value beyond column 132", "analysis: 2\nNumber of " + stocks,
+          "analysis: 2\nNumber of stocks in analysis:" + std::string(140, ' ') + "2",
+          "Bad parameter record.  Record number     4"),
+      Ctl("a line of 1100 characters before the value", "Number of " + stocks,
+          std::string(1100, 'y') + " Number of " + stocks, "Must know the number of stocks"),
+      Ctl("more stocks than a count holds", stocks, "stocks in analysis: 40000",
+          "Read  2 populations, but expected **."),
+      Ctl("a 100-digit count", stocks, "stocks in analysis: " + std::string(100, '9'),
+          "Bad parameter record.  Record number     4"),
+      Ctl("a character ID beyond 32 bits", "1 3 Loc1", "99999999999 3 Loc1",
+          "Missing the id # field on record   11."),
+      Ctl("negative stocks", stocks, "stocks in analysis: -3", "Must know the number of stocks"),
+      Ctl("zero stocks", stocks, "stocks in analysis: 0", "Must know the number of stocks"),
+      Ctl("zero characters", "characters in analysis: 2", "characters in analysis: 0",
+          "Must know the number of characters"),
+      Ctl("zero types", "1 3 Loc1", "1 0 Loc1", "Missing the # types field"),
+      Ctl("negative genotype capacity", "* Files", "Maximum number of genotypes: -5\n* Files",
+          "Exceeded the maximum number of"),
+      Ctl("a billion genotypes", "* Files", "Maximum number of genotypes: 1000000000\n* Files",
+          "Out of memory."),
+      Ctl("two billion genotypes and classes", "* Files",
+          "Maximum number of genotypes: 2000000000\nMaximum number of classes: 2000000000\n* Files",
+          "Out of memory."),
+      Ctl("no run line", "* Run\n", "", eof),
   };
   for (const BadInput& c : cases) Check(c);
 }
 
 TEST(BadInputTest, BaselineAndMixtureFiles) {
-  const std::vector<BadInput> cases = {
+  const std::string bad_record = "Bad baseline record.  Record number     2",
+                    no_id = "Could not read population identifier on record     1.",
+                    no_definition = "An error occured while reading the locus definition.";
+  const BadInput cases[] = {
       {"empty baseline", {{"base.bse", ""}}, "Correct the baseline(s)"},
       {"binary junk baseline", {{"base.bse", Junk(3000)}}, "Could not read population identifier"},
-      {"a header ID beyond column 512",
-       {{"base.bse",
-         Sub(kBaseline, "#1 Pop 1", std::string("#").append(600, ' ').append("1 Pop 1"))}},
-       "Could not read population identifier on record     1."},
-      {"a count above 32767",
-       {{"base.bse", Sub(kBaseline, "10 20 30", "40000 20 30")}},
-       "Bad baseline record.  Record number     2"},
-      {"a 100-digit count",
-       {{"base.bse", Sub(kBaseline, "10 20 30", std::string(100, '9') + " 20 30")}},
-       "Bad baseline record.  Record number     2"},
-      {"a negative count",
-       {{"base.bse", Sub(kBaseline, "10 20 30", "-10 20 30")}},
-       "Bad baseline record.  Record number     2"},
-      {"a population ID beyond 32 bits",
-       {{"base.bse", Sub(kBaseline, "#1 Pop 1", "#99999999999 Pop 1")}},
-       "Could not read population identifier on record     1."},
-      {"empty mixture", {{"mix.mix", ""}}, "An error occured while reading the locus definition."},
+      Edit("a header ID beyond column 512", "base.bse", "#1 Pop 1",
+           std::string("#").append(600, ' ').append("1 Pop 1"), no_id),
+      Edit("a count above 32767", "base.bse", "10 20 30", "40000 20 30", bad_record),
+      Edit("a 100-digit count", "base.bse", "10 20 30", std::string(100, '9') + " 20 30", bad_record),
+      Edit("a negative count", "base.bse", "10 20 30", "-10 20 30", bad_record),
+      Edit("a population ID beyond 32 bits", "base.bse", "#1 Pop 1", "#99999999999 Pop 1", no_id),
+      {"empty mixture", {{"mix.mix", ""}}, no_definition},
       {"binary junk mixture", {{"mix.mix", Junk(3000)}}, ""},
-      {"a copy digit above the ploidy",
-       {{"mix.mix", Sub(kMixture, "101 1100", "901 1100")}},
-       "Correct the mixture"},
-      {"a 100-digit mixture field",
-       {{"mix.mix", Sub(kMixture, "101 1100", std::string(100, '1') + " 1100")}},
-       "Correct the mixture"},
-      {"a mixture record beyond 1024 characters",
-       {{"mix.mix", Sub(kMixture, "101 1100", "101 1100" + std::string(1100, ' ') + "x")}},
-       "Bad mixture record.  Record number     2"},
-      {"a mixture of header lines only",
-       {{"mix.mix", "Mixture\n"}},
-       "An error occured while reading the locus definition."},
+      Edit("a copy digit above the ploidy", "mix.mix", "101 1100", "901 1100", "Correct the mixture"),
+      Edit("a 100-digit mixture field", "mix.mix", "101 1100", std::string(100, '1') + " 1100",
+           "Correct the mixture"),
+      Edit("a mixture record beyond 1024 characters", "mix.mix", "101 1100",
+           "101 1100" + std::string(1100, ' ') + "x", "Bad mixture record.  Record number     2"),
+      {"a mixture of header lines only", {{"mix.mix", "Mixture\n"}}, no_definition},
       {"a locus definition naming an unknown character",
        {{"mix.mix", "* characters\nLoc1\nLoc9\n* end\n101 1100\n"}},
        "Read  1 characters, but expected  2 on record    4."},
@@ -213,8 +189,7 @@ TEST(BadInputTest, BaselineAndMixtureFiles) {
 
 TEST(BadInputTest, FilesThatCannotBeReadOrWritten) {
   auto mkdir = [](const char* name) {
-    return
-        [name](const std::filesystem::path& d) { std::filesystem::create_directories(d / name); };
+    return [name](const std::filesystem::path& d) { std::filesystem::create_directories(d / name); };
   };
   auto link_full = [](const char* name) {
     return [name](const std::filesystem::path& d) {
@@ -222,51 +197,39 @@ TEST(BadInputTest, FilesThatCannotBeReadOrWritten) {
       std::filesystem::create_symlink("/dev/full", d / name);
     };
   };
-  const std::vector<BadInput> cases = {
-      {"no baseline file", {{"run.ctl", Control("base.bse", "none.bse")}}, ""},
-      {"a baseline that is a folder",
-       {{"run.ctl", Control("base.bse", "folder")}},
-       "",
-       mkdir("folder")},
-      {"a baseline that cannot be read",
-       {{"run.ctl", Control("base.bse", "/proc/self/mem")}},
-       "Could not read baseline,"},
-      {"no mixture file",
-       {{"run.ctl", Control("mix.mix", "none.mix")}},
-       "Could not open mixture file:"},
+  const std::string no_est = "Could not open the output Estimates file: ";
+  BadInput folder = Ctl("a baseline that is a folder", "base.bse", "folder", "");
+  folder.prepare = mkdir("folder");
+  const BadInput cases[] = {
+      Ctl("no baseline file", "base.bse", "none.bse", ""),
+      folder,
+      Ctl("a baseline that cannot be read", "base.bse", "/proc/self/mem", "Could not read baseline,"),
+      Ctl("no mixture file", "mix.mix", "none.mix", "Could not open mixture file:"),
       {"no control file", {}, "Could not open control file:", nullptr, "run.ctl.absent"},
       {"a control file whose log cannot be created", {}, "", nullptr, "/proc/version"},
-      {"a report path that is a folder",
-       {},
-       "Could not open the output Estimates file: ",
-       mkdir("out/good.est")},
-      {"a report in a folder that cannot hold files",
-       {{"run.ctl", Control("out\\good", "/proc/self/good")}},
-       "Could not open the output Estimates file: "},
-      {"an output folder under a regular file",
-       {{"run.ctl", Control("out\\good", "base.bse\\x\\good")}},
-       "Could not create directory"},
-      {"an output folder under /proc",
-       {{"run.ctl", Control("out\\good", "/proc/none/good")}},
-       "Could not create directory /proc/none."},
+      {"a report path that is a folder", {}, no_est, mkdir("out/good.est")},
+      Ctl("a report in a folder that cannot hold files", "out\\good", "/proc/self/good", no_est),
+      Ctl("an output folder under a regular file", "out\\good", "base.bse\\x\\good",
+          "Could not create directory"),
+      Ctl("an output folder under /proc", "out\\good", "/proc/none/good",
+          "Could not create directory /proc/none."),
       {"the baseline named as the estimates report",
-       {{"run.ctl", Sub(Control("base.bse", "same.est"), "out\\good", "same")},
+       {{"run.ctl", Sub(Sub(kControl, "base.bse", "same.est"), "out\\good", "same")},
         {"same.est", kBaseline}},
-       "Could not open the output Estimates file: "},
+       no_est},
       {"the mixture named as the condensed mixture report",
-       {{"run.ctl", Sub(Sub(Control("mix.mix", "same.cmx"), "out\\good", "same"), "* Parameters",
-                        "* Options\nPrint condensed mixture: yes\n* Parameters")},
+       {{"run.ctl", Sub(Sub(Sub(kControl, "mix.mix", "same.cmx"), "out\\good", "same"),
+                        "* Parameters", "* Options\nPrint condensed mixture: yes\n* Parameters")},
         {"same.cmx", kMixture}},
        "Could not open the output Compressed Mixture file: "},
       {"a control file named like its log", {{"self.log", kControl}}, "", nullptr, "self.log"},
-      {"a full disk under the estimates report",
-       {},
-       "Could not write the output Estimates file: ",
-       link_full("out/good.est")},
+      {"a full disk under the estimates report", {},
+       "Could not write the output Estimates file: ", link_full("out/good.est")},
       {"a full disk under the log", {}, "", link_full("run.log")},
   };
   for (const BadInput& c : cases) Check(c);
 }
+// clang-format on
 
 TEST(BadInputTest, NonAsciiNamesRunThrough) {
   TempDir dir;

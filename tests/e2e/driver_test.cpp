@@ -43,15 +43,6 @@ TEST(VelkCommand, MissingHeaderAbortsWithPrematureEndOfFile) {
       << log;
 }
 
-TEST(VelkCommand, MissingControlFileIsAFatalOpenFailure) {
-  TempDir tmp;
-  const std::filesystem::path& dir = tmp.Path();
-  CommandResult r = RunVelk("absent.ctl", dir.string());
-  EXPECT_EQ(r.status, 1);
-  std::string log = ReadFile(dir / "absent.log");
-  EXPECT_NE(log.find("Could not open control file:\n     absent.ctl."), std::string::npos) << log;
-}
-
 TEST(VelkCommand, LogNameIsCutInTheFilesOwnName) {
   TempDir tmp;
   const std::filesystem::path& dir = tmp.Path();
@@ -75,22 +66,6 @@ TEST(VelkCommand, ShowMessagesWritesTheBoxTextToStandardError) {
   CommandResult silent = RunVelk("--quiet plain.ctl", dir.string(), true);
   EXPECT_EQ(silent.output, "");
 }
-
-TEST(VelkCommand, LoadOnlyWritesNoLog) {
-  TempDir tmp;
-  const std::filesystem::path& dir = tmp.Path();
-  WriteFile(dir / "plain.ctl", "no header\n");
-  CommandResult r = RunVelk("--load plain.ctl", dir.string());
-  EXPECT_EQ(r.status, 1);
-  EXPECT_NE(r.output.find("Load Results List Aborted"), std::string::npos);
-  EXPECT_FALSE(std::filesystem::exists(dir / "plain.log"));
-}
-
-}  // namespace
-}  // namespace velk::test
-
-namespace velk::test {
-namespace {
 
 // The complete estimation control file of the language's description, with
 // comment lines before its header and Windows separators in its names.
@@ -140,12 +115,16 @@ TEST(VelkCommand, CheckShowsTheDescriptionUnderstood) {
   EXPECT_FALSE(std::filesystem::exists(dir / "runs" / "test.log")) << "--check writes no log";
 }
 
+// Every file runs; one that aborts sets the status. Loading computes and
+// creates nothing, not even a log.
 TEST(VelkCommand, LoadListsTheReportsFromTheSwitches) {
   TempDir tmp;
   const std::filesystem::path& dir = tmp.Path();
+  WriteFile(dir / "plain.ctl", "no header\n");
   WriteFile(dir / "test.ctl", kExampleControl);
-  CommandResult r = RunVelk("--load test.ctl", dir.string());
-  EXPECT_EQ(r.status, 0) << r.output;
+  CommandResult r = RunVelk("--load plain.ctl test.ctl", dir.string());
+  EXPECT_EQ(r.status, 1) << r.output;
+  EXPECT_NE(r.output.find("Load Results List Aborted"), std::string::npos);
   EXPECT_NE(r.output.find("Results List Loaded"), std::string::npos);
   EXPECT_NE(r.output.find("Baseline Summary        results/new/test.bsl"), std::string::npos)
       << r.output;
@@ -153,19 +132,9 @@ TEST(VelkCommand, LoadListsTheReportsFromTheSwitches) {
   EXPECT_NE(r.output.find("Estimation Output       results/new/test.est"), std::string::npos);
   EXPECT_EQ(r.output.find("Bootstrap Likelihoods"), std::string::npos);
   EXPECT_EQ(r.output.find("Condensed Mixture"), std::string::npos);
+  EXPECT_FALSE(std::filesystem::exists(dir / "plain.log"));
   EXPECT_FALSE(std::filesystem::exists(dir / "test.log"));
-  EXPECT_FALSE(std::filesystem::exists(dir / "results")) << "load computes and creates nothing";
-}
-
-TEST(VelkCommand, EveryFileRunsAndOneAbortSetsTheStatus) {
-  TempDir tmp;
-  const std::filesystem::path& dir = tmp.Path();
-  WriteFile(dir / "bad.ctl", "no header at all\n");
-  WriteFile(dir / "good.ctl", kExampleControl);
-  CommandResult r = RunVelk("--check bad.ctl good.ctl", dir.string());
-  EXPECT_EQ(r.status, 1);
-  EXPECT_NE(r.output.find("Analysis Aborted"), std::string::npos);
-  EXPECT_NE(r.output.find("Title: Test mixture"), std::string::npos) << "the next file still runs";
+  EXPECT_FALSE(std::filesystem::exists(dir / "results"));
 }
 
 }  // namespace
