@@ -27,6 +27,38 @@ void Transpose(Mat<double>& m, int n) {
     for (int i = j + 1; i <= n; ++i) std::swap(m(i, j), m(j, i));
 }
 
+// Genotypes whose terms are added to the jackknife sums in one pass.
+constexpr int kJackBlock = 4;
+
+// Adds the terms of K genotypes, in order, to the lower triangles s and b (row
+// by row): x holds their columns pi = P(i, g) / q'(g) one after the other, c
+// their counts.
+template <int K>
+void AddTerms(std::size_t np, const double* x, const double* c, double* s, double* b) {
+  for (std::size_t i = 0; i < np; ++i) {
+    double cp[K];
+    double cm[K];
+    for (int t = 0; t < K; ++t) {
+      const double pi = x[static_cast<std::size_t>(t) * np + i];
+      cp[t] = c[t] * pi;
+      cm[t] = c[t] * (pi - 1.0);
+    }
+    for (std::size_t j = 0; j <= i; ++j) {
+      double sv = s[j];
+      double bv = b[j];
+      for (int t = 0; t < K; ++t) {
+        const double pj = x[static_cast<std::size_t>(t) * np + j];
+        sv += cp[t] * pj;
+        bv += cm[t] * (pj - 1.0);
+      }
+      s[j] = sv;
+      b[j] = bv;
+    }
+    s += i + 1;
+    b += i + 1;
+  }
+}
+
 }  // namespace
 
 RegionMembers RunRegions(const Run& run) {
@@ -66,37 +98,34 @@ bool Ijack(Run& run, int np, int ngenotypes, int n, const Vec<double>& theta,
   }
   auto used = [&](int g) { return rq[static_cast<std::size_t>(g - 1)] > 0.0; };
 
-  // The sums over the genotypes, genotype after genotype: for every i >= j,
+  // The sums over the genotypes: for every i >= j,
   // s(i, j) = sum of count(g) pi pj and b(i, j) = sum of count(g) (pi - 1)(pj - 1)
   // with pi = P(i, g) / q'(g), and e(i) = sum of count(g) P(i, g) / q'(g).
   // Each sum adds its terms in genotype order; the lower triangles are kept row
-  // by row, so that one genotype's updates run through memory in order.
+  // by row and updated kJackBlock genotypes at a time, so that each pass runs
+  // through memory in order.
   const auto unp = static_cast<std::size_t>(np);
   std::vector<double> s(unp * (unp + 1) / 2, 0.0), b(s.size(), 0.0), e(unp, 0.0);
-  std::vector<double> p(unp), pm(unp);
+  std::vector<double> x(kJackBlock * unp);
+  double c[kJackBlock];
+  int nb = 0;
   for (int g = 1; g <= ngenotypes; ++g) {
     if (!used(g)) continue;
     const double r = rq[static_cast<std::size_t>(g - 1)];
-    const double c = count(g);
+    c[nb] = count(g);
     const double* col = P.Ptr(1, g);
+    double* xg = x.data() + static_cast<std::size_t>(nb) * unp;
     for (std::size_t i = 0; i < unp; ++i) {
-      p[i] = col[i] * r;
-      pm[i] = p[i] - 1.0;
+      xg[i] = col[i] * r;
+      e[i] += c[nb] * col[i] * r;
     }
-    double* srow = s.data();
-    double* brow = b.data();
-    for (std::size_t i = 0; i < unp; ++i) {
-      const double cp = c * p[i];
-      const double cm = c * pm[i];
-      for (std::size_t j = 0; j <= i; ++j) {
-        srow[j] += cp * p[j];
-        brow[j] += cm * pm[j];
-      }
-      srow += i + 1;
-      brow += i + 1;
-      e[i] += c * col[i] * r;
+    if (++nb == kJackBlock) {
+      AddTerms<kJackBlock>(unp, x.data(), c, s.data(), b.data());
+      nb = 0;
     }
   }
+  for (int t = 0; t < nb; ++t)
+    AddTerms<1>(unp, x.data() + static_cast<std::size_t>(t) * unp, c + t, s.data(), b.data());
 
   Mat<double>& M = jack.cov;  // the information, then its inverse
   Mat<double> B(np, np, 0.0);

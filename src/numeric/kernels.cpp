@@ -11,8 +11,31 @@ void Mhmult(int n, const double* a, double* b, double* work) {
   const std::ptrdiff_t ld = n;
   for (int j = 0; j < n; ++j) {
     double* col = b + static_cast<std::ptrdiff_t>(j) * ld;
-    // Entry i of the new column: row i of A (increment n) with the old column.
-    for (int i = 0; i < n; ++i) work[i] = Ddot(n, a + i, n, col, 1);
+    // Entry i of the new column: row i of A with the old column, its terms
+    // added in column order while A is read down its columns.
+    // Four columns of A a pass, each entry still adding them one by one.
+    for (int i = 0; i < n; ++i) work[i] = 0.0;
+    int l = 0;
+    for (; l + 4 <= n; l += 4) {
+      const double c0 = col[l], c1 = col[l + 1], c2 = col[l + 2], c3 = col[l + 3];
+      const double* a0 = a + static_cast<std::ptrdiff_t>(l) * ld;
+      const double* a1 = a0 + ld;
+      const double* a2 = a1 + ld;
+      const double* a3 = a2 + ld;
+      for (int i = 0; i < n; ++i) {
+        double w = work[i];
+        w += a0[i] * c0;
+        w += a1[i] * c1;
+        w += a2[i] * c2;
+        w += a3[i] * c3;
+        work[i] = w;
+      }
+    }
+    for (; l < n; ++l) {
+      const double c = col[l];
+      const double* al = a + static_cast<std::ptrdiff_t>(l) * ld;
+      for (int i = 0; i < n; ++i) work[i] += al[i] * c;
+    }
     for (int i = 0; i < n; ++i) col[i] = work[i];
   }
 }
@@ -61,14 +84,27 @@ void Mhxint(double* a, int n, int lda, double& det, int* index) {
     at(k, k) = 1.0;
     for (int j = 1; j <= n; ++j) at(k, j) *= rp;
 
-    // Every other row loses f times row k.
-    for (int i = 1; i <= n; ++i) {
-      if (i == k) continue;
-      const double f = at(i, k);
-      at(i, k) = 0.0;
-      if (f == 0.0) continue;
-      for (int j = 1; j <= n; ++j) at(i, j) -= f * at(k, j);
+    // Every other row i loses f(i) times row k, f being column k: column by
+    // column, column k last so that it holds f until then. A row with f = 0 is
+    // left alone but for the 0 in column k. (0-based: row i is f[i - 1].)
+    double* f = &at(1, k);
+    const int kk = k - 1;
+    bool dense = true;
+    for (int i = 0; i < n; ++i) dense = dense && (i == kk || f[i] != 0.0);
+    for (int j = 1; j <= n; ++j) {
+      if (j == k) continue;
+      const double akj = at(k, j);
+      double* cj = &at(1, j);
+      if (dense) {
+        for (int i = 0; i < kk; ++i) cj[i] -= f[i] * akj;
+        for (int i = kk + 1; i < n; ++i) cj[i] -= f[i] * akj;
+      } else {
+        for (int i = 0; i < n; ++i)
+          if (i != kk && f[i] != 0.0) cj[i] -= f[i] * akj;
+      }
     }
+    for (int i = 0; i < n; ++i)
+      if (i != kk) f[i] = f[i] == 0.0 ? 0.0 : 0.0 - f[i] * rp;
   }
 
   // The row swaps come back as column swaps, in order from the last.

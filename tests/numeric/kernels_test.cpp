@@ -109,6 +109,24 @@ TEST(Kernels, StridedAccessAndLargest) {
   double a2[4] = {1, 3, 2, 4}, b2[4] = {5, 7, 6, 8}, work[2];  // column-major
   Mhmult(2, a2, b2, work);
   EXPECT_EQ(std::vector<double>(b2, b2 + 4), (std::vector<double>{19, 43, 22, 50}));
+  // Six columns (a pass of four and two left over): each entry is the row-by-
+  // column sum added from the first column on, to the last bit.
+  Mat<double> a6(6, 6), b6(6, 6), want(6, 6);
+  for (int i = 1; i <= 6; ++i)
+    for (int j = 1; j <= 6; ++j) {
+      a6(i, j) = 1.0 / (i + 2 * j + 0.3);
+      b6(i, j) = std::sqrt(i + 0.1 * j);
+    }
+  for (int i = 1; i <= 6; ++i)
+    for (int j = 1; j <= 6; ++j) {
+      double s = 0.0;
+      for (int k = 1; k <= 6; ++k) s += a6(i, k) * b6(k, j);
+      want(i, j) = s;
+    }
+  double work6[6];
+  Mhmult(6, a6.Data(), b6.Data(), work6);
+  for (int i = 1; i <= 6; ++i)
+    for (int j = 1; j <= 6; ++j) EXPECT_EQ(b6(i, j), want(i, j)) << i << "," << j;
 }
 
 TEST(Kernels, InversionWithPivotingUndoesTheSwaps) {
