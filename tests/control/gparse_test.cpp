@@ -1,9 +1,8 @@
 // The control-file reader: section headers, the order of the sections, the
-// checks at the end of a section and at the run line, default names, the
-// hand-over to the run sequence, and the description `velk --check` prints.
+// checks at the end of a section and at the run line, default names, and the
+// description `velk --check` prints.
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <string>
 
 #include "control/describe.hpp"
@@ -20,14 +19,13 @@ namespace {
 class GparseTest : public ::testing::Test {
  protected:
   // Reads `text` (lines joined by '\n'); `kind` 1 estimation, 2 simulation.
-  velk::Run& Read(const std::string& text, int kind = 1, bool check_only = true) {
+  velk::Run& Read(const std::string& text, int kind = 1) {
     std::string ctl = tmp_ / "run.ctl";
     test::WriteFile(ctl, text);
     fixture_ = std::make_unique<test::RunFixture>(tmp_ / "run.log");
     velk::Run& run = fixture_->run;
     run.control_dir = Dir();
-    run.check_only = check_only ? 1 : 0;
-    run.load_only = load_only_;
+    run.check_only = 1;
     run.inputs.Control().Open(ctl);
     // As the run driver: lines before the analysis header are passed over.
     while (ReadControlLine(run) && run.parse.line.find_first_not_of(' ') != std::string::npos &&
@@ -42,7 +40,6 @@ class GparseTest : public ::testing::Test {
 
   test::TempDir tmp_;
   std::unique_ptr<test::RunFixture> fixture_;
-  int load_only_ = 0;
 };
 
 // The analysis header and a small description that reaches the run line.
@@ -88,20 +85,14 @@ Output file: C:\results\test
   EXPECT_EQ(run.errstk.depth, 0);
   EXPECT_EQ(run.date.year, 2024);
 
+  // The description's columns (the command's check shows the rest of it).
   std::string d = Describe(run);
-  for (const char* line :
-       {"Analysis: estimation\n", "Title: Test mixture\n",
-        "  number of populations                 3\n",
-        "  maximum number of iterations          200\n",
-        "  estimate convergence tolerance        0.0001\n",
-        "  print baseline summary                yes\n",
-        "  resample mixture                      no\n",
-        "  baseline file                         C:/data/test.bse\n",
-        "  output base name                      C:/results/test\n",
-        "     1      1      4       2  Locus A\n", "     2      2      2       2  Locus B\n",
-        "Upper river | 1 2\n", "Lower river | 3\n"})
+  for (const char* line : {"  maximum number of iterations          200\n",
+                           "  estimate convergence tolerance        0.0001\n",
+                           "  print baseline summary                yes\n",
+                           "  baseline file                         C:/data/test.bse\n",
+                           "     2      2      2       2  Locus B\n"})
     EXPECT_NE(d.find(line), std::string::npos) << line << "\n" << d;
-  EXPECT_NE(d.find("  Main stem"), std::string::npos) << d;
 }
 
 TEST_F(GparseTest, FreeSentencesCrlfAndCommentsReadAsTheTerseForm) {
@@ -251,29 +242,6 @@ TEST_F(GparseTest, DefaultsAndDefaultNamesThroughTheirLayouts) {
   EXPECT_EQ(named.pops(4).name, "Population   4");
   ASSERT_EQ(named.par.nregions, 2);
   EXPECT_EQ(named.regions.name(2), "Region  2");
-}
-
-TEST_F(GparseTest, HandsOverToTheRunSequence) {
-  std::string text = kHead + kParams + kFiles + "* Run\n";
-  text.replace(text.find("Output: out"), 11, "Output: res\\new/run1.est");
-  // The sequence reads the baseline (every population and character has data) and the mixture.
-  test::WriteFile(tmp_ / "b.bse", "#1\n1 5 5\n2 5 5\n#2\n1 5 5\n2 5 5\n#3\n1 5 5\n2 5 5\n");
-  test::WriteFile(tmp_ / "m.mix", "Mixture\n110000000 200000000\n");
-  velk::Run& run = Read(text, 1, false);
-  EXPECT_EQ(run.error.stop, 0) << Log();
-  EXPECT_TRUE(std::filesystem::is_directory(Dir() + "res/new"));
-  EXPECT_EQ(run.errstk.depth, 0);
-}
-
-TEST_F(GparseTest, LoadOnlyReportsFromTheOptions) {
-  load_only_ = 1;
-  velk::Run& run = Read(
-      kHead + "* Options\nPrint baseline summary: yes\n" + kParams + kFiles + "* Run\n", 1, false);
-  EXPECT_EQ(run.error.stop, 0) << Log();
-  EXPECT_EQ(run.output.written[1], 1);
-  EXPECT_EQ(run.output.written[5], 1);
-  EXPECT_EQ(run.output.written[12], 0);
-  EXPECT_FALSE(std::filesystem::exists(Dir() + "out")) << "nothing written";
 }
 
 }  // namespace

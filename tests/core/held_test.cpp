@@ -41,41 +41,30 @@ void Messages(Run& run) {
   Errpop(run);
 }
 
-TEST(Held, HoldingWritesNothingButStopsTheCaller) {
-  LoggedRun r;
+TEST(Held, HoldingWritesNothingAndTheReplayWritesAsTheDirectCallDid) {
+  LoggedRun direct, holder, replayed;
+  Messages(direct.run);
   std::vector<HeldMessage> held;
-  r.run.held = &held;
-  Messages(r.run);
+  holder.run.held = &held;
+  Messages(holder.run);
   ASSERT_EQ(held.size(), 4u);
   EXPECT_EQ(held[0].number, 1008);
   EXPECT_EQ(held[0].n1, 3);
   EXPECT_EQ(held[0].context.entry[held[0].context.depth],
             "Searching for the maximum likelihood estimates");
   EXPECT_EQ(held[1].a1, "IRLS");
-  EXPECT_EQ(r.run.error.stop, 1);
-  EXPECT_EQ(r.run.error.last_code, 3036);
-  EXPECT_EQ(r.run.error.warnings, 0);
-  EXPECT_EQ(r.run.error.fatals, 0);
-  EXPECT_TRUE(r.run.output.unit[0].Text().empty());
-  EXPECT_TRUE(r.run.output.unit[3].IsOpen());
-  EXPECT_TRUE(r.platform.boxes.empty());
-}
+  EXPECT_EQ(holder.run.error.stop, 1);
+  EXPECT_EQ(holder.run.error.last_code, 3036);
+  EXPECT_EQ(holder.run.error.warnings, 0);
+  EXPECT_EQ(holder.run.error.fatals, 0);
+  EXPECT_TRUE(holder.run.output.unit[0].Text().empty());
+  EXPECT_TRUE(holder.run.output.unit[3].IsOpen());
+  EXPECT_TRUE(holder.platform.boxes.empty());
 
-TEST(Held, ReplayWritesAsTheDirectCallDid) {
-  LoggedRun direct;
-  Messages(direct.run);
-
-  LoggedRun holder;
-  std::vector<HeldMessage> held;
-  holder.run.held = &held;
-  Messages(holder.run);
-
-  LoggedRun replayed;
   // Arguments left over from elsewhere do not leak into the replayed messages.
   replayed.run.error.a1 = "conjugate gradient";
   replayed.run.error.x2 = 1.0;
   for (const HeldMessage& m : held) Replay(replayed.run, m);
-
   EXPECT_EQ(replayed.run.output.unit[0].Text(), direct.run.output.unit[0].Text());
   EXPECT_NE(direct.run.output.unit[0].Text().find("IRLS algorithm"), std::string::npos);
   EXPECT_EQ(replayed.run.error.warnings, direct.run.error.warnings);

@@ -7,6 +7,7 @@
 #include <bit>
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <limits>
 #include <random>
 #include <string>
@@ -25,15 +26,13 @@ TEST(LayoutEdit, Integers) {
   EXPECT_EQ(Fmt("(2x,a,i12)", {"n", 2147483647}), "  n  2147483647");
 }
 
-TEST(LayoutEdit, FixedRoundsExactValueTiesToEven) {
+TEST(LayoutEdit, FixedRoundsExactValueTiesToEvenWithLeadingZeroAndSign) {
   EXPECT_EQ(Fmt("(5(f5.2,1x))", {0.125, 0.375, -0.125, 0.625, 1.005}),
             " 0.12  0.38 -0.12  0.62  1.00");
   EXPECT_EQ(Fmt("(6(f3.0,1x))", {0.5, 1.5, 2.5, 3.5, -0.5, -2.5}), " 0.  2.  2.  4. -0. -2.");
   EXPECT_EQ(Fmt("(6(f6.2,1x))", {-0.001, -0.005, 0.005, 0.015, 1e10, -99.996}),
             " -0.00  -0.01   0.01   0.01 ****** ******");
-}
-
-TEST(LayoutEdit, FixedLeadingZeroAndSign) {
+  // Leading zero and sign.
   EXPECT_EQ(Fmt("(f4.3,1x,f5.3,1x,f2.1,1x,f1.0)", {0.5, -0.5, 0.5, 0.4}), ".500 -.500 .5 *");
   EXPECT_EQ(Fmt("(f2.0,'|',f1.0,'|',f3.0,'|',f2.0,'|',f3.1,'|',f4.1,'|',f2.1)",
                 {0.4, 0.0, -0.4, 1.4, -0.04, -0.04, 0.04}),
@@ -56,7 +55,7 @@ TEST(LayoutEdit, Exponent) {
   EXPECT_EQ(Fmt("(e5.1)", {0.5}), "*****");
 }
 
-TEST(LayoutEdit, General) {
+TEST(LayoutEdit, GeneralNonFiniteTextsAndMismatchedKinds) {
   EXPECT_EQ(Fmt("(g8.3,'|',g12.6,'|',g8.2,'|',g13.7)", {0.0, 0.1, 99.6, 0.09999999999}),
             "0.00    |0.100000    |0.10E+03|0.1000000    ");
   EXPECT_EQ(Fmt("(g8.3,'|',g12.6,'|',g8.2,'|',g13.7)", {999.5, 0.0999999, -0.0, 1.0e100}),
@@ -71,31 +70,22 @@ TEST(LayoutEdit, General) {
   EXPECT_EQ(Fmt("(6(g6.1,1x))", {0.5, 9.5, 0.95, 0.05, 0.0, -1.0}),
             ".5     .1E+02 1.     .5E-01 0.     ******");
   EXPECT_EQ(Fmt("(g5.1)", {0.5}), "*****");
-}
-
-TEST(LayoutEdit, NonFinite) {
   const double inf = std::numeric_limits<double>::infinity();
   EXPECT_EQ(Fmt("(f9.2,f8.2,f4.1,f3.1)", {-inf, inf, -inf, -inf}), "-InfinityInfinity-Inf***");
   EXPECT_EQ(Fmt("(e9.3,'|',f3.1,'|',f2.1,'|',g8.2,'|',f7.1)",
                 {std::nan(""), inf, std::nan(""), -inf, inf}),
             "      NaN|Inf|**|    -Inf|    Inf");
-}
-
-TEST(LayoutEdit, Texts) {
   EXPECT_EQ(Fmt("(a3,'|',a,'|',a6,'|')", {"abcdef", "xy", "ab"}), "abc|xy|    ab|");
   EXPECT_EQ(Fmt("('It''s',\"x\"\"y\",i2)", {5}), "It'sx\"y 5");
   EXPECT_EQ(Fmt("(a i3 a a)", {"VELK Analysis ", 7, ":   ", "X"}), "VELK Analysis   7:   X");
   EXPECT_EQ(Fmt("(2x, a)", {"w"}), "  w");
-}
-
-TEST(LayoutEdit, MismatchedKinds) {
   EXPECT_EQ(Fmt("(f6.2)", {3}), "  3.00");
   EXPECT_EQ(Fmt("(i4,i4)", {2.5, -2.5}), "   3  -3");
   EXPECT_EQ(Fmt("(i3)", {"x"}), "***");
   EXPECT_EQ(Fmt("(a,1x,a,1x,a4)", {12, 0.1, 1e20}), "12 0.1 1e+2");
 }
 
-TEST(LayoutRecords, PositionsAndTabs) {
+TEST(LayoutRecords, PositionsTabsSlashesAndEmptyLayouts) {
   EXPECT_EQ(Fmt("(t5,i4,t36,f12.3,t49,f6.1t68,f6.4,t76,f6.4)", {1, 2.5, 3.0, 0.5, 0.25}),
             "       1                                  2.500    3.0             0.5000  0.2500");
   EXPECT_EQ(Fmt("(a,t2,a)", {"abcdef", "X"}), "aXcdef");
@@ -104,9 +94,6 @@ TEST(LayoutRecords, PositionsAndTabs) {
   EXPECT_EQ(Fmt("(a,i3,5x)", {"z", 1}), "z  1");
   EXPECT_EQ(Fmt("(a,'x',3x)", {"a"}), "ax");
   EXPECT_EQ(Fmt("(a,3x,'y',3x)", {"a"}), "a   y");
-}
-
-TEST(LayoutRecords, SlashesAndEmptyLayouts) {
   EXPECT_EQ(Fmt("()"), "");
   EXPECT_EQ(Fmt("(i3)"), "");
   EXPECT_EQ(Fmt("(a,3x/)", {"a"}), "a\n");
@@ -180,12 +167,6 @@ TEST(LayoutParse, CaseAndValidity) {
   EXPECT_EQ(Fmt("(q3)", {1, "b", 0.5}), "1 b 0.5");
 }
 
-}  // namespace
-}  // namespace velk
-
-namespace velk {
-namespace {
-
 // Fixed editing of values below 2^31 with up to nine decimals is done in
 // integer arithmetic; it must agree with the exactly rounded decimal text of
 // the binary value (ties to even) for every kind of value.
@@ -194,21 +175,14 @@ TEST(LayoutEdit, FixedIntegerRoundingAgreesWithExactDecimalText) {
   std::array<char, 600> buf;
   for (int n = 0; n < 200000; ++n) {
     const int d = static_cast<int>(rng() % 10);
-    double x = 0.0;
-    switch (n % 4) {
-      case 0:  // any bit pattern, subnormals included
-        x = std::bit_cast<double>(rng() & 0x7fefffffffffffffULL);
-        break;
-      case 1:  // few significant bits: exact ties at every number of decimals
-        x = std::ldexp(static_cast<double>(rng() % 4096), -static_cast<int>(rng() % 14));
-        break;
-      case 2:
-        x = std::ldexp(static_cast<double>(rng() >> 11), -static_cast<int>(rng() % 90));
-        break;
-      default:
-        x = std::uniform_real_distribution<double>(0.0, 1.0)(rng);
-        break;
-    }
+    // Any bit pattern (subnormals included); few significant bits (exact ties at
+    // every number of decimals); long mantissas at many scales; uniform fractions.
+    const std::uint64_t r = rng();
+    double x =
+        n % 4 == 0   ? std::bit_cast<double>(r & 0x7fefffffffffffffULL)
+        : n % 4 == 1 ? std::ldexp(static_cast<double>(r % 4096), -static_cast<int>(rng() % 14))
+        : n % 4 == 2 ? std::ldexp(static_cast<double>(r >> 11), -static_cast<int>(rng() % 90))
+                     : static_cast<double>(r >> 11) * 0x1.0p-53;
     if (n % 3 == 0) x = -x;
     const auto res = std::to_chars(buf.data(), buf.data() + buf.size(), std::fabs(x),
                                    std::chars_format::fixed, d);
