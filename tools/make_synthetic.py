@@ -14,16 +14,14 @@ Everything comes from --seed: the same arguments always give the same files.
 
 writes NAME.ctl, NAME.bse and NAME.mix into --out (NAME defaults to
 syn_P<populations>_L<loci>_N<individuals>). Keep --out outside the source tree.
-A mixture record is one line of at most 1024 characters, which holds at most
-341 loci of two types (each locus a field of one digit per type and a blank).
+Each mixture record is one line: per locus a field of one digit per type and a
+blank (1,200 characters for 400 two-type loci).
 """
 import argparse
 import math
 import os
 import random
 import sys
-
-LINE_LIMIT = 1024
 
 
 def dirichlet(rng, alpha):
@@ -75,10 +73,6 @@ def make(out, np_, nc, n, types=2, copies=400, drift=30.0, missing=0.0, seed=1, 
          iterations=1000):
     if name is None:
         name = f"syn_P{np_}_L{nc}_N{n}"
-    width = nc * (types + 1) - 1
-    if width > LINE_LIMIT:
-        sys.exit(f"make_synthetic: {nc} loci of {types} types need mixture records of {width} "
-                 f"characters; velk reads at most {LINE_LIMIT}")
     if types > 9:
         sys.exit("make_synthetic: at most 9 types per locus")
     rng = random.Random(seed * 1000003 + np_ * 10007 + nc * 101 + n)

@@ -134,13 +134,13 @@ void ReadError(Run& run, int status, int record) {
 // The locus definition after "* characters": one line per record field, the
 // field's name after its first word-starting token; "* end" closes it. On
 // return every character has its field in `colmap` (or the run has stopped).
-void ReadLocusDefinition(Run& run, LineReader& in, int nc, Vec<int>& colmap) {
+void ReadLocusDefinition(Run& run, LineReader& in, std::size_t maxlen, int nc, Vec<int>& colmap) {
   colmap.Fill(-1);
   int field = 0;
   int placed = 0;
   std::string line;
   for (;;) {
-    if (in.Read(line, kMixtureLineLength) != 0) {
+    if (in.Read(line, maxlen) != 0) {
       Error(run, 3017);
       return;
     }
@@ -219,6 +219,7 @@ void ReadMixture(Run& run, GenotypeLookup lookup) {
     type_list[static_cast<std::size_t>(c - 1)] = types(c);
   }
   const KeyLayout layout = MakeKeyLayout(ploidies, type_list);
+  const std::size_t maxlen = MixtureLineLength(types);
 
   input.geno_count.Fill(0);
   input.class_genotypes.Fill(0);
@@ -235,7 +236,7 @@ void ReadMixture(Run& run, GenotypeLookup lookup) {
   std::string line;
   bool first_record = false;
   for (;;) {
-    int status = in.Read(line, kMixtureLineLength);
+    int status = in.Read(line, maxlen);
     if (status < 0) {
       Error(run, 3017);
       return;
@@ -250,7 +251,7 @@ void ReadMixture(Run& run, GenotypeLookup lookup) {
       break;
     }
     if (kind == Leading::kCharacters) {
-      ReadLocusDefinition(run, in, nc, colmap);
+      ReadLocusDefinition(run, in, maxlen, nc, colmap);
       if (run.error.stop) return;
       break;
     }
@@ -358,7 +359,7 @@ void ReadMixture(Run& run, GenotypeLookup lookup) {
     if (run.error.stop) return;
   }
   for (;;) {
-    int status = in.Read(line, kMixtureLineLength);
+    int status = in.Read(line, maxlen);
     if (status < 0) break;
     if (status > 0) {
       ReadError(run, status, in.LineNumber() + 1);
@@ -511,6 +512,13 @@ void KeyTable::Add(const double* key) {
 }
 
 // ----------------------------------------------------------------- Parsmix
+
+std::size_t MixtureLineLength(const Vec<int>& types) {
+  std::size_t full = 0;
+  for (int c = 1; c <= types.Size(); ++c)
+    full += static_cast<std::size_t>(std::max(types(c), 0)) + 1;
+  return std::max(kMixtureLineLength, full);
+}
 
 Parsed Parsmix(Run& run, std::string_view record, int record_number,
                const std::vector<int>& field_char, const Vec<int>& types, Mat<std::int8_t>& work) {

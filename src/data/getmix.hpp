@@ -12,8 +12,14 @@
 
 namespace velk {
 
-// Longest mixture line; a record cut at this length is refused.
-inline constexpr std::size_t kMixtureLineLength = 1024;
+// Longest mixture line of an analysis whose fields fit in it: 400 loci of up to
+// 162 types, every field written at its full width with a blank after it. A
+// record longer than the limit is refused (3011), never read cut.
+inline constexpr std::size_t kMixtureLineLength = 65536;
+
+// The longest mixture line read for characters of these types: the fixed
+// length, or every field at its full width with a blank when that is longer.
+std::size_t MixtureLineLength(const Vec<int>& types);
 
 // How Count finds a known genotype: through the hash index on the key words, or
 // by the plain scan of the key table in genotype order. Both find the same one.

@@ -193,7 +193,9 @@ TEST(GetmixTest, RecordsCondenseIntoGenotypes) {
       {"Windows line ends and tabs between the fields",
        "header\r\n101 11 0200\r\n020\t02\t1100\r\n101 11 0200",
        {"101 11 0200", "020 02 1100"}, {2, 1}, 0},
-      {"blanks past the longest line", "101 11 0200" + std::string(2000, ' ') + "\n",
+      {"blanks past the longest line",
+       std::string("101 11 0200").append(kMixtureLineLength, ' ') + "\n", {"101 11 0200"}, {1}, 0},
+      {"fields beyond column 1024", std::string("101").append(1100, ' ') + "11 0200\n",
        {"101 11 0200"}, {1}, 0},
       {"one all-zero field is ignored with 1010", "101 11 0200\n000\n101 11 0200\n",
        {"101 11 0200"}, {2}, 1},
@@ -279,7 +281,8 @@ TEST(GetmixTest, FatalRecordsAndCapacities) {
       {"too many genotypes", "101 11 0200\n020 02 1100\n101 11 0200\n100 20 0011\n", 2, 1, 0,
        3023, "geneotypes", 2, 0, 0},
       // Blanks past the longest line do not matter, but fields would be lost.
-      {"a record cut at its longest", "101 11 0200\n" + std::string(1020, ' ') + "101 11 0200\n",
+      {"a record cut at its longest",
+       std::string("101 11 0200\n").append(kMixtureLineLength - 4, ' ') + "101 11 0200\n",
        100, 1, 0, 3011, "", 2, 0, 0},
   };
   for (const Case& c : cases) {
@@ -311,6 +314,26 @@ TEST(GetmixTest, BadRecordsAreAllReportedThen3010) {
   EXPECT_EQ(m.run.error.errors, 4);
   EXPECT_EQ(m.run.input.sample_size, 2);
   EXPECT_EQ(m.Genotypes(), (Lines{"101 004 10", "110 022 01"}));
+}
+
+TEST(GetmixTest, RecordsAsLongAsTheirFieldsRead) {
+  // 400 two-type loci: records of 1,200 characters.
+  std::vector<CharShape> loci;
+  std::string record;
+  for (int c = 1; c <= 400; ++c) {
+    loci.push_back({std::string(1, 'L').append(std::to_string(c)), 2, 2});
+    record.append(c == 400 ? "02 " : "11 ");
+  }
+  MixtureRun m;
+  m.Setup(loci);
+  m.Read(record + "\n" + record + "\n");
+  EXPECT_EQ(m.run.error.stop, 0);
+  ASSERT_EQ(m.run.input.ngenotypes, 1);
+  EXPECT_EQ(m.Genotype(1) + ' ', record);
+  EXPECT_EQ(m.Counts(), (std::vector<int>{2}));
+  // Characters whose fields need more than the fixed length get the room.
+  EXPECT_EQ(MixtureLineLength(Vec<int>(40000, 2)), 120000u);
+  EXPECT_EQ(MixtureLineLength(Vec<int>(400, 2)), kMixtureLineLength);
 }
 
 TEST(GetmixTest, CollidingKeysStayDistinctGenotypes) {
@@ -373,7 +396,7 @@ TEST(GetmixLogTest, FatalMessagesOfTheReader) {
                    "     An error occured while reading the locus definition.",
                    "     Be sure the locus definition starts with \"* characters\" ",
                    "     and ends with \"* end\" within the mixture file.", " "}));
-  EXPECT_EQ(tail(kThreeLoci, 100, "101 11 0200\n" + std::string(1030, '1') + "\n"),
+  EXPECT_EQ(tail(kThreeLoci, 100, "101 11 0200\n" + std::string(kMixtureLineLength + 6, '1') + "\n"),
             (Lines{" *** Fatal Error: Reading mixture file.",
                    "     Bad mixture record.  Record number     2", " "}));
 }
