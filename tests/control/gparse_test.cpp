@@ -95,54 +95,6 @@ Output file: C:\results\test
     EXPECT_NE(d.find(line), std::string::npos) << line << "\n" << d;
 }
 
-TEST_F(GparseTest, FreeSentencesCrlfAndCommentsReadAsTheTerseForm) {
-  std::string terse =
-      "*estimation:T\n*opti\nprint base: y\n*para\nnumb char 2\nnumb stoc 3\n"
-      "*file\nbase: b.bse\nmixt: m.mix\noutp: o\n*char\n[id#][#types][character]\n1 4 A\n"
-      "2 2 B\n*popu\n[population][lev1]\nN : 1\nS : 1\nM : 2\n*regi\n[level][label][region]\n"
-      "1 1 Up\n1 2 Down\n*run\n";
-  std::string verbose = R"(Notes before the header are ignored.
-  * ESTIMATION of the spring run:   T
-   * Now the Options we want
-/ Print baseline summary: no  (commented out)
-Please Print the BASELINE summary: Yes
-* The Parameters of this analysis
-\ a comment line
-The Number of CHARACTERS in analysis: 2
-
-Number of stocks in the analysis is 3
-* Files to read
-Baseline file: b.bse
-Mixture file: m.mix
-Output file: o
-* That is all for now
-Anything at all here.
-* Characters
-[ID #]  [# Types]  [Character]
-1 4 A
-2 2 B
-* Populations
-[Population] [Lev1]
-N : 1
-S : 1
-M : 2
-after the last row: a comment
-* Regions
-[Level] [Label] [Region]
-1 1 Up
-1 2 Down
-* RUN it
-)";
-  std::string crlf;
-  for (char ch : verbose) crlf += ch == '\n' ? std::string("\r\n") : std::string(1, ch);
-  std::string want = Describe(Read(terse));
-  ASSERT_EQ(fixture_->run.error.stop, 0) << Log();
-  std::string got = Describe(Read(crlf));
-  ASSERT_EQ(fixture_->run.error.stop, 0) << Log();
-  EXPECT_EQ(got, want);
-  EXPECT_NE(got.find("Up | 1 2\n"), std::string::npos) << got;
-}
-
 // Each control file with the message it stops with (0: it reaches the run line).
 TEST_F(GparseTest, SectionOrderHeadersAndRunLineChecks) {
   const std::string H = kHead, P = kParams, F = kFiles, sim = "* Simulation: s\n" + kParams,
@@ -209,6 +161,17 @@ TEST_F(GparseTest, HeadersInTheFirstColumnsAndPopulationRowsAfterTheLast) {
   EXPECT_EQ(run.pops(2).name, "B");
   EXPECT_EQ(run.pops(3).name, "C");
   EXPECT_EQ(run.par.nregions, 0) << "no hierarchy: the regions are comments";
+}
+
+TEST_F(GparseTest, TerseHeadersAndHeadings) {
+  velk::Run& run = Read(
+      "*estimation:T\n*para\nnumb char 2\nnumb stoc 3\n*file\nbase: b.bse\nmixt: m.mix\noutp: o\n"
+      "*char\n[id#][#types][character]\n1 4 A\n2 2 B\n*popu\n[population][lev1]\nN : 1\nS : 1\n"
+      "M : 2\n*regi\n[level][label][region]\n1 1 Up\n1 2 Down\n*run\n");
+  ASSERT_EQ(run.error.stop, 0) << Log();
+  EXPECT_EQ(run.chars(1).ntypes, 4);
+  EXPECT_EQ(run.pops(3).name, "M");
+  EXPECT_NE(Describe(run).find("Up | 1 2\n"), std::string::npos);
 }
 
 TEST_F(GparseTest, DefaultsAndDefaultNamesThroughTheirLayouts) {

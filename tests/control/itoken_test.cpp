@@ -77,9 +77,6 @@ TEST_F(Tokens, TypeTokenAndCharactersUsed) {
     EXPECT_EQ(token_, c.token ? c.token : token_);
     EXPECT_EQ(used_, c.used);
   }
-  EXPECT_EQ(Tolow('Q'), 'q');
-  EXPECT_EQ(Tolow('['), '[');
-  EXPECT_EQ(Tolow('@'), '@');
 }
 
 TEST_F(Tokens, AgvalNormalisesOrRejects) {

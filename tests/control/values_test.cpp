@@ -29,29 +29,26 @@ TEST_F(Values, NumbersAndWhereTheyEnd) {
     double want;
     int pos;  // -1: not checked
   };
-  const Case reals[] = {{"Estimate tolerance: 1.0e-4", 0.0001, 26},
-                        {"x .25 y", 0.25, 5},
-                        {"1.2.3", 1.2, 3},
-                        {"0.0000000001", 1e-10, -1},
-                        {"2e5", 2e5, -1},
-                        {"-.5", -0.5, -1},
-                        {"1.5E+2", 150.0, -1},
-                        {"1.5e and more", 1.5, -1},
-                        {"1e-999", 0.0, -1},  // below every double: zero
-                        {std::string(99, '1'), 1.1111111111111111e98, -1}};
+  // clang-format off
+  const Case reals[] = {
+      {"Estimate tolerance: 1.0e-4", 0.0001, 26}, {"x .25 y", 0.25, 5}, {"1.2.3", 1.2, 3},
+      {"0.0000000001", 1e-10, -1}, {"2e5", 2e5, -1}, {"-.5", -0.5, -1}, {"1.5E+2", 150.0, -1},
+      {"1.5e and more", 1.5, -1}, {"1e-999", 0.0, -1},  // below every double: zero
+      {std::string(99, '1'), 1.1111111111111111e98, -1}};
+  // clang-format on
   for (const Case& c : reals) {
     SCOPED_TRACE(c.text);
     EXPECT_DOUBLE_EQ(Real(c.text), c.want);
     EXPECT_EQ(pos_, c.pos >= 0 ? c.pos : pos_);
     EXPECT_EQ(Code(), 0);
   }
-  const Case ints[] = {{"Number of characters in analysis: 12", 12, 36},
-                       {"12.7", 12, 2},  // the column before the point: the fraction comes next
-                       {"x -3.5", -3, 4},
-                       {".5", 0, 1},
-                       {"2147483647", 2147483647, -1},
-                       {"-2147483648", -2147483648.0, -1},
-                       {"000000000000042", 42, -1}};
+  // clang-format off
+  const Case ints[] = {
+      {"Number of characters in analysis: 12", 12, 36},
+      {"12.7", 12, 2},  // the column before the point: the fraction comes next
+      {"x -3.5", -3, 4}, {".5", 0, 1}, {"2147483647", 2147483647, -1},
+      {"-2147483648", -2147483648.0, -1}, {"000000000000042", 42, -1}};
+  // clang-format on
   for (const Case& c : ints) {
     SCOPED_TRACE(c.text);
     EXPECT_EQ(Int(c.text), c.want);
@@ -82,13 +79,11 @@ TEST_F(Values, WhatCannotBeReadIsReported) {
 }
 
 TEST_F(Values, LogicalWords) {
-  for (auto [text, want] : {std::pair{"Print baseline summary: yes", 1},
-                            {"Compute: off", 0},
-                            {".false.", 0},
-                            {"  .TRUE. ", 1},
-                            {"based on", 1},
-                            {"No", 0},
+  // clang-format off
+  for (auto [text, want] : {std::pair{"Print baseline summary: yes", 1}, {"Compute: off", 0},
+                            {".false.", 0}, {"  .TRUE. ", 1}, {"based on", 1}, {"No", 0},
                             {"irls: F", 0}}) {
+    // clang-format on
     EXPECT_EQ(Glogic(t_.run, text), want) << text;
     EXPECT_EQ(Code(), 0) << text;
   }

@@ -165,42 +165,31 @@ TEST_F(ErrorTest, BoxTextsComposedByMessages) {
     Args args;
     const char* box;
   };
+  // clang-format off
   const Case cases[] = {
-      {2005,
-       {.a1 = "Locus A    "},
+      {2005, {.a1 = "Locus A    "},
        "Singular covariance matrix.\rInfinitesimal jacknkife cannot be computed."},
-      {3027,
-       {.a1 = "output"},
-       "Must specify the output file.\rAdd to the \"* Files\" command: \"output: "
-       "path\\filename\"."},
-      {3017,
-       {},
-       "An error occured while reading the locus definition.\rBe sure the locus definition "
-       "starts with \"* characters\" and ends with \"* end\" in the mixture file."},
-      {3002,
-       {},
-       "Must know the number of characters before inputting character names.\rAdd to the "
-       "\"* Parameters\" section: \"Number of characters in analysis: xx\"."},
+      {3027, {.a1 = "output"},
+       "Must specify the output file.\rAdd to the \"* Files\" command: "
+       "\"output: path\\filename\"."},
+      {3017, {}, "An error occured while reading the locus definition.\rBe sure the locus "
+       "definition starts with \"* characters\" and ends with \"* end\" in the mixture file."},
+      {3002, {}, "Must know the number of characters before inputting character names.\rAdd to "
+       "the \"* Parameters\" section: \"Number of characters in analysis: xx\"."},
       {3001, {}, nullptr},  // heading only: the text stays
-      {2000,
-       {.a1 = "North fork", .a2 = "Locus A", .x1 = 1.2},
+      {2000, {.a1 = "North fork", .a2 = "Locus A", .x1 = 1.2},
        "Sum of baseline freqencies is 1.20000 for population\rNorth fork, character Locus A."},
-      {2003,
-       {.a1 = "Locus A", .n1 = 12, .n2 = 9},
-       "On record   12, character Locus A\r possesses more than  9 types as specified in the "
-       "control file."},
+      {2003, {.a1 = "Locus A", .n1 = 12, .n2 = 9}, "On record   12, character Locus A\r "
+       "possesses more than  9 types as specified in the control file."},
       {2001, {.a1 = "real"}, "Expecting a \rreal value in the string: \" \"."},
-      {3029,
-       {},
-       "Hashing function for identifying unique genotypes exceed the precision of this "
-       "machine."},
-      {3010,
-       {.a1 = "baseline(s)"},
+      {3029, {}, "Hashing function for identifying unique genotypes exceed the precision of "
+       "this machine."},
+      {3010, {.a1 = "baseline(s)"},
        "Too many errors to continue. Correct the baseline(s)\rfile before continuing analysis."},
-      {3023,
-       {.a1 = "geneotypes", .n1 = 100},
+      {3023, {.a1 = "geneotypes", .n1 = 100},
        "Exceeded the maximum number of \rgeneotypes =  100."},
   };
+  // clang-format on
   std::string last;
   for (const Case& c : cases) {
     Say(c.number, c.args);
