@@ -47,54 +47,6 @@ const std::string kHead = "* Estimation: Small\n";
 const std::string kParams = "* Parameters\nNumber of characters: 2\nNumber of stocks: 3\n";
 const std::string kFiles = "* Files\nBaseline file: b.bse\nMixture file: m.mix\nOutput: out\n";
 
-TEST_F(GparseTest, CompleteExampleReadsIntoItsDescription) {
-  velk::Run& run = Read(R"(* Estimation: Test mixture
-* Options
-Print baseline summary: yes
-* Parameters
-Number of characters in analysis: 2
-Number of stocks in analysis: 3
-Maximum number of iterations: 200
-* Files
-Baseline file: C:\data\test.bse
-Mixture file: C:\data\test.mix
-Output file: C:\results\test
-* Characters
-[ID #] [# Types] [Character] [Kind]
-1 4 Locus A : locus
-2 2 Locus B : locus
-* Populations
-[ID #] [Population] [Lev1]
-1 North fork : 1
-2 South fork : 1
-3 Main stem : 2
-* Regions
-[Level] [Label] [Region]
-1 1 Upper river
-1 2 Lower river
-* Run
-)");
-  ASSERT_EQ(run.error.stop, 0) << Log();
-  EXPECT_EQ(run.par.kind, 1);
-  EXPECT_EQ(run.par.max_types, 4);
-  EXPECT_DOUBLE_EQ(run.pops(2).estimate, 1.0 / 3);
-  EXPECT_DOUBLE_EQ(run.pops(2).estimate_copy, 1.0 / 3);
-  EXPECT_EQ(run.regions.members(3), 3);
-  EXPECT_EQ(run.parse.nline, 25);
-  EXPECT_FALSE(run.inputs.Control().IsOpen());
-  EXPECT_EQ(run.errstk.depth, 0);
-  EXPECT_EQ(run.date.year, 2024);
-
-  // The description's columns (the command's check shows the rest of it).
-  std::string d = Describe(run);
-  for (const char* line : {"  maximum number of iterations          200\n",
-                           "  estimate convergence tolerance        0.0001\n",
-                           "  print baseline summary                yes\n",
-                           "  baseline file                         C:/data/test.bse\n",
-                           "     2      2      2       2  Locus B\n"})
-    EXPECT_NE(d.find(line), std::string::npos) << line << "\n" << d;
-}
-
 // Each control file with the message it stops with (0: it reaches the run line).
 TEST_F(GparseTest, SectionOrderHeadersAndRunLineChecks) {
   const std::string H = kHead, P = kParams, F = kFiles, sim = "* Simulation: s\n" + kParams,
@@ -163,15 +115,28 @@ TEST_F(GparseTest, HeadersInTheFirstColumnsAndPopulationRowsAfterTheLast) {
   EXPECT_EQ(run.par.nregions, 0) << "no hierarchy: the regions are comments";
 }
 
-TEST_F(GparseTest, TerseHeadersAndHeadings) {
+// The example control file in its terse form (the command's check reads it in full).
+TEST_F(GparseTest, TerseExampleReadsIntoItsDescription) {
   velk::Run& run = Read(
-      "*estimation:T\n*para\nnumb char 2\nnumb stoc 3\n*file\nbase: b.bse\nmixt: m.mix\noutp: o\n"
-      "*char\n[id#][#types][character]\n1 4 A\n2 2 B\n*popu\n[population][lev1]\nN : 1\nS : 1\n"
-      "M : 2\n*regi\n[level][label][region]\n1 1 Up\n1 2 Down\n*run\n");
+      "*estimation:T\n*opti\nprin base: y\n*para\nnumb char 2\nnumb stoc 3\nmaxi iter 200\n"
+      "*file\nbase: C:\\data\\t.bse\nmixt: m.mix\noutp: o\n*char\n[id#][#types][character]\n"
+      "1 4 A\n2 2 B\n*popu\n[population][lev1]\nN : 1\nS : 1\nM : 2\n*regi\n"
+      "[level][label][region]\n1 1 Up\n1 2 Down\n*run\n");
   ASSERT_EQ(run.error.stop, 0) << Log();
-  EXPECT_EQ(run.chars(1).ntypes, 4);
+  EXPECT_EQ(run.par.max_types, 4);
   EXPECT_EQ(run.pops(3).name, "M");
-  EXPECT_NE(Describe(run).find("Up | 1 2\n"), std::string::npos);
+  EXPECT_DOUBLE_EQ(run.pops(2).estimate_copy, 1.0 / 3);
+  EXPECT_EQ(run.parse.nline, 25);
+  EXPECT_FALSE(run.inputs.Control().IsOpen());
+  EXPECT_EQ(run.errstk.depth, 0);
+  EXPECT_EQ(run.date.year, 2024);
+  std::string d = Describe(run);
+  for (const char* line : {"  maximum number of iterations          200\n",
+                           "  estimate convergence tolerance        0.0001\n",
+                           "  print baseline summary                yes\n",
+                           "  baseline file                         C:/data/t.bse\n",
+                           "     2      2      2       2  B\n", "Up | 1 2\n", "Down | 3\n"})
+    EXPECT_NE(d.find(line), std::string::npos) << line << "\n" << d;
 }
 
 TEST_F(GparseTest, DefaultsAndDefaultNamesThroughTheirLayouts) {
