@@ -1,13 +1,13 @@
 // The genotype probabilities and the likelihood: Gprob for one genotype in one
 // population, Gpcol for one genotype in every population, the whole matrix
 // (Gmatrx, with posterior-mean and with Dirichlet-drawn frequencies), Hood and
-// Genexp. The argument is the data set (synthetic.hpp: 0 the chinook size, 1 the
+// Genexp. The argument is the data set (dataset.hpp: 0 the chinook size, 1 the
 // larger multi-allelic one).
 #include <benchmark/benchmark.h>
 
 #include "data/gmatrx.hpp"
 #include "estimate/likelihood.hpp"
-#include "synthetic.hpp"
+#include "dataset.hpp"
 
 namespace velk::bench {
 namespace {

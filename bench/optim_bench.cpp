@@ -12,7 +12,7 @@
 #include "estimate/irls.hpp"
 #include "estimate/likelihood.hpp"
 #include "estimate/optim.hpp"
-#include "synthetic.hpp"
+#include "dataset.hpp"
 
 namespace velk::bench {
 namespace {

@@ -7,7 +7,7 @@
 
 #include "resample/draws.hpp"
 #include "resample/random.hpp"
-#include "synthetic.hpp"
+#include "dataset.hpp"
 
 namespace velk::bench {
 namespace {

@@ -1,7 +1,9 @@
 #pragma once
-// A small synthetic baseline and mixture in a run: np populations, nc diploid
-// loci of t types each, baseline counts from random frequencies, and a mixture
-// drawn from known proportions, one genotype per individual in one class.
+// Synthetic baselines and mixtures in a run, for the tests and the kernel
+// benchmarks: true frequencies (uneven and independent, or related through a
+// common ancestral frequency as real stocks are), baseline counts drawn from
+// them and a mixture drawn from known proportions, one genotype per individual
+// in one class. Everything comes from the seed.
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -23,7 +25,100 @@ struct SyntheticShape {
   std::uint64_t seed = 7;
 };
 
-// Fills run.par, run.chars and run.input with the data set; every (population,
+// A standard normal, and Gamma(shape a, rate 1) by Marsaglia and Tsang (with
+// the boost for a < 1), from u.
+inline double Normal(Uniform& u) {
+  const double u1 = u.Next(), u2 = u.Next();
+  return std::sqrt(-2.0 * std::log(u1)) * std::cos(6.283185307179586 * u2);
+}
+inline double Gamma(Uniform& u, double a) {
+  if (a < 1.0) return Gamma(u, a + 1.0) * std::pow(u.Next(), 1.0 / a);
+  const double d = a - 1.0 / 3.0;
+  const double c = 1.0 / std::sqrt(9.0 * d);
+  for (;;) {
+    double x, v;
+    do {
+      x = Normal(u);
+      v = 1.0 + c * x;
+    } while (v <= 0.0);
+    v = v * v * v;
+    const double w = u.Next();
+    if (std::log(w) < 0.5 * x * x + d - d * v + d * std::log(v)) return d * v;
+  }
+}
+
+// Frequencies f(type, locus, population) of the run's characters for np
+// populations that are related: ancestral frequencies Dirichlet(1, ..., 1), each
+// population's a Dirichlet around them with concentration `drift`.
+inline Arr3<double> RelatedFrequencies(const Run& run, Uniform& u, int np, double drift) {
+  const int nc = run.par.nchar;
+  Arr3<double> f(run.par.max_types, nc, np);
+  std::vector<double> anc(static_cast<std::size_t>(run.par.max_types));
+  for (int c = 1; c <= nc; ++c) {
+    const int t = run.chars(c).ntypes;
+    double sum = 0.0;
+    for (int k = 0; k < t; ++k) sum += (anc[static_cast<std::size_t>(k)] = Gamma(u, 1.0));
+    for (int k = 0; k < t; ++k) anc[static_cast<std::size_t>(k)] /= sum;
+    for (int i = 1; i <= np; ++i) {
+      double si = 0.0;
+      for (int k = 1; k <= t; ++k)
+        si += (f(k, c, i) = Gamma(u, drift * anc[static_cast<std::size_t>(k - 1)]) + 1e-12);
+      for (int k = 1; k <= t; ++k) f(k, c, i) /= si;
+    }
+  }
+  return f;
+}
+
+// Draws the data of run.par.npop populations and the run's characters (with
+// run.par.max_types) from the frequencies f: `copies` baseline gene copies per
+// population and locus, and n diploid individuals, each from a population
+// drawn by the proportions theta (np of them; the last takes what is left).
+inline void DrawSynthetic(Run& run, Uniform& u, const Arr3<double>& f, int copies,
+                          const double* theta, int n) {
+  const int np = run.par.npop, nc = run.par.nchar, maxt = run.par.max_types;
+  auto draw_type = [&](int c, int i) {
+    double x = u.Next();
+    const int t = run.chars(c).ntypes;
+    for (int k = 1; k < t; ++k) {
+      x -= f(k, c, i);
+      if (x <= 0.0) return k;
+    }
+    return t;
+  };
+  Input& in = run.input;
+  in.base_counts = Arr3<std::int16_t>(maxt, nc, np);
+  in.base_totals = Mat<std::int32_t>(nc, np);
+  for (int i = 1; i <= np; ++i) {
+    for (int c = 1; c <= nc; ++c) {
+      for (int k = 0; k < copies; ++k) ++in.base_counts(draw_type(c, i), c, i);
+      in.base_totals(c, i) = copies;
+    }
+  }
+  in.copies = Arr3<std::int8_t>(maxt, nc, n);
+  in.geno_count = Vec<std::int32_t>(n, 1);
+  for (int g = 1; g <= n; ++g) {
+    double x = u.Next();
+    int i = 1;
+    while (i < np && (x -= theta[i - 1]) > 0.0) ++i;
+    for (int c = 1; c <= nc; ++c) {
+      ++in.copies(draw_type(c, i), c, g);
+      ++in.copies(draw_type(c, i), c, g);
+    }
+  }
+  in.sample_size = n;
+  in.ngenotypes = n;
+  in.nclasses = 1;
+  in.class_genotypes = Vec<std::int32_t>(1, n);
+  in.class_individuals = Vec<std::int32_t>(1, n);
+  in.nmissing_base = 0;
+  in.missing_totals = Vec<double>(1);
+  in.missing_freqs = Mat<double>(maxt, 1);
+  run.par.sample_size = n;
+  run.par.nclasses = 1;
+}
+
+// Fills run.par, run.chars and run.input with the data set of shape s: nc
+// diploid loci of t types, independent uneven frequencies; every (population,
 // locus) has baseline data.
 inline void MakeSynthetic(Run& run, const SyntheticShape& s) {
   Uniform u(s.seed);
@@ -48,45 +143,7 @@ inline void MakeSynthetic(Run& run, const SyntheticShape& s) {
       for (int k = 1; k <= s.t; ++k) f(k, c, i) /= sum;
     }
   }
-  auto draw_type = [&](int c, int i) {
-    double x = u.Next();
-    for (int k = 1; k < s.t; ++k) {
-      x -= f(k, c, i);
-      if (x <= 0.0) return k;
-    }
-    return s.t;
-  };
-  Input& in = run.input;
-  in.base_counts = Arr3<std::int16_t>(s.t, s.nc, s.np);
-  in.base_totals = Mat<std::int32_t>(s.nc, s.np);
-  for (int i = 1; i <= s.np; ++i) {
-    for (int c = 1; c <= s.nc; ++c) {
-      for (int n = 0; n < s.copies_per_population; ++n) ++in.base_counts(draw_type(c, i), c, i);
-      in.base_totals(c, i) = s.copies_per_population;
-    }
-  }
-  const int n = s.individuals;
-  in.copies = Arr3<std::int8_t>(s.t, s.nc, n);
-  in.geno_count = Vec<std::int32_t>(n, 1);
-  for (int g = 1; g <= n; ++g) {
-    double x = u.Next();
-    int i = 1;
-    while (i < s.np && (x -= s.theta[static_cast<std::size_t>(i - 1)]) > 0.0) ++i;
-    for (int c = 1; c <= s.nc; ++c) {
-      ++in.copies(draw_type(c, i), c, g);
-      ++in.copies(draw_type(c, i), c, g);
-    }
-  }
-  in.sample_size = n;
-  in.ngenotypes = n;
-  in.nclasses = 1;
-  in.class_genotypes = Vec<std::int32_t>(1, n);
-  in.class_individuals = Vec<std::int32_t>(1, n);
-  in.nmissing_base = 0;
-  in.missing_totals = Vec<double>(1);
-  in.missing_freqs = Mat<double>(s.t, 1);
-  run.par.sample_size = n;
-  run.par.nclasses = 1;
+  DrawSynthetic(run, u, f, s.copies_per_population, s.theta.data(), s.individuals);
 }
 
 // Removes the baseline data of (population, locus) pairs, counting them as

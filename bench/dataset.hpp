@@ -1,9 +1,10 @@
 #pragma once
-// Synthetic baselines and mixtures of realistic size for the kernel benchmarks,
-// built in memory: np populations related through a common ancestral frequency
-// (so that they overlap as real stocks do), nc diploid loci, and a mixture drawn
-// from uneven known proportions, each individual one genotype of one class.
-// Everything comes from a fixed seed, so every run times the same data.
+// The data sets of the kernel benchmarks, built in memory by the tests'
+// synthetic generator (support/synthetic.hpp): np populations related through a
+// common ancestral frequency (so that they overlap as real stocks do), nc diploid
+// loci, and a mixture drawn from uneven known proportions, each individual one
+// genotype of one class. Everything comes from a fixed seed, so every run times
+// the same data.
 #include <cmath>
 #include <cstdint>
 #include <map>
@@ -18,6 +19,7 @@
 #include "estimate/groups.hpp"
 #include "estimate/likelihood.hpp"
 #include "estimate/stepwork.hpp"
+#include "support/synthetic.hpp"
 
 namespace velk::bench {
 
@@ -52,39 +54,6 @@ struct Shape {
 inline constexpr Shape kShapes[] = {
     {"69pop_91snp_2256ind", 69, 91, 2256, 2, 2, 900, 1},
     {"100pop_50loc_5000ind", 100, 50, 5000, 2, 8, 400, 1},
-};
-
-// Deterministic 64-bit congruential generator with uniforms in (0, 1).
-class Lcg {
- public:
-  explicit Lcg(std::uint64_t seed) : state_(seed * 2862933555777941757ULL + 3037000493ULL) {}
-  double Next() {
-    state_ = state_ * 6364136223846793005ULL + 1442695040888963407ULL;
-    return (static_cast<double>(state_ >> 11) + 0.5) / 9007199254740992.0;
-  }
-  // Gamma(shape a, rate 1) by Marsaglia and Tsang (with the boost for a < 1).
-  double Gamma(double a) {
-    if (a < 1.0) return Gamma(a + 1.0) * std::pow(Next(), 1.0 / a);
-    const double d = a - 1.0 / 3.0;
-    const double c = 1.0 / std::sqrt(9.0 * d);
-    for (;;) {
-      double x, v;
-      do {
-        x = Normal();
-        v = 1.0 + c * x;
-      } while (v <= 0.0);
-      v = v * v * v;
-      const double u = Next();
-      if (std::log(u) < 0.5 * x * x + d - d * v + d * std::log(v)) return d * v;
-    }
-  }
-  double Normal() {
-    const double u1 = Next(), u2 = Next();
-    return std::sqrt(-2.0 * std::log(u1)) * std::cos(6.283185307179586 * u2);
-  }
-
- private:
-  std::uint64_t state_;
 };
 
 // One data set in a run of its own, with the genotype matrix and everything a
@@ -154,40 +123,9 @@ inline void Build(Dataset& d, const Shape& s) {
     run.chars(c).ploidy = 2;
   }
 
-  Lcg u(20240611u + static_cast<std::uint64_t>(s.np) * 7919u + static_cast<std::uint64_t>(s.nc));
-  // Ancestral frequencies Dirichlet(1, ..., 1); each population's a
-  // Dirichlet around them with concentration 30 (an Fst of about 0.03).
-  Arr3<double> f(s.max_types, s.nc, s.np);
-  for (int c = 1; c <= s.nc; ++c) {
-    const int t = run.chars(c).ntypes;
-    double anc[64];
-    double sum = 0.0;
-    for (int k = 0; k < t; ++k) sum += (anc[k] = u.Gamma(1.0));
-    for (int k = 0; k < t; ++k) anc[k] /= sum;
-    for (int i = 1; i <= s.np; ++i) {
-      double si = 0.0;
-      for (int k = 1; k <= t; ++k) si += (f(k, c, i) = u.Gamma(30.0 * anc[k - 1]) + 1e-12);
-      for (int k = 1; k <= t; ++k) f(k, c, i) /= si;
-    }
-  }
-  auto draw_type = [&](int c, int i) {
-    double x = u.Next();
-    const int t = run.chars(c).ntypes;
-    for (int k = 1; k < t; ++k) {
-      x -= f(k, c, i);
-      if (x <= 0.0) return k;
-    }
-    return t;
-  };
-  Input& in = run.input;
-  in.base_counts = Arr3<std::int16_t>(s.max_types, s.nc, s.np);
-  in.base_totals = Mat<std::int32_t>(s.nc, s.np);
-  for (int i = 1; i <= s.np; ++i) {
-    for (int c = 1; c <= s.nc; ++c) {
-      for (int n = 0; n < s.copies; ++n) ++in.base_counts(draw_type(c, i), c, i);
-      in.base_totals(c, i) = s.copies;
-    }
-  }
+  test::Uniform u(20240611u + static_cast<std::uint64_t>(s.np) * 7919u +
+                  static_cast<std::uint64_t>(s.nc));
+  const Arr3<double> f = test::RelatedFrequencies(run, u, s.np, 30.0);  // Fst about 0.03
   // True proportions: geometric, so that a few populations dominate and many
   // contribute little or nothing, as in a real fishery sample.
   Vec<double> truth(s.np);
@@ -195,27 +133,8 @@ inline void Build(Dataset& d, const Shape& s) {
   for (int i = 1; i <= s.np; ++i) tsum += (truth(i) = std::pow(0.9, i - 1));
   for (int i = 1; i <= s.np; ++i) truth(i) /= tsum;
   const int n = s.n;
-  in.copies = Arr3<std::int8_t>(s.max_types, s.nc, n);
-  in.geno_count = Vec<std::int32_t>(n, 1);
-  for (int g = 1; g <= n; ++g) {
-    double x = u.Next();
-    int i = 1;
-    while (i < s.np && (x -= truth(i)) > 0.0) ++i;
-    for (int c = 1; c <= s.nc; ++c) {
-      ++in.copies(draw_type(c, i), c, g);
-      ++in.copies(draw_type(c, i), c, g);
-    }
-  }
-  in.sample_size = n;
-  in.ngenotypes = n;
-  in.nclasses = 1;
-  in.class_genotypes = Vec<std::int32_t>(1, n);
-  in.class_individuals = Vec<std::int32_t>(1, n);
-  in.nmissing_base = 0;
-  in.missing_totals = Vec<double>(1);
-  in.missing_freqs = Mat<double>(s.max_types, 1);
-  run.par.sample_size = n;
-  run.par.nclasses = 1;
+  test::DrawSynthetic(run, u, f, s.copies, truth.Data(), n);
+  Input& in = run.input;
   run.par.max_genotypes = n;
 
   int nmissing = 0;
