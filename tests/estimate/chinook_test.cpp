@@ -7,18 +7,19 @@
 // stay where they are.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "control/sections.hpp"
 #include "core/run.hpp"
 #include "support/files.hpp"
 #include "support/run_fixture.hpp"
-#include "support/tiny_reports.hpp"
 
 namespace velk {
 namespace {
@@ -141,35 +142,40 @@ std::vector<double> PlainEm(const Chinook& d) {
   return theta;
 }
 
-TEST(ChinookRun, EstimatesAgreeWithAnIndependentPlainEm) {
-  const fs::path data = fs::path(VELK_SHARED_DATA) / "chinook";
-  if (!fs::exists(data / "chinook_mix.ctl")) GTEST_SKIP() << "the chinook data are not present";
-
-  // The control file, pointed at the data and asking for full convergence.
-  std::string text = test::ReadFile(data / "chinook_mix.ctl");
-  test::TempDir dir;
-  auto replace = [&](const std::string& from, const std::string& to) {
+// Runs the control file `ctl` of the data, pointed at the data and with its
+// output in `dir`, to full convergence; `edits` are further (from, to) changes.
+void RunChinook(velk::Run& run, const fs::path& data, const test::TempDir& dir,
+                const std::string& ctl, std::vector<std::pair<std::string, std::string>> edits) {
+  std::string text = test::ReadFile(data / ctl);
+  edits.insert(
+      edits.end(),
+      {{"Baseline file: chinook.bse", "Baseline file: " + (data / "chinook.bse").string()},
+       {"Mixture file: chinook_mix.mix", "Mixture file: " + (data / "chinook_mix.mix").string()},
+       {"Output file: " + ctl.substr(0, ctl.size() - 4), "Output file: " + (dir / "chinook")},
+       {"* Parameters\n",
+        "* Parameters\nEstimate tolerance: 1e-11\nLikelihood tolerance: 1e-15\n"
+        "Guaranteed percent: 100.5\nMaximum number of iterations: 20000\n"}});
+  for (const auto& [from, to] : edits) {
     const std::size_t at = text.find(from);
     ASSERT_NE(at, std::string::npos) << from;
     text.replace(at, from.size(), to);
-  };
-  replace("Baseline file: chinook.bse", "Baseline file: " + (data / "chinook.bse").string());
-  replace("Mixture file: chinook_mix.mix", "Mixture file: " + (data / "chinook_mix.mix").string());
-  replace("Output file: chinook_mix", "Output file: " + (dir / "chinook"));
-  replace("* Parameters\n",
-          "* Parameters\nEstimate tolerance: 1e-11\nLikelihood tolerance: 1e-15\n"
-          "Guaranteed percent: 100.5\nMaximum number of iterations: 20000\n");
-  const std::string ctl = dir / "chinook.ctl";
-  test::WriteFile(ctl, text);
-
-  test::RunFixture f(dir / "chinook.log");
-  velk::Run& run = f.run;
+  }
+  test::WriteFile(dir / "chinook.ctl", text);
   run.control_dir = dir.Path().string() + "/";
-  run.inputs.Control().Open(ctl);
+  run.inputs.Control().Open(dir / "chinook.ctl");
   while (ReadControlLine(run) && run.parse.line.find('*') == std::string::npos) {
   }
   Gparse(run, 1);
   run.output.unit[0].Close();
+}
+
+TEST(ChinookRun, EstimatesAgreeWithAnIndependentPlainEm) {
+  const fs::path data = fs::path(VELK_SHARED_DATA) / "chinook";
+  if (!fs::exists(data / "chinook_mix.ctl")) GTEST_SKIP() << "the chinook data are not present";
+  test::TempDir dir;
+  test::RunFixture f(dir / "chinook.log");
+  velk::Run& run = f.run;
+  RunChinook(run, data, dir, "chinook_mix.ctl", {});
   ASSERT_EQ(run.error.stop, 0) << test::ReadFile(dir / "chinook.log");
 
   const Chinook d = ReadData(data);
@@ -201,48 +207,24 @@ TEST(ChinookRun, EstimatesAgreeWithAnIndependentPlainEm) {
 
 // The Rannala-Mountain analysis of all fish, run to full convergence with IRLS
 // off and on: both give the same estimates.
-std::vector<double> RunRm(const fs::path& data, bool irls) {
-  std::string text = test::ReadFile(data / "chinook_mix_rm.ctl");
-  test::TempDir dir;
-  auto replace = [&](const std::string& from, const std::string& to) {
-    const std::size_t at = text.find(from);
-    EXPECT_NE(at, std::string::npos) << from;
-    if (at != std::string::npos) text.replace(at, from.size(), to);
-  };
-  replace("Baseline file: chinook.bse", "Baseline file: " + (data / "chinook.bse").string());
-  replace("Mixture file: chinook_mix.mix", "Mixture file: " + (data / "chinook_mix.mix").string());
-  replace("Output file: chinook_mix_rm", "Output file: " + (dir / "chinook"));
-  replace("Compute jackknife: yes\n", irls ? "IRLS: yes\n" : "");
-  replace("* Parameters\n",
-          "* Parameters\nEstimate tolerance: 1e-11\nLikelihood tolerance: 1e-15\n"
-          "Guaranteed percent: 100.5\nMaximum number of iterations: 20000\n");
-  const std::string ctl = dir / "chinook.ctl";
-  test::WriteFile(ctl, text);
-
-  test::RunFixture f(dir / "chinook.log");
-  velk::Run& run = f.run;
-  run.control_dir = dir.Path().string() + "/";
-  run.inputs.Control().Open(ctl);
-  while (ReadControlLine(run) && run.parse.line.find('*') == std::string::npos) {
-  }
-  Gparse(run, 1);
-  run.output.unit[0].Close();
-  const std::string log = test::ReadFile(dir / "chinook.log");
-  EXPECT_EQ(run.error.stop, 0) << log;
-  EXPECT_EQ(log.find("IRLS algorithm took too many"), std::string::npos) << log;
-  std::vector<double> est;
-  for (int i = 1; i <= run.par.npop; ++i) est.push_back(run.pops(i).estimate);
-  return est;
-}
-
 TEST(ChinookRun, RannalaMountainEstimatesAgreeWithIrlsOnAndOff) {
   const fs::path data = fs::path(VELK_SHARED_DATA) / "chinook";
   if (!fs::exists(data / "chinook_mix_rm.ctl")) GTEST_SKIP() << "the chinook data are not present";
-  const std::vector<double> off = RunRm(data, false);
-  const std::vector<double> on = RunRm(data, true);
-  ASSERT_EQ(off.size(), 69u);
-  ASSERT_EQ(on.size(), off.size());
-  for (std::size_t i = 0; i < off.size(); ++i) EXPECT_NEAR(on[i], off[i], 1.0e-5) << i + 1;
+  std::vector<double> est[2];
+  for (int irls = 0; irls <= 1; ++irls) {
+    test::TempDir dir;
+    test::RunFixture f(dir / "chinook.log");
+    RunChinook(f.run, data, dir, "chinook_mix_rm.ctl",
+               {{"Compute jackknife: yes\n", irls ? "IRLS: yes\n" : ""}});
+    const std::string log = test::ReadFile(dir / "chinook.log");
+    ASSERT_EQ(f.run.error.stop, 0) << log;
+    EXPECT_EQ(log.find("IRLS algorithm took too many"), std::string::npos) << log;
+    for (int i = 1; i <= f.run.par.npop; ++i) est[irls].push_back(f.run.pops(i).estimate);
+  }
+  ASSERT_EQ(est[0].size(), 69u);
+  ASSERT_EQ(est[1].size(), est[0].size());
+  for (std::size_t i = 0; i < est[0].size(); ++i)
+    EXPECT_NEAR(est[1][i], est[0][i], 1.0e-5) << i + 1;
 }
 
 }  // namespace

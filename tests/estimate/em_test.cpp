@@ -4,27 +4,14 @@
 
 #include "estimate/likelihood.hpp"
 #include "estimate/stepwork.hpp"
+#include "support/groups.hpp"
 #include "support/mixture.hpp"
 
 namespace velk {
 namespace {
 
-Groups MakeGroups(const std::vector<std::vector<int>>& members, const std::vector<double>& totals) {
-  Groups g;
-  g.k = static_cast<int>(members.size());
-  g.size = Vec<int>(g.k);
-  g.total = Vec<double>(g.k);
-  int n = 0;
-  for (const auto& m : members) n += static_cast<int>(m.size());
-  g.members = Vec<int>(n);
-  int j = 0;
-  for (int k = 1; k <= g.k; ++k) {
-    g.size(k) = static_cast<int>(members[k - 1].size());
-    g.total(k) = totals[k - 1];
-    for (int i : members[k - 1]) g.members(++j) = i;
-  }
-  return g;
-}
+using test::MakeGroups;
+using test::Values;
 
 // Mixture probabilities of every genotype for theta.
 Vec<double> MixtureProbabilities(const test::Mixture& m, const Vec<double>& theta) {
@@ -36,39 +23,6 @@ Vec<double> MixtureProbabilities(const test::Mixture& m, const Vec<double>& thet
 }
 
 // --------------------------------------------------------------------- Em
-
-TEST(EmTest, RepeatedStepsReachThePlainEmMaximumAndItsScoreCondition) {
-  const test::Mixture m = test::RandomMixture(4, 30, 7);
-  const Vec<double> expected = test::PlainEm(m);
-  const Groups groups = OneGroup(m.np);
-
-  Vec<double> theta(m.np, 0.25);
-  Vec<double> next(m.np);
-  Convergence conv;
-  for (int pass = 0; pass < 100000; ++pass) {
-    const Vec<double> q = MixtureProbabilities(m, theta);
-    Em(m.np, m.ngenotypes, m.n, q.Data(), m.P, theta, next, m.count, m.possible, groups, conv);
-    theta = next;
-    if (conv.change < 1.0e-13) break;
-  }
-  for (int i = 1; i <= m.np; ++i) EXPECT_NEAR(theta(i), expected(i), 1.0e-6) << i;
-
-  // At the maximum the score equals the sample size wherever the share is positive.
-  Mat<double> S(m.np, 1);
-  Vec<std::int32_t> nposs(1);
-  Genes(m.np, 1, m.P, m.class_genotypes, m.class_individuals, S, m.possible, nposs, m.count);
-  Vec<double> qu(m.ngenotypes + 1);
-  Vec<double> score(m.np);
-  Genexp(m.np, 1, theta, m.count, qu.Data(), qu.Ptr(m.ngenotypes + 1), m.P, S, m.class_genotypes,
-         m.possible, nposs, score);
-  for (int i = 1; i <= m.np; ++i) {
-    if (theta(i) > 1.0e-6) {
-      EXPECT_NEAR(score(i) / m.n, 1.0, 1.0e-6) << i;
-    } else {
-      EXPECT_LE(score(i) / m.n, 1.0 + 1.0e-6) << i;
-    }
-  }
-}
 
 TEST(EmTest, OnePopulationAloneGetsItsTotalAndNoChange) {
   const test::Mixture m = test::RandomMixture(1, 5, 3);
@@ -85,11 +39,8 @@ TEST(EmTest, OnePopulationAloneGetsItsTotalAndNoChange) {
 TEST(EmTest, GroupsKeepTheirTotalsAndAGroupOfOneStaysOutOfTheChange) {
   const test::Mixture m = test::RandomMixture(4, 20, 11);
   const Groups groups = MakeGroups({{2}, {1, 3, 4}}, {0.4, 0.6});
-  Vec<double> theta(4);
-  theta(1) = 0.1;
-  theta(2) = 0.1;  // far from its total, yet not counted as a change
-  theta(3) = 0.2;
-  theta(4) = 0.3;
+  // Population 2 is far from its total, yet that is not counted as a change.
+  const Vec<double> theta = Values({0.1, 0.1, 0.2, 0.3});
   Vec<double> next(4);
   Convergence conv;
   const Vec<double> q = MixtureProbabilities(m, theta);
@@ -119,10 +70,7 @@ TEST(EmTest, AGroupWithoutMassIsLeftUnscaled) {
 TEST(EmTest, ImpossibleGenotypesAreLeftOutAndTheStepIsScaleFree) {
   test::Mixture m = test::RandomMixture(3, 12, 21);
   const Groups groups = OneGroup(3);
-  Vec<double> theta(3);
-  theta(1) = 0.2;
-  theta(2) = 0.3;
-  theta(3) = 0.5;
+  const Vec<double> theta = Values({0.2, 0.3, 0.5});
   Vec<double> a(3), b(3);
   Convergence conv;
   m.possible(4) = 0;
@@ -145,13 +93,9 @@ class RestartTest : public testing::Test {
     CgAlloc(work, 4);
     for (int i = 1; i <= 4; ++i) work.d(i) = 0.5 * i;
     work.prev_norm = 3.0;
-    theta(1) = 0.4;
-    theta(2) = 0.3;
-    theta(3) = 0.2;
-    theta(4) = 0.1;
   }
   StepWork work;
-  Vec<double> theta{4};
+  Vec<double> theta = Values({0.4, 0.3, 0.2, 0.1});
   Groups groups = OneGroup(4);
   Vec<int> best{1, 1};  // one group, best member population 1
 };
@@ -175,19 +119,14 @@ TEST_F(RestartTest, NoRestartWhileTheCounterIsAtMostNp) {
 
 TEST_F(RestartTest, ASmallBestMemberRestartsAndPointsTheDirectionAtIt) {
   const Groups two = MakeGroups({{1, 2}, {3, 4}}, {0.7, 0.3});
-  Vec<int> best2(2);
-  best2(1) = 2;
-  best2(2) = 4;
+  const Vec<int> best2 = Values<int>({2, 4});
   theta(2) = 0.0;  // below eps
   theta(4) = 0.2;  // not small: its group keeps d = 0
   work.restart = 1;
   EXPECT_TRUE(Restart(4, two, theta, best2, 1.0e-4, work));
   EXPECT_EQ(work.restart, 1);
   EXPECT_EQ(work.prev_norm, -1.0);
-  EXPECT_EQ(work.d(1), 0.0);
-  EXPECT_EQ(work.d(2), 1.0);
-  EXPECT_EQ(work.d(3), 0.0);
-  EXPECT_EQ(work.d(4), 0.0);
+  for (int i = 1; i <= 4; ++i) EXPECT_EQ(work.d(i), i == 2 ? 1.0 : 0.0) << i;
 }
 
 TEST_F(RestartTest, ABestMemberBelowEpsButNotBelowAThousandthGetsNoDirection) {

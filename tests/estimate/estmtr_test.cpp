@@ -21,6 +21,7 @@
 #include "data/gmatrx.hpp"
 #include "estimate/likelihood.hpp"
 #include "support/files.hpp"
+#include "support/groups.hpp"
 #include "support/mixture.hpp"
 #include "support/run_fixture.hpp"
 #include "support/synthetic.hpp"
@@ -57,12 +58,7 @@ class EstmtrTest : public ::testing::Test {
     run.par.gpa = 100.5;  // never reached: the tolerances decide
     run.par.geno_tol = 0.0;
     run.par.max_iterations = 5000;
-    run.chars.Resize(shape.nc);
-    for (int c = 1; c <= shape.nc; ++c) {
-      run.chars(c).name = "L" + std::to_string(c);
-      run.chars(c).ntypes = shape.t;
-      run.chars(c).ploidy = 2;
-    }
+    for (int c = 1; c <= shape.nc; ++c) run.chars(c).name = "L" + std::to_string(c);
     run.pops.Resize(shape.np);
     for (int i = 1; i <= shape.np; ++i) {
       run.pops(i).name = "Pop " + std::to_string(i);
@@ -75,13 +71,8 @@ class EstmtrTest : public ::testing::Test {
     reg.level(3) = 2;
     reg.size = Vec<int>(3, 2);
     reg.size(3) = 1;
-    reg.members = Vec<int>(5);
-    const int members[] = {1, 2, 3, 4, 4};
-    for (int k = 1; k <= 5; ++k) reg.members(k) = members[k - 1];
-    reg.name = Vec<std::string>(3);
-    reg.name(1) = "West";
-    reg.name(2) = "East";
-    reg.name(3) = "Far east";
+    reg.members = test::Values<int>({1, 2, 3, 4, 4});
+    reg.name = test::Values<std::string>({"West", "East", "Far east"});
   }
 
   velk::Run& R() { return f->run; }
@@ -122,8 +113,10 @@ TEST_F(EstmtrTest, EstimateIsThePlainEmMaximumAndTheReportsAreFlagged) {
   EXPECT_EQ(run.errstk.depth, 0);
 }
 
+// A large tolerance is warned of too, and the run goes on.
 TEST_F(EstmtrTest, NoRegionsGivesMessage1016AndNoIntervals) {
   velk::Run& run = R();
+  run.par.eps = 0.001;
   run.par.nregions = 0;
   run.par.nlevels = 0;
   run.opt.compute_ci = 1;
@@ -133,6 +126,7 @@ TEST_F(EstmtrTest, NoRegionsGivesMessage1016AndNoIntervals) {
   EXPECT_NE(log.find("No regional estimates were specified. CIs will not be computed."),
             std::string::npos)
       << log;
+  EXPECT_NE(log.find("is large"), std::string::npos) << log;
   const std::string est = Report(".est");
   EXPECT_NE(est.find("Pop 4"), std::string::npos);
   EXPECT_EQ(est.find("Confidence Intervals"), std::string::npos);
@@ -168,10 +162,7 @@ TEST_F(EstmtrTest, EveryReportTheOptionsAskFor) {
   Opt& o = run.opt;
   o.print_mixture = o.print_genotypes = o.print_populations = o.print_baseline = 1;
   o.print_likelihoods = o.external_reference = 1;
-  run.pops(1).estimate_copy = 0.7;
-  run.pops(2).estimate_copy = 0.1;
-  run.pops(3).estimate_copy = 0.1;
-  run.pops(4).estimate_copy = 0.1;
+  for (int i = 1; i <= 4; ++i) run.pops(i).estimate_copy = i == 1 ? 0.7 : 0.1;
   Estmtr(run);
   ASSERT_EQ(run.error.stop, 0) << Log();
   for (int slot : {1, 2, 3, 5, 8, 12}) {
@@ -223,13 +214,6 @@ TEST_F(EstmtrTest, OutputNameUserOpensNoFile) {
     files += entry.path() != dir / "run.log";
   EXPECT_EQ(files, 0);
   EXPECT_NE(Log().find("output is not written"), std::string::npos);
-}
-
-TEST_F(EstmtrTest, LargeToleranceIsWarnedAndTheRunGoesOn) {
-  R().par.eps = 0.001;
-  Estmtr(R());
-  EXPECT_EQ(R().error.stop, 0);
-  EXPECT_NE(Log().find("is large"), std::string::npos);
 }
 
 TEST_F(EstmtrTest, AFailedOpenStopsTheRunAndLeavesNothingOpen) {
@@ -362,15 +346,6 @@ TEST(EstimationRun, EveryReportIsListedAndTheFlagsMatchTheFilesOnDisk) {
   const std::string est = ReadFile(base + ".est");
   EXPECT_NE(est.find("Normal Distribution"), std::string::npos);
   EXPECT_NE(est.find("Likelihood"), std::string::npos);
-}
-
-TEST(EstimationRun, NoRegionsCompletesWithMessage1016) {
-  TinyAnalysis t;
-  const Outcome out = t.Go(t.Control("", ""));
-  ASSERT_FALSE(out.aborted) << ReadFile(t.dir / "tiny.log");
-  EXPECT_NE(ReadFile(t.dir / "tiny.log").find("No regional estimates were specified."),
-            std::string::npos);
-  EXPECT_EQ(out.flags[5], 1);
 }
 
 TEST(EstimationRun, ModelsAndIrlsComplete) {

@@ -19,6 +19,7 @@
 #include "estimate/likelihood.hpp"
 #include "numeric/distributions.hpp"
 #include "support/files.hpp"
+#include "support/groups.hpp"
 #include "support/mixture.hpp"
 #include "support/step_run.hpp"
 #include "support/synthetic.hpp"
@@ -85,11 +86,8 @@ class LikeciTest : public ::testing::Test {
     theta = test::PlainEm(test::AsMixture(run, P, possible));
     L = Hood(5, run.input.ngenotypes, P, theta, possible, run.input.geno_count);
     // Regions: {1, 2}, {3, 4, 5}, {5}, {2}.
-    size = Vec<int>(4);
-    size(1) = 2, size(2) = 3, size(3) = 1, size(4) = 1;
-    members = Vec<int>(7);
-    const int list[] = {1, 2, 3, 4, 5, 5, 2};
-    for (int k = 1; k <= 7; ++k) members(k) = list[k - 1];
+    size = test::Values<int>({2, 3, 1, 1});
+    members = test::Values<int>({1, 2, 3, 4, 5, 5, 2});
     regional = Mat<double>(4, 2);
     RegionMembers regions{4, size, members};
     Clsum(regions, theta, regional.Ptr(1, 1));
@@ -97,8 +95,7 @@ class LikeciTest : public ::testing::Test {
     ASSERT_TRUE(Ijack(run, 5, run.input.ngenotypes, 200, theta, run.input.geno_count, P, possible,
                       regions, jack));
     for (int r = 1; r <= 4; ++r) regional(r, 2) = jack.regional_sd(r);
-    names = Vec<std::string>(4);
-    names(1) = "North", names(2) = "South", names(3) = "Islands", names(4) = "Second";
+    names = test::Values<std::string>({"North", "South", "Islands", "Second"});
   }
 
   ProfileEstimate Estimate(bool jackknife) {
@@ -188,11 +185,9 @@ TEST_F(LikeciTest, ATrialAfterAZeroTotalStartsFromEqualSharesAndFailuresAreRepor
   // nothing to rescale; the next trial starts from equal shares. In p-space the
   // secant then bounces between 0 and the estimate, and the search gives up
   // after its eleventh trial with 1013 and the bound -1.
-  Vec<int> group(1);
-  group(1) = 2;
   OptimSwitches sw;
-  const double b = ProfileBound(run, RunOptimData(run, P), sw, Estimate(true), group, 4, "Second",
-                                1.0, DNORIN(0.95), true);
+  const double b = ProfileBound(run, RunOptimData(run, P), sw, Estimate(true), Vec<int>(1, 2), 4,
+                                "Second", 1.0, DNORIN(0.95), true);
   EXPECT_EQ(run.error.stop, 0);
   if (b == -1.0) {
     EXPECT_EQ(s.Last(), 1013);
@@ -209,9 +204,7 @@ TEST(LikeciTrialTest, ATrialKeepsItsTotalsWhenTheBaselineUpdateScreensAgain) {
   // genotypes as the estimate did and must leave the trial's totals alone.
   test::StepRun s;
   velk::Run& run = s.run;
-  test::SyntheticShape shape;
-  shape.np = 4;
-  test::MakeSynthetic(run, shape);
+  test::MakeSynthetic(run, test::SyntheticShape{});
   test::DropBaseline(run, 2, 3);
   run.par.eps = 1.0e-10;
   run.par.ftol = 1.0e-15;
@@ -233,15 +226,8 @@ TEST(LikeciTrialTest, ATrialKeepsItsTotalsWhenTheBaselineUpdateScreensAgain) {
   ASSERT_LT(res.nposs, run.input.sample_size);
   const double rho = static_cast<double>(res.nposs) / run.input.sample_size;
 
-  Groups two;
-  two.k = 2;
-  two.size = Vec<int>(2, 2);
-  two.members = Vec<int>(4);
-  for (int i = 1; i <= 4; ++i) two.members(i) = i;
-  two.total = Vec<double>(2);
   const double t = theta(1) + theta(2) - 0.05;
-  two.total(1) = t;
-  two.total(2) = rho - t;
+  Groups two = test::MakeGroups({{1, 2}, {3, 4}}, {t, rho - t});
   const double region = theta(1) + theta(2);
   theta(1) *= t / region;
   theta(2) *= t / region;

@@ -13,9 +13,11 @@
 #include "data/gmatrx.hpp"
 #include "estimate/likelihood.hpp"
 #include "support/files.hpp"
+#include "support/groups.hpp"
 #include "support/mixture.hpp"
 #include "support/step_run.hpp"
 #include "support/synthetic.hpp"
+#include "support/tiny_reports.hpp"
 
 namespace velk {
 namespace {
@@ -43,17 +45,19 @@ class OptimTest : public ::testing::Test {
     ASSERT_EQ(run.error.stop, 0);
   }
 
-  // Optim from equal proportions with one group.
-  void Maximise(int irls, int screen = 1) {
+  // Optim from `start` (equal shares when empty) with the groups `g` (one group
+  // when it has none).
+  void Maximise(int irls, int history = 0, const Groups& g = Groups{},
+                const Vec<double>& start = Vec<double>{}) {
     const int np = run.par.npop;
-    theta = Vec<double>(np, 1.0 / np);
-    groups = OneGroup(np);
+    theta = start.Size() > 0 ? start : Vec<double>(np, 1.0 / np);
+    groups = g.k > 0 ? g : OneGroup(np);
     possible = Vec<std::int32_t>(run.input.ngenotypes, 1);
     res = OptimResult{};
     res.nposs = run.input.sample_size;
     OptimSwitches sw;
     sw.irls = irls;
-    sw.screen = screen;
+    sw.history = history;
     Optim(run, RunOptimData(run, P), sw, groups, theta, possible, res);
   }
 
@@ -73,6 +77,12 @@ class OptimTest : public ::testing::Test {
                 res.L, 1.0e-9 * std::fabs(res.L));
   }
 
+  // Opens the history file `name`.itr in `dir`.
+  void OpenHistory(const test::TempDir& dir, const std::string& name) {
+    run.files.output = dir / name;
+    ASSERT_TRUE(OpenReport(run, 4, ".itr", "iteration", "Iterations output to "));
+  }
+
   test::StepRun s;
   velk::Run& run = s.run;
   Mat<double> P;
@@ -82,22 +92,26 @@ class OptimTest : public ::testing::Test {
   OptimResult res;
 };
 
-TEST_F(OptimTest, ConjugateGradientReachesThePlainEmMaximum) {
-  MakeP();
-  Maximise(0);
-  ASSERT_EQ(run.error.stop, 0);
-  // Conjugate gradient alone ends on the tolerance (101) or on no gain (1007).
-  EXPECT_TRUE(res.finished == 1 || res.stalled == 1);
-  EXPECT_EQ(res.nposs, run.input.sample_size);
-  EXPECT_DOUBLE_EQ(groups.total(1), 1.0);
-  ExpectMaximum();
-}
-
-TEST_F(OptimTest, IrlsReachesThePlainEmMaximum) {
-  MakeP();
-  Maximise(1);
-  ASSERT_EQ(run.error.stop, 0);
-  ExpectMaximum();
+// Also with populations absent from the mixture, which go to zero.
+TEST_F(OptimTest, ConjugateGradientAndIrlsReachThePlainEmMaximum) {
+  for (bool absent : {false, true}) {
+    test::SyntheticShape shape;
+    if (absent) shape.theta = {0.6, 0.4, 0.0, 0.0};
+    Build(shape);
+    MakeP();
+    for (int irls = 0; irls <= 1; ++irls) {
+      SCOPED_TRACE(testing::Message() << "absent " << absent << " irls " << irls);
+      Maximise(irls);
+      ASSERT_EQ(run.error.stop, 0);
+      // Conjugate gradient alone ends on the tolerance (101) or on no gain (1007).
+      if (irls == 0 && !absent) {
+        EXPECT_TRUE(res.finished == 1 || res.stalled == 1);
+      }
+      EXPECT_EQ(res.nposs, run.input.sample_size);
+      EXPECT_DOUBLE_EQ(groups.total(1), 1.0);
+      ExpectMaximum();
+    }
+  }
 }
 
 // Data like a SNP baseline: many populations, dozens of two-type loci, every
@@ -127,23 +141,10 @@ TEST_F(OptimTest, IrlsReachesTheMaximumWithManyLoci) {
   ExpectMaximum();
 }
 
-TEST_F(OptimTest, APopulationAbsentFromTheMixtureGoesToZero) {
-  test::SyntheticShape shape;
-  shape.theta = {0.6, 0.4, 0.0, 0.0};
-  Build(shape);
-  MakeP();
-  for (int irls = 0; irls <= 1; ++irls) {
-    Maximise(irls);
-    ASSERT_EQ(run.error.stop, 0);
-    ExpectMaximum();
-  }
-}
-
 TEST_F(OptimTest, MissingBaselineIsEstimatedByEmWithTheBaselineUpdate) {
   test::DropBaseline(run, 2, 3);
   test::DropBaseline(run, 4, 1);
   test::DropBaseline(run, 4, 2);
-  MakeP();
   for (int irls = 0; irls <= 1; ++irls) {
     MakeP();
     Maximise(irls);
@@ -182,10 +183,8 @@ TEST_F(OptimTest, ImpossibleGenotypesAreScreenedAndTheSampleAdjusted) {
   for (int i = 1; i <= run.par.npop; ++i) sum += theta(i);
   EXPECT_NEAR(sum, rho, 1.0e-12);
   ExpectMaximum();
-}
 
-TEST_F(OptimTest, AllGenotypesImpossibleStopsTheRun) {
-  MakeP();
+  // Everything impossible stops the run.
   run.par.geno_tol = 2.0;
   Maximise(0);
   EXPECT_EQ(run.error.stop, 1);
@@ -195,54 +194,35 @@ TEST_F(OptimTest, AllGenotypesImpossibleStopsTheRun) {
 // Group 1 holds population 2 alone at 0.25; group 2 the others at 0.75.
 TEST_F(OptimTest, AGroupOfOnePopulationKeepsItsTotal) {
   MakeP();
-  for (int irls = 0; irls <= 1; ++irls) {
-    const int np = run.par.npop;
-    groups.k = 2;
-    groups.size = Vec<int>(2);
-    groups.size(1) = 1;
-    groups.size(2) = np - 1;
-    groups.members = Vec<int>(np);
-    groups.members(1) = 2;
-    for (int j = 2, i = 1; j <= np; ++i) {
-      if (i != 2) groups.members(j++) = i;
+  const int np = run.par.npop;
+  // Constrained plain EM: the others scaled to 0.75 after every pass.
+  Vec<double> ml(np, 0.25);
+  for (int pass = 0; pass < 200000; ++pass) {
+    Vec<double> next(np, 0.0);
+    for (int g = 1; g <= run.input.ngenotypes; ++g) {
+      double q = 0.0;
+      for (int i = 1; i <= np; ++i) q += ml(i) * P(i, g);
+      for (int i = 1; i <= np; ++i) next(i) += ml(i) * P(i, g) / q;
     }
-    groups.total = Vec<double>(2);
-    groups.total(1) = 0.25;
-    groups.total(2) = 0.75;
-    theta = Vec<double>(np, 0.25);
-    possible = Vec<std::int32_t>(run.input.ngenotypes, 1);
-    res = OptimResult{};
-    res.nposs = run.input.sample_size;
-    OptimSwitches sw;
-    sw.irls = irls;
-    Optim(run, RunOptimData(run, P), sw, groups, theta, possible, res);
+    double sum = 0.0;
+    for (int i = 1; i <= np; ++i) sum += i == 2 ? 0.0 : next(i);
+    double change = 0.0;
+    for (int i = 1; i <= np; ++i) {
+      const double v = i == 2 ? 0.25 : 0.75 * next(i) / sum;
+      change = std::fmax(change, std::fabs(v - ml(i)));
+      ml(i) = v;
+    }
+    if (change < 1.0e-15) break;
+  }
+  for (int irls = 0; irls <= 1; ++irls) {
+    Maximise(irls, 0, test::MakeGroups({{2}, {1, 3, 4}}, {0.25, 0.75}), Vec<double>(np, 0.25));
     ASSERT_EQ(run.error.stop, 0);
     EXPECT_DOUBLE_EQ(theta(2), 0.25);
-
-    // Constrained plain EM: the others scaled to 0.75 after every pass.
-    Vec<double> ml(np, 0.25);
-    for (int pass = 0; pass < 200000; ++pass) {
-      Vec<double> next(np, 0.0);
-      for (int g = 1; g <= run.input.ngenotypes; ++g) {
-        double q = 0.0;
-        for (int i = 1; i <= np; ++i) q += ml(i) * P(i, g);
-        for (int i = 1; i <= np; ++i) next(i) += ml(i) * P(i, g) / q;
-      }
-      double sum = 0.0;
-      for (int i = 1; i <= np; ++i) sum += i == 2 ? 0.0 : next(i);
-      double change = 0.0;
-      for (int i = 1; i <= np; ++i) {
-        const double v = i == 2 ? 0.25 : 0.75 * next(i) / sum;
-        change = std::fmax(change, std::fabs(v - ml(i)));
-        ml(i) = v;
-      }
-      if (change < 1.0e-15) break;
-    }
     for (int i = 1; i <= np; ++i) EXPECT_NEAR(theta(i), ml(i), 1.0e-5) << "population " << i;
   }
 }
 
-TEST_F(OptimTest, TheIterationLimitReports1008AndFinishes) {
+TEST_F(OptimTest, TheIterationLimitAndTheGpaThresholdEndTheSearch) {
   MakeP();
   run.par.max_iterations = 2;
   Maximise(0);
@@ -250,10 +230,8 @@ TEST_F(OptimTest, TheIterationLimitReports1008AndFinishes) {
   EXPECT_EQ(res.iterations, 2);
   EXPECT_EQ(res.finished, 1);
   EXPECT_EQ(run.error.last_code, 1008);
-}
 
-TEST_F(OptimTest, TheGpaThresholdEndsTheSearch) {
-  MakeP();
+  run.par.max_iterations = 5000;
   run.par.gpa = 50.0;
   Maximise(0);
   EXPECT_EQ(run.error.last_code, 102);
@@ -267,15 +245,8 @@ TEST_F(OptimTest, AStalledConjugateGradientEndsOrHandsOverToIrls) {
   MakeP();
   Maximise(1);
   const Vec<double> best = theta;
-  const int np = run.par.npop;
   for (int irls = 0; irls <= 1; ++irls) {
-    theta = best;
-    groups = OneGroup(np);
-    res = OptimResult{};
-    res.nposs = run.input.sample_size;
-    OptimSwitches sw;
-    sw.irls = irls;
-    Optim(run, RunOptimData(run, P), sw, groups, theta, possible, res);
+    Maximise(irls, 0, Groups{}, best);
     ASSERT_EQ(run.error.stop, 0);
     if (irls == 0) {
       EXPECT_EQ(res.stalled, 1);
@@ -284,7 +255,7 @@ TEST_F(OptimTest, AStalledConjugateGradientEndsOrHandsOverToIrls) {
     } else {
       EXPECT_GE(res.iterations, 2);
     }
-    for (int i = 1; i <= np; ++i) EXPECT_NEAR(theta(i), best(i), 1.0e-7);
+    for (int i = 1; i <= run.par.npop; ++i) EXPECT_NEAR(theta(i), best(i), 1.0e-7);
   }
 }
 
@@ -292,24 +263,13 @@ TEST_F(OptimTest, AStalledConjugateGradientEndsOrHandsOverToIrls) {
 TEST_F(OptimTest, ASmallChangeHandsOverToIrlsAndTheHistoryNamesTheModes) {
   MakeP();
   test::TempDir dir;
-  run.files.output = (dir.Path() / "hand").string();
-  run.opt.print_iterations = 1;
-  ASSERT_TRUE(OpenReport(run, 4, ".itr", "iteration", "Iterations output to "));
+  OpenHistory(dir, "hand");
   run.par.irls_switch = 1.0;
-  const int np = run.par.npop;
-  theta = Vec<double>(np, 1.0 / np);
-  groups = OneGroup(np);
-  possible = Vec<std::int32_t>(run.input.ngenotypes, 1);
-  res = OptimResult{};
-  res.nposs = run.input.sample_size;
-  OptimSwitches sw;
-  sw.irls = 1;
-  sw.history = 1;
   run.par.max_iterations = 5;
   run.par.eps = 1.0e-30;
-  Optim(run, RunOptimData(run, P), sw, groups, theta, possible, res);
+  Maximise(1, 1);
   run.output.unit[4].Close();
-  const std::string itr = test::ReadFile(dir.Path() / "hand.itr");
+  const std::string itr = test::ReadFile(dir / "hand.itr");
   // Line 0, iteration 5 and nothing else: the mode of pass 5 is IRLS.
   EXPECT_EQ(itr.find("CG"), std::string::npos);
   EXPECT_NE(itr.find("IRLS"), std::string::npos);
@@ -332,28 +292,18 @@ TEST_F(OptimTest, TheHistoryOfAShortRunMatchesItsExpectedFile) {
   test::DropBaseline(run, 2, 1);
   MakeP();
   test::TempDir dir;
-  run.files.output = dir / "short";
-  ASSERT_TRUE(OpenReport(run, 4, ".itr", "iteration", "Iterations output to "));
+  OpenHistory(dir, "short");
   run.par.max_iterations = 33;
   run.par.eps = 1.0e-30;
   run.par.ftol = 1.0e-300;
-  theta = Vec<double>(3, 1.0 / 3.0);
-  groups = OneGroup(3);
-  possible = Vec<std::int32_t>(run.input.ngenotypes, 1);
-  res = OptimResult{};
-  res.nposs = run.input.sample_size;
-  OptimSwitches sw;
-  sw.irls = 1;
-  sw.history = 1;
-  Optim(run, RunOptimData(run, P), sw, groups, theta, possible, res);
+  Maximise(1, 1);
   run.output.unit[4].Close();
-  const std::string actual = test::ReadFile(dir / "short.itr");
-  const std::string expected =
-      test::ReadFile(std::string(VELK_SOURCE_DIR) + "/tests/golden/optim_short.itr");
-  EXPECT_EQ(actual, expected) << actual;
+  test::ExpectGolden(test::ReadFile(dir / "short.itr"), "optim_short.itr");
 }
 
-TEST(OpenReportTest, UserOutputOpensNothingAndSaysSoInTheLog) {
+// Output "USER" opens nothing and says so (107); a folder that does not exist is
+// fatal (3030); an opened report is flagged and listed in the status (104).
+TEST(OpenReportTest, UserOutputFailedOpenAndSuccess) {
   test::StepRun s;
   s.run.files.output = "USER";
   EXPECT_FALSE(OpenReport(s.run, 4, ".itr", "iteration", "Iterations output to "));
@@ -361,26 +311,19 @@ TEST(OpenReportTest, UserOutputOpensNothingAndSaysSoInTheLog) {
   EXPECT_EQ(s.run.output.written[4], 0);
   EXPECT_FALSE(s.run.output.unit[4].IsOpen());
   EXPECT_EQ(s.run.error.last_code, 107);
-}
 
-TEST(OpenReportTest, AFailedOpenIsFatal3030) {
-  test::StepRun s;
+  test::TempDir dir;
+  s.run.files.output = dir / "run";
+  s.run.error.status = "000000200";
+  ASSERT_TRUE(OpenReport(s.run, 4, ".itr", "iteration", "Iterations output to "));
+  EXPECT_EQ(s.run.output.written[4], 1);
+  EXPECT_EQ(s.run.error.status, "000000200\tIterations output to " + (dir / "run.itr") + "\r");
+  EXPECT_EQ(s.run.error.last_code, 104);
+
   s.run.files.output = "/nonexistent-folder/deeper/run";
   EXPECT_FALSE(OpenReport(s.run, 5, ".est", "Estimates", "Estimates output to "));
   EXPECT_EQ(s.run.error.stop, 1);
   EXPECT_EQ(s.run.error.last_code, 3030);
-}
-
-TEST(OpenReportTest, AnOpenedReportIsFlaggedAndListedInTheStatus) {
-  test::StepRun s;
-  test::TempDir dir;
-  s.run.files.output = (dir.Path() / "run").string();
-  s.run.error.status = "000000200";
-  ASSERT_TRUE(OpenReport(s.run, 4, ".itr", "iteration", "Iterations output to "));
-  EXPECT_EQ(s.run.output.written[4], 1);
-  EXPECT_EQ(s.run.error.status,
-            "000000200\tIterations output to " + (dir.Path() / "run.itr").string() + "\r");
-  EXPECT_EQ(s.run.error.last_code, 104);
 }
 
 }  // namespace

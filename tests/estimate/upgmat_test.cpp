@@ -103,21 +103,5 @@ TEST_F(UpgmatTest, AllMembershipInOnePopulationGivesTheMixtureFrequencies) {
   }
 }
 
-TEST_F(UpgmatTest, RepeatedUpdatesConvergeAndTheChangeShrinks) {
-  Vec<double> theta(run.par.npop, 0.25);
-  double beta = Update(theta);
-  for (int pass = 0; pass < 200 && beta >= 1.0e-8; ++pass) {
-    Posterior(run.par.npop, run.input.ngenotypes, P, theta, work.W);
-    // EM on theta with P as it stands.
-    Vec<double> next(run.par.npop, 0.0);
-    for (int g = 1; g <= run.input.ngenotypes; ++g) {
-      for (int i = 1; i <= run.par.npop; ++i) next(i) += work.W(i, g) / run.input.ngenotypes;
-    }
-    theta = next;
-    beta = Update(theta);
-  }
-  EXPECT_LT(beta, 1.0e-8);
-}
-
 }  // namespace
 }  // namespace velk
