@@ -5,13 +5,13 @@
 #include <string>
 
 #include "support/files.hpp"
+#include "support/groups.hpp"
 #include "support/tiny_reports.hpp"
 
 namespace velk {
 namespace {
 
 using test::ReadFile;
-using test::ReadLines;
 
 class PrtestTest : public test::TinyReport {
  protected:
@@ -84,14 +84,6 @@ TEST_F(PrtestTest, LargestScoreIsMarkedFirstOnTies) {
   EXPECT_EQ(est.find("Unknown"), std::string::npos);
 }
 
-// With the output base "USER" the driver opens no estimates file: nothing is
-// written and nothing fails.
-TEST_F(PrtestTest, UnopenedUnitWritesNothing) {
-  Write(2, 9, true);
-  EXPECT_FALSE(run.output.unit[5].IsOpen());
-  EXPECT_EQ(run.error.stop, 0);
-}
-
 // Seven entries: columns 1-5, then 6-7; correlations of -1 and negative
 // covariances print in full.
 TEST(PrcovTest, SevenEntriesInTwoBlocks) {
@@ -115,27 +107,16 @@ TEST(PrcovTest, SevenEntriesInTwoBlocks) {
   test::ExpectGolden(ReadFile(dir / "cov.txt"), "prcov_seven.txt");
 }
 
-TEST(PrcovTest, NoEntriesWriteNothing) {
+// No entries write nothing; a vector is written on one line.
+TEST(PrcovTest, NoEntriesWriteNothingAndAVectorTakesOneLine) {
   test::TempDir dir;
   Unit unit;
   ASSERT_TRUE(unit.Open(dir / "cov.txt"));
   Prcov(unit, Vec<std::string>(2), Mat<double>(2, 2), 0, Vec<std::int32_t>(2));
   Prtvec(unit, Vec<double>(2), 0);
+  Prtvec(unit, test::Values({0.5, -0.03127, 12.0}), 3);
   unit.Close();
-  EXPECT_EQ(ReadFile(dir / "cov.txt"), "");
-}
-
-TEST(PrtvecTest, ValuesOnOneLine) {
-  test::TempDir dir;
-  Unit unit;
-  ASSERT_TRUE(unit.Open(dir / "vec.txt"));
-  Vec<double> v(3);
-  v(1) = 0.5;
-  v(2) = -0.03127;
-  v(3) = 12.0;
-  Prtvec(unit, v, 3);
-  unit.Close();
-  EXPECT_EQ(ReadFile(dir / "vec.txt"), "  0.5000  -0.0313  12.0000\n");
+  EXPECT_EQ(ReadFile(dir / "cov.txt"), "  0.5000  -0.0313  12.0000\n");
 }
 
 }  // namespace

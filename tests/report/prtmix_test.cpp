@@ -139,13 +139,5 @@ TEST_F(PrtmixTest, UserBaseOpensNoFileAndSaysSo) {
             std::string::npos);
 }
 
-TEST_F(PrtmixTest, ReportThatCannotBeOpenedIsFatal) {
-  run.files.output = dir / "no-such-folder/tiny";
-  Prtmix(run, Mix(), copies, possible);
-  EXPECT_EQ(run.error.stop, 1);
-  EXPECT_EQ(run.output.written[8], 0);
-  EXPECT_NE(Log().find("Could not open the output Compressed Mixture file: "), std::string::npos);
-}
-
 }  // namespace
 }  // namespace velk
