@@ -13,25 +13,9 @@ using velk::test::ReadFile;
 using velk::test::TempDir;
 using velk::test::WriteFile;
 
-TEST(Settings, NoFileGivesTheDefaults) {
-  TempDir dir;
-  Settings s = LoadSettings((dir.Path() / "velk.ini").string());
-  EXPECT_TRUE(s.show_messages);
-  EXPECT_EQ(s.editor, DefaultEditor());
-#ifndef _WIN32
-  EXPECT_EQ(DefaultEditor(), "xdg-open");
-#endif
-}
-
 TEST(Settings, ShowMsgIsCheckedWhenItBeginsWithOnInAnyCase) {
-  EXPECT_TRUE(ShowMsgChecked("on"));
-  EXPECT_TRUE(ShowMsgChecked("On"));
-  EXPECT_TRUE(ShowMsgChecked("oN"));
-  EXPECT_TRUE(ShowMsgChecked("ONWARD"));
-  EXPECT_FALSE(ShowMsgChecked("yes"));
-  EXPECT_FALSE(ShowMsgChecked("o"));
-  EXPECT_FALSE(ShowMsgChecked("OFF "));
-  EXPECT_FALSE(ShowMsgChecked(" on"));
+  for (const char* on : {"on", "On", "oN", "ONWARD"}) EXPECT_TRUE(ShowMsgChecked(on)) << on;
+  for (const char* off : {"yes", "o", "OFF ", " on"}) EXPECT_FALSE(ShowMsgChecked(off)) << off;
 
   TempDir dir;
   std::string ini = (dir.Path() / "velk.ini").string();
@@ -43,7 +27,7 @@ TEST(Settings, ShowMsgIsCheckedWhenItBeginsWithOnInAnyCase) {
   EXPECT_FALSE(LoadSettings(ini).show_messages);
 }
 
-TEST(Settings, KeysAreFoundInTheirOwnSectionOnly) {
+TEST(Settings, KeysAreFoundInTheirOwnSectionOnlyAndNoFileGivesTheDefaults) {
   TempDir dir;
   std::string ini = (dir.Path() / "velk.ini").string();
   WriteFile(ini, "[Other]\nTextEd=wrong\n[VELK]\nTextEd = \"/opt/my editor/ed\" \n");
@@ -52,6 +36,13 @@ TEST(Settings, KeysAreFoundInTheirOwnSectionOnly) {
   // An editor set to nothing is no editor: the default opens the reports.
   WriteFile(ini, "[VELK]\nTextEd=\n");
   EXPECT_EQ(LoadSettings(ini).editor, DefaultEditor());
+  // No file gives the defaults.
+  Settings s = LoadSettings((dir.Path() / "none.ini").string());
+  EXPECT_TRUE(s.show_messages);
+  EXPECT_EQ(s.editor, DefaultEditor());
+#ifndef _WIN32
+  EXPECT_EQ(DefaultEditor(), "xdg-open");
+#endif
 }
 
 TEST(Settings, WritingAKeyKeepsEverythingElse) {

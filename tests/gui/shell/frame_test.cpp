@@ -198,26 +198,9 @@ TEST_F(FrameTest, ThreeControlFilesRunOneAfterAnotherInThreeWindows) {
   EXPECT_FALSE(frame.Menu("&Results")->menuAction()->isVisible());
 }
 
-TEST_F(FrameTest, LoadResultsListFindsTheReportsOfAnEarlierRun) {
-  QString ctl = Example("first");
-  Frame frame;
-  frame.RunFiles({ctl}, false);
-  ASSERT_TRUE(WaitIdle(frame));
-  frame.RunFiles({ctl}, true);
-  ASSERT_TRUE(WaitIdle(frame));
-  ASSERT_EQ(frame.Results().size(), 2);
-  ResultWindow* loaded = frame.CurrentResult();
-  EXPECT_EQ(loaded->windowTitle(), "VELK Analysis   2:   FIRST.CTL - Finished ");
-  EXPECT_EQ(loaded->Pane()->Status().substr(0, 9), "000100000");
-  EXPECT_NE(loaded->Pane()->Status().find("Results List Loaded"), std::string::npos);
-  EXPECT_TRUE(frame.Action(kCmdLogFile)->isEnabled());
-  EXPECT_TRUE(frame.Action(kCmdEstimation)->isEnabled());
-  EXPECT_TRUE(frame.Action(kCmdBaseline)->isEnabled());
-  EXPECT_FALSE(frame.Action(kCmdBootstrap)->isEnabled());
-  EXPECT_FALSE(frame.Action(kCmdLikelihoods)->isEnabled());
-}
-
-TEST_F(FrameTest, AResultsItemStartsTheEditorWithTheReportAndDoesNotWait) {
+// A Results item starts the editor with its file and does not wait; Load
+// Results List finds the reports of the earlier run.
+TEST_F(FrameTest, AResultsItemStartsTheEditorAndLoadResultsFindsTheReports) {
   // An "editor" that writes the arguments it was given.
   const fs::path args = dir_.Path() / "args.txt";
   const fs::path editor = dir_.Path() / "editor.sh";
@@ -233,27 +216,45 @@ TEST_F(FrameTest, AResultsItemStartsTheEditorWithTheReportAndDoesNotWait) {
   frame.Action(kCmdLogFile)->trigger();
   for (int k = 0; k < 200 && !fs::exists(args); ++k) QTest::qWait(50);
   EXPECT_EQ(ReadFile(args), (dir_.Path() / "first.log").string() + "\n");
-
   fs::remove(args);
   frame.Action(kCmdControlFile)->trigger();
   for (int k = 0; k < 200 && !fs::exists(args); ++k) QTest::qWait(50);
   EXPECT_EQ(ReadFile(args), ctl.toStdString() + "\n");
+
+  frame.RunFiles({ctl}, true);
+  ASSERT_TRUE(WaitIdle(frame));
+  ASSERT_EQ(frame.Results().size(), 2);
+  ResultWindow* loaded = frame.CurrentResult();
+  EXPECT_EQ(loaded->windowTitle(), "VELK Analysis   2:   FIRST.CTL - Finished ");
+  EXPECT_EQ(loaded->Pane()->Status().substr(0, 9), "000100000");
+  EXPECT_NE(loaded->Pane()->Status().find("Results List Loaded"), std::string::npos);
+  for (int cmd : {kCmdLogFile, kCmdEstimation, kCmdBaseline})
+    EXPECT_TRUE(frame.Action(cmd)->isEnabled()) << cmd;
+  EXPECT_FALSE(frame.Action(kCmdBootstrap)->isEnabled());
+  EXPECT_FALSE(frame.Action(kCmdLikelihoods)->isEnabled());
 }
 
-TEST_F(FrameTest, StopEndsTheActiveRunAndTheNextRunGoesOn) {
+// Stop ends the active run and the next goes on; closing the window of a run
+// stops it and drops its outcome.
+TEST_F(FrameTest, StopOrClosingAWindowEndsTheRunAndTheNextRunGoesOn) {
   WriteFile(Ini(), "[VELK]\nShowMSG=OFF\n");
   QString boot = Bootstrap("boot", 1000000);
+  QString boot2 = Bootstrap("boot2", 1000000);
   QString first = Example("first");
   Frame frame;
   frame.show();  // and the frame goes with its windows still open
-  frame.RunFiles({boot, first}, false);
+  frame.RunFiles({boot, boot2, first}, false);
   ASSERT_TRUE(WaitStatus(frame, "Performing bootstrap..."));
+  ResultWindow* stopped = frame.CurrentResult();
   EXPECT_TRUE(frame.Action(kCmdStop)->isVisible());
   EXPECT_TRUE(frame.Action(kCmdStop)->isEnabled());
   // No report can be opened while the run goes; the control file can.
   EXPECT_TRUE(frame.Action(kCmdControlFile)->isEnabled());
   EXPECT_FALSE(frame.Action(kCmdLogFile)->isEnabled());
   frame.Action(kCmdStop)->trigger();
+  for (int k = 0; k < 6000 && frame.CurrentResult() == stopped; ++k) QTest::qWait(10);
+  ASSERT_TRUE(WaitStatus(frame, "Performing bootstrap..."));
+  frame.CurrentResult()->close();
   ASSERT_TRUE(WaitIdle(frame));
 
   QList<ResultWindow*> windows = frame.Results();
@@ -262,24 +263,12 @@ TEST_F(FrameTest, StopEndsTheActiveRunAndTheNextRunGoesOn) {
   EXPECT_EQ(windows[0]->Pane()->Status().substr(0, 9), "200000000");
   EXPECT_NE(windows[0]->Pane()->Status().find("Analysis Aborted"), std::string::npos);
   EXPECT_NE(ReadFile(dir_.Path() / "boot.log").find("user's request"), std::string::npos);
+  EXPECT_EQ(windows[1]->windowTitle(), "VELK Analysis   3:   FIRST.CTL - Finished ");
   EXPECT_NE(windows[1]->Pane()->Status().find("Analysis Complete"), std::string::npos);
 }
 
-TEST_F(FrameTest, ClosingAWindowStopsItsRunAndDropsItsOutcome) {
-  WriteFile(Ini(), "[VELK]\nShowMSG=OFF\n");
-  QString boot = Bootstrap("boot", 1000000);
-  QString first = Example("first");
-  Frame frame;
-  frame.RunFiles({boot, first}, false);
-  ASSERT_TRUE(WaitStatus(frame, "Performing bootstrap..."));
-  frame.CurrentResult()->close();
-  ASSERT_TRUE(WaitIdle(frame));
-  QList<ResultWindow*> windows = frame.Results();
-  ASSERT_EQ(windows.size(), 1);
-  EXPECT_EQ(windows[0]->windowTitle(), "VELK Analysis   2:   FIRST.CTL - Finished ");
-}
-
-TEST_F(FrameTest, WindowMenuListsTheResultWindowsAndAboutShowsTheTitle) {
+// Two control files without a header: both runs end red and keep their logs.
+TEST_F(FrameTest, AbortedRunsEndRedAndTheWindowMenuListsThem) {
   WriteFile(Ini(), "[VELK]\nShowMSG=OFF\n");
   WriteFile(dir_.Path() / "a.ctl", "no header\n");
   WriteFile(dir_.Path() / "b.ctl", "no header\n");
@@ -287,6 +276,13 @@ TEST_F(FrameTest, WindowMenuListsTheResultWindowsAndAboutShowsTheTitle) {
   frame.show();
   frame.RunFiles({Q((dir_.Path() / "a.ctl").string()), Q((dir_.Path() / "b.ctl").string())}, false);
   ASSERT_TRUE(WaitIdle(frame));
+  for (ResultWindow* w : frame.Results()) {
+    EXPECT_TRUE(w->windowTitle().endsWith(" - Finished "));
+    EXPECT_EQ(w->Pane()->Status().substr(0, 9), "200000000");
+    EXPECT_NE(w->Pane()->Status().find("Analysis Aborted"), std::string::npos);
+  }
+  EXPECT_TRUE(frame.Action(kCmdLogFile)->isEnabled());
+  EXPECT_FALSE(frame.Action(kCmdEstimation)->isEnabled());
   QMenu* window = frame.Menu("&Window");
   emit window->aboutToShow();
   QStringList texts;
@@ -320,21 +316,6 @@ TEST_F(FrameTest, WindowMenuListsTheResultWindowsAndAboutShowsTheTitle) {
   frame.Action(kCmdAbout)->trigger();
   EXPECT_EQ(caption, "About");
   EXPECT_EQ(name, "AboutBox");
-}
-
-TEST_F(FrameTest, AnAbortedRunEndsRedAndKeepsTheLog) {
-  WriteFile(Ini(), "[VELK]\nShowMSG=OFF\n");
-  WriteFile(dir_.Path() / "bad.ctl", "no header here\n");
-  Frame frame;
-  frame.RunFiles({Q((dir_.Path() / "bad.ctl").string())}, false);
-  ASSERT_TRUE(WaitIdle(frame));
-  ResultWindow* w = frame.CurrentResult();
-  ASSERT_NE(w, nullptr);
-  EXPECT_TRUE(w->windowTitle().endsWith(" - Finished "));
-  EXPECT_EQ(w->Pane()->Status().substr(0, 9), "200000000");
-  EXPECT_NE(w->Pane()->Status().find("Analysis Aborted"), std::string::npos);
-  EXPECT_TRUE(frame.Action(kCmdLogFile)->isEnabled());
-  EXPECT_FALSE(frame.Action(kCmdEstimation)->isEnabled());
 }
 
 }  // namespace
