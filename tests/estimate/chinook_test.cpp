@@ -7,6 +7,7 @@
 // stay where they are.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <filesystem>
@@ -79,12 +80,13 @@ double LogProb(const std::vector<int>& fish, const std::vector<double>& p) {
 // EM over the proportions and the missing baseline frequencies, from equal
 // proportions and uniform frequencies.
 std::vector<double> PlainEm(const Chinook& d) {
-  const std::size_t np = static_cast<std::size_t>(d.np), nf = d.fish.size();
-  std::vector<std::vector<double>> freq(np, std::vector<double>(static_cast<std::size_t>(d.nc)));
-  std::vector<std::vector<bool>> missing(np, std::vector<bool>(static_cast<std::size_t>(d.nc)));
+  const std::size_t np = static_cast<std::size_t>(d.np), nf = d.fish.size(),
+                    nc = static_cast<std::size_t>(d.nc);
+  std::vector<std::vector<double>> freq(np, std::vector<double>(nc));
+  std::vector<std::vector<bool>> missing(np, std::vector<bool>(nc));
   std::vector<bool> any(np, false);
   for (std::size_t i = 0; i < np; ++i)
-    for (std::size_t c = 0; c < static_cast<std::size_t>(d.nc); ++c) {
+    for (std::size_t c = 0; c < nc; ++c) {
       const double t = d.counts[i][c][0] + d.counts[i][c][1];
       missing[i][c] = t < 1;
       any[i] = any[i] || missing[i][c];
@@ -97,16 +99,12 @@ std::vector<double> PlainEm(const Chinook& d) {
       if (all || any[i])
         for (std::size_t f = 0; f < nf; ++f) logp[i + np * f] = LogProb(d.fish[f], freq[i]);
     for (std::size_t f = 0; f < nf; ++f) {
-      if (all) {
-        top[f] = -1e300;
-        for (std::size_t i = 0; i < np; ++i) top[f] = std::max(top[f], logp[i + np * f]);
-      }
+      if (all) top[f] = std::max(-1e300, *std::max_element(&logp[np * f], &logp[np * f] + np));
       for (std::size_t i = 0; i < np; ++i) P[i + np * f] = std::exp(logp[i + np * f] - top[f]);
     }
   };
   rebuild(true);
-  std::vector<double> theta(np, 1.0 / d.np), next(np);
-  std::vector<double> e1(np * static_cast<std::size_t>(d.nc)), e2(e1.size());
+  std::vector<double> theta(np, 1.0 / d.np), next(np), e1(np * nc), e2(np * nc);
   for (int pass = 0; pass < 100000; ++pass) {
     std::fill(next.begin(), next.end(), 0.0);
     std::fill(e1.begin(), e1.end(), 0.0);
@@ -117,8 +115,7 @@ std::vector<double> PlainEm(const Chinook& d) {
       for (std::size_t i = 0; i < np; ++i) {
         const double w = theta[i] * P[i + np * f] / q;
         next[i] += w;
-        if (!any[i]) continue;
-        for (std::size_t c = 0; c < static_cast<std::size_t>(d.nc); ++c) {
+        for (std::size_t c = 0; any[i] && c < nc; ++c) {
           if (!missing[i][c] || d.fish[f][c] < 0) continue;
           e1[i + np * c] += w * d.fish[f][c];
           e2[i + np * c] += w * (2 - d.fish[f][c]);
@@ -130,11 +127,10 @@ std::vector<double> PlainEm(const Chinook& d) {
       next[i] /= static_cast<double>(nf);
       change = std::max(change, std::fabs(next[i] - theta[i]));
       theta[i] = next[i];
-      for (std::size_t c = 0; c < static_cast<std::size_t>(d.nc); ++c)
-        if (missing[i][c]) {
-          const double t = e1[i + np * c] + e2[i + np * c];
-          if (t >= 1e-10) freq[i][c] = e1[i + np * c] / t;
-        }
+      for (std::size_t c = 0; c < nc; ++c) {
+        const double t = e1[i + np * c] + e2[i + np * c];
+        if (missing[i][c] && t >= 1e-10) freq[i][c] = e1[i + np * c] / t;
+      }
     }
     rebuild(false);
     if (change < 1e-12) break;

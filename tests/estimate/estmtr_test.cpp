@@ -45,12 +45,12 @@ int Count(const std::string& text, const std::string& what) {
 // populations, regions {1, 2} and {3, 4} at level 1 and {4} at level 2.
 class EstmtrTest : public ::testing::Test {
  protected:
-  void SetUp() override { Build(test::SyntheticShape{}); }
+  void SetUp() override { Build(); }
 
-  void Build(const test::SyntheticShape& shape) {
+  void Build() {
     f = std::make_unique<test::RunFixture>(dir / "run.log");
     velk::Run& run = f->run;
-    test::MakeSynthetic(run, shape);
+    test::MakeSynthetic(run, test::SyntheticShape{});
     run.title = "Synthetic";
     run.files.output = dir / "syn";
     run.par.eps = 1.0e-10;
@@ -58,19 +58,17 @@ class EstmtrTest : public ::testing::Test {
     run.par.gpa = 100.5;  // never reached: the tolerances decide
     run.par.geno_tol = 0.0;
     run.par.max_iterations = 5000;
-    for (int c = 1; c <= shape.nc; ++c) run.chars(c).name = "L" + std::to_string(c);
-    run.pops.Resize(shape.np);
-    for (int i = 1; i <= shape.np; ++i) {
+    run.pops.Resize(4);
+    for (int i = 1; i <= 4; ++i) {
+      run.chars(i).name = "L" + std::to_string(i);
       run.pops(i).name = "Pop " + std::to_string(i);
-      run.pops(i).estimate = run.pops(i).estimate_copy = 1.0 / shape.np;
+      run.pops(i).estimate = run.pops(i).estimate_copy = 0.25;
     }
     Regions& reg = run.regions;
     run.par.nregions = 3;
     run.par.nlevels = 2;
-    reg.level = Vec<int>(3, 1);
-    reg.level(3) = 2;
-    reg.size = Vec<int>(3, 2);
-    reg.size(3) = 1;
+    reg.level = test::Values<int>({1, 1, 2});
+    reg.size = test::Values<int>({2, 2, 1});
     reg.members = test::Values<int>({1, 2, 3, 4, 4});
     reg.name = test::Values<std::string>({"West", "East", "Far east"});
   }
@@ -144,7 +142,7 @@ TEST_F(EstmtrTest, LikelihoodIntervalsLeaveTheMissingBaselineAsTheEstimateMadeIt
     return t;
   }();
 
-  Build(test::SyntheticShape{});
+  Build();
   test::DropBaseline(R(), 2, 3);
   R().input.missing_totals = Vec<double>(1);
   R().opt.compute_ci = 1;

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "data/gmatrx.hpp"
+#include "support/groups.hpp"
 #include "support/mixture.hpp"
 #include "support/step_run.hpp"
 #include "support/synthetic.hpp"
@@ -18,30 +19,6 @@ namespace velk {
 namespace {
 
 using test::Mixture;
-
-// Plain EM with real-valued genotype weights, to 1e-15.
-Vec<double> WeightedEm(const Mixture& m, const std::vector<double>& w) {
-  Vec<double> theta(m.np, 1.0 / m.np);
-  Vec<double> next(m.np);
-  double n = 0.0;
-  for (double x : w) n += x;
-  for (int pass = 0; pass < 200000; ++pass) {
-    next.Fill(0.0);
-    for (int g = 1; g <= m.ngenotypes; ++g) {
-      double q = 0.0;
-      for (int i = 1; i <= m.np; ++i) q += theta(i) * m.P(i, g);
-      for (int i = 1; i <= m.np; ++i) next(i) += w[g - 1] * theta(i) * m.P(i, g) / q;
-    }
-    double change = 0.0;
-    for (int i = 1; i <= m.np; ++i) {
-      next(i) /= n;
-      change = std::max(change, std::fabs(next(i) - theta(i)));
-      theta(i) = next(i);
-    }
-    if (change <= 1.0e-15) break;
-  }
-  return theta;
-}
 
 // Genotypes that each point to one population, so the estimate is interior
 // and EM converges quickly.
@@ -100,7 +77,10 @@ TEST(IjackTest, CovarianceIsTheSumOfSquaredInfluencesFromReweightedEstimates) {
   const Mixture m = Separated(3, 24, 11);
   std::vector<double> w(m.ngenotypes);
   for (int g = 1; g <= m.ngenotypes; ++g) w[g - 1] = m.count(g);
-  const Vec<double> theta = WeightedEm(m, w);
+  auto em = [&](const std::vector<double>& weights) {
+    return test::GroupEm(m, OneGroup(3), weights);
+  };
+  const Vec<double> theta = em(w);
   for (int i = 1; i <= 3; ++i) ASSERT_GT(theta(i), 0.05);
 
   // Influence of genotype g: the derivative of the estimate by its weight.
@@ -110,8 +90,7 @@ TEST(IjackTest, CovarianceIsTheSumOfSquaredInfluencesFromReweightedEstimates) {
     std::vector<double> up = w, down = w;
     up[g - 1] += eps;
     down[g - 1] -= eps;
-    const Vec<double> a = WeightedEm(m, up);
-    const Vec<double> b = WeightedEm(m, down);
+    const Vec<double> a = em(up), b = em(down);
     for (int i = 1; i <= 3; ++i)
       for (int j = 1; j <= 3; ++j)
         expected(i, j) += m.count(g) * (a(i) - b(i)) / (2 * eps) * (a(j) - b(j)) / (2 * eps);
@@ -166,12 +145,8 @@ Vec<double> ObservedInformationSd(const Mixture& m, const Vec<double>& theta) {
 
 TEST(IjackTest, ManyCharactersAgreeWithTheObservedInformation) {
   test::StepRun s;
-  test::SyntheticShape shape;
-  shape.nc = 14;
-  shape.t = 4;
-  shape.individuals = 1500;
-  shape.copies_per_population = 400;
-  shape.seed = 3;
+  const test::SyntheticShape shape{
+      .nc = 14, .t = 4, .copies_per_population = 400, .individuals = 1500, .seed = 3};
   test::MakeSynthetic(s.run, shape);
   Mat<double> P;
   int nmissing = 0;

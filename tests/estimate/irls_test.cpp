@@ -44,29 +44,21 @@ TEST(LeaveTest, SmallestRatioWinsAndTiesGoColumnByColumn) {
   Vec<double> rhs(np);
   Vec<std::int32_t> l1(np), l2(np);
   // Entering column 1: ratios 2/1, 3/2, 1/-1 (not positive).
-  t(1, 1) = 1.0;
-  t(2, 1) = 2.0;
-  t(3, 1) = -1.0;
-  rhs(1) = 2.0;
-  rhs(2) = 3.0;
-  rhs(3) = 1.0;
+  t(1, 1) = 1.0, t(2, 1) = 2.0, t(3, 1) = -1.0;
+  rhs(1) = 2.0, rhs(2) = 3.0, rhs(3) = 1.0;
   EXPECT_EQ(Leave(np, 1, t, rhs, l1, l2), 2);
 
   // All three tie at ratio 0. Column 1 is the entering one (1 each); column 2
   // drops row 1 (3/1 against 2/2 and 4/4); column 3 picks row 3 (-1/4 < 0/2).
   t(3, 1) = 4.0;
   rhs.Fill(0.0);
-  t(1, 2) = 3.0;
-  t(2, 2) = 2.0;
-  t(3, 2) = 4.0;
-  t(3, 3) = -1.0;
+  t(1, 2) = 3.0, t(2, 2) = 2.0, t(3, 2) = 4.0, t(3, 3) = -1.0;
   EXPECT_EQ(Leave(np, 1, t, rhs, l1, l2), 3);
 
   // Rows that stay tied through every column: the first of them.
   Mat<double> same(2, 6);
   Vec<double> r2(2, 1.0);
-  same(1, 4) = 1.0;
-  same(2, 4) = 1.0;
+  same(1, 4) = same(2, 4) = 1.0;
   Vec<std::int32_t> m1(2), m2(2);
   EXPECT_EQ(Leave(2, 4, same, r2, m1, m2), 1);
 }
@@ -99,23 +91,11 @@ TEST(WolfeTest, SolvesASmallKnownQuadraticProblem) {
   IrlsAlloc(w, 3);
   Mat<double>& t = w.tableau;
   // Row 1: (2 t1 - v1 + v3) / 1 + a1 = 1.
-  t(1, 1) = 2.0;
-  t(1, 4) = -1.0;
-  t(1, 6) = 1.0;
-  t(1, 7) = 1.0;
-  w.rhs(1) = 1.0;
-  w.basis(1) = 7;
+  t(1, 1) = 2.0, t(1, 4) = -1.0, t(1, 6) = 1.0, t(1, 7) = 1.0, w.rhs(1) = 1.0, w.basis(1) = 7;
   // Row 2: (2 t2 - v2 + v3) / 4 + a2 = 1.
-  t(2, 2) = 0.5;
-  t(2, 5) = -0.25;
-  t(2, 6) = 0.25;
-  t(2, 8) = 1.0;
-  w.rhs(2) = 1.0;
-  w.basis(2) = 8;
+  t(2, 2) = 0.5, t(2, 5) = -0.25, t(2, 6) = 0.25, t(2, 8) = 1.0, w.rhs(2) = 1.0, w.basis(2) = 8;
   // Row 3: the group sum, t3 basic.
-  t(3, 1) = t(3, 2) = t(3, 3) = 1.0;
-  w.rhs(3) = 1.0;
-  w.basis(3) = 3;
+  t(3, 1) = t(3, 2) = t(3, 3) = 1.0, w.rhs(3) = 1.0, w.basis(3) = 3;
   for (int c = 7; c <= 9; ++c) w.cost(c) = -1.0;
 
   ASSERT_EQ(Wolfe(r.run, 3, w), 0);
@@ -125,9 +105,7 @@ TEST(WolfeTest, SolvesASmallKnownQuadraticProblem) {
     EXPECT_LE(w.basis(row), 6) << "artificial left in row " << row;
     if (w.basis(row) <= 3) theta(w.basis(row)) = w.solution(row);
   }
-  EXPECT_NEAR(theta(1), 0.0, 1.0e-14);
-  EXPECT_NEAR(theta(2), 1.0, 1.0e-14);
-  EXPECT_NEAR(theta(3), 0.0, 1.0e-14);
+  for (int i = 1; i <= 3; ++i) EXPECT_NEAR(theta(i), i == 2 ? 1.0 : 0.0, 1.0e-14) << i;
 }
 
 TEST(WolfeTest, NoLeavingRowReportsSearchFailure) {

@@ -28,34 +28,13 @@ namespace velk {
 namespace {
 
 // The largest log-likelihood with the proportions of `group` summing to t and
-// the others to 1 - t: EM whose M-step scales each group to its total.
+// the others to 1 - t.
 double ProfileLikelihood(const test::Mixture& m, const std::vector<int>& group, double t) {
-  std::vector<int> in(static_cast<std::size_t>(m.np) + 1, 0);
-  for (int i : group) in[static_cast<std::size_t>(i)] = 1;
-  Vec<double> theta(m.np);
+  std::vector<int> rest;
   for (int i = 1; i <= m.np; ++i)
-    theta(i) = in[static_cast<std::size_t>(i)]
-                   ? t / static_cast<double>(group.size())
-                   : (1.0 - t) / (m.np - static_cast<double>(group.size()));
-  Vec<double> a(m.np);
-  for (int pass = 0; pass < 200000; ++pass) {
-    a.Fill(0.0);
-    for (int g = 1; g <= m.ngenotypes; ++g) {
-      double q = 0.0;
-      for (int i = 1; i <= m.np; ++i) q += theta(i) * m.P(i, g);
-      for (int i = 1; i <= m.np; ++i) a(i) += m.count(g) * theta(i) * m.P(i, g) / q;
-    }
-    double s1 = 0.0, s2 = 0.0;
-    for (int i = 1; i <= m.np; ++i) (in[static_cast<std::size_t>(i)] ? s1 : s2) += a(i);
-    double change = 0.0;
-    for (int i = 1; i <= m.np; ++i) {
-      const double next = in[static_cast<std::size_t>(i)] ? (s1 > 0 ? a(i) * t / s1 : 0.0)
-                                                          : (s2 > 0 ? a(i) * (1 - t) / s2 : 0.0);
-      change = std::max(change, std::fabs(next - theta(i)));
-      theta(i) = next;
-    }
-    if (change < 1.0e-13) break;
-  }
+    if (std::find(group.begin(), group.end(), i) == group.end()) rest.push_back(i);
+  const Vec<double> theta =
+      test::GroupEm(m, test::MakeGroups({group, rest}, {t, 1.0 - t}), {}, 1.0e-13);
   double L = 0.0;
   for (int g = 1; g <= m.ngenotypes; ++g) {
     double q = 0.0;
@@ -68,12 +47,8 @@ double ProfileLikelihood(const test::Mixture& m, const std::vector<int>& group, 
 class LikeciTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    test::SyntheticShape shape;
-    shape.np = 5;
-    shape.nc = 5;
-    shape.individuals = 200;
-    shape.theta = {0.35, 0.25, 0.2, 0.15, 0.05};
-    test::MakeSynthetic(run, shape);
+    test::MakeSynthetic(
+        run, {.np = 5, .nc = 5, .individuals = 200, .theta = {0.35, 0.25, 0.2, 0.15, 0.05}});
     run.par.eps = 1.0e-10;
     run.par.ftol = 1.0e-15;
     run.par.gpa = 100.5;

@@ -119,18 +119,12 @@ TEST_F(OptimTest, ConjugateGradientAndIrlsReachThePlainEmMaximum) {
 // the observed genotypes hold next to nothing of the probability. With IRLS on
 // the search still reaches the maximum (and does not give up with 1006).
 TEST_F(OptimTest, IrlsReachesTheMaximumWithManyLoci) {
-  test::SyntheticShape shape;
-  shape.np = 12;
-  shape.nc = 60;
-  shape.t = 2;
-  shape.copies_per_population = 100;
-  shape.individuals = 400;
+  test::SyntheticShape shape{
+      .np = 12, .nc = 60, .t = 2, .copies_per_population = 100, .individuals = 400, .seed = 11};
   shape.theta.clear();
-  for (int i = 1; i <= shape.np; ++i) shape.theta.push_back(std::pow(0.6, i));
   double sum = 0.0;
-  for (double t : shape.theta) sum += t;
-  for (double& t : shape.theta) t /= sum;
-  shape.seed = 11;
+  for (int i = 1; i <= shape.np; ++i) sum += std::pow(0.6, i);
+  for (int i = 1; i <= shape.np; ++i) shape.theta.push_back(std::pow(0.6, i) / sum);
   Build(shape);
   MakeP();
   EXPECT_LT(P(1, 1), 1.0e-20);
@@ -195,27 +189,11 @@ TEST_F(OptimTest, ImpossibleGenotypesAreScreenedAndTheSampleAdjusted) {
 TEST_F(OptimTest, AGroupOfOnePopulationKeepsItsTotal) {
   MakeP();
   const int np = run.par.npop;
-  // Constrained plain EM: the others scaled to 0.75 after every pass.
-  Vec<double> ml(np, 0.25);
-  for (int pass = 0; pass < 200000; ++pass) {
-    Vec<double> next(np, 0.0);
-    for (int g = 1; g <= run.input.ngenotypes; ++g) {
-      double q = 0.0;
-      for (int i = 1; i <= np; ++i) q += ml(i) * P(i, g);
-      for (int i = 1; i <= np; ++i) next(i) += ml(i) * P(i, g) / q;
-    }
-    double sum = 0.0;
-    for (int i = 1; i <= np; ++i) sum += i == 2 ? 0.0 : next(i);
-    double change = 0.0;
-    for (int i = 1; i <= np; ++i) {
-      const double v = i == 2 ? 0.25 : 0.75 * next(i) / sum;
-      change = std::fmax(change, std::fabs(v - ml(i)));
-      ml(i) = v;
-    }
-    if (change < 1.0e-15) break;
-  }
+  const Groups two = test::MakeGroups({{2}, {1, 3, 4}}, {0.25, 0.75});
+  const Vec<double> ml =
+      test::GroupEm(AsMixture(run, P, Vec<std::int32_t>(run.input.ngenotypes, 1)), two);
   for (int irls = 0; irls <= 1; ++irls) {
-    Maximise(irls, 0, test::MakeGroups({{2}, {1, 3, 4}}, {0.25, 0.75}), Vec<double>(np, 0.25));
+    Maximise(irls, 0, two, Vec<double>(np, 0.25));
     ASSERT_EQ(run.error.stop, 0);
     EXPECT_DOUBLE_EQ(theta(2), 0.25);
     for (int i = 1; i <= np; ++i) EXPECT_NEAR(theta(i), ml(i), 1.0e-5) << "population " << i;
@@ -282,13 +260,7 @@ TEST_F(OptimTest, ASmallChangeHandsOverToIrlsAndTheHistoryNamesTheModes) {
 // stalled pass writes none), checked by hand against the layouts; the header's
 // "t76" lands inside "Sum_Theta" as the layout says.
 TEST_F(OptimTest, TheHistoryOfAShortRunMatchesItsExpectedFile) {
-  test::SyntheticShape shape;
-  shape.np = 3;
-  shape.nc = 2;
-  shape.t = 3;
-  shape.individuals = 40;
-  shape.theta = {0.5, 0.3, 0.2};
-  Build(shape);
+  Build({.np = 3, .nc = 2, .t = 3, .individuals = 40, .theta = {0.5, 0.3, 0.2}});
   test::DropBaseline(run, 2, 1);
   MakeP();
   test::TempDir dir;

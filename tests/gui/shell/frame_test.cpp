@@ -45,27 +45,25 @@ class FrameTest : public ::testing::Test {
   void TearDown() override { qunsetenv("VELK_INI_DIR"); }
   std::string Ini() const { return (dir_.Path() / "velk.ini").string(); }
 
-  // A copy of the shipped example under `name`.ctl, writing its reports to out/`name`.
-  QString Example(const std::string& name) {
-    const fs::path src = fs::path(VELK_SOURCE_DIR) / "examples";
+  // A copy of the shipped example `src` under `name`.ctl with `from` changed to `to`.
+  QString Copy(const char* src, const std::string& name, const std::string& from,
+               const std::string& to) {
+    const fs::path dir = fs::path(VELK_SOURCE_DIR) / "examples";
     for (const char* f : {"example.bse", "example.mix"})
-      if (!fs::exists(dir_.Path() / f)) fs::copy_file(src / f, dir_.Path() / f);
-    std::string ctl = ReadFile(src / "first.ctl");
-    const std::string from = "Output file: out\\first";
-    ctl.replace(ctl.find(from), from.size(), "Output file: out\\" + name);
+      if (!fs::exists(dir_.Path() / f)) fs::copy_file(dir / f, dir_.Path() / f);
+    std::string ctl = ReadFile(dir / src);
+    ctl.replace(ctl.find(from), from.size(), to);
     WriteFile(dir_.Path() / (name + ".ctl"), ctl);
     return Q((dir_.Path() / (name + ".ctl")).string());
   }
-
-  // A copy of the shipped bootstrap example with `resamples` resamples.
+  // The estimation example writing its reports to out/`name`.
+  QString Example(const std::string& name) {
+    return Copy("first.ctl", name, "Output file: out\\first", "Output file: out\\" + name);
+  }
+  // The bootstrap example with `resamples` resamples.
   QString Bootstrap(const std::string& name, int resamples) {
-    Example("first");
-    const fs::path src = fs::path(VELK_SOURCE_DIR) / "examples";
-    std::string ctl = ReadFile(src / "bootstrap.ctl");
-    const std::string from = "Number of resamples: 200";
-    ctl.replace(ctl.find(from), from.size(), "Number of resamples: " + std::to_string(resamples));
-    WriteFile(dir_.Path() / (name + ".ctl"), ctl);
-    return Q((dir_.Path() / (name + ".ctl")).string());
+    return Copy("bootstrap.ctl", name, "Number of resamples: 200",
+                "Number of resamples: " + std::to_string(resamples));
   }
 
   // Waits until the status text of the window running now holds `text`.
