@@ -24,18 +24,6 @@ Vec<double> MixtureProbabilities(const test::Mixture& m, const Vec<double>& thet
 
 // --------------------------------------------------------------------- Em
 
-TEST(EmTest, OnePopulationAloneGetsItsTotalAndNoChange) {
-  const test::Mixture m = test::RandomMixture(1, 5, 3);
-  const Groups groups = OneGroup(1);
-  Vec<double> theta(1, 0.3);
-  Vec<double> next(1);
-  Convergence conv{9.0, 0.0};
-  const Vec<double> q = MixtureProbabilities(m, theta);
-  Em(1, m.ngenotypes, m.n, q.Data(), m.P, theta, next, m.count, m.possible, groups, conv);
-  EXPECT_EQ(next(1), 1.0);
-  EXPECT_EQ(conv.change, 0.0);
-}
-
 TEST(EmTest, GroupsKeepTheirTotalsAndAGroupOfOneStaysOutOfTheChange) {
   const test::Mixture m = test::RandomMixture(4, 20, 11);
   const Groups groups = MakeGroups({{2}, {1, 3, 4}}, {0.4, 0.6});

@@ -79,6 +79,17 @@ class EstmtrTest : public ::testing::Test {
     return ReadFile(dir / "run.log");
   }
   std::string Report(const std::string& ext) { return ReadFile(dir / ("syn" + ext)); }
+  Mat<double> Probabilities() {
+    Mat<double> P;
+    int nmissing = 0;
+    Gmatrx(R(), P, nmissing);
+    return P;
+  }
+  Vec<double> Estimate() {
+    Vec<double> t(4);
+    for (int i = 1; i <= 4; ++i) t(i) = R().pops(i).estimate;
+    return t;
+  }
 
   TempDir dir;
   std::unique_ptr<test::RunFixture> f;
@@ -89,11 +100,8 @@ TEST_F(EstmtrTest, EstimateIsThePlainEmMaximumAndTheReportsAreFlagged) {
   run.opt.print_iterations = 1;
   Estmtr(run);
   ASSERT_EQ(run.error.stop, 0) << Log();
-  Mat<double> P;
-  int nmissing = 0;
-  Gmatrx(run, P, nmissing);
   const Vec<std::int32_t> possible(run.input.ngenotypes, 1);
-  const Vec<double> ml = test::PlainEm(test::AsMixture(run, P, possible));
+  const Vec<double> ml = test::PlainEm(test::AsMixture(run, Probabilities(), possible));
   for (int i = 1; i <= 4; ++i) EXPECT_NEAR(run.pops(i).estimate, ml(i), 1.0e-6) << i;
 
   EXPECT_EQ(run.output.written[4], 1);
@@ -136,11 +144,7 @@ TEST_F(EstmtrTest, LikelihoodIntervalsLeaveTheMissingBaselineAsTheEstimateMadeIt
   Estmtr(R());
   ASSERT_EQ(R().error.stop, 0) << Log();
   const Mat<double> plain = R().input.missing_freqs;
-  const Vec<double> theta = [&] {
-    Vec<double> t(4);
-    for (int i = 1; i <= 4; ++i) t(i) = R().pops(i).estimate;
-    return t;
-  }();
+  const Vec<double> theta = Estimate();
 
   Build();
   test::DropBaseline(R(), 2, 3);
@@ -172,16 +176,12 @@ TEST_F(EstmtrTest, EveryReportTheOptionsAskFor) {
   EXPECT_NE(run.error.status.find("\tBootstrap Null Likelihood Ratio Estimates in "),
             std::string::npos);
   // The null-likelihood line: Hood at the estimate, then at the given proportions.
-  Mat<double> P;
-  int nmissing = 0;
-  Gmatrx(run, P, nmissing);
-  Vec<double> theta(4), null(4);
-  for (int i = 1; i <= 4; ++i) theta(i) = run.pops(i).estimate;
-  for (int i = 1; i <= 4; ++i) null(i) = run.pops(i).estimate_copy;
+  const Mat<double> P = Probabilities();
   const Vec<std::int32_t> possible(run.input.ngenotypes, 1);
   const int ng = run.input.ngenotypes;
-  const double l1 = Hood(4, ng, P, theta, possible, run.input.geno_count);
-  const double l0 = Hood(4, ng, P, null, possible, run.input.geno_count);
+  const double l1 = Hood(4, ng, P, Estimate(), possible, run.input.geno_count);
+  const double l0 =
+      Hood(4, ng, P, test::Values({0.7, 0.1, 0.1, 0.1}), possible, run.input.geno_count);
   std::istringstream line(Report(".rlk"));
   double a = 0, b = 0;
   line >> a >> b;
@@ -227,11 +227,7 @@ TEST_F(EstmtrTest, AFailedOpenStopsTheRunAndLeavesNothingOpen) {
 
 TEST_F(EstmtrTest, ImpossibleGenotypesGiveMessage100) {
   velk::Run& run = R();
-  run.par.geno_tol = 1.0;  // every genotype but none: above every probability
-  Mat<double> P;
-  int nmissing = 0;
-  Gmatrx(run, P, nmissing);
-  run.par.geno_tol = test::ScreeningBound(run, P, 6);
+  run.par.geno_tol = test::ScreeningBound(run, Probabilities(), 6);
   Estmtr(run);
   ASSERT_EQ(run.error.stop, 0);
   const std::string log = Log();

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "core/error.hpp"
@@ -67,14 +68,15 @@ class BaselineReport : public ::testing::Test {
   }
 
   // Missing-baseline entries: their number, and entry e's total and frequencies.
-  static void Entries(Vec<double>& totals, Mat<double>& freqs, int n, int maxtyp) {
-    totals.Resize(n);
-    freqs.Resize(maxtyp, n);
-  }
-  static void Entry(Vec<double>& totals, Mat<double>& freqs, int e, double total,
-                    const std::vector<double>& f) {
-    totals(e) = total;
-    for (std::size_t k = 0; k < f.size(); ++k) freqs(static_cast<int>(k) + 1, e) = f[k];
+  static void Entries(Vec<double>& totals, Mat<double>& freqs, int maxtyp,
+                      const std::vector<std::pair<double, std::vector<double>>>& entries) {
+    totals.Resize(static_cast<int>(entries.size()));
+    freqs.Resize(maxtyp, totals.Size());
+    for (int e = 1; e <= totals.Size(); ++e) {
+      const auto& [total, f] = entries[static_cast<std::size_t>(e - 1)];
+      totals(e) = total;
+      for (std::size_t k = 0; k < f.size(); ++k) freqs(static_cast<int>(k) + 1, e) = f[k];
+    }
   }
 
   std::string Report() const { return ReadFile(dir / "case.bsl"); }
@@ -100,11 +102,9 @@ TEST_F(BaselineReport, PlainTableWithEstimatesInTwoBlocks) {
   for (int i = 1; i <= 3; ++i)
     for (int c = 1; c <= 4; ++c) Counts(i, c, counts[i - 1][static_cast<std::size_t>(c - 1)]);
   run.input.nmissing_base = 3;
-  Entries(run.input.missing_totals, run.input.missing_freqs, 3, 4);
   // Entries population by population: (2, Loc1), (2, LongName10), (3, Mt3).
-  Entry(run.input.missing_totals, run.input.missing_freqs, 1, 23.0, {0.6, 0.4});
-  Entry(run.input.missing_totals, run.input.missing_freqs, 2, 15.0, {0.2, 0.3, 0.4, 0.1});
-  Entry(run.input.missing_totals, run.input.missing_freqs, 3, 7.0, {0.25, 0.75});
+  Entries(run.input.missing_totals, run.input.missing_freqs, 4,
+          {{23.0, {0.6, 0.4}}, {15.0, {0.2, 0.3, 0.4, 0.1}}, {7.0, {0.25, 0.75}}});
 
   Prtfrq(run);
   ASSERT_EQ(run.error.stop, 0);
@@ -126,8 +126,7 @@ TEST_F(BaselineReport, ModelTablesAndWeights) {
   Counts(2, 1, {3, 1});
   Counts(2, 2, {0, 0, 0});
   run.input.nmissing_base = 1;
-  Entries(run.input.missing_totals, run.input.missing_freqs, 1, 3);
-  Entry(run.input.missing_totals, run.input.missing_freqs, 1, 9.0, {0.1, 0.2, 0.7});
+  Entries(run.input.missing_totals, run.input.missing_freqs, 3, {{9.0, {0.1, 0.2, 0.7}}});
   run.opt.rannala_mountain = 1;
   run.opt.pella_masuda = 1;
   run.input.pm_weight = test::Values({2.0, 3.0});
@@ -156,12 +155,9 @@ TEST_F(BaselineReport, MeanAndStdDevRowsFollowTheEstimate) {
   run.input.nmissing_base = 1;
   Vec<double> et, mt, st;
   Mat<double> ef, mf, sf;
-  Entries(et, ef, 1, 2);
-  Entries(mt, mf, 1, 2);
-  Entries(st, sf, 1, 2);
-  Entry(et, ef, 1, 10.0, {0.5, 0.5});
-  Entry(mt, mf, 1, 9.0, {0.45, 0.55});
-  Entry(st, sf, 1, 1.0, {0.05, 0.05});
+  Entries(et, ef, 2, {{10.0, {0.5, 0.5}}});
+  Entries(mt, mf, 2, {{9.0, {0.45, 0.55}}});
+  Entries(st, sf, 2, {{1.0, {0.05, 0.05}}});
   MissingEntries estimate{et, ef}, mean{mt, mf}, sd{st, sf};
   Prtfrq(run, estimate, &mean, &sd);
   ASSERT_EQ(run.error.stop, 0);
