@@ -273,30 +273,5 @@ TEST_F(OptimTest, TheHistoryOfAShortRunMatchesItsExpectedFile) {
   test::ExpectGolden(test::ReadFile(dir / "short.itr"), "optim_short.itr");
 }
 
-// Output "USER" opens nothing and says so (107); a folder that does not exist is
-// fatal (3030); an opened report is flagged and listed in the status (104).
-TEST(OpenReportTest, UserOutputFailedOpenAndSuccess) {
-  test::StepRun s;
-  s.run.files.output = "USER";
-  EXPECT_FALSE(OpenReport(s.run, 4, ".itr", "iteration", "Iterations output to "));
-  EXPECT_EQ(s.run.error.stop, 0);
-  EXPECT_EQ(s.run.output.written[4], 0);
-  EXPECT_FALSE(s.run.output.unit[4].IsOpen());
-  EXPECT_EQ(s.run.error.last_code, 107);
-
-  test::TempDir dir;
-  s.run.files.output = dir / "run";
-  s.run.error.status = "000000200";
-  ASSERT_TRUE(OpenReport(s.run, 4, ".itr", "iteration", "Iterations output to "));
-  EXPECT_EQ(s.run.output.written[4], 1);
-  EXPECT_EQ(s.run.error.status, "000000200\tIterations output to " + (dir / "run.itr") + "\r");
-  EXPECT_EQ(s.run.error.last_code, 104);
-
-  s.run.files.output = "/nonexistent-folder/deeper/run";
-  EXPECT_FALSE(OpenReport(s.run, 5, ".est", "Estimates", "Estimates output to "));
-  EXPECT_EQ(s.run.error.stop, 1);
-  EXPECT_EQ(s.run.error.last_code, 3030);
-}
-
 }  // namespace
 }  // namespace velk
