@@ -69,8 +69,10 @@ def main():
                      f"{float(real['bootstrap']['wall_median_s']):.1f} s wall")
     big = [r for r in rows if r["series"] == "largest"]
     if big:
-        notes.append(f"400 x 340 x 20,000: {float(big[0]['wall_median_s']):.1f} s wall, "
-                     f"{float(big[0]['peak_rss_mb']):.0f} MB peak")
+        b = big[0]
+        notes.append(f"{b['populations']} x {b['loci']} x {int(b['individuals']):,}: "
+                     f"{float(b['wall_median_s']):.1f} s wall, "
+                     f"{float(b['peak_rss_mb']):.0f} MB peak")
     if notes:
         fig.suptitle("; ".join(notes), fontsize=10)
     fig.savefig(sys.argv[2], dpi=90)
