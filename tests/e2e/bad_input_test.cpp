@@ -88,7 +88,9 @@ struct BadInput {
 // A case whose one changed file is `file` with its first `from` made `to`.
 BadInput Edit(const char* name, const std::string& file, const std::string& from,
               const std::string& to, const std::string& message) {
-  const std::string& text = file == "run.ctl" ? kControl : file == "base.bse" ? kBaseline : kMixture;
+  const std::string& text = file == "run.ctl"    ? kControl
+                            : file == "base.bse" ? kBaseline
+                                                 : kMixture;
   return {name, {{file, Sub(text, from, to)}}, message};
 }
 BadInput Ctl(const char* name, const std::string& from, const std::string& to,

@@ -15,6 +15,7 @@
 #include "core/run.hpp"
 #include "data/gmatrx.hpp"
 #include "resample/random.hpp"
+#include "support/arrays.hpp"
 #include "support/step_run.hpp"
 #include "support/synthetic.hpp"
 
@@ -22,6 +23,7 @@ namespace velk {
 namespace {
 
 using test::StepRun;
+using test::VecOf;
 
 // Characters (types, ploidy) and empty baseline counts for np populations.
 void Shape(Run& run, int np, const std::vector<std::pair<int, int>>& chars) {
@@ -45,12 +47,6 @@ void SetCounts(Run& run, int pop, int c, const std::vector<int>& counts) {
     total += counts[k];
   }
   run.input.base_totals(c, pop) = total;
-}
-
-Vec<double> Probs(const std::vector<double>& p) {
-  Vec<double> v(static_cast<int>(p.size()));
-  for (std::size_t i = 0; i < p.size(); ++i) v(static_cast<int>(i) + 1) = p[i];
-  return v;
 }
 
 // A run on a second process with the same generator states, characters,
@@ -101,8 +97,8 @@ TEST(Basim, DrawsInPopulationThenCharacterOrderSkippingSingleAndEmptyCharacters)
 
   Process h;
   Vec<std::int32_t> a(2), b(3);
-  Dmtnom(h, 8, 2, Probs({3.0 / 8.0, 5.0 / 8.0}), a, hseed);
-  Dmtnom(h, 6, 3, Probs({2.0 / 6.0, 2.0 / 6.0, 2.0 / 6.0}), b, hseed);
+  Dmtnom(h, 8, 2, VecOf({3.0 / 8.0, 5.0 / 8.0}), a, hseed);
+  Dmtnom(h, 6, 3, VecOf({2.0 / 6.0, 2.0 / 6.0, 2.0 / 6.0}), b, hseed);
   EXPECT_EQ(seed, hseed);  // exactly 14 uniforms
   EXPECT_EQ(run.input.base_counts(1, 1, 1), a(1));
   EXPECT_EQ(run.input.base_counts(2, 1, 1), 0);
@@ -247,7 +243,7 @@ TEST(Distrb, RedrawsAsOneMultinomialAndPacksTheDrawnGenotypesClassByClass) {
   }
   for (int g = 1; g <= 7; ++g) EXPECT_EQ(work.genotype_total(g), expected_total(g));
   EXPECT_TRUE(genotype_dropped);
-  EXPECT_TRUE(class_dropped);  // class 2's one individual is missed in about 36% of draws
+  EXPECT_TRUE(class_dropped);      // class 2's one individual is missed in about 36% of draws
   EXPECT_EQ(in.geno_count(1), 8);  // the observed mixture is untouched
   EXPECT_EQ(in.ngenotypes, 7);
 }
@@ -315,7 +311,7 @@ TEST(MixsimJR, DrawsPopulationThenEveryGeneCopyAndKeepsGenotypesInFirstOccurrenc
   // Probabilities come from another baseline than the drawing one.
   run.input.base_counts(1, 1, 1) = 2;
   run.input.base_counts(2, 1, 1) = 13;
-  const Vec<double> theta = Probs({0.5, 0.3, 0.2});
+  const Vec<double> theta = VecOf({0.5, 0.3, 0.2});
   DrawWork work;
   AllocateDraws(run, work);
   std::int32_t seed = -2024, hseed = -2024;
@@ -380,7 +376,7 @@ TEST(MixsimJR, ProportionsShortOfOneNeverDrawAPopulationOfProportionZero) {
   AllocateDraws(r.run, work);
   std::int32_t seed = -31;
   for (int rep = 0; rep < 30; ++rep) {
-    MixsimJR(r.run, r.run.input.base_counts, Probs({0.7, 0.29, 0.0}), 500, 0, seed, work);
+    MixsimJR(r.run, r.run.input.base_counts, VecOf({0.7, 0.29, 0.0}), 500, 0, seed, work);
     ASSERT_EQ(r.run.error.stop, 0);
     EXPECT_EQ(work.composition(3), 0);
     EXPECT_GT(work.composition(2), 0);
@@ -395,9 +391,9 @@ TEST(MixsimJR, StopsForAPopulationWithoutSampleOnlyWhenDrawnFromOrForTooManyGeno
     DrawWork work;
     AllocateDraws(r.run, work);
     std::int32_t seed = -3;
-    MixsimJR(r.run, r.run.input.base_counts, Probs({0.5, 0.5, 0.0}), 200, 0, seed, work);
+    MixsimJR(r.run, r.run.input.base_counts, VecOf({0.5, 0.5, 0.0}), 200, 0, seed, work);
     EXPECT_EQ(r.run.error.stop, 0);
-    MixsimJR(r.run, r.run.input.base_counts, Probs({0.5, 0.3, 0.2}), 200, 0, seed, work);
+    MixsimJR(r.run, r.run.input.base_counts, VecOf({0.5, 0.3, 0.2}), 200, 0, seed, work);
     EXPECT_EQ(r.run.error.stop, 1);
     EXPECT_EQ(r.Last(), 3032);
   }
@@ -407,7 +403,7 @@ TEST(MixsimJR, StopsForAPopulationWithoutSampleOnlyWhenDrawnFromOrForTooManyGeno
   DrawWork work;
   AllocateDraws(r.run, work);
   std::int32_t seed = -3;
-  MixsimJR(r.run, r.run.input.base_counts, Probs({0.4, 0.3, 0.3}), 60, 0, seed, work);
+  MixsimJR(r.run, r.run.input.base_counts, VecOf({0.4, 0.3, 0.3}), 60, 0, seed, work);
   EXPECT_EQ(r.run.error.stop, 1);
   EXPECT_EQ(r.Last(), 3023);
   EXPECT_EQ(r.run.error.n1, 5);
@@ -425,7 +421,7 @@ TEST(MixsimJR, RannalaMountainDrawsFromThePriorAndItsProbabilitiesFromADirichlet
   ZBQLINI(r.run.process, 9);
   Twin twin(r);
   std::int32_t seed = -3;
-  MixsimJR(r.run, r.run.input.base_counts, Probs({0.2, 0.2, 0.6}), 300, 1, seed, work);
+  MixsimJR(r.run, r.run.input.base_counts, VecOf({0.2, 0.2, 0.6}), 300, 1, seed, work);
   ASSERT_EQ(r.run.error.stop, 0);
   twin.ExpectDrawnColumns(r.run, work, work.mix.ngenotypes);
 }
@@ -452,7 +448,7 @@ TEST(MixsimJR, AUniformOfZeroNeverPicksAPopulationOrTypeThatCannotOccur) {
   DrawWork work;
   AllocateDraws(r.run, work);
   std::int32_t seed = kZeroThird;
-  MixsimJR(r.run, r.run.input.base_counts, Probs({0.0, 1.0}), 3, 0, seed, work);
+  MixsimJR(r.run, r.run.input.base_counts, VecOf({0.0, 1.0}), 3, 0, seed, work);
   EXPECT_EQ(work.composition(1), 0);
   EXPECT_EQ(work.composition(2), 3);
 
@@ -464,12 +460,12 @@ TEST(MixsimJR, AUniformOfZeroNeverPicksAPopulationOrTypeThatCannotOccur) {
   SetCounts(r2.run, 1, 1, {0, 5, 5});
   AllocateDraws(r2.run, work);
   seed = kZeroThird;
-  MixsimJR(r2.run, r2.run.input.base_counts, Probs({1.0}), 3, 0, seed, work);
+  MixsimJR(r2.run, r2.run.input.base_counts, VecOf({1.0}), 3, 0, seed, work);
   for (int g = 1; g <= work.mix.ngenotypes; ++g) EXPECT_EQ(work.mix.copies(1, 1, g), 0);
 
   // No individuals draw nothing.
   const std::int32_t before = seed;
-  MixsimJR(r2.run, r2.run.input.base_counts, Probs({1.0}), 0, 0, seed, work);
+  MixsimJR(r2.run, r2.run.input.base_counts, VecOf({1.0}), 0, 0, seed, work);
   EXPECT_EQ(seed, before);
   EXPECT_EQ(work.mix.ngenotypes, 0);
   EXPECT_EQ(work.mix.nclasses, 0);

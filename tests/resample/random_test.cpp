@@ -12,9 +12,12 @@
 
 #include "core/layout/layout.hpp"
 #include "core/run.hpp"
+#include "support/arrays.hpp"
 
 namespace velk {
 namespace {
+
+using test::VecOf;
 
 // A process whose generator messages are captured.
 struct QuietProcess {
@@ -26,12 +29,6 @@ struct QuietProcess {
   }
   LaggedGenerator& lagged() { return process.random.lagged; }
 };
-
-Vec<double> Probs(const std::vector<double>& p) {
-  Vec<double> v(static_cast<int>(p.size()));
-  for (std::size_t i = 0; i < p.size(); ++i) v(static_cast<int>(i) + 1) = p[i];
-  return v;
-}
 
 TEST(LaggedGenerator, SeedingFirstDrawsAndTheUnseededStartTable) {
   QuietProcess q(1);
@@ -142,8 +139,8 @@ TEST(Gamma, IllegalParametersGiveZeroAndDrawNothing) {
   QuietProcess q(3);
   const auto before = q.lagged().lags;
   // 0 rate: infinite; NaN or infinite shape: would never accept.
-  for (auto [g, rate] : {std::pair{0.0, 1.0}, {-2.0, 1.0}, {2.0, -1.0}, {2.0, 0.0},
-                         {NAN, 1.0}, {INFINITY, 1.0}})
+  for (auto [g, rate] :
+       {std::pair{0.0, 1.0}, {-2.0, 1.0}, {2.0, -1.0}, {2.0, 0.0}, {NAN, 1.0}, {INFINITY, 1.0}})
     EXPECT_EQ(ZBQLGAM(q.process, g, rate), 0.0) << g << " " << rate;
   EXPECT_EQ(q.lagged().lags, before);
   EXPECT_FALSE(q.console.str().empty());
@@ -233,13 +230,13 @@ TEST(Dmtnom, CategoriesFollowTheUniformsInOrderAndNoTrialsDrawNothing) {
   Vec<std::int32_t> counts(3, 99);
   std::int32_t idum = -1;
   // Uniforms 0.2210, 0.1671, 0.5602, 0.2286, 0.4593: categories 2, 1, 3, 2, 2.
-  Dmtnom(q.process, 5, 3, Probs({0.2, 0.3, 0.5}), counts, idum);
+  Dmtnom(q.process, 5, 3, VecOf({0.2, 0.3, 0.5}), counts, idum);
   EXPECT_EQ(counts(1), 1);
   EXPECT_EQ(counts(2), 3);
   EXPECT_EQ(counts(3), 1);
   EXPECT_EQ(idum, 262237);  // one uniform per trial
 
-  Dmtnom(q.process, 0, 3, Probs({0.2, 0.3, 0.5}), counts, idum);
+  Dmtnom(q.process, 0, 3, VecOf({0.2, 0.3, 0.5}), counts, idum);
   EXPECT_EQ(counts(1) + counts(2) + counts(3), 0);
   EXPECT_EQ(idum, 262237);
 }
@@ -251,7 +248,7 @@ TEST(Dmtnom, TotalsMeansAndShortSums) {
   const double expected[] = {0.1, 0.0, 0.25, 0.65};
   Vec<std::int32_t> counts(4);
   std::int32_t idum = -31;
-  Dmtnom(q.process, n, 4, Probs({0.1, 0.0, 0.25, 0.6}), counts, idum);
+  Dmtnom(q.process, n, 4, VecOf({0.1, 0.0, 0.25, 0.6}), counts, idum);
   EXPECT_EQ(counts(1) + counts(2) + counts(3) + counts(4), n);
   EXPECT_EQ(counts(2), 0);
   for (int i = 1; i <= 4; ++i) {
@@ -267,7 +264,7 @@ TEST(Mtnom1, MeansZeroCategoriesShortSumsAndOneTrialOfTheMultinomialDraw) {
   const int n = 100000;
   for (int k = 0; k < n; ++k) {
     int j = 0;
-    Mtnom1(q.process, 3, Probs({0.0, 0.7, 0.3}), j, idum);
+    Mtnom1(q.process, 3, VecOf({0.0, 0.7, 0.3}), j, idum);
     ASSERT_TRUE(j >= 1 && j <= 3);
     ++hits[static_cast<std::size_t>(j)];
   }
@@ -275,14 +272,14 @@ TEST(Mtnom1, MeansZeroCategoriesShortSumsAndOneTrialOfTheMultinomialDraw) {
   EXPECT_NEAR(hits[2], 0.7 * n, 5.0 * std::sqrt(n * 0.21));
 
   int j = -7;  // nothing to reach: every uniform lies above the sum
-  Mtnom1(q.process, 2, Probs({0.0, 0.0}), j, idum);
+  Mtnom1(q.process, 2, VecOf({0.0, 0.0}), j, idum);
   EXPECT_EQ(j, 2);
 
   Vec<std::int32_t> counts(5);
   std::int32_t ia = -77, ib = -77;
   for (int k = 0; k < 500; ++k) {
-    Mtnom1(a.process, 5, Probs({0.2, 0.2, 0.2, 0.2, 0.2}), j, ia);
-    Dmtnom(b.process, 1, 5, Probs({0.2, 0.2, 0.2, 0.2, 0.2}), counts, ib);
+    Mtnom1(a.process, 5, VecOf({0.2, 0.2, 0.2, 0.2, 0.2}), j, ia);
+    Dmtnom(b.process, 1, 5, VecOf({0.2, 0.2, 0.2, 0.2, 0.2}), counts, ib);
     ASSERT_EQ(counts(j), 1);
   }
 }

@@ -9,6 +9,7 @@
 
 #include "core/error.hpp"
 #include "core/run.hpp"
+#include "support/arrays.hpp"
 #include "support/files.hpp"
 #include "support/recording_platform.hpp"
 #include "support/tiny_reports.hpp"
@@ -19,6 +20,7 @@ namespace {
 using test::Golden;
 using test::ReadFile;
 using test::ReadLines;
+using test::VecOf;
 
 // Five resamples of three populations in one region level: Yukon (populations
 // 1 and 2) and Kuskokwim (population 3). The last resample leaves 0.04 unknown.
@@ -50,19 +52,13 @@ class SmstatTest : public testing::Test {
     run.regions.name = Vec<std::string>(2);
     run.regions.name(1) = "Yukon";
     run.regions.name(2) = "Kuskokwim";
-    expected = Theta(0.5, 0.3, 0.2);
-  }
-
-  static Vec<double> Theta(double a, double b, double c) {
-    Vec<double> t(3);
-    std::tie(t(1), t(2), t(3)) = std::tuple(a, b, c);
-    return t;
+    expected = VecOf({0.5, 0.3, 0.2});
   }
 
   // Adds the five resamples with the given genotype numbers.
   void AddTiny(const int* ngeno, int unfinished_at = 0) {
     for (int r = 0; r < 5; ++r) {
-      const Vec<double> t = Theta(kResamples[r][0], kResamples[r][1], kResamples[r][2]);
+      const Vec<double> t = VecOf({kResamples[r][0], kResamples[r][1], kResamples[r][2]});
       SmstatAdd(run, acc, {t, ngeno[r], nullptr, nullptr, r + 1 == unfinished_at});
     }
   }
@@ -153,7 +149,7 @@ TEST_F(SmstatTest, BootstrapReportByteForByte) {
   const int counts[5][3] = {{5, 3, 2}, {6, 2, 2}, {4, 4, 2}, {5, 3, 2}, {8, 1, 1}};
   const double se[5][2] = {{0.05, 0.04}, {0.05, 0.04}, {0.0, 0.05}, {0.04, 0.06}, {0.05, 0.02}};
   for (int r = 0; r < 5; ++r) {
-    const Vec<double> t = Theta(kResamples[r][0], kResamples[r][1], kResamples[r][2]);
+    const Vec<double> t = VecOf({kResamples[r][0], kResamples[r][1], kResamples[r][2]});
     Vec<std::int32_t> c(3);
     Vec<double> s(2);
     for (int g = 1; g <= 3; ++g) c(g) = counts[r][g - 1];
@@ -177,7 +173,7 @@ TEST_F(SmstatTest, BootstrapReportByteForByte) {
 TEST_F(SmstatTest, SingleResampleShowsNoSpread) {
   run.par.nresamples = 1;
   SmstatBegin(run, acc, expected, nullptr, 0);
-  const Vec<double> t = Theta(0.6, 0.3, 0.1);
+  const Vec<double> t = VecOf({0.6, 0.3, 0.1});
   SmstatAdd(run, acc, {t, 7});
   const std::string text = Report(".bot");
   EXPECT_EQ(text.find("nan"), std::string::npos);
@@ -195,7 +191,7 @@ TEST_F(SmstatTest, ZeroDeviationGivesZeroCorrelations) {
   SmstatBegin(run, acc, expected, nullptr, 0);
   const double v[3][3] = {{0.5, 0.3, 0.2}, {0.6, 0.2, 0.2}, {0.4, 0.4, 0.2}};
   for (const auto& r : v) {
-    const Vec<double> t = Theta(r[0], r[1], r[2]);
+    const Vec<double> t = VecOf({r[0], r[1], r[2]});
     SmstatAdd(run, acc, {t, 3});
   }
   const std::string text = Report(".bot");
@@ -215,11 +211,11 @@ TEST_F(SmstatTest, BoundsClipAtZeroAndOne) {
   run.par.nresamples = 3;
   run.opt.studentized = 1;
   Vec<double> observed_sd(2, 0.1);
-  expected = Theta(0.02, 0.03, 0.95);
+  expected = VecOf({0.02, 0.03, 0.95});
   SmstatBegin(run, acc, expected, &observed_sd, 0);
   const double v[3][3] = {{0.0, 0.0, 1.0}, {0.2, 0.1, 0.7}, {0.0, 0.05, 0.95}};
   for (const auto& r : v) {
-    const Vec<double> t = Theta(r[0], r[1], r[2]);
+    const Vec<double> t = VecOf({r[0], r[1], r[2]});
     Vec<double> se(2, 0.0);  // no standard errors: every value is -999
     SmstatAdd(run, acc, {t, 3, nullptr, &se});
   }
@@ -238,7 +234,7 @@ TEST_F(SmstatTest, FewResamplesRecommendMore) {
   for (int r : {99, 100}) {
     run.par.nresamples = r;
     SmstatBegin(run, acc, expected, nullptr, 0);
-    for (int k = 1; k <= r; ++k) SmstatAdd(run, acc, {Theta(0.5, 0.3, 0.2), 3});
+    for (int k = 1; k <= r; ++k) SmstatAdd(run, acc, {VecOf({0.5, 0.3, 0.2}), 3});
     const std::string text = Report(".bot");
     std::size_t n = 0;
     for (std::size_t p = text.find("More resamples recommended"); p != std::string::npos;
@@ -254,7 +250,7 @@ TEST_F(SmstatTest, ResampledBaselineUnderModel) {
   run.opt.rannala_mountain = 1;
   run.par.seco = -77;
   SmstatBegin(run, acc, expected, nullptr, 0);
-  for (int k = 0; k < 5; ++k) SmstatAdd(run, acc, {Theta(0.5, 0.3, 0.2), 3});
+  for (int k = 0; k < 5; ++k) SmstatAdd(run, acc, {VecOf({0.5, 0.3, 0.2}), 3});
   const std::string text = Report(".bot");
   EXPECT_NE(text.find("Second random seed"), std::string::npos);
   EXPECT_NE(text.find("77"), std::string::npos);
@@ -272,7 +268,7 @@ TEST_F(SmstatTest, ResampledBaselineUnderModel) {
 TEST_F(SmstatTest, OutputNamedUserIsRefused) {
   run.files.output = "USER  ";
   SmstatBegin(run, acc, expected, nullptr, 0);
-  SmstatAdd(run, acc, {Theta(0.5, 0.3, 0.2), 3});
+  SmstatAdd(run, acc, {VecOf({0.5, 0.3, 0.2}), 3});
   SmstatReport(run, acc);
   EXPECT_EQ(run.error.stop, 1);
   EXPECT_EQ(run.output.written[7], 0);

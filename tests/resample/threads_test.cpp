@@ -81,12 +81,12 @@ TEST(Threads, BootstrapFilesAreTheSame) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.options + c.parameters);
-    Result r = ExpectSame(
-        {ResampleControl(false, c.options,
-                         std::string("Number of resamples: 30\nRandom seed: 4711\n"
-                                     "Second random seed: 77\n") +
-                             c.parameters)},
-        c.missing);
+    Result r =
+        ExpectSame({ResampleControl(false, c.options,
+                                    std::string("Number of resamples: 30\nRandom seed: 4711\n"
+                                                "Second random seed: 77\n") +
+                                        c.parameters)},
+                   c.missing);
     EXPECT_FALSE(r.outcome.aborted) << r.outcome.status << r.files["three.log"];
     if (c.options != kBoth) continue;
     for (const char* name : {"three.log", "out/three.rsm", "out/three.rlk", "out/three.rst",
@@ -114,9 +114,9 @@ TEST(Threads, SimulationFilesAreTheSame) {
 }
 
 TEST(Threads, StopRequestPartWayThrough) {
-  Result r = ExpectSame({ResampleControl(false, kBoth + kRannala,
-                                         "Number of resamples: 60\nRandom seed: 17\n")},
-                        true, "Resampling:    12");
+  Result r = ExpectSame(
+      {ResampleControl(false, kBoth + kRannala, "Number of resamples: 60\nRandom seed: 17\n")},
+      true, "Resampling:    12");
   EXPECT_TRUE(r.outcome.aborted);
   EXPECT_NE(r.files["three.log"].find("after resample 12."), std::string::npos);
 }
@@ -140,8 +140,8 @@ TEST(Threads, DrawThatStopsTheRunAndTheNextRun) {
   // The generators are left as one thread leaves them: a model bootstrap
   // after it in the same process draws the same.
   const Result next = ExpectSame(
-      {failing, ResampleControl(false, kBoth + kRannala,
-                                "Number of resamples: 10\nRandom seed: 8\n", 2)},
+      {failing,
+       ResampleControl(false, kBoth + kRannala, "Number of resamples: 10\nRandom seed: 8\n", 2)},
       false, "", 2);
   EXPECT_FALSE(next.outcome.aborted);
 }

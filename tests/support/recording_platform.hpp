@@ -1,8 +1,7 @@
 #pragma once
-// A platform for tests: records what the engine shows (status texts, beeps,
-// message boxes), serves a fixed clock, and can fake directory queries.
+// A platform for tests: records what the engine shows (status texts, message
+// boxes), serves a fixed clock, and can fake directory queries.
 #include <map>
-#include <set>
 #include <string>
 #include <vector>
 
@@ -18,7 +17,7 @@ class RecordingPlatform : public Platform {
   };
 
   void ShowStatus(const std::string& text) override { statuses.push_back(text); }
-  void Beep(int type) override { beeps.push_back(type); }
+  void Beep(int) override {}
   void ShowMessageBox(const std::string& text, const std::string& title) override {
     boxes.push_back({text, title});
   }
@@ -27,20 +26,16 @@ class RecordingPlatform : public Platform {
   // every other path is asked of the real file system.
   int FileAttributes(const std::string& path) override {
     auto it = attributes.find(path);
-    if (it != attributes.end()) return it->second;
-    return Platform::FileAttributes(path);
+    return it != attributes.end() ? it->second : Platform::FileAttributes(path);
   }
 
-  // Records every creation asked for; paths in `refuse_directories` fail, and
-  // with `fake_directories` on nothing is created on disk.
+  // Records every creation asked for; with `fake_directories` on nothing is
+  // created on disk.
   bool MakeDirectory(const std::string& path) override {
     made_directories.push_back(path);
-    if (refuse_directories.count(path)) return false;
-    if (fake_directories) {
-      attributes[path] = 16;
-      return true;
-    }
-    return Platform::MakeDirectory(path);
+    if (!fake_directories) return Platform::MakeDirectory(path);
+    attributes[path] = 16;
+    return true;
   }
 
   LocalTime Now() override { return now; }
@@ -49,11 +44,9 @@ class RecordingPlatform : public Platform {
   std::string LastStatus() const { return statuses.empty() ? std::string() : statuses.back(); }
 
   std::vector<std::string> statuses;
-  std::vector<int> beeps;
   std::vector<Box> boxes;
   std::vector<std::string> made_directories;
   std::map<std::string, int> attributes;
-  std::set<std::string> refuse_directories;
   bool fake_directories = false;
   LocalTime now{2024, 3, 14, 15, 9, 26, 53};
 };

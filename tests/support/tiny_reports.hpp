@@ -14,6 +14,7 @@
 #include "core/error.hpp"
 #include "core/run.hpp"
 #include "estimate/groups.hpp"
+#include "support/arrays.hpp"
 #include "support/files.hpp"
 #include "support/recording_platform.hpp"
 
@@ -45,34 +46,20 @@ class TinyReport : public testing::Test {
     run.par.nregions = 3;
     run.par.nlevels = 2;
 
-    run.chars.Resize(3);
-    run.chars(1) = Character{"Omy77", 1, 3, 2};
-    run.chars(2) = Character{"Oneu1SNP10", 2, 3, 4};
-    run.chars(3) = Character{"mt", 3, 5, 1};
+    run.chars = VecOf<Character>({{"Omy77", 1, 3, 2}, {"Oneu1SNP10", 2, 3, 4}, {"mt", 3, 5, 1}});
     run.pops.Resize(3);
     run.pops(1).name = "North Fork";
     run.pops(2).name = "South Fork";
     run.pops(3).name = "Coastal";
-    run.regions.level = Vec<int>(3, 1);
-    run.regions.level(3) = 2;
-    run.regions.name.Resize(3);
-    run.regions.name(1) = "Interior";
-    run.regions.name(2) = "Coast";
-    run.regions.name(3) = "Upper interior";
+    run.regions.level = VecOf({1, 1, 2});
+    run.regions.name = VecOf<std::string>({"Interior", "Coast", "Upper interior"});
 
     // Class 1: genotypes 1-3 (7 individuals); class 2, isolocus missing:
     // genotypes 4-5 (3 individuals), genotype 4 impossible.
-    class_genotypes = Vec<std::int32_t>(2);
-    class_genotypes(1) = 3;
-    class_genotypes(2) = 2;
-    class_individuals = Vec<std::int32_t>(2);
-    class_individuals(1) = 7;
-    class_individuals(2) = 3;
-    count = Vec<std::int32_t>(5);
-    const int counts[] = {4, 2, 1, 1, 2};
-    for (int g = 1; g <= 5; ++g) count(g) = counts[g - 1];
-    possible = Vec<std::int32_t>(5, 1);
-    possible(4) = 0;
+    class_genotypes = VecOf<std::int32_t>({3, 2});
+    class_individuals = VecOf<std::int32_t>({7, 3});
+    count = VecOf<std::int32_t>({4, 2, 1, 1, 2});
+    possible = VecOf<std::int32_t>({1, 1, 1, 0, 1});
     copies.Resize(5, 3, 5);
     const int types[5][3][5] = {
         {{2, 0, 0}, {2, 1, 1}, {0, 1, 0, 0, 0}}, {{1, 1, 0}, {0, 4, 0}, {1, 0, 0, 0, 0}},
@@ -84,43 +71,18 @@ class TinyReport : public testing::Test {
         for (int t = 1; t <= 5; ++t)
           copies(t, c, g) = static_cast<std::int8_t>(types[g - 1][c - 1][t - 1]);
 
-    // Genotype probabilities, population fastest.
-    P = Mat<double>(3, 5);
-    const double probs[5][3] = {{0.012, 0.0003, 0.00002},
-                                {0.0041, 0.0041, 0.25},
-                                {1.5e-5, 0.0, 0.00097},
-                                {0.0, 0.0, 0.0},
-                                {0.034567, 0.12, 0.0055}};
-    for (int g = 1; g <= 5; ++g)
-      for (int i = 1; i <= 3; ++i) P(i, g) = probs[g - 1][i - 1];
+    // Genotype probabilities (population, genotype).
+    P = MatOf<double>({{0.012, 0.0041, 1.5e-5, 0.0, 0.034567},
+                       {0.0003, 0.0041, 0.0, 0.0, 0.12},
+                       {0.00002, 0.25, 0.00097, 0.0, 0.0055}});
 
     // The estimate: theta sums to the possible share 0.9.
-    theta = Vec<double>(3);
-    theta(1) = 0.6;
-    theta(2) = 0.3;
-    theta(3) = 0.0;
-    sd = Vec<double>(3);
-    sd(1) = 0.12;
-    sd(2) = 0.11;
-    score = Vec<double>(3);
-    score(1) = 10.0;
-    score(2) = 10.0;
-    score(3) = 7.46;
-    cov = Mat<double>(3, 3);
-    cov(1, 1) = 0.0144;
-    cov(1, 2) = -0.0127;
-    cov(2, 1) = -0.962;
-    cov(2, 2) = 0.0121;
-    regional = Mat<double>(3, 2);
-    regional(1, 1) = 0.9;
-    regional(1, 2) = 0.05;
-    regional(3, 1) = 0.6;
-    regional(3, 2) = 0.12;
-    region_cov = Mat<double>(3, 3);
-    region_cov(1, 1) = 0.0025;
-    region_cov(1, 3) = 0.0017;
-    region_cov(3, 1) = 0.283;
-    region_cov(3, 3) = 0.0144;
+    theta = VecOf({0.6, 0.3, 0.0});
+    sd = VecOf({0.12, 0.11, 0.0});
+    score = VecOf({10.0, 10.0, 7.46});
+    cov = MatOf<double>({{0.0144, -0.0127, 0}, {-0.962, 0.0121, 0}, {0, 0, 0}});
+    regional = MatOf<double>({{0.9, 0.05}, {0, 0}, {0.6, 0.12}});
+    region_cov = MatOf<double>({{0.0025, 0, 0.0017}, {0, 0, 0}, {0.283, 0, 0.0144}});
     record.change = 4.5e-5;
     record.pctmax = 99.87;
   }
