@@ -53,12 +53,13 @@ void SetCounts(Run& run, int pop, int c, const std::vector<int>& counts) {
 // options and model prior, made before the draw it is to repeat.
 struct Twin {
   explicit Twin(StepRun& r) : run(process, r.platform) {
-    process.random = r.run.process.random;
-    run.par = r.run.par;
-    run.opt = r.run.opt;
-    run.chars = r.run.chars;
-    run.input.pm_prior = r.run.input.pm_prior;
-    run.input.pm_weight = r.run.input.pm_weight;
+    const velk::Run& from = r.run;
+    process.random = from.process.random;
+    run.par = from.par;
+    run.opt = from.opt;
+    run.chars = from.chars;
+    run.input.pm_prior = from.input.pm_prior;
+    run.input.pm_weight = from.input.pm_weight;
   }
   // work.P holds the columns of one Dirichlet draw per population from the
   // working baseline, and both processes have made the same lagged draws.
@@ -79,18 +80,27 @@ struct Twin {
   Run run;
 };
 
-// ------------------------------------------------------------ baseline bootstrap
-
-TEST(Basim, DrawsInPopulationThenCharacterOrderSkippingSingleAndEmptyCharacters) {
+// A run as the maximisation steps see it, and the draws' storage.
+class DrawsTest : public testing::Test {
+ protected:
   StepRun r;
   velk::Run& run = r.run;
+  DrawWork work;
+};
+using BasimTest = DrawsTest;
+using DistrbTest = DrawsTest;
+using ClprobTest = DrawsTest;
+using MixsimJRTest = DrawsTest;
+
+// ------------------------------------------------------------ baseline bootstrap
+
+TEST_F(BasimTest, DrawsInPopulationThenCharacterOrderSkippingSingleAndEmptyCharacters) {
   Shape(run, 2, {{3, 2}, {3, 2}});
   SetCounts(run, 1, 1, {3, 0, 5});  // two observed types: 8 trials over types 1 and 3
   SetCounts(run, 1, 2, {0, 7, 0});  // one type: keeps its 7 copies, draws nothing
   SetCounts(run, 2, 1, {0, 0, 0});  // no sample: nothing
   SetCounts(run, 2, 2, {2, 2, 2});  // 6 trials over three types
   const Arr3<std::int16_t> observed = run.input.base_counts;
-  DrawWork work;
   AllocateDraws(run, work);
   std::int32_t seed = -4711, hseed = -4711;
   Basim(run, observed, run.input.base_counts, seed, work);
@@ -111,16 +121,13 @@ TEST(Basim, DrawsInPopulationThenCharacterOrderSkippingSingleAndEmptyCharacters)
   EXPECT_EQ(Dran2(run.process, seed), Dran2(h, hseed));  // generators in step
 }
 
-TEST(Basim, KeepsEverySampleSizeAndUnobservedTypesAndRestartsFromTheObservedCounts) {
-  StepRun r;
-  velk::Run& run = r.run;
+TEST_F(BasimTest, KeepsEverySampleSizeAndUnobservedTypesAndRestartsFromTheObservedCounts) {
   Shape(run, 2, {{4, 2}, {3, 2}});
   SetCounts(run, 1, 1, {10, 0, 7, 3});
   SetCounts(run, 1, 2, {4, 4, 4});
   SetCounts(run, 2, 1, {1, 2, 3, 0});
   SetCounts(run, 2, 2, {0, 9, 1});
   const Arr3<std::int16_t> observed = run.input.base_counts;
-  DrawWork work;
   AllocateDraws(run, work);
   std::int32_t seed = -99;
   bool changed = false;
@@ -145,13 +152,10 @@ TEST(Basim, KeepsEverySampleSizeAndUnobservedTypesAndRestartsFromTheObservedCoun
   EXPECT_TRUE(changed);
 }
 
-TEST(Basim, ADrawBeyondTheWidthOfACountStopsAtTheLargestCount) {
-  StepRun r;
-  velk::Run& run = r.run;
+TEST_F(BasimTest, ADrawBeyondTheWidthOfACountStopsAtTheLargestCount) {
   Shape(run, 1, {{2, 2}});
   SetCounts(run, 1, 1, {32767, 32767});  // either type draws above 32767 half the time
   const Arr3<std::int16_t> observed = run.input.base_counts;
-  DrawWork work;
   AllocateDraws(run, work);
   std::int32_t seed = -1;
   int full = 0;
@@ -188,12 +192,9 @@ void SmallMixture(Run& run) {
   in.sample_size = run.par.sample_size = 20;
 }
 
-TEST(Distrb, RedrawsAsOneMultinomialAndPacksTheDrawnGenotypesClassByClass) {
-  StepRun r;
-  velk::Run& run = r.run;
+TEST_F(DistrbTest, RedrawsAsOneMultinomialAndPacksTheDrawnGenotypesClassByClass) {
   SmallMixture(run);
   const Input& in = run.input;
-  DrawWork work;
   AllocateDraws(run, work);
   ASSERT_EQ(run.error.stop, 0);
   Mat<double> observedP;
@@ -248,25 +249,20 @@ TEST(Distrb, RedrawsAsOneMultinomialAndPacksTheDrawnGenotypesClassByClass) {
   EXPECT_EQ(in.ngenotypes, 7);
 }
 
-TEST(Distrb, DirichletFrequenciesAreOneDrawPerPopulationPerCall) {
-  StepRun r;
-  SmallMixture(r.run);
-  r.run.opt.rannala_mountain = 1;
-  DrawWork work;
-  AllocateDraws(r.run, work);
-  ZBQLINI(r.run.process, 77);
+TEST_F(DistrbTest, DirichletFrequenciesAreOneDrawPerPopulationPerCall) {
+  SmallMixture(run);
+  run.opt.rannala_mountain = 1;
+  AllocateDraws(run, work);
+  ZBQLINI(run.process, 77);
   Twin twin(r);
   std::int32_t seed = -8;
-  Distrb(r.run, 1, seed, work);
-  ASSERT_EQ(r.run.error.stop, 0);
-  twin.ExpectDrawnColumns(r.run, work, work.mix.ngenotypes);
+  Distrb(run, 1, seed, work);
+  ASSERT_EQ(run.error.stop, 0);
+  twin.ExpectDrawnColumns(run, work, work.mix.ngenotypes);
 }
 
-TEST(Clprob, MatchesTheGenotypeMatrixWithAndWithoutTheDirichletDraw) {
-  StepRun r;
-  velk::Run& run = r.run;
+TEST_F(ClprobTest, MatchesTheGenotypeMatrixWithAndWithoutTheDirichletDraw) {
   SmallMixture(run);
-  DrawWork work;
   AllocateDraws(run, work);
   Mat<double> P;
   int nmissing = 0;
@@ -303,16 +299,13 @@ void SimulationRun(Run& run) {
     for (int c = 1; c <= 3; ++c) SetCounts(run, i, c, counts[i - 1][c - 1]);
 }
 
-TEST(MixsimJR, DrawsPopulationThenEveryGeneCopyAndKeepsGenotypesInFirstOccurrence) {
-  StepRun r;
-  velk::Run& run = r.run;
+TEST_F(MixsimJRTest, DrawsPopulationThenEveryGeneCopyAndKeepsGenotypesInFirstOccurrence) {
   SimulationRun(run);
   const Arr3<std::int16_t> drawing = run.input.base_counts;
   // Probabilities come from another baseline than the drawing one.
   run.input.base_counts(1, 1, 1) = 2;
   run.input.base_counts(2, 1, 1) = 13;
   const Vec<double> theta = VecOf({0.5, 0.3, 0.2});
-  DrawWork work;
   AllocateDraws(run, work);
   std::int32_t seed = -2024, hseed = -2024;
   MixsimJR(run, drawing, theta, 60, 0, seed, work);
@@ -368,68 +361,62 @@ TEST(MixsimJR, DrawsPopulationThenEveryGeneCopyAndKeepsGenotypesInFirstOccurrenc
   }
 }
 
-TEST(MixsimJR, ProportionsShortOfOneNeverDrawAPopulationOfProportionZero) {
-  StepRun r;
-  SimulationRun(r.run);
-  r.run.par.max_genotypes = 500;
-  DrawWork work;
-  AllocateDraws(r.run, work);
+TEST_F(MixsimJRTest, ProportionsShortOfOneNeverDrawAPopulationOfProportionZero) {
+  SimulationRun(run);
+  run.par.max_genotypes = 500;
+  AllocateDraws(run, work);
   std::int32_t seed = -31;
   for (int rep = 0; rep < 30; ++rep) {
-    MixsimJR(r.run, r.run.input.base_counts, VecOf({0.7, 0.29, 0.0}), 500, 0, seed, work);
-    ASSERT_EQ(r.run.error.stop, 0);
+    MixsimJR(run, run.input.base_counts, VecOf({0.7, 0.29, 0.0}), 500, 0, seed, work);
+    ASSERT_EQ(run.error.stop, 0);
     EXPECT_EQ(work.composition(3), 0);
     EXPECT_GT(work.composition(2), 0);
   }
 }
 
-TEST(MixsimJR, StopsForAPopulationWithoutSampleOnlyWhenDrawnFromOrForTooManyGenotypes) {
+TEST_F(MixsimJRTest, StopsForAPopulationWithoutSampleOnlyWhenDrawnFromOrForTooManyGenotypes) {
   {
-    StepRun r;
-    SimulationRun(r.run);
-    SetCounts(r.run, 3, 2, {0, 0, 0});
-    DrawWork work;
-    AllocateDraws(r.run, work);
+    StepRun s;
+    SimulationRun(s.run);
+    SetCounts(s.run, 3, 2, {0, 0, 0});
+    DrawWork w;
+    AllocateDraws(s.run, w);
     std::int32_t seed = -3;
-    MixsimJR(r.run, r.run.input.base_counts, VecOf({0.5, 0.5, 0.0}), 200, 0, seed, work);
-    EXPECT_EQ(r.run.error.stop, 0);
-    MixsimJR(r.run, r.run.input.base_counts, VecOf({0.5, 0.3, 0.2}), 200, 0, seed, work);
-    EXPECT_EQ(r.run.error.stop, 1);
-    EXPECT_EQ(r.Last(), 3032);
+    MixsimJR(s.run, s.run.input.base_counts, VecOf({0.5, 0.5, 0.0}), 200, 0, seed, w);
+    EXPECT_EQ(s.run.error.stop, 0);
+    MixsimJR(s.run, s.run.input.base_counts, VecOf({0.5, 0.3, 0.2}), 200, 0, seed, w);
+    EXPECT_EQ(s.run.error.stop, 1);
+    EXPECT_EQ(s.Last(), 3032);
   }
-  StepRun r;
-  SimulationRun(r.run);
-  r.run.par.max_genotypes = 5;
-  DrawWork work;
-  AllocateDraws(r.run, work);
+  SimulationRun(run);
+  run.par.max_genotypes = 5;
+  AllocateDraws(run, work);
   std::int32_t seed = -3;
-  MixsimJR(r.run, r.run.input.base_counts, VecOf({0.4, 0.3, 0.3}), 60, 0, seed, work);
-  EXPECT_EQ(r.run.error.stop, 1);
+  MixsimJR(run, run.input.base_counts, VecOf({0.4, 0.3, 0.3}), 60, 0, seed, work);
+  EXPECT_EQ(run.error.stop, 1);
   EXPECT_EQ(r.Last(), 3023);
-  EXPECT_EQ(r.run.error.n1, 5);
-  EXPECT_EQ(r.run.error.a1, "geneotypes");
+  EXPECT_EQ(run.error.n1, 5);
+  EXPECT_EQ(run.error.a1, "geneotypes");
 }
 
-TEST(MixsimJR, RannalaMountainDrawsFromThePriorAndItsProbabilitiesFromADirichletDraw) {
-  StepRun r;
-  SimulationRun(r.run);
-  r.run.opt.rannala_mountain = 1;
-  SetCounts(r.run, 3, 2, {0, 0, 0});  // drawn from (1/3, 1/3, 1/3)
-  r.run.par.max_genotypes = 300;
-  DrawWork work;
-  AllocateDraws(r.run, work);
-  ZBQLINI(r.run.process, 9);
+TEST_F(MixsimJRTest, RannalaMountainDrawsFromThePriorAndItsProbabilitiesFromADirichletDraw) {
+  SimulationRun(run);
+  run.opt.rannala_mountain = 1;
+  SetCounts(run, 3, 2, {0, 0, 0});  // drawn from (1/3, 1/3, 1/3)
+  run.par.max_genotypes = 300;
+  AllocateDraws(run, work);
+  ZBQLINI(run.process, 9);
   Twin twin(r);
   std::int32_t seed = -3;
-  MixsimJR(r.run, r.run.input.base_counts, VecOf({0.2, 0.2, 0.6}), 300, 1, seed, work);
-  ASSERT_EQ(r.run.error.stop, 0);
-  twin.ExpectDrawnColumns(r.run, work, work.mix.ngenotypes);
+  MixsimJR(run, run.input.base_counts, VecOf({0.2, 0.2, 0.6}), 300, 1, seed, work);
+  ASSERT_EQ(run.error.stop, 0);
+  twin.ExpectDrawnColumns(run, work, work.mix.ngenotypes);
 }
 
 // From this seed the third uniform of the shuffled generator is exactly 0.0,
 // which the running sum of probabilities reaches at the first category even
 // when that category cannot occur.
-TEST(MixsimJR, AUniformOfZeroNeverPicksAPopulationOrTypeThatCannotOccur) {
+TEST_F(MixsimJRTest, AUniformOfZeroNeverPicksAPopulationOrTypeThatCannotOccur) {
   constexpr std::int32_t kZeroThird = -283412;
   {
     Process p;
@@ -439,16 +426,14 @@ TEST(MixsimJR, AUniformOfZeroNeverPicksAPopulationOrTypeThatCannotOccur) {
     ASSERT_EQ(Dran2(p, seed), 0.0);
   }
   // Individual 1: population, one haploid type; individual 2: its population.
-  StepRun r;
-  Shape(r.run, 2, {{2, 1}});
-  r.run.opt.estimation = 0;
-  r.run.par.max_genotypes = 10;
-  SetCounts(r.run, 1, 1, {5, 5});
-  SetCounts(r.run, 2, 1, {5, 5});
-  DrawWork work;
-  AllocateDraws(r.run, work);
+  Shape(run, 2, {{2, 1}});
+  run.opt.estimation = 0;
+  run.par.max_genotypes = 10;
+  SetCounts(run, 1, 1, {5, 5});
+  SetCounts(run, 2, 1, {5, 5});
+  AllocateDraws(run, work);
   std::int32_t seed = kZeroThird;
-  MixsimJR(r.run, r.run.input.base_counts, VecOf({0.0, 1.0}), 3, 0, seed, work);
+  MixsimJR(run, run.input.base_counts, VecOf({0.0, 1.0}), 3, 0, seed, work);
   EXPECT_EQ(work.composition(1), 0);
   EXPECT_EQ(work.composition(2), 3);
 

@@ -50,19 +50,6 @@ TEST(LaggedGenerator, SeedingFirstDrawsAndTheUnseededStartTable) {
   EXPECT_EQ(ZBQLU01(unseeded.process), 23240790.0 / 424967291.0);
 }
 
-TEST(LaggedGenerator, PositionsWrapOneAtATimeAndBorrowStaysInRange) {
-  QuietProcess q(20240601);
-  const LaggedGenerator& s = q.lagged();
-  for (int n = 1; n <= 5000; ++n) {
-    const double u = ZBQLU01(q.process);
-    ASSERT_TRUE(u >= 0.0 && u < 1.0);
-    ASSERT_TRUE(s.C == 0 || s.C == 1);
-    // The long lag trails the current position by one; the short lag leads it by 22.
-    ASSERT_EQ((s.curpos - s.ID43 + 43) % 43, 1) << n;
-    ASSERT_EQ((s.ID22 - s.ID43 + 43) % 43, 22) << n;
-  }
-}
-
 TEST(LaggedGenerator, SeededOncePerProcessThroughTheHandOverAndWarnsOnce) {
   QuietProcess a, b;
   a.process.Zbqlini(1);
