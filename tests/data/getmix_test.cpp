@@ -155,40 +155,30 @@ TEST(GetmixTest, RecordsCondenseIntoGenotypes) {
     std::vector<int> counts;
     int warnings;
   };
+  // clang-format off
   const Case cases[] = {
       {"leading lines, comments, blank lines, short fields",
        "Chinook mixture, spring 2024\n* sample of the test fishery\n101 11 0200\n"
        "/ a comment line\n\n020 02 1100\n101 11 0200\n  101 11 0200   \n1 2 0011\n",
-       {"101 11 0200", "020 02 1100", "100 20 0011"},
-       {3, 1, 1},
-       0},
+       {"101 11 0200", "020 02 1100", "100 20 0011"}, {3, 1, 1}, 0},
       {"a locus definition places named fields and skips others",
        "Mixture with sample names\n* Characters\n1 Fish ID\n\\ the loci in the order of this "
        "file\n2 LocC\n3 Weight\n4 LocA\n5 LocB\n* end\nF-001 0200 12.5 101 11\n"
        "F-002 1100 9.75 020 02 extra fields are never read\nF-003 0200 11.0 101 11\n",
-       {"101 11 0200", "020 02 1100"},
-       {2, 1},
-       0},
+       {"101 11 0200", "020 02 1100"}, {2, 1}, 0},
       {"Windows line ends and tabs between the fields",
-       "header\r\n101 11 0200\r\n020\t02\t1100\r\n101 11 0200",
-       {"101 11 0200", "020 02 1100"},
-       {2, 1},
-       0},
+       "header\r\n101 11 0200\r\n020\t02\t1100\r\n101 11 0200", {"101 11 0200", "020 02 1100"},
+       {2, 1}, 0},
       {"blanks past the longest line",
        std::string("101 11 0200").append(kMixtureLineLength, ' ') + "\n", {"101 11 0200"}, {1}, 0},
       {"fields beyond column 1024", std::string("101").append(1100, ' ') + "11 0200\n",
        {"101 11 0200"}, {1}, 0},
-      {"one all-zero field is ignored with 1010",
-       "101 11 0200\n000\n101 11 0200\n",
-       {"101 11 0200"},
-       {2},
-       1},
+      {"one all-zero field is ignored with 1010", "101 11 0200\n000\n101 11 0200\n",
+       {"101 11 0200"}, {2}, 1},
       {"too many missing characters are skipped with 1015",
-       "101 11 0200\n000 11 0200\n000 00 0200\n101 11 0200\n",
-       {"101 11 0200"},
-       {2},
-       2},
+       "101 11 0200\n000 11 0200\n000 00 0200\n101 11 0200\n", {"101 11 0200"}, {2}, 2},
   };
+  // clang-format on
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     MixtureRun m;
@@ -434,23 +424,16 @@ TEST(CountTest, ChinookMixtureCondensesToItsPublishedCounts) {
 
 // ------------------------------------------------------------- allocation
 
-TEST(AllocateMixtureTest, AbsurdCapacitiesAreOutOfMemory) {
-  {
-    MixtureRun m;
-    m.Setup(kThreeLoci, 1000000000);
-    EXPECT_FALSE(AllocateMixtureArrays(m.run));
-    EXPECT_EQ(m.run.error.last_code, 3000);
-    EXPECT_EQ(m.run.error.stop, 1);
-    EXPECT_EQ(m.run.input.copies.Size3(), 0);
-  }
-  {  // sizes whose product overflows
-    MixtureRun m;
-    m.Setup(kThreeLoci, INT_MAX, INT_MAX);
-    m.run.par.max_types = INT_MAX;
-    m.run.par.nchar = INT_MAX;
-    EXPECT_FALSE(AllocateMixtureArrays(m.run));
-    EXPECT_EQ(m.run.error.last_code, 3000);
-  }
+// A billion genotypes is the bad-input table's; here sizes whose product overflows.
+TEST(AllocateMixtureTest, SizesWhoseProductOverflowsAreOutOfMemory) {
+  MixtureRun m;
+  m.Setup(kThreeLoci, INT_MAX, INT_MAX);
+  m.run.par.max_types = INT_MAX;
+  m.run.par.nchar = INT_MAX;
+  EXPECT_FALSE(AllocateMixtureArrays(m.run));
+  EXPECT_EQ(m.run.error.last_code, 3000);
+  EXPECT_EQ(m.run.error.stop, 1);
+  EXPECT_EQ(m.run.input.copies.Size3(), 0);
 }
 
 }  // namespace

@@ -109,22 +109,16 @@ TEST_F(GmatrxTest, EveryEntryIsGprobOfThePopulationsFrequenciesUnderEachModel) {
   }
 }
 
-TEST_F(GmatrxTest, UnscoredGenotypeIsOneEverywhere) {
-  Build(99, 4, 3, 2);
-  run_.input.copies.Fill(0);
-  Mat<double> P;
-  int nmissing = 0;
-  Gmatrx(run_, P, nmissing);
-  for (int i = 1; i <= 4; ++i) EXPECT_EQ(P(i, 1), 1.0);
-}
-
-TEST_F(GmatrxTest, KeepsALargerMatrixAndFillsOnlyTheGenotypesGiven) {
+TEST_F(GmatrxTest, KeepsALargerMatrixFillsOnlyTheGenotypesGivenAndAnUnscoredOneIsOne) {
   Build(7, 3, 4, 5);
+  for (int c = 1; c <= 4; ++c)
+    for (int k = 1; k <= run_.par.max_types; ++k) run_.input.copies(k, c, 1) = 0;
   Mat<double> P(3, 8, -1.0);
   int nmissing = 0;
   Gmatrx(run_, P, nmissing);
   EXPECT_EQ(P.Cols(), 8);
   ExpectMatchesGprob(P);
+  for (int i = 1; i <= 3; ++i) EXPECT_EQ(P(i, 1), 1.0);
   EXPECT_EQ(P(2, 6), -1.0);
 }
 
