@@ -24,11 +24,11 @@ using test::VecOf;
 
 // Five resamples of three populations in one region level: Yukon (populations
 // 1 and 2) and Kuskokwim (population 3). The last resample leaves 0.04 unknown.
-const double kResamples[5][3] = {{0.50, 0.30, 0.20},
-                                 {0.60, 0.30, 0.10},
-                                 {0.40, 0.30, 0.30},
-                                 {0.50, 0.20, 0.30},
-                                 {0.50, 0.40, 0.06}};
+// clang-format off
+const double kResamples[5][3] = {
+    {0.50, 0.30, 0.20}, {0.60, 0.30, 0.10}, {0.40, 0.30, 0.30}, {0.50, 0.20, 0.30},
+    {0.50, 0.40, 0.06}};
+// clang-format on
 
 class SmstatTest : public testing::Test {
  protected:
@@ -44,14 +44,10 @@ class SmstatTest : public testing::Test {
     run.pops(1).name = "Upper Yukon";
     run.pops(2).name = "Lower Yukon";
     run.pops(3).name = "Kuskokwim River";
-    run.regions.level = Vec<int>(2, 1);
-    run.regions.size = Vec<int>(2, 1);
-    run.regions.size(1) = 2;
-    run.regions.members = Vec<int>(3);
-    for (int i = 1; i <= 3; ++i) run.regions.members(i) = i;
-    run.regions.name = Vec<std::string>(2);
-    run.regions.name(1) = "Yukon";
-    run.regions.name(2) = "Kuskokwim";
+    run.regions.level = VecOf({1, 1});
+    run.regions.size = VecOf({2, 1});
+    run.regions.members = VecOf({1, 2, 3});
+    run.regions.name = VecOf<std::string>({"Yukon", "Kuskokwim"});
     expected = VecOf({0.5, 0.3, 0.2});
   }
 
@@ -173,8 +169,7 @@ TEST_F(SmstatTest, BootstrapReportByteForByte) {
 TEST_F(SmstatTest, SingleResampleShowsNoSpread) {
   run.par.nresamples = 1;
   SmstatBegin(run, acc, expected, nullptr, 0);
-  const Vec<double> t = VecOf({0.6, 0.3, 0.1});
-  SmstatAdd(run, acc, {t, 7});
+  SmstatAdd(run, acc, {VecOf({0.6, 0.3, 0.1}), 7});
   const std::string text = Report(".bot");
   EXPECT_EQ(text.find("nan"), std::string::npos);
   EXPECT_EQ(text.find("NaN"), std::string::npos);
@@ -189,11 +184,8 @@ TEST_F(SmstatTest, SingleResampleShowsNoSpread) {
 // 0.000 with every other area, beside areas that do vary.
 TEST_F(SmstatTest, ZeroDeviationGivesZeroCorrelations) {
   SmstatBegin(run, acc, expected, nullptr, 0);
-  const double v[3][3] = {{0.5, 0.3, 0.2}, {0.6, 0.2, 0.2}, {0.4, 0.4, 0.2}};
-  for (const auto& r : v) {
-    const Vec<double> t = VecOf({r[0], r[1], r[2]});
+  for (const auto& t : {VecOf({0.5, 0.3, 0.2}), VecOf({0.6, 0.2, 0.2}), VecOf({0.4, 0.4, 0.2})})
     SmstatAdd(run, acc, {t, 3});
-  }
   const std::string text = Report(".bot");
   EXPECT_EQ(text.find("nan"), std::string::npos);
   // Yukon sums to 0.8 in every resample; so does Kuskokwim River to 0.2.
@@ -213,12 +205,9 @@ TEST_F(SmstatTest, BoundsClipAtZeroAndOne) {
   Vec<double> observed_sd(2, 0.1);
   expected = VecOf({0.02, 0.03, 0.95});
   SmstatBegin(run, acc, expected, &observed_sd, 0);
-  const double v[3][3] = {{0.0, 0.0, 1.0}, {0.2, 0.1, 0.7}, {0.0, 0.05, 0.95}};
-  for (const auto& r : v) {
-    const Vec<double> t = VecOf({r[0], r[1], r[2]});
-    Vec<double> se(2, 0.0);  // no standard errors: every value is -999
+  Vec<double> se(2, 0.0);  // no standard errors: every value is -999
+  for (const auto& t : {VecOf({0.0, 0.0, 1.0}), VecOf({0.2, 0.1, 0.7}), VecOf({0.0, 0.05, 0.95})})
     SmstatAdd(run, acc, {t, 3, nullptr, &se});
-  }
   Report(".bot");
   // Yukon (e 0.05, range 0 to 0.3): max(0, 0.1 - 0.3), min(1, 0.1 - 0).
   EXPECT_TRUE(Has("      1  Yukon                            0.0000    0.1000"));
