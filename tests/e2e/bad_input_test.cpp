@@ -23,39 +23,16 @@ using test::TempDir;
 using test::WriteFile;
 
 constexpr const char* kControl =
-    "* Estimation: bad input\n"
-    "* Parameters\n"
-    "Number of characters in analysis: 2\n"
-    "Number of stocks in analysis: 2\n"
-    "* Files\n"
-    "Baseline file: base.bse\n"
-    "Mixture file: mix.mix\n"
-    "Output file: out\\good\n"
-    "* Characters\n"
-    "[ID #] [# Types] [Character] [Kind]\n"
-    "1 3 Loc1 : locus\n"
-    "2 4 Loc2 : locus\n"
-    "* Populations\n"
-    "[ID #] [Population]\n"
-    "1 Pop 1\n"
-    "2 Pop 2\n"
-    "* Run\n";
+    "* Estimation: bad input\n* Parameters\nNumber of characters in analysis: 2\n"
+    "Number of stocks in analysis: 2\n* Files\nBaseline file: base.bse\nMixture file: mix.mix\n"
+    "Output file: out\\good\n* Characters\n[ID #] [# Types] [Character] [Kind]\n1 3 Loc1 : locus\n"
+    "2 4 Loc2 : locus\n* Populations\n[ID #] [Population]\n1 Pop 1\n2 Pop 2\n* Run\n";
 
 constexpr const char* kBaseline =
-    "#1 Pop 1\n"
-    "Loc1 10 20 30\n"
-    "Loc2 5 5 10 20\n"
-    "#2 Pop 2\n"
-    "Loc1 30 20 10\n"
-    "Loc2 20 10 5 5\n";
+    "#1 Pop 1\nLoc1 10 20 30\nLoc2 5 5 10 20\n#2 Pop 2\nLoc1 30 20 10\nLoc2 20 10 5 5\n";
 
 constexpr const char* kMixture =
-    "Mixture\n"
-    "101 1100\n"
-    "200 0200\n"
-    "011 0011\n"
-    "101 0101\n"
-    "002 2000\n";
+    "Mixture\n101 1100\n200 0200\n011 0011\n101 0101\n002 2000\n";
 
 // `text` with its first `from` replaced by `to`.
 std::string Sub(std::string text, const std::string& from, const std::string& to) {
@@ -128,7 +105,8 @@ void Check(const BadInput& c) {
 
 // clang-format off
 TEST(BadInputTest, ControlFiles) {
-  const std::string stocks = "stocks in analysis: 2", eof = "Premature end-of-file reading control file,";
+  const std::string stocks = "stocks in analysis: 2",
+                    eof = "Premature end-of-file reading control file,";
   const BadInput cases[] = {
       {"empty control file", {{"run.ctl", ""}}, eof},
       {"binary junk", {{"run.ctl", Junk(4000)}}, eof},
@@ -154,7 +132,8 @@ TEST(BadInputTest, ControlFiles) {
       Ctl("a billion genotypes", "* Files", "Maximum number of genotypes: 1000000000\n* Files",
           "Out of memory."),
       Ctl("two billion genotypes and classes", "* Files",
-          "Maximum number of genotypes: 2000000000\nMaximum number of classes: 2000000000\n* Files",
+          "Maximum number of genotypes: 2000000000\n"
+          "Maximum number of classes: 2000000000\n* Files",
           "Out of memory."),
       Ctl("no run line", "* Run\n", "", eof),
   };
@@ -167,16 +146,19 @@ TEST(BadInputTest, BaselineAndMixtureFiles) {
                     no_definition = "An error occured while reading the locus definition.";
   const BadInput cases[] = {
       {"empty baseline", {{"base.bse", ""}}, "Correct the baseline(s)"},
-      {"binary junk baseline", {{"base.bse", Junk(3000)}}, "Could not read population identifier"},
+      {"binary junk baseline", {{"base.bse", Junk(3000)}},
+       "Could not read population identifier"},
       Edit("a header ID beyond column 512", "base.bse", "#1 Pop 1",
            std::string("#").append(600, ' ').append("1 Pop 1"), no_id),
       Edit("a count above 32767", "base.bse", "10 20 30", "40000 20 30", bad_record),
-      Edit("a 100-digit count", "base.bse", "10 20 30", std::string(100, '9') + " 20 30", bad_record),
+      Edit("a 100-digit count", "base.bse", "10 20 30", std::string(100, '9') + " 20 30",
+           bad_record),
       Edit("a negative count", "base.bse", "10 20 30", "-10 20 30", bad_record),
       Edit("a population ID beyond 32 bits", "base.bse", "#1 Pop 1", "#99999999999 Pop 1", no_id),
       {"empty mixture", {{"mix.mix", ""}}, no_definition},
       {"binary junk mixture", {{"mix.mix", Junk(3000)}}, ""},
-      Edit("a copy digit above the ploidy", "mix.mix", "101 1100", "901 1100", "Correct the mixture"),
+      Edit("a copy digit above the ploidy", "mix.mix", "101 1100", "901 1100",
+           "Correct the mixture"),
       Edit("a 100-digit mixture field", "mix.mix", "101 1100", std::string(100, '1') + " 1100",
            "Correct the mixture"),
       Edit("a mixture record beyond 65,536 characters", "mix.mix", "101 1100",
@@ -191,7 +173,9 @@ TEST(BadInputTest, BaselineAndMixtureFiles) {
 
 TEST(BadInputTest, FilesThatCannotBeReadOrWritten) {
   auto mkdir = [](const char* name) {
-    return [name](const std::filesystem::path& d) { std::filesystem::create_directories(d / name); };
+    return [name](const std::filesystem::path& d) {
+      std::filesystem::create_directories(d / name);
+    };
   };
   auto link_full = [](const char* name) {
     return [name](const std::filesystem::path& d) {
@@ -205,7 +189,8 @@ TEST(BadInputTest, FilesThatCannotBeReadOrWritten) {
   const BadInput cases[] = {
       Ctl("no baseline file", "base.bse", "none.bse", ""),
       folder,
-      Ctl("a baseline that cannot be read", "base.bse", "/proc/self/mem", "Could not read baseline,"),
+      Ctl("a baseline that cannot be read", "base.bse", "/proc/self/mem",
+          "Could not read baseline,"),
       Ctl("no mixture file", "mix.mix", "none.mix", "Could not open mixture file:"),
       {"no control file", {}, "Could not open control file:", nullptr, "run.ctl.absent"},
       {"a control file whose log cannot be created", {}, "", nullptr, "/proc/version"},

@@ -1,11 +1,11 @@
 // How the command line shows a status text that grows, is trimmed, or has its
 // last line rewritten.
+#include "cli_platform.hpp"
+
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <string>
-
-#include "cli_platform.hpp"
 
 namespace velk {
 namespace {
@@ -28,7 +28,8 @@ TEST(CliStatus, PrintsOnlyWhatWasAppended) {
   std::string a = "000000200CONTROL FILE:  x.ctl\r";
   std::string b = a + "Reading control file...\r";
   std::string c = "200000000" + b.substr(9) + "\rAnalysis Aborted\r";
-  EXPECT_EQ(Shown(false, {a, b, c}), "CONTROL FILE:  x.ctl\nReading control file...\n\nAnalysis Aborted\n");
+  EXPECT_EQ(Shown(false, {a, b, c}),
+            "CONTROL FILE:  x.ctl\nReading control file...\n\nAnalysis Aborted\n");
 }
 
 TEST(CliStatus, TerminalColoursAndOverwritesTheOpenLine) {
