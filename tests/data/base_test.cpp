@@ -212,16 +212,6 @@ TEST(Base, MissingDataMessagesHaveTheirExactLines) {
                              "     Population Pop C is missing", "     from the baseline."}));
 }
 
-TEST(Base, UnreadablePopulationIdentifierIs3009) {
-  BaseRun b(2, 1, 2);
-  b.OneFile("1 a\nLoc1 1 1\n\\ c\n#two\n");
-  b.Read();
-  EXPECT_EQ(b.run.error.last_code, 3009);
-  EXPECT_EQ(b.run.errstk.depth, 0);
-  EXPECT_TRUE(HasLines(b.Log(), {" *** Fatal Error: Reading baseline frequencies.",
-                                 "     Could not read population identifier on record     4."}));
-}
-
 TEST(Base, PopulationReadTwiceKeepsTheLaterValuesCharacterByCharacter) {
   BaseRun b(2, 2, 2);
   b.OneFile(

@@ -202,17 +202,6 @@ TEST(GetmixTest, RecordsCondenseIntoGenotypes) {
   EXPECT_EQ(m.run.error.n2, 3);
 }
 
-TEST(GetmixTest, MissingFileIsFatal3006) {
-  MixtureRun m;
-  m.Setup(kThreeLoci);
-  ASSERT_TRUE(AllocateMixtureArrays(m.run));
-  m.run.files.mixture = m.dir / "absent.mix";
-  Getmix(m.run);
-  EXPECT_EQ(m.run.error.last_code, 3006);
-  EXPECT_EQ(m.run.errstk.depth, 0);
-  EXPECT_EQ(m.run.error.a2, m.dir / "absent.mix");
-}
-
 TEST(GetmixTest, ClassesAreStoredInOrderOfFirstOccurrence) {
   MixtureRun m;
   m.Setup(kThreeLoci, 100, 3, 1);

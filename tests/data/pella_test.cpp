@@ -9,7 +9,6 @@
 #include <string>
 #include <vector>
 
-#include "control/sections.hpp"
 #include "core/error.hpp"
 #include "core/run.hpp"
 #include "data/dirich.hpp"
@@ -17,7 +16,6 @@
 #include "resample/random.hpp"
 #include "support/files.hpp"
 #include "support/recording_platform.hpp"
-#include "support/run_fixture.hpp"
 
 namespace velk {
 namespace {
@@ -245,60 +243,6 @@ TEST_F(PellaTest, InvariantAndNonConvergingCharactersEndTheRun) {
     run_.output.unit[0].Close();
     EXPECT_NE(test::ReadFile(log).find(c.message), std::string::npos);
   }
-}
-
-// ------------------------------------------------------------ in the run sequence
-
-// A run that has read its control file with the Pella-Masuda model on: two
-// populations, two two-type loci, the baseline in `text`.
-struct ModelRun {
-  explicit ModelRun(const std::string& text) : f((tmp.Path() / "run.log").string()) {
-    test::WriteFile(tmp / "base.txt", text);
-    test::WriteFile(tmp / "mix.txt", "Test mixture\n11 11\n20 02\n11 20\n");
-    velk::Run& run = f.run;
-    run.files.output = (tmp.Path() / "run1").string();
-    run.files.baseline = (tmp.Path() / "base.txt").string();
-    run.files.mixture = (tmp.Path() / "mix.txt").string();
-    run.opt.pella_masuda = 1;
-    run.par.npop = 2;
-    run.par.nchar = 2;
-    run.par.max_types = 2;
-    run.pops.Resize(2);
-    for (int i = 1; i <= 2; ++i) {
-      run.pops(i).id = i;
-      run.pops(i).name = i == 1 ? "Upper" : "Lower";
-    }
-    run.chars.Resize(2);
-    for (int c = 1; c <= 2; ++c) {
-      run.chars(c).name = "Loc" + std::to_string(c);
-      run.chars(c).ntypes = 2;
-    }
-    Errpush(run, "Reading control file");
-    RunSequence(run);
-    run.output.unit[0].Close();
-  }
-  bool Shown(const std::string& text) const {
-    for (const std::string& s : f.platform.statuses)
-      if (s.find(text) != std::string::npos) return true;
-    return false;
-  }
-  test::TempDir tmp;
-  test::RunFixture f;
-};
-
-TEST(PellaInRun, PriorIsBuiltAfterTheBaselineAndAnInvariantCharacterAbortsOnlyTheRun) {
-  ModelRun ok("#1 Upper\nLoc1 50 50\nLoc2 5 5\n#2 Lower\nLoc1 70 30\nLoc2 9 1\n");
-  EXPECT_EQ(ok.f.run.error.stop, 0);
-  EXPECT_TRUE(ok.Shown("Reading mixture file..."));
-
-  ModelRun m("#1 Upper\nLoc1 50 50\nLoc2 5 5\n#2 Lower\nLoc1 70 30\n");
-  velk::Run& run = m.f.run;
-  EXPECT_EQ(run.error.stop, 1);
-  EXPECT_FALSE(m.Shown("Reading mixture file..."));
-  EXPECT_EQ(run.errstk.depth, 0);
-  EXPECT_EQ(run.input.pm_prior.Rows(), 0) << "the arrays are released at the end";
-  const std::string log = test::ReadFile(m.tmp.Path() / "run.log");
-  EXPECT_NE(log.find("Loc2       may be invariant."), std::string::npos) << log;
 }
 
 // ------------------------------------------------------------- Dirichlet draw

@@ -136,6 +136,13 @@ TEST(BadInputTest, ControlFiles) {
           "Maximum number of classes: 2000000000\n* Files",
           "Out of memory."),
       Ctl("no run line", "* Run\n", "", eof),
+      // A model simulation must resample its baseline.
+      Ctl("a Rannala-Mountain simulation", "* Estimation: bad input\n",
+          "* Simulation: bad input\n* Options\nRannala-Mountain model: yes\n",
+          "select the resample baseline option for simulations."),
+      Ctl("a Pella-Masuda simulation", "* Estimation: bad input\n",
+          "* Simulation: bad input\n* Options\nPella-Masuda model: yes\n",
+          "select the resample baseline option for simulations."),
   };
   for (const BadInput& c : cases) Check(c);
 }
@@ -164,6 +171,12 @@ TEST(BadInputTest, BaselineAndMixtureFiles) {
       Edit("a mixture record beyond 65,536 characters", "mix.mix", "101 1100",
            "101 1100" + std::string(70000, ' ') + "x", "Bad mixture record.  Record number     2"),
       {"a mixture of header lines only", {{"mix.mix", "Mixture\n"}}, no_definition},
+      // The prior is built after the baseline, and this run alone is aborted.
+      {"an invariant character under the Pella-Masuda model",
+       {{"run.ctl",
+         Sub(kControl, "* Parameters", "* Options\nPella-Masuda model: yes\n* Parameters")},
+        {"base.bse", Sub(kBaseline, "Loc2 20 10 5 5", "Loc2 10 10 20 40")}},
+       "Loc2       may be invariant."},
       {"a locus definition naming an unknown character",
        {{"mix.mix", "* characters\nLoc1\nLoc9\n* end\n101 1100\n"}},
        "Read  1 characters, but expected  2 on record    4."},

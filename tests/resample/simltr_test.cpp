@@ -1,8 +1,7 @@
 // The simulation and bootstrap driver through whole runs: repeatability from the
 // seeds, the seed columns of the likelihood file, the iteration-history limit,
-// the status counter, the stop request, the model simulation without baseline
-// resampling, and the statistics of simulated and bootstrapped estimates
-// against known true proportions.
+// the status counter, the stop request, and the statistics of simulated and
+// bootstrapped estimates against known true proportions.
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -232,31 +231,6 @@ TEST(Simltr, StopRequestEndsTheRunWithFilesKept) {
   a.platform.stop = false;
   EXPECT_FALSE(
       a.Go(Control(true, "", "Mixture sample size: 30\nNumber of resamples: 3\n")).aborted);
-}
-
-TEST(Simltr, ModelSimulationWithoutBaselineResamplingAbortsOnlyTheRun) {
-  for (const char* model : {"Rannala-Mountain model: yes\n", "Pella-Masuda model: yes\n"}) {
-    Analysis a;
-    const Outcome out = a.Go(Control(true, std::string(model) + "Print bootstrap estimates: yes\n",
-                                     "Mixture sample size: 40\nNumber of resamples: 5\n"));
-    EXPECT_TRUE(out.aborted) << model;
-    EXPECT_NE(out.status.find("Analysis Aborted"), std::string::npos);
-    EXPECT_NE(a.Log().find("\n *** Fatal Error: Reading control file.\n"
-                           "     You selected the Rannala-Mountain or Pella-Masuda \n"
-                           "     model of baseline allele frequencies.  You must   \n"
-                           "     select the resample baseline option for simulations.\n"),
-              std::string::npos)
-        << a.Log();
-    EXPECT_EQ(ReadLines(a.dir / "out/three.rsm").size(), 5u) << "header kept, no resample";
-
-    // With baseline resampling the same model simulation runs, and so does the
-    // next control file.
-    const Outcome ok =
-        a.Go(Control(true, std::string(model) + "Resample baseline: yes\n",
-                     "Mixture sample size: 40\nNumber of resamples: 5\nSecond seed: 99\n"));
-    EXPECT_FALSE(ok.aborted) << model << a.Log();
-    EXPECT_NE(a.Report(".sim").find("Second random seed          :"), std::string::npos);
-  }
 }
 
 // After a bootstrap that redraws the baseline, the baseline summary shows the
