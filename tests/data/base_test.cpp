@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -64,12 +65,18 @@ class BaseRun {
     run.output.unit[0].Close();
     return ReadFile(dir / "run.log");
   }
-  std::vector<int> Counts(int c, int pop) {
-    std::vector<int> v;
-    for (int k = 1; k <= run.par.max_types; ++k) v.push_back(run.input.base_counts(k, c, pop));
-    return v;
+  // Every population's counts and totals: "10 20 30 /60, 4 0 4 /8; 1 2 0 /3, ...".
+  std::string Table() const {
+    std::ostringstream t;
+    for (int i = 1; i <= run.par.npop; ++i) {
+      for (int c = 1; c <= run.par.nchar; ++c) {
+        for (int k = 1; k <= run.par.max_types; ++k) t << run.input.base_counts(k, c, i) << ' ';
+        t << '/' << run.input.base_totals(c, i);
+        t << (c < run.par.nchar ? ", " : i < run.par.npop ? "; " : "");
+      }
+    }
+    return t.str();
   }
-  int Total(int c, int pop) { return run.input.base_totals(c, pop); }
 
   TempDir dir;
   test::RecordingPlatform platform;
@@ -106,14 +113,8 @@ TEST(Base, OneFileWithCountLinesNamedAndNumberedCharacters) {
       "Loc2 0 0 7 8\n");
   b.Read();
   EXPECT_EQ(b.run.error.stop, 0);
-  EXPECT_EQ(b.Counts(1, 1), (std::vector<int>{10, 20, 30}));
-  EXPECT_EQ(b.Total(1, 1), 60);
-  EXPECT_EQ(b.Counts(2, 1), (std::vector<int>{4, 0, 4}));
-  EXPECT_EQ(b.Total(2, 1), 8);
-  EXPECT_EQ(b.Counts(1, 2), (std::vector<int>{1, 2, 0}));
-  EXPECT_EQ(b.Total(1, 2), 3);
-  EXPECT_EQ(b.Counts(2, 2), (std::vector<int>{0, 0, 7})) << "at most max_types values";
-  EXPECT_EQ(b.Total(2, 2), 7);
+  // Pop B, Loc2: at most max_types values.
+  EXPECT_EQ(b.Table(), "10 20 30 /60, 4 0 4 /8; 1 2 0 /3, 0 0 7 /7");
   EXPECT_EQ(b.run.input.nmissing_base, 0);
   EXPECT_EQ(b.run.errstk.depth, 0);
   std::string log = b.LogText();
@@ -131,12 +132,7 @@ TEST(Base, FrequencyLinesBecomeCountsOfPloidyTimesN) {
       "Loc2 0.25 0.75\n"  // no sample size: total 0, the character is missing
       "Loc3 7 .4 .6\n");
   b.Read();
-  EXPECT_EQ(b.Counts(1, 1), (std::vector<int>{25, 25}));
-  EXPECT_EQ(b.Total(1, 1), 50);
-  EXPECT_EQ(b.Counts(2, 1), (std::vector<int>{0, 0}));
-  EXPECT_EQ(b.Total(2, 1), 0);
-  EXPECT_EQ(b.Counts(3, 1), (std::vector<int>{3, 4}));  // 2.8 -> 3, 4.2 -> 4
-  EXPECT_EQ(b.Total(3, 1), 7);
+  EXPECT_EQ(b.Table(), "25 25 /50, 0 0 /0, 3 4 /7");  // 2.8 -> 3, 4.2 -> 4
   EXPECT_EQ(b.run.input.nmissing_base, 1);
   EXPECT_EQ(b.run.error.stop, 0);
   std::string log = b.LogText();
@@ -149,27 +145,27 @@ TEST(Base, FrequencyRoundingAndSums) {
   const std::string head = " *** Warning: Reading baseline frequencies.";
   struct Case {
     const char* line;
-    std::vector<int> counts;
-    int total, warnings, errors;
+    const char* table;
+    int types, warnings, errors;
     std::vector<std::string> message;
   };
   // clang-format off
   const Case cases[] = {
       // 2.5 -> 3, 7.5 -> 8: halves round away from zero; 11 is not 10.
-      {"Loc1 5 0.25 0.75", {3, 8}, 10, 1, 0,
+      {"Loc1 5 0.25 0.75", "3 8 /10", 2, 1, 0,
        {head, "     Sum of allele/type frequencies is    11, but    10 is expected",
         "     for population Pop A, character Loc1."}},
       // 16.65 each -> 17, and the total stays 50.
-      {"Loc1 25 0.333 0.333 0.334", {17, 17, 17}, 50, 1, 0,
+      {"Loc1 25 0.333 0.333 0.334", "17 17 17 /50", 3, 1, 0,
        {head, "     Sum of allele/type frequencies is    51, but    50 is expected",
         "     for population Pop A, character Loc1."}},
       // A sum of 0.999 is silent; normalised: 49.95 and 50.05.
-      {"Loc1 50 0.499 0.5", {50, 50}, 100, 0, 0, {}},
-      {"Loc1 50 0.498 0.5", {50, 50}, 100, 1, 0,
+      {"Loc1 50 0.499 0.5", "50 50 /100", 2, 0, 0, {}},
+      {"Loc1 50 0.498 0.5", "50 50 /100", 2, 1, 0,
        {head, "     Sum of baseline freqencies is 0.9980 for population",
         "     Pop A, character Loc1", "     Frequencies have been normalized to one."}},
       // An error, and the rest of the baseline is still read.
-      {"Loc1 25 3.5 3.5\nLoc2 3 3", {25, 25}, 50, 0, 1,
+      {"Loc1 25 3.5 3.5\nLoc2 3 3", "25 25 /50, 3 3 /6", 2, 0, 1,
        {" *** Error: Reading baseline frequencies.",
         "     Sum of baseline freqencies is 7.00000 for population", "     Pop A, character Loc1.",
         "", " *** Fatal Error: Reading baseline frequencies.",
@@ -180,18 +176,15 @@ TEST(Base, FrequencyRoundingAndSums) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.line);
     const std::string text = c.line;
-    BaseRun b(1, 1 + static_cast<int>(std::count(text.begin(), text.end(), '\n')),
-              static_cast<int>(c.counts.size()));
+    BaseRun b(1, 1 + static_cast<int>(std::count(text.begin(), text.end(), '\n')), c.types);
     b.OneFile("1 P\n" + text + "\n");
     b.Read();
-    EXPECT_EQ(b.Counts(1, 1), c.counts);
-    EXPECT_EQ(b.Total(1, 1), c.total);
+    EXPECT_EQ(b.Table(), c.table);
     EXPECT_EQ(b.run.error.warnings, c.warnings);
     EXPECT_EQ(b.run.error.errors, c.errors);
     EXPECT_EQ(b.run.error.stop, c.errors);
     if (c.errors) {
       EXPECT_EQ(b.run.error.last_code, 3010);
-      EXPECT_EQ(b.Total(2, 1), 6);
     }
     if (!c.message.empty()) {
       EXPECT_TRUE(HasLines(b.Log(), c.message)) << b.LogText();
@@ -223,10 +216,8 @@ TEST(Base, PopulationReadTwiceKeepsTheLaterValuesCharacterByCharacter) {
       "#2 other\n"
       "Loc1 7 7\n");
   b.Read();
-  EXPECT_EQ(b.Counts(1, 1), (std::vector<int>{5, 0})) << "the later line replaces the character";
-  EXPECT_EQ(b.Total(1, 1), 5);
-  EXPECT_EQ(b.Counts(2, 1), (std::vector<int>{3, 4}));
-  EXPECT_EQ(b.Counts(1, 2), (std::vector<int>{7, 7}));
+  // The later line replaces the character.
+  EXPECT_EQ(b.Table(), "5 0 /5, 3 4 /7; 7 7 /14, 0 0 /0");
   EXPECT_EQ(b.run.input.nmissing_base, 1);  // Pop B, Loc2
   EXPECT_EQ(b.run.error.stop, 0);
   EXPECT_EQ(Occurrences(b.LogText(), "Reading Pop A ="), 2);
@@ -236,7 +227,7 @@ TEST(Base, OtherPopulationsBeforeAndAnythingAfterTheLastOneArePassedOverSilently
   BaseRun b(1, 1, 2);
   b.OneFile("#7 not ours\nLoc1 9 9\n\\ comment\n#1 ours\nLoc1 1 2\n#junk that is no header\n");
   b.Read();
-  EXPECT_EQ(b.Counts(1, 1), (std::vector<int>{1, 2}));
+  EXPECT_EQ(b.Table(), "1 2 /3");
   EXPECT_EQ(b.run.error.warnings + b.run.error.errors, 0) << b.LogText();
   EXPECT_EQ(b.run.error.stop, 0);
 }
@@ -267,10 +258,8 @@ TEST(Base, PerPopulationFilesFromThePathOrTheControlFolder) {
   b.run.pops(2).file = "b.txt";
   b.run.pops(3).file = "none.txt";
   b.Read();
-  EXPECT_EQ(b.Counts(1, 1), (std::vector<int>{4, 6}));
-  EXPECT_EQ(b.Total(2, 1), 0) << "the rest of the file after a # line is ignored";
-  EXPECT_EQ(b.Counts(2, 2), (std::vector<int>{25, 25}));
-  EXPECT_EQ(b.Counts(1, 2), (std::vector<int>{1, 1}));
+  // The rest of a file after a # line is ignored.
+  EXPECT_EQ(b.Table(), "4 6 /10, 0 0 /0; 1 1 /2, 25 25 /50; 0 0 /0, 0 0 /0");
   EXPECT_EQ(b.run.input.nmissing_base, 1 + 2);
   EXPECT_EQ(b.run.error.stop, 1);
   EXPECT_EQ(b.run.error.last_code, 3010);
@@ -289,7 +278,7 @@ TEST(Base, PerPopulationFilesFromThePathOrTheControlFolder) {
   c.run.pops(1).file = "sub\\a.txt";
   c.Read();
   EXPECT_EQ(c.run.error.stop, 0) << c.LogText();
-  EXPECT_EQ(c.Total(1, 1), 6);
+  EXPECT_EQ(c.Table(), "3 3 /6");
 }
 
 // ----------------------------------------------------------- bad baselines
@@ -346,7 +335,7 @@ TEST(Base, UnreadableRecordsAndCountsOutsideSixteenBitsAre3011) {
   ok.OneFile("1 a\nLoc1 32767 0\n");
   ok.Read();
   EXPECT_EQ(ok.run.error.stop, 0);
-  EXPECT_EQ(ok.Counts(1, 1), (std::vector<int>{32767, 0}));
+  EXPECT_EQ(ok.Table(), "32767 0 /32767");
 }
 
 TEST(Base, LongLinesAreCutAndCrlfEndsAreDropped) {
@@ -356,8 +345,7 @@ TEST(Base, LongLinesAreCutAndCrlfEndsAreDropped) {
             "\r\n" + std::string(5000, 'x') + "\r\n");
   b.Read();
   EXPECT_EQ(b.run.error.stop, 0) << b.LogText();
-  EXPECT_EQ(b.Counts(1, 1), (std::vector<int>{1, 2, 0})) << "the value past column 512 is lost";
-  EXPECT_EQ(b.Counts(2, 1), (std::vector<int>{4, 5, 6}));
+  EXPECT_EQ(b.Table(), "1 2 0 /3, 4 5 6 /15") << "the value past column 512 is lost";
 }
 
 }  // namespace
