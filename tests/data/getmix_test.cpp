@@ -8,6 +8,7 @@
 #include <climits>
 #include <fstream>
 #include <random>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -70,21 +71,19 @@ class MixtureRun {
     }
     return text;
   }
-  Lines Genotypes() const {
-    Lines list;
-    for (int g = 1; g <= run.input.ngenotypes; ++g) list.push_back(Genotype(g));
-    return list;
-  }
-  // The first n entries of a per-genotype or per-class array.
-  static std::vector<int> List(const Vec<std::int32_t>& v, int n) {
-    return std::vector<int>(v.begin(), v.begin() + n);
-  }
-  std::vector<int> Counts() const { return List(run.input.geno_count, run.input.ngenotypes); }
-  std::vector<int> ClassGenotypes() const {
-    return List(run.input.class_genotypes, run.input.nclasses);
-  }
-  std::vector<int> ClassIndividuals() const {
-    return List(run.input.class_individuals, run.input.nclasses);
+  // The condensed mixture: "101 11 0200 x3, 020 02 1100 x1 | 2/4 | 4", the
+  // genotypes with their counts, each class's genotypes and individuals, and
+  // the sample size.
+  std::string Mixture() const {
+    std::ostringstream t;
+    for (int g = 1; g <= run.input.ngenotypes; ++g)
+      t << (g > 1 ? ", " : "") << Genotype(g) << " x" << run.input.geno_count(g);
+    t << " |";
+    for (int k = 1; k <= run.input.nclasses; ++k)
+      t << (k > 1 ? ", " : " ") << run.input.class_genotypes(k) << '/'
+        << run.input.class_individuals(k);
+    t << " | " << run.input.sample_size;
+    return t.str();
   }
 
   // The log as written so far (closes it).
@@ -151,8 +150,7 @@ TEST(GetmixTest, RecordsCondenseIntoGenotypes) {
   struct Case {
     const char* what;
     std::string text;
-    Lines genotypes;
-    std::vector<int> counts;
+    const char* mixture;
     int warnings;
   };
   // clang-format off
@@ -160,23 +158,24 @@ TEST(GetmixTest, RecordsCondenseIntoGenotypes) {
       {"leading lines, comments, blank lines, short fields",
        "Chinook mixture, spring 2024\n* sample of the test fishery\n101 11 0200\n"
        "/ a comment line\n\n020 02 1100\n101 11 0200\n  101 11 0200   \n1 2 0011\n",
-       {"101 11 0200", "020 02 1100", "100 20 0011"}, {3, 1, 1}, 0},
+       "101 11 0200 x3, 020 02 1100 x1, 100 20 0011 x1 | 3/5 | 5", 0},
       {"a locus definition places named fields and skips others",
        "Mixture with sample names\n* Characters\n1 Fish ID\n\\ the loci in the order of this "
        "file\n2 LocC\n3 Weight\n4 LocA\n5 LocB\n* end\nF-001 0200 12.5 101 11\n"
        "F-002 1100 9.75 020 02 extra fields are never read\nF-003 0200 11.0 101 11\n",
-       {"101 11 0200", "020 02 1100"}, {2, 1}, 0},
+       "101 11 0200 x2, 020 02 1100 x1 | 2/3 | 3", 0},
       {"Windows line ends and tabs between the fields",
-       "header\r\n101 11 0200\r\n020\t02\t1100\r\n101 11 0200", {"101 11 0200", "020 02 1100"},
-       {2, 1}, 0},
+       "header\r\n101 11 0200\r\n020\t02\t1100\r\n101 11 0200",
+       "101 11 0200 x2, 020 02 1100 x1 | 2/3 | 3", 0},
       {"blanks past the longest line",
-       std::string("101 11 0200").append(kMixtureLineLength, ' ') + "\n", {"101 11 0200"}, {1}, 0},
+       std::string("101 11 0200").append(kMixtureLineLength, ' ') + "\n",
+       "101 11 0200 x1 | 1/1 | 1", 0},
       {"fields beyond column 1024", std::string("101").append(1100, ' ') + "11 0200\n",
-       {"101 11 0200"}, {1}, 0},
+       "101 11 0200 x1 | 1/1 | 1", 0},
       {"one all-zero field is ignored with 1010", "101 11 0200\n000\n101 11 0200\n",
-       {"101 11 0200"}, {2}, 1},
+       "101 11 0200 x2 | 1/2 | 2", 1},
       {"too many missing characters are skipped with 1015",
-       "101 11 0200\n000 11 0200\n000 00 0200\n101 11 0200\n", {"101 11 0200"}, {2}, 2},
+       "101 11 0200\n000 11 0200\n000 00 0200\n101 11 0200\n", "101 11 0200 x2 | 1/2 | 2", 2},
   };
   // clang-format on
   for (const Case& c : cases) {
@@ -186,14 +185,8 @@ TEST(GetmixTest, RecordsCondenseIntoGenotypes) {
     m.Read(c.text);
     EXPECT_EQ(m.run.error.stop, 0);
     EXPECT_EQ(m.run.error.warnings, c.warnings);
-    EXPECT_EQ(m.Genotypes(), c.genotypes);
-    EXPECT_EQ(m.Counts(), c.counts);
-    int n = 0;
-    for (int k : c.counts) n += k;
-    EXPECT_EQ(m.run.input.sample_size, n);
-    EXPECT_EQ(m.run.par.sample_size, n);
-    EXPECT_EQ(m.ClassGenotypes(), (std::vector<int>{static_cast<int>(c.counts.size())}));
-    EXPECT_EQ(m.ClassIndividuals(), (std::vector<int>{n}));
+    EXPECT_EQ(m.Mixture(), c.mixture);
+    EXPECT_EQ(m.run.par.sample_size, m.run.input.sample_size);
   }
   MixtureRun m;  // the last warning names the record and what it misses
   m.Setup(kThreeLoci);
@@ -215,14 +208,10 @@ TEST(GetmixTest, ClassesAreStoredInOrderOfFirstOccurrence) {
       "020 11 0000\n"  // class 3, known
       "101 11 0200\n");
   EXPECT_EQ(m.run.error.stop, 0);
-  EXPECT_EQ(m.run.input.nclasses, 3);
   EXPECT_EQ(m.run.par.nclasses, 3);
-  EXPECT_EQ(m.Genotypes(),
-            (Lines{"101 11 0200", "020 02 1100", "000 02 1100", "000 11 0011", "020 11 0000"}));
-  EXPECT_EQ(m.Counts(), (std::vector<int>{2, 1, 2, 1, 2}));
-  EXPECT_EQ(m.ClassGenotypes(), (std::vector<int>{2, 2, 1}));
-  EXPECT_EQ(m.ClassIndividuals(), (std::vector<int>{3, 3, 2}));
-  EXPECT_EQ(m.run.input.ngenotypes, 5);
+  EXPECT_EQ(m.Mixture(),
+            "101 11 0200 x2, 020 02 1100 x1, 000 02 1100 x2, 000 11 0011 x1, 020 11 0000 x2 | "
+            "2/3, 2/3, 1/2 | 8");
 }
 
 // Files the reader must refuse: the message, the record and counts it names,
@@ -300,8 +289,7 @@ TEST(GetmixTest, BadRecordsAreAllReportedThen3010) {
   EXPECT_EQ(m.run.error.last_code, 3010);
   EXPECT_EQ(m.run.error.stop, 1);
   EXPECT_EQ(m.run.error.errors, 4);
-  EXPECT_EQ(m.run.input.sample_size, 2);
-  EXPECT_EQ(m.Genotypes(), (Lines{"101 004 10", "110 022 01"}));
+  EXPECT_EQ(m.Mixture(), "101 004 10 x1, 110 022 01 x1 | 2/2 | 2");
 }
 
 TEST(GetmixTest, RecordsAsLongAsTheirFieldsRead) {
@@ -318,7 +306,7 @@ TEST(GetmixTest, RecordsAsLongAsTheirFieldsRead) {
   EXPECT_EQ(m.run.error.stop, 0);
   ASSERT_EQ(m.run.input.ngenotypes, 1);
   EXPECT_EQ(m.Genotype(1) + ' ', record);
-  EXPECT_EQ(m.Counts(), (std::vector<int>{2}));
+  EXPECT_EQ(m.run.input.geno_count(1), 2);
   // Characters whose fields need more than the fixed length get the room.
   EXPECT_EQ(MixtureLineLength(Vec<int>(40000, 2)), 120000u);
   EXPECT_EQ(MixtureLineLength(Vec<int>(400, 2)), kMixtureLineLength);
@@ -332,8 +320,7 @@ TEST(GetmixTest, CollidingKeysStayDistinctGenotypes) {
     m.Setup({{"LocA", 2, 2}});
     m.Read("40\n11\n11\n40\n", lookup);
     EXPECT_EQ(m.run.error.stop, 0);
-    EXPECT_EQ(m.Genotypes(), (Lines{"40", "11"}));
-    EXPECT_EQ(m.Counts(), (std::vector<int>{2, 2}));
+    EXPECT_EQ(m.Mixture(), "40 x2, 11 x2 | 2/4 | 4");
   }
 }
 
@@ -388,10 +375,7 @@ TEST(CountTest, HashAndLinearReadTheSameMixture) {
   ASSERT_EQ(hashed.run.error.stop, 0);
   EXPECT_GT(hashed.run.input.ngenotypes, 3000);
   EXPECT_GT(hashed.run.input.nclasses, 3);
-  EXPECT_EQ(hashed.Genotypes(), linear.Genotypes());
-  EXPECT_EQ(hashed.Counts(), linear.Counts());
-  EXPECT_EQ(hashed.ClassGenotypes(), linear.ClassGenotypes());
-  EXPECT_EQ(hashed.ClassIndividuals(), linear.ClassIndividuals());
+  EXPECT_EQ(hashed.Mixture(), linear.Mixture());
   EXPECT_EQ(hashed.run.input.sample_size, 6000);
 }
 
