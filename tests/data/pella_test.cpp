@@ -14,6 +14,7 @@
 #include "data/dirich.hpp"
 #include "estimate/likelihood.hpp"
 #include "resample/random.hpp"
+#include "support/baseline.hpp"
 #include "support/files.hpp"
 #include "support/recording_platform.hpp"
 
@@ -25,7 +26,7 @@ namespace {
 // data for that character).
 class PellaTest : public ::testing::Test {
  protected:
-  using Counts = std::vector<std::vector<int>>;  // [character][type]
+  using Counts = test::PopulationCounts;
 
   PellaTest() : run_(process_, platform_) {
     run_.error.warnings = 0;
@@ -33,34 +34,9 @@ class PellaTest : public ::testing::Test {
   }
 
   void Baseline(const std::vector<int>& ntypes, const std::vector<Counts>& pops) {
-    const int nc = static_cast<int>(ntypes.size());
-    const int np = static_cast<int>(pops.size());
-    int maxtyp = 1;
-    for (int t : ntypes) maxtyp = std::max(maxtyp, t);
-    run_.par.npop = np;
-    run_.par.nchar = nc;
-    run_.par.max_types = maxtyp;
-    run_.chars.Resize(nc);
-    for (int c = 1; c <= nc; ++c) {
-      run_.chars(c).name = "Loc" + std::to_string(c);
-      run_.chars(c).ntypes = ntypes[c - 1];
-    }
-    Input& in = run_.input;
-    in.base_counts.Resize(maxtyp, nc, np);
-    in.base_totals.Resize(nc, np);
-    for (int i = 1; i <= np; ++i) {
-      for (int c = 1; c <= nc; ++c) {
-        int total = 0;
-        const std::vector<int>& n = pops[i - 1][c - 1];
-        for (std::size_t k = 0; k < n.size(); ++k) {
-          in.base_counts(static_cast<int>(k) + 1, c, i) = static_cast<std::int16_t>(n[k]);
-          total += n[k];
-        }
-        in.base_totals(c, i) = total;
-      }
-    }
-    in.pm_prior.Resize(maxtyp, nc);
-    in.pm_weight.Resize(nc);
+    test::SetBaseline(run_, ntypes, pops);
+    run_.input.pm_prior.Resize(run_.par.max_types, run_.par.nchar);
+    run_.input.pm_weight.Resize(run_.par.nchar);
   }
 
   std::vector<std::string> Log() {

@@ -16,38 +16,17 @@
 #include "data/gmatrx.hpp"
 #include "resample/random.hpp"
 #include "support/arrays.hpp"
+#include "support/baseline.hpp"
 #include "support/step_run.hpp"
 #include "support/synthetic.hpp"
 
 namespace velk {
 namespace {
 
+using test::SetBaseline;
+using test::SetCounts;
 using test::StepRun;
 using test::VecOf;
-
-// Characters (types, ploidy) and empty baseline counts for np populations.
-void Shape(Run& run, int np, const std::vector<std::pair<int, int>>& chars) {
-  run.par.npop = np;
-  run.par.nchar = static_cast<int>(chars.size());
-  run.chars.Resize(run.par.nchar);
-  int maxtyp = 1;
-  for (int c = 1; c <= run.par.nchar; ++c) {
-    std::tie(run.chars(c).ntypes, run.chars(c).ploidy) = chars[static_cast<std::size_t>(c - 1)];
-    maxtyp = std::max(maxtyp, run.chars(c).ntypes);
-  }
-  run.par.max_types = maxtyp;
-  run.input.base_counts.Resize(maxtyp, run.par.nchar, np);
-  run.input.base_totals.Resize(run.par.nchar, np);
-}
-
-void SetCounts(Run& run, int pop, int c, const std::vector<int>& counts) {
-  int total = 0;
-  for (std::size_t k = 0; k < counts.size(); ++k) {
-    run.input.base_counts(static_cast<int>(k) + 1, c, pop) = static_cast<std::int16_t>(counts[k]);
-    total += counts[k];
-  }
-  run.input.base_totals(c, pop) = total;
-}
 
 // A run on a second process with the same generator states, characters,
 // options and model prior, made before the draw it is to repeat.
@@ -95,11 +74,10 @@ using MixsimJRTest = DrawsTest;
 // ------------------------------------------------------------ baseline bootstrap
 
 TEST_F(BasimTest, DrawsInPopulationThenCharacterOrderSkippingSingleAndEmptyCharacters) {
-  Shape(run, 2, {{3, 2}, {3, 2}});
-  SetCounts(run, 1, 1, {3, 0, 5});  // two observed types: 8 trials over types 1 and 3
-  SetCounts(run, 1, 2, {0, 7, 0});  // one type: keeps its 7 copies, draws nothing
-  SetCounts(run, 2, 1, {0, 0, 0});  // no sample: nothing
-  SetCounts(run, 2, 2, {2, 2, 2});  // 6 trials over three types
+  // Population 1: two observed types (8 trials over types 1 and 3), then one
+  // type (keeps its 7 copies, draws nothing); population 2: no sample, then 6
+  // trials over three types.
+  SetBaseline(run, {3, 3}, {{{3, 0, 5}, {0, 7, 0}}, {{0, 0, 0}, {2, 2, 2}}});
   const Arr3<std::int16_t> observed = run.input.base_counts;
   AllocateDraws(run, work);
   std::int32_t seed = -4711, hseed = -4711;
@@ -122,11 +100,7 @@ TEST_F(BasimTest, DrawsInPopulationThenCharacterOrderSkippingSingleAndEmptyChara
 }
 
 TEST_F(BasimTest, KeepsEverySampleSizeAndUnobservedTypesAndRestartsFromTheObservedCounts) {
-  Shape(run, 2, {{4, 2}, {3, 2}});
-  SetCounts(run, 1, 1, {10, 0, 7, 3});
-  SetCounts(run, 1, 2, {4, 4, 4});
-  SetCounts(run, 2, 1, {1, 2, 3, 0});
-  SetCounts(run, 2, 2, {0, 9, 1});
+  SetBaseline(run, {4, 3}, {{{10, 0, 7, 3}, {4, 4, 4}}, {{1, 2, 3, 0}, {0, 9, 1}}});
   const Arr3<std::int16_t> observed = run.input.base_counts;
   AllocateDraws(run, work);
   std::int32_t seed = -99;
@@ -153,8 +127,7 @@ TEST_F(BasimTest, KeepsEverySampleSizeAndUnobservedTypesAndRestartsFromTheObserv
 }
 
 TEST_F(BasimTest, ADrawBeyondTheWidthOfACountStopsAtTheLargestCount) {
-  Shape(run, 1, {{2, 2}});
-  SetCounts(run, 1, 1, {32767, 32767});  // either type draws above 32767 half the time
+  SetBaseline(run, {2}, {{{32767, 32767}}});  // either type draws above 32767 half the time
   const Arr3<std::int16_t> observed = run.input.base_counts;
   AllocateDraws(run, work);
   std::int32_t seed = -1;
@@ -288,15 +261,14 @@ TEST_F(ClprobTest, MatchesTheGenotypeMatrixWithAndWithoutTheDirichletDraw) {
 
 // Three populations; a locus, an isolocus and a haploid character.
 void SimulationRun(Run& run) {
-  Shape(run, 3, {{4, 2}, {3, 4}, {2, 1}});
+  SetBaseline(run, {4, 3, 2},
+              {{{10, 5, 0, 5}, {6, 6, 0}, {9, 1}},
+               {{1, 1, 10, 8}, {0, 4, 8}, {1, 9}},
+               {{0, 0, 3, 3}, {5, 5, 2}, {5, 5}}},
+              {2, 4, 1});
   run.opt.estimation = 0;
   run.par.sample_size = 60;
   run.par.max_genotypes = 100;
-  const std::vector<int> counts[3][3] = {{{10, 5, 0, 5}, {6, 6, 0}, {9, 1}},
-                                         {{1, 1, 10, 8}, {0, 4, 8}, {1, 9}},
-                                         {{0, 0, 3, 3}, {5, 5, 2}, {5, 5}}};
-  for (int i = 1; i <= 3; ++i)
-    for (int c = 1; c <= 3; ++c) SetCounts(run, i, c, counts[i - 1][c - 1]);
 }
 
 TEST_F(MixsimJRTest, DrawsPopulationThenEveryGeneCopyAndKeepsGenotypesInFirstOccurrence) {
@@ -426,11 +398,9 @@ TEST_F(MixsimJRTest, AUniformOfZeroNeverPicksAPopulationOrTypeThatCannotOccur) {
     ASSERT_EQ(Dran2(p, seed), 0.0);
   }
   // Individual 1: population, one haploid type; individual 2: its population.
-  Shape(run, 2, {{2, 1}});
   run.opt.estimation = 0;
   run.par.max_genotypes = 10;
-  SetCounts(run, 1, 1, {5, 5});
-  SetCounts(run, 2, 1, {5, 5});
+  SetBaseline(run, {2}, {{{5, 5}}, {{5, 5}}}, {1});
   AllocateDraws(run, work);
   std::int32_t seed = kZeroThird;
   MixsimJR(run, run.input.base_counts, VecOf({0.0, 1.0}), 3, 0, seed, work);
@@ -439,10 +409,9 @@ TEST_F(MixsimJRTest, AUniformOfZeroNeverPicksAPopulationOrTypeThatCannotOccur) {
 
   // One population; the second gene copy of individual 1 takes the zero.
   StepRun r2;
-  Shape(r2.run, 1, {{3, 2}});
   r2.run.opt.estimation = 0;
   r2.run.par.max_genotypes = 10;
-  SetCounts(r2.run, 1, 1, {0, 5, 5});
+  SetBaseline(r2.run, {3}, {{{0, 5, 5}}});
   AllocateDraws(r2.run, work);
   seed = kZeroThird;
   MixsimJR(r2.run, r2.run.input.base_counts, VecOf({1.0}), 3, 0, seed, work);
