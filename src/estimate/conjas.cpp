@@ -40,7 +40,9 @@ void Conjas(Run& run, int np, int nclasses, const Vec<std::int32_t>& class_genot
             share += P(i, g) * theta(i);
           }
           const double qg = q[g - 1] == 0.0 ? kProbFloor : q[g - 1];
-          sum += static_cast<double>(count(g)) / qg * share;
+          const double a = static_cast<double>(count(g)) / qg;
+          // share / q(g) is at most 1 even when count / q(g) overflows.
+          sum += std::isfinite(a) ? a * share : static_cast<double>(count(g)) * (share / qg);
         }
         lambda = sum / total;
       }

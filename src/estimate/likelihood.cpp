@@ -104,7 +104,11 @@ double Hood(int np, int ngenotypes, const Mat<double>& P, const Vec<double>& the
   for (int g = 1; g <= ngenotypes; ++g) {
     if (possible(g) != 1) continue;
     const double q = Ddot(np, th, 1, P.Ptr(1, g), 1);
-    const double floored = q > kProbFloor ? q : kProbFloor;
+    // Only a zero mixture probability takes the floor. A fish scored at a few
+    // hundred loci has probabilities far below 1.0e-99 in every population;
+    // flooring those too made the likelihood flat, so the search stopped on its
+    // first step with the starting shares.
+    const double floored = q > 0.0 ? q : kProbFloor;
     hood = hood + static_cast<double>(count(g)) * std::log(floored);
   }
   return hood;
@@ -165,8 +169,16 @@ void Genexp(int np, int nclasses, const Vec<double>& theta, const Vec<std::int32
     if (possible(g) != 1) continue;
     // A possible genotype that no population with a share can carry divides by
     // the likelihood's floor instead of by zero.
-    const double a = static_cast<double>(count(g)) / (qg == 0.0 ? kProbFloor : qg);
-    Dhaxpy(np, a, pg, 1, sc, 1);
+    const double c = static_cast<double>(count(g));
+    const double qf = qg == 0.0 ? kProbFloor : qg;
+    const double a = c / qf;
+    if (std::isfinite(a)) {
+      Dhaxpy(np, a, pg, 1, sc, 1);
+    } else {
+      // q(g) so small that count / q(g) overflows: each P(i, g) / q(g) is still
+      // at most 1 / theta_i, so take the quotients one by one.
+      for (int i = 0; i < np; ++i) sc[i] += pg[i] * c / qf;
+    }
   }
 
   for (int k = 1; k <= nclasses; ++k) {

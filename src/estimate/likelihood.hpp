@@ -49,7 +49,8 @@ inline double Ipow(double x, int m) {
 }
 
 // Mixture log-likelihood: the sum over genotypes flagged exactly 1 of
-// count(g) * ln(max(sum_i theta_i P(i, g), 1.0e-99)).
+// count(g) * ln(q(g)), q(g) = sum_i theta_i P(i, g), with 1.0e-99 in place of a
+// q(g) of 0 (the floor the score divisions use too).
 double Hood(int np, int ngenotypes, const Mat<double>& P, const Vec<double>& theta,
             const Vec<std::int32_t>& possible, const Vec<std::int32_t>& count);
 
