@@ -64,9 +64,11 @@ def main():
     if "chinook" in real:
         notes.append(f"chinook estimation: {float(real['chinook']['wall_median_s']) * 1000:.0f} ms "
                      "wall")
-    if "bootstrap" in real:
-        notes.append(f"chinook {real['bootstrap']['resamples']}-resample bootstrap: "
-                     f"{float(real['bootstrap']['wall_median_s']):.1f} s wall")
+    for case, r in real.items():
+        if case.startswith("bootstrap"):
+            threads = f", {r['threads']} thread(s)" if r.get("threads") else ""
+            notes.append(f"chinook {r['resamples']}-resample bootstrap{threads}: "
+                         f"{float(r['wall_median_s']):.1f} s wall")
     big = [r for r in rows if r["series"] == "largest"]
     if big:
         b = big[0]

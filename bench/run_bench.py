@@ -47,18 +47,19 @@ QUICK = {
 }
 LARGEST = dict(populations=400, loci=400, individuals=20000)
 GNU_TIME = "/usr/bin/time"
-FIELDS = ["case", "series", "populations", "loci", "individuals", "resamples", "runs",
+FIELDS = ["case", "series", "populations", "loci", "individuals", "resamples", "threads", "runs",
           "wall_median_s", "wall_min_s", "cpu_median_s", "peak_rss_mb", "status"]
 
 
-def run_once(velk, ctl, cpu):
+def run_once(velk, ctl, cpu, threads=None):
     """One run of velk in the control file's folder: wall seconds, CPU seconds,
     peak resident set size in MB and the exit status.
 
     The peak memory comes from GNU time when it is installed: Linux carries a
     process's peak over exec, so velk started straight from this (larger)
     python would report python's peak when that is higher than its own."""
-    cmd = [velk, "--quiet", os.path.basename(ctl)]
+    cmd = [velk, "--quiet"] + (["--threads", str(threads)] if threads else [])
+    cmd.append(os.path.basename(ctl))
     memfile = None
     if os.access(GNU_TIME, os.X_OK):
         fd, memfile = tempfile.mkstemp(prefix="velk_rss_")
@@ -86,10 +87,10 @@ def run_once(velk, ctl, cpu):
     return wall, ru.ru_utime + ru.ru_stime, peak, p.returncode
 
 
-def measure(velk, ctl, repeat, cpu, expect=None):
+def measure(velk, ctl, repeat, cpu, expect=None, threads=None):
     walls, cpus, peak, rc = [], [], 0.0, 0
     for _ in range(repeat):
-        w, c, m, rc = run_once(velk, ctl, cpu)
+        w, c, m, rc = run_once(velk, ctl, cpu, threads)
         walls.append(w)
         cpus.append(c)
         peak = max(peak, m)
@@ -159,11 +160,15 @@ def main():
     ap.add_argument("--repeat", type=int, default=5, help="runs per case (median taken)")
     ap.add_argument("--bootstrap-repeat", type=int, default=3, help="runs of the bootstrap case")
     ap.add_argument("--resamples", type=int, default=1000)
+    ap.add_argument("--bootstrap-threads", default="",
+                    help="comma-separated thread counts for the bootstrap case, e.g. 1,2 "
+                         "(default: velk's own, every core)")
     ap.add_argument("--cpu", type=int, default=None, help="pin velk to this core (taskset)")
     ap.add_argument("--quick", action="store_true", help="three points per series, no largest")
     ap.add_argument("--cases", default="chinook,bootstrap,populations,loci,individuals,largest",
                     help="comma-separated cases to run")
     a = ap.parse_args()
+    a.bootstrap_threads = [int(t) for t in a.bootstrap_threads.split(",") if t.strip()] or [None]
 
     velk = os.path.abspath(a.velk)
     if not os.access(velk, os.X_OK):
@@ -194,9 +199,11 @@ def main():
                     record(dict(case="chinook", series="real", resamples=0, **BASE, **r))
                 if "bootstrap" in cases:
                     ctl = chinook_control(shared, tmp, True, a.resamples)
-                    r = measure(velk, ctl, a.bootstrap_repeat, a.cpu, "chinook_boot.bot")
-                    record(dict(case="bootstrap", series="real", resamples=a.resamples, **BASE,
-                                **r))
+                    for t in a.bootstrap_threads:
+                        r = measure(velk, ctl, a.bootstrap_repeat, a.cpu, "chinook_boot.bot", t)
+                        record(dict(case="bootstrap" if t is None else f"bootstrap_{t}t",
+                                    series="real", resamples=a.resamples, threads=t or "",
+                                    **BASE, **r))
             finally:
                 shutil.rmtree(tmp, ignore_errors=True)
 
