@@ -159,45 +159,6 @@ TEST_F(ErrorTest, MessageBoxes) {
   EXPECT_NE(log[log.size() - 2].find("chinook.bse"), std::string::npos);
 }
 
-TEST_F(ErrorTest, BoxTextsComposedByMessages) {
-  struct Case {
-    int number;
-    Args args;
-    const char* box;
-  };
-  // clang-format off
-  const Case cases[] = {
-      {2005, {.a1 = "Locus A    "},
-       "Singular covariance matrix.\rInfinitesimal jacknkife cannot be computed."},
-      {3027, {.a1 = "output"},
-       "Must specify the output file.\rAdd to the \"* Files\" command: "
-       "\"output: path\\filename\"."},
-      {3017, {}, "An error occured while reading the locus definition.\rBe sure the locus "
-       "definition starts with \"* characters\" and ends with \"* end\" in the mixture file."},
-      {3002, {}, "Must know the number of characters before inputting character names.\rAdd to "
-       "the \"* Parameters\" section: \"Number of characters in analysis: xx\"."},
-      {3001, {}, nullptr},  // heading only: the text stays
-      {2000, {.a1 = "North fork", .a2 = "Locus A", .x1 = 1.2},
-       "Sum of baseline freqencies is 1.20000 for population\rNorth fork, character Locus A."},
-      {2003, {.a1 = "Locus A", .n1 = 12, .n2 = 9}, "On record   12, character Locus A\r "
-       "possesses more than  9 types as specified in the control file."},
-      {2001, {.a1 = "real"}, "Expecting a \rreal value in the string: \" \"."},
-      {3029, {}, "Hashing function for identifying unique genotypes exceed the precision of "
-       "this machine."},
-      {3010, {.a1 = "baseline(s)"},
-       "Too many errors to continue. Correct the baseline(s)\rfile before continuing analysis."},
-      {3023, {.a1 = "geneotypes", .n1 = 100},
-       "Exceeded the maximum number of \rgeneotypes =  100."},
-  };
-  // clang-format on
-  std::string last;
-  for (const Case& c : cases) {
-    Say(c.number, c.args);
-    if (c.box) last = c.box;
-    EXPECT_EQ(run.error.box_text, last) << c.number;
-  }
-}
-
 TEST_F(ErrorTest, ContextStackDepthLimits) {
   for (int k = 1; k <= 11; ++k) Errpush(run, "Context " + std::to_string(k));
   EXPECT_EQ(run.errstk.depth, 10);
@@ -223,17 +184,13 @@ TEST_F(ErrorTest, LogLayouts) {
   Error(run, 999);
   Say(100, {.n1 = 37, .x1 = 1.0e-10});
   Say(101, {.x1 = 0.00001234, .x2 = 99.5});
-  Say(103, {.a1 = "Pop A", .a2 = "Lower", .x1 = 0.25, .x2 = 3.5, .x3 = 0.0614});
   Say(104, {.a1 = "Log     ", .a2 = "C:\\runs\\chinook.log"});
-  Say(1000, {.a1 = "North fork", .a2 = "Locus A", .n1 = 100, .n2 = 99});
   Say(1001, {.a1 = "North fork", .a2 = "Locus A", .x1 = 0.99});
-  Say(1003, {.a1 = "Locus A", .a2 = "North fork", .n1 = 3, .n2 = 4});
   Say(1014, {.a1 = "12x"});
   Say(2004, {.a1 = "Locus B", .n1 = 45, .n2 = 12});  // 12 is too wide for its field
   Say(2001, {.a1 = "real"});
   Say(105, {.a1 = std::string(75, 'x'), .a2 = "value   "});  // texts cut to their width
   Say(3029);
-  Say(3025, {.n1 = 14, .n2 = 3, .n3 = 4});
   EXPECT_EQ(LogText(), R"(
  *** Fatal Error: VELK estimation procedure.
  
@@ -256,27 +213,13 @@ TEST_F(ErrorTest, LogLayouts) {
      GPA achieved =  99.5%.
 
  *** Note: VELK program.
-     Lower search for Pop A:
-     Estimate:   0.2500
-     Chisquared:   3.50
-     P-Value:    0.0614
-
- *** Note: VELK program.
      Log sent to file:
      C:\runs\chinook.log.
-
- *** Warning: VELK program.
-     Sum of allele/type frequencies is    99, but   100 is expected
-     for population North fork, character Locus A.
 
  *** Warning: VELK program.
      Sum of baseline freqencies is 0.9900 for population
      North fork, character Locus A
      Frequencies have been normalized to one.
-
- *** Warning: VELK program.
-     Only read   3 types/alleles but  4 were expected
-     for character Locus A, population North fork.
 
  *** Warning: VELK program.
 
@@ -295,10 +238,6 @@ TEST_F(ErrorTest, LogLayouts) {
 
  *** Fatal Error: VELK program.
      Hashing function for identifying unique genotypes exceed      the precision of this machine.
- 
-
- *** Fatal Error: VELK program.
-     Read  3 characters, but expected  4 on record   14.
  
 )");
 }

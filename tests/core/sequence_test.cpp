@@ -93,13 +93,6 @@ TEST(RunSequence, CreatesEveryMissingFolderAtBothSeparators) {
   EXPECT_EQ(s.run.error.stop, 0);
   EXPECT_TRUE(std::filesystem::is_directory(s.Dir() + "results/" + longname));
 
-  SeqRun bad;  // a folder that cannot be made is fatal
-  test::WriteFile(bad.Dir() + "plain", "a file, not a folder\n");
-  bad.run.files.output = bad.Dir() + "plain\\sub\\run1";
-  bad.Sequence();
-  EXPECT_EQ(bad.run.error.last_code, 3035);
-  EXPECT_EQ(bad.run.error.a1, bad.Dir() + "plain");
-
   SeqRun d;  // a drive prefix and the root are not created
   d.f.platform.fake_directories = true;
   d.f.platform.attributes["C:/results"] = d.f.platform.attributes["/abs"] = -1;

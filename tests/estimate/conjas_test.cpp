@@ -53,35 +53,6 @@ TEST_F(ConjasTest, AStepWithoutGainKeepsThetaAndTheLikelihood) {
   }
 }
 
-// A genotype far below the floor in absolute terms: its column of P scaled by
-// 1e-40 leaves the line coefficients and the step as they were.
-TEST_F(ConjasTest, RelativeFloorsMakeTheStepIndependentOfAColumnsScale) {
-  const test::Mixture m = test::RandomMixture(4, 30, 19, 1.0e-5);
-  test::Mixture scaled = m;
-  for (int i = 1; i <= 4; ++i) scaled.P(i, 3) *= 1.0e-40;
-
-  std::array<double, 4> coef[2];
-  Vec<double> result[2];
-  int k = 0;
-  for (const test::Mixture* mix : {&m, static_cast<const test::Mixture*>(&scaled)}) {
-    test::StepState s(*mix, OneGroup(4));
-    CgAlloc(s.work, 4);
-    s.work.restart = 4;
-    Vec<double> theta = test::Values({0.1, 0.2, 0.3, 0.4});
-    s.Refresh(theta);
-    Restart(4, s.groups, theta, s.best, kEps, s.work);
-    Conjas(r.run, 4, 1, mix->class_genotypes, theta, s.trial, mix->P, mix->count, s.score, s.q(),
-           mix->possible, s.L, s.groups, kEps, 1.0e-10, s.conv, s.work);
-    EXPECT_EQ(r.Last(), 0);
-    Taymax(4, mix->ngenotypes, theta, s.work.d, s.q(), mix->count, mix->P, coef[k], mix->possible,
-           s.work.colmax, s.work.w1, s.work.w2);
-    result[k++] = theta;
-  }
-  for (int i = 1; i <= 4; ++i) EXPECT_NEAR(result[0](i), result[1](i), 1.0e-12) << i;
-  EXPECT_NEAR(coef[0][0], coef[1][0], 1.0e-9 * std::fabs(coef[0][0]));
-  EXPECT_NEAR(coef[0][1], coef[1][1], 1.0e-9 * std::fabs(coef[0][1]));
-}
-
 TEST(TaymaxTest, CoefficientsAreTheDerivativesAlongTheDirection) {
   // L(t) = sum count ln q(theta(t)) with theta(t) = normalised (sqrt(theta) + t d)^2.
   const test::Mixture m = test::RandomMixture(3, 15, 23);
@@ -102,19 +73,6 @@ TEST(TaymaxTest, CoefficientsAreTheDerivativesAlongTheDirection) {
   EXPECT_NEAR(coef[1], (at(h) - 2 * at(0) + at(-h)) / (h * h), 1.0e-3 * std::fabs(coef[1]) + 1e-3);
   EXPECT_EQ(coef[2], 0.0);
   EXPECT_EQ(coef[3], 0.0);
-}
-
-TEST(NormalTest, SquaresAreScaledToEachGroupsTotalAndAGroupOfOneTakesItsTotal) {
-  const Groups g = test::MakeGroups({{1, 3}, {2}}, {0.6, 0.4});
-  const Vec<double> theta = test::Values({0.36, 0.0, 0.64}), d = test::Values({-1.0, 0.0, 1.0});
-  Vec<double> x(3);
-  Convergence c;
-  Normal(theta, x, 0.5, d, g, c);
-  // (0.6 - 0.5)^2 = 0.01 and (0.8 + 0.5)^2 = 1.69, scaled to 0.6.
-  EXPECT_NEAR(x(1), 0.01 * 0.6 / 1.70, 1.0e-15);
-  EXPECT_NEAR(x(3), 1.69 * 0.6 / 1.70, 1.0e-15);
-  EXPECT_EQ(x(2), 0.4);
-  EXPECT_NEAR(c.change, std::fabs(x(1) - 0.36), 1.0e-15);  // the largest move
 }
 
 }  // namespace

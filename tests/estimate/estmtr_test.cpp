@@ -1,8 +1,7 @@
 // The estimation driver: the estimate against an independent plain EM, the
 // reports and report flags it leaves, the interval thresholds, the missing
 // baseline left as the estimate made it, 1016 without regions, the null
-// likelihood line; and whole runs from a control file through Velk and the
-// velk command, the shipped example and (when present) the chinook data.
+// likelihood line; and the shipped example through the velk command.
 #include "estimate/estmtr.hpp"
 
 #include <gtest/gtest.h>
@@ -225,20 +224,6 @@ TEST_F(EstmtrTest, AFailedOpenStopsTheRunAndLeavesNothingOpen) {
   EXPECT_EQ(run.errstk.depth, 0);
 }
 
-TEST_F(EstmtrTest, ImpossibleGenotypesGiveMessage100) {
-  velk::Run& run = R();
-  run.par.geno_tol = test::ScreeningBound(run, Probabilities(), 6);
-  Estmtr(run);
-  ASSERT_EQ(run.error.stop, 0);
-  const std::string log = Log();
-  const std::size_t at = log.find("Impossible types exist using bound");
-  ASSERT_NE(at, std::string::npos) << log;
-  EXPECT_NE(log.find("144", at), std::string::npos) << log;
-  double sum = 0.0;
-  for (int i = 1; i <= 4; ++i) sum += run.pops(i).estimate;
-  EXPECT_NEAR(sum, 144.0 / 150.0, 1e-12);
-}
-
 // ------------------------------------------------------------ normal intervals
 
 TEST(NormalIntervalsTest, ThresholdInSinglePrecisionAndBoundsClipped) {
@@ -273,85 +258,6 @@ TEST(NormalIntervalsTest, ThresholdInSinglePrecisionAndBoundsClipped) {
 }
 
 // ------------------------------------------------------------ whole runs
-
-// A tiny analysis written out as a user would: three stocks, two loci, a
-// phenotype, two regions; every print option on.
-struct TinyAnalysis {
-  TinyAnalysis() {
-    test::WriteFile(dir / "tiny.bse",
-                    "#1 North\nA 30 10 0\nB 20 20\nC 12 8\n"
-                    "#2 South\nA 5 25 10\nB 35 5\nC 2 18\n"
-                    "#3 Coast\nA 10 10 20\nB 10 30\nC 10 10\n");
-    std::string mix;
-    const char* rows[] = {"200 11 10", "110 20 10", "020 02 01", "011 11 01", "002 02 01",
-                          "110 11 10", "200 20 10", "020 11 01", "101 02 01", "000 11 10",
-                          "200 20 00", "110 20 10", "011 02 01", "020 11 10", "002 11 01"};
-    for (const char* r : rows) mix += std::string(r) + "\n";
-    test::WriteFile(dir / "tiny.mix", mix);
-  }
-  std::string Control(const std::string& options, const std::string& regions = kRegions) const {
-    return "* Estimation: Tiny\n* Options\n" + options +
-           "* Parameters\nNumber of characters: 3\nNumber of stocks: 3\n"
-           "Maximum number of genotypes: 50\nMaximum number of classes: 5\n"
-           "Maximum number of missing characters: 1\nEstimate tolerance: 0.0000001\n"
-           "Guaranteed percent: 100.5\n"
-           "* Files\nBaseline file: tiny.bse\nMixture file: tiny.mix\nOutput file: res\\tiny\n"
-           "* Characters\n[ID #] [# Types] [Character] [Kind]\n1 3 A : locus\n2 2 B : locus\n"
-           "3 2 C : phenotype\n" +
-           regions + "* Run\n";
-  }
-  static constexpr const char* kRegions =
-      "* Populations\n[ID #] [Population] [Lev1]\n1 North : 1\n2 South : 1\n3 Coast : 2\n"
-      "* Regions\n[Level] [Label] [Region]\n1 1 Inland\n1 2 Seaward\n";
-  Outcome Go(const std::string& control) {
-    test::WriteFile(dir / "tiny.ctl", control);
-    Request req;
-    req.control_file = dir / "tiny.ctl";
-    return Velk(process, platform, req);
-  }
-  TempDir dir;
-  Process process;
-  test::RecordingPlatform platform;
-};
-
-TEST(EstimationRun, EveryReportIsListedAndTheFlagsMatchTheFilesOnDisk) {
-  TinyAnalysis t;
-  const Outcome out =
-      t.Go(t.Control("Print baseline summary: yes\nPrint condensed mixture: yes\n"
-                     "Print genotype probabilities: yes\nPrint stock probabilities: yes\n"
-                     "Print iteration history: yes\nCompute confidence intervals: yes\n"
-                     "Print likelihoods: yes\nCompute external reference: yes\n"));
-  ASSERT_FALSE(out.aborted) << out.status << ReadFile(t.dir / "tiny.log");
-  EXPECT_NE(out.status.find("Analysis Complete"), std::string::npos);
-  for (const char* phrase :
-       {"Performing estimation...", "\tIterations output to ", "\tEstimates output to ",
-        "\tCondensed mixture to ", "\tConditional genotype probabilities to ",
-        "\tConditional stock probabilities to ", "\tBaseline frequencies to ",
-        "\tBootstrap Null Likelihood Ratio Estimates in "})
-    EXPECT_NE(out.status.find(phrase), std::string::npos) << phrase;
-  const std::string base = t.dir / "res/tiny";
-  int written = 0;
-  for (int slot = 0; slot < kReportSlots; ++slot) {
-    const std::string file = ReportFile(slot, out.log_name, base);
-    EXPECT_EQ(out.flags[static_cast<std::size_t>(slot)] == 1, fs::exists(file)) << file;
-    written += out.flags[static_cast<std::size_t>(slot)];
-  }
-  EXPECT_EQ(written, 8);
-  const std::string est = ReadFile(base + ".est");
-  EXPECT_NE(est.find("Normal Distribution"), std::string::npos);
-  EXPECT_NE(est.find("Likelihood"), std::string::npos);
-}
-
-TEST(EstimationRun, ModelsAndIrlsComplete) {
-  for (const char* options : {"Rannala-Mountain model: yes\n", "Pella-Masuda model: yes\n",
-                              "IRLS: yes\nCompute confidence intervals: yes\n"}) {
-    TinyAnalysis t;
-    const Outcome out = t.Go(t.Control(std::string(options) + "Print baseline summary: yes\n"));
-    EXPECT_FALSE(out.aborted) << options << ReadFile(t.dir / "tiny.log");
-    EXPECT_EQ(out.flags[1], 1) << options;
-    EXPECT_EQ(out.flags[5], 1) << options;
-  }
-}
 
 TEST(EstimationRun, TheShippedExampleCompletesThroughTheCommand) {
   TempDir dir;

@@ -63,26 +63,6 @@ TEST(LeaveTest, SmallestRatioWinsAndTiesGoColumnByColumn) {
   EXPECT_EQ(Leave(2, 4, same, r2, m1, m2), 1);
 }
 
-TEST(LeaveTest, NoPositiveEntryOrAHugeRatioFindsNoRow) {
-  Mat<double> t(2, 6);
-  Vec<double> rhs(2, 1.0);
-  Vec<std::int32_t> l1(2), l2(2);
-  t(1, 2) = -1.0;
-  EXPECT_EQ(Leave(2, 2, t, rhs, l1, l2), 0);
-  t(2, 2) = 1.0e-25;  // ratio 1e25, beyond the starting 1e20
-  EXPECT_EQ(Leave(2, 2, t, rhs, l1, l2), 0);
-}
-
-TEST(CzeckTest, AVariableAndItsMultiplierAreNeverBothBasic) {
-  Vec<std::int32_t> basis(2);
-  basis(1) = 5;  // artificial of row 1
-  basis(2) = 4;  // multiplier of population 2
-  EXPECT_TRUE(Czeck(2, 1, basis));
-  EXPECT_FALSE(Czeck(2, 2, basis));  // its multiplier is basic
-  EXPECT_FALSE(Czeck(2, 4, basis));  // basic itself
-  EXPECT_TRUE(Czeck(2, 3, basis));
-}
-
 // Minimise (t1 - 0.5)^2 + (t2 - 2)^2 over t >= 0 with t1 + t2 + t3 = 1 (t3 the
 // reference): A = 2I, b = (1, 4). The answer is t = (0, 1, 0).
 TEST(WolfeTest, SolvesASmallKnownQuadraticProblem) {
@@ -153,73 +133,6 @@ TEST_F(IrlsTest, ASolutionEqualToThetaGivesUpAtOnce) {
   EXPECT_EQ(s.conv.change, 0.0);
   EXPECT_EQ(s.L, L);
   for (int i = 1; i <= 3; ++i) EXPECT_EQ(theta(i), before(i));
-}
-
-TEST_F(IrlsTest, APopulationOutsideTheBasisGoesToZeroAndIsInactive) {
-  const test::Mixture m = test::RandomMixture(3, 20, 5);
-  test::StepState s(m, OneGroup(3));
-  IrlsAlloc(s.work, 3);
-  Vec<double> theta = test::Values({0.2, 0.3, 0.5});
-  s.Refresh(theta);
-  // Move to the best point on the edge theta_2 = 0 (multiplier 2 basic in row 2).
-  Vec<double> edge(3);
-  double best = -1.0e300;
-  for (int k = 0; k <= 1000; ++k) {
-    const Vec<double> x = test::Values({k / 1000.0, 0.0, 1.0 - k / 1000.0});
-    const double h = Hood(3, m.ngenotypes, m.P, x, m.possible, m.count);
-    if (h > best) best = h, edge = x;
-  }
-  if (best <= s.L) GTEST_SKIP() << "the edge is not better than the start for this mixture";
-  Step(s, theta, {1, 5, 3}, edge, 1.0e-6, 1.0e-12);
-  EXPECT_EQ(r.Last(), 0);
-  EXPECT_EQ(s.work.active(1), 1);
-  EXPECT_EQ(s.work.active(2), 0);
-  EXPECT_EQ(s.work.active(3), 1);
-  EXPECT_GE(theta(2), 0.0);
-  EXPECT_LT(theta(2), 0.3);
-}
-
-// A genotype far below the floor has its column of P scaled by 1e-40: the Taylor
-// coefficients, a whole step with a fixed solution, and (with probabilities far
-// below the observed counts) the quadratic problem stay as they are.
-TEST_F(IrlsTest, RelativeFloorsMakeTheStepIndependentOfAColumnsScale) {
-  const test::Mixture m = test::RandomMixture(3, 20, 41, 1.0e-5);
-  const test::Mixture many = test::RandomMixture(4, 30, 43, 1.0e-30);
-  std::array<double, 4> coef[2];
-  Vec<double> result[2], rhs[2];
-  Mat<double> tab[2];
-  for (int k = 0; k < 2; ++k) {
-    test::Mixture mix = m;
-    if (k == 1)
-      for (int i = 1; i <= 3; ++i) mix.P(i, 6) *= 1.0e-40;
-    const Vec<double> d = test::Values({0.3, -0.1, -0.2});
-    test::StepState s(mix, OneGroup(3));
-    IrlsAlloc(s.work, 3);
-    Vec<double> theta = test::Values({0.2, 0.3, 0.5});
-    s.Refresh(theta);
-    Taylor(3, mix.ngenotypes, coef[k], d, mix.P, mix.count, s.q(), mix.possible, s.work.colmax);
-    Step(s, theta, {1, 2, 3}, test::Values({0.5, 0.2, 0.3}), 1.0e-6, 1.0e-12);
-    EXPECT_EQ(r.Last(), 0);
-    result[k] = theta;
-
-    test::Mixture mix4 = many;
-    if (k == 1)
-      for (int i = 1; i <= 4; ++i) mix4.P(i, 9) *= 1.0e-40;
-    test::StepState s4(mix4, OneGroup(4));
-    IrlsAlloc(s4.work, 4);
-    s4.Refresh(Vec<double>(4, 0.25));
-    Abmat(4, 1, mix4.count, s4.q(), s4.u(), mix4.P, s4.S, mix4.class_genotypes, s4.nposs,
-          mix4.possible, s4.groups, s4.work);
-    tab[k] = s4.work.tableau;
-    rhs[k] = s4.work.rhs;
-  }
-  for (int j = 0; j < 4; ++j) EXPECT_NEAR(coef[0][j], coef[1][j], 1.0e-9 * std::fabs(coef[0][j]));
-  for (int i = 1; i <= 3; ++i) EXPECT_NEAR(result[0](i), result[1](i), 1.0e-12) << i;
-  for (int r = 1; r <= 4; ++r) {
-    EXPECT_NEAR(rhs[0](r), rhs[1](r), 1.0e-12 * std::fabs(rhs[0](r))) << r;
-    for (int c = 1; c <= 12; ++c)
-      EXPECT_NEAR(tab[0](r, c), tab[1](r, c), 1.0e-12 * std::fabs(tab[0](r, c))) << r << c;
-  }
 }
 
 }  // namespace

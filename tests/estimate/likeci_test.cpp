@@ -155,24 +155,6 @@ TEST_F(LikeciTest, OneLinePerRegionFromTheSinglePrecisionThresholdAndTheSwitchRe
   EXPECT_NE(text.find("Likelihood"), std::string::npos);
 }
 
-TEST_F(LikeciTest, ATrialAfterAZeroTotalStartsFromEqualSharesAndFailuresAreReported) {
-  // A step far too large: the first lower trial is at 0, whose region holds
-  // nothing to rescale; the next trial starts from equal shares. In p-space the
-  // secant then bounces between 0 and the estimate, and the search gives up
-  // after its eleventh trial with 1013 and the bound -1.
-  OptimSwitches sw;
-  const double b = ProfileBound(run, RunOptimData(run, P), sw, Estimate(true), Vec<int>(1, 2), 4,
-                                "Second", 1.0, DNORIN(0.95), true);
-  EXPECT_EQ(run.error.stop, 0);
-  if (b == -1.0) {
-    EXPECT_EQ(s.Last(), 1013);
-  } else {
-    EXPECT_GE(b, 0.0);
-    EXPECT_LT(b, regional(4, 1));
-  }
-  EXPECT_FALSE(std::isnan(b));
-}
-
 TEST(LikeciTrialTest, ATrialKeepsItsTotalsWhenTheBaselineUpdateScreensAgain) {
   // Missing baseline and impossible genotypes: every profile trial ends its
   // baseline update with the screening, which finds the same impossible

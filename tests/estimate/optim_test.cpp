@@ -250,23 +250,6 @@ TEST_F(OptimTest, AStalledConjugateGradientEndsOrHandsOverToIrls) {
   }
 }
 
-// With the switch threshold at 1.0 any conjugate-gradient pass hands over.
-TEST_F(OptimTest, ASmallChangeHandsOverToIrlsAndTheHistoryNamesTheModes) {
-  MakeP();
-  test::TempDir dir;
-  OpenHistory(dir, "hand");
-  run.par.irls_switch = 1.0;
-  run.par.max_iterations = 5;
-  run.par.eps = 1.0e-30;
-  Maximise(1, 1);
-  run.output.unit[4].Close();
-  const std::string itr = test::ReadFile(dir / "hand.itr");
-  // Line 0, iteration 5 and nothing else: the mode of pass 5 is IRLS.
-  EXPECT_EQ(itr.find("CG"), std::string::npos);
-  EXPECT_NE(itr.find("IRLS"), std::string::npos);
-  EXPECT_EQ(run.output.written[4], 1);
-}
-
 // A short run with a missing baseline pair: EM with the baseline update until it
 // settles, then IRLS, which finds nothing more to gain at pass 29. Header, line
 // 0, every fifth pass and the final line 29 (written by the tail because the

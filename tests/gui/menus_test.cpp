@@ -26,29 +26,12 @@ TEST(Menus, CommandsAreUniqueAndTheAcceleratorsAreTheFunctionKeys) {
   EXPECT_EQ(FindMenuItem(12345), nullptr);
 }
 
-TEST(Menus, EveryResultsItemOpensTheReportOfItsExtension) {
-  for (const MenuItem& item : kMenuItems) {
-    if (item.menu != "&Results") {
-      EXPECT_EQ(item.slot, kNoSlot) << item.text;
-      continue;
-    }
-    ASSERT_NE(item.slot, kNoSlot);
-    std::string file = ResultsItemFile(item.slot, "/r/run.ctl", "/r/out/run1");
-    // The text after the tab is "(*" + extension + ")".
-    std::string_view hint = item.text.substr(item.text.find('\t') + 1);
-    std::string ext(hint.substr(2, hint.size() - 3));
-    EXPECT_EQ(file.substr(file.size() - ext.size()), ext) << item.text;
-  }
-}
-
+// Only a flag of 1 means the report exists; the control file always opens.
 TEST(Menus, ResultsItemsFollowTheFlagsAndTheControlFileAlwaysOpens) {
   std::array<int, kReportSlots> flags{};
-  EXPECT_TRUE(ResultsItemEnabled(kControlFileSlot, flags));
-  for (int slot = 0; slot < kReportSlots; ++slot) EXPECT_FALSE(ResultsItemEnabled(slot, flags));
-  flags[0] = 1;
   flags[5] = 1;
-  flags[7] = 2;  // only 1 means the report exists
-  EXPECT_TRUE(ResultsItemEnabled(0, flags));
+  flags[7] = 2;
+  EXPECT_TRUE(ResultsItemEnabled(kControlFileSlot, flags));
   EXPECT_TRUE(ResultsItemEnabled(5, flags));
   EXPECT_FALSE(ResultsItemEnabled(7, flags));
   EXPECT_FALSE(ResultsItemEnabled(kNoSlot, flags));

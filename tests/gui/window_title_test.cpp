@@ -21,11 +21,6 @@ TEST(WindowTitle, OnlyTheFirstFifteenCharactersAndOnlyAToZChange) {
   EXPECT_EQ(WindowTitle(4, "/my.dir/run"), "VELK Analysis   4:   RUN");
 }
 
-TEST(WindowTitle, CaptionsCarryTheirTrailingBlanks) {
-  EXPECT_EQ(RunningCaption("T"), "T - Running  ");
-  EXPECT_EQ(FinishedCaption("T"), "T - Finished ");
-}
-
 TEST(FramePlacement, EightySeventyUnlessTheScreenIsSmallInThatDimension) {
   EXPECT_EQ(PlaceFrame(1920, 1080), (FramePlacement{80, 70, 640, 480}));
   EXPECT_EQ(PlaceFrame(720, 550), (FramePlacement{80, 70, 640, 480}));

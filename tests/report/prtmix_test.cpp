@@ -86,8 +86,6 @@ TEST_F(PrtmixTest, ConditionalGenotypeProbabilities) {
   Prtgen(run, Mix(), P, true);
   test::ExpectGolden(ReadFile(dir / "tiny.gen"), "tiny.gen");
   EXPECT_EQ(run.output.written[3], 1);
-  EXPECT_NE(platform.LastStatus().find("\tConditional genotype probabilities to "),
-            std::string::npos);
   EXPECT_NE(Log().find("     Conditional Genotype Probabilities sent to file:"), std::string::npos);
 }
 
@@ -102,7 +100,6 @@ TEST_F(PrtmixTest, ConditionalPopulationProbabilitiesOfOneClass) {
   Prtgen(run, Mix(), W, false);
   test::ExpectGolden(ReadFile(dir / "tiny.pop"), "tiny.pop");
   EXPECT_EQ(run.output.written[2], 1);
-  EXPECT_NE(platform.LastStatus().find("\tConditional stock probabilities to "), std::string::npos);
 }
 
 // Eleven populations: groups of 9 and 2 with underlines of 93 and 30; a tie for
@@ -119,23 +116,6 @@ TEST_F(PrtmixTest, ElevenPopulationsInTwoGroups) {
     if (line.starts_with("  __")) underlines.push_back(line.size() - 2);
   EXPECT_EQ(underlines, (std::vector<std::size_t>{93, 93, 30, 30, 93, 93, 30, 30}));
   EXPECT_NE(ReadFile(dir / "tiny.gen").find("\n  max freqs        4        0\n"),
-            std::string::npos);
-}
-
-// ----------------------------------------------------------- opening rules
-
-TEST_F(PrtmixTest, UserBaseOpensNoFileAndSaysSo) {
-  run.files.output = "USER";
-  Prtmix(run, Mix(), copies, possible);
-  Prtgen(run, Mix(), P, true);
-  Prtgen(run, Mix(), P, false);
-  EXPECT_EQ(run.error.stop, 0);
-  EXPECT_EQ(run.output.written[8] + run.output.written[3] + run.output.written[2], 0);
-  for (const char* name : {"USER.cmx", "USER.gen", "USER.pop"})
-    EXPECT_FALSE(std::filesystem::exists(name)) << name;
-  std::string log = Log();
-  EXPECT_NE(log.find("Compressed Mixture output is not written"), std::string::npos) << log;
-  EXPECT_NE(log.find("Conditional Population Probabilities output is not written"),
             std::string::npos);
 }
 
