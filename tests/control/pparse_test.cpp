@@ -15,50 +15,32 @@ Par Read(SectionRun& s) {
   return s.run.par;
 }
 
-TEST(Pparse, FreeSentencesReadLikeTerseForms) {
+// Free sentences: comments and blank lines pass, any case, the value after the words.
+TEST(Pparse, FreeSentences) {
   SectionRun free(
-      "\\ Comment: Seed 5\r\n"
-      "/ Number of stocks 99\r\n"
-      "The Number of STOCKS in this analysis is: 12\r\n"
-      "\r\n"
-      "number of characters in analysis: 7   \r\n"
-      "   Maximum number of iterations allowed: 500\r\n"
-      "MAXIMUM NUMBER OF GENOTYPES: 250\r\n"
-      "The maximum number of classes is 4\r\n"
-      "Maximum missing loci: 3\r\n"
-      "The estimate convergence tolerance: 0.00001\r\n"
-      "Genotype tolerance: 1e-12\r\n"
-      "Algorithm switch tolerance = 0.05\r\n"
-      "Relative function tolerance: 1e-8\r\n"
-      "Number of resamples: 200\r\n"
-      "Mixture sample size: 150\r\n"
-      "Seed: 12345\r\n"
-      "Second seed: 678\r\n"
-      "Guaranteed percent of maximum: 99\r\n"
-      "Confidence level: 95\r\n"
-      "* Files\r\n");
-  SectionRun terse(
-      "numb stoc 12\nnumb char 7\nmaxi iter 500\nmaxi geno 250\nmaxi clas 4\nmaxi miss 3\n"
-      "esti tole 1e-5\ngeno tole 1e-12\nswit tole .05\nfunc tole 1e-8\nnumb resa 200\n"
-      "size 150\nseed 12345\nseco 678\ngpa 99\nconf 95\n* files\n");
-  Par a = Read(free), b = Read(terse);
+      "\\ Comment: Seed 5\r\n/ Number of stocks 99\r\n"
+      "The Number of STOCKS in this analysis is: 12\r\n\r\n"
+      "number of characters in analysis: 7   \r\n   Maximum number of iterations allowed: 500\r\n"
+      "MAXIMUM NUMBER OF GENOTYPES: 250\r\nThe maximum number of classes is 4\r\n"
+      "Maximum missing loci: 3\r\nThe estimate convergence tolerance: 0.00001\r\n"
+      "Genotype tolerance: 1e-12\r\nAlgorithm switch tolerance = 0.05\r\n"
+      "Relative function tolerance: 1e-8\r\nNumber of resamples: 200\r\n"
+      "Mixture sample size: 150\r\nSeed: 12345\r\nSecond seed: 678\r\n"
+      "Guaranteed percent of maximum: 99\r\nConfidence level: 95\r\n* Files\r\n");
+  Par a = Read(free);
   EXPECT_EQ(free.run.error.stop, 0);
-  EXPECT_EQ(terse.run.error.stop, 0);
   const int Par::*ints[] = {&Par::npop,          &Par::nchar,       &Par::max_iterations,
                             &Par::max_genotypes, &Par::max_classes, &Par::max_missing,
                             &Par::nresamples,    &Par::sample_size, &Par::seed,
                             &Par::seco,          &Par::confidence};
   const int want[] = {12, 7, 500, 250, 4, 3, 200, 150, -12345, 678, 95};
   for (int k = 0; k < 11; ++k) EXPECT_EQ(a.*ints[k], want[k]) << k;
-  for (auto f : ints) EXPECT_EQ(a.*f, b.*f);
   const double Par::*reals[] = {&Par::eps, &Par::geno_tol, &Par::irls_switch, &Par::ftol,
                                 &Par::gpa};
   const double want_real[] = {1e-5, 1e-12, 0.05, 1e-8, 99.0};
   for (int k = 0; k < 5; ++k) EXPECT_DOUBLE_EQ(a.*reals[k], want_real[k]) << k;
-  for (auto f : reals) EXPECT_EQ(a.*f, b.*f);
   // The header is handed back for the control-file reader.
   EXPECT_EQ(free.run.parse.line, "* Files");
-  EXPECT_EQ(free.run.parse.last_type, 0);
   EXPECT_EQ(free.run.parse.pos, 2);
   EXPECT_EQ(free.run.parse.nline, 2 + 20);
 }

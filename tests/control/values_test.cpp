@@ -78,24 +78,6 @@ TEST_F(Values, WhatCannotBeReadIsReported) {
   EXPECT_EQ(t_.run.error.stop, 0);
 }
 
-TEST_F(Values, LogicalWords) {
-  // clang-format off
-  for (auto [text, want] : {std::pair{"Print baseline summary: yes", 1}, {"Compute: off", 0},
-                            {".false.", 0}, {"  .TRUE. ", 1}, {"based on", 1}, {"No", 0},
-                            {"irls: F", 0}}) {
-    // clang-format on
-    EXPECT_EQ(Glogic(t_.run, text), want) << text;
-    EXPECT_EQ(Code(), 0) << text;
-  }
-  // No logical: true, with a complaint. ".false" lacks its closing point.
-  for (const char* text : {"Print: maybe yes", "Print: 0", "nothing to say", ".false", ""}) {
-    EXPECT_EQ(Glogic(t_.run, text), 1) << text;
-    EXPECT_EQ(Code(), 2001) << text;
-    EXPECT_EQ(t_.run.error.a1, "logical");
-    EXPECT_EQ(t_.run.error.a2, text);
-  }
-}
-
 TEST_F(Values, DelimitedTexts) {
   int pos = 0;
   EXPECT_EQ(Gstrng("  Locus A : locus", ':', pos), "Locus A");

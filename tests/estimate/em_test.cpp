@@ -22,8 +22,6 @@ Vec<double> MixtureProbabilities(const test::Mixture& m, const Vec<double>& thet
   return q;
 }
 
-// --------------------------------------------------------------------- Em
-
 TEST(EmTest, AGroupWithoutMassIsLeftUnscaled) {
   const test::Mixture m = test::RandomMixture(3, 10, 5);
   const Groups groups = MakeGroups({{1, 2}, {3}}, {0.5, 0.5});
@@ -56,8 +54,6 @@ TEST(EmTest, ImpossibleGenotypesAreLeftOutAndTheStepIsScaleFree) {
   Em(3, m.ngenotypes, m.n, q.Data(), m.P, theta, b, m.count, m.possible, groups, conv);
   for (int i = 1; i <= 3; ++i) EXPECT_NEAR(a(i), b(i), 1.0e-15);
 }
-
-// ---------------------------------------------------------------- restart
 
 class RestartTest : public testing::Test {
  protected:

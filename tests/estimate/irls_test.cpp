@@ -10,8 +10,6 @@
 namespace velk {
 namespace {
 
-// ------------------------------------------------------------------ Csolve
-
 TEST(CsolveTest, SmallestPositiveRootOrTheLinearRuleOrAHalf) {
   struct Row {
     std::array<double, 4> coef;
@@ -35,8 +33,6 @@ TEST(CsolveTest, SmallestPositiveRootOrTheLinearRuleOrAHalf) {
   };
   for (const Row& r : rows) EXPECT_NEAR(Csolve(r.coef), r.want, 1.0e-12) << r.what;
 }
-
-// ----------------------------------------------------------- Leave, Wolfe
 
 TEST(LeaveTest, SmallestRatioWinsAndTiesGoColumnByColumn) {
   const int np = 3;
@@ -101,8 +97,6 @@ TEST(WolfeTest, NoLeavingRowReportsSearchFailure) {
   EXPECT_EQ(r.Last(), 1011);
   EXPECT_EQ(r.run.error.stop, 0);
 }
-
-// ------------------------------------------------------ Abmat and Newges
 
 class IrlsTest : public testing::Test {
  protected:

@@ -58,8 +58,6 @@ class LikelihoodTest : public ::testing::Test {
   std::vector<std::int8_t> geno_;
 };
 
-// ------------------------------------------------------------------ Gprob
-
 TEST_F(LikelihoodTest, GprobOfOneCharacterByItsKind) {
   struct Row {
     int ntypes, ploidy;
@@ -92,20 +90,6 @@ TEST_F(LikelihoodTest, GprobOfOneCharacterByItsKind) {
     EXPECT_DOUBLE_EQ(Prob(), r.want);
   }
 }
-
-TEST_F(LikelihoodTest, CharactersMultiplyAndMissingOnesCostNothing) {
-  Setup(1, {{2, 2}, {3, 1}, {2, 2}});
-  freq_(1, 1) = 0.6;
-  freq_(2, 1) = 0.4;
-  freq_(1, 2) = 0.5;
-  freq_(2, 2) = 0.3;
-  freq_(3, 2) = 0.2;
-  Copies(1, {1, 1});
-  Copies(2, {0, 0, 1});
-  EXPECT_EQ(Prob(), (2.0 * (0.6 * 0.4)) * 0.2);
-}
-
-// ----------------------------------------------------------------- Relfrq
 
 TEST_F(LikelihoodTest, PlainModelDividesByTheStoredTotal) {
   Setup(2, {{3, 2}, {2, 2}, {3, 2}});
@@ -176,8 +160,6 @@ TEST_F(LikelihoodTest, DrawSwitchTakesOneGammaVariatePerTypeInOrder) {
   for (int k = 0; k < 3; ++k) s += x[k] = ZBQLGAM(other, alpha[k], 1.0);
   for (int k = 0; k < 3; ++k) EXPECT_EQ(freq_(k + 1, 1), x[k] / s) << k;
 }
-
-// ------------------------------------------------ Hood, Setfrq, Genes, Genexp
 
 // Three populations, two classes: class 1 holds genotypes 1-3, class 2 genotype 4.
 struct Mixture {
@@ -261,8 +243,6 @@ TEST(Genexp, PossibleGenotypeOfZeroMixtureProbabilityGivesAFiniteScore) {
   EXPECT_DOUBLE_EQ(score(3), 1 / 0.05 * 0.4 + 2 / 1.0e-99 * 1e-12 + 4 / 0.5 * 0.125);
 }
 
-// ------------------------------------------------------------------ Pctmax
-
 TEST(Pctmax, TwoGroupsUseTheirBestMembersAndTotals) {
   // Group 1: populations 3 and 1; group 2: populations 2 and 4.
   const Groups groups = test::MakeGroups({{3, 1}, {2, 4}}, {0.3, 0.7});
@@ -280,8 +260,6 @@ TEST(Pctmax, TwoGroupsUseTheirBestMembersAndTotals) {
   const double gap = 5.0 * (0.3 - 0.2) + 5.0 * (0.0 - 0.1) + 2.0 * (0.0 - 0.4) + 3.0 * (0.7 - 0.3);
   EXPECT_DOUBLE_EQ(conv.pctmax, 100.0 * std::exp(-gap));
 }
-
-// ---------------------------------------------- differential on random data
 
 // Hood and Genexp against a plain computation, and the score against a
 // numerical derivative of Hood.

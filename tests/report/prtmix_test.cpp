@@ -25,8 +25,6 @@ class PrtmixTest : public test::TinyReport {
   }
 };
 
-// ------------------------------------------------------------ condensed mixture
-
 TEST_F(PrtmixTest, CondensedMixtureMarksTheImpossibleGenotype) {
   Prtmix(run, Mix(), copies, possible);
   test::ExpectGolden(ReadFile(dir / "tiny.cmx"), "tiny.cmx");
@@ -79,8 +77,6 @@ TEST_F(PrtmixTest, CharactersAreGroupedToFitTheLine) {
   EXPECT_EQ(lines[11].find("L102"), 10u);
   EXPECT_EQ(lines[13].substr(10, 9), "000200000");
 }
-
-// ------------------------------------------------ conditional probabilities
 
 TEST_F(PrtmixTest, ConditionalGenotypeProbabilities) {
   Prtgen(run, Mix(), P, true);

@@ -81,7 +81,7 @@ class FrameTest : public ::testing::Test {
   TempDir dir_;
 };
 
-TEST_F(FrameTest, MenusCarryTheTextsAcceleratorsAndSeparatorsAndTheDefaultSettings) {
+TEST_F(FrameTest, MenusAndTheSettingsTheyKeep) {
   Frame frame;
   EXPECT_EQ(frame.windowTitle(), "VELK");
   EXPECT_EQ(frame.Action(kCmdRun)->shortcut(), QKeySequence("F10"));
@@ -99,27 +99,16 @@ TEST_F(FrameTest, MenusCarryTheTextsAcceleratorsAndSeparatorsAndTheDefaultSettin
   EXPECT_FALSE(frame.Action(kCmdStop)->isVisible());
   EXPECT_TRUE(frame.Action(kCmdRun)->isVisible());
   EXPECT_TRUE(frame.Action(kCmdShowMessages)->isCheckable());
-  // Without a settings file: checked, and the default editor.
+  // Without a settings file: checked, and the default editor; unticking writes "OFF".
   EXPECT_TRUE(frame.Action(kCmdShowMessages)->isChecked());
   EXPECT_EQ(frame.CurrentSettings().editor, "xdg-open");
-}
-
-TEST_F(FrameTest, SettingsDecideTheCheckMarkAndTheEditor) {
-  WriteFile(Ini(), "[VELK]\nShowMSG=On\nTextEd=/opt/ed\n");
-  {
-    Frame frame;
-    EXPECT_TRUE(frame.Action(kCmdShowMessages)->isChecked());
-    EXPECT_EQ(frame.CurrentSettings().editor, "/opt/ed");
-    // Unticking writes "OFF".
-    frame.Action(kCmdShowMessages)->trigger();
-    EXPECT_FALSE(frame.CurrentSettings().show_messages);
-    EXPECT_NE(ReadFile(Ini()).find("ShowMSG=OFF"), std::string::npos);
-    frame.ChooseEditor("/usr/bin/other editor");
-    EXPECT_NE(ReadFile(Ini()).find("TextEd=/usr/bin/other editor"), std::string::npos);
-  }
-  WriteFile(Ini(), "[VELK]\nShowMSG=yes\n");
-  Frame frame;
-  EXPECT_FALSE(frame.Action(kCmdShowMessages)->isChecked());
+  frame.Action(kCmdShowMessages)->trigger();
+  EXPECT_NE(ReadFile(Ini()).find("ShowMSG=OFF"), std::string::npos);
+  frame.ChooseEditor("/usr/bin/other editor");
+  EXPECT_NE(ReadFile(Ini()).find("TextEd=/usr/bin/other editor"), std::string::npos);
+  Frame again;
+  EXPECT_FALSE(again.Action(kCmdShowMessages)->isChecked());
+  EXPECT_EQ(again.CurrentSettings().editor, "/usr/bin/other editor");
 }
 
 TEST_F(FrameTest, ThreeControlFilesRunOneAfterAnotherInThreeWindows) {
