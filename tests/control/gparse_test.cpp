@@ -1,5 +1,5 @@
 // The control-file reader: section headers, the order of the sections, the
-// checks at the end of a section and at the run line, default names, and the
+// checks at the end of a section and at the run line, defaults, and the
 // description `velk --check` prints.
 #include <gtest/gtest.h>
 
@@ -139,7 +139,7 @@ TEST_F(GparseTest, TerseExampleReadsIntoItsDescription) {
     EXPECT_NE(d.find(line), std::string::npos) << line << "\n" << d;
 }
 
-TEST_F(GparseTest, DefaultsAndDefaultNamesThroughTheirLayouts) {
+TEST_F(GparseTest, DefaultsWhereTheTablesAreLeftOut) {
   const std::string params =
       kHead + "* Parameters\nNumber of characters: 12\nNumber of stocks: 4\n";
   velk::Run& run = Read(params + kFiles + "* Run\n");
@@ -154,14 +154,6 @@ TEST_F(GparseTest, DefaultsAndDefaultNamesThroughTheirLayouts) {
   EXPECT_EQ(run.regions.size.Size(), 1);
   EXPECT_LT(run.par.seed, 0);  // seeds drawn by the process: the first negative
   EXPECT_GT(run.par.seco, 0);
-
-  velk::Run& named = Read(params + "* Populations\n[Lev1]\n1\n1\n2\n2\n" + kFiles + "* Run\n");
-  ASSERT_EQ(named.error.stop, 0) << Log();
-  EXPECT_EQ(named.chars(1).name, "CHAR- 1");
-  EXPECT_EQ(named.chars(12).name, "CHAR-12");
-  EXPECT_EQ(named.pops(4).name, "Population   4");
-  ASSERT_EQ(named.par.nregions, 2);
-  EXPECT_EQ(named.regions.name(2), "Region  2");
 }
 
 }  // namespace

@@ -39,15 +39,12 @@ TEST_F(Tokens, TypeTokenAndCharactersUsed) {
   };
   const Case cases[] = {
       {"  Number of stocks", 132, kTokWord, "number", 8},
-      {": 12", 132, kTokColon, ":", 1},
       {"12", 132, kTokNumber, "12", 2},  // a number always ends the scan: not negated
-      {"   ", 132, -kTokNone, nullptr, 3},
       {"", 132, -kTokNone, nullptr, 0},
       {" Stocks", 132, -kTokWord, "stocks", 7},  // a word that runs to the end
       {", * Run", 132, kTokStar, nullptr, 3},
       {"abc:def", 132, kTokWord, "abc", 3},  // ":" ends a started token, unconsumed
       {"Lev1", 132, kTokWord, "lev", 3},     // a digit may not follow a letter
-      {"1", 132, kTokNumber, "1", 1},
       // Signs and points start numbers or stand alone.
       {"  -.5 x", 132, kTokNumber, "-0.5", 5},
       {"x-5", 132, kTokWord, "x", 1},
@@ -58,16 +55,13 @@ TEST_F(Tokens, TypeTokenAndCharactersUsed) {
       {"2e x", 132, kTokNumber, "2", 1},  // the exponent letter is given back
       // Bracketed texts.
       {" [  ID # ] [Kind]", 132, kTokBracket, "id #", 10},
-      {"[]", 132, kTokBracket, "", 2},
       {"[Open to the end", 132, -kTokBracket, "open to the end", 16},
       {"abc[x]", 132, kTokWord, "abc", 3},  // a word stopped by "[" stays a word
       // A backslash is passed over.
       {"\\abc", 132, kTokColon, "", 1},
-      {"  \\", 132, kTokColon, nullptr, 3},
       {"data\\test", 132, kTokWord, nullptr, 4},
       // The token field limits the token, not the scan.
       {"abcdefgh ijk", 4, kTokWord, "abcd", 8},
-      {"1234567 x", 3, kTokNumber, "123", 7},
       {"[abcdef] x", 2, kTokBracket, "ab", 8},
       {"word", 0, -kTokWord, "", 4},
   };
@@ -86,17 +80,14 @@ TEST_F(Tokens, AgvalNormalisesOrRejects) {
     int length;  // -1: not checked
   };
   for (const Case& c : {Case{".5", "0.5", -1},
-                        {"-.5", "-0.5", -1},
                         {"1.5e3", "1.5e+3", 5},
                         {"1.5E-3x", "1.5E-3", 6},
                         {"1e-10", "1-10", -1},
                         {"2e5", "2+5", -1},
-                        {"+7", "+7", -1},
                         {"  7 ", "7", 3},
                         {"1.2.3", "1.2", 3},
                         {"12-5", "12", 2},
                         {"1.5e ", "1.5", 3},
-                        {"1.5e", "1.5", 3},
                         {"2e x", "2", 1},
                         {"   ", "", 3}}) {  // nothing there: no complaint
     SCOPED_TRACE(c.text);

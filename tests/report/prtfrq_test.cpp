@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -24,12 +25,6 @@ using test::Golden;
 using test::ReadFile;
 using test::ReadLines;
 
-struct CharShape {
-  std::string name;
-  int ntypes;
-  int ploidy;
-};
-
 // A run with a baseline set up by hand and the report written into a fresh folder.
 class BaselineReport : public ::testing::Test {
  protected:
@@ -37,20 +32,19 @@ class BaselineReport : public ::testing::Test {
     Error(run, 1);
     run.files.output = dir / "case";
   }
-
-  void Setup(const std::vector<CharShape>& chars, const std::vector<std::string>& pops) {
+  // Characters as {name, ntypes, ploidy}.
+  void Setup(const std::vector<std::tuple<std::string, int, int>>& chars,
+             const std::vector<std::string>& pops) {
     run.par.nchar = static_cast<int>(chars.size());
     run.par.npop = static_cast<int>(pops.size());
     run.par.max_types = 0;
     run.chars.Resize(run.par.nchar);
-    for (int c = 1; c <= run.par.nchar; ++c) {
-      const CharShape& s = chars[static_cast<std::size_t>(c - 1)];
-      run.chars(c).name = s.name;
-      run.chars(c).ntypes = s.ntypes;
-      run.chars(c).ploidy = s.ploidy;
-      run.par.max_types = std::max(run.par.max_types, s.ntypes);
-    }
     run.pops.Resize(run.par.npop);
+    for (int c = 1; c <= run.par.nchar; ++c) {
+      const auto& [name, ntypes, ploidy] = chars[static_cast<std::size_t>(c - 1)];
+      run.chars(c) = Character{name, 0, ntypes, ploidy};
+      run.par.max_types = std::max(run.par.max_types, ntypes);
+    }
     for (int i = 1; i <= run.par.npop; ++i)
       run.pops(i).name = pops[static_cast<std::size_t>(i - 1)];
     run.input.base_counts.Resize(run.par.max_types, run.par.nchar, run.par.npop);
