@@ -110,30 +110,6 @@ TEST_F(ErrorTest, FatalStopsAndClosesReportsAndInputsButNotTheLog) {
   EXPECT_EQ(Log().back(), "     Iteration   4.");
 }
 
-TEST_F(ErrorTest, ReadStatusMessageByIoStatus) {
-  run.error.iostat = 0;
-  Say(3014, {.a1 = "control file", .n1 = 12});
-  EXPECT_EQ(run.error.stop, 0);  // a successful read does not stop the run
-  EXPECT_EQ(run.error.fatals, 1);
-  run.error.iostat = 5;
-  Say(3014, {.a1 = "control file", .n1 = 12});
-  EXPECT_EQ(run.error.stop, 1);
-  test::WriteFile(dir / "a.ctl", "no header here\n");
-  ASSERT_TRUE(run.inputs.Control().Open(dir / "a.ctl"));
-  run.error.iostat = -1;
-  Say(3014, {.a1 = "control file", .n1 = 1});
-  EXPECT_EQ(run.error.box_text,
-            "Premature end-of-file reading control file,\rrecord number     1.");
-  std::string log = LogText();
-  EXPECT_NE(log.find("No error. Disregard."), std::string::npos) << log;
-  EXPECT_NE(log.find("Could not read control file,"), std::string::npos);
-  EXPECT_TRUE(
-      log.ends_with("\n *** Fatal Error: Reading control file.\n"
-                    "     Premature end-of-file reading control file,\n"
-                    "     record number     1.\n \n"))
-      << log;
-}
-
 TEST_F(ErrorTest, MessageBoxes) {
   run.error.show_messages = 0;
   Error(run, 3036);

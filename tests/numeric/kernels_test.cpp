@@ -48,24 +48,6 @@ TEST(Factorial, ArgumentsOutOfRangeStopTheRun) {
             0u);
 }
 
-TEST(Kernels, ScaleByOneAndAxpyByZeroTouchNothing) {
-  const double nan = std::numeric_limits<double>::quiet_NaN();
-  const double inf = std::numeric_limits<double>::infinity();
-  const double payload = std::bit_cast<double>(std::uint64_t{0x7ff4000000000123});
-  double x[4] = {nan, inf, -0.0, payload};
-  double y[4] = {-inf, nan, 1.5, payload};
-  std::uint64_t bx[4], by[4];
-  for (int k = 0; k < 4; ++k) bx[k] = std::bit_cast<std::uint64_t>(x[k]);
-  for (int k = 0; k < 4; ++k) by[k] = std::bit_cast<std::uint64_t>(y[k]);
-  Dhscal(4, 1.0, x, 1);
-  Dhaxpy(4, 0.0, x, 1, y, 1);
-  Dhaxpy2(2, 0.0, x, 2, y, 2);
-  for (int k = 0; k < 4; ++k) {
-    EXPECT_EQ(std::bit_cast<std::uint64_t>(x[k]), bx[k]) << k;
-    EXPECT_EQ(std::bit_cast<std::uint64_t>(y[k]), by[k]) << k;
-  }
-}
-
 TEST(Kernels, StridedAccessAndLargest) {
   const double s[5] = {1.0, 99.0, 7.0, 99.0, 7.0};  // strided by 2: 1, 7, 7
   EXPECT_EQ(Idmax(3, s, 2), 2);                     // the first of a tie
