@@ -1,6 +1,4 @@
-// The control-file reader: section headers, the order of the sections, the
-// checks at the end of a section and at the run line, defaults, and the
-// description `velk --check` prints.
+// The control-file reader: headers, section order, end-of-section and run-line checks.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -14,8 +12,7 @@
 namespace velk {
 namespace {
 
-// A control file in a fresh folder, read by Gparse as the run driver hands it
-// over: open on the control unit, its first line (the analysis header) read.
+// A control file read by Gparse as the run driver hands it over (its header read).
 class GparseTest : public ::testing::Test {
  protected:
   // Reads `text` (lines joined by '\n'); `kind` 1 estimation, 2 simulation.

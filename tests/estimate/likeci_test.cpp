@@ -61,26 +61,25 @@ class LikeciTest : public ::testing::Test {
     theta = test::PlainEm(test::AsMixture(run, P, possible));
     L = Hood(5, run.input.ngenotypes, P, theta, possible, run.input.geno_count);
     // Regions: {1, 2}, {3, 4, 5}, {5}, {2}.
-    size = test::Values<int>({2, 3, 1, 1});
-    members = test::Values<int>({1, 2, 3, 4, 5, 5, 2});
+    regions = test::MakeGroups({{1, 2}, {3, 4, 5}, {5}, {2}}, {0, 0, 0, 0});
     regional = Mat<double>(4, 2);
-    RegionMembers regions{4, size, members};
-    Clsum(regions, theta, regional.Ptr(1, 1));
+    Clsum(Members(), theta, regional.Ptr(1, 1));
     Jackknife jack;
     ASSERT_TRUE(Ijack(run, 5, run.input.ngenotypes, 200, theta, run.input.geno_count, P, possible,
-                      regions, jack));
+                      Members(), jack));
     for (int r = 1; r <= 4; ++r) regional(r, 2) = jack.regional_sd(r);
     names = test::Values<std::string>({"North", "South", "Islands", "Second"});
   }
-
+  RegionMembers Members() const { return RegionMembers{4, regions.size, regions.members}; }
   ProfileEstimate Estimate(bool jackknife) {
     return ProfileEstimate{theta, L, 200, 200, possible, regional, jackknife};
   }
-  std::vector<int> Group(int r) {
-    std::vector<int> g;
+  // Region r's members.
+  Vec<int> Group(int r) const {
     int first = 1;
-    for (int k = 1; k < r; ++k) first += size(k);
-    for (int k = 0; k < size(r); ++k) g.push_back(members(first + k));
+    for (int k = 1; k < r; ++k) first += regions.size(k);
+    Vec<int> g(regions.size(r));
+    for (int k = 1; k <= g.Size(); ++k) g(k) = regions.members(first + k - 1);
     return g;
   }
 
@@ -90,7 +89,7 @@ class LikeciTest : public ::testing::Test {
   Vec<std::int32_t> possible;
   Vec<double> theta;
   double L = 0.0;
-  Vec<int> size, members;
+  Groups regions;
   Mat<double> regional;
   Vec<std::string> names;
 };
@@ -106,9 +105,8 @@ TEST_F(LikeciTest, BoundsBracketTheEstimateAtTheConfidenceLevel) {
     for (int r = 1; r <= 4; ++r) {
       const double ehat = regional(r, 1);
       const double h = jackknife ? regional(r, 2) : std::sqrt(ehat * (1 - ehat) / 200);
-      Vec<int> group(size(r));
-      const std::vector<int> g = Group(r);
-      for (int k = 1; k <= size(r); ++k) group(k) = g[static_cast<std::size_t>(k - 1)];
+      const Vec<int> group = Group(r);
+      const std::vector<int> g(group.begin(), group.end());
       for (bool lower : {true, false}) {
         const double b =
             ProfileBound(run, RunOptimData(run, P), sw, est, group, r, names(r), h, z, lower);
@@ -142,8 +140,7 @@ TEST_F(LikeciTest, OneLinePerRegionFromTheSinglePrecisionThresholdAndTheSwitchRe
   ASSERT_TRUE(out.Open(dir / "ci.txt"));
   OptimSwitches sw;
   run.par.irls_switch = 0.02;
-  Likeci(run, RunOptimData(run, P), sw, Estimate(true), RegionMembers{4, size, members}, names,
-         out);
+  Likeci(run, RunOptimData(run, P), sw, Estimate(true), Members(), names, out);
   out.Close();
   EXPECT_EQ(run.error.stop, 0);
   EXPECT_EQ(run.par.irls_switch, 0.02);

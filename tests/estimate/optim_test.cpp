@@ -1,6 +1,4 @@
-// The maximisation driver on small synthetic data: every mode reaches the
-// maximum-likelihood estimate of an independent plain EM, screening, groups,
-// the stall and hand-over rules, the iteration limit and the history file.
+// The maximisation driver against an independent plain EM, and its stopping rules.
 #include "estimate/optim.hpp"
 
 #include <gtest/gtest.h>
@@ -45,8 +43,7 @@ class OptimTest : public ::testing::Test {
     ASSERT_EQ(run.error.stop, 0);
   }
 
-  // Optim from `start` (equal shares when empty) with the groups `g` (one group
-  // when it has none).
+  // Optim from `start` (default equal shares) under the groups `g` (default one).
   void Maximise(int irls, int history = 0, const Groups& g = Groups{},
                 const Vec<double>& start = Vec<double>{}) {
     const int np = run.par.npop;
@@ -61,9 +58,7 @@ class OptimTest : public ::testing::Test {
     Optim(run, RunOptimData(run, P), sw, groups, theta, possible, res);
   }
 
-  // Proportions within 1e-5 of the plain EM maximum (scaled to the possible
-  // fraction), and the score equal to the possible sample size wherever a
-  // population has a positive share.
+  // At the plain EM maximum (scaled to the possible fraction); score = N where theta > 0.
   void ExpectMaximum() {
     const Vec<double> ml = PlainEm(AsMixture(run, P, possible));
     const double rho = groups.total(1);
@@ -114,12 +109,9 @@ TEST_F(OptimTest, ConjugateGradientAndIrlsReachThePlainEmMaximum) {
   }
 }
 
-// Data like a SNP baseline: many populations, 400 two-type loci, every fish's
-// genotype far below 1e-99 in every population and seen once, so that the
-// observed genotypes hold next to nothing of the probability. The search still
-// reaches the maximum: the likelihood is not flattened by the floor of a zero
-// probability, and IRLS does not give up with 1006. Without screening, genotypes
-// whose probabilities underflow leave every share finite.
+// SNP-like data: 400 loci put every genotype far below 1e-99. The search still reaches
+// the maximum (no flat floored likelihood, no 1006 from IRLS); unscreened underflow
+// leaves every share finite.
 TEST_F(OptimTest, SearchesReachTheMaximumWithManyLoci) {
   test::SyntheticShape shape{
       .np = 12, .nc = 400, .t = 2, .copies_per_population = 100, .individuals = 400, .seed = 11};
@@ -156,11 +148,9 @@ TEST_F(OptimTest, MissingBaselineIsEstimatedByEmWithTheBaselineUpdate) {
     MakeP();
     Maximise(irls);
     ASSERT_EQ(run.error.stop, 0);
-    // P now holds the estimated frequencies of the missing pairs; on that
-    // matrix the estimate is the maximum.
+    // On P with the estimated frequencies of the missing pairs, the estimate is the maximum.
     ExpectMaximum();
-    // Entries in order: (2, 3), (4, 1), (4, 2); each a frequency table over
-    // the mixture's gene copies.
+    // Entries (2, 3), (4, 1), (4, 2): frequency tables over the mixture's gene copies.
     for (int e = 1; e <= 3; ++e) {
       double sum = 0.0;
       for (int k = 1; k <= run.par.max_types; ++k) sum += run.input.missing_freqs(k, e);
@@ -250,11 +240,8 @@ TEST_F(OptimTest, AStalledConjugateGradientEndsOrHandsOverToIrls) {
   }
 }
 
-// A short run with a missing baseline pair: EM with the baseline update until it
-// settles, then IRLS, which finds nothing more to gain at pass 29. Header, line
-// 0, every fifth pass and the final line 29 (written by the tail because the
-// stalled pass writes none), checked by hand against the layouts; the header's
-// "t76" lands inside "Sum_Theta" as the layout says.
+// A missing baseline pair: EM with the baseline update, then IRLS stalls at pass 29,
+// whose line the tail writes; checked by hand against the layouts.
 TEST_F(OptimTest, TheHistoryOfAShortRunMatchesItsExpectedFile) {
   Build({.np = 3, .nc = 2, .t = 3, .individuals = 40, .theta = {0.5, 0.3, 0.2}});
   test::DropBaseline(run, 2, 1);

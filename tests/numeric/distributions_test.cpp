@@ -79,22 +79,12 @@ TEST(Distributions, BadArgumentsAreReported) {
   ASSERT_EQ(r.messages.size(), 4u);
   EXPECT_EQ(r.messages[0].routine, "DNORIN");
   EXPECT_EQ(r.Worst(), NumericErrorType::kTerminal);
-  // Severe messages carry a traceback.
-  const auto lines = r.Lines();
-  ASSERT_GE(lines.size(), 4u);
-  EXPECT_EQ(lines[0].rfind(" *** TERMINAL ERROR 1 from DNORIN.  The argument", 0), 0u);
-  EXPECT_NE(lines[1].find("Here is a traceback of subprogram calls in reverse order:"),
-            std::string::npos);
-  for (const char* col : {"Routine name", "Error type", "Error code"})
-    EXPECT_NE(lines[2].find(col), std::string::npos);
   EXPECT_EQ(DNORIN(0.0), -kInf);  // without a sink: the same value
 
   r.Clear();
   EXPECT_EQ(DCHIDF(-2.5, 4.0, &r), 0.0);
   ASSERT_EQ(r.messages.size(), 1u);
   EXPECT_EQ(r.messages[0].type, NumericErrorType::kNote);
-  EXPECT_EQ(r.messages[0].text,
-            "Since CHSQ = -2.5 is less than zero, the distribution function is zero at CHSQ.");
   EXPECT_EQ(r.Lines().size(), 1u);  // a note has no traceback
 
   // A goodness of fit over a single genotype has no degrees of freedom.
@@ -115,7 +105,6 @@ TEST(Distributions, BadArgumentsAreReported) {
   EXPECT_EQ(DGAMMA(1e-309, &r), std::numeric_limits<double>::max());
   EXPECT_EQ(DGAMMA(-180.5, &r), 0.0);
   ASSERT_EQ(r.messages.size(), 4u);
-  EXPECT_EQ(r.messages[2].text.rfind("The function overflows because X = 1e-309", 0), 0u);
   EXPECT_EQ(r.messages[3].type, NumericErrorType::kAlert);
 }
 

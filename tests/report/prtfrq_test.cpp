@@ -1,6 +1,4 @@
-// Baseline summary and Pella-Masuda weights: whole reports against files checked
-// by hand column by column, and the rules around them (page width, rules that
-// run past it, label rows, the report file itself).
+// Baseline summary and Pella-Masuda weights: whole reports checked by hand, and page rules.
 #include "report/prtfrq.hpp"
 
 #include <gtest/gtest.h>
@@ -82,10 +80,8 @@ class BaselineReport : public ::testing::Test {
   velk::Run run{process, platform};
 };
 
-// Three populations, characters of two, three, two and four types (a locus, an
-// isolocus, an mtDNA character and a locus): the first three fill the page to
-// exactly its width, the fourth goes to a second block; three characters without
-// data, each with its Estimate row.
+// A locus, an isolocus and an mtDNA character fill the page exactly, a fourth goes to a
+// second block; three characters without data, each with its Estimate row.
 TEST_F(BaselineReport, PlainTableWithEstimatesInTwoBlocks) {
   run.title = "Test baseline";
   Setup({{"Loc1", 2, 2}, {"Iso2", 3, 4}, {"Mt3", 2, 1}, {"LongName10", 4, 2}},
@@ -109,9 +105,7 @@ TEST_F(BaselineReport, PlainTableWithEstimatesInTwoBlocks) {
   EXPECT_FALSE(run.output.unit[1].IsOpen());
 }
 
-// Both models: the sample table with 0.000 for the missing character and no
-// label rows, then the Rannala-Mountain and Pella-Masuda posterior means; and the
-// weights table in the estimates report.
+// Both models: the sample table, both posterior means, and the weights table.
 TEST_F(BaselineReport, ModelTablesAndWeights) {
   run.title = "Model run";
   Setup({{"Loc1", 2, 2}, {"Loc2", 3, 2}}, {"North Fork", "South Fork"});
@@ -168,9 +162,7 @@ TEST_F(BaselineReport, MeanAndStdDevRowsFollowTheEstimate) {
   EXPECT_EQ(lines[13], std::string(56, '_'));
 }
 
-// Page width 6 * 12 + 44 = 116 for a character of twelve types: one character
-// fills it to the column, so the rule of 116 is followed by an empty line, and
-// the type numbers reach two digits.
+// Twelve types: page width 6 * 12 + 44 = 116, filled, so an empty line follows the rule.
 TEST_F(BaselineReport, WideCharacterWidensThePage) {
   Setup({{"Wide", 12, 2}}, {"One"});
   Counts(1, 1, {1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1});

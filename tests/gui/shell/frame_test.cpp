@@ -1,6 +1,4 @@
-// The frame on the offscreen platform: its menus and accelerators, the settings
-// it starts with, runs of real control files through the worker thread, and the
-// editor it starts for a Results item.
+// The frame on the offscreen platform: menus, settings, runs of real control files.
 #include "frame.hpp"
 
 #include <gtest/gtest.h>
