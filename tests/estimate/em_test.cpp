@@ -22,6 +22,22 @@ Vec<double> MixtureProbabilities(const test::Mixture& m, const Vec<double>& thet
   return q;
 }
 
+// Population 2 alone is far from its group's total, yet that is not counted as a change.
+TEST(EmTest, GroupsKeepTheirTotalsAndAGroupOfOneStaysOutOfTheChange) {
+  const test::Mixture m = test::RandomMixture(4, 20, 11);
+  const Groups groups = MakeGroups({{2}, {1, 3, 4}}, {0.4, 0.6});
+  const Vec<double> theta = Values({0.1, 0.1, 0.2, 0.3});
+  Vec<double> next(4);
+  Convergence conv;
+  const Vec<double> q = MixtureProbabilities(m, theta);
+  Em(4, m.ngenotypes, m.n, q.Data(), m.P, theta, next, m.count, m.possible, groups, conv);
+  EXPECT_EQ(next(2), 0.4);
+  EXPECT_NEAR(next(1) + next(3) + next(4), 0.6, 1.0e-15);
+  double change = 0.0;
+  for (int i : {1, 3, 4}) change = std::fmax(change, std::fabs(next(i) - theta(i)));
+  EXPECT_EQ(conv.change, change);
+}
+
 TEST(EmTest, AGroupWithoutMassIsLeftUnscaled) {
   const test::Mixture m = test::RandomMixture(3, 10, 5);
   const Groups groups = MakeGroups({{1, 2}, {3}}, {0.5, 0.5});
