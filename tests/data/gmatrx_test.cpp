@@ -66,15 +66,15 @@ class GmatrxTest : public ::testing::Test {
     }
   }
 
-  // P(i, g) must be exactly Gprob under population i's Relfrq table.
-  void ExpectMatchesGprob(const Mat<double>& P) {
-    const int np = run_.par.npop;
+  // P(i, g) must be exactly Gprob under population i's Relfrq table (made on
+  // `r` in population order, with or without the Dirichlet draw).
+  void ExpectMatchesGprob(const Mat<double>& P, velk::Run& r, int draw = 0) {
     Mat<double> freq(run_.par.max_types, run_.par.nchar);
-    for (int i = 1; i <= np; ++i) {
+    for (int i = 1; i <= run_.par.npop; ++i) {
       int missing = 0;
-      Relfrq(run_, run_.input.base_counts, run_.input.base_totals, i, freq, missing, 0);
+      Relfrq(r, run_.input.base_counts, run_.input.base_totals, i, freq, missing, draw);
       for (int g = 1; g <= run_.input.ngenotypes; ++g)
-        ASSERT_EQ(P(i, g), Gprob(run_, run_.input.copies.Ptr(1, 1, g), freq))
+        ASSERT_EQ(P(i, g), Gprob(r, run_.input.copies.Ptr(1, 1, g), freq))
             << "population " << i << " genotype " << g;
     }
   }
@@ -103,7 +103,7 @@ TEST_F(GmatrxTest, EveryEntryIsGprobOfThePopulationsFrequenciesUnderEachModel) {
       ASSERT_EQ(P.Rows(), run_.par.npop);
       ASSERT_EQ(P.Cols(), 25);
       EXPECT_EQ(nmissing, model == 0 ? PlainMissing() : 0);
-      ExpectMatchesGprob(P);
+      ExpectMatchesGprob(P, run_);
       if (HasFatalFailure()) return;
     }
   }
@@ -117,7 +117,7 @@ TEST_F(GmatrxTest, KeepsALargerMatrixFillsOnlyTheGenotypesGivenAndAnUnscoredOneI
   int nmissing = 0;
   Gmatrx(run_, P, nmissing);
   EXPECT_EQ(P.Cols(), 8);
-  ExpectMatchesGprob(P);
+  ExpectMatchesGprob(P, run_);
   for (int i = 1; i <= 3; ++i) EXPECT_EQ(P(i, 1), 1.0);
   EXPECT_EQ(P(2, 6), -1.0);
 }
@@ -136,13 +136,7 @@ TEST_F(GmatrxTest, DrawsEachPopulationsFrequenciesInPopulationOrder) {
   again.par = run_.par;
   again.opt = run_.opt;
   again.chars = run_.chars;
-  Mat<double> freq(run_.par.max_types, run_.par.nchar);
-  for (int i = 1; i <= 4; ++i) {
-    int missing = 0;
-    Relfrq(again, run_.input.base_counts, run_.input.base_totals, i, freq, missing, 1);
-    for (int g = 1; g <= 12; ++g)
-      EXPECT_EQ(P(i, g), Gprob(again, run_.input.copies.Ptr(1, 1, g), freq));
-  }
+  ExpectMatchesGprob(P, again, 1);
   // A draw differs from the posterior mean.
   Mat<double> mean;
   Gmatrx(run_, mean, nmissing);

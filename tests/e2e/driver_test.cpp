@@ -41,8 +41,17 @@ TEST(VelkCommand, MissingHeaderAbortsWithPrematureEndOfFile) {
             "     record number     3.\n"
             " \n")
       << log;
+
+  // --show-messages writes the message box text to standard error.
+  CommandResult quiet = RunVelk("--quiet --show-messages plain.ctl", dir.string(), true);
+  EXPECT_EQ(quiet.status, 1);
+  EXPECT_NE(quiet.output.find("Premature end-of-file reading control file,"), std::string::npos)
+      << quiet.output;
+  EXPECT_EQ(quiet.output.find("Analysis Aborted"), std::string::npos) << "--quiet";
+  EXPECT_EQ(RunVelk("--quiet plain.ctl", dir.string(), true).output, "");
 }
 
+// The log is named by cutting the control file's own name, not its folder's.
 TEST(VelkCommand, LogNameIsCutInTheFilesOwnName) {
   TempDir tmp;
   const std::filesystem::path& dir = tmp.Path();
@@ -52,19 +61,6 @@ TEST(VelkCommand, LogNameIsCutInTheFilesOwnName) {
   EXPECT_TRUE(std::filesystem::exists(dir / "a.b" / "run.log"));
   EXPECT_FALSE(std::filesystem::exists(dir / "a.log"));
   EXPECT_TRUE(std::filesystem::exists(dir / "plain.log"));
-}
-
-TEST(VelkCommand, ShowMessagesWritesTheBoxTextToStandardError) {
-  TempDir tmp;
-  const std::filesystem::path& dir = tmp.Path();
-  WriteFile(dir / "plain.ctl", "no header\n");
-  CommandResult quiet = RunVelk("--quiet --show-messages plain.ctl", dir.string(), true);
-  EXPECT_EQ(quiet.status, 1);
-  EXPECT_NE(quiet.output.find("Premature end-of-file reading control file,"), std::string::npos)
-      << quiet.output;
-  EXPECT_EQ(quiet.output.find("Analysis Aborted"), std::string::npos) << "--quiet";
-  CommandResult silent = RunVelk("--quiet plain.ctl", dir.string(), true);
-  EXPECT_EQ(silent.output, "");
 }
 
 // The complete estimation control file of the language's description, with
@@ -82,42 +78,31 @@ const char* kExampleControl =
     "3 Main stem : 2\r\n* Regions\r\n[Level] [Label] [Region]\r\n1 1 Upper river\r\n"
     "1 2 Lower river\r\n* Run\r\n";
 
-TEST(VelkCommand, CheckShowsTheDescriptionUnderstood) {
+// --check shows the description understood and writes no log. --load runs every
+// file (one that aborts sets the status) and lists the reports from the switches,
+// computing and creating nothing, not even a log.
+TEST(VelkCommand, CheckAndLoad) {
   TempDir tmp;
   const std::filesystem::path& dir = tmp.Path();
   WriteFile(dir / "runs" / "test.ctl", kExampleControl);
+  WriteFile(dir / "plain.ctl", "no header\n");
   CommandResult r = RunVelk("--check runs/test.ctl", dir.string());
   EXPECT_EQ(r.status, 0) << r.output;
-  EXPECT_NE(r.output.find("Analysis: estimation"), std::string::npos) << r.output;
-  EXPECT_NE(r.output.find("Title: Test mixture\n"), std::string::npos) << r.output;
-  EXPECT_NE(r.output.find("Upper river | 1 2"), std::string::npos) << r.output;
-  EXPECT_NE(r.output.find("Lower river | 3"), std::string::npos) << r.output;
-  // Names are taken from the control file's folder, cut in their own name.
-  EXPECT_NE(r.output.find("runs/data/test.bse"), std::string::npos) << r.output;
-  EXPECT_NE(r.output.find("runs/results/new/test\n"), std::string::npos) << r.output;
-  EXPECT_FALSE(std::filesystem::exists(dir / "runs" / "test.log")) << "--check writes no log";
-}
+  for (const char* shown : {"Analysis: estimation", "Title: Test mixture\n", "Upper river | 1 2",
+                            "Lower river | 3", "runs/data/test.bse", "runs/results/new/test\n"})
+    EXPECT_NE(r.output.find(shown), std::string::npos) << shown << "\n" << r.output;
 
-// Every file runs; one that aborts sets the status. Loading computes and
-// creates nothing, not even a log.
-TEST(VelkCommand, LoadListsTheReportsFromTheSwitches) {
-  TempDir tmp;
-  const std::filesystem::path& dir = tmp.Path();
-  WriteFile(dir / "plain.ctl", "no header\n");
-  WriteFile(dir / "test.ctl", kExampleControl);
-  CommandResult r = RunVelk("--load plain.ctl test.ctl", dir.string());
+  r = RunVelk("--load plain.ctl runs/test.ctl", dir.string());
   EXPECT_EQ(r.status, 1) << r.output;
-  EXPECT_NE(r.output.find("Load Results List Aborted"), std::string::npos);
-  EXPECT_NE(r.output.find("Results List Loaded"), std::string::npos);
-  EXPECT_NE(r.output.find("Baseline Summary        results/new/test.bsl"), std::string::npos)
-      << r.output;
-  EXPECT_NE(r.output.find("Iteration Summary       results/new/test.itr"), std::string::npos);
-  EXPECT_NE(r.output.find("Estimation Output       results/new/test.est"), std::string::npos);
+  for (const char* shown : {"Load Results List Aborted", "Results List Loaded",
+                            "Baseline Summary        runs/results/new/test.bsl",
+                            "Iteration Summary       runs/results/new/test.itr",
+                            "Estimation Output       runs/results/new/test.est"})
+    EXPECT_NE(r.output.find(shown), std::string::npos) << shown << "\n" << r.output;
   EXPECT_EQ(r.output.find("Bootstrap Likelihoods"), std::string::npos);
   EXPECT_EQ(r.output.find("Condensed Mixture"), std::string::npos);
-  EXPECT_FALSE(std::filesystem::exists(dir / "plain.log"));
-  EXPECT_FALSE(std::filesystem::exists(dir / "test.log"));
-  EXPECT_FALSE(std::filesystem::exists(dir / "results"));
+  for (const char* absent : {"plain.log", "runs/test.log", "runs/results"})
+    EXPECT_FALSE(std::filesystem::exists(dir / absent)) << absent;
 }
 
 }  // namespace

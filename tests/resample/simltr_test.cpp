@@ -69,22 +69,18 @@ const std::string kSimulationOptions =
 TEST(Simltr, SameSeedsWriteIdenticalFiles) {
   Analysis a;
   a.Mixture(120, 5);
-  for (bool simulation : {true, false}) {
+  for (bool sim : {true, false}) {
     for (const char* seed : {"Random seed: 4711\n", "Random seed: 0\n"}) {
       const std::string control =
-          Control(simulation, (simulation ? "" : "Resample mixture: yes\n") + kSimulationOptions,
+          Control(sim, (sim ? "" : "Resample mixture: yes\n") + kSimulationOptions,
                   std::string("Mixture sample size: 80\nNumber of resamples: 25\n") + seed);
-      std::vector<std::string> first;
-      for (int run = 0; run < 2; ++run) {
+      std::vector<std::string> files[2];
+      for (std::vector<std::string>& now : files) {
         ASSERT_FALSE(a.Go(control).aborted) << a.Log();
-        const std::vector<std::string> now = {a.Report(".rsm"), a.Report(".rlk"),
-                                              a.Report(simulation ? ".sim" : ".bot")};
+        now = {a.Report(".rsm"), a.Report(".rlk"), a.Report(sim ? ".sim" : ".bot")};
         for (const std::string& text : now) ASSERT_FALSE(text.empty());
-        if (run == 1) {
-          EXPECT_EQ(now, first) << seed;
-        }
-        first = now;
       }
+      EXPECT_EQ(files[0], files[1]) << seed;
       EXPECT_EQ(ReadRlk(a.dir / "out/three.rlk").size(), 25u);
     }
   }
@@ -93,12 +89,14 @@ TEST(Simltr, SameSeedsWriteIdenticalFiles) {
 TEST(Simltr, LikelihoodFileSeedColumns) {
   Analysis a;
   a.Mixture(100, 9);
-  const std::string params = "Mixture sample size: 60\nNumber of resamples: 6\nRandom seed: 321\n";
   auto rlk = [&](bool simulation, const std::string& options) {
-    EXPECT_FALSE(a.Go(Control(simulation, options, params)).aborted) << a.Log();
+    EXPECT_FALSE(a.Go(Control(simulation, options,
+                              "Mixture sample size: 60\nNumber of resamples: 6\nSeed: 321\n"))
+                     .aborted)
+        << a.Log();
     std::vector<RlkLine> lines = ReadRlk(a.dir / "out/three.rlk");
     EXPECT_EQ(lines.size(), 6u) << options;
-    if (lines.empty()) lines.resize(1);
+    lines.resize(6);
     return lines;
   };
 
@@ -106,26 +104,20 @@ TEST(Simltr, LikelihoodFileSeedColumns) {
   // each resample's draws continue where the last one ended.
   std::vector<RlkLine> sim = rlk(true, kSimulationOptions);
   EXPECT_EQ(sim[0].seed_baseline, -321);
-  for (std::size_t r = 0; r < sim.size(); ++r) {
+  for (std::size_t r = 0; r < 6; ++r) {
     EXPECT_NE(sim[r].seed_mixture, 0);
     EXPECT_NE(sim[r].seed_mixture, sim[r].seed_after);
     EXPECT_LE(sim[r].l1, 0.0);
     EXPECT_GE(sim[r].l1 + 1e-3 * std::fabs(sim[r].l1), sim[r].l2) << "the estimate maximises";
-    if (r > 0) {
-      EXPECT_EQ(sim[r].seed_baseline, sim[r - 1].seed_after);
-    }
   }
+  for (std::size_t r = 1; r < 6; ++r) EXPECT_EQ(sim[r].seed_baseline, sim[r - 1].seed_after);
 
-  // Simulation without baseline resampling: no baseline draw, its column is 0;
-  // the first mixture draw starts from the seed.
+  // Without baseline resampling its column is 0; the first mixture draw starts
+  // from the seed.
   sim = rlk(true, "Print likelihoods: yes\n");
   EXPECT_EQ(sim[0].seed_mixture, -321);
-  for (std::size_t r = 0; r < sim.size(); ++r) {
-    EXPECT_EQ(sim[r].seed_baseline, 0);
-    if (r > 0) {
-      EXPECT_EQ(sim[r].seed_mixture, sim[r - 1].seed_after);
-    }
-  }
+  for (std::size_t r = 0; r < 6; ++r) EXPECT_EQ(sim[r].seed_baseline, 0);
+  for (std::size_t r = 1; r < 6; ++r) EXPECT_EQ(sim[r].seed_mixture, sim[r - 1].seed_after);
 
   // Bootstrap: the mixture columns stay 0; the baseline column is 0 unless the
   // baseline is resampled, and then starts at -|seed|.
@@ -151,11 +143,9 @@ TEST(Simltr, FilesHeadersCounterAndIterationLimit) {
         "Compute studentized: yes\n",
         "Mixture sample size: 50\nNumber of resamples: " + std::to_string(R) + "\nSeed: 8\n"));
     ASSERT_FALSE(out.aborted) << a.Log();
-    EXPECT_EQ(out.flags[4], R <= 10 ? 1 : 0) << R;
     EXPECT_EQ(fs::exists(a.dir / "out/three.itr"), R <= 10) << R;
-    EXPECT_EQ(out.flags[9], 1);
-    EXPECT_EQ(out.flags[11], 1);
-    EXPECT_EQ(out.flags[6], 1);
+    EXPECT_EQ(std::vector<int>({out.flags[4], out.flags[6], out.flags[9], out.flags[11]}),
+              std::vector<int>({R <= 10, 1, 1, 1}));
 
     const std::vector<std::string> rsm = ReadLines(a.dir / "out/three.rsm");
     ASSERT_EQ(rsm.size(), 5u + R);

@@ -1,6 +1,6 @@
 #pragma once
-// A baseline written out population by population: per character the counts
-// of its types (an empty list: no data for that character).
+// A baseline written out population by population: per character the counts of
+// its types (an empty list: no data).
 #include <algorithm>
 #include <cstdint>
 #include <string>
@@ -22,8 +22,7 @@ inline void SetCounts(Run& run, int pop, int c, const std::vector<int>& counts) 
   run.input.base_totals(c, pop) = total;
 }
 
-// Characters "Loc1", "Loc2", ... of `ntypes` types and `ploidy` (2 when not
-// given), and the populations' counts.
+// Characters "Loc1", ... of `ntypes` types and `ploidy` (2 when not given).
 inline void SetBaseline(Run& run, const std::vector<int>& ntypes,
                         const std::vector<PopulationCounts>& pops, std::vector<int> ploidy = {}) {
   const int nc = static_cast<int>(ntypes.size()), np = static_cast<int>(pops.size());

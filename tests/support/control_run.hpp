@@ -1,6 +1,6 @@
 #pragma once
-// The run fixture for driving the control-file section readers directly, with
-// a control file written to a temporary folder and opened on the control unit.
+// A run fixture for the control-file section readers, with a control file
+// written to a temporary folder and opened on the control unit.
 #include <string>
 #include <string_view>
 
@@ -11,10 +11,7 @@ namespace velk::test {
 
 class ControlRun : public RunFixture {
  public:
-  ControlRun() = default;
   ~ControlRun() { run.inputs.Control().Close(); }
-  ControlRun(const ControlRun&) = delete;
-  ControlRun& operator=(const ControlRun&) = delete;
 
   // Writes `text` as the control file "test.ctl" and opens it; the folder of
   // the control file (with its trailing "/") becomes run.control_dir.
@@ -58,9 +55,8 @@ class ControlRun : public RunFixture {
   }
 };
 
-// A run whose control file holds the given lines, positioned as the section
-// readers find it: just after a section header (two lines already counted).
-// `lines` is written as is; give the line ends you want to test ("\n" or "\r\n").
+// A control file of `lines` (written as is) positioned just after a section
+// header, as the section readers find it (two lines already counted).
 class SectionRun : public ControlRun {
  public:
   explicit SectionRun(std::string_view lines) {

@@ -1,6 +1,5 @@
 #pragma once
-// File helpers for tests: whole files as text or lines, and fresh temporary
-// directories that are removed again.
+// Whole files as text or lines, and temporary directories removed at the end.
 #include <stdlib.h>
 
 #include <filesystem>
@@ -24,14 +23,8 @@ inline std::string ReadFile(const std::filesystem::path& path) {
 // The file's lines without their line ends; a final line end adds no empty line.
 inline std::vector<std::string> ReadLines(const std::filesystem::path& path) {
   std::vector<std::string> lines;
-  std::string text = ReadFile(path);
-  std::size_t start = 0;
-  while (start < text.size()) {
-    std::size_t end = text.find('\n', start);
-    if (end == std::string::npos) end = text.size();
-    lines.push_back(text.substr(start, end - start));
-    start = end + 1;
-  }
+  std::istringstream in(ReadFile(path));
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
   return lines;
 }
 

@@ -1,12 +1,13 @@
 #pragma once
-// Constraint groups for the estimation tests, from member lists and totals; an
-// independent plain EM under them; and vectors written out as their values.
+// Constraint groups for the estimation tests, from member lists and totals, and
+// an independent plain EM under them.
 #include <algorithm>
 #include <cmath>
 #include <initializer_list>
 #include <vector>
 
 #include "estimate/groups.hpp"
+#include "support/arrays.hpp"
 #include "support/mixture.hpp"
 
 namespace velk::test {
@@ -14,10 +15,7 @@ namespace velk::test {
 // The 1-based vector (x1, x2, ...).
 template <typename T = double>
 Vec<T> Values(std::initializer_list<T> x) {
-  Vec<T> v(static_cast<int>(x.size()));
-  int i = 0;
-  for (T e : x) v(++i) = e;
-  return v;
+  return VecOf(x);
 }
 
 inline Groups MakeGroups(const std::vector<std::vector<int>>& members,
@@ -38,9 +36,10 @@ inline Groups MakeGroups(const std::vector<std::vector<int>>& members,
   return g;
 }
 
-// Plain EM with real-valued genotype weights `w` (the counts when empty) whose
-// M-step scales each group to its total, from shares even within each group,
-// until no share moves by more than `tol` (or 200000 passes).
+// Plain EM with real-valued genotype weights `w` (the counts when empty; a
+// genotype of weight 0 is left out) whose M-step scales each group to its
+// total, from shares even within each group, until no share moves by more
+// than `tol` (or 10^6 passes).
 inline Vec<double> GroupEm(const Mixture& m, const Groups& g, std::vector<double> w = {},
                            double tol = 1.0e-15) {
   if (w.empty())
@@ -48,9 +47,10 @@ inline Vec<double> GroupEm(const Mixture& m, const Groups& g, std::vector<double
   Vec<double> theta(m.np), next(m.np);
   for (int k = 1, j = 0; k <= g.k; ++k)
     for (int n = 1; n <= g.size(k); ++n) theta(g.members(++j)) = g.total(k) / g.size(k);
-  for (int pass = 0; pass < 200000; ++pass) {
+  for (int pass = 0; pass < 1000000; ++pass) {
     next.Fill(0.0);
     for (int x = 1; x <= m.ngenotypes; ++x) {
+      if (w[x - 1] == 0.0) continue;
       double q = 0.0;
       for (int i = 1; i <= m.np; ++i) q += theta(i) * m.P(i, x);
       for (int i = 1; i <= m.np; ++i) next(i) += w[x - 1] * theta(i) * m.P(i, x) / q;
@@ -69,6 +69,15 @@ inline Vec<double> GroupEm(const Mixture& m, const Groups& g, std::vector<double
     if (change <= tol) break;
   }
   return theta;
+}
+
+// The maximum-likelihood proportions of the possible genotypes, from equal ones.
+inline Vec<double> PlainEm(const Mixture& m) {
+  std::vector<int> all(static_cast<std::size_t>(m.np));
+  std::vector<double> w;
+  for (int i = 1; i <= m.np; ++i) all[static_cast<std::size_t>(i - 1)] = i;
+  for (int x = 1; x <= m.ngenotypes; ++x) w.push_back(m.possible(x) == 1 ? m.count(x) : 0.0);
+  return GroupEm(m, MakeGroups({all}, {1.0}), w);
 }
 
 }  // namespace velk::test

@@ -1,6 +1,6 @@
 #pragma once
-// A platform for tests: records what the engine shows (status texts, message
-// boxes), serves a fixed clock, and can fake directory queries.
+// A platform that records what the engine shows, serves a fixed clock, and can
+// fake directory queries.
 #include <map>
 #include <string>
 #include <vector>
@@ -22,15 +22,13 @@ class RecordingPlatform : public Platform {
     boxes.push_back({text, title});
   }
 
-  // Paths listed in `attributes` answer with the value given (-1: query fails);
-  // every other path is asked of the real file system.
+  // Paths in `attributes` answer with their value (-1: query fails).
   int FileAttributes(const std::string& path) override {
     auto it = attributes.find(path);
     return it != attributes.end() ? it->second : Platform::FileAttributes(path);
   }
 
-  // Records every creation asked for; with `fake_directories` on nothing is
-  // created on disk.
+  // Records every creation; with `fake_directories` nothing is made on disk.
   bool MakeDirectory(const std::string& path) override {
     made_directories.push_back(path);
     if (!fake_directories) return Platform::MakeDirectory(path);

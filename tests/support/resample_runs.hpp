@@ -1,9 +1,8 @@
 #pragma once
-// Whole resampling analyses for tests: three stocks that differ well at five
-// loci of four types (baseline counts are the true frequencies times 200 gene
-// copies), mixtures drawn from known proportions, control files as a user
-// writes them, and a platform that asks the run to stop once it shows a given
-// resample counter.
+// Whole resampling analyses: three stocks at five loci of four types (baseline
+// counts are the true frequencies times 200 copies), mixtures drawn from known
+// proportions, control files as a user writes them, and a platform that asks
+// the run to stop once it shows a given resample counter.
 #include <atomic>
 #include <cmath>
 #include <cstdint>

@@ -1,6 +1,6 @@
 #pragma once
-// A run set up as the run driver leaves it for the routines it calls: message
-// state initialised, a recording platform, and (when asked) the run log open.
+// A run as the driver leaves it for the routines it calls: messages initialised,
+// a recording platform, and (when asked) the run log open.
 #include <string>
 
 #include "core/error.hpp"

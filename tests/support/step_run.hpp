@@ -1,8 +1,7 @@
 #pragma once
-// The per-maximisation state for the maximisation-step tests (the run is the
-// common run fixture, messages counted, the log not open): Refresh recomputes what the
-// driver recomputes after every step (mixture probabilities, score, percent of
-// maximum).
+// The per-maximisation state for the maximisation-step tests: Refresh recomputes
+// what the driver does after every step (mixture probabilities, score, percent
+// of maximum).
 #include <cstdint>
 
 #include "estimate/groups.hpp"

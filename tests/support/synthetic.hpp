@@ -1,9 +1,7 @@
 #pragma once
-// Synthetic baselines and mixtures in a run, for the tests and the kernel
-// benchmarks: true frequencies (uneven and independent, or related through a
-// common ancestral frequency as real stocks are), baseline counts drawn from
-// them and a mixture drawn from known proportions, one genotype per individual
-// in one class. Everything comes from the seed.
+// Synthetic baselines and mixtures from a seed, for the tests and benchmarks:
+// true frequencies (uneven, or related through common ancestral ones), baseline
+// counts and a mixture (one genotype per individual, one class) drawn from them.
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -25,8 +23,7 @@ struct SyntheticShape {
   std::uint64_t seed = 7;
 };
 
-// A standard normal, and Gamma(shape a, rate 1) by Marsaglia and Tsang (with
-// the boost for a < 1), from u.
+// A standard normal, and Gamma(a, rate 1) by Marsaglia and Tsang, from u.
 inline double Normal(Uniform& u) {
   const double u1 = u.Next(), u2 = u.Next();
   return std::sqrt(-2.0 * std::log(u1)) * std::cos(6.283185307179586 * u2);
@@ -47,9 +44,8 @@ inline double Gamma(Uniform& u, double a) {
   }
 }
 
-// Frequencies f(type, locus, population) of the run's characters for np
-// populations that are related: ancestral frequencies Dirichlet(1, ..., 1), each
-// population's a Dirichlet around them with concentration `drift`.
+// Frequencies f(type, locus, population) of np related populations: ancestral
+// ones Dirichlet(1, ..., 1), each population's Dirichlet around them (`drift`).
 inline Arr3<double> RelatedFrequencies(const Run& run, Uniform& u, int np, double drift) {
   const int nc = run.par.nchar;
   Arr3<double> f(run.par.max_types, nc, np);
@@ -69,10 +65,9 @@ inline Arr3<double> RelatedFrequencies(const Run& run, Uniform& u, int np, doubl
   return f;
 }
 
-// Draws the data of run.par.npop populations and the run's characters (with
-// run.par.max_types) from the frequencies f: `copies` baseline gene copies per
-// population and locus, and n diploid individuals, each from a population
-// drawn by the proportions theta (np of them; the last takes what is left).
+// Draws from f `copies` baseline gene copies per population and locus, and n
+// diploid individuals, each from a population drawn by theta (the last takes
+// what is left).
 inline void DrawSynthetic(Run& run, Uniform& u, const Arr3<double>& f, int copies,
                           const double* theta, int n) {
   const int np = run.par.npop, nc = run.par.nchar, maxt = run.par.max_types;
@@ -117,9 +112,8 @@ inline void DrawSynthetic(Run& run, Uniform& u, const Arr3<double>& f, int copie
   run.par.nclasses = 1;
 }
 
-// Fills run.par, run.chars and run.input with the data set of shape s: nc
-// diploid loci of t types, independent uneven frequencies; every (population,
-// locus) has baseline data.
+// The data set of shape s: nc diploid loci of t types, independent uneven
+// frequencies, baseline data for every (population, locus).
 inline void MakeSynthetic(Run& run, const SyntheticShape& s) {
   Uniform u(s.seed);
   run.par.npop = s.np;
@@ -146,8 +140,7 @@ inline void MakeSynthetic(Run& run, const SyntheticShape& s) {
   DrawSynthetic(run, u, f, s.copies_per_population, s.theta.data(), s.individuals);
 }
 
-// Removes the baseline data of (population, locus) pairs, counting them as
-// missing-baseline entries.
+// Removes the baseline data of (pop, locus), counting it as missing.
 inline void DropBaseline(Run& run, int pop, int locus) {
   for (int k = 1; k <= run.par.max_types; ++k) run.input.base_counts(k, locus, pop) = 0;
   run.input.base_totals(locus, pop) = 0;
@@ -168,8 +161,7 @@ inline Mixture AsMixture(const Run& run, const Mat<double>& P, const Vec<std::in
   return m;
 }
 
-// A bound that screens out the `n` genotypes whose best probability over the
-// populations is smallest.
+// A bound that screens out the `n` genotypes of smallest best probability.
 inline double ScreeningBound(const Run& run, const Mat<double>& P, int n) {
   std::vector<double> best;
   for (int g = 1; g <= run.input.ngenotypes; ++g) {

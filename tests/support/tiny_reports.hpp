@@ -1,9 +1,8 @@
 #pragma once
-// A tiny estimation for the report tests: three populations, three characters
-// (a locus, an isolocus with a ten-character name, a five-type phenotype with
-// a two-character name), a region hierarchy of two levels, two classes (the
-// second misses the isolocus) and one impossible genotype. The estimate is
-// given, not computed: the reports print what they are handed.
+// A tiny estimation for the report tests: three populations, a locus, an
+// isolocus with a ten-character name and a five-type phenotype, two region
+// levels, two classes (the second misses the isolocus), one impossible genotype,
+// and a given estimate (the reports print what they are handed).
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -25,9 +24,8 @@ inline std::string Golden(const std::string& name) {
   return ReadFile(std::string(VELK_SOURCE_DIR) + "/tests/golden/" + name);
 }
 
-// Compares a report with its golden file. With VELK_REPORT_DIFF_DIR set, the
-// report written is also kept there under the golden file's name, to be read
-// against the layouts when a golden file is made or a test fails.
+// Compares a report with its golden file; with VELK_REPORT_DIFF_DIR set, the
+// report is also kept there under the golden file's name.
 inline void ExpectGolden(const std::string& actual, const std::string& name) {
   if (const char* keep = std::getenv("VELK_REPORT_DIFF_DIR"))
     WriteFile(std::string(keep) + "/" + name, actual);
@@ -60,16 +58,12 @@ class TinyReport : public testing::Test {
     class_individuals = VecOf<std::int32_t>({7, 3});
     count = VecOf<std::int32_t>({4, 2, 1, 1, 2});
     possible = VecOf<std::int32_t>({1, 1, 1, 0, 1});
-    copies.Resize(5, 3, 5);
-    const int types[5][3][5] = {
-        {{2, 0, 0}, {2, 1, 1}, {0, 1, 0, 0, 0}}, {{1, 1, 0}, {0, 4, 0}, {1, 0, 0, 0, 0}},
-        {{0, 1, 1}, {1, 1, 2}, {0, 0, 0, 0, 1}}, {{0, 0, 2}, {0, 0, 0}, {0, 0, 1, 0, 0}},
-        {{1, 1, 0}, {0, 0, 0}, {0, 1, 0, 0, 0}},
-    };
+    copies.Resize(5, 3, 5);  // the copies of each type, character by character
+    const char* types[5] = {"200 211 01000", "110 040 10000", "011 112 00001", "002 000 00100",
+                            "110 000 01000"};
     for (int g = 1; g <= 5; ++g)
-      for (int c = 1; c <= 3; ++c)
-        for (int t = 1; t <= 5; ++t)
-          copies(t, c, g) = static_cast<std::int8_t>(types[g - 1][c - 1][t - 1]);
+      for (int c = 1, at = 0; c <= 3; ++c, ++at)
+        for (int t = 1; t <= run.chars(c).ntypes; ++t) copies(t, c, g) = types[g - 1][at++] - '0';
 
     // Genotype probabilities (population, genotype).
     P = MatOf<double>({{0.012, 0.0041, 1.5e-5, 0.0, 0.034567},
