@@ -167,6 +167,19 @@ void NoHierarchy(Run& run) {
   AllocateEmptyRegions(run);
 }
 
+// The most characters or populations an analysis may have: the most the
+// message that reports a larger number can show. Larger tables are refused
+// before anything is allocated for them.
+constexpr int kMostEntries = 9999;
+
+bool TooMany(Run& run, int count, const char* what) {
+  if (count <= kMostEntries) return false;
+  run.error.a1 = what;
+  run.error.n1 = kMostEntries;
+  Error(run, 3023);
+  return true;
+}
+
 void ReadParameters(Run& run, Done& done) {
   int resampling = (run.opt.resample_mixture != 0 || run.opt.resample_baseline != 0) ? 1 : 0;
   Pparse(run, resampling);
@@ -175,11 +188,12 @@ void ReadParameters(Run& run, Done& done) {
     Error(run, 3002);
     return;
   }
-  if (!AllocateCharacters(run)) return;
+  if (TooMany(run, run.par.nchar, "characters") || !AllocateCharacters(run)) return;
   if (run.par.npop < 1) {
     Error(run, 3003);
     return;
   }
+  if (TooMany(run, run.par.npop, "populations")) return;
   if (run.par.kind == 2 || resampling) {
     if (run.par.nresamples < 1) {
       Error(run, 3033);
