@@ -22,10 +22,12 @@ int LineReader::Read(std::string& line, std::size_t maxlen) {
   cut_ = false;
   if (!file_) return 1;
   bool any = false;
+  std::size_t length = 0;
   int c;
   while ((c = std::fgetc(file_)) != EOF) {
     any = true;
     if (c == '\n') break;
+    if (++length > kRunaway) return EFBIG;
     if (line.size() < maxlen + 1) {
       line.push_back(static_cast<char>(c));
     } else if (c != ' ' && c != '\t' && c != '\r') {

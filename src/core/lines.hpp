@@ -19,8 +19,11 @@ class LineReader {
 
   // Reads the next line into `line`, keeping at most `maxlen` characters (the
   // rest of a longer line is passed over). Returns 0 on success, -1 at the end
-  // of the file and a positive status on a read error.
+  // of the file and a positive status on a read error. A line that runs on for
+  // kRunaway characters without ending is a read error (EFBIG): such a file is
+  // not text (a device that never ends, say), and reading on would never stop.
   int Read(std::string& line, std::size_t maxlen);
+  static constexpr std::size_t kRunaway = std::size_t{1} << 22;
 
   // Lines read so far.
   int LineNumber() const { return lines_; }
