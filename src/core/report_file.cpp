@@ -12,10 +12,16 @@ namespace velk {
 
 namespace {
 
+// Two names of one existing file, or one name twice for a file not made yet.
 bool SameFile(const std::string& a, const std::string& b) {
   if (a.empty() || b.empty()) return false;
   std::error_code ec;
-  return std::filesystem::equivalent(a, b, ec) && !ec;
+  if (std::filesystem::equivalent(a, b, ec) && !ec) return true;
+  auto normal = [](const std::string& name) {
+    std::error_code ignored;
+    return std::filesystem::absolute(name, ignored).lexically_normal();
+  };
+  return normal(a) == normal(b);
 }
 
 }  // namespace
@@ -35,6 +41,22 @@ bool IsInputFile(const Run& run, const std::string& path) {
     if (SameFile(path, name)) return true;
   }
   return false;
+}
+
+bool PlaceLog(Run& run) {
+  Unit& log = run.output.unit[0];
+  if (!log.InMemory()) return true;
+  if (IsInputFile(run, run.log_name) ||
+      !log.MoveToFile(std::fopen(run.log_name.c_str(), "w"), run.log_name)) {
+    // The messages so far cannot be kept: the log's text goes with the unit.
+    log.Close();
+    run.output.written[0] = 0;
+    run.error.a1 = "Log";
+    run.error.a2 = run.log_name;
+    Error(run, 3030);
+    return false;
+  }
+  return true;
 }
 
 bool CloseReport(Run& run, int slot) {

@@ -29,8 +29,16 @@ bool OpenReportFile(Run& run, int slot, std::string_view extension, std::string_
 // finished one. True when the report was closed whole or was not open.
 bool CloseReport(Run& run, int slot);
 
-// Whether `path` names an existing file that the run reads: its control file,
-// its baseline file or per-population baseline files, or its mixture file.
+// Writes the run log, kept in memory while the control file is read, to its
+// file (run.log_name) and goes on writing there. A log file that is one of the
+// run's input files named so far is refused with message 3030 and the run stops,
+// the input file left as it was; so is a log file that cannot be created. True
+// when the log is in its file (or was not held in memory).
+bool PlaceLog(Run& run);
+
+// Whether `path` names a file that the run reads: its control file, its
+// baseline file or per-population baseline files, or its mixture file (the
+// same existing file under any name, or the same name of a file not made yet).
 bool IsInputFile(const Run& run, const std::string& path);
 
 // The file name a report of this extension gets: the output base name

@@ -13,6 +13,7 @@
 #include "control/sections.hpp"
 #include "core/error.hpp"
 #include "core/paths.hpp"
+#include "core/report_file.hpp"
 #include "core/run.hpp"
 #include "core/velk.hpp"
 #include "data/base.hpp"
@@ -179,7 +180,8 @@ void RunSequence(Run& run) {
     Errpop(run);
     return;
   }
-  MakeOutputDirectories(run);
+  // The input files are all named now: the log leaves memory for its file.
+  if (PlaceLog(run)) MakeOutputDirectories(run);
   if (run.error.stop) {
     Errpop(run);
     return;

@@ -93,14 +93,15 @@ Outcome Velk(Process& process, Platform& platform, const Request& request) {
 
   if (!run.load_only && !run.check_only) {
     run.log_name = LogName(NativeName(request.control_file));
-    // A control file named like its own log ("run.log") would be emptied by it.
-    if (IsInputFile(run, run.log_name) || !run.output.unit[0].Open(run.log_name)) {
-      run.error.a1 = "Log";
-      run.error.a2 = run.log_name;
+    run.error.a1 = "Log";
+    run.error.a2 = run.log_name;
+    if (IsInputFile(run, run.log_name)) {
+      // A control file named like its own log ("run.log") would be emptied by it.
       Error(run, 3006);
     } else {
-      run.error.a1 = "Log";
-      run.error.a2 = run.log_name;
+      // The log is kept in memory until the control file has named the input
+      // files: only then is it known that the log file is not one of them.
+      run.output.unit[0].OpenMemory();
       Error(run, 104);
       run.output.written[0] = 1;
     }
@@ -118,6 +119,8 @@ Outcome Velk(Process& process, Platform& platform, const Request& request) {
     }
   }
 
+  // A run that stopped while reading the control file still writes its log.
+  PlaceLog(run);
   Outcome out;
   // A log that could not be written whole (a full disk) aborts the run.
   if (run.output.unit[0].IsOpen() && !run.output.unit[0].Close()) {

@@ -227,6 +227,8 @@ TEST(BadInputTest, FilesThatCannotBeReadOrWritten) {
         {"same.cmx", kMixture}},
        "Could not open the output Compressed Mixture file: "},
       {"a control file named like its log", {{"self.log", kControl}}, "", nullptr, "self.log"},
+      {"the baseline named as the log", {{"data.ctl", Sub(kControl, "base.bse", "data.log")}, {"data.log", kBaseline}}, "", nullptr, "data.ctl"},
+      {"the mixture named as the log", {{"data.ctl", Sub(kControl, "mix.mix", "data.log")}, {"data.log", kMixture}}, "", nullptr, "data.ctl"},
       Ctl("a baseline that never ends a line", "base.bse", "/dev/zero", "Could not read baseline,"),
       Ctl("a mixture that never ends a line", "mix.mix", "/dev/zero", "Could not read mixture,"),
       {"a control file that never ends a line", {}, "",

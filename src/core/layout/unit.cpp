@@ -24,6 +24,20 @@ void Unit::OpenMemory() {
   memory_ = true;
 }
 
+bool Unit::MoveToFile(std::FILE* file, const std::string& path) {
+  if (!file || !memory_) {
+    if (file) std::fclose(file);
+    return false;
+  }
+  if (!text_.empty() && std::fwrite(text_.data(), 1, text_.size(), file) != text_.size())
+    failed_ = true;
+  text_.clear();
+  memory_ = false;
+  file_ = file;
+  path_ = path;
+  return true;
+}
+
 void Unit::Flush() {
   for (const std::string& rec : records_.done) {
     if (memory_) {

@@ -24,6 +24,12 @@ class Unit {
   bool Open(const std::string& path);
   // Opens the unit in memory: records go to Text(), which starts empty.
   void OpenMemory();
+  // Moves an in-memory unit to `file` (owned from now on), opened by the caller
+  // as the new file `path`: the text so far is written to it and later records
+  // follow. False when `file` is null or the unit is not in memory; the unit is
+  // then left as it was.
+  bool MoveToFile(std::FILE* file, const std::string& path);
+  bool InMemory() const { return memory_; }
   bool IsOpen() const { return file_ != nullptr || memory_; }
   // Completes a record left open by "\" and closes the file, keeping it.
   // False when a write or the close failed. An in-memory unit keeps its text.
