@@ -9,9 +9,9 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace velk;
-  const std::string path = fuzz::Put("run.ctl", fuzz::AsText(data, size));
   Process process;
-  fuzz::SilentPlatform platform;
+  fuzz::MemoryPlatform platform;
+  const std::string path = platform.Put("run.ctl", fuzz::AsText(data, size));
   Request check;
   check.control_file = path;
   check.check_only = true;

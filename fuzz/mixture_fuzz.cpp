@@ -10,14 +10,14 @@
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace velk;
   Process process;
-  fuzz::SilentPlatform platform;
+  fuzz::MemoryPlatform platform;
   Run run(process, platform);
   fuzz::Tables(run, 3, {3, 4, 2});
   run.par.max_genotypes = 50;
   run.par.max_classes = 4;
   run.par.max_missing = 2;
-  run.output.unit[0].Open(fuzz::Folder() + "mix.log");
-  run.files.mixture = fuzz::Put("fuzz.mix", fuzz::AsText(data, size));
+  run.output.unit[0].Open(platform.OpenFile("mix.log", "w"), "mix.log");
+  run.files.mixture = platform.Put("fuzz.mix", fuzz::AsText(data, size));
   Getmix(run);
   return 0;
 }

@@ -15,7 +15,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   using namespace velk;
   std::string_view text = fuzz::AsText(data, size);
   Process process;
-  fuzz::SilentPlatform platform;
+  fuzz::MemoryPlatform platform;
   Run run(process, platform);
   Error(run, 1);
   while (!text.empty()) {

@@ -5,10 +5,14 @@
 namespace velk {
 
 bool LineReader::Open(const std::string& path) {
+  return Open(std::fopen(path.c_str(), "rb"), path);
+}
+
+bool LineReader::Open(std::FILE* file, const std::string& path) {
   Close();
   path_ = path;
   lines_ = 0;
-  file_ = std::fopen(path.c_str(), "rb");
+  file_ = file;
   return file_ != nullptr;
 }
 

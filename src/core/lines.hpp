@@ -14,6 +14,9 @@ class LineReader {
   ~LineReader() { Close(); }
 
   bool Open(const std::string& path);
+  // Reads from `file` (owned from now on), opened by the caller as `path`;
+  // false when `file` is null.
+  bool Open(std::FILE* file, const std::string& path);
   bool IsOpen() const { return file_ != nullptr; }
   void Close();
 

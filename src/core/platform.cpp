@@ -19,6 +19,10 @@ bool Platform::MakeDirectory(const std::string& path) {
   return std::filesystem::create_directory(path, ec) && !ec;
 }
 
+std::FILE* Platform::OpenFile(const std::string& path, const char* mode) {
+  return std::fopen(path.c_str(), mode);
+}
+
 LocalTime Platform::Now() {
   auto now = std::chrono::system_clock::now();
   std::time_t t = std::chrono::system_clock::to_time_t(now);

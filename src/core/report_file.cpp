@@ -47,7 +47,7 @@ bool PlaceLog(Run& run) {
   Unit& log = run.output.unit[0];
   if (!log.InMemory()) return true;
   if (IsInputFile(run, run.log_name) ||
-      !log.MoveToFile(std::fopen(run.log_name.c_str(), "w"), run.log_name)) {
+      !log.MoveToFile(run.platform.OpenFile(run.log_name, "w"), run.log_name)) {
     // The messages so far cannot be kept: the log's text goes with the unit.
     log.Close();
     run.output.written[0] = 0;
@@ -94,7 +94,8 @@ bool OpenReportFile(Run& run, int slot, std::string_view extension, std::string_
     return false;
   }
   const std::string name = base + std::string(extension);
-  if (IsInputFile(run, NativeName(name)) || !unit.Open(NativeName(name))) {
+  const std::string native = NativeName(name);
+  if (IsInputFile(run, native) || !unit.Open(run.platform.OpenFile(native, "w"), native)) {
     run.error.a1 = std::string(report_name);
     run.error.a2 = name;
     Error(run, 3030);

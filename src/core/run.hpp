@@ -35,6 +35,10 @@ class Platform {
   // -1 when the query fails; otherwise attributes with bit 16 set for a directory.
   virtual int FileAttributes(const std::string& path);
   virtual bool MakeDirectory(const std::string& path);
+  // Opens a file for the engine: "rb" to read an input, "w" to write a report
+  // or the log (created or emptied). Null on failure. Test and fuzz platforms
+  // may keep their files in memory.
+  virtual std::FILE* OpenFile(const std::string& path, const char* mode);
   virtual LocalTime Now();
 };
 

@@ -109,7 +109,8 @@ Outcome Velk(Process& process, Platform& platform, const Request& request) {
 
   if (!run.error.stop) {
     AppendStatus(run, "Reading control file...");
-    if (!run.inputs.Control().Open(NativeName(request.control_file))) {
+    const std::string control = NativeName(request.control_file);
+    if (!run.inputs.Control().Open(platform.OpenFile(control, "rb"), control)) {
       run.error.a1 = "control";
       run.error.a2 = request.control_file;
       Error(run, 3006);

@@ -392,7 +392,7 @@ void Note105(Run& run, int pop, const std::string& label) {
 bool Opens(Reader& r) {
   std::error_code ec;
   const bool usable = !Name(r.file).empty() && !std::filesystem::is_directory(r.file, ec);
-  if (usable && r.in.Open(r.file)) return true;
+  if (usable && r.in.Open(r.run.platform.OpenFile(r.file, "rb"), r.file)) return true;
   r.run.error.a1 = Arg(r.file);
   Error(r.run, 1012);
   ++r.nerrors;

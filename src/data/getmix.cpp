@@ -197,7 +197,7 @@ void ReadMixture(Run& run, GenotypeLookup lookup) {
   Input& input = run.input;
   LineReader& in = run.inputs.Mixture();
 
-  if (!in.Open(run.files.mixture)) {
+  if (!in.Open(run.platform.OpenFile(run.files.mixture, "rb"), run.files.mixture)) {
     run.error.a1 = kKind;
     run.error.a2 = run.files.mixture;
     Error(run, 3006);

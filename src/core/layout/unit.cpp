@@ -7,10 +7,14 @@ Unit::~Unit() {
 }
 
 bool Unit::Open(const std::string& path) {
+  return Open(std::fopen(path.c_str(), "w"), path);
+}
+
+bool Unit::Open(std::FILE* file, const std::string& path) {
   Close();
   failed_ = false;
   records_ = Records{};
-  file_ = std::fopen(path.c_str(), "w");
+  file_ = file;
   path_ = path;
   return file_ != nullptr;
 }

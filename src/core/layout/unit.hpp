@@ -22,6 +22,9 @@ class Unit {
 
   // Opens `path` as a new file (created or overwritten). False on failure.
   bool Open(const std::string& path);
+  // Writes to `file` (owned from now on), opened by the caller as the new file
+  // `path`; false when `file` is null.
+  bool Open(std::FILE* file, const std::string& path);
   // Opens the unit in memory: records go to Text(), which starts empty.
   void OpenMemory();
   // Moves an in-memory unit to `file` (owned from now on), opened by the caller
