@@ -11,9 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "core/error.hpp"
-#include "support/files.hpp"
-#include "support/recording_platform.hpp"
+#include "support/run_fixture.hpp"
 
 namespace velk {
 namespace {
@@ -26,13 +24,8 @@ struct CharShape {
   int ploidy;
 };
 
-class MixtureRun {
+class MixtureRun : public test::LoggedRun {
  public:
-  MixtureRun() {
-    Error(run, 1);
-    run.output.unit[0].Open(dir / "run.log");
-  }
-
   // The characters of the analysis and the capacities of the parameters.
   void Setup(const std::vector<CharShape>& chars, int max_genotypes = 100, int max_classes = 1,
              int max_missing = 0) {
@@ -57,23 +50,17 @@ class MixtureRun {
     Getmix(run, lookup);
   }
 
-  // Genotype g written back as its record fields ("101 020").
-  std::string Genotype(int g) const {
-    std::string text;
-    for (int c = 1; c <= run.par.nchar; ++c) {
-      if (c > 1) text += ' ';
-      for (int k = 1; k <= run.chars(c).ntypes; ++k)
-        text += static_cast<char>('0' + run.input.copies(k, c, g));
-    }
-    return text;
-  }
-  // The condensed mixture: "101 11 0200 x3, 020 02 1100 x1 | 2/4 | 4", the
-  // genotypes with their counts, each class's genotypes and individuals, and
-  // the sample size.
+  // The condensed mixture: the genotypes as record fields with their counts, each
+  // class's genotypes and individuals, and the sample size ("101 11 x3 | 1/3 | 3").
   std::string Mixture() const {
     std::ostringstream t;
-    for (int g = 1; g <= run.input.ngenotypes; ++g)
-      t << (g > 1 ? ", " : "") << Genotype(g) << " x" << run.input.geno_count(g);
+    for (int g = 1; g <= run.input.ngenotypes; ++g) {
+      for (int c = 1; c <= run.par.nchar; ++c) {
+        t << (g > 1 && c == 1 ? ", " : c > 1 ? " " : "");
+        for (int k = 1; k <= run.chars(c).ntypes; ++k) t << int{run.input.copies(k, c, g)};
+      }
+      t << " x" << run.input.geno_count(g);
+    }
     t << " |";
     for (int k = 1; k <= run.input.nclasses; ++k)
       t << (k > 1 ? ", " : " ") << run.input.class_genotypes(k) << '/'
@@ -81,22 +68,9 @@ class MixtureRun {
     t << " | " << run.input.sample_size;
     return t.str();
   }
-
-  // The log as written so far (closes it).
-  Lines Log() {
-    run.output.unit[0].Close();
-    return test::ReadLines(dir / "run.log");
-  }
-
-  test::TempDir dir;
-  test::RecordingPlatform platform;
-  Process process;
-  Run run{process, platform};
 };
 
 const std::vector<CharShape> kThreeLoci = {{"LocA", 3, 2}, {"LocB", 2, 2}, {"LocC", 4, 2}};
-
-// ------------------------------------------------------------- key layout
 
 TEST(KeyLayoutTest, BaseDigitsAndWordsFollowTheLargestPloidyAndCoverEveryDigit) {
   struct Case {
@@ -140,8 +114,6 @@ TEST(CnvrtTest, KeyBeyondDoublePrecisionIsFatal3029) {
   EXPECT_EQ(m.run.error.stop, 1);
   EXPECT_EQ(m.run.error.last_code, 3029);
 }
-
-// ------------------------------------------------------------------ files
 
 // Mixtures of one class that read: the distinct genotypes in order of first
 // occurrence with their counts, and the warnings on the way.
@@ -197,15 +169,10 @@ TEST(GetmixTest, RecordsCondenseIntoGenotypes) {
 TEST(GetmixTest, ClassesAreStoredInOrderOfFirstOccurrence) {
   MixtureRun m;
   m.Setup(kThreeLoci, 100, 3, 1);
+  // Classes 1 (complete), 2 (LocA missing), 3 (LocC missing), 2, 1, 2, 3, 1.
   m.Read(
-      "101 11 0200\n"  // class 1 (complete)
-      "000 02 1100\n"  // class 2 (LocA missing)
-      "020 11 0000\n"  // class 3 (LocC missing)
-      "000 11 0011\n"  // class 2
-      "020 02 1100\n"  // class 1
-      "000 02 1100\n"  // class 2, known
-      "020 11 0000\n"  // class 3, known
-      "101 11 0200\n");
+      "101 11 0200\n000 02 1100\n020 11 0000\n000 11 0011\n020 02 1100\n000 02 1100\n"
+      "020 11 0000\n101 11 0200\n");
   EXPECT_EQ(m.run.error.stop, 0);
   EXPECT_EQ(m.run.par.nclasses, 3);
   EXPECT_EQ(m.Mixture(),
@@ -286,8 +253,6 @@ TEST(GetmixTest, CollidingKeysStayDistinctGenotypes) {
   }
 }
 
-// ------------------------------------------------------------ log lines
-
 // Every bad record is reported, then 3010; an extra digit 0, and four copies at
 // an isolocus, are accepted; two extra digits, one of them nonzero, are one error.
 TEST(GetmixLogTest, WarningsErrorsAndTheClosingFatal) {
@@ -329,8 +294,6 @@ TEST(GetmixLogTest, WarningsErrorsAndTheClosingFatal) {
 )");
 }
 
-// --------------------------------------------------------- hash index
-
 // The published counts, and the hash index and the linear search agree genotype
 // by genotype on thousands of genotypes in hundreds of classes.
 TEST(CountTest, ChinookMixtureCondensesToItsPublishedCounts) {
@@ -350,8 +313,6 @@ TEST(CountTest, ChinookMixtureCondensesToItsPublishedCounts) {
   }
   EXPECT_EQ(mixture[0], mixture[1]);
 }
-
-// ------------------------------------------------------------- allocation
 
 // A billion genotypes is the bad-input table's; here sizes whose product overflows.
 TEST(AllocateMixtureTest, SizesWhoseProductOverflowsAreOutOfMemory) {

@@ -9,36 +9,36 @@
 #include "core/run.hpp"
 #include "data/gfactor.hpp"
 #include "estimate/likelihood.hpp"
-#include "support/recording_platform.hpp"
+#include "support/run_fixture.hpp"
 
 namespace velk {
 namespace {
 
 // Random baselines and genotypes over loci, isoloci and haploid characters,
 // with characters missing from some populations and some genotypes.
-class GmatrxTest : public ::testing::Test {
+class GmatrxTest : public ::testing::Test, public test::RunFixture {
  protected:
   void Build(unsigned seed, int np, int nc, int ng, int most_types = 6) {
     std::mt19937 rng(seed);
     const int ploidies[3] = {1, 2, 4};
-    run_.par.npop = np;
-    run_.par.nchar = nc;
-    run_.chars.Resize(nc);
+    run.par.npop = np;
+    run.par.nchar = nc;
+    run.chars.Resize(nc);
     int maxtyp = 1;
     for (int c = 1; c <= nc; ++c) {
-      run_.chars(c).ntypes = 1 + static_cast<int>(rng() % static_cast<unsigned>(most_types));
-      run_.chars(c).ploidy = ploidies[rng() % 3];
-      maxtyp = std::max(maxtyp, run_.chars(c).ntypes);
+      run.chars(c).ntypes = 1 + static_cast<int>(rng() % static_cast<unsigned>(most_types));
+      run.chars(c).ploidy = ploidies[rng() % 3];
+      maxtyp = std::max(maxtyp, run.chars(c).ntypes);
     }
-    run_.par.max_types = maxtyp;
-    Input& in = run_.input;
+    run.par.max_types = maxtyp;
+    Input& in = run.input;
     in.base_counts.Resize(maxtyp, nc, np);
     in.base_totals.Resize(nc, np);
     for (int i = 1; i <= np; ++i) {
       for (int c = 1; c <= nc; ++c) {
         if (rng() % 8 == 0) continue;  // no data for this character
         int total = 0;
-        for (int k = 1; k <= run_.chars(c).ntypes; ++k) {
+        for (int k = 1; k <= run.chars(c).ntypes; ++k) {
           const int n = rng() % 3 == 0 ? 0 : static_cast<int>(rng() % 40);
           in.base_counts(k, c, i) = static_cast<std::int16_t>(n);
           total += n;
@@ -51,8 +51,8 @@ class GmatrxTest : public ::testing::Test {
     for (int g = 1; g <= ng; ++g) {
       for (int c = 1; c <= nc; ++c) {
         if (rng() % 6 == 0) continue;  // not scored
-        const int t = run_.chars(c).ntypes;
-        int n = run_.chars(c).ploidy;
+        const int t = run.chars(c).ntypes;
+        int n = run.chars(c).ploidy;
         if (n == 2 && rng() % 10 == 0) n = 1;  // partly scored
         for (int j = 0; j < n; ++j) ++in.copies(1 + static_cast<int>(rng() % t), c, g);
       }
@@ -61,7 +61,7 @@ class GmatrxTest : public ::testing::Test {
     in.pm_prior = Mat<double>(maxtyp, nc);
     for (int c = 1; c <= nc; ++c) {
       in.pm_weight(c) = 1.0 + (rng() % 1000) / 10.0;
-      const int t = run_.chars(c).ntypes;
+      const int t = run.chars(c).ntypes;
       for (int k = 1; k <= t; ++k) in.pm_prior(k, c) = 1.0 / t;
     }
   }
@@ -69,41 +69,37 @@ class GmatrxTest : public ::testing::Test {
   // P(i, g) must be exactly Gprob under population i's Relfrq table (made on
   // `r` in population order, with or without the Dirichlet draw).
   void ExpectMatchesGprob(const Mat<double>& P, velk::Run& r, int draw = 0) {
-    Mat<double> freq(run_.par.max_types, run_.par.nchar);
-    for (int i = 1; i <= run_.par.npop; ++i) {
+    Mat<double> freq(run.par.max_types, run.par.nchar);
+    for (int i = 1; i <= run.par.npop; ++i) {
       int missing = 0;
-      Relfrq(r, run_.input.base_counts, run_.input.base_totals, i, freq, missing, draw);
-      for (int g = 1; g <= run_.input.ngenotypes; ++g)
-        ASSERT_EQ(P(i, g), Gprob(r, run_.input.copies.Ptr(1, 1, g), freq))
+      Relfrq(r, run.input.base_counts, run.input.base_totals, i, freq, missing, draw);
+      for (int g = 1; g <= run.input.ngenotypes; ++g)
+        ASSERT_EQ(P(i, g), Gprob(r, run.input.copies.Ptr(1, 1, g), freq))
             << "population " << i << " genotype " << g;
     }
   }
 
   int PlainMissing() {
     int n = 0;
-    for (int i = 1; i <= run_.par.npop; ++i)
-      for (int c = 1; c <= run_.par.nchar; ++c) n += run_.input.base_totals(c, i) < 1;
+    for (int i = 1; i <= run.par.npop; ++i)
+      for (int c = 1; c <= run.par.nchar; ++c) n += run.input.base_totals(c, i) < 1;
     return n;
   }
-
-  Process process_;
-  test::RecordingPlatform platform_;
-  velk::Run run_{process_, platform_};
 };
 
 TEST_F(GmatrxTest, EveryEntryIsGprobOfThePopulationsFrequenciesUnderEachModel) {
   for (unsigned seed = 1; seed <= 12; ++seed) {
     Build(seed, 1 + static_cast<int>(seed % 9), 1 + static_cast<int>(seed % 7), 25);
     for (int model = 0; model < 3; ++model) {
-      run_.opt.rannala_mountain = model == 1;
-      run_.opt.pella_masuda = model == 2;
+      run.opt.rannala_mountain = model == 1;
+      run.opt.pella_masuda = model == 2;
       Mat<double> P;
       int nmissing = -1;
-      Gmatrx(run_, P, nmissing);
-      ASSERT_EQ(P.Rows(), run_.par.npop);
+      Gmatrx(run, P, nmissing);
+      ASSERT_EQ(P.Rows(), run.par.npop);
       ASSERT_EQ(P.Cols(), 25);
       EXPECT_EQ(nmissing, model == 0 ? PlainMissing() : 0);
-      ExpectMatchesGprob(P, run_);
+      ExpectMatchesGprob(P, run);
       if (HasFatalFailure()) return;
     }
   }
@@ -112,34 +108,33 @@ TEST_F(GmatrxTest, EveryEntryIsGprobOfThePopulationsFrequenciesUnderEachModel) {
 TEST_F(GmatrxTest, KeepsALargerMatrixFillsOnlyTheGenotypesGivenAndAnUnscoredOneIsOne) {
   Build(7, 3, 4, 5);
   for (int c = 1; c <= 4; ++c)
-    for (int k = 1; k <= run_.par.max_types; ++k) run_.input.copies(k, c, 1) = 0;
+    for (int k = 1; k <= run.par.max_types; ++k) run.input.copies(k, c, 1) = 0;
   Mat<double> P(3, 8, -1.0);
   int nmissing = 0;
-  Gmatrx(run_, P, nmissing);
+  Gmatrx(run, P, nmissing);
   EXPECT_EQ(P.Cols(), 8);
-  ExpectMatchesGprob(P, run_);
+  ExpectMatchesGprob(P, run);
   for (int i = 1; i <= 3; ++i) EXPECT_EQ(P(i, 1), 1.0);
   EXPECT_EQ(P(2, 6), -1.0);
 }
 
 TEST_F(GmatrxTest, DrawsEachPopulationsFrequenciesInPopulationOrder) {
   Build(5, 4, 5, 12);
-  run_.opt.rannala_mountain = 1;
+  run.opt.rannala_mountain = 1;
   Mat<double> P;
   int nmissing = 0;
-  Gmatrx(run_, run_.input.base_counts, run_.input.base_totals, run_.input.copies, 12, P, nmissing,
-         1);
+  Gmatrx(run, run.input.base_counts, run.input.base_totals, run.input.copies, 12, P, nmissing, 1);
 
   // The same draws made population by population on a fresh process.
   Process other;
-  velk::Run again(other, platform_);
-  again.par = run_.par;
-  again.opt = run_.opt;
-  again.chars = run_.chars;
+  velk::Run again(other, platform);
+  again.par = run.par;
+  again.opt = run.opt;
+  again.chars = run.chars;
   ExpectMatchesGprob(P, again, 1);
   // A draw differs from the posterior mean.
   Mat<double> mean;
-  Gmatrx(run_, mean, nmissing);
+  Gmatrx(run, mean, nmissing);
   bool differs = false;
   for (int g = 1; g <= 12; ++g) differs = differs || mean(1, g) != P(1, g);
   EXPECT_TRUE(differs);
@@ -152,29 +147,29 @@ TEST_F(GmatrxTest, PatternFactorsGiveGpcolColumnsAndGprobRows) {
   for (unsigned seed = 1; seed <= 6; ++seed) {
     const int np = 5 + 7 * static_cast<int>(seed);
     Build(seed, np, 9, 60, 12);
-    run_.opt.rannala_mountain = seed % 2;
+    run.opt.rannala_mountain = seed % 2;
     PopulationFrequencies tables;
     int nmissing = 0;
-    Popfrq(run_, run_.input.base_counts, run_.input.base_totals, 0, tables, nmissing);
+    Popfrq(run, run.input.base_counts, run.input.base_totals, 0, tables, nmissing);
     GenotypePatterns pats;
-    Gpatrn(run_, run_.input.copies, 60, pats);
+    Gpatrn(run, run.input.copies, 60, pats);
     ASSERT_LT(pats.pchar.size(), 60u * 9u);  // genotypes share patterns
     Mat<double> P(np, 60);
     std::vector<double> factors;
-    Gfcols(run_, pats, run_.input.copies, tables, P, factors);
+    Gfcols(run, pats, run.input.copies, tables, P, factors);
     std::vector<double> col(static_cast<std::size_t>(np));
     for (int g = 1; g <= 60; ++g) {
-      Gpcol(run_, tables, run_.input.copies.Ptr(1, 1, g), col.data());
+      Gpcol(run, tables, run.input.copies.Ptr(1, 1, g), col.data());
       for (int i = 1; i <= np; ++i) ASSERT_EQ(P(i, g), col[static_cast<std::size_t>(i - 1)]);
     }
-    Mat<double> freq(run_.par.max_types, run_.par.nchar);
+    Mat<double> freq(run.par.max_types, run.par.nchar);
     Mat<double> R(np, 60);
     for (int i = 1; i <= np; ++i) {
       int missing = 0;
-      Relfrq(run_, run_.input.base_counts, run_.input.base_totals, i, freq, missing, 0);
-      Gfrow(run_, pats, run_.input.copies, freq, i, R, factors);
+      Relfrq(run, run.input.base_counts, run.input.base_totals, i, freq, missing, 0);
+      Gfrow(run, pats, run.input.copies, freq, i, R, factors);
       for (int g = 1; g <= 60; ++g)
-        ASSERT_EQ(R(i, g), Gprob(run_, run_.input.copies.Ptr(1, 1, g), freq));
+        ASSERT_EQ(R(i, g), Gprob(run, run.input.copies.Ptr(1, 1, g), freq));
     }
   }
 }

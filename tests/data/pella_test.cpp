@@ -8,38 +8,23 @@
 #include <string>
 #include <vector>
 
-#include "core/error.hpp"
-#include "core/run.hpp"
 #include "estimate/likelihood.hpp"
 #include "support/baseline.hpp"
-#include "support/files.hpp"
-#include "support/recording_platform.hpp"
+#include "support/run_fixture.hpp"
 
 namespace velk {
 namespace {
 
-// A run with an open log and a baseline given population by population: for
-// every population, per character, the counts of its types (an empty list: no
-// data for that character).
-class PellaTest : public ::testing::Test {
+// A run with an open log and a baseline given population by population.
+class PellaTest : public ::testing::Test, public test::LoggedRun {
  protected:
   using Counts = test::PopulationCounts;
 
-  PellaTest() : run_(process_, platform_) {
-    run_.error.warnings = 0;
-    EXPECT_TRUE(run_.output.unit[0].Open(dir_.Path() / "run.log"));
-  }
-
   void Baseline(const std::vector<int>& ntypes, const std::vector<Counts>& pops) {
-    test::SetBaseline(run_, ntypes, pops);
-    run_.input.pm_prior.Resize(run_.par.max_types, run_.par.nchar);
-    run_.input.pm_weight.Resize(run_.par.nchar);
+    test::SetBaseline(run, ntypes, pops);
+    run.input.pm_prior.Resize(run.par.max_types, run.par.nchar);
+    run.input.pm_weight.Resize(run.par.nchar);
   }
-
-  test::TempDir dir_;
-  Process process_;
-  test::RecordingPlatform platform_;
-  velk::Run run_;
 };
 
 // The weight iteration as it reads, recomputing everything at every step and
@@ -84,17 +69,17 @@ TEST_F(PellaTest, WeightsOfEqualSamplesAndTheLowerBound) {
   };
   for (const Case& c : cases) {
     Baseline(std::vector<int>(c.weights.size(), 2), c.pops);
-    Pella(run_);
-    ASSERT_EQ(run_.error.stop, 0);
+    Pella(run);
+    ASSERT_EQ(run.error.stop, 0);
     for (std::size_t k = 0; k < c.weights.size(); ++k)
-      EXPECT_NEAR(run_.input.pm_weight(static_cast<int>(k) + 1), c.weights[k], 1e-9);
+      EXPECT_NEAR(run.input.pm_weight(static_cast<int>(k) + 1), c.weights[k], 1e-9);
   }
   Baseline({2}, cases[0].pops);
-  Pella(run_);
-  EXPECT_DOUBLE_EQ(run_.input.pm_prior(1, 1), 0.6);
-  EXPECT_DOUBLE_EQ(run_.input.pm_prior(2, 1), 0.4);
+  Pella(run);
+  EXPECT_DOUBLE_EQ(run.input.pm_prior(1, 1), 0.6);
+  EXPECT_DOUBLE_EQ(run.input.pm_prior(2, 1), 0.4);
   double w = 500.0;  // any starting value reaches the same weight
-  Pwght(run_, w, run_.input.pm_prior, 1);
+  Pwght(run, w, run.input.pm_prior, 1);
   EXPECT_NEAR(w, 23.0, 1e-9);
 }
 
@@ -102,15 +87,15 @@ TEST_F(PellaTest, PriorMeansSkipPopulationsWithoutDataAndLeaveSpareTypes) {
   // Character 1 has 3 types, character 2 has 2 (type 3 of it is spare); the
   // second population has no data for character 1.
   Baseline({3, 2}, {{{10, 30, 60}, {5, 15}}, {{}, {10, 10}}, {{20, 20, 0}, {40, 0}}});
-  run_.input.pm_prior(3, 2) = -7.0;
-  Pmean(run_, run_.input.pm_prior);
-  ASSERT_EQ(run_.error.stop, 0);
-  EXPECT_DOUBLE_EQ(run_.input.pm_prior(1, 1), (0.1 + 0.5) / 2);
-  EXPECT_DOUBLE_EQ(run_.input.pm_prior(2, 1), (0.3 + 0.5) / 2);
-  EXPECT_DOUBLE_EQ(run_.input.pm_prior(3, 1), (0.6 + 0.0) / 2);
-  EXPECT_DOUBLE_EQ(run_.input.pm_prior(1, 2), (0.25 + 0.5 + 1.0) / 3);
-  EXPECT_DOUBLE_EQ(run_.input.pm_prior(2, 2), (0.75 + 0.5 + 0.0) / 3);
-  EXPECT_EQ(run_.input.pm_prior(3, 2), -7.0);
+  run.input.pm_prior(3, 2) = -7.0;
+  Pmean(run, run.input.pm_prior);
+  ASSERT_EQ(run.error.stop, 0);
+  EXPECT_DOUBLE_EQ(run.input.pm_prior(1, 1), (0.1 + 0.5) / 2);
+  EXPECT_DOUBLE_EQ(run.input.pm_prior(2, 1), (0.3 + 0.5) / 2);
+  EXPECT_DOUBLE_EQ(run.input.pm_prior(3, 1), (0.6 + 0.0) / 2);
+  EXPECT_DOUBLE_EQ(run.input.pm_prior(1, 2), (0.25 + 0.5 + 1.0) / 3);
+  EXPECT_DOUBLE_EQ(run.input.pm_prior(2, 2), (0.75 + 0.5 + 0.0) / 3);
+  EXPECT_EQ(run.input.pm_prior(3, 2), -7.0);
 }
 
 TEST_F(PellaTest, UnequalSamplesMatchThePlainIteration) {
@@ -129,29 +114,27 @@ TEST_F(PellaTest, UnequalSamplesMatchThePlainIteration) {
     pops.push_back(per_char);
   }
   Baseline({4, 4, 4, 4, 4}, pops);
-  Pella(run_);
-  ASSERT_EQ(run_.error.stop, 0);
+  Pella(run);
+  ASSERT_EQ(run.error.stop, 0);
   for (int c = 1; c <= 5; ++c) {
-    const double plain = PlainWeight(run_, c);
-    EXPECT_EQ(run_.input.pm_weight(c), plain < 1.0 ? 1.0 : plain) << "character " << c;
+    const double plain = PlainWeight(run, c);
+    EXPECT_EQ(run.input.pm_weight(c), plain < 1.0 ? 1.0 : plain) << "character " << c;
   }
 }
 
 TEST_F(PellaTest, ModelFrequenciesOfAPopulationWithoutDataAreThePriorMeans) {
   Baseline({2}, {{{50, 50}}, {{70, 30}}, {{}}});
-  run_.opt.pella_masuda = 1;
-  Pella(run_);
-  ASSERT_EQ(run_.error.stop, 0);
+  run.opt.pella_masuda = 1;
+  Pella(run);
+  ASSERT_EQ(run.error.stop, 0);
   Mat<double> freq(2, 1);
   int missing = -1;
-  Relfrq(run_, run_.input.base_counts, run_.input.base_totals, 3, freq, missing, 0);
+  Relfrq(run, run.input.base_counts, run.input.base_totals, 3, freq, missing, 0);
   EXPECT_NEAR(freq(1, 1), 0.6, 1e-15);
   EXPECT_EQ(missing, 0);
-  Relfrq(run_, run_.input.base_counts, run_.input.base_totals, 1, freq, missing, 0);
+  Relfrq(run, run.input.base_counts, run.input.base_totals, 1, freq, missing, 0);
   EXPECT_NEAR(freq(1, 1), (50 + 23 * 0.6) / (100 + 23.0), 1e-12);
 }
-
-// ------------------------------------------------ characters the model cannot take
 
 // Each case's log holds its block (the fatal headings of the two checks differ);
 // characters without data anywhere are found before any weight is computed.
@@ -183,16 +166,16 @@ TEST_F(PellaTest, CharactersTheModelCannotTakeEndTheRun) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.message);
-    const std::string log = dir_ / ("case" + std::to_string(&c - cases) + ".log");
-    run_.output.unit[0].Close();
-    ASSERT_TRUE(run_.output.unit[0].Open(log));
-    run_.error.stop = 0;
+    const std::string log = dir / ("case" + std::to_string(&c - cases) + ".log");
+    run.output.unit[0].Close();
+    ASSERT_TRUE(run.output.unit[0].Open(log));
+    run.error.stop = 0;
     Baseline(c.types, c.pops);
-    if (c.types.size() == 3) run_.chars(2).name = "Sod-1";
-    Pella(run_);
-    EXPECT_EQ(run_.error.stop, 1);
-    EXPECT_EQ(run_.input.pm_weight(1) == 0.0, &c != &cases[1]);  // none computed before it
-    run_.output.unit[0].Close();
+    if (c.types.size() == 3) run.chars(2).name = "Sod-1";
+    Pella(run);
+    EXPECT_EQ(run.error.stop, 1);
+    EXPECT_EQ(run.input.pm_weight(1) == 0.0, &c != &cases[1]);  // none computed before it
+    run.output.unit[0].Close();
     EXPECT_NE(test::ReadFile(log).find(c.message), std::string::npos) << test::ReadFile(log);
   }
 }

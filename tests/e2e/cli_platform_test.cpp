@@ -24,12 +24,14 @@ std::string Shown(bool terminal, const std::vector<std::string>& texts) {
   return out;
 }
 
+// Only what was appended is printed, also after the front of the text was trimmed.
 TEST(CliStatus, PrintsOnlyWhatWasAppended) {
   std::string a = "000000200CONTROL FILE:  x.ctl\r";
   std::string b = a + "Reading control file...\r";
   std::string c = "200000000" + b.substr(9) + "\rAnalysis Aborted\r";
   EXPECT_EQ(Shown(false, {a, b, c}),
             "CONTROL FILE:  x.ctl\nReading control file...\n\nAnalysis Aborted\n");
+  EXPECT_EQ(Shown(false, {"000000000one\rtwo\r", "000000000two\rthree\r"}), "one\ntwo\nthree\n");
 }
 
 TEST(CliStatus, TerminalColoursAndOverwritesTheOpenLine) {
@@ -39,11 +41,6 @@ TEST(CliStatus, TerminalColoursAndOverwritesTheOpenLine) {
   // Off a terminal the counter line appears once, finished.
   EXPECT_EQ(Shown(false, {a, a + "Resample 1", a + "Resample 2", a + "Resample 2\rDone\r"}),
             "Start\nResample 2\nDone\n");
-}
-
-TEST(CliStatus, FrontTrimmedTextIsFollowed) {
-  std::string out = Shown(false, {"000000000one\rtwo\r", "000000000two\rthree\r"});
-  EXPECT_EQ(out, "one\ntwo\nthree\n");
 }
 
 }  // namespace

@@ -7,11 +7,8 @@
 #include <tuple>
 #include <vector>
 
-#include "core/error.hpp"
-#include "core/run.hpp"
 #include "support/arrays.hpp"
-#include "support/files.hpp"
-#include "support/recording_platform.hpp"
+#include "support/run_fixture.hpp"
 #include "support/tiny_reports.hpp"
 
 namespace velk {
@@ -24,17 +21,13 @@ using test::VecOf;
 
 // Five resamples of three populations in one region level: Yukon (populations
 // 1 and 2) and Kuskokwim (population 3). The last resample leaves 0.04 unknown.
-// clang-format off
-const double kResamples[5][3] = {
-    {0.50, 0.30, 0.20}, {0.60, 0.30, 0.10}, {0.40, 0.30, 0.30}, {0.50, 0.20, 0.30},
-    {0.50, 0.40, 0.06}};
-// clang-format on
+const Vec<double> kTiny[5] = {VecOf({0.5, 0.3, 0.2}), VecOf({0.6, 0.3, 0.1}),
+                              VecOf({0.4, 0.3, 0.3}), VecOf({0.5, 0.2, 0.3}),
+                              VecOf({0.5, 0.4, 0.06})};
 
-class SmstatTest : public testing::Test {
+class SmstatTest : public testing::Test, public test::LoggedRun {
  protected:
   void SetUp() override {
-    Error(run, 1);
-    ASSERT_TRUE(run.output.unit[0].Open(dir / "tiny.log"));
     run.files.output = dir / "tiny";
     run.par.npop = 3;
     run.par.nregions = 2;
@@ -51,10 +44,6 @@ class SmstatTest : public testing::Test {
     expected = VecOf({0.5, 0.3, 0.2});
   }
 
-  // Resample r of the five.
-  static Vec<double> Tiny(int r) {
-    return VecOf({kResamples[r][0], kResamples[r][1], kResamples[r][2]});
-  }
   // Begins with `nresamples` and adds these resamples (3 genotypes each).
   void Add(std::initializer_list<Vec<double>> resamples, const Vec<double>* sd = nullptr,
            const Vec<double>* se = nullptr) {
@@ -73,15 +62,9 @@ class SmstatTest : public testing::Test {
     return std::find(lines.begin(), lines.end(), line) != lines.end();
   }
 
-  test::TempDir dir;
-  test::RecordingPlatform platform;
-  Process process;
-  velk::Run run{process, platform};
   Vec<double> expected;
   Smstat acc;
 };
-
-// ------------------------------------------------------------ order statistics
 
 TEST(PercentileIndices, EdgesOfTheRule) {
   // 90 of 1000: 50.05 truncates to 50; 95 of 19: 0.5 truncates to 0, raised to
@@ -118,8 +101,6 @@ TEST(StdzdBCI, RulesInOrder) {
   EXPECT_NEAR(t(6), -0.0198, 1e-12);
 }
 
-// ------------------------------------------------------------------ reports
-
 TEST_F(SmstatTest, SimulationReportByteForByte) {
   run.opt.estimation = 0;
   run.par.kind = 2;
@@ -129,7 +110,7 @@ TEST_F(SmstatTest, SimulationReportByteForByte) {
   run.par.confidence = 30;  // order statistics 2 and 4 of 5
   SmstatBegin(run, acc, expected, nullptr, 0);
   const int ngeno[5] = {40, 42, 38, 41, 44};
-  for (int r = 0; r < 5; ++r) SmstatAdd(run, acc, {Tiny(r), ngeno[r], nullptr, nullptr, r == 2});
+  for (int r = 0; r < 5; ++r) SmstatAdd(run, acc, {kTiny[r], ngeno[r], nullptr, nullptr, r == 2});
   EXPECT_EQ(Report(".sim"), Golden("smstat_tiny.sim"));
   EXPECT_EQ(run.output.written[6], 1);
   EXPECT_NE(run.error.status.find("\tSimulation output to " + (dir / "tiny.sim")),
@@ -153,7 +134,7 @@ TEST_F(SmstatTest, BootstrapReportByteForByte) {
     Vec<double> s(2);
     for (int g = 1; g <= 3; ++g) c(g) = counts[r][g - 1];
     for (int g = 1; g <= 2; ++g) s(g) = se[r][g - 1];
-    SmstatAdd(run, acc, {Tiny(r), 3, &c, &s, false});
+    SmstatAdd(run, acc, {kTiny[r], 3, &c, &s, false});
   }
   SmstatFit(acc, 10, expected);  // genotype proportions 0.5, 0.3, 0.2 of N = 10
   EXPECT_NEAR(acc.chi_square, 0.36 / 5 + 0.16 / 3 + 0.04 / 2, 1e-12);
@@ -207,8 +188,6 @@ TEST_F(SmstatTest, BoundsClipAtZeroAndOne) {
   // Studentized: every value -999, so [0, 1].
   EXPECT_TRUE(Has("      2  Kuskokwim                        0.0000    1.0000"));
 }
-
-// ------------------------------------------------------- lines that show
 
 TEST_F(SmstatTest, FewResamplesRecommendMore) {
   for (int r : {99, 100}) {

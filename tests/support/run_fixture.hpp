@@ -2,9 +2,11 @@
 // A run as the driver leaves it for the routines it calls: messages initialised,
 // a recording platform, and (when asked) the run log open.
 #include <string>
+#include <vector>
 
 #include "core/error.hpp"
 #include "core/run.hpp"
+#include "support/files.hpp"
 #include "support/recording_platform.hpp"
 
 namespace velk::test {
@@ -20,6 +22,23 @@ struct RunFixture {
   RecordingPlatform platform;
   Process process;
   velk::Run run{process, platform};
+};
+
+// A run whose log is open as "run.log" in a fresh temporary folder `dir`.
+struct TempFolder {
+  TempDir dir;
+};
+struct LoggedRun : TempFolder, RunFixture {
+  LoggedRun() : RunFixture(dir / "run.log") {}
+  // The log so far (closes it).
+  std::string LogText() {
+    run.output.unit[0].Close();
+    return ReadFile(dir / "run.log");
+  }
+  std::vector<std::string> Log() {
+    run.output.unit[0].Close();
+    return ReadLines(dir / "run.log");
+  }
 };
 
 }  // namespace velk::test
