@@ -82,7 +82,7 @@ TEST(Base, OneFileWithCountLinesNamedAndNumberedCharacters) {
   EXPECT_EQ(b.Table(), "10 20 30 /60, 4 0 4 /8; 1 2 0 /3, 0 0 7 /7");
   EXPECT_EQ(b.run.input.nmissing_base, 0);
   EXPECT_EQ(b.run.errstk.depth, 0);
-  std::string log = b.LogText();
+  std::string log = b.Log();
   EXPECT_NE(log.find("Reading Pop A = Upper river."), std::string::npos) << log;
   EXPECT_NE(log.find("Reading Pop B = Lower."), std::string::npos) << log;
 }
@@ -96,7 +96,7 @@ TEST(Base, FrequencyLinesBecomeCountsOfPloidyTimesN) {
   EXPECT_EQ(b.Table(), "25 25 /50, 0 0 /0, 3 4 /7");  // 2.8 -> 3, 4.2 -> 4
   EXPECT_EQ(b.run.input.nmissing_base, 1);
   EXPECT_EQ(b.run.error.stop, 0);
-  EXPECT_EQ(Occurrences(b.LogText(), "is missing from the baseline."), 1);
+  EXPECT_EQ(Occurrences(b.Log(), "is missing from the baseline."), 1);
 }
 
 // Frequency lines: the counts, the total of ploidy x N, and the messages.
@@ -146,7 +146,7 @@ TEST(Base, FrequencyRoundingAndSums) {
       EXPECT_EQ(b.run.error.last_code, 3010);
     }
     if (!c.message.empty()) {
-      EXPECT_TRUE(HasLines(b.Log(), c.message)) << b.LogText();
+      EXPECT_TRUE(HasLines(b.LogLines(), c.message)) << b.Log();
     }
   }
 }
@@ -159,7 +159,7 @@ TEST(Base, PopulationReadTwiceKeepsTheLaterValuesCharacterByCharacter) {
   EXPECT_EQ(b.Table(), "5 0 /5, 3 4 /7; 7 7 /14, 0 0 /0");
   EXPECT_EQ(b.run.input.nmissing_base, 1);  // Pop B, Loc2
   EXPECT_EQ(b.run.error.stop, 0);
-  EXPECT_EQ(Occurrences(b.LogText(), "Reading Pop A ="), 2);
+  EXPECT_EQ(Occurrences(b.Log(), "Reading Pop A ="), 2);
 }
 
 TEST(Base, OtherPopulationsBeforeAndAnythingAfterTheLastOneArePassedOverSilently) {
@@ -167,7 +167,7 @@ TEST(Base, OtherPopulationsBeforeAndAnythingAfterTheLastOneArePassedOverSilently
   b.OneFile("#7 not ours\nLoc1 9 9\n\\ comment\n#1 ours\nLoc1 1 2\n#junk that is no header\n");
   b.Read();
   EXPECT_EQ(b.Table(), "1 2 /3");
-  EXPECT_EQ(b.run.error.warnings + b.run.error.errors, 0) << b.LogText();
+  EXPECT_EQ(b.run.error.warnings + b.run.error.errors, 0) << b.Log();
   EXPECT_EQ(b.run.error.stop, 0);
 }
 
@@ -180,8 +180,8 @@ TEST(Base, MissingDataAndAbsentOrEmptyPopulationsStopWith3010) {
   EXPECT_EQ(b.run.error.last_code, 3010);
   EXPECT_EQ(b.run.input.nmissing_base, 1 + 2 + 2);
   EXPECT_EQ(b.run.errstk.depth, 0);
-  EXPECT_EQ(Occurrences(b.LogText(), "for population Pop B"), 2);
-  const std::vector<std::string> log = b.Log();
+  EXPECT_EQ(Occurrences(b.Log(), "for population Pop B"), 2);
+  const std::vector<std::string> log = b.LogLines();
   for (const std::vector<std::string>& block :
        {std::vector<std::string>{"     Locus Loc2 for population Pop A",
                                  "     is missing from the baseline."},
@@ -209,7 +209,7 @@ TEST(Base, PerPopulationFilesFromThePathOrTheControlFolder) {
   EXPECT_EQ(b.run.input.nmissing_base, 1 + 2);
   EXPECT_EQ(b.run.error.stop, 1);
   EXPECT_EQ(b.run.error.last_code, 3010);
-  std::string log = b.LogText();
+  std::string log = b.Log();
   EXPECT_NE(log.find("Reading Pop A = Stock A."), std::string::npos) << log;
   EXPECT_NE(log.find("Reading Pop B = Stock B."), std::string::npos) << log;
   EXPECT_NE(log.find("Could not open baseline file"), std::string::npos);
@@ -223,7 +223,7 @@ TEST(Base, PerPopulationFilesFromThePathOrTheControlFolder) {
   c.File("sub/a.txt", "A\nLoc1 3 3\n");
   c.run.pops(1).file = "sub\\a.txt";
   c.Read();
-  EXPECT_EQ(c.run.error.stop, 0) << c.LogText();
+  EXPECT_EQ(c.run.error.stop, 0) << c.Log();
   EXPECT_EQ(c.Table(), "3 3 /6");
 }
 
@@ -238,10 +238,10 @@ TEST(Base, UnopenableBaselineFileStopsAtOnceNamingTheFile) {
   ASSERT_EQ(b.platform.boxes.size(), 1u);
   EXPECT_NE(b.platform.boxes[0].text.find("nowhere.txt"), std::string::npos);
   EXPECT_TRUE(HasLines(
-      b.Log(), {"", " *** Warning: Reading baseline frequencies.",
-                "     Could not open baseline file", "     " + (b.dir / "nowhere.txt"), " "}))
+      b.LogLines(), {"", " *** Warning: Reading baseline frequencies.",
+                     "     Could not open baseline file", "     " + (b.dir / "nowhere.txt"), " "}))
       << "message 0 adds only the closing blank line";
-  EXPECT_EQ(b.LogText().find("Too many errors"), std::string::npos);
+  EXPECT_EQ(b.Log().find("Too many errors"), std::string::npos);
 }
 
 // Counts the 16-bit array cannot hold and totals beyond 32 bits (which name the
@@ -263,7 +263,7 @@ TEST(Base, UnreadableRecordsAndCountsOutsideSixteenBitsAre3011) {
     EXPECT_EQ(b.run.error.stop, 1) << bad;
     EXPECT_EQ(b.run.error.last_code, 3011) << bad;
     EXPECT_EQ(b.run.error.n1, 3) << bad;
-    const std::vector<std::string> log = b.Log();
+    const std::vector<std::string> log = b.LogLines();
     EXPECT_TRUE(HasLines(log, {" *** Fatal Error: Reading baseline frequencies.",
                                "     Bad baseline record.  Record number     3", " "}))
         << bad;
@@ -285,7 +285,7 @@ TEST(Base, LongLinesAreCutAndCrlfEndsAreDropped) {
   b.OneFile("1 a" + pad + "\r\nLoc1 1 2" + std::string(520, ' ') + "3\r\nLoc2 4 5 6" + pad +
             "\r\n" + std::string(5000, 'x') + "\r\n");
   b.Read();
-  EXPECT_EQ(b.run.error.stop, 0) << b.LogText();
+  EXPECT_EQ(b.run.error.stop, 0) << b.Log();
   EXPECT_EQ(b.Table(), "1 2 0 /3, 4 5 6 /15") << "the value past column 512 is lost";
 }
 

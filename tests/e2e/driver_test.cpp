@@ -14,9 +14,7 @@ TEST(VelkCommand, UsageErrorsAndHelp) {
   EXPECT_EQ(help.status, 0);
   EXPECT_NE(help.output.find("--load"), std::string::npos);
   EXPECT_NE(help.output.find("--show-messages"), std::string::npos);
-  CommandResult version = RunVelk("--version");
-  EXPECT_EQ(version.status, 0);
-  EXPECT_EQ(version.output.rfind("velk ", 0), 0u);
+  EXPECT_EQ(RunVelk("--version").output.rfind("velk ", 0), 0u);
 }
 
 TEST(VelkCommand, MissingHeaderAbortsWithPrematureEndOfFile) {
@@ -25,9 +23,8 @@ TEST(VelkCommand, MissingHeaderAbortsWithPrematureEndOfFile) {
   WriteFile(dir / "plain.ctl", "A control file\nwith no header line\n* Options only\n");
   CommandResult r = RunVelk("plain.ctl", dir.string());
   EXPECT_EQ(r.status, 1);
-  EXPECT_NE(r.output.find("CONTROL FILE:  plain.ctl"), std::string::npos);
-  EXPECT_NE(r.output.find("Reading control file..."), std::string::npos);
-  EXPECT_NE(r.output.find("Analysis Aborted"), std::string::npos);
+  for (const char* shown : {"CONTROL FILE:  plain.ctl", "Reading control file...", "Aborted"})
+    EXPECT_NE(r.output.find(shown), std::string::npos) << shown;
   EXPECT_EQ(r.output.find("\033["), std::string::npos) << "no colour codes off a terminal";
 
   std::string log = ReadFile(dir / "plain.log");

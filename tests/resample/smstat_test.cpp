@@ -34,9 +34,8 @@ class SmstatTest : public testing::Test, public test::LoggedRun {
     run.par.nlevels = 1;
     run.par.nresamples = 5;
     run.pops.Resize(3);
-    run.pops(1).name = "Upper Yukon";
-    run.pops(2).name = "Lower Yukon";
-    run.pops(3).name = "Kuskokwim River";
+    const char* names[] = {"Upper Yukon", "Lower Yukon", "Kuskokwim River"};
+    for (int i = 1; i <= 3; ++i) run.pops(i).name = names[i - 1];
     run.regions.level = VecOf({1, 1});
     run.regions.size = VecOf({2, 1});
     run.regions.members = VecOf({1, 2, 3});
@@ -123,17 +122,13 @@ TEST_F(SmstatTest, BootstrapReportByteForByte) {
   run.par.confidence = 90;  // 0.3 raised to 1: the sample range
   run.opt.resample_mixture = 1;
   run.opt.studentized = 1;
-  Vec<double> observed_sd(2);
-  observed_sd(1) = 0.05;
-  observed_sd(2) = 0.04;
+  const Vec<double> observed_sd = VecOf({0.05, 0.04});
   SmstatBegin(run, acc, expected, &observed_sd, 3);
   const int counts[5][3] = {{5, 3, 2}, {6, 2, 2}, {4, 4, 2}, {5, 3, 2}, {8, 1, 1}};
   const double se[5][2] = {{0.05, 0.04}, {0.05, 0.04}, {0.0, 0.05}, {0.04, 0.06}, {0.05, 0.02}};
   for (int r = 0; r < 5; ++r) {
-    Vec<std::int32_t> c(3);
-    Vec<double> s(2);
-    for (int g = 1; g <= 3; ++g) c(g) = counts[r][g - 1];
-    for (int g = 1; g <= 2; ++g) s(g) = se[r][g - 1];
+    const Vec<std::int32_t> c = VecOf<std::int32_t>({counts[r][0], counts[r][1], counts[r][2]});
+    const Vec<double> s = VecOf({se[r][0], se[r][1]});
     SmstatAdd(run, acc, {kTiny[r], 3, &c, &s, false});
   }
   SmstatFit(acc, 10, expected);  // genotype proportions 0.5, 0.3, 0.2 of N = 10
@@ -207,10 +202,8 @@ TEST_F(SmstatTest, ResampledBaselineUnderModel) {
   run.par.seco = -77;
   Add({expected, expected});
   const std::string text = Report(".bot");
-  EXPECT_NE(text.find("Second random seed"), std::string::npos);
-  EXPECT_NE(text.find("77"), std::string::npos);
-  EXPECT_NE(text.find("Uses Rannala-Mountain model of baseline allele frequency "),
-            std::string::npos);
+  for (const char* shown : {"Second random seed", "77", "Uses Rannala-Mountain model of baseline"})
+    EXPECT_NE(text.find(shown), std::string::npos) << shown;
   // The studentized heading is followed only by the "Unavailable" line.
   const std::size_t head = text.find("% Studentized Bootstrap Confidence Intervals");
   ASSERT_NE(head, std::string::npos);

@@ -27,8 +27,7 @@ inline Groups MakeGroups(const std::vector<std::vector<int>>& members,
   int n = 0;
   for (const auto& m : members) n += static_cast<int>(m.size());
   g.members = Vec<int>(n);
-  int j = 0;
-  for (int k = 1; k <= g.k; ++k) {
+  for (int k = 1, j = 0; k <= g.k; ++k) {
     g.size(k) = static_cast<int>(members[k - 1].size());
     g.total(k) = totals[k - 1];
     for (int i : members[k - 1]) g.members(++j) = i;

@@ -41,9 +41,8 @@ class RecordingPlatform : public Platform {
   // The last status text shown ("" when none).
   std::string LastStatus() const { return statuses.empty() ? std::string() : statuses.back(); }
 
-  std::vector<std::string> statuses;
+  std::vector<std::string> statuses, made_directories;
   std::vector<Box> boxes;
-  std::vector<std::string> made_directories;
   std::map<std::string, int> attributes;
   bool fake_directories = false;
   LocalTime now{2024, 3, 14, 15, 9, 26, 53};

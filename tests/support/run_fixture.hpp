@@ -31,11 +31,11 @@ struct TempFolder {
 struct LoggedRun : TempFolder, RunFixture {
   LoggedRun() : RunFixture(dir / "run.log") {}
   // The log so far (closes it).
-  std::string LogText() {
+  std::string Log() {
     run.output.unit[0].Close();
     return ReadFile(dir / "run.log");
   }
-  std::vector<std::string> Log() {
+  std::vector<std::string> LogLines() {
     run.output.unit[0].Close();
     return ReadLines(dir / "run.log");
   }

@@ -17,13 +17,6 @@ using StepRun = RunFixture;
 
 struct StepState {
   StepState(const Mixture& mixture, Groups g) : m(mixture), groups(std::move(g)) {
-    S = Mat<double>(m.np, 1);
-    nposs = Vec<std::int32_t>(1);
-    qu = Vec<double>(m.ngenotypes + 1);
-    score = Vec<double>(m.np);
-    best = Vec<int>(groups.k);
-    best_score = Vec<double>(groups.k);
-    trial = Vec<double>(m.np);
     StepWorkInit(work, m.np, m.ngenotypes);
     Colmax(m.np, m.ngenotypes, m.P, work.colmax);
     Genes(m.np, 1, m.P, m.class_genotypes, m.class_individuals, S, m.possible, nposs, m.count);
@@ -41,13 +34,11 @@ struct StepState {
 
   Mixture m;
   Groups groups;
-  Mat<double> S;
-  Vec<std::int32_t> nposs;
-  Vec<double> qu;
-  Vec<double> score;
-  Vec<int> best;
-  Vec<double> best_score;
-  Vec<double> trial;
+  Mat<double> S = Mat<double>(m.np, 1);
+  Vec<std::int32_t> nposs = Vec<std::int32_t>(1);
+  Vec<double> qu = Vec<double>(m.ngenotypes + 1), score = Vec<double>(m.np);
+  Vec<int> best = Vec<int>(groups.k);
+  Vec<double> best_score = Vec<double>(groups.k), trial = Vec<double>(m.np);
   Convergence conv;
   StepWork work;
   double L = 0.0;

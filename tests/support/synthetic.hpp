@@ -30,8 +30,7 @@ inline double Normal(Uniform& u) {
 }
 inline double Gamma(Uniform& u, double a) {
   if (a < 1.0) return Gamma(u, a + 1.0) * std::pow(u.Next(), 1.0 / a);
-  const double d = a - 1.0 / 3.0;
-  const double c = 1.0 / std::sqrt(9.0 * d);
+  const double d = a - 1.0 / 3.0, c = 1.0 / std::sqrt(9.0 * d);
   for (;;) {
     double x, v;
     do {
@@ -39,8 +38,7 @@ inline double Gamma(Uniform& u, double a) {
       v = 1.0 + c * x;
     } while (v <= 0.0);
     v = v * v * v;
-    const double w = u.Next();
-    if (std::log(w) < 0.5 * x * x + d - d * v + d * std::log(v)) return d * v;
+    if (std::log(u.Next()) < 0.5 * x * x + d - d * v + d * std::log(v)) return d * v;
   }
 }
 
@@ -119,11 +117,7 @@ inline void MakeSynthetic(Run& run, const SyntheticShape& s) {
   run.par.npop = s.np;
   run.par.nchar = s.nc;
   run.par.max_types = s.t;
-  run.chars = Vec<Character>(s.nc);
-  for (int c = 1; c <= s.nc; ++c) {
-    run.chars(c).ntypes = s.t;
-    run.chars(c).ploidy = 2;
-  }
+  run.chars = Vec<Character>(s.nc, Character{"", 0, s.t, 2});
   // True frequencies: uneven, so that the populations differ.
   Arr3<double> f(s.t, s.nc, s.np);
   for (int i = 1; i <= s.np; ++i) {

@@ -10,12 +10,9 @@
 #include <string>
 
 #include "core/array.hpp"
-#include "core/error.hpp"
-#include "core/run.hpp"
 #include "estimate/groups.hpp"
 #include "support/arrays.hpp"
-#include "support/files.hpp"
-#include "support/recording_platform.hpp"
+#include "support/run_fixture.hpp"
 
 namespace velk::test {
 
@@ -32,11 +29,9 @@ inline void ExpectGolden(const std::string& actual, const std::string& name) {
   EXPECT_EQ(actual, Golden(name)) << "golden file " << name;
 }
 
-class TinyReport : public testing::Test {
+class TinyReport : public testing::Test, public LoggedRun {
  protected:
   void SetUp() override {
-    Error(run, 1);
-    ASSERT_TRUE(run.output.unit[0].Open(dir / "tiny.log"));
     run.title = "Tiny mixture";
     run.files.output = dir / "tiny";
     run.par.npop = 3;
@@ -80,17 +75,6 @@ class TinyReport : public testing::Test {
     record.change = 4.5e-5;
     record.pctmax = 99.87;
   }
-
-  // The run log so far (closes it).
-  std::string Log() {
-    run.output.unit[0].Close();
-    return ReadFile(dir / "tiny.log");
-  }
-
-  TempDir dir;
-  RecordingPlatform platform;
-  Process process;
-  velk::Run run{process, platform};
 
   Vec<std::int32_t> class_genotypes, class_individuals, count, possible;
   Arr3<std::int8_t> copies;
