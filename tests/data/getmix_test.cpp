@@ -91,10 +91,9 @@ TEST(KeyLayoutTest, BaseDigitsAndWordsFollowTheLargestPloidyAndCoverEveryDigit) 
   for (const Case& c : cases) {
     const KeyLayout k = MakeKeyLayout(c.ploidies, c.types);
     SCOPED_TRACE(testing::PrintToString(c.types));
-    EXPECT_EQ(k.base, c.expected.base);
-    EXPECT_EQ(k.digits, c.expected.digits);
-    EXPECT_EQ(k.total, c.expected.total);
-    EXPECT_EQ(k.words, c.expected.words);
+    EXPECT_EQ(
+        std::vector<int>({k.base, k.digits, k.total, k.words}),
+        std::vector<int>({c.expected.base, c.expected.digits, c.expected.total, c.expected.words}));
   }
   // Characters whose fields need more than the fixed record length get the room.
   EXPECT_EQ(MixtureLineLength(Vec<int>(40000, 2)), 120000u);

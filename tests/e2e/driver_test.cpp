@@ -1,6 +1,13 @@
-// The velk command on control files, read as a user would read its output and log.
+// The velk command on control files, read as a user would read its output and
+// log, the shipped resampling examples (their repeatability is the resampling
+// tests' own), and how the command line shows a growing or rewritten status.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <filesystem>
+#include <string>
+
+#include "cli_platform.hpp"
 #include "support/files.hpp"
 #include "support/velk_command.hpp"
 
@@ -100,6 +107,61 @@ TEST(VelkCommand, CheckAndLoad) {
   EXPECT_EQ(r.output.find("Condensed Mixture"), std::string::npos);
   for (const char* absent : {"plain.log", "runs/test.log", "runs/results"})
     EXPECT_FALSE(std::filesystem::exists(dir / absent)) << absent;
+}
+
+TEST(ResampleExamples, SimulationAndBootstrapComplete) {
+  TempDir dir;
+  for (const char* name :
+       {"simulate.ctl", "bootstrap.ctl", "example.bse", "example.mix", "complete.bse"})
+    std::filesystem::copy_file(std::filesystem::path(VELK_SOURCE_DIR) / "examples" / name,
+                               dir.Path() / name);
+
+  const CommandResult r = RunVelk("simulate.ctl bootstrap.ctl", dir.Path().string());
+  ASSERT_EQ(r.status, 0) << r.output << ReadFile(dir / "simulate.log")
+                         << ReadFile(dir / "bootstrap.log");
+  // Not a terminal: the counter appears once, finished.
+  for (const char* shown : {"Performing simulation...", "Performing bootstrap...",
+                            "\tResampling:   200\n", "\tBootstrap output to out/bootstrap.bot"})
+    EXPECT_NE(r.output.find(shown), std::string::npos) << shown << r.output;
+  for (const char* report : {"simulate.rsm", "simulate.rlk", "bootstrap.rsm"})
+    EXPECT_FALSE(ReadFile(dir.Path() / "out" / report).empty()) << report;
+  EXPECT_NE(ReadFile(dir / "out/bootstrap.bot").find("Mixture resampling goodness of fit"),
+            std::string::npos);
+  EXPECT_NE(ReadFile(dir / "out/simulate.sim").find("Random seed                 :       -4242"),
+            std::string::npos);
+}
+
+std::string Shown(bool terminal, const std::vector<std::string>& texts) {
+  char* buf = nullptr;
+  std::size_t len = 0;
+  std::FILE* f = open_memstream(&buf, &len);
+  CliPlatform p(f, true, terminal, false);
+  p.BeginRun();
+  for (const auto& t : texts) p.ShowStatus(t);
+  p.EndRun();
+  std::fclose(f);
+  std::string out(buf, len);
+  std::free(buf);
+  return out;
+}
+
+// Only what was appended is printed, also after the front of the text was trimmed.
+TEST(CliStatus, PrintsOnlyWhatWasAppended) {
+  std::string a = "000000200CONTROL FILE:  x.ctl\r";
+  std::string b = a + "Reading control file...\r";
+  std::string c = "200000000" + b.substr(9) + "\rAnalysis Aborted\r";
+  EXPECT_EQ(Shown(false, {a, b, c}),
+            "CONTROL FILE:  x.ctl\nReading control file...\n\nAnalysis Aborted\n");
+  EXPECT_EQ(Shown(false, {"000000000one\rtwo\r", "000000000two\rthree\r"}), "one\ntwo\nthree\n");
+}
+
+TEST(CliStatus, TerminalColoursAndOverwritesTheOpenLine) {
+  std::string a = "000000200Start\r";
+  std::string out = Shown(true, {a, a + "Resample 1", a + "Resample 2", a + "Resample 2\rDone\r"});
+  EXPECT_EQ(out, "\033[38;2;0;0;200mStart\nResample 1\r\033[KResample 2\nDone\n\033[0m");
+  // Off a terminal the counter line appears once, finished.
+  EXPECT_EQ(Shown(false, {a, a + "Resample 1", a + "Resample 2", a + "Resample 2\rDone\r"}),
+            "Start\nResample 2\nDone\n");
 }
 
 }  // namespace

@@ -165,9 +165,8 @@ TEST_F(DrawsTest, DistrbRedrawsAsOneMultinomialAndPacksTheDrawnGenotypesClassByC
       EXPECT_EQ(work.mix.class_genotypes(classes), genotypes);
       EXPECT_EQ(work.mix.class_individuals(classes), individuals);
     }
-    EXPECT_EQ(work.mix.ngenotypes, kept);
-    EXPECT_EQ(work.mix.nclasses, classes);
-    EXPECT_EQ(work.mix.sample_size, 20);
+    EXPECT_EQ(std::vector<int>({work.mix.ngenotypes, work.mix.nclasses, work.mix.sample_size}),
+              std::vector<int>({kept, classes, 20}));
   }
   for (int g = 1; g <= 7; ++g) EXPECT_EQ(work.genotype_total(g), expected_total(g));
   EXPECT_TRUE(class_dropped);      // class 2's one individual is missed in about 36% of draws
@@ -258,11 +257,11 @@ TEST_F(DrawsTest, MixsimJRDrawsPopulationThenEveryCopyKeepingGenotypesInFirstOcc
 
   const DrawnMixture& mix = work.mix;
   ASSERT_EQ(mix.ngenotypes, static_cast<int>(genotypes.size()));
-  EXPECT_EQ(mix.sample_size, 60);
-  EXPECT_EQ(mix.nclasses, 1);
-  EXPECT_EQ(mix.class_genotypes(1), mix.ngenotypes);
-  EXPECT_EQ(mix.class_individuals(1), 60);
-  for (int i = 1; i <= 3; ++i) EXPECT_EQ(work.composition(i), composition[i - 1]);
+  EXPECT_EQ(std::vector<int>({mix.sample_size, mix.nclasses, mix.class_genotypes(1),
+                              mix.class_individuals(1), work.composition(1), work.composition(2),
+                              work.composition(3)}),
+            std::vector<int>(
+                {60, 1, mix.ngenotypes, 60, composition[0], composition[1], composition[2]}));
   Mat<double> P;
   int nmissing = 0;
   Gmatrx(run, run.input.base_counts, run.input.base_totals, mix.copies, mix.ngenotypes, P,
@@ -304,9 +303,8 @@ TEST_F(DrawsTest, MixsimJRStopsForAnUnsampledPopulationDrawnFromOrTooManyGenotyp
   s.run.par.max_genotypes = 5;
   AllocateDraws(s.run, work);
   MixsimJR(s.run, s.run.input.base_counts, VecOf({0.4, 0.3, 0.3}), 60, 0, seed, work);
-  EXPECT_EQ(s.run.error.stop, 1);
-  EXPECT_EQ(s.Last(), 3023);
-  EXPECT_EQ(s.run.error.n1, 5);
+  EXPECT_EQ(std::vector<int>({s.run.error.stop, s.Last(), s.run.error.n1}),
+            std::vector<int>({1, 3023, 5}));
   EXPECT_EQ(s.run.error.a1, "geneotypes");
 }
 
@@ -356,9 +354,8 @@ TEST_F(DrawsTest, MixsimJRAUniformOfZeroNeverPicksAPopulationOrTypeThatCannotOcc
   // No individuals draw nothing.
   const std::int32_t before = seed;
   MixsimJR(r2.run, r2.run.input.base_counts, VecOf({1.0}), 0, 0, seed, work);
-  EXPECT_EQ(seed, before);
-  EXPECT_EQ(work.mix.ngenotypes, 0);
-  EXPECT_EQ(work.mix.nclasses, 0);
+  EXPECT_EQ(std::vector<int>({seed, work.mix.ngenotypes, work.mix.nclasses}),
+            std::vector<int>({before, 0, 0}));
 }
 
 }  // namespace

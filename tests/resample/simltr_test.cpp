@@ -154,10 +154,7 @@ TEST(Simltr, FilesHeadersCounterAndIterationLimit) {
         (std::vector<std::string>{"Number of populations:   3", "Number of resamples: " + count,
                                   "North                         "}));
     EXPECT_EQ(rsm[5].size(), 20u) << "three f6.4 with blanks between";
-    const std::vector<std::string> rst = ReadLines(a.dir / "out/three.rst");
-    ASSERT_EQ(rst.size(), 5u + R);
-    EXPECT_EQ(rst[1], "  Studentized Bootstrap Resample Estimates");
-    EXPECT_EQ(rst[3], "Number of regions:   2");
+    EXPECT_EQ(ReadLines(a.dir / "out/three.rst").size(), 5u + R);
 
     // The final status keeps the counter's last value.
     for (const std::string& label :

@@ -5,9 +5,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <string>
 #include <vector>
 
+#include "resample/workers.hpp"
 #include "support/resample_runs.hpp"
 
 namespace velk {
@@ -137,6 +139,27 @@ TEST(Threads, DrawThatStopsTheRunAndTheNextRun) {
        ResampleControl(false, kBoth + kRannala, "Number of resamples: 10\nRandom seed: 8\n", 2)},
       false, "", 2);
   EXPECT_FALSE(next.outcome.aborted);
+}
+
+// Jobs still queued when the pool goes are dropped.
+TEST(Workers, QueuedJobsAreDroppedWhenThePoolGoes) {
+  std::atomic<int> started{0};
+  std::atomic<bool> release{false};
+  {
+    Workers pool(1, 3, [&](int) {
+      ++started;
+      while (!release) {
+      }
+    });
+    for (int slot = 0; slot < 3; ++slot) pool.Post(slot);
+    while (started == 0) {
+    }
+    release = true;
+  }
+  EXPECT_GE(started.load(), 1);
+  EXPECT_LE(started.load(), 3);
+  EXPECT_EQ(ResampleThreads(3), 3);
+  EXPECT_GE(ResampleThreads(0), 1);
 }
 
 }  // namespace
