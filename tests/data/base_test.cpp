@@ -142,9 +142,7 @@ TEST(Base, FrequencyRoundingAndSums) {
     EXPECT_EQ(b.run.error.warnings, c.warnings);
     EXPECT_EQ(b.run.error.errors, c.errors);
     EXPECT_EQ(b.run.error.stop, c.errors);
-    if (c.errors) {
-      EXPECT_EQ(b.run.error.last_code, 3010);
-    }
+    EXPECT_EQ(b.run.error.last_code == 3010, c.errors == 1);
     if (!c.message.empty()) {
       EXPECT_TRUE(HasLines(b.LogLines(), c.message)) << b.Log();
     }
@@ -273,7 +271,6 @@ TEST(Base, UnreadableRecordsAndCountsOutsideSixteenBitsAre3011) {
   BaseRun ok(1, 1, 2);
   ok.OneFile("1 a\nLoc1 32767 0\n");
   ok.Read();
-  EXPECT_EQ(ok.run.error.stop, 0);
   EXPECT_EQ(ok.Table(), "32767 0 /32767");
 }
 

@@ -9,6 +9,7 @@
 #include "core/run.hpp"
 #include "data/gfactor.hpp"
 #include "estimate/likelihood.hpp"
+#include "support/baseline.hpp"
 #include "support/run_fixture.hpp"
 
 namespace velk {
@@ -37,13 +38,9 @@ class GmatrxTest : public ::testing::Test, public test::RunFixture {
     for (int i = 1; i <= np; ++i) {
       for (int c = 1; c <= nc; ++c) {
         if (rng() % 8 == 0) continue;  // no data for this character
-        int total = 0;
-        for (int k = 1; k <= run.chars(c).ntypes; ++k) {
-          const int n = rng() % 3 == 0 ? 0 : static_cast<int>(rng() % 40);
-          in.base_counts(k, c, i) = static_cast<std::int16_t>(n);
-          total += n;
-        }
-        in.base_totals(c, i) = total;
+        std::vector<int> n(static_cast<std::size_t>(run.chars(c).ntypes));
+        for (int& x : n) x = rng() % 3 == 0 ? 0 : static_cast<int>(rng() % 40);
+        test::SetCounts(run, i, c, n);
       }
     }
     in.ngenotypes = ng;

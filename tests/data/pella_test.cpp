@@ -82,12 +82,10 @@ TEST_F(PellaTest, PriorMeansSkipPopulationsWithoutDataAndLeaveSpareTypes) {
   run.input.pm_prior(3, 2) = -7.0;
   Pmean(run, run.input.pm_prior);
   ASSERT_EQ(run.error.stop, 0);
-  EXPECT_DOUBLE_EQ(run.input.pm_prior(1, 1), (0.1 + 0.5) / 2);
-  EXPECT_DOUBLE_EQ(run.input.pm_prior(2, 1), (0.3 + 0.5) / 2);
-  EXPECT_DOUBLE_EQ(run.input.pm_prior(3, 1), (0.6 + 0.0) / 2);
-  EXPECT_DOUBLE_EQ(run.input.pm_prior(1, 2), (0.25 + 0.5 + 1.0) / 3);
-  EXPECT_DOUBLE_EQ(run.input.pm_prior(2, 2), (0.75 + 0.5 + 0.0) / 3);
-  EXPECT_EQ(run.input.pm_prior(3, 2), -7.0);
+  const double means[3][2] = {
+      {(0.1 + 0.5) / 2, (0.25 + 0.5 + 1.0) / 3}, {(0.3 + 0.5) / 2, 1.25 / 3}, {0.3, -7.0}};
+  for (int k = 1; k <= 3; ++k)
+    for (int c = 1; c <= 2; ++c) EXPECT_DOUBLE_EQ(run.input.pm_prior(k, c), means[k - 1][c - 1]);
 }
 
 TEST_F(PellaTest, UnequalSamplesMatchThePlainIteration) {

@@ -1,6 +1,5 @@
-// The velk command on control files, read as a user would read its output and
-// log, the shipped resampling examples (their repeatability is the resampling
-// tests' own), and how the command line shows a growing or rewritten status.
+// The velk command as a user runs it (the shipped resampling examples too), and
+// how the command line shows a growing or rewritten status.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -67,8 +66,7 @@ TEST(VelkCommand, LogNameIsCutInTheFilesOwnName) {
   EXPECT_TRUE(std::filesystem::exists(dir / "plain.log"));
 }
 
-// The complete estimation control file of the language's description, with
-// comment lines before its header and Windows separators in its names.
+// A complete estimation control file: comments before its header, CRLF, backslashes.
 const char* kExampleControl =
     "Comment lines before the header are ignored,\r\n"
     "whatever they hold: * not a header here? yes, it is skipped too\r\n"
@@ -82,9 +80,8 @@ const char* kExampleControl =
     "3 Main stem : 2\r\n* Regions\r\n[Level] [Label] [Region]\r\n1 1 Upper river\r\n"
     "1 2 Lower river\r\n* Run\r\n";
 
-// --check shows the description understood and writes no log. --load runs every
-// file (one that aborts sets the status) and lists the reports from the switches,
-// computing and creating nothing, not even a log.
+// --check shows what it understood; --load runs every file (one that aborts sets
+// the status) and lists the reports, computing and creating nothing, not even a log.
 TEST(VelkCommand, CheckAndLoad) {
   TempDir tmp;
   const std::filesystem::path& dir = tmp.Path();

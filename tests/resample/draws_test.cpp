@@ -126,7 +126,6 @@ TEST_F(DrawsTest, DistrbRedrawsAsOneMultinomialAndPacksTheDrawnGenotypesClassByC
   SmallMixture(run);
   const Input& in = run.input;
   AllocateDraws(run, work);
-  ASSERT_EQ(run.error.stop, 0);
   Mat<double> observedP;
   int nmissing = 0;
   Gmatrx(run, observedP, nmissing);

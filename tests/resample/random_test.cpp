@@ -1,6 +1,4 @@
-// The generators. Expected values were computed independently from the
-// generators' constants (exact integer arithmetic, then one double division or
-// product).
+// The generators; expected values computed independently from their constants.
 #include "resample/random.hpp"
 
 #include <gtest/gtest.h>
@@ -136,9 +134,8 @@ TEST(Gamma, MomentsMatchTheGammaDistribution) {
   }
 }
 
-// Each nonzero Dirichlet parameter (one in each of the gamma draw's regimes)
-// gets one gamma draw, in order, and the draws are normalised; a zero parameter
-// gets zero without a draw.
+// One gamma draw per nonzero Dirichlet parameter (one in each of the gamma draw's
+// regimes), in order, normalised; a zero parameter gets zero without a draw.
 TEST(Dirich, NormalisedGammaDrawsInOrder) {
   QuietProcess q(12345), r(12345);
   const double alpha[6] = {0.4, 0.0, 1.0, 2.5, 10.0, 14.0};

@@ -1,7 +1,5 @@
-// The simulation and bootstrap driver through whole runs: repeatability from the
-// seeds, the seed columns of the likelihood file, the iteration-history limit,
-// the status counter, the stop request, and the statistics of simulated and
-// bootstrapped estimates against known true proportions.
+// The simulation and bootstrap driver through whole runs, and the statistics of
+// its estimates against known true proportions.
 #include <gtest/gtest.h>
 
 #include <cmath>

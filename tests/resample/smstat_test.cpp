@@ -14,8 +14,6 @@ namespace velk {
 namespace {
 
 using test::Golden;
-using test::ReadFile;
-using test::ReadLines;
 using test::VecOf;
 
 // Five resamples of three populations in one region level: Yukon (populations
@@ -52,11 +50,11 @@ class SmstatTest : public testing::Test, public test::LoggedRun {
 
   std::string Report(const char* extension) {
     SmstatReport(run, acc);
-    return ReadFile(dir / (std::string("tiny") + extension));
+    return test::ReadFile(dir / (std::string("tiny") + extension));
   }
   // Whether the .bot report has `line` as a whole line.
   bool Has(const std::string& line) {
-    const std::vector<std::string> lines = ReadLines(dir / "tiny.bot");
+    const std::vector<std::string> lines = test::ReadLines(dir / "tiny.bot");
     return std::find(lines.begin(), lines.end(), line) != lines.end();
   }
 
@@ -77,25 +75,17 @@ TEST(PercentileIndices, EdgesOfTheRule) {
 }
 
 TEST(StdzdBCI, RulesInOrder) {
-  Vec<double> rr(6), e(6, 0.3), se(6, 0.05), t(6);
-  rr(1) = 0.40;     // plain: (0.4 - 0.3) / 0.05
-  rr(2) = 0.30009;  // within 0.0001: set to the observed value, t = 0
-  rr(3) = 0.35;
-  se(3) = 0.0;       // no standard error: -999
-  rr(4) = 0.0009;    // below 0.001: -999
-  e(4) = 0.0009001;  // ... even when it is snapped to the observed value
-  rr(5) = 0.001;     // below the single-precision 0.001, which is a little larger
-  e(5) = 0.002;
-  rr(6) = 0.00101;
-  e(6) = 0.002;
+  // Plain: (0.4 - 0.3) / 0.05; within 0.0001: set to (and written back as) the
+  // observed value, t = 0; no standard error: -999; below 0.001: -999, even when
+  // snapped to the observed value; below the single-precision 0.001, a little larger.
+  Vec<double> rr = VecOf({0.40, 0.30009, 0.35, 0.0009, 0.001, 0.00101}),
+              e = VecOf({0.3, 0.3, 0.3, 0.0009001, 0.002, 0.002}), se(6, 0.05), t(6);
+  se(3) = 0.0;
   StdzdBCI(rr, e, 6, se, t);
   EXPECT_NEAR(t(1), 2.0, 1e-12);
-  EXPECT_EQ(rr(2), 0.3);  // written back
-  EXPECT_EQ(t(2), 0.0);
-  EXPECT_EQ(t(3), kNoStudentized);
-  EXPECT_EQ(rr(4), 0.0009001);
-  EXPECT_EQ(t(4), kNoStudentized);
-  EXPECT_EQ(t(5), kNoStudentized);
+  EXPECT_EQ(
+      std::vector<double>({rr(2), t(2), t(3), rr(4), t(4), t(5)}),
+      std::vector<double>({0.3, 0.0, kNoStudentized, 0.0009001, kNoStudentized, kNoStudentized}));
   EXPECT_NEAR(t(6), -0.0198, 1e-12);
 }
 
@@ -142,10 +132,8 @@ TEST_F(SmstatTest, BootstrapReportByteForByte) {
   EXPECT_NEAR(t(2), 2.0, 1e-12);
 }
 
-// No spread prints zeros, never NaN. One resample: deviations 0.0000,
-// covariances 0, correlations 0.000 and the intervals that resample's value. An
-// area whose resamples are all equal: deviation 0.0000 and correlation 0.000
-// with every other area, beside areas that do vary.
+// No spread prints zeros, never NaN: one resample, and areas whose resamples are
+// all equal beside areas that vary.
 TEST_F(SmstatTest, NoSpreadGivesZeros) {
   Add({VecOf({0.6, 0.3, 0.1})});
   EXPECT_EQ(Report(".bot").find("NaN"), std::string::npos);
@@ -201,9 +189,7 @@ TEST_F(SmstatTest, ResampledBaselineUnderModel) {
     EXPECT_NE(text.find(shown), std::string::npos) << shown;
   // The studentized heading is followed only by the "Unavailable" line.
   const std::size_t head = text.find("% Studentized Bootstrap Confidence Intervals");
-  ASSERT_NE(head, std::string::npos);
-  const std::size_t gone = text.find("*** Unavailable when baseline is resampled. ***", head);
-  ASSERT_NE(gone, std::string::npos);
+  ASSERT_NE(text.find("*** Unavailable when baseline is resampled. ***", head), std::string::npos);
   EXPECT_EQ(text.find("Area", head), std::string::npos);
   EXPECT_EQ(text.find("Mixture resampling goodness of fit"), std::string::npos);
 }

@@ -15,7 +15,6 @@
 namespace velk {
 namespace {
 
-using test::ResampleAnalysis;
 using test::ResampleControl;
 
 struct Result {
@@ -27,7 +26,7 @@ struct Result {
 // the baseline lacks a locus of a stock when `missing`.
 Result RunAll(const std::vector<std::string>& controls, int threads, bool missing,
               const std::string& stop_counter, int loci) {
-  ResampleAnalysis a(loci, missing);
+  test::ResampleAnalysis a(loci, missing);
   a.Mixture(90, 12345, true);
   a.platform.counter = stop_counter;
   Result r;

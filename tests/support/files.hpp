@@ -32,8 +32,7 @@ inline std::vector<std::string> ReadLines(const std::filesystem::path& path) {
 inline void WriteFile(const std::filesystem::path& path, const std::string& text) {
   std::error_code ec;
   if (path.has_parent_path()) std::filesystem::create_directories(path.parent_path(), ec);
-  std::ofstream out(path, std::ios::binary);
-  out << text;
+  std::ofstream(path, std::ios::binary) << text;
 }
 
 // A fresh empty directory for one test, removed with everything in it at the end.

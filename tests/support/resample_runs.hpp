@@ -1,8 +1,6 @@
 #pragma once
-// Whole resampling analyses: three stocks at five loci of four types (baseline
-// counts are the true frequencies times 200 copies), mixtures drawn from known
-// proportions, control files as a user writes them, and a platform that asks
-// the run to stop once it shows a given resample counter.
+// Whole resampling analyses of three stocks at five loci, mixtures drawn from
+// known proportions, and a platform that stops the run at a given counter.
 #include <atomic>
 #include <cmath>
 #include <cstdint>

@@ -1,7 +1,6 @@
 #pragma once
-// The per-maximisation state for the maximisation-step tests: Refresh recomputes
-// what the driver does after every step (mixture probabilities, score, percent
-// of maximum).
+// The maximisation-step state; Refresh recomputes what the driver does after
+// every step.
 #include <cstdint>
 
 #include "estimate/groups.hpp"

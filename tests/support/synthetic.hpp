@@ -1,7 +1,6 @@
 #pragma once
-// Synthetic baselines and mixtures from a seed, for the tests and benchmarks:
-// true frequencies (uneven, or related through common ancestral ones), baseline
-// counts and a mixture (one genotype per individual, one class) drawn from them.
+// Synthetic baselines and mixtures (one genotype per individual, one class) drawn
+// from a seed, for the tests and benchmarks.
 #include <algorithm>
 #include <cmath>
 #include <cstdint>

@@ -1,8 +1,6 @@
 #pragma once
-// A tiny estimation for the report tests: three populations, a locus, an
-// isolocus with a ten-character name and a five-type phenotype, two region
-// levels, two classes (the second misses the isolocus), one impossible genotype,
-// and a given estimate (the reports print what they are handed).
+// A tiny estimation for the report tests: three populations, a locus, an isolocus
+// and a phenotype, two region levels and classes, and a given estimate.
 #include <gtest/gtest.h>
 
 #include <cstdint>
