@@ -41,9 +41,8 @@ void CliPlatform::ShowStatus(const std::string& text) {
     }
   }
 
-  std::size_t common =
-      static_cast<std::size_t>(std::mismatch(shown_.begin(), shown_.end(), body.begin(), body.end())
-                                   .first - shown_.begin());
+  std::size_t common = static_cast<std::size_t>(
+      std::mismatch(shown_.begin(), shown_.end(), body.begin(), body.end()).first - shown_.begin());
   if (common < shown_.size()) {
     // Something already shown was rewritten: only the last, open line can be
     // overwritten in place; otherwise the new text starts on a fresh line.
@@ -77,7 +76,6 @@ void CliPlatform::ShowStatus(const std::string& text) {
 }
 
 void CliPlatform::ShowMessageBox(const std::string& text, const std::string&) {
-  if (!show_messages_) return;
   std::string t = text;
   std::replace(t.begin(), t.end(), '\r', '\n');
   std::fprintf(stderr, "%s\n", t.c_str());

@@ -13,14 +13,15 @@ class CliPlatform : public Platform {
   // so the colour prefix becomes an ANSI colour and a rewritten last line (the
   // resample counter) is overwritten in place; otherwise only completed lines
   // are printed and the colour is dropped.
-  CliPlatform(std::FILE* out, bool print, bool terminal, bool show_messages)
-      : out_(out), print_(print), terminal_(terminal), show_messages_(show_messages) {}
+  CliPlatform(std::FILE* out, bool print, bool terminal)
+      : out_(out), print_(print), terminal_(terminal) {}
 
   void BeginRun();
   void EndRun();
 
   void ShowStatus(const std::string& text) override;
   void Beep(int) override {}
+  // The box's text goes to standard error.
   void ShowMessageBox(const std::string& text, const std::string& title) override;
 
  private:
@@ -28,7 +29,6 @@ class CliPlatform : public Platform {
   std::FILE* out_;
   bool print_;
   bool terminal_;
-  bool show_messages_;
   std::string shown_;   // the part of the status body already printed
   std::string colour_;  // colour prefix in effect on the terminal
   bool line_open_ = false;

@@ -27,7 +27,8 @@ constexpr const char* kUsage =
     "  --check          read each control file and print the analysis description it\n"
     "                   gives, without reading data or writing a log (default: off)\n"
     "  --show-messages  also write the message-box text of a stopping message to\n"
-    "                   standard error (default: off)\n"
+    "                   standard error; a run without a log (none could be made,\n"
+    "                   --check, --load) always writes it (default: off)\n"
     "  --quiet          print nothing but errors (default: off)\n"
     "  --threads N      estimate the resamples of a simulation or bootstrap on N\n"
     "                   threads; the reports are the same for every N (default: 0,\n"
@@ -101,7 +102,7 @@ int main(int argc, char** argv) {
   }
 
   velk::Process process;
-  velk::CliPlatform platform(stdout, quiet ? false : true, isatty(fileno(stdout)) != 0, show);
+  velk::CliPlatform platform(stdout, quiet ? false : true, isatty(fileno(stdout)) != 0);
   int rc = 0;
   for (const std::string& file : files) {
     velk::Request req;

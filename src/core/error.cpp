@@ -75,9 +75,11 @@ void WriteHeading(Run& run, int severity) {
 }
 
 // Ends the run: the log gets a closing blank line, the reports and input files
-// are closed (kept), and the box shows the message when the user asked for it.
+// are closed (kept), and the box shows the message when the user asked for it,
+// or whenever there is no log to hold it (the log itself could not be made).
 void Stop(Run& run) {
-  if (run.output.unit[0].IsOpen()) run.output.unit[0].Write("(a)", {" "});
+  const bool logged = run.output.unit[0].IsOpen();
+  if (logged) run.output.unit[0].Write("(a)", {" "});
   for (int slot = 1; slot < kReportSlots; ++slot) {
     if (run.output.unit[slot].IsOpen()) run.output.unit[slot].Close();
   }
@@ -85,7 +87,7 @@ void Stop(Run& run) {
     if (input.IsOpen()) input.Close();
   }
   run.error.stop = 1;
-  if (run.error.show_messages) run.platform.ShowMessageBox(run.error.box_text, "Error");
+  if (run.error.show_messages || !logged) run.platform.ShowMessageBox(run.error.box_text, "Error");
 }
 
 bool Stops(int number, int severity, int iostat) {

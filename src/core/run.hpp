@@ -30,7 +30,8 @@ class Platform {
   virtual void ShowStatus(const std::string& text) = 0;
   // 64 information, 48 exclamation.
   virtual void Beep(int type) = 0;
-  // A modal alert the user acknowledges; only called with show-messages on.
+  // A modal alert the user acknowledges; called with show-messages on, and for a
+  // stopping message that no log holds.
   virtual void ShowMessageBox(const std::string& text, const std::string& title) = 0;
   // -1 when the query fails; otherwise attributes with bit 16 set for a directory.
   virtual int FileAttributes(const std::string& path);

@@ -31,8 +31,7 @@ constexpr const char* kControl =
 constexpr const char* kBaseline =
     "#1 Pop 1\nLoc1 10 20 30\nLoc2 5 5 10 20\n#2 Pop 2\nLoc1 30 20 10\nLoc2 20 10 5 5\n";
 
-constexpr const char* kMixture =
-    "Mixture\n101 1100\n200 0200\n011 0011\n101 0101\n002 2000\n";
+constexpr const char* kMixture = "Mixture\n101 1100\n200 0200\n011 0011\n101 0101\n002 2000\n";
 
 // `text` with its first `from` replaced by `to`.
 std::string Sub(std::string text, const std::string& from, const std::string& to) {
@@ -86,9 +85,15 @@ void Check(const BadInput& c) {
   for (const auto& [name, text] : files) WriteFile(dir.Path() / name, text);
   if (c.prepare) c.prepare(dir.Path());
 
-  test::CommandResult r = RunVelk("'" + c.control + "'", dir.Path().string());
+  test::CommandResult r = RunVelk("'" + c.control + "'", dir.Path().string(), true);
   EXPECT_EQ(r.status, 1) << r.output;
   EXPECT_NE(r.output.find("Analysis Aborted"), std::string::npos) << r.output;
+  // Without a log, the stopping message goes to standard error.
+  const std::filesystem::path control = dir.Path() / c.control;
+  const std::string stem = control.filename().string();
+  if (!std::filesystem::exists(control.parent_path() / (stem.substr(0, stem.find('.')) + ".log"))) {
+    EXPECT_NE(r.output.find("Could not open"), std::string::npos) << r.output;
+  }
   if (!c.message.empty()) {
     std::string log = ReadFile(dir.Path() / "run.log");
     std::size_t last = log.rfind("*** ");

@@ -132,7 +132,7 @@ std::string Shown(bool terminal, const std::vector<std::string>& texts) {
   char* buf = nullptr;
   std::size_t len = 0;
   std::FILE* f = open_memstream(&buf, &len);
-  CliPlatform p(f, true, terminal, false);
+  CliPlatform p(f, true, terminal);
   p.BeginRun();
   for (const auto& t : texts) p.ShowStatus(t);
   p.EndRun();
