@@ -32,7 +32,7 @@ def main():
         sys.exit("usage: plot_bench.py BENCH.csv OUT.png")
     with open(sys.argv[1]) as f:
         rows = [r for r in csv.DictReader(f) if r["status"] == "ok"]
-    fig, axes = plt.subplots(2, 3, figsize=(13, 7.5), constrained_layout=True)
+    fig, axes = plt.subplots(2, 3, figsize=(13, 8), constrained_layout=True)
     for col, (series, label) in enumerate(SERIES):
         pts = sorted((int(r[series]), float(r["wall_median_s"]), float(r["cpu_median_s"]),
                       float(r["peak_rss_mb"])) for r in rows if r["series"] == series)
@@ -76,7 +76,7 @@ def main():
                      f"{float(b['wall_median_s']):.1f} s wall, "
                      f"{float(b['peak_rss_mb']):.0f} MB peak")
     if notes:
-        fig.suptitle("; ".join(notes), fontsize=10)
+        fig.suptitle("\n".join(notes), fontsize=10)
     fig.savefig(sys.argv[2], dpi=90)
     print(f"wrote {sys.argv[2]}")
 
