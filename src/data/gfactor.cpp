@@ -104,16 +104,7 @@ void Gfcols(Run& run, const GenotypePatterns& pats, const Arr3<std::int8_t>& cop
     if (run.error.stop != 0) return;
     for (int i = 0; i < np; ++i) pp[i] = 1.0;
     for (int k = 0; k < t; ++k) {
-      const int e = x[k];
-      if (e <= 0) continue;
-      const double* fk = fc + k * stride;
-      if (e == 1) {
-        for (int i = 0; i < np; ++i) pp[i] = pp[i] * fk[i];
-      } else if (e == 2) {
-        for (int i = 0; i < np; ++i) pp[i] = pp[i] * (fk[i] * fk[i]);
-      } else {
-        for (int i = 0; i < np; ++i) pp[i] = pp[i] * Ipow(fk[i], e);
-      }
+      if (x[k] > 0) MultiplyPower(np, pp, fc + k * stride, x[k]);
     }
     if (fact == 1.0) {
       for (int i = 0; i < np; ++i) out[i] = nfact * pp[i];
@@ -176,16 +167,8 @@ void Gfrow(Run& run, const GenotypePatterns& pats, const Arr3<std::int8_t>& copi
     }
     int n = 0;
     for (int k = 0; k < t; ++k) n += x[k];
-    double fact = 1.0;
-    double p = 1.0;
-    for (int k = 0; k < t; ++k) {
-      if (x[k] <= 0) continue;
-      fact = fact * Dfact(run, x[k]);
-      p = p * Ipow(f[k], x[k]);
-    }
-    const double nfact = Dfact(run, n);
+    factors[q] = MultinomialTerm(run, x, t, n, f);
     if (run.error.stop != 0) return;
-    factors[q] = nfact * p / fact;
   }
 
   for (int g = 1; g <= pats.ngenotypes; ++g) {

@@ -85,17 +85,7 @@ void Gpcol(Run& run, PopulationFrequencies& tables, const std::int8_t* copies, d
     if (run.error.stop != 0) return;
 
     for (int i = 0; i < np; ++i) pp[i] = 1.0;
-    for (int j = 0; j < m; ++j) {
-      const double* fk = fc + types[j] * stride;
-      const int e = nums[j];
-      if (e == 1) {
-        for (int i = 0; i < np; ++i) pp[i] = pp[i] * fk[i];
-      } else if (e == 2) {
-        for (int i = 0; i < np; ++i) pp[i] = pp[i] * (fk[i] * fk[i]);
-      } else {
-        for (int i = 0; i < np; ++i) pp[i] = pp[i] * Ipow(fk[i], e);
-      }
-    }
+    for (int j = 0; j < m; ++j) MultiplyPower(np, pp, fc + types[j] * stride, nums[j]);
     if (fact == 1.0) {
       // n! p / 1 is n! p exactly.
       for (int i = 0; i < np; ++i) col[i] = col[i] * (nfact * pp[i]);

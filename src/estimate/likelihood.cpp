@@ -64,6 +64,19 @@ void Relfrq(Run& run, const Arr3<std::int16_t>& counts, const Mat<std::int32_t>&
   }
 }
 
+double MultinomialTerm(Run& run, const std::int8_t* x, int t, int n, const double* f) {
+  double fact = 1.0;
+  double p = 1.0;
+  for (int k = 0; k < t; ++k) {
+    if (x[k] <= 0) continue;
+    fact = fact * Dfact(run, x[k]);
+    p = p * Ipow(f[k], x[k]);
+  }
+  const double nfact = Dfact(run, n);
+  if (run.error.stop != 0) return 0.0;
+  return nfact * p / fact;
+}
+
 double Gprob(Run& run, const std::int8_t* copies, const Mat<double>& freq) {
   const int maxtyp = freq.Rows();
   const int nc = freq.Cols();
@@ -83,16 +96,9 @@ double Gprob(Run& run, const std::int8_t* copies, const Mat<double>& freq) {
       if (k < t) r = r * f[k];
       continue;
     }
-    double fact = 1.0;
-    double p = 1.0;
-    for (int k = 0; k < t; ++k) {
-      if (x[k] <= 0) continue;
-      fact = fact * Dfact(run, x[k]);
-      p = p * Ipow(f[k], x[k]);
-    }
-    const double nfact = Dfact(run, n);
+    const double term = MultinomialTerm(run, x, t, n, f);
     if (run.error.stop != 0) return 0.0;
-    r = r * (nfact * p / fact);
+    r = r * term;
   }
   return r;
 }

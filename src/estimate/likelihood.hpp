@@ -48,6 +48,22 @@ inline double Ipow(double x, int m) {
   return y;
 }
 
+// pp(i) times f(i)^e for the np populations: a first or second power is
+// multiplied out, a higher one taken by Ipow.
+inline void MultiplyPower(int np, double* pp, const double* f, int e) {
+  if (e == 1) {
+    for (int i = 0; i < np; ++i) pp[i] = pp[i] * f[i];
+  } else if (e == 2) {
+    for (int i = 0; i < np; ++i) pp[i] = pp[i] * (f[i] * f[i]);
+  } else {
+    for (int i = 0; i < np; ++i) pp[i] = pp[i] * Ipow(f[i], e);
+  }
+}
+
+// The multinomial term n! prod f(k)^x(k) / prod x(k)! of one scored character
+// of n copies in one population (0 when a factorial stops the run).
+double MultinomialTerm(Run& run, const std::int8_t* x, int t, int n, const double* f);
+
 // Mixture log-likelihood: the sum over genotypes flagged exactly 1 of
 // count(g) * ln(q(g)), q(g) = sum_i theta_i P(i, g), with 1.0e-99 in place of a
 // q(g) of 0 (the floor the score divisions use too).
