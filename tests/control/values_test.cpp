@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <array>
-#include <random>
 #include <span>
 #include <string>
 #include <vector>
@@ -132,31 +131,6 @@ TEST_F(Values, HeadingsOrderTheColumns) {
     int found = 0;
     Gorder(t_.run, line, ids, kChars, found);
     EXPECT_EQ(t_.run.error.a1, a1);
-  }
-}
-
-// The readers take any line, however long or odd, and report within it.
-TEST_F(Values, RandomLinesAreReadSafely) {
-  const std::string alphabet = " +-.eE0123456789[]\\:*abtnoXY#,";
-  std::mt19937 gen(7);
-  for (int line = 0; line < 2000; ++line) {
-    const int n = static_cast<int>(gen() % 300);
-    std::string text;
-    for (int k = 0; k < n; ++k) text += alphabet[gen() % alphabet.size()];
-    Real(text);
-    ASSERT_GE(pos_, 0);
-    ASSERT_LE(pos_, n);
-    Int(text);
-    ASSERT_LE(pos_, n);
-    const int logical = Glogic(t_.run, text);
-    ASSERT_TRUE(logical == 0 || logical == 1);
-    int p = 0;
-    Gafter(text, ':', ']', p);
-    ASSERT_LE(p, n + 1);
-    Vec<int> ids(4);
-    int found = 0;
-    Gorder(t_.run, text, ids, kChars, found);
-    t_.run.error.stop = 0;
   }
 }
 

@@ -1,6 +1,4 @@
-// Held messages: while a run holds its messages nothing is written or counted,
-// but the last code and the stop flag are set as usual; replayed later on
-// another run they write, count and stop exactly as the direct call would have.
+// Held messages write nothing; replayed on another run they act as the direct call would.
 #include <gtest/gtest.h>
 
 #include <string>

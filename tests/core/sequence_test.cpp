@@ -1,6 +1,4 @@
-// The run sequence: the output name check, the report flags of a load-only
-// run, the output folders, the baseline and mixture stages, the
-// missing-baseline rule for simulations and allocation failures.
+// The run sequence: output name, report flags, folders, stages and size checks.
 #include <gtest/gtest.h>
 
 #include <filesystem>

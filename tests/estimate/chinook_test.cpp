@@ -1,10 +1,6 @@
-// The chinook salmon data (a real baseline of 69 populations at 91 SNP loci,
-// four population-locus pairs without baseline data, and a mixture of 2256 fish
-// with much missing data), when present beside the project: the estimation run
-// to full convergence gives the estimates of an independent plain EM that
-// estimates the missing baseline frequencies along with the proportions. The
-// control file is copied to a temporary folder and pointed at the data, which
-// stay where they are.
+// The chinook data (69 populations, 91 SNP loci, four pairs without baseline, 2256 fish),
+// when present: the full run agrees with an independent plain EM that also estimates the
+// missing baseline frequencies.
 #include <gtest/gtest.h>
 
 #include <algorithm>

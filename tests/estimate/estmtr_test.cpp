@@ -1,7 +1,4 @@
-// The estimation driver: the estimate against an independent plain EM, the
-// reports and report flags it leaves, the interval thresholds, the missing
-// baseline left as the estimate made it, 1016 without regions, the null
-// likelihood line.
+// The estimation driver: estimate, reports and flags, interval thresholds.
 #include "estimate/estmtr.hpp"
 
 #include <gtest/gtest.h>
@@ -181,16 +178,6 @@ TEST_F(EstmtrTest, EveryReportTheOptionsAskFor) {
   EXPECT_NEAR(a, l1, 1e-3 * std::fabs(l1));
   EXPECT_NEAR(b, l0, 1e-3 * std::fabs(l0));
   EXPECT_GT(a, b);
-}
-
-TEST_F(EstmtrTest, ResamplingLeavesTheBaselineSummaryAndNullLikelihoodToTheBootstrap) {
-  velk::Run& run = R();
-  run.opt.print_baseline = run.opt.print_likelihoods = run.opt.external_reference = 1;
-  run.opt.resample_mixture = 1;
-  Estmtr(run);
-  ASSERT_EQ(run.error.stop, 0);
-  EXPECT_EQ(run.output.written[1], 0);
-  EXPECT_EQ(run.output.written[12], 0);
 }
 
 TEST_F(EstmtrTest, OutputNameUserOpensNoFile) {

@@ -1,6 +1,4 @@
-// The infinitesimal jackknife: against the influence of every genotype found by
-// re-solving a weighted plain EM, invariant to the scale of a genotype's column;
-// regional sums; the correlation tables in every row, the last one too.
+// The infinitesimal jackknife against re-solved weighted EM; regional sums; correlations.
 #include "estimate/ijack.hpp"
 
 #include <gtest/gtest.h>

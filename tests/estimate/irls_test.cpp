@@ -51,12 +51,6 @@ TEST(LeaveTest, SmallestRatioWinsAndTiesGoColumnByColumn) {
   t(1, 2) = 3.0, t(2, 2) = 2.0, t(3, 2) = 4.0, t(3, 3) = -1.0;
   EXPECT_EQ(Leave(np, 1, t, rhs, l1, l2), 3);
 
-  // Rows that stay tied through every column: the first of them.
-  Mat<double> same(2, 6);
-  Vec<double> r2(2, 1.0);
-  same(1, 4) = same(2, 4) = 1.0;
-  Vec<std::int32_t> m1(2), m2(2);
-  EXPECT_EQ(Leave(2, 4, same, r2, m1, m2), 1);
 }
 
 // Minimise (t1 - 0.5)^2 + (t2 - 2)^2 over t >= 0 with t1 + t2 + t3 = 1 (t3 the

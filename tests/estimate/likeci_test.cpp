@@ -1,8 +1,4 @@
-// The likelihood-profile intervals: every bound brackets the estimate and the
-// chi-square P-value of the profile at it, computed here by a constrained plain
-// EM, is within 0.005 of the confidence level (or the search reported 1013);
-// the lines written, the 0.01 threshold in single precision and the switch
-// threshold restored.
+// Profile intervals: each bound brackets the estimate at the level (constrained plain EM).
 #include "estimate/likeci.hpp"
 
 #include <gtest/gtest.h>
@@ -153,9 +149,8 @@ TEST_F(LikeciTest, OneLinePerRegionFromTheSinglePrecisionThresholdAndTheSwitchRe
 }
 
 TEST(LikeciTrialTest, ATrialKeepsItsTotalsWhenTheBaselineUpdateScreensAgain) {
-  // Missing baseline and impossible genotypes: every profile trial ends its
-  // baseline update with the screening, which finds the same impossible
-  // genotypes as the estimate did and must leave the trial's totals alone.
+  // Missing baseline and impossible genotypes: the trial's baseline update screens
+  // again, finds what the estimate found and leaves the trial's totals alone.
   test::StepRun s;
   velk::Run& run = s.run;
   test::MakeSynthetic(run, test::SyntheticShape{});
@@ -182,12 +177,8 @@ TEST(LikeciTrialTest, ATrialKeepsItsTotalsWhenTheBaselineUpdateScreensAgain) {
 
   const double t = theta(1) + theta(2) - 0.05;
   Groups two = test::MakeGroups({{1, 2}, {3, 4}}, {t, rho - t});
-  const double region = theta(1) + theta(2);
-  theta(1) *= t / region;
-  theta(2) *= t / region;
-  const double other = theta(3) + theta(4);
-  theta(3) *= (rho - t) / other;
-  theta(4) *= (rho - t) / other;
+  const double region = theta(1) + theta(2), other = theta(3) + theta(4);
+  for (int i = 1; i <= 4; ++i) theta(i) *= i <= 2 ? t / region : (rho - t) / other;
   OptimResult trial;
   trial.nposs = res.nposs;
   sw.screen = 0;

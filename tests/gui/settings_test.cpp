@@ -1,5 +1,4 @@
-// The settings file: defaults, the check-mark rule, and writing one key while
-// keeping the rest of the file.
+// The settings file: defaults, the check-mark rule, writing one key and keeping the rest.
 #include "settings.hpp"
 
 #include <gtest/gtest.h>

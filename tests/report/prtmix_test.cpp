@@ -36,14 +36,6 @@ TEST_F(PrtmixTest, CondensedMixtureMarksTheImpossibleGenotype) {
             std::string::npos);
 }
 
-TEST_F(PrtmixTest, AllPossibleGenotypesGetNoMarksAndNoFootnote) {
-  possible.Fill(1);
-  Prtmix(run, Mix(), copies, possible);
-  std::string cmx = ReadFile(dir / "tiny.cmx");
-  EXPECT_EQ(cmx.find('*'), std::string::npos);
-  EXPECT_EQ(cmx.find("Indicates"), std::string::npos);
-}
-
 // 120 characters of nine types take ten columns each: 101 fit the first
 // 1024-column line (the last starting at column 1010), 19 the second.
 TEST_F(PrtmixTest, CharactersAreGroupedToFitTheLine) {
