@@ -126,26 +126,6 @@ TEST_F(LikelihoodTest, RannalaMountainAddsOneOverTypes) {
   EXPECT_EQ(both(1, 1), 3.5 / 5.0);
 }
 
-TEST_F(LikelihoodTest, PellaMasudaAddsWeightTimesPrior) {
-  Setup(1, {{2, 2}, {2, 2}});
-  Counts(1, 1, {50, 50}, 100);
-  Counts(2, 1, {0, 0}, 0);
-  run_.opt.pella_masuda = 1;
-  run_.input.pm_weight = test::Values({23.0, 4.0});
-  run_.input.pm_prior = Mat<double>(2, 2);
-  run_.input.pm_prior(1, 1) = 0.6, run_.input.pm_prior(2, 1) = 0.4;
-  run_.input.pm_prior(1, 2) = 0.75, run_.input.pm_prior(2, 2) = 0.25;
-  int missing = -1;
-  Relfrq(run_, counts_, totals_, 1, freq_, missing, 0);
-  const double a1 = 50.0 + 23.0 * 0.6, a2 = 50.0 + 23.0 * 0.4;
-  EXPECT_EQ(freq_(1, 1), a1 / (a1 + a2));
-  EXPECT_EQ(freq_(2, 1), a2 / (a1 + a2));
-  // Without data: the prior means.
-  EXPECT_EQ(freq_(1, 2), 0.75);
-  EXPECT_EQ(freq_(2, 2), 0.25);
-  EXPECT_EQ(missing, 0);
-}
-
 // Three populations, two classes: class 1 holds genotypes 1-3, class 2 genotype 4.
 struct Mixture {
   Mat<double> P{3, 4};

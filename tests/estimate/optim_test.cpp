@@ -131,22 +131,6 @@ TEST_F(OptimTest, SearchesReachTheMaximumWithManyLoci) {
   }
 }
 
-TEST_F(OptimTest, MissingBaselineIsEstimatedByEmWithTheBaselineUpdate) {
-  test::DropBaseline(run, 2, 3);
-  test::DropBaseline(run, 4, 1);
-  test::DropBaseline(run, 4, 2);
-  for (int irls = 0; irls <= 1; ++irls) {
-    MakeP();
-    Maximise(irls);
-    ASSERT_EQ(run.error.stop, 0);
-    // On P with the estimated frequencies of the missing pairs, the estimate is the maximum.
-    ExpectMaximum();
-    // Population 4's share of the gene copies at both of its loci.
-    EXPECT_NEAR(run.input.missing_totals(2), run.input.missing_totals(3), 1.0e-9);
-    EXPECT_NEAR(run.input.missing_totals(2), 2.0 * run.input.sample_size * theta(4), 1.0e-3);
-  }
-}
-
 TEST_F(OptimTest, ImpossibleGenotypesAreScreenedAndTheSampleAdjusted) {
   MakeP();
   // Ten individuals carry a genotype no population can give.
