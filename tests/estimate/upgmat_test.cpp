@@ -6,7 +6,6 @@
 #include <cmath>
 
 #include "data/gmatrx.hpp"
-#include "estimate/likelihood.hpp"
 #include "support/step_run.hpp"
 #include "support/synthetic.hpp"
 
@@ -88,19 +87,6 @@ TEST_F(UpgmatTest, AllMembershipInOnePopulationGivesTheMixtureFrequencies) {
   // The change is measured from the previous estimates (0 at the start).
   EXPECT_DOUBLE_EQ(beta, largest);
   EXPECT_EQ(Update(theta), 0.0);
-
-  // Population 3's column is Gprob under the completed table; population 2's is kept.
-  Mat<double> freq(t, run.par.nchar);
-  int nm = 0;
-  Relfrq(run, run.input.base_counts, run.input.base_totals, 3, freq, nm, 0);
-  for (int k = 1; k <= t; ++k) freq(k, 2) = run.input.missing_freqs(k, 2);
-  Mat<double> before;
-  int nmissing = 0;
-  Gmatrx(run, before, nmissing);
-  for (int g = 1; g <= n; ++g) {
-    EXPECT_DOUBLE_EQ(P(3, g), Gprob(run, run.input.copies.Ptr(1, 1, g), freq));
-    EXPECT_EQ(P(2, g), before(2, g));
-  }
 }
 
 }  // namespace
