@@ -50,7 +50,6 @@ TEST(LeaveTest, SmallestRatioWinsAndTiesGoColumnByColumn) {
   rhs.Fill(0.0);
   t(1, 2) = 3.0, t(2, 2) = 2.0, t(3, 2) = 4.0, t(3, 3) = -1.0;
   EXPECT_EQ(Leave(np, 1, t, rhs, l1, l2), 3);
-
 }
 
 // Minimise (t1 - 0.5)^2 + (t2 - 2)^2 over t >= 0 with t1 + t2 + t3 = 1 (t3 the
