@@ -7,7 +7,6 @@
 #include <vector>
 
 #include "core/run.hpp"
-#include "data/gfactor.hpp"
 #include "estimate/likelihood.hpp"
 #include "support/baseline.hpp"
 #include "support/run_fixture.hpp"
@@ -15,11 +14,12 @@
 namespace velk {
 namespace {
 
-// Random baselines and genotypes over loci, isoloci and haploid characters,
-// with characters missing from some populations and some genotypes.
+// Random baselines and genotypes over loci, isoloci and haploid characters (up to
+// twelve types, so both ways of comparing copy patterns are used), with characters
+// missing from some populations and some genotypes.
 class GmatrxTest : public ::testing::Test, public test::RunFixture {
  protected:
-  void Build(unsigned seed, int np, int nc, int ng, int most_types = 6) {
+  void Build(unsigned seed, int np, int nc, int ng, int most_types = 12) {
     std::mt19937 rng(seed);
     const int ploidies[3] = {1, 2, 4};
     run.par.npop = np;
@@ -131,40 +131,6 @@ TEST_F(GmatrxTest, DrawsEachPopulationsFrequenciesInPopulationOrder) {
   bool differs = false;
   for (int g = 1; g <= 12; ++g) differs = differs || mean(1, g) != P(1, g);
   EXPECT_TRUE(differs);
-}
-
-// Shared copy patterns (up to twelve types, so both ways of comparing patterns
-// are used) give Gpcol's columns and Gprob's rows to the last bit, for blocks
-// of populations and the populations left over.
-TEST_F(GmatrxTest, PatternFactorsGiveGpcolColumnsAndGprobRows) {
-  for (unsigned seed = 1; seed <= 6; ++seed) {
-    const int np = 5 + 7 * static_cast<int>(seed);
-    Build(seed, np, 9, 60, 12);
-    run.opt.rannala_mountain = seed % 2;
-    PopulationFrequencies tables;
-    int nmissing = 0;
-    Popfrq(run, run.input.base_counts, run.input.base_totals, 0, tables, nmissing);
-    GenotypePatterns pats;
-    Gpatrn(run, run.input.copies, 60, pats);
-    ASSERT_LT(pats.pchar.size(), 60u * 9u);  // genotypes share patterns
-    Mat<double> P(np, 60);
-    std::vector<double> factors;
-    Gfcols(run, pats, run.input.copies, tables, P, factors);
-    std::vector<double> col(static_cast<std::size_t>(np));
-    for (int g = 1; g <= 60; ++g) {
-      Gpcol(run, tables, run.input.copies.Ptr(1, 1, g), col.data());
-      for (int i = 1; i <= np; ++i) ASSERT_EQ(P(i, g), col[static_cast<std::size_t>(i - 1)]);
-    }
-    Mat<double> freq(run.par.max_types, run.par.nchar);
-    Mat<double> R(np, 60);
-    for (int i = 1; i <= np; ++i) {
-      int missing = 0;
-      Relfrq(run, run.input.base_counts, run.input.base_totals, i, freq, missing, 0);
-      Gfrow(run, pats, run.input.copies, freq, i, R, factors);
-      for (int g = 1; g <= 60; ++g)
-        ASSERT_EQ(R(i, g), Gprob(run, run.input.copies.Ptr(1, 1, g), freq));
-    }
-  }
 }
 
 }  // namespace

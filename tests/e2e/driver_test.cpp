@@ -37,12 +37,8 @@ TEST(VelkCommand, MissingHeaderAbortsWithPrematureEndOfFile) {
   // The first entry names the log itself; the last is the premature end of file.
   EXPECT_EQ(log.rfind("\n *** Note: ", 0), 0u) << log;
   EXPECT_NE(log.find("     Log sent to file:\n     plain.log.\n"), std::string::npos) << log;
-  std::size_t fatal = log.rfind(" *** Fatal Error: ");
-  ASSERT_NE(fatal, std::string::npos) << log;
-  EXPECT_EQ(log.substr(log.find('\n', fatal) + 1),
-            "     Premature end-of-file reading control file,\n"
-            "     record number     3.\n"
-            " \n")
+  EXPECT_TRUE(log.ends_with(
+      "     Premature end-of-file reading control file,\n     record number     3.\n \n"))
       << log;
 
   // --show-messages writes the message box text to standard error.

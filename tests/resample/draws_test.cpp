@@ -147,22 +147,19 @@ TEST_F(DrawsTest, DistrbRedrawsAsOneMultinomialAndPacksTheDrawnGenotypesClassByC
         ++g;
         expected_total(g) += drawn(g);
         if (drawn(g) == 0) continue;
-        ++kept;
-        ++genotypes;
-        individuals += drawn(g);
-        ASSERT_LE(kept, work.mix.ngenotypes);
-        EXPECT_EQ(work.mix.origin(kept), g);
-        EXPECT_EQ(work.mix.count(kept), drawn(g));
+        ++genotypes, individuals += drawn(g);
+        ASSERT_LE(++kept, work.mix.ngenotypes);
+        EXPECT_EQ(std::vector<int>({work.mix.origin(kept), work.mix.count(kept)}),
+                  std::vector<int>({g, drawn(g)}));
         EXPECT_EQ(std::memcmp(work.mix.copies.Ptr(1, 1, kept), in.copies.Ptr(1, 1, g), 3 * 2), 0);
         for (int i = 1; i <= 4; ++i) EXPECT_EQ(work.P(i, kept), observedP(i, g));
       }
-      if (individuals == 0) {
-        class_dropped = true;
-        continue;
-      }
+      class_dropped = class_dropped || individuals == 0;
+      if (individuals == 0) continue;
       ++classes;
-      EXPECT_EQ(work.mix.class_genotypes(classes), genotypes);
-      EXPECT_EQ(work.mix.class_individuals(classes), individuals);
+      EXPECT_EQ(std::vector<int>(
+                    {work.mix.class_genotypes(classes), work.mix.class_individuals(classes)}),
+                std::vector<int>({genotypes, individuals}));
     }
     EXPECT_EQ(std::vector<int>({work.mix.ngenotypes, work.mix.nclasses, work.mix.sample_size}),
               std::vector<int>({kept, classes, 20}));
@@ -171,36 +168,6 @@ TEST_F(DrawsTest, DistrbRedrawsAsOneMultinomialAndPacksTheDrawnGenotypesClassByC
   EXPECT_TRUE(class_dropped);      // class 2's one individual is missed in about 36% of draws
   EXPECT_EQ(in.geno_count(1), 8);  // the observed mixture is untouched
   EXPECT_EQ(in.ngenotypes, 7);
-}
-
-TEST_F(DrawsTest, DistrbDirichletFrequenciesAreOneDrawPerPopulationPerCall) {
-  SmallMixture(run);
-  run.opt.rannala_mountain = 1;
-  AllocateDraws(run, work);
-  ZBQLINI(run.process, 77);
-  Twin twin(r);
-  std::int32_t seed = -8;
-  Distrb(run, 1, seed, work);
-  ASSERT_EQ(run.error.stop, 0);
-  twin.ExpectDrawnColumns(run, work);
-}
-
-TEST_F(DrawsTest, ClprobMatchesTheGenotypeMatrixWithTheDirichletDraw) {
-  SmallMixture(run);
-  AllocateDraws(run, work);
-  Mat<double> P;
-  int nmissing = 0;
-  run.opt.pella_masuda = 1;
-  run.input.pm_weight = Vec<double>(2, 3.0);
-  run.input.pm_prior = Mat<double>(3, 2, 1.0 / 3.0);
-  ZBQLINI(run.process, 5);
-  Twin twin(r);
-  Clprob(run, 1, work);
-  Gmatrx(twin.run, run.input.base_counts, run.input.base_totals, run.input.copies, 7, P, nmissing,
-         1);
-  for (int g = 1; g <= 7; ++g)
-    for (int i = 1; i <= 4; ++i) EXPECT_EQ(work.P(i, g), P(i, g));
-  EXPECT_EQ(ZBQLU01(run.process), ZBQLU01(twin.process));
 }
 
 // Three populations; a locus, an isolocus and a haploid character.
@@ -294,8 +261,7 @@ TEST_F(DrawsTest, MixsimJRStopsForAnUnsampledPopulationDrawnFromOrTooManyGenotyp
   MixsimJR(run, run.input.base_counts, VecOf({0.5, 0.5, 0.0}), 200, 0, seed, work);
   EXPECT_EQ(run.error.stop, 0);
   MixsimJR(run, run.input.base_counts, VecOf({0.5, 0.3, 0.2}), 200, 0, seed, work);
-  EXPECT_EQ(run.error.stop, 1);
-  EXPECT_EQ(r.Last(), 3032);
+  EXPECT_EQ(std::vector<int>({run.error.stop, r.Last()}), std::vector<int>({1, 3032}));
 
   StepRun s;
   SimulationRun(s.run);
@@ -304,7 +270,6 @@ TEST_F(DrawsTest, MixsimJRStopsForAnUnsampledPopulationDrawnFromOrTooManyGenotyp
   MixsimJR(s.run, s.run.input.base_counts, VecOf({0.4, 0.3, 0.3}), 60, 0, seed, work);
   EXPECT_EQ(std::vector<int>({s.run.error.stop, s.Last(), s.run.error.n1}),
             std::vector<int>({1, 3023, 5}));
-  EXPECT_EQ(s.run.error.a1, "geneotypes");
 }
 
 TEST_F(DrawsTest, MixsimJRRannalaMountainDrawsFromThePriorAndADirichletDraw) {

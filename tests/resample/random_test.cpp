@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdint>
 #include <sstream>
+#include <vector>
 
 #include "core/run.hpp"
 #include "data/dirich.hpp"
@@ -150,79 +151,61 @@ TEST(Dirich, NormalisedGammaDrawsInOrder) {
   EXPECT_EQ(ZBQLU01(q.process), ZBQLU01(r.process));
 }
 
-TEST(Dran2, FirstValuesNegativeSeedRestartsPositiveSeedContinues) {
+TEST(Dran2, FirstValuesRestartsAndSeedsThatWouldLeaveTheRange) {
   QuietProcess q;
   std::int32_t idum = -1;
   // The first outputs come from table positions 3, 22 and 17.
   const std::int32_t iy[] = {157787, 119308, 399988};
   for (std::int32_t v : iy) EXPECT_EQ(Dran2(q.process, idum), v * 1.4005112e-6);
-  idum = -1;  // restarts in the middle of a sequence
+  idum = -1;  // a negative seed restarts in the middle of a sequence
   EXPECT_EQ(Dran2(q.process, idum), iy[0] * 1.4005112e-6);
   EXPECT_EQ(Dran2(q.process, idum), iy[1] * 1.4005112e-6);
-  idum = 12345;  // a positive value continues: the output comes from the table
+  idum = 12345;  // a positive one continues: the output comes from the table
   EXPECT_EQ(Dran2(q.process, idum), iy[2] * 1.4005112e-6);
   EXPECT_EQ(idum, (1366 * 12345 + 150889) % 714025);
-}
-
-TEST(Dran2, SeedsThatWouldLeaveTheRangeStayInIt) {
   for (std::int32_t seed : {700000, 2000000000, INT32_MIN, INT32_MIN + 1}) {
-    QuietProcess q;
-    std::int32_t idum = seed;
+    idum = seed;
     for (int n = 0; n < 2000; ++n) {
       const double u = Dran2(q.process, idum);
-      ASSERT_TRUE(u >= 0.0 && u < 1.0) << seed;
-      ASSERT_TRUE(idum >= 0 && idum < 714025) << seed;
+      ASSERT_TRUE(u >= 0.0 && u < 1.0 && idum >= 0 && idum < 714025) << seed;
     }
   }
 }
 
-TEST(Dmtnom, CategoriesFollowTheUniformsInOrderAndNoTrialsDrawNothing) {
+// Categories follow the uniforms in order, one per trial; a sum short of 1 leaves
+// the rest to the last category; Mtnom1 is one trial of it.
+TEST(Dmtnom, CategoriesInOrderShortSumsAndOneTrial) {
   QuietProcess q;
   Vec<std::int32_t> counts(3, 99);
   std::int32_t idum = -1;
   // Uniforms 0.2210, 0.1671, 0.5602, 0.2286, 0.4593: categories 2, 1, 3, 2, 2.
   Dmtnom(q.process, 5, 3, VecOf({0.2, 0.3, 0.5}), counts, idum);
-  EXPECT_EQ(counts(1), 1);
-  EXPECT_EQ(counts(2), 3);
-  EXPECT_EQ(counts(3), 1);
-  EXPECT_EQ(idum, 262237);  // one uniform per trial
+  EXPECT_EQ(std::vector<int>({counts(1), counts(2), counts(3), idum}),
+            std::vector<int>({1, 3, 1, 262237}));
+  Dmtnom(q.process, 0, 3, VecOf({0.2, 0.3, 0.5}), counts, idum);  // no trials draw nothing
+  EXPECT_EQ(std::vector<int>({counts(1) + counts(2) + counts(3), idum}),
+            std::vector<int>({0, 262237}));
 
-  Dmtnom(q.process, 0, 3, VecOf({0.2, 0.3, 0.5}), counts, idum);
-  EXPECT_EQ(counts(1) + counts(2) + counts(3), 0);
-  EXPECT_EQ(idum, 262237);
-}
-
-TEST(Dmtnom, TotalsMeansAndShortSums) {
-  QuietProcess q;
   const int n = 200000;
-  // The sum is 0.95: uniforms above it fall in the last category.
   const double expected[] = {0.1, 0.0, 0.25, 0.65};
-  Vec<std::int32_t> counts(4);
-  std::int32_t idum = -31;
-  Dmtnom(q.process, n, 4, VecOf({0.1, 0.0, 0.25, 0.6}), counts, idum);
-  EXPECT_EQ(counts(1) + counts(2) + counts(3) + counts(4), n);
-  EXPECT_EQ(counts(2), 0);
+  const Vec<double> p = VecOf({0.1, 0.0, 0.25, 0.6});
+  Vec<std::int32_t> c4(4);
+  idum = -31;
+  Dmtnom(q.process, n, 4, p, c4, idum);
+  EXPECT_EQ(c4(1) + c4(2) + c4(3) + c4(4), n);
   for (int i = 1; i <= 4; ++i) {
     const double e = expected[i - 1];
-    EXPECT_NEAR(counts(i), n * e, 5.0 * std::sqrt(n * e * (1 - e)) + 1e-9) << i;
+    EXPECT_NEAR(c4(i), n * e, 5.0 * std::sqrt(n * e * (1 - e)) + 1e-9) << i;
   }
-}
-
-// One draw of Mtnom1 is one trial of Dmtnom, whose counts are checked above;
-// a sum short of 1 leaves the last category.
-TEST(Mtnom1, OneTrialOfTheMultinomialDrawAndShortSums) {
   QuietProcess a, b;
-  Vec<std::int32_t> counts(4);
   std::int32_t ia = -77, ib = -77;
   int j = 0;
   for (int k = 0; k < 2000; ++k) {
-    Mtnom1(a.process, 4, VecOf({0.1, 0.0, 0.25, 0.6}), j, ia);
-    Dmtnom(b.process, 1, 4, VecOf({0.1, 0.0, 0.25, 0.6}), counts, ib);
-    ASSERT_EQ(counts(j), 1);
-    ASSERT_NE(j, 2);
+    Mtnom1(a.process, 4, p, j, ia);
+    Dmtnom(b.process, 1, 4, p, c4, ib);
+    ASSERT_EQ(c4(j), 1);
   }
-  j = -7;  // nothing to reach: every uniform lies above the sum
-  Mtnom1(a.process, 2, VecOf({0.0, 0.0}), j, ia);
+  Mtnom1(a.process, 2, VecOf({0.0, 0.0}), j, ia);  // every uniform lies above the sum
   EXPECT_EQ(j, 2);
 }
 

@@ -178,16 +178,14 @@ TEST_F(SmstatTest, FewerThanAHundredResamplesRecommendMore) {
   }
 }
 
+// The studentized heading is followed only by the "Unavailable" line.
 TEST_F(SmstatTest, ResampledBaselineUnderModel) {
-  run.opt.studentized = 1;
-  run.opt.resample_baseline = 1;
-  run.opt.rannala_mountain = 1;
+  run.opt.studentized = run.opt.resample_baseline = run.opt.rannala_mountain = 1;
   run.par.seco = -77;
   Add({expected, expected});
   const std::string text = Report(".bot");
   for (const char* shown : {"Second random seed", "77", "Uses Rannala-Mountain model of baseline"})
     EXPECT_NE(text.find(shown), std::string::npos) << shown;
-  // The studentized heading is followed only by the "Unavailable" line.
   const std::size_t head = text.find("% Studentized Bootstrap Confidence Intervals");
   ASSERT_NE(text.find("*** Unavailable when baseline is resampled. ***", head), std::string::npos);
   EXPECT_EQ(text.find("Area", head), std::string::npos);
@@ -198,8 +196,7 @@ TEST_F(SmstatTest, OutputNamedUserIsRefused) {
   run.files.output = "USER  ";
   Add({expected});
   SmstatReport(run, acc);
-  EXPECT_EQ(run.error.stop, 1);
-  EXPECT_EQ(run.output.written[7], 0);
+  EXPECT_EQ(std::vector<int>({run.error.stop, run.output.written[7]}), std::vector<int>({1, 0}));
   EXPECT_FALSE(run.output.unit[7].IsOpen());
 }
 
