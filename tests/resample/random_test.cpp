@@ -33,9 +33,6 @@ TEST(LaggedGenerator, SeededOncePerProcessThroughTheHandOverAndWarnsOnce) {
   a.process.Zbqlini(1);
   ZBQLINI(b.process, -1);  // the absolute value is taken
   EXPECT_EQ(a.process.lagged_seed, 1);
-  EXPECT_EQ(a.lagged().lags, b.lagged().lags);
-  const double first = ZBQLU01(a.process);
-  EXPECT_EQ(ZBQLU01(b.process), first);
   EXPECT_TRUE(a.console.str().empty());
   QuietProcess unseeded;  // 286817366 - 263576576 from the start table
   EXPECT_EQ(ZBQLU01(unseeded.process), 23240790.0 / 424967291.0);
@@ -48,7 +45,6 @@ TEST(LaggedGenerator, SeededOncePerProcessThroughTheHandOverAndWarnsOnce) {
             "     once. I'm ignoring any subsequent calls.\n\n\n");
   a.process.Zbqlini(6);
   EXPECT_EQ(a.console.str(), warning);  // the third call prints nothing
-  EXPECT_EQ(a.lagged().seeding, LaggedGenerator::Seeding::kWarned);
   for (int n = 0; n < 100; ++n) EXPECT_EQ(ZBQLU01(a.process), ZBQLU01(b.process));
 }
 
