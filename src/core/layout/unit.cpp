@@ -43,15 +43,7 @@ bool Unit::MoveToFile(std::FILE* file, const std::string& path) {
 }
 
 void Unit::Flush() {
-  for (const std::string& rec : records_.done) {
-    if (memory_) {
-      text_ += rec;
-      text_ += '\n';
-    } else if (std::fwrite(rec.data(), 1, rec.size(), file_) != rec.size() ||
-               std::fputc('\n', file_) == EOF) {
-      failed_ = true;
-    }
-  }
+  for (const std::string& rec : records_.done) Put(rec);
   records_.done.clear();
 }
 
@@ -86,10 +78,14 @@ void Unit::Line(std::string_view text) {
 void Unit::Record(std::string_view text) {
   if (!IsOpen()) return;
   if (records_.keep_open || !records_.done.empty()) return Line(text);
+  Put(text);
+}
+
+void Unit::Put(std::string_view rec) {
   if (memory_) {
-    text_ += text;
+    text_ += rec;
     text_ += '\n';
-  } else if (std::fwrite(text.data(), 1, text.size(), file_) != text.size() ||
+  } else if (std::fwrite(rec.data(), 1, rec.size(), file_) != rec.size() ||
              std::fputc('\n', file_) == EOF) {
     failed_ = true;
   }

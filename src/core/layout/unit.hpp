@@ -56,6 +56,8 @@ class Unit {
 
  private:
   void Flush();
+  // One finished record and its newline to memory or the file.
+  void Put(std::string_view rec);
   std::FILE* file_ = nullptr;
   bool memory_ = false;
   std::string path_;
