@@ -15,8 +15,8 @@
 
 #include "core/error.hpp"
 #include "core/run.hpp"
-#include "data/gmatrx.hpp"
-#include "estimate/groups.hpp"
+#include "model/gmatrx.hpp"
+#include "model/groups.hpp"
 #include "estimate/likelihood.hpp"
 #include "estimate/stepwork.hpp"
 #include "support/synthetic.hpp"

@@ -5,8 +5,9 @@
 // larger multi-allelic one).
 #include <benchmark/benchmark.h>
 
-#include "data/gmatrx.hpp"
+#include "model/gmatrx.hpp"
 #include "estimate/likelihood.hpp"
+#include "model/gprob.hpp"
 #include "dataset.hpp"
 
 namespace velk::bench {

@@ -6,7 +6,7 @@
 #include <cstdint>
 
 #include "resample/draws.hpp"
-#include "resample/random.hpp"
+#include "numeric/random.hpp"
 #include "dataset.hpp"
 
 namespace velk::bench {

@@ -15,7 +15,7 @@
 #include <string>
 #include <string_view>
 
-#include "core/velk.hpp"
+#include "run/velk.hpp"
 #include "fuzz_support.hpp"
 
 namespace {

@@ -11,7 +11,7 @@
 #include "cli_platform.hpp"
 #include "core/paths.hpp"
 #include "core/reports.hpp"
-#include "core/velk.hpp"
+#include "run/velk.hpp"
 #include "velk_version.hpp"
 
 namespace {

@@ -3,7 +3,7 @@
 #include <QFile>
 #include <exception>
 
-#include "core/velk.hpp"
+#include "run/velk.hpp"
 
 namespace velk::gui {
 

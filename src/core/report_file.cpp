@@ -6,7 +6,7 @@
 
 #include "core/error.hpp"
 #include "core/paths.hpp"
-#include "core/velk.hpp"
+#include "core/status.hpp"
 
 namespace velk {
 

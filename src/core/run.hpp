@@ -10,7 +10,7 @@
 #include "core/array.hpp"
 #include "core/layout/unit.hpp"
 #include "core/lines.hpp"
-#include "resample/random.hpp"
+#include "core/random_state.hpp"
 
 namespace velk {
 
@@ -64,7 +64,7 @@ struct FactorialTable {
 struct Process {
   DefaultSeedGenerator default_seed;
   FactorialTable factorial;
-  // The lagged and the shuffled random generators (resample/random.hpp).
+  // The lagged and the shuffled random generators (numeric/random.hpp).
   RandomState random;
   // The second seed as last handed over by the parameters section.
   int lagged_seed = 0;

@@ -1,4 +1,6 @@
-#include "core/velk.hpp"
+#include "core/status.hpp"
+
+#include <string>
 
 namespace velk {
 

@@ -5,7 +5,7 @@
 #include <cstdint>
 
 #include "core/array.hpp"
-#include "estimate/groups.hpp"
+#include "model/groups.hpp"
 #include "estimate/stepwork.hpp"
 
 namespace velk {

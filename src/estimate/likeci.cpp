@@ -9,7 +9,7 @@
 #include "core/paths.hpp"
 #include "core/run.hpp"
 #include "numeric/distributions.hpp"
-#include "report/fields.hpp"
+#include "core/fields.hpp"
 
 namespace velk {
 

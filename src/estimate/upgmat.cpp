@@ -4,8 +4,9 @@
 #include <cmath>
 
 #include "core/run.hpp"
-#include "data/gfactor.hpp"
+#include "model/gfactor.hpp"
 #include "estimate/likelihood.hpp"
+#include "model/gprob.hpp"
 
 namespace velk {
 

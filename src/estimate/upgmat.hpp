@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "core/array.hpp"
-#include "data/gfactor.hpp"
+#include "model/gfactor.hpp"
 
 namespace velk {
 

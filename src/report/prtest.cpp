@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <vector>
 
-#include "report/fields.hpp"
+#include "core/fields.hpp"
 
 namespace velk {
 

@@ -9,7 +9,7 @@
 #include "core/array.hpp"
 #include "core/layout/unit.hpp"
 #include "core/run.hpp"
-#include "estimate/groups.hpp"
+#include "model/groups.hpp"
 
 namespace velk {
 

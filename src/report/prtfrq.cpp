@@ -11,7 +11,7 @@
 #include "core/layout/layout.hpp"
 #include "core/paths.hpp"
 #include "core/report_file.hpp"
-#include "report/fields.hpp"
+#include "core/fields.hpp"
 
 namespace velk {
 

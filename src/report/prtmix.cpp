@@ -9,7 +9,7 @@
 #include "core/layout/edit.hpp"
 #include "core/paths.hpp"
 #include "core/report_file.hpp"
-#include "report/fields.hpp"
+#include "core/fields.hpp"
 
 namespace velk {
 

@@ -9,7 +9,7 @@
 #include "core/error.hpp"
 #include "core/run.hpp"
 #include "estimate/optim.hpp"
-#include "resample/random.hpp"
+#include "numeric/random.hpp"
 
 namespace velk {
 

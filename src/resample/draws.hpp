@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "core/array.hpp"
-#include "data/gmatrx.hpp"
+#include "model/gmatrx.hpp"
 
 namespace velk {
 

@@ -10,7 +10,7 @@
 #include "core/report_file.hpp"
 #include "estimate/ijack.hpp"
 #include "numeric/distributions.hpp"
-#include "report/fields.hpp"
+#include "core/fields.hpp"
 #include "report/prtest.hpp"
 #include "report/prtfrq.hpp"
 

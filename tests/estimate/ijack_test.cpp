@@ -6,7 +6,7 @@
 #include <cmath>
 #include <vector>
 
-#include "data/gmatrx.hpp"
+#include "model/gmatrx.hpp"
 #include "support/groups.hpp"
 #include "support/mixture.hpp"
 #include "support/step_run.hpp"

@@ -10,7 +10,7 @@
 
 #include "core/error.hpp"
 #include "core/layout/unit.hpp"
-#include "data/gmatrx.hpp"
+#include "model/gmatrx.hpp"
 #include "estimate/ijack.hpp"
 #include "estimate/likelihood.hpp"
 #include "numeric/distributions.hpp"

@@ -1,4 +1,5 @@
 #include "estimate/likelihood.hpp"
+#include "model/gprob.hpp"
 
 #include <gtest/gtest.h>
 

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "core/report_file.hpp"
-#include "data/gmatrx.hpp"
+#include "model/gmatrx.hpp"
 #include "estimate/likelihood.hpp"
 #include "support/files.hpp"
 #include "support/groups.hpp"

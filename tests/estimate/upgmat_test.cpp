@@ -5,7 +5,7 @@
 
 #include <cmath>
 
-#include "data/gmatrx.hpp"
+#include "model/gmatrx.hpp"
 #include "support/step_run.hpp"
 #include "support/synthetic.hpp"
 

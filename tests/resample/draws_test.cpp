@@ -11,8 +11,8 @@
 
 #include "core/error.hpp"
 #include "core/run.hpp"
-#include "data/gmatrx.hpp"
-#include "resample/random.hpp"
+#include "model/gmatrx.hpp"
+#include "numeric/random.hpp"
 #include "support/arrays.hpp"
 #include "support/baseline.hpp"
 #include "support/step_run.hpp"

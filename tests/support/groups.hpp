@@ -6,7 +6,7 @@
 #include <initializer_list>
 #include <vector>
 
-#include "estimate/groups.hpp"
+#include "model/groups.hpp"
 #include "support/arrays.hpp"
 #include "support/mixture.hpp"
 

@@ -10,7 +10,7 @@
 #include <string>
 
 #include "core/run.hpp"
-#include "core/velk.hpp"
+#include "run/velk.hpp"
 #include "support/files.hpp"
 #include "support/mixture.hpp"
 #include "support/recording_platform.hpp"

@@ -3,7 +3,7 @@
 // every step.
 #include <cstdint>
 
-#include "estimate/groups.hpp"
+#include "model/groups.hpp"
 #include "estimate/likelihood.hpp"
 #include "estimate/stepwork.hpp"
 #include "support/mixture.hpp"

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "core/run.hpp"
-#include "data/gmatrx.hpp"
+#include "model/gmatrx.hpp"
 #include "support/mixture.hpp"
 
 namespace velk::test {

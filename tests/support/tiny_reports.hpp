@@ -8,7 +8,7 @@
 #include <string>
 
 #include "core/array.hpp"
-#include "estimate/groups.hpp"
+#include "model/groups.hpp"
 #include "support/arrays.hpp"
 #include "support/run_fixture.hpp"
 

@@ -1,4 +1,4 @@
-#include "data/pella.hpp"
+#include "model/pella.hpp"
 
 #include <gtest/gtest.h>
 
@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "estimate/likelihood.hpp"
+#include "model/gprob.hpp"
 #include "support/baseline.hpp"
 #include "support/run_fixture.hpp"
 

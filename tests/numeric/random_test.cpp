@@ -1,5 +1,5 @@
 // The generators; expected values computed independently from their constants.
-#include "resample/random.hpp"
+#include "numeric/random.hpp"
 
 #include <gtest/gtest.h>
 
@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "core/run.hpp"
-#include "data/dirich.hpp"
+#include "model/dirich.hpp"
 #include "support/arrays.hpp"
 
 namespace velk {

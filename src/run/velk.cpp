@@ -2,7 +2,7 @@
 // status. It opens the run log and the control file, finds the analysis header
 // and hands the rest of the file to the control-file reader, whose run sequence
 // carries out the analysis.
-#include "core/velk.hpp"
+#include "run/velk.hpp"
 
 #include <cstdlib>
 

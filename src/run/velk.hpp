@@ -5,6 +5,7 @@
 #include <string>
 
 #include "core/run.hpp"
+#include "core/status.hpp"
 
 namespace velk {
 
@@ -30,10 +31,5 @@ struct Outcome {
 
 // Runs (or, load-only, loads) one control file.
 Outcome Velk(Process& process, Platform& platform, const Request& request);
-
-// Appends `text` and a carriage return to the status text and shows it.
-void AppendStatus(Run& run, std::string_view text);
-// Replaces the colour prefix of the status text.
-void SetStatusColour(Run& run, std::string_view colour);
 
 }  // namespace velk

@@ -1,6 +1,6 @@
 // The lagged subtract-with-borrow generator with its gamma draw, and the shuffled
 // congruential generator with the multinomial draws.
-#include "resample/random.hpp"
+#include "numeric/random.hpp"
 
 #include <cmath>
 #include <iostream>

@@ -1,4 +1,4 @@
-#include "data/pella.hpp"
+#include "model/pella.hpp"
 
 #include <cmath>
 #include <cstdint>

@@ -15,11 +15,11 @@
 #include "core/paths.hpp"
 #include "core/report_file.hpp"
 #include "core/run.hpp"
-#include "core/velk.hpp"
+#include "run/velk.hpp"
 #include "data/base.hpp"
 #include "data/getmix.hpp"
-#include "data/pella.hpp"
-#include "estimate/estmtr.hpp"
+#include "model/pella.hpp"
+#include "run/estmtr.hpp"
 #include "resample/simltr.hpp"
 
 namespace velk {

@@ -1,4 +1,4 @@
-#include "estimate/estmtr.hpp"
+#include "run/estmtr.hpp"
 
 #include <algorithm>
 #include <cstdint>
@@ -9,15 +9,15 @@
 #include "core/error.hpp"
 #include "core/report_file.hpp"
 #include "core/run.hpp"
-#include "data/gmatrx.hpp"
-#include "estimate/groups.hpp"
+#include "model/gmatrx.hpp"
+#include "model/groups.hpp"
 #include "estimate/ijack.hpp"
 #include "estimate/likeci.hpp"
 #include "estimate/likelihood.hpp"
 #include "estimate/optim.hpp"
 #include "estimate/upgmat.hpp"
 #include "numeric/distributions.hpp"
-#include "report/fields.hpp"
+#include "core/fields.hpp"
 #include "report/prtest.hpp"
 #include "report/prtfrq.hpp"
 #include "report/prtmix.hpp"

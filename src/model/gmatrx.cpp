@@ -1,4 +1,4 @@
-#include "data/gmatrx.hpp"
+#include "model/gmatrx.hpp"
 
 #include <cstddef>
 #include <new>
@@ -6,8 +6,8 @@
 
 #include "core/error.hpp"
 #include "core/run.hpp"
-#include "data/gfactor.hpp"
-#include "estimate/likelihood.hpp"
+#include "model/gfactor.hpp"
+#include "model/gprob.hpp"
 #include "numeric/kernels.hpp"
 
 namespace velk {

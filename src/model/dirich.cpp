@@ -1,7 +1,7 @@
-#include "data/dirich.hpp"
+#include "model/dirich.hpp"
 
 #include "core/run.hpp"
-#include "resample/random.hpp"
+#include "numeric/random.hpp"
 
 namespace velk {
 

@@ -1,11 +1,11 @@
-#include "data/gfactor.hpp"
+#include "model/gfactor.hpp"
 
 #include <cstddef>
 #include <cstring>
 
 #include "core/run.hpp"
-#include "data/gmatrx.hpp"
-#include "estimate/likelihood.hpp"
+#include "model/gmatrx.hpp"
+#include "model/gprob.hpp"
 #include "numeric/kernels.hpp"
 
 namespace velk {

@@ -1,5 +1,5 @@
 // The estimation driver: estimate, reports and flags, interval thresholds.
-#include "estimate/estmtr.hpp"
+#include "run/estmtr.hpp"
 
 #include <gtest/gtest.h>
 
@@ -13,8 +13,8 @@
 
 #include "core/layout/unit.hpp"
 #include "core/reports.hpp"
-#include "core/velk.hpp"
-#include "data/gmatrx.hpp"
+#include "run/velk.hpp"
+#include "model/gmatrx.hpp"
 #include "estimate/likelihood.hpp"
 #include "support/files.hpp"
 #include "support/groups.hpp"

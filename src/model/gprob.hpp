@@ -1,0 +1,57 @@
+#pragma once
+// Baseline type frequencies under the three models and the probability of one
+// genotype in one population: the columns of P are built from these.
+#include <cstdint>
+
+#include "core/array.hpp"
+
+namespace velk {
+
+struct Run;
+
+// Frequency table freq (largest number of types x characters) of population
+// `pop` from `counts` (type, character, population) and `totals` (character,
+// population): the observed baseline or a resampled one. The model comes from
+// run.opt (Rannala-Mountain wins over Pella-Masuda; neither: counts / total).
+// With `draw` nonzero the model frequencies are a Dirichlet draw instead of the
+// posterior mean. nmissing receives the number of characters without baseline
+// data under the plain model (they get uniform frequencies).
+void Relfrq(Run& run, const Arr3<std::int16_t>& counts, const Mat<std::int32_t>& totals, int pop,
+            Mat<double>& freq, int& nmissing, int draw);
+
+// Probability of one genotype in the population whose frequency table is freq
+// (types x characters). `copies` points at the genotype's copy counts, type
+// fastest, with freq.Rows() types per character. Characters not scored (no
+// copies) contribute nothing. Returns 0.0 with the run stopped when a factorial
+// is out of range.
+double Gprob(Run& run, const std::int8_t* copies, const Mat<double>& freq);
+
+// x^m for m >= 1 by repeated squaring, the way integer powers are evaluated in
+// Gprob (x^2 = x*x, x^3 = x*(x*x), x^4 = (x*x)*(x*x)).
+inline double Ipow(double x, int m) {
+  unsigned n = static_cast<unsigned>(m);
+  double y = (n % 2 != 0) ? x : 1.0;
+  while ((n >>= 1) != 0) {
+    x = x * x;
+    if (n % 2 != 0) y = y * x;
+  }
+  return y;
+}
+
+// pp(i) times f(i)^e for the np populations: a first or second power is
+// multiplied out, a higher one taken by Ipow.
+inline void MultiplyPower(int np, double* pp, const double* f, int e) {
+  if (e == 1) {
+    for (int i = 0; i < np; ++i) pp[i] = pp[i] * f[i];
+  } else if (e == 2) {
+    for (int i = 0; i < np; ++i) pp[i] = pp[i] * (f[i] * f[i]);
+  } else {
+    for (int i = 0; i < np; ++i) pp[i] = pp[i] * Ipow(f[i], e);
+  }
+}
+
+// The multinomial term n! prod f(k)^x(k) / prod x(k)! of one scored character
+// of n copies in one population (0 when a factorial stops the run).
+double MultinomialTerm(Run& run, const std::int8_t* x, int t, int n, const double* f);
+
+}  // namespace velk

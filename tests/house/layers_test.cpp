@@ -1,0 +1,66 @@
+// The engine's folders are layers: a file may include its own layer and the
+// layers below it, never one above.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <regex>
+#include <string>
+#include <vector>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// Ground first.
+const std::vector<std::string> kLayers = {"core",   "numeric", "control",  "data", "model",
+                                          "estimate", "report", "resample", "run"};
+
+int Rank(const std::string& layer) {
+  for (std::size_t i = 0; i < kLayers.size(); ++i)
+    if (kLayers[i] == layer) return static_cast<int>(i);
+  return -1;
+}
+
+// "file: include" for every include of src/ that points up a layer or names no layer.
+std::vector<std::string> UpwardIncludes(const fs::path& src) {
+  std::vector<std::string> found;
+  const std::regex include(R"(^\s*#\s*include\s*"([^/"]+)/[^"]*")");
+  for (const auto& entry : fs::recursive_directory_iterator(src)) {
+    if (!entry.is_regular_file()) continue;
+    const fs::path rel = fs::relative(entry.path(), src);
+    const int own = Rank(rel.begin()->string());
+    std::ifstream in(entry.path());
+    std::string line;
+    while (std::getline(in, line)) {
+      std::smatch m;
+      if (!std::regex_search(line, m, include)) continue;
+      const int target = Rank(m[1].str());
+      if (own < 0 || target < 0 || target > own) found.push_back(rel.string() + ": " + line);
+    }
+  }
+  return found;
+}
+
+TEST(Layers, EveryIncludePointsDown) {
+  const auto found = UpwardIncludes(fs::path(VELK_SOURCE_DIR) / "src");
+  std::string all;
+  for (const auto& f : found) all += f + "\n";
+  EXPECT_TRUE(found.empty()) << "includes that point up a layer:\n" << all;
+}
+
+TEST(Layers, APlantedUpwardIncludeIsNamed) {
+  const fs::path dir = fs::temp_directory_path() / "velk_layers_test";
+  fs::remove_all(dir);
+  fs::create_directories(dir / "core");
+  fs::create_directories(dir / "run");
+  std::ofstream(dir / "core" / "a.hpp") << "#include \"core/b.hpp\"\n#include \"run/velk.hpp\"\n";
+  std::ofstream(dir / "run" / "b.cpp") << "#include \"core/a.hpp\"\n";
+  const auto found = UpwardIncludes(dir);
+  fs::remove_all(dir);
+  ASSERT_EQ(found.size(), 1u);
+  EXPECT_EQ(found[0], "core/a.hpp: #include \"run/velk.hpp\"");
+}
+
+}  // namespace
