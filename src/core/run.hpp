@@ -196,6 +196,11 @@ struct Input {
   Vec<std::int32_t> geno_count;    // per genotype: individuals that carry it
   Vec<std::int32_t> class_genotypes;    // per class: distinct genotypes, class by class
   Vec<std::int32_t> class_individuals;  // per class: individuals
+  // Per accepted mixture record, in file order: the text of its "ID" field
+  // (empty without one), its genotype (class order) and its line number.
+  std::vector<std::string> record_id;
+  Vec<std::int32_t> record_genotype;
+  Vec<std::int32_t> record_line;
 
   Mat<double> pm_prior;            // (type, character): Pella-Masuda prior means
   Vec<double> pm_weight;           // per character: Pella-Masuda weights

@@ -131,11 +131,18 @@ void ReadError(Run& run, int status, int record) {
   Error(run, 3014);
 }
 
+bool IsIdName(std::string_view name) {
+  return name.size() == 2 && Tolow(name[0]) == 'i' && Tolow(name[1]) == 'd';
+}
+
 // The locus definition after "* characters": one line per record field, the
 // field's name after its first word-starting token; "* end" closes it. On
-// return every character has its field in `colmap` (or the run has stopped).
-void ReadLocusDefinition(Run& run, LineReader& in, std::size_t maxlen, int nc, Vec<int>& colmap) {
+// return every character has its field in `colmap` (or the run has stopped),
+// and `id_field` is the first field named "ID" that no character reads (0: none).
+void ReadLocusDefinition(Run& run, LineReader& in, std::size_t maxlen, int nc, Vec<int>& colmap,
+                         int& id_field) {
   colmap.Fill(-1);
+  id_field = 0;
   int field = 0;
   int placed = 0;
   std::string line;
@@ -154,13 +161,15 @@ void ReadLocusDefinition(Run& run, LineReader& in, std::size_t maxlen, int nc, V
       if (!IsLetter(line[token.start])) return true;
       ++field;
       std::string name = TrimRight(std::string_view(line).substr(token.start, kNameLength));
-      for (int c = 1; c <= nc; ++c) {
+      bool matched = false;
+      for (int c = 1; c <= nc && !matched; ++c) {
         if (colmap(c) == -1 && TrimRight(run.chars(c).name) == name) {
           colmap(c) = field;
           ++placed;
-          break;
+          matched = true;
         }
       }
+      if (!matched && id_field == 0 && IsIdName(name)) id_field = field;
       return false;
     });
     if (end) break;
@@ -170,6 +179,19 @@ void ReadLocusDefinition(Run& run, LineReader& in, std::size_t maxlen, int nc, V
     run.error.n2 = placed;
     run.error.n3 = nc;
     Error(run, 3025);
+  }
+}
+
+// Field `field` (1-based) of a record: its text up to the next blank; empty
+// when the record has fewer fields.
+std::string_view FieldText(std::string_view record, int field) {
+  std::size_t p = 0;
+  for (int f = 1;; ++f) {
+    while (p < record.size() && IsBlank(record[p])) ++p;
+    if (p >= record.size()) return {};
+    std::size_t start = p;
+    while (p < record.size() && !IsBlank(record[p])) ++p;
+    if (f == field) return record.substr(start, p - start);
   }
 }
 
@@ -228,9 +250,13 @@ void ReadMixture(Run& run, GenotypeLookup lookup) {
   input.sample_size = 0;
   input.nclasses = 0;
   input.ngenotypes = 0;
+  input.record_id.clear();
+  input.record_genotype.Free();
+  input.record_line.Free();
 
   Vec<int> colmap(nc);
   for (int c = 1; c <= nc; ++c) colmap(c) = c;
+  int id_field = 0;
 
   // Leading lines, up to the first record or the locus definition.
   std::string line;
@@ -251,7 +277,7 @@ void ReadMixture(Run& run, GenotypeLookup lookup) {
       break;
     }
     if (kind == Leading::kCharacters) {
-      ReadLocusDefinition(run, in, maxlen, nc, colmap);
+      ReadLocusDefinition(run, in, maxlen, nc, colmap, id_field);
       if (run.error.stop) return;
       break;
     }
@@ -280,6 +306,11 @@ void ReadMixture(Run& run, GenotypeLookup lookup) {
   std::vector<int> geno_class;
   std::vector<int> geno_place;
   std::string pattern(static_cast<std::size_t>(nc), '0');
+  // Per accepted record: its ID, its genotype (in order of first occurrence
+  // until the genotypes are put in class order) and its line.
+  std::vector<std::string> record_id;
+  std::vector<std::int32_t> record_genotype;
+  std::vector<std::int32_t> record_line;
 
   // A stored genotype is the one in the work array when their copies agree.
   auto same = [&](int g) {
@@ -325,9 +356,14 @@ void ReadMixture(Run& run, GenotypeLookup lookup) {
     Cnvrt(run, layout, types, work, key.data());
     if (run.error.stop) return;
     bool is_new = false;
-    Count(run, ngeno, max_genotypes, key.data(), table, input.geno_count, same, is_new);
+    const int g =
+        Count(run, ngeno, max_genotypes, key.data(), table, input.geno_count, same, is_new);
     if (run.error.stop) return;
     ++sample;
+    record_id.emplace_back(id_field > 0 ? FieldText(std::string_view(text).substr(0, n), id_field)
+                                        : std::string_view());
+    record_genotype.push_back(g);
+    record_line.push_back(number);
 
     auto found = class_of.find(pattern);
     int k;
@@ -372,6 +408,12 @@ void ReadMixture(Run& run, GenotypeLookup lookup) {
 
   // Class order: the n-th genotype of the walk over the classes and their
   // genotypes changes places with genotype n.
+  std::vector<std::int32_t> class_order(static_cast<std::size_t>(ngeno) + 1, 0);
+  {
+    int walk = 0;
+    for (const std::vector<int>& list : members)
+      for (int g : list) class_order[static_cast<std::size_t>(g)] = ++walk;
+  }
   int n = 0;
   for (int k = 1; k <= nclasses; ++k) {
     std::vector<int>& list = members[static_cast<std::size_t>(k - 1)];
@@ -395,6 +437,14 @@ void ReadMixture(Run& run, GenotypeLookup lookup) {
 
   input.ngenotypes = ngeno;
   input.sample_size = sample;
+  input.record_id = std::move(record_id);
+  input.record_genotype.Resize(sample);
+  input.record_line.Resize(sample);
+  for (int r = 1; r <= sample; ++r) {
+    const std::size_t i = static_cast<std::size_t>(r - 1);
+    input.record_genotype(r) = class_order[static_cast<std::size_t>(record_genotype[i])];
+    input.record_line(r) = record_line[i];
+  }
   input.nclasses = nclasses;
   par.sample_size = sample;
   par.nclasses = nclasses;
@@ -634,24 +684,25 @@ void Cnvrt(Run& run, const KeyLayout& layout, const Vec<int>& types, const Mat<s
 
 // ------------------------------------------------------------------- Count
 
-void Count(Run& run, int& ngenotypes, int max_genotypes, const double* key, KeyTable& table,
-           Vec<std::int32_t>& counts, const std::function<bool(int)>& same, bool& is_new) {
+int Count(Run& run, int& ngenotypes, int max_genotypes, const double* key, KeyTable& table,
+          Vec<std::int32_t>& counts, const std::function<bool(int)>& same, bool& is_new) {
   is_new = false;
   int g = table.Find(key, same);
   if (g > 0) {
     ++counts(g);
-    return;
+    return g;
   }
   if (ngenotypes >= max_genotypes || ngenotypes >= counts.Size()) {
     run.error.a1 = "geneotypes";
     run.error.n1 = max_genotypes;
     Error(run, 3023);
-    return;
+    return 0;
   }
   table.Add(key);
   ++ngenotypes;
   counts(ngenotypes) = 1;
   is_new = true;
+  return ngenotypes;
 }
 
 // -------------------------------------------------------------- allocation

@@ -82,9 +82,10 @@ void Cnvrt(Run& run, const KeyLayout& layout, const Vec<int>& types, const Mat<s
 
 // Counts one individual with genotype `key`: a known genotype (equal key and
 // accepted by `same`) gets one more individual; otherwise a new genotype is
-// added with count 1, unless that exceeds the maximum (fatal 3023).
-void Count(Run& run, int& ngenotypes, int max_genotypes, const double* key, KeyTable& table,
-           Vec<std::int32_t>& counts, const std::function<bool(int)>& same, bool& is_new);
+// added with count 1, unless that exceeds the maximum (fatal 3023). Returns the
+// genotype's number (0 after 3023).
+int Count(Run& run, int& ngenotypes, int max_genotypes, const double* key, KeyTable& table,
+          Vec<std::int32_t>& counts, const std::function<bool(int)>& same, bool& is_new);
 
 // Allocates the mixture arrays of the input block with the capacities of the
 // parameters, and the missing-baseline arrays. Sizes that overflow or that the

@@ -150,6 +150,44 @@ TEST(GetmixTest, ClassesAreStoredInOrderOfFirstOccurrence) {
             "2/3, 2/3, 1/2 | 8");
 }
 
+// The "ID" field (any case, any position, any text without blanks) travels
+// with each accepted record: its genotype in class order and its line.
+TEST(GetmixTest, RecordsKeepTheirIdGenotypeAndLine) {
+  struct Case {
+    const char* what;
+    std::string text;
+    const char* ids;  // id:genotype@line per accepted record
+  };
+  // clang-format off
+  const Case cases[] = {
+      {"an ID field between the loci; a skipped record keeps no entry",
+       "* characters\nLocA\nid\nLocB\nLocC\n* end\n101 F/1:a 11 0200\n"
+       "000 F2 00 0200\n000 #3 02 1100\n101 F4 11 0200\n",
+       "F/1:a:1@7 #3:2@9 F4:1@10"},
+      {"an ID field last, after a skipped field; genotypes renumbered class by class",
+       "* characters\nLocA\nLocB\nLocC\nNote\nID\n* end\n101 11 0200 x A-1\n"
+       "000 02 1100 y B-2\n020 02 1100 z C-3\n101 11 0200 w D-4\n",
+       "A-1:1@8 B-2:3@9 C-3:2@10 D-4:1@11"},
+      {"no locus definition: no IDs", "101 11 0200\n000 02 1100\n", ":1@1 :2@2"},
+  };
+  // clang-format on
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    MixtureRun m;
+    m.Setup(kThreeLoci, 100, 2, 1);
+    m.Read(c.text);
+    ASSERT_EQ(m.run.error.stop, 0);
+    std::string ids;
+    const Input& in = m.run.input;
+    ASSERT_EQ(std::ssize(in.record_id), in.sample_size);
+    for (int r = 1; r <= in.sample_size; ++r) {
+      ids += (r > 1 ? " " : "") + in.record_id[static_cast<std::size_t>(r - 1)] + ":" +
+             std::to_string(in.record_genotype(r)) + "@" + std::to_string(in.record_line(r));
+    }
+    EXPECT_EQ(ids, c.ids);
+  }
+}
+
 // Files the reader must refuse: the message, the record and counts it names,
 // and the log after its first line.
 TEST(GetmixTest, FatalRecordsAndCapacities) {
