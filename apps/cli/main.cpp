@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "cli_platform.hpp"
+#include "import_command.hpp"
 #include "core/paths.hpp"
 #include "core/reports.hpp"
 #include "run/velk.hpp"
@@ -18,8 +19,11 @@ namespace {
 
 constexpr const char* kUsage =
     "Usage: velk [options] FILE.ctl...\n"
+    "       velk import [--format table|genepop] [--mixture FILE] [--regions FILE]\n"
+    "                   [--collections A,B] [--check] --out DIR/NAME FILE\n"
     "\n"
     "Runs each control file in turn and prints its status text as it grows.\n"
+    "velk import turns individual genotypes into a ready analysis (velk import --help).\n"
     "\n"
     "Options:\n"
     "  --load           load the results list only: read each control file, compute\n"
@@ -42,6 +46,7 @@ constexpr const char* kUsage =
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc > 1 && std::strcmp(argv[1], "import") == 0) return velk::ImportCommand(argc - 1, argv + 1);
   bool load = false, check = false, show = false, quiet = false;
   int threads = 0;
   std::vector<std::string> files;

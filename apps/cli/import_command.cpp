@@ -1,0 +1,89 @@
+// The "velk import" subcommand: reads its options with CLI11 and hands them to
+// the import engine; messages go to standard error, the summary to standard output.
+#include "import_command.hpp"
+
+#include <CLI/CLI.hpp>
+#include <cstdio>
+#include <string>
+
+#include "run/import.hpp"
+
+namespace velk {
+
+namespace {
+
+constexpr const char* kFooter = R"(
+FILE holds individual genotypes, in one of two formats (recognised from the
+content; --format overrides):
+  table    CSV or TSV with a header: a column saying reference or mixture
+           (sample_type; --type-column names another), the population
+           (collection; the mixture collection for mixture rows), an optional
+           region (repunit), the individual (indiv), then two columns per
+           locus, L and L.1 or L_1 and L_2, one allele each. Alleles are
+           numbers or text (A/C/G/T, microhaplotypes); NA, an empty field, 0
+           or the --missing code is a missing allele. With --mixture, FILE
+           holds the reference rows and the named file the mixture rows.
+  genepop  a title line, the locus names (one per line or comma-separated),
+           then "Pop" blocks of "name , genotype ..." lines, 2 or 3 digits per
+           allele (4 or 6 per genotype, one allele at a haploid locus), 0 for
+           missing. FILE holds the reference populations (each named by the
+           text after "Pop", or else by its first individual); --mixture names
+           the GENEPOP file of the mixture individuals.
+--regions gives a CSV of population,region when the regions are not a column.
+
+Writes, from --out DIR/NAME: NAME.bse (baseline counts), NAME.mix (mixture
+individuals, their ID and collection in the first two fields), NAME.ref
+(reference individuals), NAME.alleles.csv (allele code <-> type, counts) and
+NAME.ctl, ready to run:  velk DIR/NAME.ctl
+Allele codes are numbered per locus in one order shared by reference and
+mixture. Nothing is written when a check fails.
+
+Exit status: 0 when the files were written (or checked), 1 when a check
+failed, 2 for a usage error.
+)";
+
+}  // namespace
+
+int ImportCommand(int argc, char** argv) {
+  CLI::App app("Turns individual genotypes into a baseline, a mixture and a control file.",
+               "velk import");
+  app.footer(kFooter);
+  ImportRequest request;
+  app.add_option("FILE", request.input, "genotypes of the reference (and the mixture)")
+      ->required();
+  app.add_option("--out", request.out, "DIR/NAME of the files written (required unless --check)");
+  app.add_option("--format", request.format, "table or genepop (default: from the content)")
+      ->check(CLI::IsMember({"table", "genepop"}));
+  app.add_option("--mixture", request.mixture, "the mixture individuals' own file");
+  app.add_option("--regions", request.regions, "CSV of population,region");
+  app.add_option("--collections", request.collections,
+                 "keep only these mixture collections (A,B,...)")
+      ->delimiter(',');
+  app.add_option("--type-column", request.table.type_column,
+                 "column saying reference or mixture (default: sample_type)");
+  app.add_option("--missing", request.table.missing_code,
+                 "another code for a missing allele (NA, empty and 0 always are)");
+  app.add_flag("--check", request.check_only, "print what would be written, write nothing");
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::ParseError& e) {
+    const int code = app.exit(e);
+    return code == 0 ? 0 : 2;
+  }
+
+  const ImportOutcome outcome = Import(request);
+  for (const ImportMessage& m : outcome.messages)
+    std::fprintf(stderr, "velk import: %s\n", FormatImportMessage(m).c_str());
+  if (outcome.status == 2) std::fprintf(stderr, "Run velk import --help for the options.\n");
+  if (outcome.status != 0) return outcome.status;
+  std::fputs(outcome.summary.c_str(), stdout);
+  if (request.check_only) {
+    std::printf("Nothing written (--check).\n");
+  } else {
+    for (const std::string& file : outcome.written) std::printf("Wrote %s\n", file.c_str());
+    std::printf("Next: velk %s.ctl\n", request.out.c_str());
+  }
+  return 0;
+}
+
+}  // namespace velk

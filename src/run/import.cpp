@@ -1,0 +1,781 @@
+// The import: reads the individuals, checks them, numbers the alleles of every
+// locus in one order shared by reference and mixture, and writes NAME.bse,
+// NAME.mix, NAME.ref, NAME.alleles.csv and NAME.ctl.
+#include "run/import.hpp"
+
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <set>
+#include <sstream>
+#include <unordered_map>
+#include <unordered_set>
+
+namespace velk {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// Name widths the reports and readers keep.
+constexpr std::size_t kLocusWidth = 10;
+constexpr std::size_t kPopulationWidth = 30;
+// Copies of one type in one population must fit the baseline's 16-bit counts.
+constexpr long kMaxCount = 32767;
+// At most this many instances of one problem are listed.
+constexpr int kListed = 10;
+
+struct Locus {
+  std::string name, short_name;
+  int ploidy = 2;
+  std::vector<std::string> codes;  // allele codes in type order
+  std::unordered_map<std::string, int> type;  // code -> type (1-based)
+  std::vector<long> ref_count, mix_count;     // per type
+};
+
+struct Population {
+  std::string name, short_name;
+  int region = 0;  // 1-based; 0 without regions
+  std::vector<std::vector<long>> counts;  // [locus][type]
+  int individuals = 0;
+};
+
+struct Built {
+  std::vector<Locus> loci;
+  std::vector<Population> pops;
+  std::vector<std::string> regions, region_short;
+  std::vector<const Individual*> reference, mixture;
+  std::vector<int> ref_pop;  // per reference individual: population (0-based)
+  std::vector<std::string> ref_id, mix_id, mix_collection;
+  std::vector<std::string> collections;  // mixture collections kept, in order
+  int genotypes = 0, classes = 0, most_missing = 0;
+  double geno_tol = 1e-300;
+  long ref_missing = 0, mix_missing = 0;  // genotypes not scored
+};
+
+std::string Lower(std::string_view s) {
+  std::string t(s);
+  for (char& c : t) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return t;
+}
+
+class Messages {
+ public:
+  explicit Messages(std::vector<ImportMessage>& list) : list_(list) {}
+  void Add(int number, std::string text) { list_.push_back({number, std::move(text)}); }
+  bool Failed() const {
+    return std::any_of(list_.begin(), list_.end(),
+                       [](const ImportMessage& m) { return m.number >= 2000; });
+  }
+
+ private:
+  std::vector<ImportMessage>& list_;
+};
+
+bool ReadText(const std::string& path, std::string& text, Messages& msgs) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) {
+    msgs.Add(2530, "Cannot open " + path + ".");
+    return false;
+  }
+  std::ostringstream s;
+  s << in.rdbuf();
+  text = s.str();
+  return true;
+}
+
+bool ReadSet(const std::string& path, const std::string& format, SampleRole role,
+             const TableOptions& table, GenotypeSet& set, Messages& msgs,
+             std::vector<ImportMessage>& list, std::string& used) {
+  std::string text;
+  if (!ReadText(path, text, msgs)) return false;
+  used = format.empty() ? (LooksLikeGenepop(text) ? "genepop" : "table") : format;
+  if (used == "genepop") return ReadGenepop(text, path, role == SampleRole::kMixture, set, list);
+  return ReadGenotypeTable(text, path, role, table, set, list);
+}
+
+// Unique short names of at most `width` characters, compared without case.
+// Characters outside `keep` become "_"; a name that must begin with a letter
+// gets an "L" in front. Names the cut makes equal get a number at their end.
+std::vector<std::string> ShortNames(const std::vector<std::string>& names, std::size_t width,
+                                    bool locus, Messages& msgs, int number, const char* what) {
+  std::vector<std::string> out;
+  std::unordered_set<std::string> taken;
+  std::vector<std::string> renamed;
+  for (const std::string& name : names) {
+    std::string s;
+    for (char c : name) {
+      const unsigned char u = static_cast<unsigned char>(c);
+      const bool fine = locus ? (std::isalnum(u) || c == '_' || c == '-')
+                              : (std::isprint(u) && c != ':');
+      s += fine ? c : '_';
+    }
+    if (locus && (s.empty() || !std::isalpha(static_cast<unsigned char>(s[0])))) s.insert(0, 1, 'L');
+    if (!locus) {
+      while (!s.empty() && s.front() == ' ') s.erase(s.begin());
+      if (s.empty()) s = "_";
+    }
+    std::string cut = s.substr(0, width);
+    while (!locus && !cut.empty() && cut.back() == ' ') cut.pop_back();
+    for (int n = 2; taken.count(Lower(cut)); ++n) {
+      std::string tail = std::to_string(n);
+      tail.insert(0, 1, '_');
+      cut = s.substr(0, width - tail.size());
+      cut.append(tail);
+    }
+    taken.insert(Lower(cut));
+    if (cut != s.substr(0, width) && static_cast<int>(renamed.size()) < kListed)
+      renamed.push_back(name + " -> " + cut);
+    out.push_back(cut);
+  }
+  if (!renamed.empty()) {
+    std::string list;
+    for (const std::string& r : renamed) list += "\n    " + r;
+    msgs.Add(number, std::string(what) + " names that would be equal in their first " +
+                         std::to_string(width) + " characters were given unique short names " +
+                         "(the full names are kept in the allele table and the control file's "
+                         "comments):" + list);
+  }
+  return out;
+}
+
+// A population name for an ID or name field of a record: no blanks, and no
+// "\" or "/" in front, which would make the record a comment.
+std::string FieldSafe(std::string id) {
+  for (char& c : id)
+    if (std::isspace(static_cast<unsigned char>(c))) c = '_';
+  if (!id.empty() && (id[0] == '\\' || id[0] == '/')) id.insert(id.begin(), '_');
+  return id;
+}
+
+bool Numeric(const std::string& s, double& value) {
+  char* end = nullptr;
+  value = std::strtod(s.c_str(), &end);
+  return !s.empty() && end && *end == '\0';
+}
+
+// Allele codes in type order: by value when every code is a number, else by text.
+std::vector<std::string> OrderCodes(const std::set<std::string>& seen) {
+  std::vector<std::string> codes(seen.begin(), seen.end());
+  std::vector<double> values(codes.size());
+  bool numeric = true;
+  for (std::size_t k = 0; k < codes.size(); ++k) numeric = numeric && Numeric(codes[k], values[k]);
+  if (numeric) {
+    std::vector<std::size_t> order(codes.size());
+    for (std::size_t k = 0; k < order.size(); ++k) order[k] = k;
+    std::stable_sort(order.begin(), order.end(),
+                     [&](std::size_t a, std::size_t b) { return values[a] < values[b]; });
+    std::vector<std::string> sorted;
+    for (std::size_t k : order) sorted.push_back(codes[k]);
+    return sorted;
+  }
+  return codes;
+}
+
+// The mixture's loci put in the reference's order; a locus that one file lacks
+// is error 2531.
+bool MatchLoci(const GenotypeSet& ref, GenotypeSet& mix, const std::string& ref_file,
+               const std::string& mix_file, Messages& msgs) {
+  std::unordered_map<std::string, std::size_t> where;
+  for (std::size_t l = 0; l < mix.loci.size(); ++l) where.emplace(mix.loci[l], l);
+  std::vector<std::string> absent, extra;
+  std::vector<std::size_t> from;
+  for (const std::string& name : ref.loci) {
+    auto it = where.find(name);
+    if (it == where.end()) {
+      absent.push_back(name);
+    } else {
+      from.push_back(it->second);
+      where.erase(it);
+    }
+  }
+  for (const std::string& name : mix.loci)
+    if (where.count(name)) extra.push_back(name);
+  auto list = [](const std::vector<std::string>& names) {
+    std::string s;
+    for (std::size_t k = 0; k < names.size() && k < static_cast<std::size_t>(kListed); ++k)
+      s += (k ? ", " : "") + names[k];
+    if (names.size() > static_cast<std::size_t>(kListed)) s += ", ...";
+    return s;
+  };
+  if (!absent.empty())
+    msgs.Add(2531, std::to_string(absent.size()) + " loci of " + ref_file + " are not in " +
+                       mix_file + ": " + list(absent) + ".");
+  if (!extra.empty())
+    msgs.Add(2531, std::to_string(extra.size()) + " loci of " + mix_file + " are not in " +
+                       ref_file + ": " + list(extra) + ".");
+  if (!absent.empty() || !extra.empty()) return false;
+  for (Individual& ind : mix.individuals) {
+    std::vector<std::vector<std::string>> alleles(from.size());
+    for (std::size_t l = 0; l < from.size(); ++l) alleles[l] = std::move(ind.alleles[from[l]]);
+    ind.alleles = std::move(alleles);
+  }
+  std::vector<int> ploidy(from.size());
+  for (std::size_t l = 0; l < from.size(); ++l) ploidy[l] = mix.ploidy[from[l]];
+  mix.ploidy = std::move(ploidy);
+  mix.loci = ref.loci;
+  return true;
+}
+
+std::string Where(const Individual& ind) {
+  return ind.file + ", line " + std::to_string(ind.line);
+}
+
+// Everything the files are made of, with the checks that need the whole data.
+void Build(const ImportRequest& request, const GenotypeSet& ref, const GenotypeSet& mix,
+           Built& b, Messages& msgs) {
+  const std::size_t nloci = ref.loci.size();
+
+  // Which individuals take part.
+  std::vector<std::string> collections;
+  for (const GenotypeSet* set : {&ref, &mix}) {
+    for (const Individual& ind : set->individuals) {
+      if (!ind.mixture) {
+        b.reference.push_back(&ind);
+        continue;
+      }
+      if (std::find(collections.begin(), collections.end(), ind.population) == collections.end())
+        collections.push_back(ind.population);
+      if (request.collections.empty() ||
+          std::find(request.collections.begin(), request.collections.end(), ind.population) !=
+              request.collections.end())
+        b.mixture.push_back(&ind);
+    }
+  }
+  for (const std::string& c : request.collections) {
+    if (std::find(collections.begin(), collections.end(), c) == collections.end()) {
+      std::string known;
+      for (const std::string& k : collections) known += (known.empty() ? "" : ", ") + k;
+      msgs.Add(2532, "No mixture collection \"" + c + "\"; the mixture holds: " + known + ".");
+    }
+  }
+  for (const std::string& c : collections)
+    if (request.collections.empty() ||
+        std::find(request.collections.begin(), request.collections.end(), c) !=
+            request.collections.end())
+      b.collections.push_back(c);
+  if (b.reference.empty()) msgs.Add(2536, "There are no reference individuals.");
+  if (b.mixture.empty()) msgs.Add(2536, "There are no mixture individuals.");
+
+  // Ploidy: a locus is haploid only when both files score it so.
+  std::vector<int> ploidy(nloci, 1);
+  for (std::size_t l = 0; l < nloci; ++l) {
+    ploidy[l] = std::max(ref.ploidy[l], mix.individuals.empty() ? 1 : mix.ploidy[l]);
+  }
+
+  // Individuals: IDs, odd numbers of alleles.
+  {
+    std::unordered_map<std::string, const Individual*> seen;
+    int duplicates = 0, odd = 0;
+    auto check = [&](const Individual& ind, std::string& id) {
+      id = FieldSafe(ind.id);
+      if (id.empty()) id = "line" + std::to_string(ind.line);
+      auto [it, fresh] = seen.emplace(id, &ind);
+      if (!fresh && ++duplicates <= kListed)
+        msgs.Add(2533, "Individual ID \"" + id + "\" is used twice: " + Where(*it->second) +
+                           " and " + Where(ind) + ".");
+      for (std::size_t l = 0; l < nloci; ++l) {
+        if (ploidy[l] == 2 && ind.alleles[l].size() == 1 && ++odd <= kListed)
+          msgs.Add(2534, Where(ind) + ": individual " + id + " has one allele at the diploid locus " +
+                             ref.loci[l] + "; score both copies or neither.");
+      }
+    };
+    b.ref_id.resize(b.reference.size());
+    b.mix_id.resize(b.mixture.size());
+    for (std::size_t i = 0; i < b.reference.size(); ++i) check(*b.reference[i], b.ref_id[i]);
+    for (std::size_t i = 0; i < b.mixture.size(); ++i) check(*b.mixture[i], b.mix_id[i]);
+    if (duplicates > kListed)
+      msgs.Add(2533, std::to_string(duplicates) + " duplicate IDs in all.");
+    if (odd > kListed)
+      msgs.Add(2534, std::to_string(odd) + " genotypes with one allele at a diploid locus in all.");
+  }
+
+  // Populations in order of first appearance, and their regions.
+  std::unordered_map<std::string, int> pop_index;
+  for (const Individual* ind : b.reference) {
+    auto [it, fresh] = pop_index.emplace(ind->population, static_cast<int>(b.pops.size()));
+    if (fresh) {
+      b.pops.emplace_back();
+      b.pops.back().name = ind->population;
+    }
+    b.ref_pop.push_back(it->second);
+    ++b.pops[static_cast<std::size_t>(it->second)].individuals;
+  }
+  std::vector<std::string> pop_region(b.pops.size());
+  bool with_regions = false;
+  if (!request.regions.empty()) {
+    std::string text;
+    std::vector<std::pair<std::string, std::string>> pairs;
+    std::vector<ImportMessage> list;
+    if (ReadText(request.regions, text, msgs) &&
+        ReadRegionTable(text, request.regions, pairs, list)) {
+      with_regions = true;
+      for (const auto& [pop, region] : pairs) {
+        auto it = pop_index.find(pop);
+        if (it == pop_index.end()) {
+          msgs.Add(2535, request.regions + ": population \"" + pop +
+                             "\" has no individuals in the reference.");
+          continue;
+        }
+        std::string& r = pop_region[static_cast<std::size_t>(it->second)];
+        if (!r.empty() && r != region)
+          msgs.Add(2539, request.regions + ": population \"" + pop + "\" is given two regions, " +
+                             r + " and " + region + ".");
+        r = region;
+      }
+    }
+    for (ImportMessage& m : list) msgs.Add(m.number, std::move(m.text));
+  } else {
+    for (std::size_t i = 0; i < b.reference.size(); ++i) {
+      const Individual& ind = *b.reference[i];
+      if (ind.region.empty()) continue;
+      with_regions = true;
+      std::string& r = pop_region[static_cast<std::size_t>(b.ref_pop[i])];
+      if (!r.empty() && r != ind.region) {
+        msgs.Add(2539, Where(ind) + ": population \"" + ind.population + "\" is in region " +
+                           ind.region + " here and in region " + r + " before.");
+        r = ind.region;  // one message per change
+      }
+      r = ind.region;
+    }
+  }
+  if (with_regions) {
+    std::unordered_map<std::string, int> region_index;
+    for (std::size_t p = 0; p < b.pops.size(); ++p) {
+      if (pop_region[p].empty()) {
+        msgs.Add(2539, "Population \"" + b.pops[p].name + "\" has no region" +
+                           (request.regions.empty() ? "" : " in " + request.regions) + ".");
+        continue;
+      }
+      auto [it, fresh] = region_index.emplace(pop_region[p], static_cast<int>(b.regions.size()));
+      if (fresh) b.regions.push_back(pop_region[p]);
+      b.pops[p].region = it->second + 1;
+    }
+  }
+
+  // Allele codes, shared by reference and mixture.
+  b.loci.resize(nloci);
+  std::vector<std::string> unseen;
+  for (std::size_t l = 0; l < nloci; ++l) {
+    Locus& locus = b.loci[l];
+    locus.name = ref.loci[l];
+    locus.ploidy = ploidy[l];
+    std::set<std::string> ref_codes, all;
+    for (const Individual* ind : b.reference)
+      for (const std::string& a : ind->alleles[l]) ref_codes.insert(a);
+    all = ref_codes;
+    std::set<std::string> mix_only;
+    for (const Individual* ind : b.mixture)
+      for (const std::string& a : ind->alleles[l])
+        if (all.insert(a).second) mix_only.insert(a);
+    if (!mix_only.empty()) {
+      std::string codes;
+      for (const std::string& c : mix_only) codes += (codes.empty() ? "" : " ") + c;
+      unseen.push_back(locus.name + " (" + codes + ")");
+    }
+    locus.codes = OrderCodes(all);
+    for (std::size_t k = 0; k < locus.codes.size(); ++k)
+      locus.type.emplace(locus.codes[k], static_cast<int>(k + 1));
+    const std::size_t t = locus.codes.size();
+    if (t == 0) msgs.Add(2537, "Locus " + locus.name + " has no allele scored in any individual.");
+    if (t > static_cast<std::size_t>(kImportMaxTypes))
+      msgs.Add(2537, "Locus " + locus.name + " has " + std::to_string(t) +
+                         " alleles; at most " + std::to_string(kImportMaxTypes) +
+                         " types per locus are accepted.");
+    locus.ref_count.assign(t, 0);
+    locus.mix_count.assign(t, 0);
+  }
+  if (!unseen.empty()) {
+    std::string list;
+    for (std::size_t k = 0; k < unseen.size() && k < static_cast<std::size_t>(kListed); ++k)
+      list += "\n    " + unseen[k];
+    if (unseen.size() > static_cast<std::size_t>(kListed))
+      list += "\n    and " + std::to_string(unseen.size() - kListed) + " more loci";
+    msgs.Add(1531, "Mixture alleles never seen in the reference get types of their own with "
+                   "count 0 in every population:" + list);
+  }
+  if (msgs.Failed()) return;
+
+  // Counts.
+  for (Population& pop : b.pops) {
+    pop.counts.resize(nloci);
+    for (std::size_t l = 0; l < nloci; ++l) pop.counts[l].assign(b.loci[l].codes.size(), 0);
+  }
+  for (std::size_t i = 0; i < b.reference.size(); ++i) {
+    Population& pop = b.pops[static_cast<std::size_t>(b.ref_pop[i])];
+    for (std::size_t l = 0; l < nloci; ++l) {
+      const auto& alleles = b.reference[i]->alleles[l];
+      if (alleles.empty()) ++b.ref_missing;
+      for (const std::string& a : alleles) {
+        const int k = b.loci[l].type.at(a);
+        ++pop.counts[l][static_cast<std::size_t>(k - 1)];
+        ++b.loci[l].ref_count[static_cast<std::size_t>(k - 1)];
+      }
+    }
+  }
+  for (const Population& pop : b.pops)
+    for (std::size_t l = 0; l < nloci; ++l)
+      for (long n : pop.counts[l])
+        if (n > kMaxCount) {
+          msgs.Add(2538, "Population " + pop.name + " has " + std::to_string(n) +
+                             " copies of one allele at locus " + b.loci[l].name + "; at most " +
+                             std::to_string(kMaxCount) + " fit the baseline's counts.");
+          break;
+        }
+
+  // Mixture genotypes and classes, as the mixture reader will find them.
+  std::unordered_set<std::string> genotypes, classes;
+  for (const Individual* ind : b.mixture) {
+    std::string key, pattern(nloci, '0');
+    int missing = 0;
+    for (std::size_t l = 0; l < nloci; ++l) {
+      const auto& alleles = ind->alleles[l];
+      if (alleles.empty()) {
+        pattern[l] = '1';
+        ++missing;
+        ++b.mix_missing;
+      }
+      std::vector<int> types;
+      for (const std::string& a : alleles) {
+        const int k = b.loci[l].type.at(a);
+        types.push_back(k);
+        ++b.loci[l].mix_count[static_cast<std::size_t>(k - 1)];
+      }
+      std::sort(types.begin(), types.end());
+      for (int k : types) key += std::to_string(k) + ",";
+      key += ';';
+    }
+    b.most_missing = std::max(b.most_missing, missing);
+    genotypes.insert(key);
+    classes.insert(pattern);
+    b.mix_collection.push_back(ind->population);
+  }
+  b.genotypes = static_cast<int>(genotypes.size());
+  b.classes = static_cast<int>(classes.size());
+
+  // Genotype tolerance: below the smallest probability any genotype has in any
+  // population under the Rannala-Mountain model, (1/t) / (n + 1) per copy.
+  double log10_bound = 0.0;
+  for (std::size_t l = 0; l < nloci; ++l) {
+    long largest = 0;
+    for (const Population& pop : b.pops) {
+      long n = 0;
+      for (long c : pop.counts[l]) n += c;
+      largest = std::max(largest, n);
+    }
+    const double t = static_cast<double>(std::max<std::size_t>(b.loci[l].codes.size(), 1));
+    log10_bound += b.loci[l].ploidy * std::log10(1.0 / t / static_cast<double>(largest + 1));
+  }
+  b.geno_tol = std::pow(10.0, std::max(-300.0, std::min(-10.0, std::floor(log10_bound) - 2.0)));
+
+  // Short names.
+  std::vector<std::string> names;
+  for (const Locus& l : b.loci) names.push_back(l.name);
+  names = ShortNames(names, kLocusWidth, true, msgs, 1532, "Locus");
+  for (std::size_t l = 0; l < nloci; ++l) b.loci[l].short_name = names[l];
+  names.clear();
+  for (const Population& p : b.pops) names.push_back(p.name);
+  names = ShortNames(names, kPopulationWidth, false, msgs, 1533, "Population");
+  for (std::size_t p = 0; p < b.pops.size(); ++p) b.pops[p].short_name = names[p];
+  b.region_short = ShortNames(b.regions, kPopulationWidth, false, msgs, 1534, "Region");
+}
+
+// The record field of one locus: one digit per type, the copies of that type.
+std::string Field(const Locus& locus, const std::vector<std::string>& alleles) {
+  std::string f(locus.codes.size(), '0');
+  for (const std::string& a : alleles) ++f[static_cast<std::size_t>(locus.type.at(a) - 1)];
+  return f;
+}
+
+std::string Percent(double part, double whole) {
+  char buf[32];
+  std::snprintf(buf, sizeof buf, "%.1f%%", whole > 0 ? 100.0 * part / whole : 0.0);
+  return buf;
+}
+
+std::string Exponent(double x) {
+  char buf[32];
+  std::snprintf(buf, sizeof buf, "%.0e", x);
+  return buf;
+}
+
+// Iterations the panel may need: the larger of 1000 and 20 per population.
+int IterationLimit(const Built& b) {
+  return std::max(1000, 20 * static_cast<int>(b.pops.size()));
+}
+
+struct Texts {
+  std::string bse, mix, ref, alleles, ctl;
+};
+
+void Compose(const ImportRequest& request, const std::string& name, const std::string& format,
+             const Built& b, Texts& out) {
+  const std::size_t nloci = b.loci.size();
+  std::ostringstream bse, mix, ref, alleles, ctl;
+  std::string sources = request.input + " (" + format + ")";
+  if (!request.mixture.empty()) sources += " and " + request.mixture;
+
+  // Baseline: one block per population, one count line per locus.
+  for (std::size_t p = 0; p < b.pops.size(); ++p) {
+    bse << "# " << p + 1 << ' ' << b.pops[p].short_name << '\n';
+    for (std::size_t l = 0; l < nloci; ++l) {
+      bse << b.loci[l].short_name;
+      for (long n : b.pops[p].counts[l]) bse << ' ' << n;
+      bse << '\n';
+    }
+  }
+
+  // Mixture and reference individuals: a locus definition, then one record each.
+  mix << "\\ Mixture individuals imported from " << sources << "\n* characters\nID\nCOLLECTION\n";
+  ref << "\\ Reference individuals imported from " << sources << "\n* characters\nID\nPOP\n";
+  for (const Locus& l : b.loci) {
+    mix << l.short_name << '\n';
+    ref << l.short_name << '\n';
+  }
+  mix << "* end\n";
+  ref << "* end\n";
+  for (std::size_t i = 0; i < b.mixture.size(); ++i) {
+    const std::string collection = FieldSafe(b.mix_collection[i]);
+    mix << b.mix_id[i] << ' ' << (collection.empty() ? "-" : collection);
+    for (std::size_t l = 0; l < nloci; ++l) mix << ' ' << Field(b.loci[l], b.mixture[i]->alleles[l]);
+    mix << '\n';
+  }
+  for (std::size_t i = 0; i < b.reference.size(); ++i) {
+    ref << b.ref_id[i] << ' ' << b.ref_pop[i] + 1;
+    for (std::size_t l = 0; l < nloci; ++l)
+      ref << ' ' << Field(b.loci[l], b.reference[i]->alleles[l]);
+    ref << '\n';
+  }
+
+  // Allele table.
+  auto csv = [](const std::string& s) {
+    if (s.find_first_of(",\"\n") == std::string::npos) return s;
+    std::string q = "\"";
+    for (char c : s) q += c == '"' ? std::string("\"\"") : std::string(1, c);
+    return q + "\"";
+  };
+  alleles << "locus,short_name,allele,type,reference_copies,mixture_copies\n";
+  for (const Locus& l : b.loci)
+    for (std::size_t k = 0; k < l.codes.size(); ++k)
+      alleles << csv(l.name) << ',' << l.short_name << ',' << csv(l.codes[k]) << ',' << k + 1
+              << ',' << l.ref_count[k] << ',' << l.mix_count[k] << '\n';
+
+  // Control file.
+  const int nc = static_cast<int>(nloci);
+  std::size_t fewest = SIZE_MAX, most = 0, types = 0;
+  for (const Locus& l : b.loci) {
+    fewest = std::min(fewest, l.codes.size());
+    most = std::max(most, l.codes.size());
+    types += l.codes.size();
+  }
+  ctl << "* Estimation: " << name << ", imported genotypes\n";
+  ctl << "\\ Written by velk import from " << sources << ".\n"
+      << "\\ Characters: the " << nc << " loci of the reference file in its order; the types of\n"
+      << "\\   a locus are its allele codes seen in reference or mixture (" << fewest << " to "
+      << most << " per locus),\n"
+      << "\\   numbered by value (by text when a code is not a number): " << name
+      << ".alleles.csv.\n"
+      << "\\ Populations: the " << b.pops.size()
+      << " reference populations in order of first appearance";
+  if (!b.regions.empty())
+    ctl << ";\n\\   regions: " << b.regions.size() << ", from "
+        << (request.regions.empty() ? std::string("the region column") : request.regions)
+        << ", in order of first appearance";
+  ctl << ".\n"
+      << "\\ Mixture: " << b.mixture.size() << " individuals";
+  if (!request.collections.empty() || b.collections.size() > 1) {
+    ctl << " of the collections";
+    for (const std::string& c : b.collections) ctl << ' ' << c;
+  }
+  ctl << "; their IDs and collections are\n\\   the first two fields of " << name << ".mix.\n"
+      << "\\ Rannala-Mountain model: every population gets a prior of one gene copy per locus.\n"
+      << "\\ Maximum number of genotypes " << std::max(b.genotypes, 1)
+      << ": the distinct mixture genotypes; classes " << std::max(b.classes, 1) << ": their\n"
+      << "\\   patterns of missing loci; missing loci " << std::max(nc - 1, 0)
+      << ": every individual with a scored locus is kept\n"
+      << "\\   (the most missing in one individual: " << b.most_missing << ").\n"
+      << "\\ Genotype tolerance " << Exponent(b.geno_tol)
+      << ": below the smallest probability a genotype of this panel can have in\n"
+      << "\\   a population under the model, so that no individual is set aside as impossible.\n"
+      << "\\ Likelihood tolerance 1e-15 (a few units in the last place of the log likelihood),\n"
+      << "\\   estimate convergence tolerance 1e-7 and " << IterationLimit(b)
+      << " iterations (at least 1000, 20 per\n"
+      << "\\   population): the search goes on to the maximum, past the missing baseline's\n"
+      << "\\   estimation, to well below the reports' last digit.\n";
+  bool renamed = false;
+  for (const Locus& l : b.loci) renamed = renamed || l.short_name != l.name;
+  for (const Population& p : b.pops) renamed = renamed || p.short_name != p.name;
+  for (std::size_t r = 0; r < b.regions.size(); ++r)
+    renamed = renamed || b.region_short[r] != b.regions[r];
+  if (renamed) {
+    ctl << "\\ Names shortened to the widths the reports and readers keep (short = full):\n";
+    for (const Locus& l : b.loci)
+      if (l.short_name != l.name) ctl << "\\   locus " << l.short_name << " = " << l.name << '\n';
+    for (const Population& p : b.pops)
+      if (p.short_name != p.name)
+        ctl << "\\   population " << p.short_name << " = " << p.name << '\n';
+    for (std::size_t r = 0; r < b.regions.size(); ++r)
+      if (b.region_short[r] != b.regions[r])
+        ctl << "\\   region " << b.region_short[r] << " = " << b.regions[r] << '\n';
+  }
+  ctl << "* Options\n"
+      << "Compute jackknife: yes\n"
+      << "Rannala-Mountain model: yes\n"
+      << "* Parameters\n"
+      << "Number of characters in analysis: " << nc << '\n'
+      << "Number of stocks in analysis: " << b.pops.size() << '\n'
+      << "Maximum number of iterations: " << IterationLimit(b) << '\n'
+      << "Maximum number of genotypes: " << std::max(b.genotypes, 1) << '\n'
+      << "Maximum number of classes: " << std::max(b.classes, 1) << '\n'
+      << "Maximum number of missing loci: " << std::max(nc - 1, 0) << '\n'
+      << "Genotype tolerance: " << Exponent(b.geno_tol) << '\n'
+      << "Likelihood tolerance: 1e-15\n"
+      << "Estimate convergence tolerance: 1e-7\n"
+      << "* Files\n"
+      << "Baseline file: " << name << ".bse\n"
+      << "Mixture file: " << name << ".mix\n"
+      << "Output file: " << name << '\n'
+      << "Reference individuals file: " << name << ".ref\n"
+      << "* Characters\n"
+      << "[ID #] [# Types] [Character] [Kind]\n";
+  for (std::size_t l = 0; l < nloci; ++l)
+    ctl << l + 1 << ' ' << b.loci[l].codes.size() << ' ' << b.loci[l].short_name << " : "
+        << (b.loci[l].ploidy == 1 ? "mtdna" : "locus") << '\n';
+  ctl << "* Populations\n" << (b.regions.empty() ? "[ID #] [Population]\n" : "[ID #] [Population] [Lev1]\n");
+  for (std::size_t p = 0; p < b.pops.size(); ++p) {
+    ctl << p + 1 << ' ' << b.pops[p].short_name;
+    if (!b.regions.empty()) ctl << " : " << b.pops[p].region;
+    ctl << '\n';
+  }
+  if (!b.regions.empty()) {
+    ctl << "* Regions\n[Level] [Label] [Region]\n";
+    for (std::size_t r = 0; r < b.regions.size(); ++r)
+      ctl << "1 " << r + 1 << ' ' << b.region_short[r] << '\n';
+  }
+  ctl << "* Run\n";
+
+  out = {bse.str(), mix.str(), ref.str(), alleles.str(), ctl.str()};
+}
+
+std::string Summary(const ImportRequest& request, const std::string& format, const Built& b) {
+  const std::size_t nloci = b.loci.size();
+  std::size_t types = 0, haploid = 0;
+  for (const Locus& l : b.loci) {
+    types += l.codes.size();
+    if (l.ploidy == 1) ++haploid;
+  }
+  std::ostringstream s;
+  s << "Input: " << request.input << " (" << format << ")";
+  if (!request.mixture.empty()) s << ", mixture " << request.mixture;
+  s << "\nPopulations: " << b.pops.size() << "\nRegions: " << b.regions.size()
+    << "\nLoci: " << nloci;
+  if (haploid) s << " (" << haploid << " haploid)";
+  s << "\nTypes: " << types << "\nReference individuals: " << b.reference.size()
+    << ", missing genotypes " << Percent(static_cast<double>(b.ref_missing),
+                                         static_cast<double>(b.reference.size() * nloci))
+    << "\nMixture individuals: " << b.mixture.size() << " in " << b.collections.size()
+    << (b.collections.size() == 1 ? " collection" : " collections")
+    << ", missing genotypes "
+    << Percent(static_cast<double>(b.mix_missing), static_cast<double>(b.mixture.size() * nloci))
+    << "\nDistinct mixture genotypes: " << b.genotypes << " in " << b.classes
+    << " patterns of missing loci\n";
+  return s.str();
+}
+
+}  // namespace
+
+std::string FormatImportMessage(const ImportMessage& message) {
+  const char* level = message.number >= 2000 ? "error" : message.number >= 1000 ? "warning" : "note";
+  return std::string(level) + " " + std::to_string(message.number) + ": " + message.text;
+}
+
+ImportOutcome Import(const ImportRequest& request) {
+  ImportOutcome outcome;
+  Messages msgs(outcome.messages);
+  auto usage = [&](const std::string& text) {
+    msgs.Add(2590, text);
+    outcome.status = 2;
+    return outcome;
+  };
+  if (request.input.empty()) return usage("No input file given.");
+  if (request.out.empty() && !request.check_only) return usage("--out DIR/NAME is required.");
+  if (!request.format.empty() && request.format != "table" && request.format != "genepop")
+    return usage("--format wants table or genepop, not " + request.format + ".");
+  const fs::path out(request.out);
+  const std::string name = out.filename().string();
+  if (!request.out.empty() && (name.empty() || name.find('.') != std::string::npos))
+    return usage("--out wants DIR/NAME with a NAME without \".\" (the files get their own "
+                 "extensions), not " + request.out + ".");
+
+  GenotypeSet ref, mix;
+  std::string ref_format, mix_format;
+  const SampleRole role = request.mixture.empty() ? SampleRole::kBoth : SampleRole::kReference;
+  bool ok = ReadSet(request.input, request.format, role, request.table, ref, msgs,
+                    outcome.messages, ref_format);
+  if (!request.mixture.empty()) {
+    ok = ReadSet(request.mixture, request.format, SampleRole::kMixture, request.table, mix, msgs,
+                 outcome.messages, mix_format) && ok;
+    if (ok) ok = MatchLoci(ref, mix, request.input, request.mixture, msgs);
+  } else {
+    mix.loci = ref.loci;
+    mix.ploidy = ref.ploidy;
+  }
+  if (ok && ref_format == "genepop" && request.mixture.empty())
+    msgs.Add(2536, "A GENEPOP file holds the reference only: name the mixture's file with "
+                   "--mixture.");
+  Built b;
+  if (ok && !msgs.Failed()) Build(request, ref, mix, b, msgs);
+  if (msgs.Failed()) {
+    outcome.status = 1;
+    return outcome;
+  }
+  outcome.summary = Summary(request, ref_format, b);
+  if (request.check_only) return outcome;
+
+  Texts texts;
+  Compose(request, name, ref_format, b, texts);
+  const std::vector<std::pair<std::string, const std::string*>> files = {
+      {".bse", &texts.bse}, {".mix", &texts.mix}, {".ref", &texts.ref},
+      {".alleles.csv", &texts.alleles}, {".ctl", &texts.ctl}};
+  std::error_code ec;
+  if (out.has_parent_path()) fs::create_directories(out.parent_path(), ec);
+  // Each file goes to a temporary name first; all are renamed into place only
+  // when every one was written.
+  std::vector<std::string> temps;
+  bool written = true;
+  for (const auto& [ext, text] : files) {
+    const std::string path = request.out + ext;
+    const std::string temp = path + ".part";
+    std::ofstream f(temp, std::ios::binary);
+    f << *text;
+    f.close();
+    temps.push_back(temp);
+    if (!f) {
+      msgs.Add(2540, "Cannot write " + path + ".");
+      written = false;
+      break;
+    }
+  }
+  for (std::size_t k = 0; k < temps.size(); ++k) {
+    const std::string path = request.out + files[k].first;
+    if (written) fs::rename(temps[k], path, ec);
+    if (written && ec) {
+      msgs.Add(2540, "Cannot write " + path + ": " + ec.message() + ".");
+      written = false;
+    }
+    if (!written) {
+      fs::remove(temps[k], ec);
+      continue;
+    }
+    outcome.written.push_back(path);
+  }
+  if (!written) outcome.status = 1;
+  return outcome;
+}
+
+}  // namespace velk
