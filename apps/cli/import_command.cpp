@@ -3,6 +3,7 @@
 #include "import_command.hpp"
 
 #include <CLI/CLI.hpp>
+#include <algorithm>
 #include <cstdio>
 #include <string>
 
@@ -56,9 +57,8 @@ int ImportCommand(int argc, char** argv) {
       ->check(CLI::IsMember({"table", "genepop"}));
   app.add_option("--mixture", request.mixture, "the mixture individuals' own file");
   app.add_option("--regions", request.regions, "CSV of population,region");
-  app.add_option("--collections", request.collections,
-                 "keep only these mixture collections (A,B,...)")
-      ->delimiter(',');
+  std::string collections;
+  app.add_option("--collections", collections, "keep only these mixture collections (A,B,...)");
   app.add_option("--type-column", request.table.type_column,
                  "column saying reference or mixture (default: sample_type)");
   app.add_option("--missing", request.table.missing_code,
@@ -69,6 +69,12 @@ int ImportCommand(int argc, char** argv) {
   } catch (const CLI::ParseError& e) {
     const int code = app.exit(e);
     return code == 0 ? 0 : 2;
+  }
+
+  for (std::size_t start = 0; !collections.empty() && start <= collections.size();) {
+    const std::size_t comma = std::min(collections.find(',', start), collections.size());
+    if (comma > start) request.collections.push_back(collections.substr(start, comma - start));
+    start = comma + 1;
   }
 
   const ImportOutcome outcome = Import(request);

@@ -334,6 +334,11 @@ TEST(ImportCommandTest, HelpAndUsageErrors) {
   EXPECT_EQ(test::RunVelk("import --format excel --out x g.csv").status, 2);
   EXPECT_EQ(test::RunVelk("import --out dir/x.y g.csv").status, 2);
   EXPECT_EQ(test::RunVelk("import --out x /no/such/file.csv").status, 1);
+  test::TempDir dir;
+  test::WriteFile(dir / "g.csv", kTable);
+  EXPECT_EQ(test::RunVelk("import --check --collections catch " + Quote(dir / "g.csv")).status, 0);
+  EXPECT_EQ(test::RunVelk("import --check --collections catch,trawl " + Quote(dir / "g.csv")).status,
+            1);
 }
 
 }  // namespace
