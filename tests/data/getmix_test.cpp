@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "support/run_fixture.hpp"
+#include "support/shared_data.hpp"
 
 namespace velk {
 namespace {
@@ -301,8 +302,8 @@ TEST(GetmixLogTest, WarningsErrorsAndTheClosingFatal) {
 // The published counts, and the hash index and the linear search agree genotype
 // by genotype on thousands of genotypes in hundreds of classes.
 TEST(CountTest, ChinookMixtureCondensesToItsPublishedCounts) {
-  const std::string path = std::string(VELK_SHARED_DATA) + "/chinook/chinook_mix.mix";
-  if (!std::ifstream(path)) GTEST_SKIP() << "shared data not found";
+  const std::string path = (test::ChinookData() / "chinook_mix.mix").string();
+  VELK_REQUIRE_SHARED_DATA(path);
   std::string mixture[2];
   for (GenotypeLookup lookup : {GenotypeLookup::kHash, GenotypeLookup::kLinear}) {
     MixtureRun m;

@@ -17,6 +17,7 @@
 #include "core/run.hpp"
 #include "support/files.hpp"
 #include "support/run_fixture.hpp"
+#include "support/shared_data.hpp"
 
 namespace velk {
 namespace {
@@ -135,8 +136,8 @@ std::vector<double> PlainEm(const Chinook& d) {
 }
 
 TEST(ChinookRun, EstimatesAgreeWithAnIndependentPlainEm) {
-  const fs::path data = fs::path(VELK_SHARED_DATA) / "chinook";
-  if (!fs::exists(data / "chinook_mix.ctl")) GTEST_SKIP() << "the chinook data are not present";
+  const fs::path data = test::ChinookData();
+  VELK_REQUIRE_SHARED_DATA(data / "chinook_mix.ctl");
   test::TempDir dir;
   // The control file pointed at the data, its output here, run to full convergence.
   std::string text = test::ReadFile(data / "chinook_mix.ctl");
