@@ -218,7 +218,8 @@ const char* kTable =
     "mixture,NA,catch,m2,,,124,124\n";
 
 std::string Replace(std::string text, const std::string& from, const std::string& to) {
-  text.replace(text.find(from), from.size(), to);
+  for (std::size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
+    text.replace(at, from.size(), to);
   return text;
 }
 
@@ -263,6 +264,11 @@ TEST(ImportChecksTest, MessagesAndNothingWrittenOnFailure) {
        2539, "is in region South here and in region North before"},
       {"a row that is neither reference nor mixture", Replace(kTable, "reference,South", "ref,South"),
        "", "", {}, 1, 2507, "sample type \"ref\""},
+      {"a GENEPOP block without individuals", "Baseline\nA, B\nPop\nPop\nx1 , 0101 01\n",
+       "Mixture\nB\nA\nPop\nm1 , 01 0102\n", "", {}, 1, 2524, "a population with no individuals"},
+      {"a GENEPOP genotype with one allele", "Baseline\nA, B\nPop\nx1 , 0100 01\n",
+       "Mixture\nA\nB\nPop\nm1 , 0102 01\n", "", {}, 1, 2534,
+       "individual x1 has one allele at the diploid locus A"},
       {"a locus column without its partner", Replace(kTable, "LocusB.1", "LocusC"), "", "", {}, 1,
        2504, "column \"LocusB\" has no partner"},
   };
@@ -323,6 +329,27 @@ TEST(ImportFilesTest, SharedAlleleOrderRegionsAndIds) {
                            "Maximum number of classes: 2\n"})
     EXPECT_NE(ctl.find(part), std::string::npos) << part;
   EXPECT_EQ(test::RunVelk(Quote(dir / "fish.ctl")).status, 0);
+
+  // Another sample-type column and missing code; a GENEPOP haploid locus.
+  test::WriteFile(dir / "k.tsv", Replace(Replace(Replace(kTable, "sample_type", "kind"), "A,A,124",
+                                                 "-9,-9,124"), ",", "\t"));
+  request = {};
+  request.input = dir / "k.tsv";
+  request.out = dir / "kind";
+  request.table = {"kind", "-9"};
+  ASSERT_EQ(Import(request).status, 0);
+  EXPECT_EQ(test::ReadLines(dir / "kind.bse")[4], "LocusA 0 0");
+  test::WriteFile(dir / "r.gen", "B\nA\nB\nPop North\nn1 , 0102 02\nn2 , 0202 00\n");
+  test::WriteFile(dir / "m.gen", "M\nB, A\nPop\nm1 , 01 0101\n");
+  request = {};
+  request.input = dir / "r.gen";
+  request.mixture = dir / "m.gen";
+  request.out = dir / "gp";
+  ASSERT_EQ(Import(request).status, 0);
+  EXPECT_NE(test::ReadFile(dir / "gp.ctl").find("1 2 A : locus\n2 2 B : mtdna\n"),
+            std::string::npos);
+  EXPECT_EQ(test::ReadLines(dir / "gp.mix").back(), "m1 m1 20 10");
+  EXPECT_EQ(test::RunVelk(Quote(dir / "gp.ctl")).status, 0);
 }
 
 TEST(ImportCommandTest, HelpAndUsageErrors) {
