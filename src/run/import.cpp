@@ -603,10 +603,11 @@ void Compose(const ImportRequest& request, const std::string& name, const std::s
       << ": below the smallest probability a genotype of this panel can have in\n"
       << "\\   a population under the model, so that no individual is set aside as impossible.\n"
       << "\\ Likelihood tolerance 1e-15 (a few units in the last place of the log likelihood),\n"
-      << "\\   estimate convergence tolerance 1e-7 and " << IterationLimit(b)
-      << " iterations (at least 1000, 20 per\n"
-      << "\\   population): the search goes on to the maximum, past the missing baseline's\n"
-      << "\\   estimation, to well below the reports' last digit.\n";
+      << "\\   estimate convergence tolerance 1e-7, guaranteed percent of maximum 99.99999 and\n"
+      << "\\   " << IterationLimit(b) << " iterations (at least 1000, 20 per population): the "
+      << "search goes on to the\n"
+      << "\\   maximum, past the missing baseline's estimation, to well below the reports' last\n"
+      << "\\   digit.\n";
   bool renamed = false;
   for (const Locus& l : b.loci) renamed = renamed || l.short_name != l.name;
   for (const Population& p : b.pops) renamed = renamed || p.short_name != p.name;
@@ -636,6 +637,7 @@ void Compose(const ImportRequest& request, const std::string& name, const std::s
       << "Genotype tolerance: " << Exponent(b.geno_tol) << '\n'
       << "Likelihood tolerance: 1e-15\n"
       << "Estimate convergence tolerance: 1e-7\n"
+      << "Guaranteed percent of maximum: 99.99999\n"
       << "* Files\n"
       << "Baseline file: " << name << ".bse\n"
       << "Mixture file: " << name << ".mix\n"

@@ -64,7 +64,8 @@ TEST(ImportChinookTest, TwoCommandsGiveTheFullyConvergedEstimates) {
     fs::copy_file(kChinook / f, dir.Path() / "ref" / f);
   std::string ctl = test::ReadFile(kChinook / "chinook_mix_rm.ctl");
   ctl.replace(ctl.find("* Parameters\n"), 13,
-              "* Parameters\nLikelihood tolerance: 0\nEstimate convergence tolerance: 1e-14\n");
+              "* Parameters\nLikelihood tolerance: 0\nEstimate convergence tolerance: 1e-14\n"
+              "Guaranteed percent of maximum: 100\n");
   ctl.replace(ctl.find("iterations: 1000"), 16, "iterations: 9000");
   test::WriteFile(dir / "ref/chinook_mix_rm.ctl", ctl);
   ASSERT_EQ(test::RunVelk(Quote(dir / "ref/chinook_mix_rm.ctl")).status, 0);
@@ -72,6 +73,9 @@ TEST(ImportChinookTest, TwoCommandsGiveTheFullyConvergedEstimates) {
   const std::vector<std::string> mine = Estimates(dir / "mine/chinook.est");
   ASSERT_EQ(mine.size(), 2u + 39u + 69u);
   EXPECT_EQ(mine, Estimates(dir / "ref/chinook_mix_rm.est"));
+  // Stopped by its own tolerances, not by the default percent of maximum.
+  EXPECT_NE(test::ReadFile(dir / "mine/chinook.log").find("Convergence. Maximum change"),
+            std::string::npos);
   // The IDs travel with the fish.
   EXPECT_EQ(test::ReadLines(dir / "mine/chinook.mix")[96].substr(0, 13), "T124711 rec2 ");
 }
