@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "support/files.hpp"
+#include "support/shared_data.hpp"
 #include "support/velk_command.hpp"
 
 namespace velk {
@@ -21,7 +22,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-const fs::path kChinook = fs::path(VELK_SHARED_DATA) / "chinook";
+const fs::path kChinook = test::ChinookData();
 
 template <class N>
 std::string Name(const char* prefix, N n) {
@@ -52,7 +53,7 @@ std::vector<std::string> Estimates(const std::string& path) {
 // until no step improves the likelihood.
 TEST(ImportChinookTest, TwoCommandsGiveTheFullyConvergedEstimates) {
   const fs::path table = kChinook / "chinook_genotypes.csv";
-  if (!fs::exists(table)) GTEST_SKIP() << "no chinook genotype table";
+  VELK_REQUIRE_SHARED_DATA(table);
   test::TempDir dir;
   const test::CommandResult imported =
       test::RunVelk("import --out " + Quote(dir / "mine/chinook") + " " + Quote(table.string()));
