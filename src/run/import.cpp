@@ -86,6 +86,7 @@ bool ReadText(const std::string& path, std::string& text, Messages& msgs) {
   std::ostringstream s;
   s << in.rdbuf();
   text = s.str();
+  if (text.rfind("\xEF\xBB\xBF", 0) == 0) text.erase(0, 3);  // a spreadsheet's byte-order mark
   return true;
 }
 
@@ -105,7 +106,9 @@ bool ReadSet(const std::string& path, const std::string& format, SampleRole role
 std::vector<std::string> ShortNames(const std::vector<std::string>& names, std::size_t width,
                                     bool locus, Messages& msgs, int number, const char* what) {
   std::vector<std::string> out;
+  // The fields of the mixture and reference files that are no locus.
   std::unordered_set<std::string> taken;
+  if (locus) taken = {"id", "pop", "collection"};
   std::vector<std::string> renamed;
   for (const std::string& name : names) {
     std::string s;
@@ -336,11 +339,9 @@ void Build(const ImportRequest& request, const GenotypeSet& ref, const GenotypeS
       if (ind.region.empty()) continue;
       with_regions = true;
       std::string& r = pop_region[static_cast<std::size_t>(b.ref_pop[i])];
-      if (!r.empty() && r != ind.region) {
+      if (!r.empty() && r != ind.region)
         msgs.Add(2539, Where(ind) + ": population \"" + ind.population + "\" is in region " +
                            ind.region + " here and in region " + r + " before.");
-        r = ind.region;  // one message per change
-      }
       r = ind.region;
     }
   }
@@ -737,7 +738,11 @@ ImportOutcome Import(const ImportRequest& request) {
     return outcome;
   }
   outcome.summary = Summary(request, ref_format, b);
-  if (request.check_only) return outcome;
+  if (request.check_only) {
+    if (!request.out.empty())
+      outcome.summary += "Would write: " + request.out + ".bse, .mix, .ref, .alleles.csv, .ctl\n";
+    return outcome;
+  }
 
   Texts texts;
   Compose(request, name, ref_format, b, texts);

@@ -309,7 +309,9 @@ TEST(ImportFilesTest, SharedAlleleOrderRegionsAndIds) {
   request.check_only = true;
   ImportOutcome outcome = Import(request);
   EXPECT_EQ(outcome.status, 0);
-  EXPECT_NE(outcome.summary.find("Populations: 2\nRegions: 2\nLoci: 2\nTypes: 6\n"),
+  EXPECT_NE(outcome.summary.find("Populations: 2\nRegions: 2\nLoci: 2\nTypes: 6\nReference "
+                                 "individuals: 3, missing genotypes 16.7%\nMixture individuals: 2 "
+                                 "in 1 collection, missing genotypes 25.0%\n"),
             std::string::npos)
       << outcome.summary;
   EXPECT_FALSE(fs::exists(dir / "fish.ctl"));
@@ -336,7 +338,7 @@ TEST(ImportFilesTest, SharedAlleleOrderRegionsAndIds) {
   EXPECT_EQ(test::RunVelk(Quote(dir / "fish.ctl")).status, 0);
 
   // Another sample-type column and missing code; a GENEPOP haploid locus.
-  test::WriteFile(dir / "k.tsv", Replace(Replace(Replace(kTable, "sample_type", "kind"), "A,A,124",
+  test::WriteFile(dir / "k.tsv", "\xEF\xBB\xBF" + Replace(Replace(Replace(kTable, "sample_type", "kind"), "A,A,124",
                                                  "-9,-9,124"), ",", "\t"));
   request = {};
   request.input = dir / "k.tsv";
