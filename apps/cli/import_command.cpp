@@ -50,8 +50,7 @@ int ImportCommand(int argc, char** argv) {
                "velk import");
   app.footer(kFooter);
   ImportRequest request;
-  app.add_option("FILE", request.input, "genotypes of the reference (and the mixture)")
-      ->required();
+  app.add_option("FILE", request.input, "genotypes of the reference (and the mixture)")->required();
   app.add_option("--out", request.out, "DIR/NAME of the files written (required unless --check)");
   app.add_option("--format", request.format, "table or genepop (default: from the content)")
       ->check(CLI::IsMember({"table", "genepop"}));

@@ -46,7 +46,8 @@ constexpr const char* kUsage =
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc > 1 && std::strcmp(argv[1], "import") == 0) return velk::ImportCommand(argc - 1, argv + 1);
+  if (argc > 1 && std::strcmp(argv[1], "import") == 0)
+    return velk::ImportCommand(argc - 1, argv + 1);
   bool load = false, check = false, show = false, quiet = false;
   int threads = 0;
   std::vector<std::string> files;

@@ -43,8 +43,7 @@ std::vector<std::string> Words(std::string_view s) {
 }
 
 bool AllDigits(const std::string& s) {
-  return !s.empty() &&
-         std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
+  return !s.empty() && std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
 bool AllZero(std::string_view s) {
@@ -79,7 +78,8 @@ bool ReadGenepop(std::string_view text, const std::string& file, bool mixture, G
     }
   }
   if (k >= lines.size() || set.loci.empty()) {
-    messages.push_back({2520, file + ": no " + std::string(set.loci.empty() ? "locus names" : "\"Pop\" line") +
+    messages.push_back({2520, file + ": no " +
+                                  std::string(set.loci.empty() ? "locus names" : "\"Pop\" line") +
                                   " after the title line; this is not a GENEPOP file."});
     return false;
   }
@@ -126,8 +126,8 @@ bool ReadGenepop(std::string_view text, const std::string& file, bool mixture, G
     }
     for (const std::string& g : r.genotypes) {
       if (!AllDigits(g) || (g.size() != 2 && g.size() != 3 && g.size() != 4 && g.size() != 6)) {
-        messages.push_back({2523, where(k) + ": genotype \"" + g +
-                                      "\" is not 2, 3, 4 or 6 digits."});
+        messages.push_back(
+            {2523, where(k) + ": genotype \"" + g + "\" is not 2, 3, 4 or 6 digits."});
         ok = false;
         break;
       }

@@ -208,8 +208,8 @@ bool ReadGenotypeTable(std::string_view text, const std::string& file, SampleRol
       ind.mixture = role == SampleRole::kMixture;
       if (type_col >= 0 && type != (ind.mixture ? "mixture" : "reference")) {
         Add(messages, 2507,
-            file + ", row " + std::to_string(line) + ": sample type \"" + type + "\" in a file of " +
-                (ind.mixture ? "mixture" : "reference") + " individuals.");
+            file + ", row " + std::to_string(line) + ": sample type \"" + type +
+                "\" in a file of " + (ind.mixture ? "mixture" : "reference") + " individuals.");
         ok = false;
         continue;
       }
@@ -224,7 +224,8 @@ bool ReadGenotypeTable(std::string_view text, const std::string& file, SampleRol
     }
     if (!ind.mixture && ind.population.empty()) {
       Add(messages, 2508,
-          file + ", row " + std::to_string(line) + ": a reference individual without a collection.");
+          file + ", row " + std::to_string(line) +
+              ": a reference individual without a collection.");
       ok = false;
       continue;
     }

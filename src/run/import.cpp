@@ -33,14 +33,14 @@ constexpr int kListed = 10;
 struct Locus {
   std::string name, short_name;
   int ploidy = 2;
-  std::vector<std::string> codes;  // allele codes in type order
+  std::vector<std::string> codes;             // allele codes in type order
   std::unordered_map<std::string, int> type;  // code -> type (1-based)
   std::vector<long> ref_count, mix_count;     // per type
 };
 
 struct Population {
   std::string name, short_name;
-  int region = 0;  // 1-based; 0 without regions
+  int region = 0;                         // 1-based; 0 without regions
   std::vector<std::vector<long>> counts;  // [locus][type]
   int individuals = 0;
 };
@@ -114,11 +114,12 @@ std::vector<std::string> ShortNames(const std::vector<std::string>& names, std::
     std::string s;
     for (char c : name) {
       const unsigned char u = static_cast<unsigned char>(c);
-      const bool fine = locus ? (std::isalnum(u) || c == '_' || c == '-')
-                              : (std::isprint(u) && c != ':');
+      const bool fine =
+          locus ? (std::isalnum(u) || c == '_' || c == '-') : (std::isprint(u) && c != ':');
       s += fine ? c : '_';
     }
-    if (locus && (s.empty() || !std::isalpha(static_cast<unsigned char>(s[0])))) s.insert(0, 1, 'L');
+    if (locus && (s.empty() || !std::isalpha(static_cast<unsigned char>(s[0]))))
+      s.insert(0, 1, 'L');
     if (!locus) {
       while (!s.empty() && s.front() == ' ') s.erase(s.begin());
       if (s.empty()) s = "_";
@@ -142,7 +143,8 @@ std::vector<std::string> ShortNames(const std::vector<std::string>& names, std::
     msgs.Add(number, std::string(what) + " names that would be equal in their first " +
                          std::to_string(width) + " characters were given unique short names " +
                          "(the full names are kept in the allele table and the control file's "
-                         "comments):" + list);
+                         "comments):" +
+                         list);
   }
   return out;
 }
@@ -230,8 +232,8 @@ std::string Where(const Individual& ind) {
 }
 
 // Everything the files are made of, with the checks that need the whole data.
-void Build(const ImportRequest& request, const GenotypeSet& ref, const GenotypeSet& mix,
-           Built& b, Messages& msgs) {
+void Build(const ImportRequest& request, const GenotypeSet& ref, const GenotypeSet& mix, Built& b,
+           Messages& msgs) {
   const std::size_t nloci = ref.loci.size();
 
   // Which individuals take part.
@@ -284,16 +286,16 @@ void Build(const ImportRequest& request, const GenotypeSet& ref, const GenotypeS
                            " and " + Where(ind) + ".");
       for (std::size_t l = 0; l < nloci; ++l) {
         if (ploidy[l] == 2 && ind.alleles[l].size() == 1 && ++odd <= kListed)
-          msgs.Add(2534, Where(ind) + ": individual " + id + " has one allele at the diploid locus " +
-                             ref.loci[l] + "; score both copies or neither.");
+          msgs.Add(2534, Where(ind) + ": individual " + id +
+                             " has one allele at the diploid locus " + ref.loci[l] +
+                             "; score both copies or neither.");
       }
     };
     b.ref_id.resize(b.reference.size());
     b.mix_id.resize(b.mixture.size());
     for (std::size_t i = 0; i < b.reference.size(); ++i) check(*b.reference[i], b.ref_id[i]);
     for (std::size_t i = 0; i < b.mixture.size(); ++i) check(*b.mixture[i], b.mix_id[i]);
-    if (duplicates > kListed)
-      msgs.Add(2533, std::to_string(duplicates) + " duplicate IDs in all.");
+    if (duplicates > kListed) msgs.Add(2533, std::to_string(duplicates) + " duplicate IDs in all.");
     if (odd > kListed)
       msgs.Add(2534, std::to_string(odd) + " genotypes with one allele at a diploid locus in all.");
   }
@@ -385,9 +387,8 @@ void Build(const ImportRequest& request, const GenotypeSet& ref, const GenotypeS
     const std::size_t t = locus.codes.size();
     if (t == 0) msgs.Add(2537, "Locus " + locus.name + " has no allele scored in any individual.");
     if (t > static_cast<std::size_t>(kImportMaxTypes))
-      msgs.Add(2537, "Locus " + locus.name + " has " + std::to_string(t) +
-                         " alleles; at most " + std::to_string(kImportMaxTypes) +
-                         " types per locus are accepted.");
+      msgs.Add(2537, "Locus " + locus.name + " has " + std::to_string(t) + " alleles; at most " +
+                         std::to_string(kImportMaxTypes) + " types per locus are accepted.");
     locus.ref_count.assign(t, 0);
     locus.mix_count.assign(t, 0);
   }
@@ -397,8 +398,10 @@ void Build(const ImportRequest& request, const GenotypeSet& ref, const GenotypeS
       list += "\n    " + unseen[k];
     if (unseen.size() > static_cast<std::size_t>(kListed))
       list += "\n    and " + std::to_string(unseen.size() - kListed) + " more loci";
-    msgs.Add(1531, "Mixture alleles never seen in the reference get types of their own with "
-                   "count 0 in every population:" + list);
+    msgs.Add(1531,
+             "Mixture alleles never seen in the reference get types of their own with "
+             "count 0 in every population:" +
+                 list);
   }
   if (msgs.Failed()) return;
 
@@ -543,7 +546,8 @@ void Compose(const ImportRequest& request, const std::string& name, const std::s
   for (std::size_t i = 0; i < b.mixture.size(); ++i) {
     const std::string collection = FieldSafe(b.mix_collection[i]);
     mix << b.mix_id[i] << ' ' << (collection.empty() ? "-" : collection);
-    for (std::size_t l = 0; l < nloci; ++l) mix << ' ' << Field(b.loci[l], b.mixture[i]->alleles[l]);
+    for (std::size_t l = 0; l < nloci; ++l)
+      mix << ' ' << Field(b.loci[l], b.mixture[i]->alleles[l]);
     mix << '\n';
   }
   for (std::size_t i = 0; i < b.reference.size(); ++i) {
@@ -563,8 +567,8 @@ void Compose(const ImportRequest& request, const std::string& name, const std::s
   alleles << "locus,short_name,allele,type,reference_copies,mixture_copies\n";
   for (const Locus& l : b.loci)
     for (std::size_t k = 0; k < l.codes.size(); ++k)
-      alleles << csv(l.name) << ',' << l.short_name << ',' << csv(l.codes[k]) << ',' << k + 1
-              << ',' << l.ref_count[k] << ',' << l.mix_count[k] << '\n';
+      alleles << csv(l.name) << ',' << l.short_name << ',' << csv(l.codes[k]) << ',' << k + 1 << ','
+              << l.ref_count[k] << ',' << l.mix_count[k] << '\n';
 
   // Control file.
   const int nc = static_cast<int>(nloci);
@@ -649,7 +653,8 @@ void Compose(const ImportRequest& request, const std::string& name, const std::s
   for (std::size_t l = 0; l < nloci; ++l)
     ctl << l + 1 << ' ' << b.loci[l].codes.size() << ' ' << b.loci[l].short_name << " : "
         << (b.loci[l].ploidy == 1 ? "mtdna" : "locus") << '\n';
-  ctl << "* Populations\n" << (b.regions.empty() ? "[ID #] [Population]\n" : "[ID #] [Population] [Lev1]\n");
+  ctl << "* Populations\n"
+      << (b.regions.empty() ? "[ID #] [Population]\n" : "[ID #] [Population] [Lev1]\n");
   for (std::size_t p = 0; p < b.pops.size(); ++p) {
     ctl << p + 1 << ' ' << b.pops[p].short_name;
     if (!b.regions.empty()) ctl << " : " << b.pops[p].region;
@@ -679,11 +684,10 @@ std::string Summary(const ImportRequest& request, const std::string& format, con
     << "\nLoci: " << nloci;
   if (haploid) s << " (" << haploid << " haploid)";
   s << "\nTypes: " << types << "\nReference individuals: " << b.reference.size()
-    << ", missing genotypes " << Percent(static_cast<double>(b.ref_missing),
-                                         static_cast<double>(b.reference.size() * nloci))
-    << "\nMixture individuals: " << b.mixture.size() << " in " << b.collections.size()
-    << (b.collections.size() == 1 ? " collection" : " collections")
     << ", missing genotypes "
+    << Percent(static_cast<double>(b.ref_missing), static_cast<double>(b.reference.size() * nloci))
+    << "\nMixture individuals: " << b.mixture.size() << " in " << b.collections.size()
+    << (b.collections.size() == 1 ? " collection" : " collections") << ", missing genotypes "
     << Percent(static_cast<double>(b.mix_missing), static_cast<double>(b.mixture.size() * nloci))
     << "\nDistinct mixture genotypes: " << b.genotypes << " in " << b.classes
     << " patterns of missing loci\n";
@@ -693,7 +697,9 @@ std::string Summary(const ImportRequest& request, const std::string& format, con
 }  // namespace
 
 std::string FormatImportMessage(const ImportMessage& message) {
-  const char* level = message.number >= 2000 ? "error" : message.number >= 1000 ? "warning" : "note";
+  const char* level = message.number >= 2000   ? "error"
+                      : message.number >= 1000 ? "warning"
+                                               : "note";
   return std::string(level) + " " + std::to_string(message.number) + ": " + message.text;
 }
 
@@ -712,25 +718,29 @@ ImportOutcome Import(const ImportRequest& request) {
   const fs::path out(request.out);
   const std::string name = out.filename().string();
   if (!request.out.empty() && (name.empty() || name.find('.') != std::string::npos))
-    return usage("--out wants DIR/NAME with a NAME without \".\" (the files get their own "
-                 "extensions), not " + request.out + ".");
+    return usage(
+        "--out wants DIR/NAME with a NAME without \".\" (the files get their own "
+        "extensions), not " +
+        request.out + ".");
 
   GenotypeSet ref, mix;
   std::string ref_format, mix_format;
   const SampleRole role = request.mixture.empty() ? SampleRole::kBoth : SampleRole::kReference;
-  bool ok = ReadSet(request.input, request.format, role, request.table, ref, msgs,
-                    outcome.messages, ref_format);
+  bool ok = ReadSet(request.input, request.format, role, request.table, ref, msgs, outcome.messages,
+                    ref_format);
   if (!request.mixture.empty()) {
     ok = ReadSet(request.mixture, request.format, SampleRole::kMixture, request.table, mix, msgs,
-                 outcome.messages, mix_format) && ok;
+                 outcome.messages, mix_format) &&
+         ok;
     if (ok) ok = MatchLoci(ref, mix, request.input, request.mixture, msgs);
   } else {
     mix.loci = ref.loci;
     mix.ploidy = ref.ploidy;
   }
   if (ok && ref_format == "genepop" && request.mixture.empty())
-    msgs.Add(2536, "A GENEPOP file holds the reference only: name the mixture's file with "
-                   "--mixture.");
+    msgs.Add(2536,
+             "A GENEPOP file holds the reference only: name the mixture's file with "
+             "--mixture.");
   Built b;
   if (ok && !msgs.Failed()) Build(request, ref, mix, b, msgs);
   if (msgs.Failed()) {
@@ -747,8 +757,11 @@ ImportOutcome Import(const ImportRequest& request) {
   Texts texts;
   Compose(request, name, ref_format, b, texts);
   const std::vector<std::pair<std::string, const std::string*>> files = {
-      {".bse", &texts.bse}, {".mix", &texts.mix}, {".ref", &texts.ref},
-      {".alleles.csv", &texts.alleles}, {".ctl", &texts.ctl}};
+      {".bse", &texts.bse},
+      {".mix", &texts.mix},
+      {".ref", &texts.ref},
+      {".alleles.csv", &texts.alleles},
+      {".ctl", &texts.ctl}};
   std::error_code ec;
   if (out.has_parent_path()) fs::create_directories(out.parent_path(), ec);
   // Each file goes to a temporary name first; all are renamed into place only

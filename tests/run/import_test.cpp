@@ -143,9 +143,9 @@ TEST(ImportGenepopTest, MicrosatelliteEstimatesAgreeWithAnIndependentEm) {
   test::TempDir dir;
   test::WriteFile(dir / "ref.gen", ref);
   test::WriteFile(dir / "mix.gen", mix);
-  const test::CommandResult imported = test::RunVelk(
-      "import --mixture " + Quote(dir / "mix.gen") + " --out " + Quote(dir / "ms") + " " +
-      Quote(dir / "ref.gen"));
+  const test::CommandResult imported =
+      test::RunVelk("import --mixture " + Quote(dir / "mix.gen") + " --out " + Quote(dir / "ms") +
+                    " " + Quote(dir / "ref.gen"));
   ASSERT_EQ(imported.status, 0) << imported.output;
   ASSERT_EQ(test::RunVelk(Quote(dir / "ms.ctl")).status, 0);
 
@@ -154,9 +154,12 @@ TEST(ImportGenepopTest, MicrosatelliteEstimatesAgreeWithAnIndependentEm) {
   std::vector<int> ntypes(nl, 0);
   auto mark = [&](const Fish& f) {
     for (std::size_t l = 0; l < nl; ++l)
-      if (f[l].first >= 0) type[l][static_cast<std::size_t>(f[l].first)] = type[l][static_cast<std::size_t>(f[l].second)] = 1;
+      if (f[l].first >= 0)
+        type[l][static_cast<std::size_t>(f[l].first)] =
+            type[l][static_cast<std::size_t>(f[l].second)] = 1;
   };
-  for (const auto& pop : reference) for (const Fish& f : pop) mark(f);
+  for (const auto& pop : reference)
+    for (const Fish& f : pop) mark(f);
   for (const Fish& f : mixture) mark(f);
   for (std::size_t l = 0; l < nl; ++l)
     for (int& x : type[l]) ntypes[l] += x;
@@ -189,7 +192,8 @@ TEST(ImportGenepopTest, MicrosatelliteEstimatesAgreeWithAnIndependentEm) {
     for (const auto& l : like) {
       double s = 0;
       for (std::size_t p = 0; p < np; ++p) s += theta[p] * l[p];
-      for (std::size_t p = 0; p < np; ++p) next[p] += theta[p] * l[p] / s / static_cast<double>(like.size());
+      for (std::size_t p = 0; p < np; ++p)
+        next[p] += theta[p] * l[p] / s / static_cast<double>(like.size());
     }
     theta = next;
   }
@@ -223,7 +227,8 @@ const char* kTable =
     "mixture,NA,catch,m2,,,124,124\n";
 
 std::string Replace(std::string text, const std::string& from, const std::string& to) {
-  for (std::size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
+  for (std::size_t at = text.find(from); at != std::string::npos;
+       at = text.find(from, at + to.size()))
     text.replace(at, from.size(), to);
   return text;
 }
@@ -267,8 +272,8 @@ TEST(ImportChecksTest, MessagesAndNothingWrittenOnFailure) {
        "No mixture collection \"trawl\"; the mixture holds: catch."},
       {"a population in two regions", Replace(kTable, "South,Lower", "South,Upper"), "", "", {}, 1,
        2539, "is in region South here and in region North before"},
-      {"a row that is neither reference nor mixture", Replace(kTable, "reference,South", "ref,South"),
-       "", "", {}, 1, 2507, "sample type \"ref\""},
+      {"a row that is neither reference nor mixture",
+       Replace(kTable, "reference,South", "ref,South"), "", "", {}, 1, 2507, "sample type \"ref\""},
       {"a GENEPOP block without individuals", "Baseline\nA, B\nPop\nPop\nx1 , 0101 01\n",
        "Mixture\nB\nA\nPop\nm1 , 01 0102\n", "", {}, 1, 2524, "a population with no individuals"},
       {"a GENEPOP genotype with one allele", "Baseline\nA, B\nPop\nx1 , 0100 01\n",
@@ -330,16 +335,18 @@ TEST(ImportFilesTest, SharedAlleleOrderRegionsAndIds) {
             (std::vector<std::string>{"* end", "u1 1 110 110", "u2 1 020 000", "l1 2 200 011"}));
   EXPECT_EQ(test::ReadLines(dir / "fish.alleles.csv")[3], "LocusA,LocusA,G,3,0,1");
   const std::string ctl = test::ReadFile(dir / "fish.ctl");
-  for (const char* part : {"1 3 LocusA : locus\n2 3 LocusB : locus\n",
-                           "[ID #] [Population] [Lev1]\n1 Upper : 1\n2 Lower : 2\n",
-                           "1 1 North\n1 2 South\n* Run\n", "Maximum number of genotypes: 2\n",
-                           "Maximum number of classes: 2\n"})
+  for (const char* part :
+       {"1 3 LocusA : locus\n2 3 LocusB : locus\n",
+        "[ID #] [Population] [Lev1]\n1 Upper : 1\n2 Lower : 2\n", "1 1 North\n1 2 South\n* Run\n",
+        "Maximum number of genotypes: 2\n", "Maximum number of classes: 2\n"})
     EXPECT_NE(ctl.find(part), std::string::npos) << part;
   EXPECT_EQ(test::RunVelk(Quote(dir / "fish.ctl")).status, 0);
 
   // Another sample-type column and missing code; a GENEPOP haploid locus.
-  test::WriteFile(dir / "k.tsv", "\xEF\xBB\xBF" + Replace(Replace(Replace(kTable, "sample_type", "kind"), "A,A,124",
-                                                 "-9,-9,124"), ",", "\t"));
+  test::WriteFile(dir / "k.tsv",
+                  "\xEF\xBB\xBF" + Replace(Replace(Replace(kTable, "sample_type", "kind"),
+                                                   "A,A,124", "-9,-9,124"),
+                                           ",", "\t"));
   request = {};
   request.input = dir / "k.tsv";
   request.out = dir / "kind";
@@ -371,8 +378,8 @@ TEST(ImportCommandTest, HelpAndUsageErrors) {
   test::TempDir dir;
   test::WriteFile(dir / "g.csv", kTable);
   EXPECT_EQ(test::RunVelk("import --check --collections catch " + Quote(dir / "g.csv")).status, 0);
-  EXPECT_EQ(test::RunVelk("import --check --collections catch,trawl " + Quote(dir / "g.csv")).status,
-            1);
+  EXPECT_EQ(
+      test::RunVelk("import --check --collections catch,trawl " + Quote(dir / "g.csv")).status, 1);
 }
 
 }  // namespace
