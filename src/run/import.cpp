@@ -279,7 +279,8 @@ void Build(const ImportRequest& request, const GenotypeSet& ref, const GenotypeS
     int duplicates = 0, odd = 0;
     auto check = [&](const Individual& ind, std::string& id) {
       id = FieldSafe(ind.id);
-      if (id.empty()) id = "line" + std::to_string(ind.line);
+      if (id.empty())
+        id = std::string(ind.mixture ? "mixture" : "reference") + std::to_string(ind.line);
       auto [it, fresh] = seen.emplace(id, &ind);
       if (!fresh && ++duplicates <= kListed)
         msgs.Add(2533, "Individual ID \"" + id + "\" is used twice: " + Where(*it->second) +
@@ -385,7 +386,7 @@ void Build(const ImportRequest& request, const GenotypeSet& ref, const GenotypeS
     for (std::size_t k = 0; k < locus.codes.size(); ++k)
       locus.type.emplace(locus.codes[k], static_cast<int>(k + 1));
     const std::size_t t = locus.codes.size();
-    if (t == 0) msgs.Add(2537, "Locus " + locus.name + " has no allele scored in any individual.");
+    if (t == 0) msgs.Add(2541, "Locus " + locus.name + " has no allele scored in any individual.");
     if (t > static_cast<std::size_t>(kImportMaxTypes))
       msgs.Add(2537, "Locus " + locus.name + " has " + std::to_string(t) + " alleles; at most " +
                          std::to_string(kImportMaxTypes) + " types per locus are accepted.");
