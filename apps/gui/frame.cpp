@@ -3,9 +3,17 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QLabel>
+#include <QMimeData>
+#include <QStatusBar>
+#include <QTabWidget>
+#include <QTextBrowser>
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QMdiArea>
 #include <QMenu>
 #include <QMenuBar>
@@ -19,6 +27,8 @@
 #include <new>
 
 #include "about_box.hpp"
+#include "editor_window.hpp"
+#include "text_viewer.hpp"
 #include "menus.hpp"
 #include "window_title.hpp"
 
@@ -74,25 +84,33 @@ Frame::Frame(QWidget* parent) : QMainWindow(parent) {
   setObjectName(QStringLiteral("MDIDemoClass"));
   setWindowTitle(QStringLiteral("VELK"));
   setWindowIcon(VelkIcon());
-  QSize screen(1024, 768);
-  if (QScreen* s = QGuiApplication::primaryScreen()) screen = s->size();
-  FramePlacement place = PlaceFrame(screen.width(), screen.height());
+  ini_path_ = IniFilePath();
+  settings_ = LoadSettings(QFile::encodeName(ini_path_).toStdString());
+
+  QSize screen(1920, 1080);
+  if (QScreen* s = QGuiApplication::primaryScreen()) screen = s->availableSize();
+  FramePlacement place =
+      PlaceFrame(screen.width(), screen.height(), settings_.width, settings_.height);
   move(place.x, place.y);
   resize(place.width, place.height);
 
   area_ = new QMdiArea(this);
+  area_->setViewMode(QMdiArea::SubWindowView);
   setCentralWidget(area_);
+  setAcceptDrops(true);
+  queue_ = new QLabel;
+  statusBar()->addPermanentWidget(queue_);
 
-  ini_path_ = IniFilePath();
-  settings_ = LoadSettings(QFile::encodeName(ini_path_).toStdString());
-
+  BuildFileAndHelpMenus();
   BuildMenus();
+  menuBar()->addMenu(Menu(QStringLiteral("&Help")));
   connect(area_, &QMdiArea::subWindowActivated, this, [this] { UpdateMenus(); });
 
   worker_ = new RunWorker;
   worker_->moveToThread(&worker_thread_);
   connect(&worker_thread_, &QThread::finished, worker_, &QObject::deleteLater);
   connect(worker_, &RunWorker::StatusChanged, this, &Frame::OnStatus);
+  connect(worker_, &RunWorker::ProgressChanged, this, &Frame::OnProgress);
   connect(worker_, &RunWorker::RunFinished, this, &Frame::OnFinished);
   connect(worker_, &RunWorker::MessageBoxWanted, this, &Frame::OnMessageBox);
   connect(worker_, &RunWorker::BeepWanted, this, [] { QApplication::beep(); });
@@ -110,13 +128,79 @@ Frame::~Frame() {
   }
   worker_thread_.quit();
   worker_thread_.wait();
+  // Editors still open outlive the frame.
+  for (QProcess* p : findChildren<QProcess*>()) {
+    disconnect(p, nullptr, this, nullptr);
+    if (p->state() != QProcess::NotRunning) p->setParent(nullptr);
+  }
 }
 
 void Frame::closeEvent(QCloseEvent* event) {
+  // A control file with unsaved changes is saved or dropped as its editor asks.
+  for (QMdiSubWindow* sw : area_->subWindowList())
+    if (auto* e = qobject_cast<EditorWindow*>(sw); e && !e->close()) {
+      event->ignore();
+      return;
+    }
+  if (!isMaximized() && !isMinimized())
+    SaveSize(QFile::encodeName(ini_path_).toStdString(), width(), height());
   // Runs still waiting are dropped and the one going is asked to stop.
   pending_.clear();
+  UpdateQueue();
   for (ResultWindow* w : Results()) w->Stop();
   QMainWindow::closeEvent(event);
+}
+
+void Frame::BuildFileAndHelpMenus() {
+  file_menu_ = menuBar()->addMenu(QStringLiteral("&File"));
+  QAction* fresh = file_menu_->addAction(QStringLiteral("&New Control File"));
+  fresh->setShortcut(QKeySequence::New);
+  connect(fresh, &QAction::triggered, this, [this] { NewEditor(); });
+  QAction* edit = file_menu_->addAction(QStringLiteral("&Edit Control File..."));
+  edit->setShortcut(QKeySequence::Open);
+  connect(edit, &QAction::triggered, this, [this] {
+    const QString f = QFileDialog::getOpenFileName(this, QString(), QString(), Q(kRunFilter));
+    if (!f.isEmpty()) OpenEditor(f);
+  });
+  file_menu_->addSeparator();
+  connect(file_menu_, &QMenu::aboutToShow, this, &Frame::FillRecentMenu);
+  FillRecentMenu();
+
+  QMenu* help = new QMenu(QStringLiteral("&Help"), this);
+  menus_[QStringLiteral("&Help")] = help;
+  QAction* readme = help->addAction(QStringLiteral("&README"));
+  readme->setShortcut(QKeySequence::HelpContents);
+  connect(readme, &QAction::triggered, this, [this] {
+    if (!ShowReadme())
+      FailureBox(QStringLiteral("The README could not be found beside the program."));
+  });
+}
+
+void Frame::FillRecentMenu() {
+  // The control files used last, newest first: each opens in the editor.
+  for (QAction* a : recent_list_) {
+    file_menu_->removeAction(a);
+    a->deleteLater();
+  }
+  recent_list_.clear();
+  int n = 1;
+  for (const std::string& f : settings_.recent) {
+    const QString file = QFile::decodeName(QByteArray::fromStdString(f));
+    QAction* a = file_menu_->addAction(QStringLiteral("&%1 %2").arg(n++).arg(file));
+    a->setData(file);
+    connect(a, &QAction::triggered, this, [this, file] { OpenEditor(file); });
+    recent_list_.push_back(a);
+  }
+}
+
+void Frame::UseRecent(const QString& file) {
+  SaveRecent(QFile::encodeName(ini_path_).toStdString(), settings_.recent,
+             QFile::encodeName(QFileInfo(file).absoluteFilePath()).toStdString());
+  FillRecentMenu();
+}
+
+void Frame::UpdateQueue() {
+  queue_->setText(Q(QueueText(pending_.size())));
 }
 
 void Frame::BuildMenus() {
@@ -233,8 +317,12 @@ void Frame::RunDialog(bool load_only) {
 }
 
 void Frame::RunFiles(const QStringList& files, bool load_only) {
-  for (const QString& f : files) pending_.push_back({f, load_only});
+  for (const QString& f : files) {
+    pending_.push_back({f, load_only});
+    UseRecent(f);
+  }
   StartNext();
+  UpdateQueue();
 }
 
 void Frame::StartNext() {
@@ -259,6 +347,7 @@ void Frame::StartNext() {
     connect(w, &QObject::destroyed, this,
             [this] { QTimer::singleShot(0, this, [this] { UpdateMenus(); }); });
     w->setWindowIcon(windowIcon());
+    connect(w, &ResultWindow::OpenInEditorWanted, this, &Frame::OpenInEditor);
     w->show();
     area_->setActiveSubWindow(w);
     w->BeginRun();
@@ -277,19 +366,24 @@ void Frame::OnStatus() {
   if (ResultWindow* w = FindResult(window_id)) w->Pane()->SetStatus(text.toStdString());
 }
 
-void Frame::OnFinished(int window_id, const QList<int>& flags, const QString& output_base,
-                       const QString& status, bool) {
+void Frame::OnProgress() {
+  int window_id = 0, done = 0, total = 0;
+  worker_->TakeProgress(window_id, done, total);
+  if (ResultWindow* w = FindResult(window_id)) w->SetProgress(done, total);
+}
+
+void Frame::OnFinished(int window_id, velk::gui::OutcomePtr outcome) {
   busy_ = false;
   load_only_ = false;
   if (ResultWindow* w = FindResult(window_id)) {
-    std::array<int, kReportSlots> f{};
-    for (int k = 0; k < kReportSlots && k < flags.size(); ++k)
-      f[static_cast<std::size_t>(k)] = flags[k];
-    w->Pane()->SetStatus(status.toStdString());
-    w->EndRun(f, output_base.toStdString());
+    w->Pane()->SetStatus(outcome->status);
+    w->EndRun(*outcome);
+    for (int k = 0; k < w->Tabs()->count(); ++k)
+      if (w->Tabs()->tabText(k).compare(end_tab_, Qt::CaseInsensitive) == 0) w->Tabs()->setCurrentIndex(k);
   }
   UpdateMenus();
   StartNext();
+  UpdateQueue();
   if (!Busy()) emit RunsIdle();
 }
 
@@ -300,11 +394,114 @@ void Frame::OnMessageBox(const QString& text, const QString& title) {
   box->open();
 }
 
-bool Frame::OpenInEditor(const QString& path) {
+void Frame::OpenInEditor(const QString& path) {
   const QString editor = Q(settings_.editor);
-  if (QProcess::startDetached(editor, {path})) return true;
-  FailureBox(QStringLiteral("Could not start the text editor ") + editor + QStringLiteral("."));
+  auto* process = new QProcess(this);
+  process->setProgram(editor);
+  process->setArguments({path});
+  process->setStandardOutputFile(QProcess::nullDevice());
+  process->setStandardErrorFile(QProcess::nullDevice());
+  connect(process, &QProcess::errorOccurred, this,
+          [this, process, editor, path](QProcess::ProcessError error) {
+            if (error != QProcess::FailedToStart) return;
+            EditorFailed(editor, path, QStringLiteral("could not be started"));
+            process->deleteLater();
+          });
+  connect(process, &QProcess::finished, this,
+          [this, process, editor, path](int code, QProcess::ExitStatus status) {
+            if (status == QProcess::NormalExit && code != 0)
+              EditorFailed(editor, path,
+                           QStringLiteral("could not open the file (exit status %1)").arg(code));
+            process->deleteLater();
+          });
+  process->start();
+}
+
+void Frame::EditorFailed(const QString& editor, const QString& path, const QString& why) {
+  auto* box = new QMessageBox(
+      QMessageBox::Warning, QStringLiteral("Error"),
+      QStringLiteral("The text editor \"%1\" %2.\nThe file %3 is shown in the built-in viewer; "
+                     "choose another editor with Select Text Editor.")
+          .arg(editor, why, path),
+      QMessageBox::Ok, this);
+  box->setObjectName(QStringLiteral("EditorFailure"));
+  box->setAttribute(Qt::WA_DeleteOnClose);
+  box->open();
+  ShowInViewer(path);
+}
+
+void Frame::ShowInViewer(const QString& path) {
+  auto* viewer = new TextViewer;
+  viewer->Load(path);
+  auto* sw = area_->addSubWindow(viewer);
+  sw->setObjectName(QStringLiteral("Viewer"));
+  sw->setAttribute(Qt::WA_DeleteOnClose);
+  sw->setWindowTitle(QFileInfo(path).fileName() + QStringLiteral(" (read only)"));
+  sw->resize(kResultWidth, kResultHeight);
+  sw->show();
+  area_->setActiveSubWindow(sw);
+}
+
+EditorWindow* Frame::NewEditor() {
+  auto* editor = new EditorWindow;
+  area_->addSubWindow(editor);
+  connect(editor, &EditorWindow::RunWanted, this, [this](const QString& f) { RunFiles({f}, false); });
+  connect(editor, &EditorWindow::FileUsed, this, &Frame::UseRecent);
+  editor->NewFile();
+  editor->show();
+  area_->setActiveSubWindow(editor);
+  return editor;
+}
+
+EditorWindow* Frame::OpenEditor(const QString& path) {
+  EditorWindow* editor = NewEditor();
+  if (!editor->OpenFile(path)) {
+    editor->close();
+    return nullptr;
+  }
+  return editor;
+}
+
+bool Frame::ShowReadme() {
+  const QString here = QCoreApplication::applicationDirPath();
+  const QStringList places{here + QStringLiteral("/README.md"), here + QStringLiteral("/../README.md"),
+                           here + QStringLiteral("/../share/doc/velk/README.md"),
+                           QStringLiteral(VELK_README_PATH)};
+  for (const QString& place : places) {
+    QFile file(place);
+    if (!file.open(QIODevice::ReadOnly)) continue;
+    auto* browser = new QTextBrowser;
+    browser->setOpenExternalLinks(true);
+    browser->setSearchPaths({QFileInfo(place).absolutePath()});
+    browser->setMarkdown(QString::fromUtf8(file.readAll()));
+    auto* sw = area_->addSubWindow(browser);
+    sw->setObjectName(QStringLiteral("Readme"));
+    sw->setAttribute(Qt::WA_DeleteOnClose);
+    sw->setWindowTitle(QStringLiteral("README"));
+    sw->resize(kResultWidth, kResultHeight + 100);
+    sw->show();
+    area_->setActiveSubWindow(sw);
+    return true;
+  }
   return false;
+}
+
+void Frame::dragEnterEvent(QDragEnterEvent* event) {
+  for (const QUrl& url : event->mimeData()->urls())
+    if (url.isLocalFile() && url.toLocalFile().endsWith(QStringLiteral(".ctl"), Qt::CaseInsensitive)) {
+      event->acceptProposedAction();
+      return;
+    }
+}
+
+void Frame::dropEvent(QDropEvent* event) {
+  QStringList files;
+  for (const QUrl& url : event->mimeData()->urls())
+    if (url.isLocalFile() && url.toLocalFile().endsWith(QStringLiteral(".ctl"), Qt::CaseInsensitive))
+      files << url.toLocalFile();
+  if (files.isEmpty()) return;
+  event->acceptProposedAction();
+  RunFiles(files, false);
 }
 
 void Frame::OpenFileDialog() {

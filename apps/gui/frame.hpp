@@ -15,6 +15,7 @@
 class QMdiArea;
 class QMenu;
 class QAction;
+class QLabel;
 
 namespace velk::gui {
 
@@ -31,8 +32,20 @@ class Frame : public QMainWindow {
   // Runs (or, load-only, loads) the control files one after another, each in a
   // result window of its own; files handed over while runs go wait their turn.
   void RunFiles(const QStringList& files, bool load_only);
-  // Starts the text editor on `path` without waiting for it.
-  bool OpenInEditor(const QString& path);
+  // Starts the text editor on `path` without waiting for it. An editor that
+  // cannot be started, or that ends at once with a failure (a desktop opener
+  // that finds no program, say), is reported in a message box and the file is
+  // shown in the built-in viewer instead.
+  void OpenInEditor(const QString& path);
+  // Shows `path` read-only in a window of the frame.
+  void ShowInViewer(const QString& path);
+  // The control-file editor: a new file, or the file `path`.
+  class EditorWindow* NewEditor();
+  class EditorWindow* OpenEditor(const QString& path);
+  // Shows the README in a window of the frame (false when it cannot be found).
+  bool ShowReadme();
+  // The tab ("Estimates", "Plot", ...) a result window turns to when its run ends.
+  void SetEndTab(const QString& tab) { end_tab_ = tab; }
   // Makes `editor` the text editor and writes it to the settings file.
   void ChooseEditor(const QString& editor);
 
@@ -41,6 +54,8 @@ class Frame : public QMainWindow {
   QMenu* Menu(const QString& title) const;
   QList<ResultWindow*> Results() const;
   ResultWindow* CurrentResult() const;
+  QMenu* FileMenu() const { return file_menu_; }
+  QLabel* QueueLabel() const { return queue_; }
   bool Busy() const { return busy_ || !pending_.empty(); }
   const Settings& CurrentSettings() const { return settings_; }
 
@@ -50,6 +65,8 @@ class Frame : public QMainWindow {
 
  protected:
   void closeEvent(QCloseEvent* event) override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
 
  private:
   void BuildMenus();
@@ -57,8 +74,13 @@ class Frame : public QMainWindow {
   void OnCommand(int command);
   void StartNext();
   void OnStatus();
-  void OnFinished(int window_id, const QList<int>& flags, const QString& output_base,
-                  const QString& status, bool aborted);
+  void OnProgress();
+  void OnFinished(int window_id, velk::gui::OutcomePtr outcome);
+  void EditorFailed(const QString& editor, const QString& path, const QString& why);
+  void UseRecent(const QString& file);
+  void FillRecentMenu();
+  void UpdateQueue();
+  void BuildFileAndHelpMenus();
   void OnMessageBox(const QString& text, const QString& title);
   void RunDialog(bool load_only);
   void OpenFileDialog();
@@ -79,6 +101,10 @@ class Frame : public QMainWindow {
   std::map<int, QAction*> actions_;
   std::map<QString, QMenu*> menus_;
   QList<QAction*> window_list_;
+  QMenu* file_menu_ = nullptr;
+  QList<QAction*> recent_list_;
+  QLabel* queue_ = nullptr;
+  QString end_tab_;
   QString ini_path_;
   Settings settings_;
   int counter_ = 1;  // result windows created so far, plus one

@@ -1,5 +1,8 @@
 // velk-gui: the window shell. Control files named on the command line are run
 // at start, as if chosen with Run.
+//   velk-gui [--edit FILE.ctl] [--tab NAME] [FILE.ctl...]
+// --edit opens a control file in the editor; --tab turns each result window to
+// the tab NAME (Status, Estimates, Plot, Messages, Reports) when its run ends.
 #include <QApplication>
 #include <QMessageBox>
 #include <exception>
@@ -19,7 +22,17 @@ int main(int argc, char** argv) {
     return 1;
   }
   frame->show();
-  QStringList files = QApplication::arguments().mid(1);
+  QStringList files, edits;
+  const QStringList args = QApplication::arguments().mid(1);
+  for (qsizetype k = 0; k < args.size(); ++k) {
+    if (args[k] == QLatin1String("--edit") && k + 1 < args.size())
+      edits << args[++k];
+    else if (args[k] == QLatin1String("--tab") && k + 1 < args.size())
+      frame->SetEndTab(args[++k]);
+    else
+      files << args[k];
+  }
   if (!files.isEmpty()) frame->RunFiles(files, false);
+  for (const QString& f : edits) frame->OpenEditor(f);
   return QApplication::exec();
 }

@@ -2,8 +2,13 @@
 
 #include <QCloseEvent>
 #include <QFile>
+#include <QProgressBar>
+#include <QTabWidget>
+#include <QVBoxLayout>
 
 #include "menus.hpp"
+#include "messages_view.hpp"
+#include "reports_view.hpp"
 #include "window_title.hpp"
 
 namespace velk::gui {
@@ -15,12 +20,27 @@ ResultWindow::ResultWindow(int id, const QString& control_file, const std::strin
       title_(title),
       control_file_(control_file),
       stop_(std::make_shared<std::atomic<bool>>(false)),
-      pane_(new TextPane(this)) {
+      pane_(new TextPane),
+      progress_(new QProgressBar),
+      tabs_(new QTabWidget),
+      messages_(new MessagesView),
+      reports_(new ReportsView) {
   setObjectName(QStringLiteral("MDIClass"));
   setAttribute(Qt::WA_DeleteOnClose);
-  setWidget(pane_);
+  auto* body = new QWidget;
+  auto* layout = new QVBoxLayout(body);
+  layout->setContentsMargins(2, 2, 2, 2);
+  layout->addWidget(progress_);
+  layout->addWidget(tabs_);
+  progress_->setTextVisible(true);
+  progress_->hide();
+  tabs_->addTab(pane_, QStringLiteral("Status"));
+  tabs_->addTab(messages_, QStringLiteral("Messages"));
+  tabs_->addTab(reports_, QStringLiteral("Reports"));
+  setWidget(body);
   setWindowTitle(QString::fromStdString(title_));
   resize(kResultWidth, kResultHeight);
+  connect(reports_, &ReportsView::OpenInEditorWanted, this, &ResultWindow::OpenInEditorWanted);
 }
 
 void ResultWindow::BeginRun() {
@@ -29,12 +49,25 @@ void ResultWindow::BeginRun() {
   setWindowTitle(QString::fromStdString(RunningCaption(title_)));
 }
 
-void ResultWindow::EndRun(const std::array<int, kReportSlots>& flags,
-                          const std::string& output_base) {
+void ResultWindow::SetProgress(int done, int total) {
+  if (done == 0 || !clock_.isValid()) clock_.start();
+  progress_->setRange(0, std::max(total, 1));
+  progress_->setValue(std::min(done, total));
+  double left = -1;
+  if (done > 0 && total > done)
+    left = static_cast<double>(clock_.elapsed()) / 1000.0 / done * (total - done);
+  progress_->setFormat(QString::fromStdString(ProgressText(done, total, left)));
+  progress_->show();
+}
+
+void ResultWindow::EndRun(const Outcome& outcome) {
   running_ = false;
-  flags_ = flags;
-  output_base_ = output_base;
-  setWindowTitle(QString::fromStdString(FinishedCaption(title_)));
+  flags_ = outcome.flags;
+  output_base_ = outcome.output_base;
+  setWindowTitle(
+      QString::fromStdString(EndCaption(title_, outcome.aborted, outcome.stopped)));
+  messages_->SetMessages(outcome.messages);
+  reports_->SetReports(QFile::encodeName(control_file_).toStdString(), output_base_, flags_);
 }
 
 void ResultWindow::Stop() {

@@ -1,6 +1,8 @@
 #pragma once
 // A result window: one analysis, its status text in a text pane and the record
-// of its run (control file, output base name, report flags, stop request).
+// of its run (control file, output base name, report flags, stop request),
+// with tabs for its estimates, plots, messages and report files.
+#include <QElapsedTimer>
 #include <QMdiSubWindow>
 #include <array>
 #include <atomic>
@@ -8,9 +10,16 @@
 #include <string>
 
 #include "core/run.hpp"
+#include "run/velk.hpp"
 #include "text_pane.hpp"
 
+class QProgressBar;
+class QTabWidget;
+
 namespace velk::gui {
+
+class MessagesView;
+class ReportsView;
 
 class ResultWindow : public QMdiSubWindow {
   Q_OBJECT
@@ -24,17 +33,27 @@ class ResultWindow : public QMdiSubWindow {
   const std::string& OutputBase() const { return output_base_; }
   const std::array<int, kReportSlots>& Flags() const { return flags_; }
   TextPane* Pane() const { return pane_; }
+  QTabWidget* Tabs() const { return tabs_; }
+  QProgressBar* Progress() const { return progress_; }
+  MessagesView* Messages() const { return messages_; }
+  ReportsView* Reports() const { return reports_; }
   bool Running() const { return running_; }
   const std::shared_ptr<std::atomic<bool>>& StopRequest() const { return stop_; }
 
   // Caption " - Running  " and a fresh stop request.
   void BeginRun();
-  // Caption " - Finished " and the run's outcome kept in the record.
-  void EndRun(const std::array<int, kReportSlots>& flags, const std::string& output_base);
+  // The resampling loop's progress: the bar shows the count and the time left.
+  void SetProgress(int done, int total);
+  // The caption that tells how the run ended, and the run's outcome kept in the
+  // record and shown in the tabs.
+  void EndRun(const Outcome& outcome);
   // Asks the run to stop at its next chance.
   void Stop();
   // The file that the Results item of `slot` opens.
   std::string ReportPath(int slot) const;
+
+ signals:
+  void OpenInEditorWanted(const QString& path);
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -47,7 +66,12 @@ class ResultWindow : public QMdiSubWindow {
   std::array<int, kReportSlots> flags_{};
   bool running_ = false;
   std::shared_ptr<std::atomic<bool>> stop_;
+  QElapsedTimer clock_;  // since the resampling began
   TextPane* pane_;
+  QProgressBar* progress_;
+  QTabWidget* tabs_;
+  MessagesView* messages_;
+  ReportsView* reports_;
 };
 
 }  // namespace velk::gui

@@ -3,7 +3,6 @@
 #include <QFile>
 #include <exception>
 
-#include "run/velk.hpp"
 
 namespace velk::gui {
 
@@ -21,6 +20,9 @@ class GuiPlatform : public Platform {
     t.replace(QLatin1String("\r\n"), QLatin1String("\n"))
         .replace(QLatin1Char('\r'), QLatin1Char('\n'));
     emit worker_.MessageBoxWanted(t, QString::fromStdString(title));
+  }
+  void ShowProgress(int done, int total) override {
+    worker_.PostProgress(window_id_, done, total);
   }
 
  private:
@@ -48,6 +50,26 @@ QString RunWorker::TakeStatus(int& window_id) {
   return status_;
 }
 
+void RunWorker::PostProgress(int window_id, int done, int total) {
+  {
+    std::lock_guard<std::mutex> lock(status_mutex_);
+    progress_window_ = window_id;
+    progress_done_ = done;
+    progress_total_ = total;
+    if (progress_waiting_) return;
+    progress_waiting_ = true;
+  }
+  emit ProgressChanged();
+}
+
+void RunWorker::TakeProgress(int& window_id, int& done, int& total) {
+  std::lock_guard<std::mutex> lock(status_mutex_);
+  progress_waiting_ = false;
+  window_id = progress_window_;
+  done = progress_done_;
+  total = progress_total_;
+}
+
 void RunWorker::Run(const RunJob& job) {
   GuiPlatform platform(*this, job.window_id);
   Request request;
@@ -55,19 +77,17 @@ void RunWorker::Run(const RunJob& job) {
   request.load_only = job.load_only;
   request.show_messages = job.show_messages;
   request.stop_request = job.stop.get();
-  Outcome out;
+  auto out = std::make_shared<Outcome>();
   try {
-    out = Velk(process_, platform, request);
+    *out = Velk(process_, platform, request);
   } catch (const std::exception&) {
     // Nothing the engine lets escape should reach here; if something does,
     // the window still ends, aborted, and the next run can go.
-    out = Outcome{};
-    out.aborted = true;
-    out.status = "200000000CONTROL FILE:  " + request.control_file + "\r\rAnalysis Aborted\r";
+    *out = Outcome{};
+    out->aborted = true;
+    out->status = "200000000CONTROL FILE:  " + request.control_file + "\r\rAnalysis Aborted\r";
   }
-  QList<int> flags(out.flags.begin(), out.flags.end());
-  emit RunFinished(job.window_id, flags, QString::fromStdString(out.output_base),
-                   QString::fromStdString(out.status), out.aborted);
+  emit RunFinished(job.window_id, out);
 }
 
 }  // namespace velk::gui

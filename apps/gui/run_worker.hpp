@@ -2,7 +2,6 @@
 // The run driver's thread: runs one control file at a time, in the order the
 // frame hands them over, and reports the status text and the outcome through
 // queued signals.
-#include <QList>
 #include <QObject>
 #include <QString>
 #include <atomic>
@@ -11,8 +10,12 @@
 #include <string>
 
 #include "core/run.hpp"
+#include "run/velk.hpp"
 
 namespace velk::gui {
+
+// A run's outcome as it crosses from the run thread to the frame.
+using OutcomePtr = std::shared_ptr<const Outcome>;
 
 struct RunJob {
   int window_id = 0;
@@ -33,12 +36,15 @@ class RunWorker : public QObject {
   void PostStatus(int window_id, const std::string& text);
   // The newest status text and its window (called on the frame's thread).
   QString TakeStatus(int& window_id);
+  // The same for the resampling loop's progress.
+  void PostProgress(int window_id, int done, int total);
+  void TakeProgress(int& window_id, int& done, int& total);
 
  signals:
   // A new status text waits to be taken.
   void StatusChanged();
-  void RunFinished(int window_id, const QList<int>& flags, const QString& output_base,
-                   const QString& status, bool aborted);
+  void ProgressChanged();
+  void RunFinished(int window_id, velk::gui::OutcomePtr outcome);
   void MessageBoxWanted(const QString& text, const QString& title);
   void BeepWanted(int type);
 
@@ -48,6 +54,10 @@ class RunWorker : public QObject {
   QString status_;
   int status_window_ = 0;
   bool status_waiting_ = false;
+  int progress_window_ = 0, progress_done_ = 0, progress_total_ = 0;
+  bool progress_waiting_ = false;
 };
 
 }  // namespace velk::gui
+
+Q_DECLARE_METATYPE(velk::gui::OutcomePtr)

@@ -1,6 +1,7 @@
 // The message routine and the context stack that heads every message.
 #include "core/error.hpp"
 
+#include <algorithm>
 #include <string>
 #include <utility>
 
@@ -90,6 +91,30 @@ void Stop(Run& run) {
   if (run.error.show_messages || !logged) run.platform.ShowMessageBox(run.error.box_text, "Error");
 }
 
+// The most messages a run lists for a front end; stopping messages are always kept.
+constexpr std::size_t kMostListed = 10000;
+
+// Lists a message for the front end from the lines the log got: blank lines
+// dropped, each line without its indentation (at most five blanks).
+void List(Run& run, int number, int severity, const std::string& logged) {
+  if (run.messages.size() >= kMostListed && severity < 5) return;
+  RunMessage m;
+  m.number = number;
+  m.severity = severity == 5 ? 2 : (severity == 2 ? 0 : 1);
+  std::size_t start = 0;
+  while (start < logged.size()) {
+    std::size_t end = logged.find('\n', start);
+    if (end == std::string::npos) end = logged.size();
+    std::string_view line(logged.data() + start, end - start);
+    start = end + 1;
+    std::size_t lead = line.find_first_not_of(' ');
+    if (lead == std::string_view::npos) continue;
+    if (!m.text.empty()) m.text += '\n';
+    m.text += line.substr(std::min<std::size_t>(lead, 5));
+  }
+  run.messages.push_back(std::move(m));
+}
+
 bool Stops(int number, int severity, int iostat) {
   // Message 3014 after a successful read only says so and lets the run go on.
   return number == 0 || (kStops[severity] && !(number == 3014 && iostat == 0));
@@ -134,12 +159,17 @@ void Error(Run& run, int number) {
   if (run.error.warnings < 0) Initialise(run);
 
   int severity = Severity(number);
+  // What the log gets is listed too, also when there is no log to get it.
+  std::string logged;
+  if (severity >= 2) run.output.unit[0].Tap(&logged);
   if (severity >= 2) {
     Count(run, severity);
     WriteHeading(run, severity);
   }
   Setlst(run, number, severity);
   WriteBody(run, number);
+  run.output.unit[0].Tap(nullptr);
+  if (severity >= 2) List(run, number, severity, logged);
 
   bool stops = Stops(number, severity, run.error.iostat);
   run.error.iostat = 0;

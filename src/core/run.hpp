@@ -41,6 +41,8 @@ class Platform {
   // may keep their files in memory.
   virtual std::FILE* OpenFile(const std::string& path, const char* mode);
   virtual LocalTime Now();
+  // The resampling loop's progress: `done` of `total` resamples drawn so far.
+  virtual void ShowProgress(int /*done*/, int /*total*/) {}
 };
 
 // ------------------------------------------------------------------ process
@@ -243,6 +245,15 @@ struct Regions {
 // A message kept for later by Error while a run holds its messages (core/error.hpp).
 struct HeldMessage;
 
+// A message as the run issued it, for a front end to list: its number, its
+// level (0 note, 1 warning or error, 2 fatal) and the text the log got, the
+// heading first, the body lines without their indentation.
+struct RunMessage {
+  int number = 0;
+  int severity = 0;
+  std::string text;
+};
+
 // ---------------------------------------------------------------------- run
 
 struct Run {
@@ -284,6 +295,9 @@ struct Run {
   // When set, Error keeps each message here instead of writing it; the driving
   // thread writes the kept messages later, in order, with Replay.
   std::vector<HeldMessage>* held = nullptr;
+  // Every message written so far, in order (kept to a bounded number; stopping
+  // messages always).
+  std::vector<RunMessage> messages;
 };
 
 }  // namespace velk

@@ -670,6 +670,7 @@ int Pipeline(Run& run, Driver& d, int nthreads) {
     }
     committed = r;
     d.done = r;
+    run.platform.ShowProgress(r, d.R);
   }
   if (redraw_base && d.last != nullptr) in.base_counts = d.last->base;
   return requested ? drawn : -1;
@@ -692,6 +693,7 @@ int Sequence(Run& run, Driver& d, int history) {
       return -1;
     }
     d.done = r;
+    run.platform.ShowProgress(r, d.R);
   }
   return -1;
 }
@@ -705,6 +707,7 @@ void Drive(Run& run, Driver& d) {
   if (!OpenFiles(run, d, history)) return;
 
   const int nthreads = std::min(ResampleThreads(run.threads), std::max(d.R, 1));
+  run.platform.ShowProgress(0, d.R);
   int requested = Parallel(run, d, history, nthreads) ? Pipeline(run, d, nthreads) : kNoThreads;
   if (requested == kNoThreads && !run.error.stop) requested = Sequence(run, d, history);
   if (run.error.stop) return;

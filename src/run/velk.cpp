@@ -5,6 +5,7 @@
 #include "run/velk.hpp"
 
 #include <cstdlib>
+#include <utility>
 
 #include "control/describe.hpp"
 #include "control/itoken.hpp"
@@ -137,6 +138,9 @@ Outcome Velk(Process& process, Platform& platform, const Request& request) {
   FinalStatus(run);
   out.status = run.error.status;
   out.aborted = run.error.stop != 0;
+  out.messages = std::move(run.messages);
+  for (const RunMessage& m : out.messages)
+    if (m.number == 3037) out.stopped = true;
   return out;
 }
 

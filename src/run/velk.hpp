@@ -3,6 +3,7 @@
 #include <array>
 #include <atomic>
 #include <string>
+#include <vector>
 
 #include "core/run.hpp"
 #include "core/status.hpp"
@@ -27,6 +28,8 @@ struct Outcome {
   std::string status;                     // the final status text
   bool aborted = false;
   std::string description;                // what --check understood
+  std::vector<RunMessage> messages;       // the run's messages, in the order issued
+  bool stopped = false;                   // the user's stop request ended the run (3037)
 };
 
 // Runs (or, load-only, loads) one control file.

@@ -49,6 +49,32 @@ class ErrorTest : public testing::Test {
   velk::Run run{process, platform};  // qualified: testing::Test has a Run() too
 };
 
+// Every message is listed for the front end with the text the log got; a
+// message that no log holds (the log not open) is listed all the same.
+TEST_F(ErrorTest, MessagesAreListedAsTheLogGetsThem) {
+  Say(104, {.a1 = "Log", .a2 = "run.log"});
+  Say(1015, {.n1 = 2, .n2 = 17});
+  run.output.unit[0].Close();
+  Say(2004, {.a1 = "Loc02", .n1 = 9, .n2 = 7});
+  Say(3037, {.n1 = 3});
+  const struct {
+    int number, severity;
+    const char* text;
+  } want[] = {
+      {104, 0, "*** Note: VELK program.\nLog sent to file:\nrun.log."},
+      {1015, 1, "*** Warning: VELK program.\nMissing  2 loci on record   17. Record skipped."},
+      {2004, 1, "*** Error: VELK program.\nThe number of types for character Loc02 is 7 on record   9"},
+      {3037, 2,
+       "*** Fatal Error: VELK program.\nAnalysis stopped at the user's request after resample 3."},
+  };
+  ASSERT_EQ(run.messages.size(), std::size(want));
+  for (std::size_t k = 0; k < std::size(want); ++k) {
+    EXPECT_EQ(run.messages[k].number, want[k].number);
+    EXPECT_EQ(run.messages[k].severity, want[k].severity) << want[k].number;
+    EXPECT_EQ(run.messages[k].text, want[k].text);
+  }
+}
+
 TEST_F(ErrorTest, CountingLastMessageAndReset) {
   Error(run, 3);  // numbers below six write nothing
   EXPECT_EQ(Lastsv(run), 0);

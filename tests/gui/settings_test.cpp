@@ -64,6 +64,29 @@ TEST(Settings, WritingAKeyKeepsEverythingElse) {
   EXPECT_EQ(s.editor, "ed");
 }
 
+TEST(Settings, SizeAndRecentFilesAreRememberedAndBadSizesIgnored) {
+  TempDir dir;
+  std::string ini = (dir.Path() / "velk.ini").string();
+  Settings s = LoadSettings(ini);
+  EXPECT_EQ(s.width, 1200);
+  EXPECT_EQ(s.height, 800);
+  ASSERT_TRUE(SaveSize(ini, 1400, 900));
+  std::vector<std::string> recent;
+  for (int k = 1; k <= 10; ++k) ASSERT_TRUE(SaveRecent(ini, recent, std::to_string(k) + ".ctl"));
+  // Used again: first, and only once.
+  ASSERT_TRUE(SaveRecent(ini, recent, "5.ctl"));
+  s = LoadSettings(ini);
+  EXPECT_EQ(s.width, 1400);
+  EXPECT_EQ(s.height, 900);
+  EXPECT_EQ(s.recent, (std::vector<std::string>{"5.ctl", "10.ctl", "9.ctl", "8.ctl", "7.ctl",
+                                                "6.ctl", "4.ctl", "3.ctl"}));
+  for (const char* bad : {"12x", "-5", "99", ""}) {
+    WriteFile(ini, std::string("[VELK]\nWidth=") + bad + "\nHeight=" + bad + "\n");
+    EXPECT_EQ(LoadSettings(ini).width, 1200) << bad;
+    EXPECT_EQ(LoadSettings(ini).height, 800) << bad;
+  }
+}
+
 TEST(Settings, AFailedWriteSaysSoAndLeavesTheFile) {
   TempDir dir;
   // The settings "file" is a folder: it cannot be replaced.

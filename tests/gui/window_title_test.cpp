@@ -20,10 +20,31 @@ TEST(WindowTitle, OnlyTheFirstFifteenCharactersAndOnlyAToZChange) {
   EXPECT_EQ(WindowTitle(4, "/my.dir/run"), "VELK Analysis   4:   RUN");
 }
 
-TEST(FramePlacement, EightySeventyUnlessTheScreenIsSmallInThatDimension) {
-  EXPECT_EQ(PlaceFrame(720, 550), (FramePlacement{80, 70, 640, 480}));
-  EXPECT_EQ(PlaceFrame(719, 1080), (FramePlacement{0, 70, 640, 480}));
-  EXPECT_EQ(PlaceFrame(1024, 549), (FramePlacement{80, 0, 640, 480}));
+TEST(FramePlacement, EightySeventyUnlessTheScreenHasNoRoomInThatDimension) {
+  EXPECT_EQ(PlaceFrame(1920, 1080, 1200, 800), (FramePlacement{80, 70, 1200, 800}));
+  EXPECT_EQ(PlaceFrame(1279, 1080, 1200, 800), (FramePlacement{0, 70, 1200, 800}));
+  EXPECT_EQ(PlaceFrame(1024, 768, 1200, 800), (FramePlacement{0, 0, 1024, 768}));
+}
+
+TEST(WindowTitle, CaptionsQueueAndProgressTellTheTruth) {
+  const struct {
+    bool aborted, stopped;
+    const char* caption;
+  } ends[] = {{false, false, "T - Finished "}, {true, false, "T - Aborted"}, {true, true, "T - Stopped"}};
+  for (const auto& e : ends) EXPECT_EQ(EndCaption("T", e.aborted, e.stopped), e.caption);
+  EXPECT_EQ(QueueText(0), "");
+  EXPECT_EQ(QueueText(1), "1 run waiting");
+  EXPECT_EQ(QueueText(2), "2 runs waiting");
+  const struct {
+    int done, total;
+    double left;
+    const char* text;
+  } progress[] = {{0, 3000, -1, "Resample 0 of 3000"},
+                  {547, 3000, 80.4, "Resample 547 of 3000, about 1 min 20 s left"},
+                  {10, 20, 9.6, "Resample 10 of 20, about 10 s left"},
+                  {1, 100000, 7300, "Resample 1 of 100000, about 2 h 1 min left"},
+                  {20, 20, 5, "Resample 20 of 20"}};
+  for (const auto& p : progress) EXPECT_EQ(ProgressText(p.done, p.total, p.left), p.text);
 }
 
 }  // namespace

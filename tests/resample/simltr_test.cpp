@@ -122,8 +122,10 @@ TEST(Simltr, FilesHeadersCounterAndIterationLimit) {
                                   "North                         "}));
     EXPECT_EQ(rsm[5].size(), 20u) << "three f6.4 with blanks between";
     EXPECT_EQ(ReadLines(a.dir / "out/three.rst").size(), 5u + R);
-    // The final status keeps the counter's last value.
+    // The final status keeps the counter's last value; the progress counts up to the total.
     EXPECT_NE(out.status.find("\tResampling: " + count + "\r"), std::string::npos);
+    ASSERT_EQ(a.platform.progress.size(), R + 1u);
+    for (int r = 0; r <= R; ++r) EXPECT_EQ(a.platform.progress[r], std::make_pair(r, R));
   }
 }
 
@@ -134,6 +136,9 @@ TEST(Simltr, StopRequestEndsTheRunWithFilesKept) {
   const Outcome out =
       a.Go(Control(true, kSimulationOptions, "Mixture sample size: 50\nNumber of resamples: 40\n"));
   EXPECT_TRUE(out.aborted);
+  EXPECT_TRUE(out.stopped);
+  ASSERT_FALSE(out.messages.empty());
+  EXPECT_EQ(out.messages.back().number, 3037);
   EXPECT_NE(a.Log().find("Analysis stopped at the user's request after resample 3."),
             std::string::npos)
       << a.Log();
@@ -143,8 +148,9 @@ TEST(Simltr, StopRequestEndsTheRunWithFilesKept) {
   EXPECT_EQ(ReadRlk(a.dir / "out/three.rlk").size(), 3u);
   a.platform.counter.clear();
   a.platform.stop = false;
-  EXPECT_FALSE(
-      a.Go(Control(true, "", "Mixture sample size: 30\nNumber of resamples: 3\n")).aborted);
+  const Outcome next = a.Go(Control(true, "", "Mixture sample size: 30\nNumber of resamples: 3\n"));
+  EXPECT_FALSE(next.aborted);
+  EXPECT_FALSE(next.stopped);
 }
 
 // After a bootstrap that redraws the baseline, the baseline summary shows the

@@ -3,6 +3,7 @@
 // fake directory queries.
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "core/run.hpp"
@@ -37,12 +38,14 @@ class RecordingPlatform : public Platform {
   }
 
   LocalTime Now() override { return now; }
+  void ShowProgress(int done, int total) override { progress.push_back({done, total}); }
 
   // The last status text shown ("" when none).
   std::string LastStatus() const { return statuses.empty() ? std::string() : statuses.back(); }
 
   std::vector<std::string> statuses, made_directories;
   std::vector<Box> boxes;
+  std::vector<std::pair<int, int>> progress;  // (done, total) as the resampling loop reports it
   std::map<std::string, int> attributes;
   bool fake_directories = false;
   LocalTime now{2024, 3, 14, 15, 9, 26, 53};

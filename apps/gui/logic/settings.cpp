@@ -1,5 +1,6 @@
 #include "settings.hpp"
 
+#include <charconv>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -159,6 +160,20 @@ Settings LoadSettings(const std::string& ini_path) {
   s.show_messages = ShowMsgChecked(ReadProfileString(ini_path, kIniSection, kShowMsgKey, "on"));
   s.editor = ReadProfileString(ini_path, kIniSection, kTextEdKey, DefaultEditor());
   if (s.editor.empty()) s.editor = DefaultEditor();
+  auto size = [&](std::string_view key, int fallback, int least) {
+    const std::string v = ReadProfileString(ini_path, kIniSection, key, "");
+    int n = 0;
+    auto [end, ec] = std::from_chars(v.data(), v.data() + v.size(), n);
+    return ec == std::errc{} && end == v.data() + v.size() && n >= least && n <= 100000 ? n
+                                                                                       : fallback;
+  };
+  s.width = size(kWidthKey, s.width, 400);
+  s.height = size(kHeightKey, s.height, 300);
+  for (std::size_t k = 1; k <= kMostRecent; ++k) {
+    std::string f = ReadProfileString(ini_path, kIniSection,
+                                      std::string(kRecentKey) + std::to_string(k), "");
+    if (!f.empty()) s.recent.push_back(f);
+  }
   return s;
 }
 
@@ -168,6 +183,28 @@ bool SaveShowMessages(const std::string& ini_path, bool show) {
 
 bool SaveEditor(const std::string& ini_path, std::string_view editor) {
   return WriteProfileString(ini_path, kIniSection, kTextEdKey, editor);
+}
+
+}  // namespace velk::gui
+
+namespace velk::gui {
+
+bool SaveSize(const std::string& ini_path, int width, int height) {
+  return WriteProfileString(ini_path, kIniSection, kWidthKey, std::to_string(width)) &&
+         WriteProfileString(ini_path, kIniSection, kHeightKey, std::to_string(height));
+}
+
+bool SaveRecent(const std::string& ini_path, std::vector<std::string>& recent,
+                const std::string& file) {
+  std::erase(recent, file);
+  recent.insert(recent.begin(), file);
+  if (recent.size() > kMostRecent) recent.resize(kMostRecent);
+  bool ok = true;
+  for (std::size_t k = 1; k <= kMostRecent; ++k)
+    ok = WriteProfileString(ini_path, kIniSection, std::string(kRecentKey) + std::to_string(k),
+                            k <= recent.size() ? recent[k - 1] : "") &&
+         ok;
+  return ok;
 }
 
 }  // namespace velk::gui

@@ -62,7 +62,7 @@ bool Unit::Close() {
 }
 
 void Unit::Write(std::string_view layout, std::span<const Item> items) {
-  if (!IsOpen()) return;
+  if (!IsOpen() && !tap_) return;
   Render(layout, items, records_);
   Flush();
 }
@@ -82,11 +82,15 @@ void Unit::Record(std::string_view text) {
 }
 
 void Unit::Put(std::string_view rec) {
+  if (tap_) {
+    *tap_ += rec;
+    *tap_ += '\n';
+  }
   if (memory_) {
     text_ += rec;
     text_ += '\n';
-  } else if (std::fwrite(rec.data(), 1, rec.size(), file_) != rec.size() ||
-             std::fputc('\n', file_) == EOF) {
+  } else if (file_ && (std::fwrite(rec.data(), 1, rec.size(), file_) != rec.size() ||
+                       std::fputc('\n', file_) == EOF)) {
     failed_ = true;
   }
 }

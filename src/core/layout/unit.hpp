@@ -53,6 +53,9 @@ class Unit {
   // The completed records of an in-memory unit, each ended by '\n' (a record
   // left open by "\" appears once it is completed).
   const std::string& Text() const { return text_; }
+  // While `copy` is set, every completed record also goes to it (ended by
+  // '\n'), even when the unit is not open.
+  void Tap(std::string* copy) { tap_ = copy; }
 
  private:
   void Flush();
@@ -64,6 +67,7 @@ class Unit {
   std::string text_;
   Records records_;
   bool failed_ = false;
+  std::string* tap_ = nullptr;
 };
 
 }  // namespace velk

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QLabel>
 #include <QApplication>
 #include <QFile>
 #include <QMdiArea>
@@ -14,70 +15,11 @@
 #include <filesystem>
 #include <memory>
 
+#include "frame_fixture.hpp"
 #include "menus.hpp"
-#include "support/files.hpp"
 
 namespace velk::gui {
 namespace {
-
-namespace fs = std::filesystem;
-using velk::test::ReadFile;
-using velk::test::TempDir;
-using velk::test::WriteFile;
-
-QString Q(const std::string& s) {
-  return QString::fromStdString(s);
-}
-
-// A frame whose settings file lives in a folder of the test's own.
-class FrameTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    qputenv("VELK_INI_DIR", QByteArray::fromStdString(dir_.Path().string()));
-  }
-  void TearDown() override { qunsetenv("VELK_INI_DIR"); }
-  std::string Ini() const { return (dir_.Path() / "velk.ini").string(); }
-
-  // A copy of the shipped example `src` under `name`.ctl with `from` changed to `to`.
-  QString Copy(const char* src, const std::string& name, const std::string& from,
-               const std::string& to) {
-    const fs::path dir = fs::path(VELK_SOURCE_DIR) / "examples";
-    for (const char* f : {"example.bse", "example.mix"})
-      if (!fs::exists(dir_.Path() / f)) fs::copy_file(dir / f, dir_.Path() / f);
-    std::string ctl = ReadFile(dir / src);
-    ctl.replace(ctl.find(from), from.size(), to);
-    WriteFile(dir_.Path() / (name + ".ctl"), ctl);
-    return Q((dir_.Path() / (name + ".ctl")).string());
-  }
-  // The estimation example writing its reports to out/`name`.
-  QString Example(const std::string& name) {
-    return Copy("first.ctl", name, "Output file: out\\first", "Output file: out\\" + name);
-  }
-  // The bootstrap example with `resamples` resamples.
-  QString Bootstrap(const std::string& name, int resamples) {
-    return Copy("bootstrap.ctl", name, "Number of resamples: 200",
-                "Number of resamples: " + std::to_string(resamples));
-  }
-
-  // Waits until the status text of the window running now holds `text`.
-  static bool WaitStatus(Frame& frame, const std::string& text) {
-    for (int k = 0; k < 6000; ++k) {
-      ResultWindow* w = frame.CurrentResult();
-      if (w && w->Running() && w->Pane()->Status().find(text) != std::string::npos) return true;
-      QTest::qWait(10);
-    }
-    return false;
-  }
-
-  // Waits for every run handed to `frame` to end.
-  static bool WaitIdle(Frame& frame) {
-    if (!frame.Busy()) return true;
-    QSignalSpy idle(&frame, &Frame::RunsIdle);
-    return idle.wait(300000);
-  }
-
-  TempDir dir_;
-};
 
 TEST_F(FrameTest, MenusAndTheSettingsTheyKeep) {
   Frame frame;
@@ -104,10 +46,12 @@ TEST_F(FrameTest, ThreeControlFilesRunOneAfterAnotherInThreeWindows) {
   frame.show();
   QStringList files{Example("first"), Example("second"), Example("third")};
   frame.RunFiles(files, false);
-  // One window at a time: the first runs while the others wait.
+  // One window at a time: the first runs while the others wait, and the status bar says so.
   EXPECT_EQ(frame.Results().size(), 1);
+  EXPECT_EQ(frame.QueueLabel()->text(), "2 runs waiting");
   EXPECT_TRUE(frame.Results()[0]->windowTitle().endsWith(" - Running  "));
   ASSERT_TRUE(WaitIdle(frame));
+  EXPECT_EQ(frame.QueueLabel()->text(), "");
 
   QList<ResultWindow*> windows = frame.Results();
   ASSERT_EQ(windows.size(), 3);
@@ -208,7 +152,7 @@ TEST_F(FrameTest, StopOrClosingAWindowEndsTheRunAndTheNextRunGoesOn) {
 
   QList<ResultWindow*> windows = frame.Results();
   ASSERT_EQ(windows.size(), 2);
-  EXPECT_TRUE(windows[0]->windowTitle().endsWith(" - Finished "));
+  EXPECT_TRUE(windows[0]->windowTitle().endsWith(" - Stopped"));
   EXPECT_EQ(windows[0]->Pane()->Status().substr(0, 9), "200000000");
   EXPECT_NE(windows[0]->Pane()->Status().find("Analysis Aborted"), std::string::npos);
   EXPECT_NE(ReadFile(dir_.Path() / "boot.log").find("user's request"), std::string::npos);
@@ -226,7 +170,7 @@ TEST_F(FrameTest, AbortedRunsEndRedAndTheWindowMenuListsThem) {
   frame.RunFiles({Q((dir_.Path() / "a.ctl").string()), Q((dir_.Path() / "b.ctl").string())}, false);
   ASSERT_TRUE(WaitIdle(frame));
   for (ResultWindow* w : frame.Results()) {
-    EXPECT_TRUE(w->windowTitle().endsWith(" - Finished "));
+    EXPECT_TRUE(w->windowTitle().endsWith(" - Aborted"));
     EXPECT_EQ(w->Pane()->Status().substr(0, 9), "200000000");
     EXPECT_NE(w->Pane()->Status().find("Analysis Aborted"), std::string::npos);
   }
@@ -238,8 +182,8 @@ TEST_F(FrameTest, AbortedRunsEndRedAndTheWindowMenuListsThem) {
   for (QAction* a : window->actions())
     if (!a->isSeparator()) texts << a->text();
   EXPECT_EQ(texts, (QStringList{"&Cascade", "&Tile", "Arrange &Icons",
-                                "&1 VELK Analysis   1:   A.CTL - Finished ",
-                                "&2 VELK Analysis   2:   B.CTL - Finished "}));
+                                "&1 VELK Analysis   1:   A.CTL - Aborted",
+                                "&2 VELK Analysis   2:   B.CTL - Aborted"}));
   // Choosing a listed window activates it.
   window->actions().at(4)->trigger();
   EXPECT_EQ(frame.CurrentResult(), frame.Results()[0]);

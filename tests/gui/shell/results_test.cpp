@@ -1,0 +1,130 @@
+// The result window's tabs, the progress bar, the built-in viewer and the
+// control-file editor, driven on the offscreen platform.
+#include <QApplication>
+#include <QLabel>
+#include <QMdiArea>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QTabWidget>
+#include <QTreeWidget>
+
+#include "editor_window.hpp"
+#include "frame_fixture.hpp"
+#include "menus.hpp"
+#include "messages_view.hpp"
+#include "reports_view.hpp"
+#include "text_viewer.hpp"
+
+namespace velk::gui {
+namespace {
+
+// A message box the frame or a window opened without waiting for it.
+QMessageBox* OpenBox(const QString& name) {
+  for (QWidget* w : QApplication::topLevelWidgets())
+    if (auto* box = qobject_cast<QMessageBox*>(w); box && box->objectName() == name && box->isVisible())
+      return box;
+  return nullptr;
+}
+
+// A run that stops on a fatal message: captioned " - Aborted", the fatal
+// message first in Messages, its full text on a double-click.
+TEST_F(FrameTest, AnAbortedRunShowsItsFatalMessageFirst) {
+  WriteFile(Ini(), "[VELK]\nShowMSG=OFF\n");
+  // The mixture file is missing: a note that the log was opened, then the fatal message.
+  const fs::path dir = fs::path(VELK_SOURCE_DIR) / "examples";
+  fs::copy_file(dir / "example.bse", dir_.Path() / "example.bse");
+  std::string ctl = ReadFile(dir / "first.ctl");
+  WriteFile(dir_.Path() / "lost.ctl", ctl.replace(ctl.find("example.mix"), 11, "nowhere.mix"));
+  Frame frame;
+  frame.RunFiles({Q((dir_.Path() / "lost.ctl").string())}, false);
+  ASSERT_TRUE(WaitIdle(frame));
+  ResultWindow* w = frame.CurrentResult();
+  EXPECT_EQ(w->windowTitle(), "VELK Analysis   1:   LOST.CTL - Aborted");
+  QTreeWidget* list = w->Messages();
+  ASSERT_GE(list->topLevelItemCount(), 2);
+  EXPECT_EQ(list->topLevelItem(0)->text(1), "Fatal error");
+  EXPECT_GE(list->topLevelItem(0)->text(0).toInt(), 3000);
+  EXPECT_TRUE(list->topLevelItem(0)->text(2).contains("nowhere.mix")) << list->topLevelItem(0)->text(2).toStdString();
+  EXPECT_EQ(list->topLevelItem(1)->text(1), "Note");
+  emit list->itemDoubleClicked(list->topLevelItem(0), 0);
+  QMessageBox* box = OpenBox("MessageText");
+  ASSERT_NE(box, nullptr);
+  EXPECT_TRUE(box->text().startsWith("*** Fatal Error: ")) << box->text().toStdString();
+  box->close();
+}
+
+// A bootstrap's bar counts its resamples up to the total.
+TEST_F(FrameTest, TheProgressBarOfABootstrapReachesItsTotal) {
+  Frame frame;
+  frame.RunFiles({Bootstrap("boot", 30)}, false);
+  ASSERT_TRUE(WaitIdle(frame));
+  QProgressBar* bar = frame.CurrentResult()->Progress();
+  EXPECT_FALSE(bar->isHidden());
+  EXPECT_EQ(bar->maximum(), 30);
+  EXPECT_EQ(bar->value(), 30);
+  EXPECT_EQ(bar->format(), "Resample 30 of 30");
+  EXPECT_TRUE(frame.CurrentResult()->windowTitle().endsWith(" - Finished "));
+}
+
+// The Reports tab lists the files the run wrote and shows them in the viewer;
+// an editor that cannot start, or that fails at once, says so and the file
+// goes to the built-in viewer.
+TEST_F(FrameTest, ReportsShowInTheViewerAndAFailingEditorFallsBackToIt) {
+  const fs::path failing = dir_.Path() / "fails.sh";
+  WriteFile(failing, "#!/bin/sh\nexit 3\n");
+  fs::permissions(failing, fs::perms::owner_all);
+  Frame frame;
+  frame.RunFiles({Example("first")}, false);
+  ASSERT_TRUE(WaitIdle(frame));
+  ResultWindow* w = frame.CurrentResult();
+  QListWidget* list = w->Reports()->List();
+  QStringList names;
+  for (int k = 0; k < list->count(); ++k) names << list->item(k)->text();
+  EXPECT_TRUE(names.contains("Estimation Output (first.est)")) << names.join(",").toStdString();
+  EXPECT_TRUE(names.contains("Control File (first.ctl)"));
+  EXPECT_FALSE(names.contains("Bootstrap Output (first.bot)"));
+  list->setCurrentRow(static_cast<int>(names.indexOf("Estimation Output (first.est)")));
+  EXPECT_EQ(w->Reports()->Viewer()->toPlainText().trimmed(),
+            Q(ReadFile(dir_.Path() / "out" / "first.est")).trimmed());
+
+  for (const std::string& editor : {(dir_.Path() / "no-such-editor").string(), failing.string()}) {
+    frame.ChooseEditor(Q(editor));
+    const int before = static_cast<int>(frame.findChildren<TextViewer*>().size());
+    frame.Action(kCmdEstimation)->trigger();
+    QMessageBox* box = nullptr;
+    for (int k = 0; k < 500 && !(box = OpenBox("EditorFailure")); ++k) QTest::qWait(10);
+    ASSERT_NE(box, nullptr) << editor;
+    EXPECT_TRUE(box->text().contains(Q(editor)));
+    box->close();
+    QApplication::processEvents();
+    auto viewers = frame.findChildren<TextViewer*>();
+    ASSERT_EQ(viewers.size(), before + 1) << editor;
+    EXPECT_EQ(frame.Area()->currentSubWindow()->objectName(), "Viewer");
+    frame.Area()->setActiveSubWindow(w);
+  }
+}
+
+// A .ctl dropped on the frame runs; other files are refused.
+TEST_F(FrameTest, AControlFileDroppedOnTheFrameRuns) {
+  Frame frame;
+  QMimeData data;
+  data.setUrls({QUrl::fromLocalFile(Q((dir_.Path() / "notes.txt").string()))});
+  QDragEnterEvent refused(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+  refused.setAccepted(false);
+  // Straight to the frame's handlers: no drag is going on for the application to route.
+  static_cast<QObject&>(frame).event(&refused);
+  EXPECT_FALSE(refused.isAccepted());
+  data.setUrls({QUrl::fromLocalFile(Example("dropped"))});
+  QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+  static_cast<QObject&>(frame).event(&drop);
+  ASSERT_TRUE(WaitIdle(frame));
+  ASSERT_EQ(frame.Results().size(), 1);
+  EXPECT_EQ(frame.Results()[0]->windowTitle(), "VELK Analysis   1:   DROPPED.CTL - Finished ");
+  // The file is now the first of the recent files.
+  EXPECT_EQ(LoadSettings(Ini()).recent.at(0), (dir_.Path() / "dropped.ctl").string());
+}
+
+}  // namespace
+}  // namespace velk::gui
