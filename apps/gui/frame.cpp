@@ -28,6 +28,7 @@
 
 #include "about_box.hpp"
 #include "editor_window.hpp"
+#include "import_dialog.hpp"
 #include "text_viewer.hpp"
 #include "menus.hpp"
 #include "window_title.hpp"
@@ -162,6 +163,8 @@ void Frame::BuildFileAndHelpMenus() {
     const QString f = QFileDialog::getOpenFileName(this, QString(), QString(), Q(kRunFilter));
     if (!f.isEmpty()) OpenEditor(f);
   });
+  QAction* genotypes = file_menu_->addAction(QStringLiteral("New Analysis from &Genotypes..."));
+  connect(genotypes, &QAction::triggered, this, [this] { ShowImport(); });
   file_menu_->addSeparator();
   connect(file_menu_, &QMenu::aboutToShow, this, &Frame::FillRecentMenu);
   FillRecentMenu();
@@ -460,6 +463,14 @@ EditorWindow* Frame::OpenEditor(const QString& path) {
     return nullptr;
   }
   return editor;
+}
+
+ImportDialog* Frame::ShowImport() {
+  auto* dialog = new ImportDialog(this);
+  dialog->setAttribute(Qt::WA_DeleteOnClose);
+  connect(dialog, &ImportDialog::ControlFileWritten, this, [this](const QString& f) { OpenEditor(f); });
+  dialog->open();
+  return dialog;
 }
 
 bool Frame::ShowReadme() {

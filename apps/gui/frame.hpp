@@ -42,6 +42,9 @@ class Frame : public QMainWindow {
   // The control-file editor: a new file, or the file `path`.
   class EditorWindow* NewEditor();
   class EditorWindow* OpenEditor(const QString& path);
+  // "New analysis from genotypes...": the import dialog, open without waiting;
+  // the control file it writes opens in the editor.
+  class ImportDialog* ShowImport();
   // Shows the README in a window of the frame (false when it cannot be found).
   bool ShowReadme();
   // The tab ("Estimates", "Plot", ...) a result window turns to when its run ends.

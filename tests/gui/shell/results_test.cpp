@@ -2,6 +2,7 @@
 // control-file editor, driven on the offscreen platform.
 #include <QApplication>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMdiArea>
 #include <QMessageBox>
 #include <QMimeData>
@@ -12,6 +13,7 @@
 
 #include "editor_window.hpp"
 #include "frame_fixture.hpp"
+#include "import_dialog.hpp"
 #include "menus.hpp"
 #include "messages_view.hpp"
 #include "reports_view.hpp"
@@ -124,6 +126,45 @@ TEST_F(FrameTest, AControlFileDroppedOnTheFrameRuns) {
   EXPECT_EQ(frame.Results()[0]->windowTitle(), "VELK Analysis   1:   DROPPED.CTL - Finished ");
   // The file is now the first of the recent files.
   EXPECT_EQ(LoadSettings(Ini()).recent.at(0), (dir_.Path() / "dropped.ctl").string());
+}
+
+// The genotypes dialog checks without writing, then writes the analysis and
+// opens its control file in the editor; a failed check writes nothing.
+TEST_F(FrameTest, AnAnalysisFromGenotypesOpensInTheEditor) {
+  const std::string table =
+      "sample_type,collection,indiv,L1,L1.1,L2,L2.1\n"
+      "reference,PopA,a1,1,2,3,3\nreference,PopA,a2,1,1,3,4\nreference,PopA,a3,2,1,4,4\n"
+      "reference,PopB,b1,2,2,3,4\nreference,PopB,b2,2,1,4,4\nreference,PopB,b3,2,2,3,3\n"
+      "mixture,Mix1,m1,1,2,3,4\nmixture,Mix1,m2,2,2,4,4\n";
+  const struct {
+    const char* name;
+    std::string text;
+    int status;
+  } cases[] = {{"good", table, 0},
+               // Two fish with one ID: the check fails.
+               {"bad", table + "reference,PopB,b3,2,2,3,3\n", 1}};
+  Frame frame;
+  for (const auto& c : cases) {
+    WriteFile(dir_.Path() / (std::string(c.name) + ".csv"), c.text);
+    const auto editors = frame.findChildren<EditorWindow*>().size();
+    ImportDialog* dialog = frame.ShowImport();
+    dialog->Input()->setText(Q((dir_.Path() / (std::string(c.name) + ".csv")).string()));
+    const fs::path out = dir_.Path() / "run" / c.name;
+    dialog->Out()->setText(Q(out.string()));
+    EXPECT_EQ(dialog->Go(true).status, c.status) << dialog->Result()->toPlainText().toStdString();
+    EXPECT_FALSE(fs::exists(out.string() + ".ctl"));
+    EXPECT_EQ(dialog->Go(false).status, c.status);
+    EXPECT_EQ(fs::exists(out.string() + ".ctl"), c.status == 0) << c.name;
+    auto* editor = qobject_cast<EditorWindow*>(frame.Area()->currentSubWindow());
+    EXPECT_EQ(frame.findChildren<EditorWindow*>().size(), editors + (c.status == 0));
+    if (c.status == 0) {
+      EXPECT_TRUE(dialog->Result()->toPlainText().contains("Populations: 2"));
+      ASSERT_NE(editor, nullptr);
+      EXPECT_EQ(editor->Path(), Q(out.string() + ".ctl"));
+      EXPECT_EQ(editor->Text()->toPlainText().toStdString(), ReadFile(out.string() + ".ctl"));
+    }
+    dialog->close();
+  }
 }
 
 }  // namespace
