@@ -275,7 +275,7 @@ void ReadRunLine(Run& run, Done& done) {
 
 }  // namespace
 
-void Gparse(Run& run, int kind) {
+bool Gparse(Run& run, int kind) {
   run.date = run.platform.Now();
   Errpush(run, "Reading control file");
 
@@ -361,9 +361,9 @@ void Gparse(Run& run, int kind) {
   run.inputs.Control().Close();
   if (run.error.stop || !done.run || run.check_only) {
     Errpop(run);
-    return;
+    return false;
   }
-  RunSequence(run);  // pops the context
+  return true;  // the run sequence follows and pops the context
 }
 
 }  // namespace velk

@@ -15,12 +15,10 @@ bool ReadControlLine(Run& run);
 // A line whose column 1 holds "\" or "/" is a comment inside a section.
 bool IsCommentLine(std::string_view line);
 
-// The reader from the line after the analysis header to the "run" line; it
-// ends with the run sequence.
-void Gparse(Run& run, int kind);
-// The run sequence after the control file: directories, arrays, data readers,
-// estimation and resampling.
-void RunSequence(Run& run);
+// The reader from the line after the analysis header to the "run" line. True
+// when the analysis is to run: the run sequence follows, and pops the context
+// that this call leaves pushed.
+bool Gparse(Run& run, int kind);
 
 void Pparse(Run& run, int resampling_requested);  // parameters
 void Oparse(Run& run);                            // options

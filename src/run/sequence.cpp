@@ -15,6 +15,7 @@
 #include "core/paths.hpp"
 #include "core/report_file.hpp"
 #include "core/run.hpp"
+#include "run/sequence.hpp"
 #include "run/velk.hpp"
 #include "data/base.hpp"
 #include "data/getmix.hpp"

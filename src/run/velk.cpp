@@ -3,6 +3,7 @@
 // and hands the rest of the file to the control-file reader, whose run sequence
 // carries out the analysis.
 #include "run/velk.hpp"
+#include "run/sequence.hpp"
 
 #include <cstdlib>
 #include <utility>
@@ -117,7 +118,7 @@ Outcome Velk(Process& process, Platform& platform, const Request& request) {
       Error(run, 3006);
     } else {
       int kind = FindHeader(run);
-      if (kind != 0 && !run.error.stop) Gparse(run, kind);
+      if (kind != 0 && !run.error.stop && Gparse(run, kind)) RunSequence(run);
     }
   }
 

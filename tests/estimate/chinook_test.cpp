@@ -15,6 +15,7 @@
 
 #include "control/sections.hpp"
 #include "core/run.hpp"
+#include "run/sequence.hpp"
 #include "support/files.hpp"
 #include "support/run_fixture.hpp"
 #include "support/shared_data.hpp"
@@ -159,7 +160,7 @@ TEST(ChinookRun, EstimatesAgreeWithAnIndependentPlainEm) {
   run.inputs.Control().Open(dir / "chinook.ctl");
   while (ReadControlLine(run) && run.parse.line.find('*') == std::string::npos) {
   }
-  Gparse(run, 1);
+  if (Gparse(run, 1)) RunSequence(run);
   run.output.unit[0].Close();
   ASSERT_EQ(run.error.stop, 0) << test::ReadFile(dir / "chinook.log");
 

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "control/sections.hpp"
+#include "run/sequence.hpp"
 #include "core/error.hpp"
 #include "support/files.hpp"
 #include "support/run_fixture.hpp"
