@@ -124,9 +124,11 @@ int main(int argc, char** argv) {
     if (load && !out.aborted && !quiet) {
       // The results list: the reports an earlier run of this control file left.
       std::string log = velk::LogName(velk::NativeName(file));
-      for (int slot = 0; slot < velk::kReportSlots; ++slot) {
-        const auto& entry = velk::kReportTable[static_cast<std::size_t>(slot)];
-        if (out.flags[static_cast<std::size_t>(slot)] && !entry.menu_entry.empty())
+      for (int slot = 0; slot < velk::kResultSlots; ++slot) {
+        const bool table = slot >= velk::kReportSlots;
+        const auto k = static_cast<std::size_t>(table ? slot - velk::kReportSlots : slot);
+        const auto& entry = table ? velk::kTableFiles[k] : velk::kReportTable[k];
+        if ((table ? out.table_flags[k] : out.flags[k]) && !entry.menu_entry.empty())
           std::printf("  %-24s%s\n", std::string(entry.menu_entry).c_str(),
                       velk::ReportFile(slot, log, out.output_base).c_str());
       }

@@ -40,7 +40,7 @@ ReportsView::ReportsView(QWidget* parent)
 }
 
 void ReportsView::SetReports(const std::string& control_file, const std::string& output_base,
-                             const std::array<int, kReportSlots>& flags) {
+                             const std::array<int, kResultSlots>& flags) {
   list_->clear();
   for (const MenuItem& item : kMenuItems) {
     if (item.slot == kNoSlot || !ResultsItemEnabled(item.slot, flags)) continue;

@@ -18,7 +18,7 @@ class ReportsView : public QWidget {
   explicit ReportsView(QWidget* parent = nullptr);
   // Lists the control file and every report whose flag is 1.
   void SetReports(const std::string& control_file, const std::string& output_base,
-                  const std::array<int, kReportSlots>& flags);
+                  const std::array<int, kResultSlots>& flags);
   QListWidget* List() const { return list_; }
   TextViewer* Viewer() const { return viewer_; }
 

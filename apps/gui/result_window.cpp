@@ -62,7 +62,10 @@ void ResultWindow::SetProgress(int done, int total) {
 
 void ResultWindow::EndRun(const Outcome& outcome) {
   running_ = false;
-  flags_ = outcome.flags;
+  // The reports' flags, then the tables'.
+  for (int k = 0; k < kReportSlots; ++k) flags_[static_cast<std::size_t>(k)] = outcome.flags[static_cast<std::size_t>(k)];
+  for (int k = 0; k < kTableCount; ++k)
+    flags_[static_cast<std::size_t>(kReportSlots + k)] = outcome.table_flags[static_cast<std::size_t>(k)];
   output_base_ = outcome.output_base;
   setWindowTitle(
       QString::fromStdString(EndCaption(title_, outcome.aborted, outcome.stopped)));

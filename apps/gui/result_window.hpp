@@ -31,7 +31,7 @@ class ResultWindow : public QMdiSubWindow {
   const std::string& Title() const { return title_; }
   const QString& ControlFile() const { return control_file_; }
   const std::string& OutputBase() const { return output_base_; }
-  const std::array<int, kReportSlots>& Flags() const { return flags_; }
+  const std::array<int, kResultSlots>& Flags() const { return flags_; }
   TextPane* Pane() const { return pane_; }
   QTabWidget* Tabs() const { return tabs_; }
   QProgressBar* Progress() const { return progress_; }
@@ -63,7 +63,7 @@ class ResultWindow : public QMdiSubWindow {
   std::string title_;
   QString control_file_;
   std::string output_base_;
-  std::array<int, kReportSlots> flags_{};
+  std::array<int, kResultSlots> flags_{};
   bool running_ = false;
   std::shared_ptr<std::atomic<bool>> stop_;
   QElapsedTimer clock_;  // since the resampling began

@@ -97,6 +97,8 @@ std::string Describe(const Run& run) {
   Setting(out, "external reference proportions", YesNo(o.external_reference));
   Setting(out, "Rannala-Mountain model", YesNo(o.rannala_mountain));
   Setting(out, "Pella-Masuda model", YesNo(o.pella_masuda));
+  Setting(out, "print tables", YesNo(o.print_tables));
+  Setting(out, "compute all likelihood intervals", YesNo(o.all_likelihood_intervals));
 
   out += "\nFiles\n";
   Setting(out, "baseline file", FileName(run.files.baseline));

@@ -29,6 +29,7 @@ constexpr Primary kPrimary[] = {
 struct Secondary {
   KeySet keys;
   int Opt::*field;
+  bool Opt::*flag = nullptr;  // a switch beyond the record
 };
 
 // Secondary keywords after "resa".
@@ -46,6 +47,7 @@ constexpr Secondary kPrin[] = {
     {{{"boot"}}, &Opt::print_resamples},
     {{{"iter"}}, &Opt::print_iterations},
     {{{"like"}}, &Opt::print_likelihoods},
+    {{{"tabl"}}, nullptr, &Opt::print_tables},
 };
 
 // Secondary keywords after "comp".
@@ -62,7 +64,22 @@ template <class Table>
 bool SetSecondary(Run& run, std::string_view text, int pos, const Table& table) {
   int k = FindKey(run, text, pos, table);
   if (k < 0) return false;
-  run.opt.*table[k].field = Glogic(run, RestOf(text, pos));
+  const int value = Glogic(run, RestOf(text, pos));
+  if (table[k].flag != nullptr)
+    run.opt.*table[k].flag = value != 0;
+  else
+    run.opt.*table[k].field = value;
+  return true;
+}
+
+// "comp" followed by a word beginning "all" and, later, one beginning "like"
+// (Compute all likelihood intervals: yes): profile intervals for every unit.
+// Such a line names no other switch of "comp".
+bool OcompAll(Run& run, std::string_view text, int pos) {
+  static constexpr Secondary kAll[] = {{{{"all"}}, nullptr}};
+  static constexpr Secondary kLike[] = {{{{"like"}}, nullptr}};
+  if (FindKey(run, text, pos, kAll) < 0 || FindKey(run, text, pos, kLike) < 0) return false;
+  run.opt.all_likelihood_intervals = Glogic(run, RestOf(text, pos)) != 0;
   return true;
 }
 
@@ -76,6 +93,7 @@ bool Oprin(Run& run, std::string_view text, int pos) {
 
 // A "comp" line is done whether or not a secondary keyword follows.
 void Ocomp(Run& run, std::string_view text, int pos) {
+  if (OcompAll(run, text, pos)) return;
   SetSecondary(run, text, pos, kComp);
 }
 
@@ -126,6 +144,7 @@ void Oparse(Run& run) {
     opt.compute_ci = 0;
     opt.compute_jackknife = 0;
     opt.resample_mixture = 0;
+    opt.all_likelihood_intervals = false;
   }
   Errpop(run);
 }

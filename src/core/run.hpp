@@ -11,6 +11,7 @@
 #include "core/layout/unit.hpp"
 #include "core/lines.hpp"
 #include "core/random_state.hpp"
+#include "core/results.hpp"
 
 namespace velk {
 
@@ -125,6 +126,10 @@ struct Opt {
   int external_reference = 0;
   int rannala_mountain = 0;
   int pella_masuda = 0;
+
+  // Switches beyond the record.
+  bool print_tables = false;              // CSV tables beside the reports
+  bool all_likelihood_intervals = false;  // profile intervals for every unit
 };
 
 // Input and output names of the analysis, as written in the control file.
@@ -136,6 +141,10 @@ struct Files {
 };
 
 inline constexpr int kReportSlots = 14;
+// The CSV tables beside the reports (core/reports.hpp names them).
+inline constexpr int kTableCount = 6;
+// Reports and tables together, as the Results lists show them.
+inline constexpr int kResultSlots = kReportSlots + kTableCount;
 
 // Report units: slot k writes on unit 6 + k; slot 0 is the run log.
 struct Output {
@@ -143,6 +152,8 @@ struct Output {
   std::array<int, kReportSlots> written{};
   // The name each open report was given ("Estimates", ...), for the messages of its close.
   std::array<std::string, kReportSlots> name;
+  // Per table of kTableFiles: 1 once written.
+  std::array<int, kTableCount> tables{};
 };
 
 // Input units 20 to 23: control file, baseline, mixture, spare.
@@ -298,6 +309,9 @@ struct Run {
   // Every message written so far, in order (kept to a bounded number; stopping
   // messages always).
   std::vector<RunMessage> messages;
+
+  // What the estimation and the resampling found, for the front ends.
+  RunResults results;
 };
 
 }  // namespace velk

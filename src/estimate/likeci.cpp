@@ -40,7 +40,11 @@ void Rescale(const Groups& groups, Vec<double>& theta) {
 
 double ProfileBound(Run& run, const OptimData& data, const OptimSwitches& sw,
                     const ProfileEstimate& est, const Vec<int>& group, int region,
-                    const std::string& name, double h, double z, bool lower) {
+                    const std::string& name, double h, double z, bool lower,
+                    double* p_value) {
+  double p_unused = 0.0;
+  double& p_bound = p_value != nullptr ? *p_value : p_unused;
+  p_bound = std::nan("");
   const int np = est.theta.Size();
   const double c = run.par.confidence / 100.0;
   const double ehat = est.regional(region, 1);
@@ -85,9 +89,11 @@ double ProfileBound(Run& run, const OptimData& data, const OptimSwitches& sw,
     run.error.x2 = lr;
     run.error.x3 = p;
     Error(run, 103);
+    p_bound = p;
     if (std::fabs(p - c) < kAccept) return t;
     if (lower && t <= 0.0 && p <= c) return 0.0;
     if (!lower && t >= 1.0 && p <= c) return 1.0;
+    p_bound = std::nan("");
     if (trial >= kProfileTrials) {
       run.error.a1 = name;
       run.error.a2 = lower ? "Lower bound" : "Upper bound";
@@ -122,8 +128,10 @@ double ProfileBound(Run& run, const OptimData& data, const OptimSwitches& sw,
   }
 }
 
-void Likeci(Run& run, const OptimData& data, const OptimSwitches& sw, const ProfileEstimate& est,
-            const RegionMembers& regions, const Vec<std::string>& names, Unit& out) {
+std::vector<ProfileInterval> Likeci(Run& run, const OptimData& data, const OptimSwitches& sw,
+                                    const ProfileEstimate& est, const RegionMembers& regions,
+                                    const Vec<std::string>& names, Unit& out, bool every) {
+  std::vector<ProfileInterval> found;
   Errpush(run, "Likelihood CI procedure");
   out.Write("(/t36,a/2x,a,t35,a,t43,a,t53,a,t61,a)",
             {"Likelihood", "Population", "lower ", "upper"});
@@ -158,7 +166,7 @@ void Likeci(Run& run, const OptimData& data, const OptimSwitches& sw, const Prof
     for (int k = 1; k <= size; ++k) group(k) = regions.members(first + k - 1);
     first += size;
     const double ehat = est.regional(r, 1);
-    if (!(ehat >= kLikeciThreshold)) continue;
+    if (!every && !(ehat >= kLikeciThreshold)) continue;
     double h = est.jackknife ? est.regional(r, 2)
                              : std::sqrt(ehat * (1.0 - ehat) / static_cast<double>(est.nposs));
     // A step of 0 (a singular jackknife, an estimate of 1) could not move the
@@ -166,14 +174,16 @@ void Likeci(Run& run, const OptimData& data, const OptimSwitches& sw, const Prof
     if (!(h > 0.0)) h = std::sqrt(std::max(ehat * (1.0 - ehat), 0.0) / est.nposs);
     if (!(h > 0.0)) h = 0.01;
     const std::string name = Trim(names(r));
-    const double lo = ProfileBound(run, copy, trial_sw, est, group, r, name, h, z, true);
+    ProfileInterval& f = found.emplace_back(ProfileInterval{.unit = r});
+    f.lo = ProfileBound(run, copy, trial_sw, est, group, r, name, h, z, true, &f.p_lo);
     if (run.error.stop) break;
-    const double hi = ProfileBound(run, copy, trial_sw, est, group, r, name, h, z, false);
+    f.hi = ProfileBound(run, copy, trial_sw, est, group, r, name, h, z, false, &f.p_hi);
     if (run.error.stop) break;
-    out.Write("(2x,a30,t34,f5.3,t42,f5.3)", {Padded(names(r), kNameWidth), lo, hi});
+    out.Write("(2x,a30,t34,f5.3,t42,f5.3)", {Padded(names(r), kNameWidth), f.lo, f.hi});
   }
   run.par.irls_switch = saved_switch;
   Errpop(run);
+  return found;
 }
 
 }  // namespace velk

@@ -4,6 +4,7 @@
 // the likelihood-ratio statistic reaches the confidence level.
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "core/array.hpp"
 #include "estimate/ijack.hpp"
@@ -30,16 +31,30 @@ inline constexpr int kProfileTrials = 11;
 
 // One bound's search for region members `group` (the other populations make
 // the second constraint group). `lower` selects the search below the estimate.
-// Returns the bound, 0.0 or 1.0 at the edges, or -1.0 after message 1013.
+// Returns the bound, 0.0 or 1.0 at the edges, or -1.0 after message 1013;
+// `p_value`, when given, receives the chi-square P-value of the trial taken as
+// the bound (NaN after message 1013).
 double ProfileBound(Run& run, const OptimData& data, const OptimSwitches& sw,
                     const ProfileEstimate& est, const Vec<int>& group, int region,
-                    const std::string& name, double h, double z, bool lower);
+                    const std::string& name, double h, double z, bool lower,
+                    double* p_value = nullptr);
+
+// The interval found for one unit (a region, or a population when `Likeci`
+// was given the populations as units). A bound whose search gave up is -1.0.
+struct ProfileInterval {
+  int unit = 0;
+  double lo = 0.0, hi = 0.0;
+  double p_lo = 0.0, p_hi = 0.0;
+};
 
 // Writes the likelihood intervals of every region whose estimate is at least
-// 0.01 (in single precision) on `out`: the header, then one line per region.
+// 0.01 (in single precision), or of every region when `every` is set, on
+// `out`: the header, then one line per region. `regions` may as well list the
+// populations one to a unit, with est.regional holding their estimates.
 // Works on copies of P and of the missing-baseline estimates, so the estimate's
-// own are left as they are.
-void Likeci(Run& run, const OptimData& data, const OptimSwitches& sw, const ProfileEstimate& est,
-            const RegionMembers& regions, const Vec<std::string>& names, Unit& out);
+// own are left as they are. Returns the intervals found, in unit order.
+std::vector<ProfileInterval> Likeci(Run& run, const OptimData& data, const OptimSwitches& sw,
+                                    const ProfileEstimate& est, const RegionMembers& regions,
+                                    const Vec<std::string>& names, Unit& out, bool every = false);
 
 }  // namespace velk

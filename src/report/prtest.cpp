@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "core/fields.hpp"
+#include "report/estimate_table.hpp"
 
 namespace velk {
 
@@ -17,9 +18,8 @@ std::vector<Item> Underscores(int n) {
   return std::vector<Item>(static_cast<std::size_t>(n), "_");
 }
 
-// Coefficient of variation: deviation over estimate, 0 for a vanishing estimate.
 double Cv(double estimate, double sd) {
-  return estimate > 0.00001 ? sd / estimate : 0.0;
+  return CoefficientOfVariation(estimate, sd);
 }
 
 const char* Kind(int ploidy) {

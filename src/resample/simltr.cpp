@@ -13,6 +13,7 @@
 
 #include "core/error.hpp"
 #include "core/layout/layout.hpp"
+#include "core/paths.hpp"
 #include "core/report_file.hpp"
 #include "core/run.hpp"
 #include "core/status.hpp"
@@ -26,6 +27,7 @@
 #include "report/prtfrq.hpp"
 #include "report/prtmix.hpp"
 #include "resample/draws.hpp"
+#include "resample/resample_table.hpp"
 #include "resample/smstat.hpp"
 #include "resample/workers.hpp"
 
@@ -698,6 +700,18 @@ int Sequence(Run& run, Driver& d, int history) {
   return -1;
 }
 
+// Every area's estimate in every resample, for the front ends.
+void KeepResamples(Run& run, const Smstat& acc) {
+  RunResults& out = run.results;
+  out.resample_units.clear();
+  out.resample_estimates.assign(static_cast<std::size_t>(acc.narea), {});
+  for (int a = 1; a <= acc.narea; ++a) {
+    out.resample_units.push_back(Trim(acc.name(a)));
+    std::vector<double>& v = out.resample_estimates[static_cast<std::size_t>(a - 1)];
+    for (int r = 1; r <= acc.count; ++r) v.push_back(acc.values(a, r));
+  }
+}
+
 void Drive(Run& run, Driver& d) {
   // Nothing to estimate without populations (the control-file reader never
   // leaves a run so; a caller that fills a run by hand may).
@@ -736,6 +750,11 @@ void Drive(Run& run, Driver& d) {
     SmstatFit(d.acc, run.input.sample_size, d.work.front()->draws.proportions);
   SmstatReport(run, d.acc);
   if (run.error.stop) return;
+  KeepResamples(run, d.acc);
+  if (run.opt.print_tables) {
+    WriteResampleTables(run, d.acc);
+    if (run.error.stop) return;
+  }
 
   if (d.simulation && run.opt.print_genotypes != 0) {
     // The last simulated mixture.

@@ -101,8 +101,8 @@ std::vector<double> Sorted(const Mat<double>& m, int a, int count) {
 }
 
 struct Interval {
-  double lower = 0.0;
-  double upper = 1.0;
+  double lower;
+  double upper;
 };
 
 // Writes one interval section: heading, the few-resamples warning, then either
@@ -276,6 +276,60 @@ void SmstatFit(Smstat& acc, int n, const Vec<double>& proportion) {
   acc.p_value = acc.fit_df >= 1.0 ? 1.0 - DCHIDF(chi, acc.fit_df) : 1.0;
 }
 
+SmstatSummary SmstatSummarize(const Run& run, Smstat& acc) {
+  SmstatStudentize(acc);
+  SmstatSummary sum;
+  const int r = acc.count;
+  const double rd = r > 0 ? r : 1.0;
+  Vec<double> sd;
+  sum.cov = Covariances(acc, sd);
+  const PercentileIndex k = PercentileIndices(run.par.confidence, r);
+  const bool studentized = run.opt.studentized != 0;
+  const bool available = studentized && run.opt.resample_baseline == 0;
+  for (int a = 1; a <= acc.narea; ++a) {
+    AreaSummary s;
+    s.mean = acc.sum(a) / rd;
+    s.sd = sd(a);
+    s.rmse = std::sqrt(acc.sqdev(a) / rd);
+    s.expected = acc.expected(a);
+    if (r > 0) {
+      const std::vector<double> v = Sorted(acc.values, a, r);
+      const double xlo = v[static_cast<std::size_t>(k.lo - 1)];
+      const double xhi = v[static_cast<std::size_t>(k.hi - 1)];
+      const double e = acc.expected(a);
+      s.symmetric_lo = xlo;
+      s.symmetric_hi = xhi;
+      s.nonsymmetric_lo = std::max(0.0, 2.0 * e - xhi);
+      s.nonsymmetric_hi = std::min(1.0, 2.0 * e - xlo);
+    }
+    if (studentized && a <= acc.nr) {
+      if (r > 0 && acc.studentized) {
+        const std::vector<double> t = Sorted(acc.student, a, r);
+        const double tlo = t[static_cast<std::size_t>(k.lo - 1)];
+        const double thi = t[static_cast<std::size_t>(k.hi - 1)];
+        const double e = acc.expected(a);
+        const double sa = acc.observed_sd(a);
+        s.studentized_shown_lo = thi == kNoStudentized ? 0.0 : std::max(0.0, e - sa * thi);
+        s.studentized_shown_hi = tlo == kNoStudentized ? 1.0 : std::min(1.0, e - sa * tlo);
+      }
+      if (available) {
+        s.studentized_lo = s.studentized_shown_lo;
+        s.studentized_hi = s.studentized_shown_hi;
+      }
+    }
+    sum.areas.push_back(s);
+  }
+  for (int l = 1; l <= acc.ngroups; ++l) {
+    if (std::none_of(acc.group.begin(), acc.group.end(), [l](int g) { return g == l; })) continue;
+    LevelSummary ls;
+    ls.level = l;
+    MeanSd(acc.angle_sum(l), acc.angle_sq(l), r, ls.angle_mean, ls.angle_sd);
+    MeanSd(acc.dist_sum(l), acc.dist_sq(l), r, ls.distance_mean, ls.distance_sd);
+    sum.levels.push_back(ls);
+  }
+  return sum;
+}
+
 void SmstatReport(Run& run, Smstat& acc) {
   const bool simulation = run.opt.estimation == 0;
   const int slot = simulation ? kSimulationSlot : kBootstrapSlot;
@@ -321,35 +375,24 @@ void SmstatReport(Run& run, Smstat& acc) {
     out.Write("(2x, a)", {"WARNING: Check *.log file for proper convergence."});
 
   // Area table.
-  Vec<double> sd;
-  const Mat<double> cov = Covariances(acc, sd);
-  auto mean = [&](int a) { return acc.sum(a) / rd; };
-  auto rmse = [&](int a) { return std::sqrt(acc.sqdev(a) / rd); };
+  const SmstatSummary sum = SmstatSummarize(run, acc);
   out.Write("(/t45,a,/6x,a,t43,a,t53,a,t63,a,t73,a)",
             {"Mean", "Area", "Estimate", "Std.Dev.", "Root MSE", "Expected"});
   for (int a = 1; a <= acc.narea; ++a) {
     if (a > 1 && acc.group(a) != acc.group(a - 1)) out.Write("()");
-    out.Write("(1x,i6,2x,a30,1x,4(2x,f6.4,2x))", {acc.number(a), Padded(acc.name(a), kNameWidth),
-                                                   mean(a), sd(a), rmse(a), acc.expected(a)});
+    const AreaSummary& s = sum.areas[static_cast<std::size_t>(a - 1)];
+    out.Write("(1x,i6,2x,a30,1x,4(2x,f6.4,2x))",
+              {acc.number(a), Padded(acc.name(a), kNameWidth), s.mean, s.sd, s.rmse, s.expected});
   }
 
   // Percentile intervals.
-  const PercentileIndex k = PercentileIndices(confidence, r);
   std::vector<int> all;
   std::vector<Interval> symmetric, nonsymmetric;
   for (int a = 1; a <= acc.narea; ++a) {
+    const AreaSummary& s = sum.areas[static_cast<std::size_t>(a - 1)];
     all.push_back(a);
-    Interval s, n;
-    if (r > 0) {
-      const std::vector<double> v = Sorted(acc.values, a, r);
-      const double xlo = v[static_cast<std::size_t>(k.lo - 1)];
-      const double xhi = v[static_cast<std::size_t>(k.hi - 1)];
-      const double e = acc.expected(a);
-      s = {xlo, xhi};
-      n = {std::max(0.0, 2.0 * e - xhi), std::min(1.0, 2.0 * e - xlo)};
-    }
-    symmetric.push_back(s);
-    nonsymmetric.push_back(n);
+    symmetric.push_back({s.symmetric_lo, s.symmetric_hi});
+    nonsymmetric.push_back({s.nonsymmetric_lo, s.nonsymmetric_hi});
   }
   WriteIntervals(out, acc, confidence, "% Symmetric Percentile Bootstrap Confidence Intervals", all,
                  symmetric, false);
@@ -361,18 +404,9 @@ void SmstatReport(Run& run, Smstat& acc) {
     std::vector<int> regions;
     std::vector<Interval> bounds;
     for (int g = 1; g <= acc.nr; ++g) {
+      const AreaSummary& s = sum.areas[static_cast<std::size_t>(g - 1)];
       regions.push_back(g);
-      Interval b;
-      if (r > 0 && acc.studentized) {
-        const std::vector<double> t = Sorted(acc.student, g, r);
-        const double tlo = t[static_cast<std::size_t>(k.lo - 1)];
-        const double thi = t[static_cast<std::size_t>(k.hi - 1)];
-        const double e = acc.expected(g);
-        const double s = acc.observed_sd(g);
-        b.lower = thi == kNoStudentized ? 0.0 : std::max(0.0, e - s * thi);
-        b.upper = tlo == kNoStudentized ? 1.0 : std::min(1.0, e - s * tlo);
-      }
-      bounds.push_back(b);
+      bounds.push_back({s.studentized_shown_lo, s.studentized_shown_hi});
     }
     WriteIntervals(out, acc, confidence, "% Studentized Bootstrap Confidence Intervals", regions,
                    bounds, run.opt.resample_baseline != 0);
@@ -382,16 +416,12 @@ void SmstatReport(Run& run, Smstat& acc) {
   out.Write("(/70a)", Underscores());
   Vec<std::int32_t> index(acc.narea);
   for (int a = 1; a <= acc.narea; ++a) index(a) = a;
-  Prcov(out, acc.name, cov, acc.narea, index);
+  Prcov(out, acc.name, sum.cov, acc.narea, index);
   out.Write("(//21x,a,10x,a,/10x,a,2(5x,a,6x,a))",
             {"angle deviation", "distance", "level", "mean", "std.dev.", "mean", "std.dev."});
-  for (int l = 1; l <= acc.ngroups; ++l) {
-    if (std::none_of(acc.group.begin(), acc.group.end(), [l](int g) { return g == l; })) continue;
-    double am = 0, as = 0, dm = 0, ds = 0;
-    MeanSd(acc.angle_sum(l), acc.angle_sq(l), r, am, as);
-    MeanSd(acc.dist_sum(l), acc.dist_sq(l), r, dm, ds);
-    out.Write("(11x,i2,2x,2(3x,2(f6.3,4x)))", {l, am, as, dm, ds});
-  }
+  for (const LevelSummary& l : sum.levels)
+    out.Write("(11x,i2,2x,2(3x,2(f6.3,4x)))",
+              {l.level, l.angle_mean, l.angle_sd, l.distance_mean, l.distance_sd});
   out.Write("(/70a)", Underscores());
 
   // Population table and correlations.
@@ -400,9 +430,10 @@ void SmstatReport(Run& run, Smstat& acc) {
   double total = 0.0;
   for (int i = 1; i <= acc.np; ++i) {
     const int a = acc.nr + i;
-    total += mean(a);
-    out.Write("(1x,i3,2x,a30,4(2x,f6.4,2x))", {i, Padded(acc.name(a), kNameWidth), mean(a), sd(a),
-                                               rmse(a), acc.expected(a)});
+    const AreaSummary& s = sum.areas[static_cast<std::size_t>(a - 1)];
+    total += s.mean;
+    out.Write("(1x,i3,2x,a30,4(2x,f6.4,2x))",
+              {i, Padded(acc.name(a), kNameWidth), s.mean, s.sd, s.rmse, s.expected});
   }
   if (1.0 - total > 0.000001) out.Write("(6x,a,t39,f6.4)", {"Unknown", 1.0 - total});
   out.Write("(/70a)", Underscores());
@@ -412,7 +443,7 @@ void SmstatReport(Run& run, Smstat& acc) {
   for (int i = 1; i <= acc.np; ++i) {
     pnames(i) = acc.name(acc.nr + i);
     pindex(i) = i;
-    for (int j = 1; j <= acc.np; ++j) pcov(i, j) = cov(acc.nr + i, acc.nr + j);
+    for (int j = 1; j <= acc.np; ++j) pcov(i, j) = sum.cov(acc.nr + i, acc.nr + j);
   }
   Prcov(out, pnames, pcov, acc.np, pindex);
   CloseReport(run, slot);

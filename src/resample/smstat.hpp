@@ -21,8 +21,10 @@
 // No division by zero is made and no NaN reaches the report.
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "core/array.hpp"
+#include "core/results.hpp"
 #include "core/run.hpp"
 
 namespace velk {
@@ -117,6 +119,31 @@ void SmstatStudentRow(const Smstat& acc, int r, Vec<double>& t);
 // count / R; chi-square = sum (O_g - E_g)^2 / E_g over genotypes with E_g > 0,
 // DF = genotypes - 1, P-value = 1 - DCHIDF (1 when DF is 0).
 void SmstatFit(Smstat& acc, int n, const Vec<double>& proportion);
+
+// What the summary report prints of one area (region or population) and one
+// group, at full precision.
+struct AreaSummary {
+  double mean = 0.0, sd = 0.0, rmse = 0.0, expected = 0.0;
+  // Percentile intervals; [0, 1] when no resample was added.
+  double symmetric_lo = 0.0, symmetric_hi = 1.0;
+  double nonsymmetric_lo = 0.0, nonsymmetric_hi = 1.0;
+  // Studentized intervals (regions, with the studentized switch): the bounds
+  // as computed, and NaN where the report shows none (the baseline resampled).
+  double studentized_shown_lo = 0.0, studentized_shown_hi = 1.0;
+  double studentized_lo = kNotComputed, studentized_hi = kNotComputed;
+};
+struct LevelSummary {
+  int level = 0;
+  double angle_mean = 0.0, angle_sd = 0.0, distance_mean = 0.0, distance_sd = 0.0;
+};
+struct SmstatSummary {
+  std::vector<AreaSummary> areas;    // area order
+  std::vector<LevelSummary> levels;  // groups that hold areas, in order
+  Mat<double> cov;                   // correlations below, covariances on and above the diagonal
+};
+
+// The report's statistics (studentizes the stored values first).
+SmstatSummary SmstatSummarize(const Run& run, Smstat& acc);
 
 // Writes the summary report (.sim in a simulation on slot 6, .bot in a
 // bootstrap on slot 7) and closes it. An output base name "USER" is refused with

@@ -21,6 +21,7 @@
 #include "report/prtest.hpp"
 #include "report/prtfrq.hpp"
 #include "report/prtmix.hpp"
+#include "report/estimate_table.hpp"
 
 namespace velk {
 
@@ -106,6 +107,7 @@ void Estimate(Run& run, Estimation& e) {
   const RegionMembers regions = RunRegions(run);
   Clsum(regions, e.theta, e.regional.Ptr(1, 1));
 
+  const bool resampling = opt.resample_mixture != 0 || opt.resample_baseline != 0;
   // The estimates report; with the output base name "USER" nothing is opened
   // and the writers below write nothing.
   OpenReport(run, kEstimatesSlot, ".est", "Estimates", "Estimates output to ");
@@ -128,7 +130,7 @@ void Estimate(Run& run, Estimation& e) {
   }
   if (jackknife)
     for (int r = 1; r <= nr; ++r) e.regional(r, 2) = e.jack.regional_sd(r);
-  Prtest(run, EstimatesReport{.nclasses = run.input.nclasses,
+  const EstimatesReport report{.nclasses = run.input.nclasses,
                               .ngenotypes = ngen,
                               .possible_size = e.res.nposs,
                               .class_genotypes = run.input.class_genotypes,
@@ -142,29 +144,69 @@ void Estimate(Run& run, Estimation& e) {
                               .cov = e.jack.cov,
                               .regional = e.regional,
                               .region_cov = e.jack.region_cov,
-                              .standard_errors = jackknife});
+                              .standard_errors = jackknife};
+  Prtest(run, report);
   if (run.error.stop) return;
+  std::vector<EstimateRow>& rows = run.results.estimates;
+  rows = EstimateRows(run, report);
 
-  if (jackknife || opt.compute_ci) {
-    if (nr == 0) {
+  // Profile intervals: asked for, or asked for every unit (then, without
+  // regions, for every population).
+  const bool profile = opt.compute_ci != 0 || opt.all_likelihood_intervals;
+  const bool every = opt.all_likelihood_intervals;
+  if (jackknife || profile) {
+    if (nr == 0 && !every) {
       Error(run, 1016);
       if (run.error.stop) return;
     } else {
       out.Write("(/2x,i2,a)", {run.par.confidence, "% Confidence Intervals"});
-      if (jackknife) NormalIntervals(run, e.regional, out);
-      if (opt.compute_ci) {
+      if (jackknife && nr > 0) NormalIntervals(run, e.regional, out);
+      if (profile) {
+        // The units: the regions, or else the populations one to a unit.
+        Mat<double> units_est = e.regional;
+        Vec<int> one(np, 1), each(np);
+        for (int i = 1; i <= np; ++i) each(i) = i;
+        const bool pops = nr == 0;
+        if (pops) {
+          units_est.Resize(np, 2, 0.0);
+          for (int i = 1; i <= np; ++i) {
+            units_est(i, 1) = e.theta(i);
+            units_est(i, 2) = jackknife ? e.jack.sd(i) : 0.0;
+          }
+        }
+        Vec<std::string> pop_names(np);
+        for (int i = 1; i <= np; ++i) pop_names(i) = run.pops(i).name;
         const ProfileEstimate est{.theta = e.theta,
                                   .L = e.res.L,
                                   .nposs = e.res.nposs,
                                   .n0 = n0,
                                   .possible = e.possible,
-                                  .regional = e.regional,
+                                  .regional = units_est,
                                   .jackknife = jackknife};
-        Likeci(run, data, sw, est, regions, run.regions.name, out);
+        const std::vector<ProfileInterval> found =
+            Likeci(run, data, sw, est, pops ? RegionMembers{np, one, each} : regions,
+                   pops ? pop_names : run.regions.name, out, every);
         if (run.error.stop) return;
+        // A search that gave up (-1.0 in the report) found no bound.
+        auto bound = [](double b) { return b < 0.0 ? kNotComputed : b; };
+        for (const ProfileInterval& f : found) {
+          EstimateRow& row = rows[static_cast<std::size_t>((pops ? 0 : np) + f.unit - 1)];
+          row.likelihood_lo = bound(f.lo);
+          row.likelihood_hi = bound(f.hi);
+          row.p_lo = f.p_lo;
+          row.p_hi = f.p_hi;
+        }
       }
       out.Write("(70a/)", std::vector<Item>(kRuleLength, "_"));
     }
+  }
+  run.results.facts = EstimateFacts(report);
+  run.results.estimated = true;
+  if (opt.print_tables) {
+    // A bootstrap adds its own facts to the run table once it is done.
+    WriteEstimateTable(run, rows);
+    if (!run.error.stop && !resampling) WriteRunTable(run, &run.results.facts, nullptr);
+    if (run.error.stop) return;
   }
 
   const MixtureCounts mix{.nclasses = run.input.nclasses,
@@ -192,7 +234,6 @@ void Estimate(Run& run, Estimation& e) {
     Prtgen(run, mix, W, false);
     if (run.error.stop) return;
   }
-  const bool resampling = opt.resample_mixture != 0 || opt.resample_baseline != 0;
   if (opt.print_baseline && !resampling) {
     Prtfrq(run);
     if (run.error.stop) return;

@@ -44,6 +44,12 @@ void LoadOnlyFlags(Run& run) {
   f[8] = o.print_mixture != 0;
   f[3] = o.print_genotypes != 0;
   f[2] = o.print_populations != 0;
+  // The tables: those of the estimation, and those of a simulation or bootstrap.
+  std::array<int, kTableCount>& t = run.output.tables;
+  const int resampling = estimation ? f[7] : 1;
+  const int tables = o.print_tables ? 1 : 0;
+  t = {tables * estimation, tables, tables * estimation, tables * estimation,
+       tables * resampling, tables * resampling};
 }
 
 // Every folder on the way to the output base name that is missing is created,

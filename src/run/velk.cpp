@@ -133,6 +133,7 @@ Outcome Velk(Process& process, Platform& platform, const Request& request) {
   }
   run.inputs.Control().Close();
   out.flags = run.output.written;
+  out.table_flags = run.output.tables;
   out.output_base = run.files.output;
   out.log_name = run.log_name;
   if (run.check_only && !run.error.stop) out.description = Describe(run);
@@ -142,6 +143,9 @@ Outcome Velk(Process& process, Platform& platform, const Request& request) {
   out.messages = std::move(run.messages);
   for (const RunMessage& m : out.messages)
     if (m.number == 3037) out.stopped = true;
+  out.estimates = std::move(run.results.estimates);
+  out.resample_units = std::move(run.results.resample_units);
+  out.resample_estimates = std::move(run.results.resample_estimates);
   return out;
 }
 

@@ -7,6 +7,7 @@
 
 #include "core/run.hpp"
 #include "core/status.hpp"
+#include "report/estimate_table.hpp"
 
 namespace velk {
 
@@ -23,6 +24,7 @@ struct Request {
 
 struct Outcome {
   std::array<int, kReportSlots> flags{};  // 1 when the slot's report exists
+  std::array<int, kTableCount> table_flags{};  // 1 when the table of kTableFiles exists
   std::string output_base;                // output base name ("USER" when none)
   std::string log_name;
   std::string status;                     // the final status text
@@ -30,6 +32,12 @@ struct Outcome {
   std::string description;                // what --check understood
   std::vector<RunMessage> messages;       // the run's messages, in the order issued
   bool stopped = false;                   // the user's stop request ended the run (3037)
+  // Every population and region of the estimation (empty when none ran).
+  std::vector<EstimateRow> estimates;
+  // Simulations and bootstraps: the units and, per unit, its estimate in every
+  // resample.
+  std::vector<std::string> resample_units;
+  std::vector<std::vector<double>> resample_estimates;
 };
 
 // Runs (or, load-only, loads) one control file.

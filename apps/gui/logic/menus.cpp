@@ -20,7 +20,7 @@ bool ResultsItemEnabled(int slot, std::span<const int> flags) {
 std::string ResultsItemFile(int slot, const std::string& control_file,
                             const std::string& output_base) {
   if (slot == kControlFileSlot) return control_file;
-  if (slot < 0 || slot >= kReportSlots) return {};
+  if (slot < 0 || slot >= kResultSlots) return {};
   return ReportFile(slot, LogName(NativeName(control_file)), NativeName(Trim(output_base)));
 }
 

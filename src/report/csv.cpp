@@ -1,0 +1,86 @@
+#include "report/csv.hpp"
+
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+
+#include "core/error.hpp"
+#include "core/paths.hpp"
+#include "core/report_file.hpp"
+#include "core/reports.hpp"
+#include "core/status.hpp"
+
+namespace velk {
+
+CsvTable::CsvTable(const std::vector<std::string_view>& header) {
+  for (std::string_view h : header) Text(h);
+  EndRow();
+}
+
+void CsvTable::Separate() {
+  if (row_started_) data_ += ',';
+  row_started_ = true;
+}
+
+CsvTable& CsvTable::Text(std::string_view text) {
+  Separate();
+  data_ += '"';
+  for (char c : text) {
+    if (c == '"') data_ += '"';
+    data_ += c;
+  }
+  data_ += '"';
+  return *this;
+}
+
+CsvTable& CsvTable::Int(long long value) {
+  Separate();
+  data_ += std::to_string(value);
+  return *this;
+}
+
+CsvTable& CsvTable::Real(double value) {
+  Separate();
+  data_ += CsvNumber(value);
+  return *this;
+}
+
+void CsvTable::EndRow() {
+  data_ += "\r\n";
+  row_started_ = false;
+}
+
+std::string CsvNumber(double value) {
+  if (std::isnan(value)) return {};
+  if (std::isinf(value)) return value > 0 ? "Inf" : "-Inf";
+  char buf[32];
+  const auto res = std::to_chars(buf, buf + sizeof buf, value);
+  return std::string(buf, res.ptr);
+}
+
+bool WriteCsvTable(Run& run, std::string_view extension, std::string_view name,
+                   const CsvTable& table) {
+  const std::string file = ReportName(run, extension);
+  const std::string native = NativeName(file);
+  run.error.a1 = std::string(name);
+  run.error.a2 = file;
+  std::FILE* f = IsInputFile(run, native) ? nullptr : run.platform.OpenFile(native, "w");
+  if (f == nullptr) {
+    Error(run, 3030);
+    return false;
+  }
+  const std::string& data = table.Data();
+  const bool written = std::fwrite(data.data(), 1, data.size(), f) == data.size();
+  if (std::fclose(f) != 0 || !written) {
+    run.error.a1 = std::string(name);
+    run.error.a2 = file;
+    Error(run, 3038);
+    return false;
+  }
+  for (std::size_t k = 0; k < kTableFiles.size(); ++k)
+    if (kTableFiles[k].extension == extension) run.output.tables[k] = 1;
+  AppendStatus(run, "\tTable output to " + file);
+  return true;
+}
+
+}  // namespace velk

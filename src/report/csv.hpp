@@ -1,0 +1,42 @@
+#pragma once
+// CSV tables (RFC 4180, UTF-8): a header row, then one row per record; texts
+// quoted, numbers in the shortest form that reads back to the same double,
+// values that were not computed (NaN) as empty cells. Written beside the
+// reports as the output base name followed by the table's extension.
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "core/run.hpp"
+
+namespace velk {
+
+class CsvTable {
+ public:
+  explicit CsvTable(const std::vector<std::string_view>& header);
+
+  CsvTable& Text(std::string_view text);
+  CsvTable& Int(long long value);
+  CsvTable& Real(double value);  // empty cell for NaN
+  void EndRow();
+
+  const std::string& Data() const { return data_; }
+
+ private:
+  void Separate();
+  std::string data_;
+  bool row_started_ = false;
+};
+
+// The number as a cell: the shortest decimal form that reads back to the same
+// double; NaN as an empty cell, infinities as "Inf" and "-Inf".
+std::string CsvNumber(double value);
+
+// Writes `table` to the output base name followed by `extension` and appends a
+// tab, "Table output to " and the file name to the status text. A file that
+// cannot be made, or is one of the run's input files, is message 3030; one that
+// cannot be written whole is message 3038. True when written.
+bool WriteCsvTable(Run& run, std::string_view extension, std::string_view name,
+                   const CsvTable& table);
+
+}  // namespace velk
