@@ -49,8 +49,10 @@ std::vector<EstimateRow> EstimateRows(const Run& run, const EstimatesReport& est
     for (int k = first; k < first + g.size(r); ++k)
       if (lv >= 1 && lv <= 3) rows[static_cast<std::size_t>(g.members(k) - 1)].parents[lv - 1] = r;
     first += g.size(r);
-    // The region's own ancestors, up the levels.
-    for (int p = g.parent(r); p >= 1 && p <= nr; p = g.parent(p))
+    // The region's own ancestors, up the levels (a region table built by hand
+    // may hold no parents).
+    auto parent = [&g](int q) { return q <= g.parent.Size() ? g.parent(q) : 0; };
+    for (int p = parent(r), steps = 0; p >= 1 && p <= nr && steps < 3; p = parent(p), ++steps)
       if (g.level(p) >= 1 && g.level(p) <= 3) row.parents[g.level(p) - 1] = p;
   }
   return rows;

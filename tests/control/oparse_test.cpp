@@ -80,6 +80,34 @@ TEST(Oparse, SimulationClearsMixtureSwitches) {
     EXPECT_EQ(o.*f, 1);
 }
 
+// The switches beyond the record; an "all ... like" line names no other "comp" switch.
+TEST(Oparse, TablesAndAllLikelihoodIntervals) {
+  struct Case {
+    const char* line;
+    bool tables, all;
+    int ci;
+  } cases[] = {
+      {"Print tables: yes\n", true, false, 0},
+      {"Print tables: no\n", false, false, 0},
+      {"Compute all likelihood intervals: yes\n", false, true, 0},
+      {"Compute ALL likelihood confidence intervals: yes\n", false, true, 0},
+      {"Compute likelihood confidence intervals: yes\n", false, false, 1},
+      {"Compute all confidence intervals: yes\n", false, false, 1},
+  };
+  for (const Case& c : cases) {
+    SectionRun s(std::string(c.line) + "* Parameters\n");
+    Opt o = Read(s);
+    EXPECT_EQ(s.run.error.last_code, 0) << c.line;
+    EXPECT_EQ(o.print_tables, c.tables) << c.line;
+    EXPECT_EQ(o.all_likelihood_intervals, c.all) << c.line;
+    EXPECT_EQ(o.compute_ci, c.ci) << c.line;
+  }
+  SectionRun sim("Compute all likelihood intervals: yes\nPrint tables: yes\n* Parameters\n");
+  Opt o = Read(sim, 0);
+  EXPECT_FALSE(o.all_likelihood_intervals);
+  EXPECT_TRUE(o.print_tables);
+}
+
 TEST(Oparse, BadLogicalOrEndOfFileStops) {
   SectionRun s("IRLS: on\n\nCompute confidence intervals: maybe\nPrint mixture: yes\n* Run\n");
   Opt o = Read(s);

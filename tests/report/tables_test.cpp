@@ -1,0 +1,284 @@
+// The CSV tables: readable as RFC 4180, and every number agrees with what the
+// reports print; the reports do not change when the tables are written.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "core/fields.hpp"
+#include "core/layout/layout.hpp"
+#include "report/csv.hpp"
+#include "support/files.hpp"
+#include "support/velk_command.hpp"
+
+namespace velk {
+namespace {
+
+namespace fs = std::filesystem;
+using test::ReadFile;
+using test::RunVelk;
+using test::TempDir;
+using test::WriteFile;
+
+// A table read as RFC 4180 prescribes: rows end in CRLF, quoted fields double
+// their quotes. Each row maps the header's names to the cells.
+using Row = std::map<std::string, std::string>;
+std::vector<Row> ReadCsv(const std::string& text) {
+  std::vector<std::vector<std::string>> rows(1);
+  std::string cell;
+  bool quoted = false, was_quoted = false;
+  for (std::size_t k = 0; k < text.size(); ++k) {
+    const char c = text[k];
+    if (quoted) {
+      if (c == '"' && k + 1 < text.size() && text[k + 1] == '"') {
+        cell += '"';
+        ++k;
+      } else if (c == '"') {
+        quoted = false;
+      } else {
+        cell += c;
+      }
+    } else if (c == '"') {
+      EXPECT_TRUE(cell.empty() && !was_quoted) << "quote inside a field";
+      quoted = was_quoted = true;
+    } else if (c == ',') {
+      rows.back().push_back(cell);
+      cell.clear();
+      was_quoted = false;
+    } else if (c == '\r' && k + 1 < text.size() && text[k + 1] == '\n') {
+      rows.back().push_back(cell);
+      cell.clear();
+      was_quoted = false;
+      rows.emplace_back();
+      ++k;
+    } else {
+      EXPECT_NE(c, '\n') << "a row not ended by CRLF";
+      cell += c;
+    }
+  }
+  EXPECT_TRUE(rows.back().empty() && cell.empty()) << "the last row is not ended";
+  rows.pop_back();
+  std::vector<Row> out;
+  for (std::size_t r = 1; r < rows.size(); ++r) {
+    EXPECT_EQ(rows[r].size(), rows[0].size()) << "row " << r << " is not rectangular";
+    Row row;
+    for (std::size_t c = 0; c < rows[0].size() && c < rows[r].size(); ++c)
+      row[rows[0][c]] = rows[r][c];
+    out.push_back(row);
+  }
+  return out;
+}
+
+double Num(const Row& row, const std::string& column) {
+  const auto at = row.find(column);
+  EXPECT_NE(at, row.end()) << column;
+  return at == row.end() || at->second.empty() ? std::nan("") : std::stod(at->second);
+}
+int Int(const Row& row, const std::string& column) {
+  return static_cast<int>(Num(row, column));
+}
+std::string Name(const Row& row) {
+  return Padded(row.at("name"), kNameWidth);
+}
+
+// `line` (a layout's output) is one of the lines of `report`.
+void ExpectLine(const std::string& report, const std::string& line, const char* where) {
+  EXPECT_NE(report.find("\n" + line + "\n"), std::string::npos) << where << ": [" << line << "]";
+}
+
+std::string Between(const std::string& text, const std::string& from, const std::string& to) {
+  const std::size_t a = text.find(from);
+  if (a == std::string::npos) return {};
+  const std::size_t b = text.find(to, a + from.size());
+  return text.substr(a, b == std::string::npos ? std::string::npos : b - a);
+}
+
+TEST(CsvTable, QuotesTextsAndWritesNumbersThatReadBack) {
+  CsvTable t({"a", "b"});
+  t.Text("say \"x\", y").Real(0.1).EndRow();
+  t.Real(std::nan("")).Int(-3).EndRow();
+  EXPECT_EQ(t.Data(), "\"a\",\"b\"\r\n\"say \"\"x\"\", y\",0.1\r\n,-3\r\n");
+  for (double v : {1.0 / 3.0, -4244.824283956844, 2.5256890697417274e-05, 1e-300, 0.0})
+    EXPECT_EQ(std::stod(CsvNumber(v)), v);
+}
+
+// Example runs with the tables on and off: the same reports byte for byte, and
+// the tables give every printed number.
+class ExampleTables : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    dir_ = new TempDir;
+    for (const char* name : {"first.ctl", "simulate.ctl", "bootstrap.ctl", "example.bse",
+                             "example.mix", "complete.bse"})
+      fs::copy_file(fs::path(VELK_SOURCE_DIR) / "examples" / name, dir_->Path() / name);
+    for (const char* name : {"first", "simulate", "bootstrap"}) {
+      std::string ctl = ReadFile(dir_->Path() / (std::string(name) + ".ctl"));
+      ctl.replace(ctl.find("* Options\n"), 10, "* Options\nPrint tables: yes\n");
+      ctl.replace(ctl.find("out\\"), 4, "tab\\");
+      WriteFile(dir_->Path() / (std::string("t_") + name + ".ctl"), ctl);
+    }
+    run_ = RunVelk("first.ctl simulate.ctl bootstrap.ctl t_first.ctl t_simulate.ctl t_bootstrap.ctl",
+                   dir_->Path().string());
+  }
+  static void TearDownTestSuite() { delete dir_; }
+  static std::string Out(const std::string& file) { return ReadFile(dir_->Path() / "tab" / file); }
+  static std::vector<Row> Csv(const std::string& file) { return ReadCsv(Out(file)); }
+
+  static TempDir* dir_;
+  static test::CommandResult run_;
+};
+TempDir* ExampleTables::dir_ = nullptr;
+test::CommandResult ExampleTables::run_;
+
+TEST_F(ExampleTables, ReportsUnchangedAndTablesListed) {
+  ASSERT_EQ(run_.status, 0) << run_.output;
+  int reports = 0;
+  for (const auto& e : fs::directory_iterator(dir_->Path() / "out")) {
+    ++reports;
+    EXPECT_EQ(ReadFile(e.path()), Out(e.path().filename().string())) << e.path();
+  }
+  EXPECT_EQ(reports, 13);
+  const test::CommandResult load = RunVelk("--load t_first.ctl t_bootstrap.ctl", dir_->Path().string());
+  for (const char* shown : {"Estimates Table         tab/first.estimates.csv",
+                            "Run Table               tab/first.run.csv",
+                            "Summary Table           tab/bootstrap.summary.csv"})
+    EXPECT_NE(load.output.find(shown), std::string::npos) << shown << load.output;
+  EXPECT_EQ(load.output.find("tab/first.summary.csv"), std::string::npos);
+}
+
+TEST_F(ExampleTables, EstimatesAgreeWithTheEstimatesReport) {
+  const std::string est = Out("first.est");
+  const std::vector<Row> rows = Csv("first.estimates.csv");
+  ASSERT_EQ(rows.size(), 12u);
+  const std::string normal = Between(est, "Normal Distribution", "Likelihood");
+  const std::string likelihood = Between(est, "Likelihood\n", "____");
+  for (const Row& r : rows) {
+    const double e = Num(r, "estimate"), se = Num(r, "std_error"), cv = Num(r, "cv");
+    if (Int(r, "level") == 0) {
+      // The marked population carries "*" at the end of its line.
+      const std::string line =
+          Fmt("(1x,i3,2x,a30,2(2x,f6.4,2x),1x,g8.2,1x,f6.1)",
+              {Int(r, "id"), Name(r), e, se, cv, Num(r, "score")});
+      EXPECT_NE(est.find("\n" + line + " "), std::string::npos) << line;
+      EXPECT_TRUE(std::isnan(Num(r, "likelihood_lower")));
+      continue;
+    }
+    ExpectLine(est, Fmt("(2x,i3,2x,a30,2(2x,f6.4,2x),1x,g8.2)", {Int(r, "id"), Name(r), e, se, cv}),
+               "region");
+    ExpectLine(normal,
+               Fmt("(2x,a30,t34,f5.3,t42,f5.3)",
+                   {Name(r), Num(r, "normal_lower"), Num(r, "normal_upper")}),
+               "normal");
+    ExpectLine(likelihood,
+               Fmt("(2x,a30,t34,f5.3,t42,f5.3)",
+                   {Name(r), Num(r, "likelihood_lower"), Num(r, "likelihood_upper")}),
+               "likelihood");
+    // The search stops within 0.005 of the confidence level.
+    EXPECT_NEAR(Num(r, "likelihood_lower_p"), 0.9, 0.005);
+    EXPECT_NEAR(Num(r, "likelihood_upper_p"), 0.9, 0.005);
+  }
+  const std::vector<Row> run = Csv("first.run.csv");
+  ASSERT_EQ(run.size(), 1u);
+  ExpectLine(est, Fmt("(2x,a,g12.6)", {"Log likelihood          ", Num(run[0], "log_likelihood")}),
+             "log likelihood");
+  ExpectLine(est, Fmt("(2x,a,i4)", {"Iterations              ", Int(run[0], "iterations")}),
+             "iterations");
+  ExpectLine(est, Fmt("(2x,a,f6.2)", {"Percent of maximum      ", Num(run[0], "percent_of_maximum")}),
+             "percent");
+  ExpectLine(est, Fmt("(2x,a,g8.3)", {"Maximum estimate update ",
+                                      Num(run[0], "maximum_estimate_update")}),
+             "update");
+  ExpectLine(est, Fmt("(2x,a,i4)", {"Number of observations ", Int(run[0], "observations")}),
+             "observations");
+}
+
+TEST_F(ExampleTables, SummariesAndResamplesAgreeWithTheResamplingReports) {
+  for (const char* name : {"simulate", "bootstrap"}) {
+    SCOPED_TRACE(name);
+    const std::string report = Out(std::string(name) + (name[0] == 's' ? ".sim" : ".bot"));
+    const std::string symmetric = Between(report, "% Symmetric", "% Nonsymmetric");
+    const std::string nonsymmetric = Between(report, "% Nonsymmetric", "____");
+    const std::vector<Row> summary = Csv(std::string(name) + ".summary.csv");
+    ASSERT_EQ(summary.size(), 12u);
+    for (const Row& r : summary) {
+      const bool pop = Int(r, "level") == 0;
+      const std::vector<Item> stats{Num(r, "mean"), Num(r, "std_dev"), Num(r, "root_mse"),
+                                    Num(r, "expected")};
+      std::vector<Item> area{Int(r, "id"), Name(r)};
+      area.insert(area.end(), stats.begin(), stats.end());
+      ExpectLine(report, Fmt(pop ? "(1x,i3,2x,a30,4(2x,f6.4,2x))" : "(1x,i6,2x,a30,1x,4(2x,f6.4,2x))", area),
+                 "area");
+      ExpectLine(symmetric,
+                 Fmt("(1x,i6,2x,a30,1x,2(2x,f6.4,2x))",
+                     {Int(r, "id"), Name(r), Num(r, "symmetric_lower"), Num(r, "symmetric_upper")}),
+                 "symmetric");
+      ExpectLine(nonsymmetric,
+                 Fmt("(1x,i6,2x,a30,1x,2(2x,f6.4,2x))", {Int(r, "id"), Name(r),
+                                                         Num(r, "nonsymmetric_lower"),
+                                                         Num(r, "nonsymmetric_upper")}),
+                 "nonsymmetric");
+    }
+    const std::vector<Row> run = Csv(std::string(name) + ".run.csv");
+    ExpectLine(report, Fmt("(2x,a,i12)", {"Random seed                 :", Int(run[0], "random_seed")}),
+               "seed");
+    ExpectLine(report, Fmt("(2x,a,f12.2)", {"Average number of genotypes :",
+                                            Num(run[0], "average_genotypes")}),
+               "genotypes");
+
+    // The resample lines of the .rsm file: the populations' estimates.
+    const std::vector<Row> resamples = Csv(std::string(name) + ".resamples.csv");
+    ASSERT_EQ(resamples.size(), 200u * 12u);
+    std::vector<std::string> rsm;
+    std::vector<Item> values;
+    for (const Row& r : resamples) {
+      if (Int(r, "level") == 0) values.emplace_back(Num(r, "estimate"));
+      if (values.size() == 6) {
+        rsm.push_back(Fmt("(100(f6.4,1x))", values));
+        values.clear();
+      }
+    }
+    const std::vector<std::string> lines =
+        test::ReadLines(dir_->Path() / "tab" / (std::string(name) + ".rsm"));
+    ASSERT_EQ(lines.size(), 2u + 6u + 200u);
+    for (std::size_t k = 0; k < rsm.size(); ++k) EXPECT_EQ(lines[8 + k], rsm[k]) << k;
+  }
+}
+
+// Without regions, every population gets its likelihood interval, also one
+// below 1 %.
+TEST(LikelihoodIntervals, EveryPopulationWithoutRegions) {
+  TempDir dir;
+  for (const char* name : {"example.bse", "example.mix"})
+    fs::copy_file(fs::path(VELK_SOURCE_DIR) / "examples" / name, dir.Path() / name);
+  std::string ctl = ReadFile(fs::path(VELK_SOURCE_DIR) / "examples" / "first.ctl");
+  ctl = ctl.substr(0, ctl.find("* Regions")) + "* Run\n";
+  const std::size_t options = ctl.find("* Options\n") + 10;
+  ctl = ctl.substr(0, options) + "Print tables: yes\nCompute all likelihood intervals: yes\n" +
+        ctl.substr(options);
+  const std::size_t labels_at = ctl.find(" [Lev1] [Lev2]");
+  ctl = ctl.substr(0, labels_at) + ctl.substr(labels_at + 14);
+  for (const char* labels : {" : 1 1\n", " : 1 2\n", " : 2 3\n", " : 2 4\n"})
+    for (std::size_t at; (at = ctl.find(labels)) != std::string::npos;)
+      ctl = ctl.substr(0, at) + "\n" + ctl.substr(at + 7);
+  WriteFile(dir / "all.ctl", ctl);
+  const test::CommandResult r = RunVelk("all.ctl", dir.Path().string());
+  ASSERT_EQ(r.status, 0) << r.output << ReadFile(dir / "all.log");
+  const std::string est = ReadFile(dir / "out/first.est");
+  const std::vector<Row> rows = ReadCsv(ReadFile(dir / "out/first.estimates.csv"));
+  ASSERT_EQ(rows.size(), 6u);
+  for (const Row& row : rows) {
+    EXPECT_LT(Num(row, "likelihood_lower"), Num(row, "estimate")) << row.at("name");
+    EXPECT_GT(Num(row, "likelihood_upper"), Num(row, "estimate")) << row.at("name");
+    ExpectLine(est,
+               Fmt("(2x,a30,t34,f5.3,t42,f5.3)",
+                   {Name(row), Num(row, "likelihood_lower"), Num(row, "likelihood_upper")}),
+               "likelihood");
+  }
+  EXPECT_LT(Num(rows[4], "estimate"), 0.01);  // Stone River
+}
+
+}  // namespace
+}  // namespace velk
