@@ -6,6 +6,9 @@ Cases:
               (69 populations, 91 loci, 2,256 fish; jackknife on)
   bootstrap   the same with a 1,000-resample mixture-and-baseline bootstrap
               (recorded as "no-report" while velk writes no .bot report)
+  intervals   chinook_rec1.ctl (69 populations, 39 regions, 743 fish; jackknife
+              on) as it is, with likelihood intervals by the default rule, for
+              every region, and with the tables
   populations synthetic series growing in populations, loci and individuals
   loci        (tools/make_synthetic.py; the others held at 69 populations,
   individuals 91 loci and 2,256 fish, as in the chinook data)
@@ -134,6 +137,39 @@ def chinook_control(shared, tmp, bootstrap, resamples):
     return path
 
 
+def chinook_options(shared, tmp, name, options):
+    """chinook_rec1.ctl (69 populations, 39 regions, 743 fish) in tmp as NAME.ctl,
+    pointed at the data by absolute paths, with extra option lines."""
+    data = os.path.join(shared, "chinook")
+    lines = []
+    with open(os.path.join(data, "chinook_rec1.ctl")) as f:
+        for line in f:
+            low = line.lower()
+            if low.startswith("baseline file:"):
+                line = f"Baseline file: {os.path.join(data, 'chinook.bse')}\n"
+            elif low.startswith("mixture file:"):
+                line = f"Mixture file: {os.path.join(data, 'chinook_rec1.mix')}\n"
+            elif low.startswith("output file:"):
+                line = f"Output file: {name}\n"
+            lines.append(line)
+            if low.startswith("* options"):
+                lines += [o + "\n" for o in options]
+    path = os.path.join(tmp, name + ".ctl")
+    with open(path, "w") as f:
+        f.writelines(lines)
+    return path
+
+
+# The likelihood intervals and the tables on chinook rec1: the default rule (4
+# of the 39 regions at 1 % or more), every region, and the tables.
+INTERVAL_CASES = [
+    ("rec1_jackknife", []),
+    ("rec1_intervals", ["Compute confidence intervals: yes"]),
+    ("rec1_all_intervals", ["Compute all likelihood intervals: yes"]),
+    ("rec1_tables", ["Print tables: yes"]),
+]
+
+
 def synthetic(data, populations, loci, individuals):
     name = f"syn_P{populations}_L{loci}_N{individuals}"
     ctl = os.path.join(data, name + ".ctl")
@@ -165,7 +201,8 @@ def main():
                          "(default: velk's own, every core)")
     ap.add_argument("--cpu", type=int, default=None, help="pin velk to this core (taskset)")
     ap.add_argument("--quick", action="store_true", help="three points per series, no largest")
-    ap.add_argument("--cases", default="chinook,bootstrap,populations,loci,individuals,largest",
+    ap.add_argument("--cases",
+                    default="chinook,bootstrap,intervals,populations,loci,individuals,largest",
                     help="comma-separated cases to run")
     a = ap.parse_args()
     a.bootstrap_threads = [int(t) for t in a.bootstrap_threads.split(",") if t.strip()] or [None]
@@ -186,6 +223,17 @@ def main():
         print(",".join(str(row.get(k, "")) for k in FIELDS), flush=True)
 
     print(",".join(FIELDS), flush=True)
+    if "intervals" in cases and os.path.exists(os.path.join(shared, "chinook", "chinook_rec1.ctl")):
+        tmp = tempfile.mkdtemp(prefix="velk_bench_")
+        try:
+            for name, options in INTERVAL_CASES:
+                ctl = chinook_options(shared, tmp, name, options)
+                r = measure(velk, ctl, a.repeat, a.cpu, name + ".est")
+                record(dict(case=name, series="real", resamples=0, populations=69, loci=91,
+                            individuals=743, **r))
+        finally:
+            shutil.rmtree(tmp, ignore_errors=True)
+
     if "chinook" in cases or "bootstrap" in cases:
         if not os.path.exists(os.path.join(shared, "chinook", "chinook_mix_rm.ctl")):
             print(f"run_bench: no chinook data under {shared}; real-data cases skipped",

@@ -22,6 +22,7 @@
 #include "report/prtfrq.hpp"
 #include "report/prtmix.hpp"
 #include "report/estimate_table.hpp"
+#include "report/individual_table.hpp"
 
 namespace velk {
 
@@ -206,6 +207,7 @@ void Estimate(Run& run, Estimation& e) {
     // A bootstrap adds its own facts to the run table once it is done.
     WriteEstimateTable(run, rows);
     if (!run.error.stop && !resampling) WriteRunTable(run, &run.results.facts, nullptr);
+    if (!run.error.stop) WriteIndividualTables(run, e.P, e.theta);
     if (run.error.stop) return;
   }
 

@@ -11,6 +11,7 @@
 #include "core/fields.hpp"
 #include "core/layout/layout.hpp"
 #include "report/csv.hpp"
+#include "support/csv_read.hpp"
 #include "support/files.hpp"
 #include "support/velk_command.hpp"
 
@@ -18,59 +19,12 @@ namespace velk {
 namespace {
 
 namespace fs = std::filesystem;
+using test::ReadCsv;
 using test::ReadFile;
+using test::Row;
 using test::RunVelk;
 using test::TempDir;
 using test::WriteFile;
-
-// A table read as RFC 4180 prescribes: rows end in CRLF, quoted fields double
-// their quotes. Each row maps the header's names to the cells.
-using Row = std::map<std::string, std::string>;
-std::vector<Row> ReadCsv(const std::string& text) {
-  std::vector<std::vector<std::string>> rows(1);
-  std::string cell;
-  bool quoted = false, was_quoted = false;
-  for (std::size_t k = 0; k < text.size(); ++k) {
-    const char c = text[k];
-    if (quoted) {
-      if (c == '"' && k + 1 < text.size() && text[k + 1] == '"') {
-        cell += '"';
-        ++k;
-      } else if (c == '"') {
-        quoted = false;
-      } else {
-        cell += c;
-      }
-    } else if (c == '"') {
-      EXPECT_TRUE(cell.empty() && !was_quoted) << "quote inside a field";
-      quoted = was_quoted = true;
-    } else if (c == ',') {
-      rows.back().push_back(cell);
-      cell.clear();
-      was_quoted = false;
-    } else if (c == '\r' && k + 1 < text.size() && text[k + 1] == '\n') {
-      rows.back().push_back(cell);
-      cell.clear();
-      was_quoted = false;
-      rows.emplace_back();
-      ++k;
-    } else {
-      EXPECT_NE(c, '\n') << "a row not ended by CRLF";
-      cell += c;
-    }
-  }
-  EXPECT_TRUE(rows.back().empty() && cell.empty()) << "the last row is not ended";
-  rows.pop_back();
-  std::vector<Row> out;
-  for (std::size_t r = 1; r < rows.size(); ++r) {
-    EXPECT_EQ(rows[r].size(), rows[0].size()) << "row " << r << " is not rectangular";
-    Row row;
-    for (std::size_t c = 0; c < rows[0].size() && c < rows[r].size(); ++c)
-      row[rows[0][c]] = rows[r][c];
-    out.push_back(row);
-  }
-  return out;
-}
 
 double Num(const Row& row, const std::string& column) {
   const auto at = row.find(column);

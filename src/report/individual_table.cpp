@@ -1,0 +1,239 @@
+#include "report/individual_table.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <map>
+#include <new>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "core/error.hpp"
+#include "core/paths.hpp"
+#include "model/gmatrx.hpp"
+#include "model/gprob.hpp"
+#include "report/csv.hpp"
+
+namespace velk {
+
+namespace {
+
+// log n! for small n.
+double LogFactorial(int n) {
+  return std::lgamma(static_cast<double>(n) + 1.0);
+}
+
+// Adds p log p and p (log p)^2 over the genotypes of `left` copies of types
+// k..t-1 drawn from frequencies f (p the multinomial probability).
+void Enumerate(const double* f, int t, int k, int left, double logp, double lognfact, Moments& m) {
+  if (k == t - 1) {
+    // The last type takes the copies left.
+    double lp = logp;
+    if (left > 0) {
+      if (!(f[k] > 0.0)) return;
+      lp += left * std::log(f[k]) - LogFactorial(left);
+    }
+    lp += lognfact;
+    const double p = std::exp(lp);
+    m.mean += p * lp;
+    m.second += p * lp * lp;
+    return;
+  }
+  for (int x = 0; x <= left; ++x) {
+    if (x > 0 && !(f[k] > 0.0)) break;
+    const double step = x > 0 ? x * std::log(f[k]) - LogFactorial(x) : 0.0;
+    Enumerate(f, t, k + 1, left - x, logp + step, lognfact, m);
+  }
+}
+
+}  // namespace
+
+GenotypeFit FitGenotype(const Run& run, const Mat<double>& freq, const std::int8_t* copies,
+                        FitCache* cache) {
+  GenotypeFit fit;
+  const int maxtyp = run.par.max_types;
+  for (int c = 1; c <= run.par.nchar; ++c) {
+    const Character& ch = run.chars(c);
+    const int t = ch.ntypes;
+    const std::int8_t* x = copies + static_cast<std::ptrdiff_t>(c - 1) * maxtyp;
+    int n = 0;
+    for (int k = 0; k < t; ++k) n += x[k];
+    if (n == 0) continue;
+    const double* f = freq.Ptr(1, c);
+    const auto key = std::make_pair(c, n);
+    Moments m;
+    const auto known = cache != nullptr ? cache->find(key) : FitCache::iterator();
+    const bool cached = cache != nullptr && known != cache->end();
+    if (cached) m = known->second;
+    if (ch.ploidy < 2) {
+      // One type shows: its frequency is the probability.
+      int k = 0;
+      while (k < t && x[k] <= 0) ++k;
+      fit.log_likelihood += std::log(f[k]);
+      for (int j = 0; j < t && !cached; ++j) {
+        if (!(f[j] > 0.0)) continue;
+        const double lp = std::log(f[j]);
+        m.mean += f[j] * lp;
+        m.second += f[j] * lp * lp;
+      }
+    } else {
+      double lp = LogFactorial(n);
+      for (int k = 0; k < t; ++k)
+        if (x[k] > 0) lp += x[k] * std::log(f[k]) - LogFactorial(x[k]);
+      fit.log_likelihood += lp;
+      if (!cached) Enumerate(f, t, 0, n, 0.0, LogFactorial(n), m);
+    }
+    if (cache != nullptr && !cached) cache->emplace(key, m);
+    fit.mean += m.mean;
+    fit.variance += std::max(m.second - m.mean * m.mean, 0.0);
+  }
+  return fit;
+}
+
+void WriteIndividualTables(Run& run, const Mat<double>& P, const Vec<double>& theta) {
+  const Input& in = run.input;
+  const int np = run.par.npop;
+  const int nr = run.par.nregions;
+  const int nc = run.par.nchar;
+  const int maxtyp = run.par.max_types;
+  const Regions& reg = run.regions;
+  int nlevels = 0;
+  for (int r = 1; r <= nr; ++r) nlevels = std::max(nlevels, reg.level(r));
+
+  // Every population's frequencies as the estimate saw them: the model's, and
+  // for characters without baseline data those the estimation inferred.
+  PopulationFrequencies tables;
+  int nmissing = 0;
+  Popfrq(run, in.base_counts, in.base_totals, 0, tables, nmissing);
+  if (run.error.stop) return;
+  Mat<double> freq;
+  std::vector<Mat<double>> pop_freq(static_cast<std::size_t>(np));
+  try {
+    int entry = 0;
+    for (int i = 1; i <= np; ++i) {
+      Mat<double>& fi = pop_freq[static_cast<std::size_t>(i - 1)];
+      fi.Resize(maxtyp, nc, 0.0);
+      for (int c = 1; c <= nc; ++c)
+        for (int k = 1; k <= maxtyp; ++k) fi(k, c) = tables.f(i, k, c);
+      int smallest = 1;
+      for (int c = 1; c <= nc; ++c) smallest = std::min(smallest, in.base_totals(c, i));
+      if (smallest >= 1) continue;
+      for (int c = 1; c <= nc; ++c) {
+        if (in.base_totals(c, i) >= 1) continue;
+        ++entry;
+        if (entry > in.missing_totals.Size() || entry > in.missing_freqs.Cols()) continue;
+        const int t = run.chars(c).ntypes;
+        for (int k = 1; k <= t; ++k)
+          fi(k, c) = in.missing_totals(entry) >= 1.0e-10 ? in.missing_freqs(k, entry) : 1.0 / t;
+      }
+    }
+  } catch (const std::bad_alloc&) {
+    Error(run, 3000);
+    return;
+  }
+
+  // Region of each level that holds each population.
+  Mat<int> region_of(std::max(np, 1), 3, 0);
+  {
+    int first = 1;
+    for (int r = 1; r <= nr; ++r) {
+      for (int k = first; k < first + reg.size(r); ++k)
+        if (reg.level(r) >= 1 && reg.level(r) <= 3) region_of(reg.members(k), reg.level(r)) = r;
+      first += reg.size(r);
+    }
+  }
+
+  std::vector<std::string_view> head{"record", "line", "id", "characters_scored", "population",
+                                     "population_name", "population_posterior"};
+  std::vector<std::string> level_heads;
+  for (int l = 1; l <= nlevels; ++l) {
+    const std::string p = "level" + std::to_string(l) + "_";
+    level_heads.push_back(p + "region");
+    level_heads.push_back(p + "region_name");
+    level_heads.push_back(p + "posterior");
+  }
+  for (const std::string& h : level_heads) head.push_back(h);
+  head.push_back("log_likelihood");
+  head.push_back("z_score");
+  CsvTable ind(head);
+
+  std::vector<std::string_view> post_head{"record", "id", "population", "population_name"};
+  std::vector<std::string> region_heads;
+  for (int l = 1; l <= nlevels; ++l) region_heads.push_back("level" + std::to_string(l) + "_region");
+  for (const std::string& h : region_heads) post_head.push_back(h);
+  post_head.push_back("posterior");
+  CsvTable post(post_head);
+
+  const int nrec = in.record_genotype.Size();
+  std::vector<FitCache> caches(static_cast<std::size_t>(np));
+  std::vector<double> w(static_cast<std::size_t>(np) + 1);
+  std::vector<double> region_w(static_cast<std::size_t>(nr) + 1);
+  for (int rec = 1; rec <= nrec; ++rec) {
+    const int g = in.record_genotype(rec);
+    const std::string id =
+        static_cast<std::size_t>(rec) <= in.record_id.size() ? in.record_id[rec - 1] : std::string();
+    const int line = rec <= in.record_line.Size() ? in.record_line(rec) : 0;
+    const std::int8_t* copies = in.copies.Ptr(1, 1, g);
+    int scored = 0;
+    for (int c = 1; c <= nc; ++c) {
+      int n = 0;
+      for (int k = 0; k < run.chars(c).ntypes; ++k) n += copies[(c - 1) * maxtyp + k];
+      if (n > 0) ++scored;
+    }
+    // Posterior membership; a genotype no population can give has none.
+    double sum = 0.0;
+    for (int i = 1; i <= np; ++i) sum += w[static_cast<std::size_t>(i)] = theta(i) * P(i, g);
+    int best = 0;
+    if (sum > 0.0) {
+      best = 1;
+      for (int i = 1; i <= np; ++i) {
+        w[static_cast<std::size_t>(i)] /= sum;
+        if (w[static_cast<std::size_t>(i)] > w[static_cast<std::size_t>(best)]) best = i;
+      }
+    }
+    ind.Int(rec).Int(line).Text(id).Int(scored);
+    if (best == 0) {
+      for (int k = 0; k < 3 + 3 * nlevels + 2; ++k) ind.Real(kNotComputed);
+      ind.EndRow();
+      continue;
+    }
+    ind.Int(best).Text(Trim(run.pops(best).name)).Real(w[static_cast<std::size_t>(best)]);
+    std::fill(region_w.begin(), region_w.end(), 0.0);
+    for (int i = 1; i <= np; ++i)
+      for (int l = 1; l <= 3; ++l)
+        if (region_of(i, l) > 0) region_w[static_cast<std::size_t>(region_of(i, l))] += w[static_cast<std::size_t>(i)];
+    for (int l = 1; l <= nlevels; ++l) {
+      int top = 0;
+      for (int r = 1; r <= nr; ++r)
+        if (reg.level(r) == l && (top == 0 || region_w[static_cast<std::size_t>(r)] > region_w[static_cast<std::size_t>(top)])) top = r;
+      if (top == 0) {
+        ind.Real(kNotComputed).Real(kNotComputed).Real(kNotComputed);
+      } else {
+        ind.Int(top).Text(Trim(reg.name(top))).Real(region_w[static_cast<std::size_t>(top)]);
+      }
+    }
+    const GenotypeFit fit = FitGenotype(run, pop_freq[static_cast<std::size_t>(best - 1)], copies,
+                                        &caches[static_cast<std::size_t>(best - 1)]);
+    ind.Real(fit.log_likelihood);
+    ind.Real(fit.variance > 0.0 ? (fit.log_likelihood - fit.mean) / std::sqrt(fit.variance)
+                                : kNotComputed);
+    ind.EndRow();
+
+    for (int i = 1; i <= np; ++i) {
+      const double wi = w[static_cast<std::size_t>(i)];
+      if (!(wi >= kSmallestPosterior)) continue;
+      post.Int(rec).Text(id).Int(i).Text(Trim(run.pops(i).name));
+      for (int l = 1; l <= nlevels; ++l) {
+        if (region_of(i, l) > 0)
+          post.Int(region_of(i, l));
+        else
+          post.Real(kNotComputed);
+      }
+      post.Real(wi).EndRow();
+    }
+  }
+  if (!WriteCsvTable(run, ".individuals.csv", "Individuals table", ind)) return;
+  WriteCsvTable(run, ".posteriors.csv", "Posteriors table", post);
+}
+
+}  // namespace velk
