@@ -106,7 +106,6 @@ void WriteIndividualTables(Run& run, const Mat<double>& P, const Vec<double>& th
   int nmissing = 0;
   Popfrq(run, in.base_counts, in.base_totals, 0, tables, nmissing);
   if (run.error.stop) return;
-  Mat<double> freq;
   std::vector<Mat<double>> pop_freq(static_cast<std::size_t>(np));
   try {
     int entry = 0;
