@@ -70,6 +70,7 @@ struct Dataset {
   Run run;
   Shape shape{};
   Mat<double> P;
+  Vec<double> lscale;
   Vec<std::int32_t> possible;
   Groups groups;
   Mat<double> S;
@@ -99,7 +100,7 @@ struct Dataset {
   }
   // L and the expectations for theta.
   void Refresh() {
-    L = Hood(np(), ngen(), P, theta, possible, run.input.geno_count);
+    L = Hood(np(), ngen(), P, lscale, theta, possible, run.input.geno_count);
     Expect();
   }
 };
@@ -138,7 +139,7 @@ inline void Build(Dataset& d, const Shape& s) {
   run.par.max_genotypes = n;
 
   int nmissing = 0;
-  Gmatrx(run, d.P, nmissing);
+  Gmatrx(run, d.P, d.lscale, nmissing);
   d.possible = Vec<std::int32_t>(n, 1);
   d.groups = OneGroup(s.np);
   d.S = Mat<double>(s.np, 1);
@@ -150,7 +151,7 @@ inline void Build(Dataset& d, const Shape& s) {
   d.theta = Vec<double>(s.np, 1.0 / s.np);
   d.trial = Vec<double>(s.np);
   d.nposs = n;
-  Genes(s.np, 1, d.P, in.class_genotypes, in.class_individuals, d.S, d.possible,
+  Genes(s.np, 1, d.P, d.lscale, in.class_genotypes, in.class_individuals, d.S, d.possible,
         d.possible_individuals, in.geno_count);
   StepWorkInit(d.work, s.np, n);
   Colmax(s.np, n, d.P, d.work.colmax);

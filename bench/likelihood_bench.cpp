@@ -46,7 +46,8 @@ void BM_Gpcol(benchmark::State& state) {
   const int n = d.ngen();
   int g = 1;
   for (auto _ : state) {
-    Gpcol(run, tables, run.input.copies.Ptr(1, 1, g), col.Data());
+    double lscale = 0.0;
+    Gpcol(run, tables, run.input.copies.Ptr(1, 1, g), col.Data(), lscale);
     benchmark::DoNotOptimize(col.Data());
     g = g == n ? 1 : g + 1;
   }
@@ -62,9 +63,10 @@ void BM_Gmatrx(benchmark::State& state) {
   Run& run = d.run;
   const int draw = static_cast<int>(state.range(1));
   Mat<double> P(d.np(), d.ngen());
+  Vec<double> lscale;
   int nmissing = 0;
   for (auto _ : state) {
-    Gmatrx(run, run.input.base_counts, run.input.base_totals, run.input.copies, d.ngen(), P,
+    Gmatrx(run, run.input.base_counts, run.input.base_totals, run.input.copies, d.ngen(), P, lscale,
            nmissing, draw);
     benchmark::DoNotOptimize(P.Data());
   }
@@ -80,7 +82,7 @@ void BM_Hood(benchmark::State& state) {
   Dataset& d = Data(static_cast<int>(state.range(0)));
   for (auto _ : state) {
     benchmark::DoNotOptimize(
-        Hood(d.np(), d.ngen(), d.P, d.theta, d.possible, d.run.input.geno_count));
+        Hood(d.np(), d.ngen(), d.P, d.lscale, d.theta, d.possible, d.run.input.geno_count));
   }
   Label(state, d);
 }

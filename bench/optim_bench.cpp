@@ -63,7 +63,7 @@ void EmIteration(Dataset& s) {
   const Input& in = s.run.input;
   Em(s.np(), s.ngen(), s.nposs, s.q(), s.P, s.theta, s.trial, in.geno_count, s.possible, s.groups,
      s.conv);
-  s.L = Hood(s.np(), s.ngen(), s.P, s.trial, s.possible, in.geno_count);
+  s.L = Hood(s.np(), s.ngen(), s.P, s.lscale, s.trial, s.possible, in.geno_count);
   s.theta = s.trial;
   s.Expect();
 }
@@ -71,18 +71,19 @@ void EmIteration(Dataset& s) {
 void CgIteration(Dataset& s) {
   const Input& in = s.run.input;
   Restart(s.np(), s.groups, s.theta, s.best, s.run.par.eps, s.work);
-  Conjas(s.run, s.np(), in.nclasses, in.class_genotypes, s.theta, s.trial, s.P, in.geno_count,
-         s.score, s.q(), s.possible, s.L, s.groups, s.run.par.eps, s.run.par.ftol, s.conv, s.work);
+  Conjas(s.run, s.np(), in.nclasses, in.class_genotypes, s.theta, s.trial, s.P, s.lscale,
+         in.geno_count, s.score, s.q(), s.possible, s.L, s.groups, s.run.par.eps, s.run.par.ftol,
+         s.conv, s.work);
   s.Expect();
 }
 
 void IrlsIteration(Dataset& s) {
   const Input& in = s.run.input;
-  Abmat(s.np(), in.nclasses, in.geno_count, s.q(), s.u(), s.P, s.S, in.class_genotypes,
+  Abmat(s.np(), in.nclasses, in.geno_count, s.q(), s.u(), s.P, s.lscale, s.S, in.class_genotypes,
         s.possible_individuals, s.possible, s.groups, s.work);
   if (Wolfe(s.run, s.np(), s.work) == 0) {
-    Newges(s.run, s.np(), s.ngen(), s.possible, s.theta, s.trial, s.P, in.geno_count, s.q(), s.L,
-           s.run.par.eps, s.run.par.ftol, s.conv, s.work);
+    Newges(s.run, s.np(), s.ngen(), s.possible, s.theta, s.trial, s.P, s.lscale, in.geno_count,
+           s.q(), s.L, s.run.par.eps, s.run.par.ftol, s.conv, s.work);
   }
   s.Expect();
 }
@@ -164,7 +165,7 @@ void BM_Optim(benchmark::State& state) {
   Run& run = s.run;
   OptimSwitches sw;
   sw.irls = static_cast<int>(state.range(1));
-  const OptimData data = RunOptimData(run, s.P);
+  const OptimData data = RunOptimData(run, s.P, s.lscale);
   OptimWork work;
   OptimResult res;
   Vec<double> theta(s.np());

@@ -77,7 +77,8 @@ std::string Describe(const Run& run) {
   Setting(out, "likelihood tolerance", Real(p.ftol));
   Setting(out, "guaranteed percent of maximum", Real(p.gpa));
   Setting(out, "IRLS switch threshold", Real(p.irls_switch));
-  Setting(out, "genotype tolerance", Real(p.geno_tol));
+  Setting(out, "genotype tolerance",
+          p.geno_tol == p.geno_tol ? Real(p.geno_tol) : "not set (probability 0 only)");
 
   out += "\nOptions\n";
   Setting(out, "estimation run", YesNo(o.estimation));

@@ -112,6 +112,7 @@ void Pline(Run& run) {
         return;
       case Phandler::kReal:
         run.par.*p.real = Greal(run, RestOf(text, pos), at);
+        if (p.real == &Par::gpa) run.par.gpa_set = true;
         return;
     }
     // No secondary keyword: the primary scan goes on after the primary keyword.

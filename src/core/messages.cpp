@@ -86,9 +86,15 @@ std::string Field(std::string_view layout, Item value) {
 void Note(Body& b, int number) {
   switch (number) {
     case 100:
-      b.Log("(5x,a,e8.2,a/5x,a,i4,a)",
-            {"Impossible types exist using bound", b.x1, " and are flagged in",
-             "the condensed mixture output.   The adjusted sample size is ", b.n1, "."});
+      if (b.x1 != b.x1) {  // no genotype tolerance set: probability 0 everywhere
+        b.Log("(5x,a/5x,a,i4,a)",
+              {"Impossible types (probability 0 in every population) are flagged in",
+               "the condensed mixture output.   The adjusted sample size is ", b.n1, "."});
+      } else {
+        b.Log("(5x,a,e8.2,a/5x,a,i4,a)",
+              {"Impossible types exist using bound", b.x1, " and are flagged in",
+               "the condensed mixture output.   The adjusted sample size is ", b.n1, "."});
+      }
       break;
     case 101:
       b.Log("(5x,a,e12.4,a)", {"Convergence. Maximum change in parameters = ", b.x1, "."});
@@ -189,6 +195,19 @@ void Warning(Body& b, int number) {
       break;
     case 1016:
       b.Log("(5x,a)", {"No regional estimates were specified. CIs will not be computed."});
+      break;
+    case 1020:  // screening removed more than 5 % of the individuals
+      b.Log("(5x,a,i7,a,i7,a)",
+            {"Screening removed ", b.n1, " of ", b.n2, " individuals as impossible"});
+      if (b.x1 != b.x1)
+        b.Log("(5x,a)", {"(probability 0 in every population)."});
+      else
+        b.Log("(5x,a,e10.3,a)", {"(probability below the genotype tolerance ", b.x1, ")."});
+      break;
+    case 1021:  // the search ended below the guaranteed percent of maximum
+      b.Log("(5x,a,f5.1,a,f5.1,a/5x,a)",
+            {"The search ended at ", b.x2, "% of the maximum, below the guaranteed ", b.x1,
+             "%:", b.a1 + "."});
       break;
     default:
       break;
@@ -394,7 +413,17 @@ void Fatal(Body& b, int number, int iostat) {
     case 3038:  // a report whose writing or closing failed (a full disk, say)
       b.LogAndBox("(5x,a)", {"Could not write the output " + b.a1 + " file: ", b.a2 + "."});
       break;
-    default:  // 3001, 3007, 3012, 3013 and numbers above 3038: heading only
+    case 3040:  // nothing to estimate from
+      b.LogAndBox("(5x,a/5x,a)", {"No usable mixture individual: " + b.a1 + ".",
+                                  "There is nothing to estimate from."});
+      break;
+    case 3041:  // a search that ended on no number
+      b.LogAndBox("(5x,a/5x,a)",
+                  {b.n1 == 1 ? "The likelihood search ended on a log-likelihood that is not finite."
+                             : "The likelihood search ended with probability 0 for every genotype.",
+                   "No estimate can be given."});
+      break;
+    default:  // 3001, 3007, 3012, 3013, 3039 and numbers above 3041: heading only
       break;
   }
 }

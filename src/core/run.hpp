@@ -4,6 +4,7 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -103,7 +104,10 @@ struct Par {
   double ftol = 1e-10;       // relative function (likelihood) tolerance
   double gpa = 90.0;         // guaranteed percent of maximum likelihood
   double irls_switch = 0.01; // IRLS switch threshold
-  double geno_tol = 1e-10;   // genotype tolerance bound
+  // Genotype tolerance bound; NaN when the control file does not set it (then
+  // only a genotype of probability 0 in every population is impossible).
+  double geno_tol = std::numeric_limits<double>::quiet_NaN();
+  bool gpa_set = false;  // the control file set the guaranteed percent of maximum
 };
 
 // Switches of the analysis (0 off, 1 on), in the record's order.

@@ -12,9 +12,9 @@ namespace velk {
 
 void Conjas(Run& run, int np, int nclasses, const Vec<std::int32_t>& class_genotypes,
             Vec<double>& theta, Vec<double>& newtheta, const Mat<double>& P,
-            const Vec<std::int32_t>& count, const Vec<double>& score, const double* q,
-            const Vec<std::int32_t>& possible, double& L, const Groups& groups, double eps,
-            double tau, Convergence& conv, StepWork& work) {
+            const Vec<double>& lscale, const Vec<std::int32_t>& count, const Vec<double>& score,
+            const double* q, const Vec<std::int32_t>& possible, double& L, const Groups& groups,
+            double eps, double tau, Convergence& conv, StepWork& work) {
   const int ngenotypes = Isum(nclasses, class_genotypes.Data(), 1);
   const double n = static_cast<double>(Idot(ngenotypes, possible.Data(), 1, count.Data(), 1));
   const double ftol = std::fabs(L) * tau;
@@ -68,7 +68,7 @@ void Conjas(Run& run, int np, int nclasses, const Vec<std::int32_t>& class_genot
 
   do {
     Normal(theta, newtheta, t, d, groups, conv);
-    const double trial = Hood(np, ngenotypes, P, newtheta, possible, count);
+    const double trial = Hood(np, ngenotypes, P, lscale, newtheta, possible, count);
     if (L - trial <= ftol) {
       if (std::fabs(L - trial) <= ftol) {
         run.error.x1 = tau;

@@ -25,9 +25,9 @@ inline constexpr double kTaymaxFloor = 1.0e-30;
 // trial point's storage.
 void Conjas(Run& run, int np, int nclasses, const Vec<std::int32_t>& class_genotypes,
             Vec<double>& theta, Vec<double>& newtheta, const Mat<double>& P,
-            const Vec<std::int32_t>& count, const Vec<double>& score, const double* q,
-            const Vec<std::int32_t>& possible, double& L, const Groups& groups, double eps,
-            double tau, Convergence& conv, StepWork& work);
+            const Vec<double>& lscale, const Vec<std::int32_t>& count, const Vec<double>& score,
+            const double* q, const Vec<std::int32_t>& possible, double& L, const Groups& groups,
+            double eps, double tau, Convergence& conv, StepWork& work);
 
 // First and second derivative of the constrained log-likelihood along d at
 // theta, as the coefficient set (D1, D2, 0, 0) for Csolve. sd and dd are np

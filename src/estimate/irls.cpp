@@ -66,9 +66,9 @@ bool Positive(double x) {
 }  // namespace
 
 void Abmat(int np, int nclasses, const Vec<std::int32_t>& count, const double* q, const double* u,
-           const Mat<double>& P, const Mat<double>& S, const Vec<std::int32_t>& class_genotypes,
-           const Vec<std::int32_t>& possible_individuals, const Vec<std::int32_t>& possible,
-           const Groups& groups, StepWork& work) {
+           const Mat<double>& P, const Vec<double>& lscale, const Mat<double>& S,
+           const Vec<std::int32_t>& class_genotypes, const Vec<std::int32_t>& possible_individuals,
+           const Vec<std::int32_t>& possible, const Groups& groups, StepWork& work) {
   Mat<double>& tab = work.tableau;
   Vec<double>& b = work.rhs;
   Vec<double>& x = work.w1;
@@ -100,13 +100,16 @@ void Abmat(int np, int nclasses, const Vec<std::int32_t>& count, const double* q
       const double* pg = P.Ptr(1, g);
       const double c = static_cast<double>(count(g));
       const double qg = q[g - 1] == 0.0 ? kProbFloor : q[g - 1];
+      // The genotype's true mixture probability: a scaled column's q is q(g)
+      // divided by exp(lscale(g)), far below kExpectedCountFloor / N'.
+      const double qtrue = lscale(g) == 0.0 ? qg : qg * std::exp(lscale(g));
       Regressors(groups, pg, x);
-      if (n * qg >= kExpectedCountFloor * c) {
+      if (lscale(g) == 0.0 && n * qg >= kExpectedCountFloor * c) {
         const double z = c / n - RefSum(groups, pg);
         Accumulate(np, n / qg, x, z, work.w2, tab, b);
       } else {
         for (int j = 1; j <= np; ++j) x(j) = x(j) / qg;
-        const double z = 2.0 - RefSum(groups, pg) / qg - n * qg / c;
+        const double z = 2.0 - RefSum(groups, pg) / qg - n * qtrue / c;
         Accumulate(np, c, x, z, work.w2, tab, b);
       }
     }
@@ -273,8 +276,9 @@ void Operat(int np, int row, int e, Mat<double>& tableau, Vec<double>& rhs, Vec<
 }
 
 void Newges(Run& run, int np, int ngenotypes, const Vec<std::int32_t>& possible, Vec<double>& theta,
-            Vec<double>& trial, const Mat<double>& P, const Vec<std::int32_t>& count,
-            const double* q, double& L, double eps, double tau, Convergence& conv, StepWork& work) {
+            Vec<double>& trial, const Mat<double>& P, const Vec<double>& lscale,
+            const Vec<std::int32_t>& count, const double* q, double& L, double eps, double tau,
+            Convergence& conv, StepWork& work) {
   Dhset(np, 0.0, trial.Data(), 1);
   Ifill(np, 0, work.active.Data(), 1);
   for (int row = 1; row <= np; ++row) {
@@ -316,7 +320,7 @@ void Newges(Run& run, int np, int ngenotypes, const Vec<std::int32_t>& possible,
       if (trial(j) < 0.0) negative = true;
     }
     if (negative) continue;
-    next = Hood(np, ngenotypes, P, trial, possible, count);
+    next = Hood(np, ngenotypes, P, lscale, trial, possible, count);
     if (L - next <= ftol) break;
   }
 

@@ -30,9 +30,9 @@ inline constexpr int kMaxBasisChanges = 200;
 // genotypes and the classes' impossible masses for theta (Genexp). The last
 // member of each group is its reference, eliminated through the group sum.
 void Abmat(int np, int nclasses, const Vec<std::int32_t>& count, const double* q, const double* u,
-           const Mat<double>& P, const Mat<double>& S, const Vec<std::int32_t>& class_genotypes,
-           const Vec<std::int32_t>& possible_individuals, const Vec<std::int32_t>& possible,
-           const Groups& groups, StepWork& work);
+           const Mat<double>& P, const Vec<double>& lscale, const Mat<double>& S,
+           const Vec<std::int32_t>& class_genotypes, const Vec<std::int32_t>& possible_individuals,
+           const Vec<std::int32_t>& possible, const Groups& groups, StepWork& work);
 
 // Wolfe's method on work's tableau: at most 200 basis changes, the basic
 // columns in work.basis and their values in work.solution. Returns 0 when
@@ -60,8 +60,9 @@ void Operat(int np, int row, int e, Mat<double>& tableau, Vec<double>& rhs, Vec<
 // otherwise they stay and 1006 or 1007 is reported. conv.change receives the
 // change actually made; work.active the populations basic in the solution.
 void Newges(Run& run, int np, int ngenotypes, const Vec<std::int32_t>& possible, Vec<double>& theta,
-            Vec<double>& trial, const Mat<double>& P, const Vec<std::int32_t>& count,
-            const double* q, double& L, double eps, double tau, Convergence& conv, StepWork& work);
+            Vec<double>& trial, const Mat<double>& P, const Vec<double>& lscale,
+            const Vec<std::int32_t>& count, const double* q, double& L, double eps, double tau,
+            Convergence& conv, StepWork& work);
 
 // Coefficients c_1 + c_2 t + c_3 t^2 + c_4 t^3 of the series of the
 // log-likelihood gain along d, divided by t.

@@ -140,9 +140,11 @@ std::vector<ProfileInterval> Likeci(Run& run, const OptimData& data, const Optim
 
   // The searches move P and the missing-baseline estimates: they work on copies.
   Mat<double> P = data.P;
+  Vec<double> lscale = data.lscale;
   Vec<double> missing_totals = data.missing_totals;
   Mat<double> missing_freqs = data.missing_freqs;
   OptimData copy{.P = P,
+                 .lscale = lscale,
                  .count = data.count,
                  .class_genotypes = data.class_genotypes,
                  .class_individuals = data.class_individuals,

@@ -18,10 +18,12 @@ int CountGenotypes(int nclasses, const Vec<std::int32_t>& class_genotypes) {
 
 }  // namespace
 
-double Hood(int np, int ngenotypes, const Mat<double>& P, const Vec<double>& theta,
-            const Vec<std::int32_t>& possible, const Vec<std::int32_t>& count) {
+double Hood(int np, int ngenotypes, const Mat<double>& P, const Vec<double>& lscale,
+            const Vec<double>& theta, const Vec<std::int32_t>& possible,
+            const Vec<std::int32_t>& count) {
   const double* th = theta.Data();
   double hood = 0.0;
+  double scales = 0.0;  // the columns' scales, which do not depend on theta
   for (int g = 1; g <= ngenotypes; ++g) {
     if (possible(g) != 1) continue;
     const double q = Ddot(np, th, 1, P.Ptr(1, g), 1);
@@ -31,33 +33,45 @@ double Hood(int np, int ngenotypes, const Mat<double>& P, const Vec<double>& the
     // first step with the starting shares.
     const double floored = q > 0.0 ? q : kProbFloor;
     hood = hood + static_cast<double>(count(g)) * std::log(floored);
+    if (lscale(g) != 0.0) scales = scales + static_cast<double>(count(g)) * lscale(g);
   }
-  return hood;
+  return hood + scales;
 }
 
-void Setfrq(int np, int nclasses, const Mat<double>& P, const Vec<std::int32_t>& class_genotypes,
-            const Vec<std::int32_t>& class_individuals, Mat<double>& S, Vec<std::int32_t>& possible,
-            int& any_impossible, Vec<std::int32_t>& possible_individuals,
-            const Vec<std::int32_t>& count, double bound) {
+void Setfrq(int np, int nclasses, const Mat<double>& P, const Vec<double>& lscale,
+            const Vec<std::int32_t>& class_genotypes, const Vec<std::int32_t>& class_individuals,
+            Mat<double>& S, Vec<std::int32_t>& possible, int& any_impossible,
+            Vec<std::int32_t>& possible_individuals, const Vec<std::int32_t>& count, double bound) {
   const int ngenotypes = CountGenotypes(nclasses, class_genotypes);
+  const bool set = BoundSet(bound);
+  const double lbound = bound > 0.0 ? std::log(bound) : 0.0;
   any_impossible = 0;
   for (int g = 1; g <= ngenotypes; ++g) {
     const double m = Dmax(np, P.Ptr(1, g), 1);
-    if (bound > m) {
+    bool impossible = false;
+    if (!set) {
+      impossible = !(m > 0.0);
+    } else if (lscale(g) == 0.0) {
+      impossible = bound > m;
+    } else {
+      // A scaled column: its true largest probability is m exp(lscale(g)).
+      impossible = bound > 0.0 && (m == 0.0 || lbound > std::log(m) + lscale(g));
+    }
+    if (impossible) {
       possible(g) = 0;
       any_impossible = 1;
     } else {
       possible(g) = 1;
     }
   }
-  Genes(np, nclasses, P, class_genotypes, class_individuals, S, possible, possible_individuals,
-        count);
+  Genes(np, nclasses, P, lscale, class_genotypes, class_individuals, S, possible,
+        possible_individuals, count);
 }
 
-void Genes(int np, int nclasses, const Mat<double>& P, const Vec<std::int32_t>& class_genotypes,
-           const Vec<std::int32_t>& class_individuals, Mat<double>& S,
-           const Vec<std::int32_t>& possible, Vec<std::int32_t>& possible_individuals,
-           const Vec<std::int32_t>& count) {
+void Genes(int np, int nclasses, const Mat<double>& P, const Vec<double>& lscale,
+           const Vec<std::int32_t>& class_genotypes, const Vec<std::int32_t>& class_individuals,
+           Mat<double>& S, const Vec<std::int32_t>& possible,
+           Vec<std::int32_t>& possible_individuals, const Vec<std::int32_t>& count) {
   int g = 0;
   for (int k = 1; k <= nclasses; ++k) {
     double* s = S.Ptr(1, k);
@@ -66,7 +80,9 @@ void Genes(int np, int nclasses, const Mat<double>& P, const Vec<std::int32_t>& 
     for (int j = 1; j <= class_genotypes(k); ++j) {
       ++g;
       if (possible(g) != 0) {
-        Dhaxpy(np, 1.0, P.Ptr(1, g), 1, s, 1);
+        // A scaled column's true probabilities (0 below the range of a double).
+        const double scale = lscale(g) == 0.0 ? 1.0 : std::exp(lscale(g));
+        Dhaxpy(np, scale, P.Ptr(1, g), 1, s, 1);
       } else {
         possible_individuals(k) -= count(g);
       }

@@ -4,8 +4,10 @@
 // the maximum.
 //
 // Arrays are the caller's; nothing here keeps state between calls, and Hood,
-// Genes and Genexp allocate nothing. P(i, g) is the probability of genotype g in
-// population i (population fastest); the genotypes are stored class by class.
+// Genes and Genexp allocate nothing. P(i, g) * exp(lscale(g)) is the probability
+// of genotype g in population i (population fastest; model/gmatrx.hpp); the
+// genotypes are stored class by class. The score, the EM step and the line
+// searches use only ratios within a column, which the scale does not change.
 #include <cstdint>
 
 #include "core/array.hpp"
@@ -20,25 +22,32 @@ struct Run;
 inline constexpr double kProbFloor = 1.0e-99;
 
 // Mixture log-likelihood: the sum over genotypes flagged exactly 1 of
-// count(g) * ln(q(g)), q(g) = sum_i theta_i P(i, g), with 1.0e-99 in place of a
-// q(g) of 0 (the floor the score divisions use too).
-double Hood(int np, int ngenotypes, const Mat<double>& P, const Vec<double>& theta,
-            const Vec<std::int32_t>& possible, const Vec<std::int32_t>& count);
+// count(g) * (ln(q(g)) + lscale(g)), q(g) = sum_i theta_i P(i, g), with 1.0e-99 in
+// place of a q(g) of 0 (the floor the score divisions use too).
+double Hood(int np, int ngenotypes, const Mat<double>& P, const Vec<double>& lscale,
+            const Vec<double>& theta, const Vec<std::int32_t>& possible,
+            const Vec<std::int32_t>& count);
+
+// Whether a genotype tolerance bound was set: an unset bound is NaN.
+inline bool BoundSet(double bound) {
+  return bound == bound;
+}
 
 // Marks a genotype impossible (possible = 0, any_impossible = 1) when bound is
-// strictly above its largest probability over the populations, possible
-// otherwise; then Genes.
-void Setfrq(int np, int nclasses, const Mat<double>& P, const Vec<std::int32_t>& class_genotypes,
-            const Vec<std::int32_t>& class_individuals, Mat<double>& S, Vec<std::int32_t>& possible,
-            int& any_impossible, Vec<std::int32_t>& possible_individuals,
-            const Vec<std::int32_t>& count, double bound);
+// strictly above its largest probability over the populations (compared through
+// the logarithms), possible otherwise; an unset bound (NaN) marks impossible
+// only a genotype whose probability is 0 in every population. Then Genes.
+void Setfrq(int np, int nclasses, const Mat<double>& P, const Vec<double>& lscale,
+            const Vec<std::int32_t>& class_genotypes, const Vec<std::int32_t>& class_individuals,
+            Mat<double>& S, Vec<std::int32_t>& possible, int& any_impossible,
+            Vec<std::int32_t>& possible_individuals, const Vec<std::int32_t>& count, double bound);
 
-// Per class k: S(., k) = sum of P(., g) over its possible genotypes, and
+// Per class k: S(., k) = sum of the probabilities of its possible genotypes, and
 // possible_individuals(k) = its individuals less those of its impossible genotypes.
-void Genes(int np, int nclasses, const Mat<double>& P, const Vec<std::int32_t>& class_genotypes,
-           const Vec<std::int32_t>& class_individuals, Mat<double>& S,
-           const Vec<std::int32_t>& possible, Vec<std::int32_t>& possible_individuals,
-           const Vec<std::int32_t>& count);
+void Genes(int np, int nclasses, const Mat<double>& P, const Vec<double>& lscale,
+           const Vec<std::int32_t>& class_genotypes, const Vec<std::int32_t>& class_individuals,
+           Mat<double>& S, const Vec<std::int32_t>& possible,
+           Vec<std::int32_t>& possible_individuals, const Vec<std::int32_t>& count);
 
 // Mixture probability q[g - 1] of every genotype, expected mass u[k - 1] of each
 // class outside its possible genotypes (0.0 for a class without possible

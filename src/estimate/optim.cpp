@@ -37,6 +37,7 @@ struct Optimiser {
   int n0 = 0;
   OptimMode mode = OptimMode::kCg;
   bool update = false;  // baseline-update mode
+  bool rescue = false;  // EM steps after a conjugate-gradient or IRLS stall
   double beta = 0.0;    // largest change of the last baseline update
   int last_line = -1;   // iteration of the last history line written
 
@@ -75,8 +76,8 @@ struct Optimiser {
   // to the possible fraction. False after message 3036.
   bool Screen() {
     int any = 0;
-    Setfrq(np, data.nclasses, data.P, data.class_genotypes, data.class_individuals, work.S,
-           possible, any, work.possible_individuals, data.count, run.par.geno_tol);
+    Setfrq(np, data.nclasses, data.P, data.lscale, data.class_genotypes, data.class_individuals,
+           work.S, possible, any, work.possible_individuals, data.count, run.par.geno_tol);
     if (any == 0) return true;
     const int n = Idot(ngen, possible.Data(), 1, data.count.Data(), 1);
     if (n < 1) {
@@ -106,7 +107,7 @@ struct Optimiser {
     work.baseline.known.Free();
     // The other rules compare their trials with L: it must belong to the final
     // matrix and to theta as screening left it.
-    res.L = Hood(np, ngen, data.P, theta, possible, data.count);
+    res.L = Hood(np, ngen, data.P, data.lscale, theta, possible, data.count);
     return true;
   }
 
@@ -140,7 +141,7 @@ struct Optimiser {
   // One EM pass with the baseline update. False when the run stopped.
   bool EmStep() {
     Em(np, ngen, n0, q(), data.P, theta, work.trial, data.count, possible, groups, res.conv);
-    const double trial = Hood(np, ngen, data.P, work.trial, possible, data.count);
+    const double trial = Hood(np, ngen, data.P, data.lscale, work.trial, possible, data.count);
     const double tau = run.par.ftol;
     if (std::fabs(res.L - trial) <= std::fabs(res.L) * tau) {
       Pctmax(np, res.nposs, groups, theta, res.score, res.conv, work.best, work.best_score);
@@ -155,12 +156,39 @@ struct Optimiser {
     res.L = trial;
     Dcopy(np, work.trial.Data(), 1, theta.Data(), 1);
     beta =
-        Upgmat(run, np, ngen, theta, data.P, data.count, data.copies, data.base_totals,
+        Upgmat(run, np, ngen, theta, data.P, data.lscale, data.count, data.copies, data.base_totals,
                data.base_counts, sw.draw, data.missing_totals, data.missing_freqs, work.baseline);
     if (run.error.stop) return false;
     Colmax(np, ngen, data.P, work.step.colmax);
     if (beta < kBaselineDone) return EndUpdate();
     return true;
+  }
+
+  // One EM step after a stall: taken when it gains more than the likelihood
+  // tolerance, otherwise 1007 ends the search.
+  void RescueStep() {
+    Em(np, ngen, n0, q(), data.P, theta, work.trial, data.count, possible, groups, res.conv);
+    const double trial = Hood(np, ngen, data.P, data.lscale, work.trial, possible, data.count);
+    const double tau = run.par.ftol;
+    if (std::fabs(res.L - trial) <= std::fabs(res.L) * tau || !(trial >= res.L)) {
+      run.error.x1 = tau;
+      run.error.x2 = res.conv.pctmax;
+      Error(run, 1007);
+      res.finished = 1;
+      return;
+    }
+    res.L = trial;
+    Dcopy(np, work.trial.Data(), 1, theta.Data(), 1);
+  }
+
+  // The end of a search must be a number: a log-likelihood that is not finite,
+  // or no possible genotype with a positive mixture probability, is no estimate.
+  void CheckFinite() {
+    bool positive = false;
+    for (int g = 1; g <= ngen && !positive; ++g) positive = possible(g) == 1 && q()[g - 1] > 0.0;
+    if (std::isfinite(res.L) && (positive || ngen == 0)) return;
+    run.error.n1 = std::isfinite(res.L) ? 2 : 1;
+    Error(run, 3041);
   }
 
   void Maximise() {
@@ -169,6 +197,8 @@ struct Optimiser {
     res.iterations = 0;
     res.finished = 0;
     res.stalled = 0;
+    res.ended_by = 0;
+    rescue = false;
     beta = 0.0;
     try {
       Allocate();
@@ -180,11 +210,11 @@ struct Optimiser {
     if (!update && sw.screen != 0) {
       if (!Screen()) return;
     } else {
-      Genes(np, data.nclasses, data.P, data.class_genotypes, data.class_individuals, work.S,
-            possible, work.possible_individuals, data.count);
+      Genes(np, data.nclasses, data.P, data.lscale, data.class_genotypes, data.class_individuals,
+            work.S, possible, work.possible_individuals, data.count);
     }
     Colmax(np, ngen, data.P, work.step.colmax);
-    res.L = Hood(np, ngen, data.P, theta, possible, data.count);
+    res.L = Hood(np, ngen, data.P, data.lscale, theta, possible, data.count);
     Expect();
     if (History()) Header();
 
@@ -199,23 +229,26 @@ struct Optimiser {
       res.iterations = it;
 
       // 1. The step of the current mode.
-      if (mode == OptimMode::kEm) {
+      if (mode == OptimMode::kEm && rescue) {
+        RescueStep();
+      } else if (mode == OptimMode::kEm) {
         if (!EmStep()) return;
       } else if (mode == OptimMode::kCg) {
         Restart(np, groups, theta, work.best, eps, work.step);
-        Conjas(run, np, data.nclasses, data.class_genotypes, theta, work.trial, data.P, data.count,
-               res.score, q(), possible, res.L, groups, eps, tau, res.conv, work.step);
+        Conjas(run, np, data.nclasses, data.class_genotypes, theta, work.trial, data.P, data.lscale,
+               data.count, res.score, q(), possible, res.L, groups, eps, tau, res.conv, work.step);
       } else {
-        Abmat(np, data.nclasses, data.count, q(), u(), data.P, work.S, data.class_genotypes,
-              work.possible_individuals, possible, groups, work.step);
+        Abmat(np, data.nclasses, data.count, q(), u(), data.P, data.lscale, work.S,
+              data.class_genotypes, work.possible_individuals, possible, groups, work.step);
         const int code = Wolfe(run, np, work.step);
         if (run.error.stop) return;
         if (code == 1011) {
+          res.ended_by = 1011;
           done = true;
           break;
         }
-        Newges(run, np, ngen, possible, theta, work.trial, data.P, data.count, q(), res.L, eps, tau,
-               res.conv, work.step);
+        Newges(run, np, ngen, possible, theta, work.trial, data.P, data.lscale, data.count, q(),
+               res.L, eps, tau, res.conv, work.step);
       }
       if (run.error.stop) return;
 
@@ -224,6 +257,7 @@ struct Optimiser {
       const int last = Lastcd(run);
       if (last == 1007 || last == 1006) {
         res.stalled = 1;
+        if (last == 1007) res.ended_by = 1007;
       } else if (History() && it % 5 == 0) {
         Line(it);
       }
@@ -232,11 +266,16 @@ struct Optimiser {
       if (res.conv.pctmax > run.par.gpa) {
         run.error.x2 = res.conv.pctmax;
         Error(run, 102);
+        res.ended_by = 102;
         done = true;
       }
 
-      // 4. Hand-over and convergence.
-      if (mode == OptimMode::kEm) {
+      // 4. Hand-over and convergence. A stall that is not the likelihood
+      // tolerance's (1006) hands over to EM steps.
+      const bool stuck = res.stalled != 0 && last == 1006;
+      if (mode == OptimMode::kEm && rescue) {
+        if (res.stalled != 0) done = true;
+      } else if (mode == OptimMode::kEm) {
         if (!update) {
           res.stalled = 0;
           beta = 0.0;
@@ -254,6 +293,9 @@ struct Optimiser {
           CgFree(work.step);
           mode = OptimMode::kIrls;
           irls_request = true;
+        } else if (stuck) {
+          CgFree(work.step);
+          Rescue();
         } else if (res.stalled != 0) {
           done = true;
         } else if (res.conv.change < eps) {
@@ -261,7 +303,9 @@ struct Optimiser {
           done = true;
         }
       } else {
-        if (res.stalled != 0) {
+        if (stuck) {
+          Rescue();
+        } else if (res.stalled != 0) {
           done = true;
         } else if (res.conv.change < eps) {
           Converged();
@@ -289,11 +333,19 @@ struct Optimiser {
       run.error.x2 = res.conv.pctmax;
       Error(run, 1008);
       res.finished = 1;
+      res.ended_by = 1008;
     }
 
     // Final tail: the final state goes into the history exactly once.
     Expect();
     if (History() && last_line != res.iterations) Line(res.iterations);
+    CheckFinite();
+  }
+
+  void Rescue() {
+    res.stalled = 0;
+    rescue = true;
+    mode = OptimMode::kEm;
   }
 
   void Converged() {
@@ -301,14 +353,16 @@ struct Optimiser {
     run.error.x2 = res.conv.pctmax;
     Error(run, 101);
     res.finished = 1;
+    res.ended_by = 101;
   }
 };
 
 }  // namespace
 
-OptimData RunOptimData(Run& run, Mat<double>& P) {
+OptimData RunOptimData(Run& run, Mat<double>& P, Vec<double>& lscale) {
   Input& in = run.input;
   return OptimData{.P = P,
+                   .lscale = lscale,
                    .count = in.geno_count,
                    .class_genotypes = in.class_genotypes,
                    .class_individuals = in.class_individuals,

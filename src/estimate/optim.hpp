@@ -20,6 +20,7 @@ struct Run;
 // without baseline data; resized when too small).
 struct OptimData {
   Mat<double>& P;                              // np x genotypes
+  Vec<double>& lscale;                         // per genotype: log-scale of its column
   const Vec<std::int32_t>& count;              // per genotype: individuals
   const Vec<std::int32_t>& class_genotypes;    // per class: genotypes
   const Vec<std::int32_t>& class_individuals;  // per class: individuals
@@ -34,7 +35,7 @@ struct OptimData {
 };
 
 // The run's own mixture and baseline (run.input) with the matrix P.
-OptimData RunOptimData(Run& run, Mat<double>& P);
+OptimData RunOptimData(Run& run, Mat<double>& P, Vec<double>& lscale);
 
 // The switches of one call.
 struct OptimSwitches {
@@ -54,6 +55,10 @@ struct OptimResult {
   Vec<double> score;   // score at theta (np)
   int finished = 0;    // converged by a tolerance, or the iteration limit reached
   int stalled = 0;     // the last step rule made no progress
+  // The message that ended the search: 101 (estimate tolerance), 102 (percent
+  // of maximum), 1007 (likelihood tolerance), 1008 (iteration limit), 1011, or
+  // 0 when it ended otherwise.
+  int ended_by = 0;
 };
 
 // Working storage of one maximisation, sized on entry (a caller that maximises
@@ -75,8 +80,13 @@ enum class OptimMode { kEm = 1, kCg = 2, kIrls = 3 };
 // Maximises the mixture likelihood over theta (in: the start) under `groups`.
 // On entry res.nposs holds the mixture sample size; `possible` holds the flags
 // to use when screening is off. Screening lowers res.nposs and scales theta and
-// the group totals to the possible fraction. Leaves theta at the last accepted
-// point on every exit; after a fatal message (run.error.stop) it returns at once.
+// the group totals to the possible fraction. When the conjugate-gradient or
+// IRLS step stalls (1006) the search goes on with EM steps, which never lower
+// the likelihood, until a convergence test holds or the iteration limit. A
+// search that ends with a log-likelihood that is not finite, or with a mixture
+// probability of 0 for every possible genotype, is fatal message 3041. Leaves
+// theta at the last accepted point on every exit; after a fatal message
+// (run.error.stop) it returns at once.
 void Optim(Run& run, const OptimData& data, const OptimSwitches& sw, Groups& groups,
            Vec<double>& theta, Vec<std::int32_t>& possible, OptimResult& res, OptimWork& work);
 void Optim(Run& run, const OptimData& data, const OptimSwitches& sw, Groups& groups,

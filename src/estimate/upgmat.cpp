@@ -38,9 +38,10 @@ void BaselineWorkInit(Run& run, int np, int ngenotypes, BaselineWork& work) {
 }
 
 double Upgmat(Run& run, int np, int ngenotypes, const Vec<double>& theta, Mat<double>& P,
-              const Vec<std::int32_t>& count, const Arr3<std::int8_t>& copies,
-              const Mat<std::int32_t>& base_totals, const Arr3<std::int16_t>& base_counts, int draw,
-              Vec<double>& missing_totals, Mat<double>& missing_freqs, BaselineWork& work) {
+              const Vec<double>& lscale, const Vec<std::int32_t>& count,
+              const Arr3<std::int8_t>& copies, const Mat<std::int32_t>& base_totals,
+              const Arr3<std::int16_t>& base_counts, int draw, Vec<double>& missing_totals,
+              Mat<double>& missing_freqs, BaselineWork& work) {
   const int nc = run.par.nchar;
   const int maxtyp = run.par.max_types;
   Posterior(np, ngenotypes, P, theta, work.W);
@@ -95,7 +96,7 @@ double Upgmat(Run& run, int np, int ngenotypes, const Vec<double>& theta, Mat<do
       Gpatrn(run, copies, ngenotypes, work.patterns);
       work.indexed = true;
     }
-    Gfrow(run, work.patterns, copies, work.freq, i, P, work.factors);
+    Gfrow(run, work.patterns, copies, work.freq, i, P, lscale, work.factors);
     if (run.error.stop) return beta;
   }
   return beta;

@@ -52,8 +52,9 @@ void BaselineWorkInit(Run& run, int np, int ngenotypes, BaselineWork& work);
 // asks for Dirichlet draws of the model frequencies of the characters with
 // data (taken once per work). copies is (type, character, genotype).
 double Upgmat(Run& run, int np, int ngenotypes, const Vec<double>& theta, Mat<double>& P,
-              const Vec<std::int32_t>& count, const Arr3<std::int8_t>& copies,
-              const Mat<std::int32_t>& base_totals, const Arr3<std::int16_t>& base_counts, int draw,
-              Vec<double>& missing_totals, Mat<double>& missing_freqs, BaselineWork& work);
+              const Vec<double>& lscale, const Vec<std::int32_t>& count,
+              const Arr3<std::int8_t>& copies, const Mat<std::int32_t>& base_totals,
+              const Arr3<std::int16_t>& base_counts, int draw, Vec<double>& missing_totals,
+              Mat<double>& missing_freqs, BaselineWork& work);
 
 }  // namespace velk

@@ -1,7 +1,10 @@
 #include "model/gfactor.hpp"
 
+#include <algorithm>
+#include <cmath>
 #include <cstddef>
 #include <cstring>
+#include <limits>
 
 #include "core/run.hpp"
 #include "model/gmatrx.hpp"
@@ -71,7 +74,8 @@ void Gpatrn(Run& run, const Arr3<std::int8_t>& copies, int ngenotypes, GenotypeP
 }
 
 void Gfcols(Run& run, const GenotypePatterns& pats, const Arr3<std::int8_t>& copies,
-            PopulationFrequencies& tables, Mat<double>& P, std::vector<double>& factors) {
+            PopulationFrequencies& tables, Mat<double>& P, Vec<double>& lscale,
+            std::vector<double>& factors) {
   const int np = run.par.npop;
   const int nc = pats.nc;
   const std::ptrdiff_t stride = np;
@@ -115,18 +119,45 @@ void Gfcols(Run& run, const GenotypePatterns& pats, const Arr3<std::int8_t>& cop
     }
   }
 
+  // The factors' logarithms, and per pattern the largest of them: their sum
+  // over a genotype's patterns bounds the logarithm of its largest probability.
+  const auto unp = static_cast<std::size_t>(np);
+  std::vector<double> logs(npat * unp);
+  std::vector<double> toplog(npat);
+  for (std::size_t q = 0; q < npat; ++q) {
+    double top = -std::numeric_limits<double>::infinity();
+    for (std::size_t i = 0; i < unp; ++i) {
+      const double l = std::log(factors[q * unp + i]);
+      logs[q * unp + i] = l;
+      top = std::max(top, l);
+    }
+    toplog[q] = top;
+  }
+  const double lbound = std::log(kScaleBound);
+
   // Each column: the product of its characters' factors in character order.
   // Populations go in blocks of eight kept in registers over the characters.
+  // A column below kScaleBound (known beforehand from the bound, or found after
+  // the product) is made again below as the sum of the logarithms.
   constexpr int kBlock = 8;
   std::vector<const double*> rows(static_cast<std::size_t>(nc));
+  std::vector<int> scaled;
   for (int g = 1; g <= pats.ngenotypes; ++g) {
     double* col = P.Ptr(1, g);
     const int* idx = pats.index.data() + static_cast<std::ptrdiff_t>(g - 1) * nc;
     int m = 0;
+    double bound = 0.0;
     for (int c = 0; c < nc; ++c) {
-      if (idx[c] >= 0)
-        rows[static_cast<std::size_t>(m++)] =
-            factors.data() + static_cast<std::size_t>(idx[c]) * static_cast<std::size_t>(np);
+      if (idx[c] >= 0) {
+        const auto q = static_cast<std::size_t>(idx[c]);
+        rows[static_cast<std::size_t>(m++)] = factors.data() + q * unp;
+        bound += toplog[q];
+      }
+    }
+    lscale(g) = 0.0;
+    if (bound < lbound) {
+      scaled.push_back(g);
+      continue;
     }
     int i0 = 0;
     for (; i0 + kBlock <= np; i0 += kBlock) {
@@ -143,11 +174,37 @@ void Gfcols(Run& run, const GenotypePatterns& pats, const Arr3<std::int8_t>& cop
       for (int j = 0; j < m; ++j) acc = acc * rows[static_cast<std::size_t>(j)][i];
       col[i] = acc;
     }
+    if (Dmax(np, col, 1) < kScaleBound) scaled.push_back(g);
+  }
+
+  // The scaled columns, kGroup genotypes at a time: each character's rows of
+  // logarithms are read once for the group, whose sums stay in cache.
+  constexpr std::size_t kGroup = 16;
+  std::vector<double> sums(kGroup * unp);
+  for (std::size_t first = 0; first < scaled.size(); first += kGroup) {
+    const std::size_t size = std::min(kGroup, scaled.size() - first);
+    std::fill(sums.begin(), sums.begin() + static_cast<std::ptrdiff_t>(size * unp), 0.0);
+    for (int c = 0; c < nc; ++c) {
+      for (std::size_t j = 0; j < size; ++j) {
+        const int g = scaled[first + j];
+        const int q = pats.index[static_cast<std::size_t>(g - 1) * static_cast<std::size_t>(nc) +
+                                 static_cast<std::size_t>(c)];
+        if (q < 0) continue;
+        const double* l = logs.data() + static_cast<std::size_t>(q) * unp;
+        double* acc = sums.data() + j * unp;
+        for (std::size_t i = 0; i < unp; ++i) acc[i] += l[i];
+      }
+    }
+    for (std::size_t j = 0; j < size; ++j) {
+      const int g = scaled[first + j];
+      ScaleColumn(np, sums.data() + j * unp, P.Ptr(1, g), lscale(g));
+    }
   }
 }
 
 void Gfrow(Run& run, const GenotypePatterns& pats, const Arr3<std::int8_t>& copies,
-           const Mat<double>& freq, int i, Mat<double>& P, std::vector<double>& factors) {
+           const Mat<double>& freq, int i, Mat<double>& P, const Vec<double>& lscale,
+           std::vector<double>& factors) {
   const int nc = pats.nc;
   const std::size_t npat = pats.pchar.size();
   factors.resize(npat);
@@ -171,8 +228,24 @@ void Gfrow(Run& run, const GenotypePatterns& pats, const Arr3<std::int8_t>& copi
     if (run.error.stop != 0) return;
   }
 
+  // The factors' logarithms serve the scaled columns.
+  std::vector<double> logs;
+  for (int g = 1; g <= pats.ngenotypes && logs.empty(); ++g) {
+    if (lscale(g) != 0.0) {
+      logs.resize(npat);
+      for (std::size_t q = 0; q < npat; ++q) logs[q] = std::log(factors[q]);
+    }
+  }
   for (int g = 1; g <= pats.ngenotypes; ++g) {
     const int* idx = pats.index.data() + static_cast<std::ptrdiff_t>(g - 1) * nc;
+    if (lscale(g) != 0.0) {
+      double l = -lscale(g);
+      for (int c = 0; c < nc; ++c) {
+        if (idx[c] >= 0) l += logs[static_cast<std::size_t>(idx[c])];
+      }
+      P(i, g) = std::exp(l);
+      continue;
+    }
     double r = 1.0;
     for (int c = 0; c < nc; ++c) {
       if (idx[c] >= 0) r = r * factors[static_cast<std::size_t>(idx[c])];

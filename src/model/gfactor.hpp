@@ -27,14 +27,19 @@ struct GenotypePatterns {
 // Numbers the copy patterns of every character over genotypes 1..ngenotypes.
 void Gpatrn(Run& run, const Arr3<std::int8_t>& copies, int ngenotypes, GenotypePatterns& pats);
 
-// Column g of P for genotypes 1..ngenotypes from the population tables, equal
-// bit for bit to Gpcol on each genotype. Stops when Dfact stops the run.
+// Column g of P and its log-scale for genotypes 1..ngenotypes from the
+// population tables, equal bit for bit to Gpcol on each genotype whose column is
+// kept unscaled (see gmatrx.hpp). Stops when Dfact stops the run.
 void Gfcols(Run& run, const GenotypePatterns& pats, const Arr3<std::int8_t>& copies,
-            PopulationFrequencies& tables, Mat<double>& P, std::vector<double>& factors);
+            PopulationFrequencies& tables, Mat<double>& P, Vec<double>& lscale,
+            std::vector<double>& factors);
 
 // Row i of P from one population's table `freq` (type, character), equal bit
-// for bit to Gprob on each genotype. Stops when Dfact stops the run.
+// for bit to Gprob on each genotype whose column is unscaled (lscale(g) = 0);
+// in a scaled column the probability divided by exp(lscale(g)). Stops when
+// Dfact stops the run.
 void Gfrow(Run& run, const GenotypePatterns& pats, const Arr3<std::int8_t>& copies,
-           const Mat<double>& freq, int i, Mat<double>& P, std::vector<double>& factors);
+           const Mat<double>& freq, int i, Mat<double>& P, const Vec<double>& lscale,
+           std::vector<double>& factors);
 
 }  // namespace velk

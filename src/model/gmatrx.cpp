@@ -1,6 +1,9 @@
 #include "model/gmatrx.hpp"
 
+#include <algorithm>
+#include <cmath>
 #include <cstddef>
+#include <limits>
 #include <new>
 #include <vector>
 
@@ -24,6 +27,7 @@ void Popfrq(Run& run, const Arr3<std::int16_t>& counts, const Mat<std::int32_t>&
     if (tables.f.Size1() != np || tables.f.Size2() != maxtyp || tables.f.Size3() != nc)
       tables.f.Resize(np, maxtyp, nc);
     if (tables.p.Size() != np) tables.p.Resize(np);
+    if (tables.lp.Size() != np) tables.lp.Resize(np);
     if (tables.types.Size() != maxtyp) tables.types.Resize(maxtyp);
     if (tables.nums.Size() != maxtyp) tables.nums.Resize(maxtyp);
   } catch (const std::bad_alloc&) {
@@ -40,10 +44,78 @@ void Popfrq(Run& run, const Arr3<std::int16_t>& counts, const Mat<std::int32_t>&
   }
 }
 
+void ScaleColumn(int np, const double* lp, double* col, double& lscale) {
+  double top = -std::numeric_limits<double>::infinity();
+  for (int i = 0; i < np; ++i) top = std::max(top, lp[i]);
+  if (!std::isfinite(top)) {
+    for (int i = 0; i < np; ++i) col[i] = 0.0;
+    lscale = 0.0;
+    return;
+  }
+  for (int i = 0; i < np; ++i) col[i] = std::exp(lp[i] - top);
+  lscale = top;
+}
+
+Mat<double> Unscaled(const Mat<double>& P, const Vec<double>& lscale, int ngenotypes) {
+  Mat<double> out = P;
+  for (int g = 1; g <= ngenotypes; ++g) {
+    if (lscale(g) == 0.0) continue;
+    const double s = std::exp(lscale(g));
+    double* col = out.Ptr(1, g);
+    for (int i = 0; i < P.Rows(); ++i) col[i] = col[i] * s;
+  }
+  return out;
+}
+
+namespace {
+
+// The logarithm of one genotype's probability in every population, into lp:
+// the same factors as Gpcol, added as logarithms (minus infinity for a zero).
+void LogColumn(Run& run, PopulationFrequencies& tables, const std::int8_t* copies, double* lp) {
+  const int np = run.par.npop;
+  const int nc = run.par.nchar;
+  const int maxtyp = run.par.max_types;
+  const std::ptrdiff_t stride = np;
+  for (int i = 0; i < np; ++i) lp[i] = 0.0;
+  for (int c = 1; c <= nc; ++c) {
+    const Character& ch = run.chars(c);
+    const int t = ch.ntypes;
+    const std::int8_t* x = copies + static_cast<std::ptrdiff_t>(c - 1) * maxtyp;
+    int n = 0;
+    for (int k = 0; k < t; ++k) n += x[k];
+    if (n == 0) continue;
+    const double* fc = tables.f.Ptr(1, 1, c);
+    if (ch.ploidy < 2) {
+      int k = 0;
+      while (k < t && x[k] <= 0) ++k;
+      if (k == t) continue;
+      const double* fk = fc + k * stride;
+      for (int i = 0; i < np; ++i) lp[i] += std::log(fk[i]);
+      continue;
+    }
+    double fact = 1.0;
+    for (int k = 0; k < t; ++k) {
+      if (x[k] > 0) fact = fact * Dfact(run, x[k]);
+    }
+    const double lconst = std::log(Dfact(run, n) / fact);
+    if (run.error.stop != 0) return;
+    for (int i = 0; i < np; ++i) lp[i] += lconst;
+    for (int k = 0; k < t; ++k) {
+      if (x[k] <= 0) continue;
+      const double* fk = fc + k * stride;
+      const double e = x[k];
+      for (int i = 0; i < np; ++i) lp[i] += e * std::log(fk[i]);
+    }
+  }
+}
+
+}  // namespace
+
 // Each factor is applied to the whole column at once; per population the
 // operations and their order are exactly those of Gprob on that population's
 // table, so the results are the same to the last bit.
-void Gpcol(Run& run, PopulationFrequencies& tables, const std::int8_t* copies, double* col) {
+void Gpcol(Run& run, PopulationFrequencies& tables, const std::int8_t* copies, double* col,
+           double& lscale) {
   const int np = run.par.npop;
   const int nc = run.par.nchar;
   const int maxtyp = run.par.max_types;
@@ -51,6 +123,7 @@ void Gpcol(Run& run, PopulationFrequencies& tables, const std::int8_t* copies, d
   double* pp = tables.p.Data();
   int* types = tables.types.Data();
   int* nums = tables.nums.Data();
+  lscale = 0.0;
 
   for (int i = 0; i < np; ++i) col[i] = 1.0;
   for (int c = 1; c <= nc; ++c) {
@@ -96,15 +169,25 @@ void Gpcol(Run& run, PopulationFrequencies& tables, const std::int8_t* copies, d
       for (int i = 0; i < np; ++i) col[i] = col[i] * (nfact * pp[i] / fact);
     }
   }
+
+  double top = 0.0;
+  for (int i = 0; i < np; ++i) top = std::max(top, col[i]);
+  if (top >= kScaleBound) return;
+  // Below the bound (or lost below the range of a double) the column is made
+  // again from logarithms and scaled.
+  LogColumn(run, tables, copies, tables.lp.Data());
+  if (run.error.stop != 0) return;
+  ScaleColumn(np, tables.lp.Data(), col, lscale);
 }
 
 void Gmatrx(Run& run, const Arr3<std::int16_t>& counts, const Mat<std::int32_t>& totals,
-            const Arr3<std::int8_t>& copies, int ngenotypes, Mat<double>& P, int& nmissing,
-            int draw) {
+            const Arr3<std::int8_t>& copies, int ngenotypes, Mat<double>& P, Vec<double>& lscale,
+            int& nmissing, int draw) {
   const int np = run.par.npop;
   PopulationFrequencies tables;
   try {
     if (P.Rows() != np || P.Cols() < ngenotypes) P.Resize(np, ngenotypes);
+    if (lscale.Size() < ngenotypes) lscale.Resize(ngenotypes);
   } catch (const std::bad_alloc&) {
     Error(run, 3000);
     return;
@@ -116,12 +199,12 @@ void Gmatrx(Run& run, const Arr3<std::int16_t>& counts, const Mat<std::int32_t>&
   GenotypePatterns pats;
   std::vector<double> factors;
   Gpatrn(run, copies, ngenotypes, pats);
-  Gfcols(run, pats, copies, tables, P, factors);
+  Gfcols(run, pats, copies, tables, P, lscale, factors);
 }
 
-void Gmatrx(Run& run, Mat<double>& P, int& nmissing) {
+void Gmatrx(Run& run, Mat<double>& P, Vec<double>& lscale, int& nmissing) {
   Gmatrx(run, run.input.base_counts, run.input.base_totals, run.input.copies, run.input.ngenotypes,
-         P, nmissing, 0);
+         P, lscale, nmissing, 0);
 }
 
 }  // namespace velk

@@ -35,6 +35,7 @@ void SizeSimulated(Run& run, DrawWork& work, int capacity) {
   mix.class_genotypes.Resize(1);
   mix.class_individuals.Resize(1);
   work.P.Resize(np, capacity);
+  work.lscale.Resize(capacity);
   work.slots.assign(IndexSlots(capacity), 0);
   work.capacity = capacity;
 }
@@ -83,6 +84,7 @@ void AllocateDraws(Run& run, DrawWork& work) {
       mix.class_genotypes.Resize(std::max(in.nclasses, 1));
       mix.class_individuals.Resize(std::max(in.nclasses, 1));
       work.P.Resize(np, std::max(ng, 1));
+      work.lscale.Resize(std::max(ng, 1));
       work.proportions.Resize(std::max(ng, 1));
       work.genotype_total.Resize(std::max(ng, 1));
       const double n = in.sample_size;
@@ -190,7 +192,7 @@ void Distrb(Run& run, int draw, std::int32_t& seed, DrawWork& work) {
     return;
   }
   for (int j = 1; j <= kept; ++j) {
-    Gpcol(run, work.tables, mix.copies.Ptr(1, 1, j), work.P.Ptr(1, j));
+    Gpcol(run, work.tables, mix.copies.Ptr(1, 1, j), work.P.Ptr(1, j), work.lscale(j));
     if (run.error.stop != 0) return;
   }
 }
@@ -201,6 +203,7 @@ void Clprob(Run& run, int draw, DrawWork& work) {
   if (work.P.Rows() != np || work.P.Cols() < in.ngenotypes) {
     try {
       work.P.Resize(np, std::max(in.ngenotypes, 1));
+      work.lscale.Resize(std::max(in.ngenotypes, 1));
     } catch (const std::bad_alloc&) {
       Error(run, 3000);
       return;
@@ -215,7 +218,7 @@ void Clprob(Run& run, int draw, DrawWork& work) {
     return;
   }
   for (int g = 1; g <= in.ngenotypes; ++g) {
-    Gpcol(run, work.tables, in.copies.Ptr(1, 1, g), work.P.Ptr(1, g));
+    Gpcol(run, work.tables, in.copies.Ptr(1, 1, g), work.P.Ptr(1, g), work.lscale(g));
     if (run.error.stop != 0) return;
   }
 }
@@ -362,7 +365,7 @@ void MixsimJR(Run& run, const Arr3<std::int16_t>& drawing, const Vec<double>& th
       work.deferred = g;
       continue;
     }
-    Gpcol(run, work.tables, mix.copies.Ptr(1, 1, g), work.P.Ptr(1, g));
+    Gpcol(run, work.tables, mix.copies.Ptr(1, 1, g), work.P.Ptr(1, g), work.lscale(g));
     if (run.error.stop != 0) return;
   }
 
@@ -374,7 +377,7 @@ void MixsimJR(Run& run, const Arr3<std::int16_t>& drawing, const Vec<double>& th
 
 void FillColumns(Run& run, DrawWork& work) {
   for (int g = 1; g <= work.deferred; ++g) {
-    Gpcol(run, work.tables, work.deferred_copies->Ptr(1, 1, g), work.P.Ptr(1, g));
+    Gpcol(run, work.tables, work.deferred_copies->Ptr(1, 1, g), work.P.Ptr(1, g), work.lscale(g));
     if (run.error.stop != 0) return;
   }
   work.deferred = 0;
@@ -383,6 +386,7 @@ void FillColumns(Run& run, DrawWork& work) {
 OptimData DrawnOptimData(Run& run, DrawWork& work) {
   Input& in = run.input;
   return OptimData{.P = work.P,
+                   .lscale = work.lscale,
                    .count = work.mix.count,
                    .class_genotypes = work.mix.class_genotypes,
                    .class_individuals = work.mix.class_individuals,

@@ -37,6 +37,7 @@ struct DrawnMixture {
 struct DrawWork {
   DrawnMixture mix;  // Distrb and MixsimJR: the mixture of the resample
   Mat<double> P;     // np x genotypes: probabilities of the resample's genotypes
+  Vec<double> lscale;  // per genotype: log-scale of its column of P (model/gmatrx.hpp)
   int nmissing = 0;  // plain model: (population, character) pairs without baseline data in P
 
   // Distrb: the observed mixture's proportions (count / sample size) and every

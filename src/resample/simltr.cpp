@@ -329,6 +329,7 @@ OptimData Data(Input& in, Work& w) {
   DrawnMixture& mix = w.draws.mix;
   const bool own_base = w.own_arrays && w.base.Size1() > 0;
   return OptimData{.P = w.draws.P,
+                   .lscale = w.draws.lscale,
                    .count = drawn ? mix.count : in.geno_count,
                    .class_genotypes = drawn ? mix.class_genotypes : in.class_genotypes,
                    .class_individuals = drawn ? mix.class_individuals : in.class_individuals,
@@ -416,9 +417,9 @@ void Lines(Run& run, Driver& d, Work& w) {
   if (rlk.IsOpen()) {
     const OptimData data = Data(run.input, w);
     const float at_estimate =
-        static_cast<float>(Hood(np, w.ngen, data.P, w.theta, w.possible, data.count));
-    const float at_reference =
-        static_cast<float>(Hood(np, w.ngen, data.P, d.reference, w.possible, data.count));
+        static_cast<float>(Hood(np, w.ngen, data.P, data.lscale, w.theta, w.possible, data.count));
+    const float at_reference = static_cast<float>(
+        Hood(np, w.ngen, data.P, data.lscale, d.reference, w.possible, data.count));
     rlk.Write("(g13.7,2x,g13.7,1x,i10,1x,i10,1x,i10)",
               {at_estimate, at_reference, w.seed_baseline, w.seed_mixture, w.seed_after});
   }
@@ -764,7 +765,7 @@ void Drive(Run& run, Driver& d) {
                                .class_genotypes = mix.class_genotypes,
                                .class_individuals = mix.class_individuals,
                                .geno_count = mix.count};
-    Prtgen(run, counts, last.draws.P, true);
+    Prtgen(run, counts, Unscaled(last.draws.P, last.draws.lscale, mix.ngenotypes), true);
     if (run.error.stop) return;
   }
   Restore(run, d);

@@ -2,22 +2,24 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstdio>
 #include <new>
 #include <string>
 #include <vector>
 
 #include "core/error.hpp"
+#include "core/fields.hpp"
 #include "core/report_file.hpp"
 #include "core/run.hpp"
-#include "model/gmatrx.hpp"
-#include "model/groups.hpp"
+#include "core/status.hpp"
 #include "estimate/ijack.hpp"
 #include "estimate/likeci.hpp"
 #include "estimate/likelihood.hpp"
 #include "estimate/optim.hpp"
 #include "estimate/upgmat.hpp"
+#include "model/gmatrx.hpp"
+#include "model/groups.hpp"
 #include "numeric/distributions.hpp"
-#include "core/fields.hpp"
 #include "report/prtest.hpp"
 #include "report/prtfrq.hpp"
 #include "report/prtmix.hpp"
@@ -41,6 +43,7 @@ struct Estimation {
   Vec<std::int32_t> possible;
   Vec<double> theta;
   Mat<double> P;
+  Vec<double> lscale;    // per genotype: log-scale of its column of P
   Mat<double> regional;  // nr x 2: estimate, deviation
   Jackknife jack;
   Groups groups;
@@ -56,6 +59,67 @@ void Allocate(Run& run, Estimation& e) {
   e.regional.Resize(nr, 2, 0.0);
   JackknifeInit(e.jack, np, run.par.nregions);
   e.groups = OneGroup(np);
+}
+
+// Message 3040 when no mixture individual can tell anything: no record was
+// accepted, or no genotype has a character scored. True when there is one.
+bool Usable(Run& run) {
+  const Input& in = run.input;
+  if (in.sample_size < 1 || in.ngenotypes < 1) {
+    run.error.a1 = "the mixture has no records";
+    Error(run, 3040);
+    return false;
+  }
+  const std::size_t len =
+      static_cast<std::size_t>(in.copies.Size1()) * static_cast<std::size_t>(in.copies.Size2());
+  for (int g = 1; g <= in.ngenotypes && g <= in.copies.Size3(); ++g) {
+    const std::int8_t* x = in.copies.Ptr(1, 1, g);
+    for (std::size_t k = 0; k < len; ++k) {
+      if (x[k] != 0) return true;
+    }
+  }
+  run.error.a1 = "every individual is missing every character";
+  Error(run, 3040);
+  return false;
+}
+
+// Warning 1020 in the log and on the status text when screening removed more
+// than 5 % of the individuals.
+void ScreeningWarning(Run& run, int n0, int nposs) {
+  const int removed = n0 - nposs;
+  if (static_cast<long long>(removed) * 20 <= n0) return;
+  run.error.n1 = removed;
+  run.error.n2 = n0;
+  run.error.x1 = run.par.geno_tol;
+  Error(run, 1020);
+  char bound[64];
+  if (run.par.geno_tol == run.par.geno_tol)
+    std::snprintf(bound, sizeof bound, "probability below the genotype tolerance %.3g",
+                  run.par.geno_tol);
+  else
+    std::snprintf(bound, sizeof bound, "probability 0 in every population");
+  AppendStatus(run, "Warning: screening removed " + std::to_string(removed) + " of " +
+                        std::to_string(n0) + " individuals as impossible (" + bound + ")");
+}
+
+// Warning 1021 when the control file set the guaranteed percent of maximum and
+// the search ended below it; it names the setting to change.
+void GpaWarning(Run& run, const OptimResult& res) {
+  if (!run.par.gpa_set || res.ended_by == 102 || res.conv.pctmax > run.par.gpa) return;
+  switch (res.ended_by) {
+    case 1007:
+      run.error.a1 = "lower the likelihood tolerance";
+      break;
+    case 1008:
+      run.error.a1 = "raise the maximum number of iterations";
+      break;
+    default:
+      run.error.a1 = "lower the estimate convergence tolerance";
+      break;
+  }
+  run.error.x1 = run.par.gpa;
+  run.error.x2 = res.conv.pctmax;
+  Error(run, 1021);
 }
 
 // The estimation proper; returns at once when the run stops.
@@ -78,8 +142,9 @@ void Estimate(Run& run, Estimation& e) {
     return;
   }
 
+  if (!Usable(run)) return;
   int nmissing = 0;
-  Gmatrx(run, e.P, nmissing);
+  Gmatrx(run, e.P, e.lscale, nmissing);
   if (run.error.stop) return;
 
   if (opt.print_iterations) {
@@ -92,7 +157,7 @@ void Estimate(Run& run, Estimation& e) {
   sw.irls = opt.irls;
   sw.screen = 1;
   sw.draw = 0;
-  const OptimData data = RunOptimData(run, e.P);
+  const OptimData data = RunOptimData(run, e.P, e.lscale);
   e.res.nposs = n0;
   Optim(run, data, sw, e.groups, e.theta, e.possible, e.res);
   if (run.error.stop) return;
@@ -103,7 +168,11 @@ void Estimate(Run& run, Estimation& e) {
     run.error.n1 = e.res.nposs;
     Error(run, 100);
     if (run.error.stop) return;
+    ScreeningWarning(run, n0, e.res.nposs);
+    if (run.error.stop) return;
   }
+  GpaWarning(run, e.res);
+  if (run.error.stop) return;
 
   const RegionMembers regions = RunRegions(run);
   Clsum(regions, e.theta, e.regional.Ptr(1, 1));
@@ -220,7 +289,7 @@ void Estimate(Run& run, Estimation& e) {
     if (run.error.stop) return;
   }
   if (opt.print_genotypes) {
-    Prtgen(run, mix, e.P, true);
+    Prtgen(run, mix, Unscaled(e.P, e.lscale, ngen), true);
     if (run.error.stop) return;
   }
   if (opt.print_populations) {
@@ -252,8 +321,8 @@ void Estimate(Run& run, Estimation& e) {
       for (int i = 1; i <= np; ++i) null(i) = run.pops(i).estimate_copy;
       const Vec<std::int32_t>& count = run.input.geno_count;
       Unit& rlk = run.output.unit[kLikelihoodSlot];
-      rlk.Write("(g12.6,2x, g12.6)", {Hood(np, ngen, e.P, e.theta, e.possible, count),
-                                      Hood(np, ngen, e.P, null, e.possible, count)});
+      rlk.Write("(g12.6,2x, g12.6)", {Hood(np, ngen, e.P, e.lscale, e.theta, e.possible, count),
+                                      Hood(np, ngen, e.P, e.lscale, null, e.possible, count)});
       CloseReport(run, kLikelihoodSlot);
     }
     if (run.error.stop) return;

@@ -39,6 +39,7 @@ TEST(Pparse, FreeSentences) {
                                 &Par::gpa};
   const double want_real[] = {1e-5, 1e-12, 0.05, 1e-8, 99.0};
   for (int k = 0; k < 5; ++k) EXPECT_DOUBLE_EQ(a.*reals[k], want_real[k]) << k;
+  EXPECT_TRUE(a.gpa_set);
   // The header is handed back for the control-file reader.
   EXPECT_EQ(free.run.parse.line, "* Files");
   EXPECT_EQ(free.run.parse.pos, 2);

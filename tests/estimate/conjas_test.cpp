@@ -32,8 +32,8 @@ TEST_F(ConjasTest, AStepWithoutGainKeepsThetaAndTheLikelihood) {
   s.work.prev_norm = 1.0e-12;
   const Vec<double> before = theta;
   const double L = s.L;
-  Conjas(r.run, 4, 1, m.class_genotypes, theta, s.trial, m.P, m.count, s.score, s.q(), m.possible,
-         s.L, s.groups, kEps, 1.0e-10, s.conv, s.work);
+  Conjas(r.run, 4, 1, m.class_genotypes, theta, s.trial, m.P, m.lscale, m.count, s.score, s.q(),
+         m.possible, s.L, s.groups, kEps, 1.0e-10, s.conv, s.work);
   EXPECT_EQ(r.Last(), 1006);
   EXPECT_EQ(r.run.error.a1, "conjugate gradient");
   EXPECT_LT(s.conv.change, kEps);
@@ -54,7 +54,7 @@ TEST(TaymaxTest, CoefficientsAreTheDerivativesAlongTheDirection) {
     Vec<double> x(3);
     Convergence c;
     Normal(theta, x, t, d, s.groups, c);
-    return Hood(3, m.ngenotypes, m.P, x, m.possible, m.count);
+    return Hood(3, m.ngenotypes, m.P, m.lscale, x, m.possible, m.count);
   };
   const double h = 1.0e-4;
   EXPECT_NEAR(coef[0], (at(h) - at(-h)) / (2 * h), 1.0e-5 * std::fabs(coef[0]) + 1.0e-6);

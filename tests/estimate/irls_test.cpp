@@ -100,8 +100,8 @@ class IrlsTest : public testing::Test {
       s.work.basis(row) = basis[static_cast<std::size_t>(row - 1)];
       s.work.solution(row) = solution(row);
     }
-    Newges(r.run, s.m.np, s.m.ngenotypes, s.m.possible, theta, s.trial, s.m.P, s.m.count, s.q(),
-           s.L, eps, tau, s.conv, s.work);
+    Newges(r.run, s.m.np, s.m.ngenotypes, s.m.possible, theta, s.trial, s.m.P, s.m.lscale,
+           s.m.count, s.q(), s.L, eps, tau, s.conv, s.work);
   }
   test::StepRun r;
 };

@@ -52,10 +52,10 @@ class LikeciTest : public ::testing::Test {
     run.par.max_iterations = 5000;
     run.par.confidence = 90;
     int nmissing = 0;
-    Gmatrx(run, P, nmissing);
+    Gmatrx(run, P, lscale, nmissing);
     possible = Vec<std::int32_t>(run.input.ngenotypes, 1);
     theta = test::PlainEm(test::AsMixture(run, P, possible));
-    L = Hood(5, run.input.ngenotypes, P, theta, possible, run.input.geno_count);
+    L = Hood(5, run.input.ngenotypes, P, lscale, theta, possible, run.input.geno_count);
     // Regions: {1, 2}, {3, 4, 5}, {5}, {2}.
     regions = test::MakeGroups({{1, 2}, {3, 4, 5}, {5}, {2}}, {0, 0, 0, 0});
     regional = Mat<double>(4, 2);
@@ -82,6 +82,7 @@ class LikeciTest : public ::testing::Test {
   test::StepRun s;
   velk::Run& run = s.run;
   Mat<double> P;
+  Vec<double> lscale;
   Vec<std::int32_t> possible;
   Vec<double> theta;
   double L = 0.0;
@@ -104,8 +105,8 @@ TEST_F(LikeciTest, BoundsBracketTheEstimateAtTheConfidenceLevel) {
       const Vec<int> group = Group(r);
       const std::vector<int> g(group.begin(), group.end());
       for (bool lower : {true, false}) {
-        const double b =
-            ProfileBound(run, RunOptimData(run, P), sw, est, group, r, names(r), h, z, lower);
+        const double b = ProfileBound(run, RunOptimData(run, P, lscale), sw, est, group, r,
+                                      names(r), h, z, lower);
         ASSERT_EQ(run.error.stop, 0);
         const int last = s.Last();
         if (b == -1.0) {
@@ -136,7 +137,7 @@ TEST_F(LikeciTest, OneLinePerRegionFromTheSinglePrecisionThresholdAndTheSwitchRe
   ASSERT_TRUE(out.Open(dir / "ci.txt"));
   OptimSwitches sw;
   run.par.irls_switch = 0.02;
-  Likeci(run, RunOptimData(run, P), sw, Estimate(true), Members(), names, out);
+  Likeci(run, RunOptimData(run, P, lscale), sw, Estimate(true), Members(), names, out);
   out.Close();
   EXPECT_EQ(run.error.stop, 0);
   EXPECT_EQ(run.par.irls_switch, 0.02);
@@ -160,8 +161,9 @@ TEST(LikeciTrialTest, ATrialKeepsItsTotalsWhenTheBaselineUpdateScreensAgain) {
   run.par.gpa = 100.5;
   run.par.max_iterations = 5000;
   Mat<double> P;
+  Vec<double> lscale;
   int nmissing = 0;
-  Gmatrx(run, P, nmissing);
+  Gmatrx(run, P, lscale, nmissing);
   run.par.geno_tol = test::ScreeningBound(run, P, 5);
 
   Vec<double> theta(4, 0.25);
@@ -170,7 +172,7 @@ TEST(LikeciTrialTest, ATrialKeepsItsTotalsWhenTheBaselineUpdateScreensAgain) {
   OptimResult res;
   res.nposs = run.input.sample_size;
   OptimSwitches sw;
-  Optim(run, RunOptimData(run, P), sw, one, theta, possible, res);
+  Optim(run, RunOptimData(run, P, lscale), sw, one, theta, possible, res);
   ASSERT_EQ(run.error.stop, 0);
   ASSERT_LT(res.nposs, run.input.sample_size);
   const double rho = static_cast<double>(res.nposs) / run.input.sample_size;
@@ -182,7 +184,7 @@ TEST(LikeciTrialTest, ATrialKeepsItsTotalsWhenTheBaselineUpdateScreensAgain) {
   OptimResult trial;
   trial.nposs = res.nposs;
   sw.screen = 0;
-  Optim(run, RunOptimData(run, P), sw, two, theta, possible, trial);
+  Optim(run, RunOptimData(run, P, lscale), sw, two, theta, possible, trial);
   ASSERT_EQ(run.error.stop, 0);
   EXPECT_EQ(trial.nposs, res.nposs);
   EXPECT_NEAR(theta(1) + theta(2), t, 1e-9);

@@ -1,15 +1,16 @@
 #include "estimate/likelihood.hpp"
-#include "model/gprob.hpp"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <limits>
 #include <random>
 #include <vector>
 
 #include "core/run.hpp"
+#include "model/gprob.hpp"
 #include "support/groups.hpp"
 #include "support/recording_platform.hpp"
 
@@ -130,6 +131,7 @@ TEST_F(LikelihoodTest, RannalaMountainAddsOneOverTypes) {
 // Three populations, two classes: class 1 holds genotypes 1-3, class 2 genotype 4.
 struct Mixture {
   Mat<double> P{3, 4};
+  Vec<double> lscale{4, 0.0};
   Vec<std::int32_t> count = test::Values<std::int32_t>({3, 1, 2, 4});
   Vec<std::int32_t> class_genotypes = test::Values<std::int32_t>({3, 1});
   Vec<std::int32_t> class_individuals = test::Values<std::int32_t>({6, 4});
@@ -150,7 +152,7 @@ TEST(Hood, OnlyAFlagOfOneCounts) {
   Mixture m;
   m.possible(3) = 0;
   m.possible(2) = 2;
-  EXPECT_DOUBLE_EQ(Hood(3, 4, m.P, m.theta, m.possible, m.count),
+  EXPECT_DOUBLE_EQ(Hood(3, 4, m.P, m.lscale, m.theta, m.possible, m.count),
                    3 * std::log(0.125) + 4 * std::log(0.34375));
 }
 
@@ -158,8 +160,8 @@ TEST(Setfrq, BoundScreensGenotypesStrictly) {
   Mixture m;
   int any = -1;
   auto screen = [&](double bound) {
-    Setfrq(3, 2, m.P, m.class_genotypes, m.class_individuals, m.S, m.possible, any, m.nposs_class,
-           m.count, bound);
+    Setfrq(3, 2, m.P, m.lscale, m.class_genotypes, m.class_individuals, m.S, m.possible, any,
+           m.nposs_class, m.count, bound);
   };
   // Genotype 3's largest probability is 1e-12: a bound of 1e-10 screens it out.
   screen(1e-10);
@@ -170,6 +172,41 @@ TEST(Setfrq, BoundScreensGenotypesStrictly) {
   screen(0.5);
   EXPECT_EQ(m.possible(4), 1);
   EXPECT_EQ(m.possible(2), 0);
+}
+
+// A scaled column (largest value 1, log-scale l) is screened through its true
+// largest probability exp(l); an unset bound screens only columns of zeros.
+TEST(Setfrq, ScaledColumnsAndTheUnsetBound) {
+  const double unset = std::numeric_limits<double>::quiet_NaN();
+  struct Row {
+    double top, lscale, bound;
+    int possible;
+  };
+  const Row rows[] = {
+      {1.0, -800.0, 1e-300, 0}, {1.0, -600.0, 1e-300, 1}, {1.0, -5000.0, 0.0, 1},
+      {1.0, -5000.0, unset, 1}, {0.0, 0.0, unset, 0},     {1e-12, 0.0, unset, 1},
+      {1e-12, 0.0, 1e-10, 0},   {1.0, -30.0, 1e-10, 0},   {1.0, -20.0, 1e-10, 1},
+  };
+  for (const Row& r : rows) {
+    SCOPED_TRACE(testing::Message() << r.top << " " << r.lscale << " " << r.bound);
+    Mat<double> P(2, 1);
+    P(1, 1) = r.top;
+    P(2, 1) = r.top / 4;
+    Vec<double> lscale(1, r.lscale);
+    Vec<std::int32_t> cg(1, 1), ci(1, 3), count(1, 3), possible(1), nposs(1);
+    Mat<double> S(2, 1);
+    int any = -1;
+    Setfrq(2, 1, P, lscale, cg, ci, S, possible, any, nposs, count, r.bound);
+    EXPECT_EQ(possible(1), r.possible);
+    EXPECT_EQ(any, 1 - r.possible);
+    // The class mass holds the true probabilities.
+    EXPECT_DOUBLE_EQ(S(1, 1), r.possible ? r.top * std::exp(r.lscale) : 0.0);
+  }
+  // The log-likelihood adds count * log-scale.
+  Mat<double> P(1, 1, 0.5);
+  EXPECT_DOUBLE_EQ(Hood(1, 1, P, Vec<double>(1, -900.0), Vec<double>(1, 1.0),
+                        Vec<std::int32_t>(1, 1), Vec<std::int32_t>(1, 3)),
+                   3 * (std::log(0.5) - 900.0));
 }
 
 TEST(Pctmax, TwoGroupsUseTheirBestMembersAndTotals) {
@@ -202,6 +239,7 @@ TEST(LikelihoodDifferential, HoodAndGenexpOnRandomMixtures) {
     int ng = 0;
     for (int k = 1; k <= nclasses; ++k) ng += cg(k) = 1 + static_cast<int>(rng() % 5);
     Mat<double> P(np, ng);
+    const Vec<double> lscale(ng, 0.0);
     Vec<std::int32_t> count(ng), possible(ng);
     int k = 1, in_class = 0;
     for (int g = 1; g <= ng; ++g) {
@@ -220,12 +258,12 @@ TEST(LikelihoodDifferential, HoodAndGenexpOnRandomMixtures) {
     for (int i = 1; i <= np; ++i) theta(i) /= sum;
 
     Mat<double> S(np, nclasses);
-    Genes(np, nclasses, P, cg, ci, S, possible, nposs, count);
+    Genes(np, nclasses, P, lscale, cg, ci, S, possible, nposs, count);
     std::vector<double> work(static_cast<std::size_t>(ng + nclasses));
     Vec<double> score(np);
     Genexp(np, nclasses, theta, count, work.data(), work.data() + ng, P, S, cg, possible, nposs,
            score);
-    const double hood = Hood(np, ng, P, theta, possible, count);
+    const double hood = Hood(np, ng, P, lscale, theta, possible, count);
 
     double plain_hood = 0.0;
     std::vector<double> plain_score(static_cast<std::size_t>(np), 0.0);
@@ -248,8 +286,9 @@ TEST(LikelihoodDifferential, HoodAndGenexpOnRandomMixtures) {
       Vec<double> up = theta, down = theta;
       up(i) += h;
       down(i) -= h;
-      const double numeric =
-          (Hood(np, ng, P, up, possible, count) - Hood(np, ng, P, down, possible, count)) / (2 * h);
+      const double numeric = (Hood(np, ng, P, lscale, up, possible, count) -
+                              Hood(np, ng, P, lscale, down, possible, count)) /
+                             (2 * h);
       EXPECT_NEAR(score(i), numeric, 1e-4 * (1.0 + std::fabs(numeric)));
     }
     for (int c = 1; c <= nclasses; ++c) {

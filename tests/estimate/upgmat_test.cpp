@@ -47,20 +47,21 @@ class UpgmatTest : public ::testing::Test {
     test::DropBaseline(run, 3, 2);
     test::DropBaseline(run, 1, 4);
     int nmissing = 0;
-    Gmatrx(run, P, nmissing);
+    Gmatrx(run, P, lscale, nmissing);
     EXPECT_EQ(nmissing, 2);
     run.input.missing_totals = Vec<double>(2);
     run.input.missing_freqs = Mat<double>(run.par.max_types, 2);
     BaselineWorkInit(run, run.par.npop, run.input.ngenotypes, work);
   }
   double Update(const Vec<double>& theta) {
-    return Upgmat(run, run.par.npop, run.input.ngenotypes, theta, P, run.input.geno_count,
+    return Upgmat(run, run.par.npop, run.input.ngenotypes, theta, P, lscale, run.input.geno_count,
                   run.input.copies, run.input.base_totals, run.input.base_counts, 0,
                   run.input.missing_totals, run.input.missing_freqs, work);
   }
   test::StepRun s;
   velk::Run& run = s.run;
   Mat<double> P;
+  Vec<double> lscale;
   BaselineWork work;
 };
 

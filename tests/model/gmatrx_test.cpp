@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdint>
 #include <random>
 #include <vector>
@@ -10,7 +11,9 @@
 #include "estimate/likelihood.hpp"
 #include "model/gprob.hpp"
 #include "support/baseline.hpp"
+#include "support/reference_em.hpp"
 #include "support/run_fixture.hpp"
+#include "support/synthetic.hpp"
 
 namespace velk {
 namespace {
@@ -88,8 +91,9 @@ TEST_F(GmatrxTest, EveryEntryIsGprobOfThePopulationsFrequenciesUnderEachModel) {
       run.opt.rannala_mountain = model == 1;
       run.opt.pella_masuda = model == 2;
       Mat<double> P;
+      Vec<double> lscale;
       int nmissing = -1;
-      Gmatrx(run, P, nmissing);
+      Gmatrx(run, P, lscale, nmissing);
       ASSERT_EQ(P.Rows(), run.par.npop);
       ASSERT_EQ(P.Cols(), 25);
       EXPECT_EQ(nmissing, model == 0 ? plain_missing : 0);
@@ -104,8 +108,9 @@ TEST_F(GmatrxTest, KeepsALargerMatrixFillsOnlyTheGenotypesGivenAndAnUnscoredOneI
   for (int c = 1; c <= 4; ++c)
     for (int k = 1; k <= run.par.max_types; ++k) run.input.copies(k, c, 1) = 0;
   Mat<double> P(3, 8, -1.0);
+  Vec<double> lscale;
   int nmissing = 0;
-  Gmatrx(run, P, nmissing);
+  Gmatrx(run, P, lscale, nmissing);
   EXPECT_EQ(P.Cols(), 8);
   ExpectMatchesGprob(P, run);
   for (int i = 1; i <= 3; ++i) EXPECT_EQ(P(i, 1), 1.0);
@@ -116,8 +121,10 @@ TEST_F(GmatrxTest, DrawsEachPopulationsFrequenciesInPopulationOrder) {
   Build(5, 4, 5, 12);
   run.opt.rannala_mountain = 1;
   Mat<double> P;
+  Vec<double> lscale;
   int nmissing = 0;
-  Gmatrx(run, run.input.base_counts, run.input.base_totals, run.input.copies, 12, P, nmissing, 1);
+  Gmatrx(run, run.input.base_counts, run.input.base_totals, run.input.copies, 12, P, lscale,
+         nmissing, 1);
 
   // The same draws made population by population on a fresh process.
   Process other;
@@ -126,6 +133,46 @@ TEST_F(GmatrxTest, DrawsEachPopulationsFrequenciesInPopulationOrder) {
   again.opt = run.opt;
   again.chars = run.chars;
   ExpectMatchesGprob(P, again, 1);
+}
+
+// Columns of SNP panels from a dozen loci to thousands: the matrix and the
+// one-column path of the draws agree with the probabilities made in logarithms;
+// a column stays unscaled exactly when its largest probability is at least
+// kScaleBound.
+TEST(GmatrxScaling, ColumnsAgreeWithTheLogarithms) {
+  for (int loci : {12, 150, 3000}) {
+    for (int rm : {0, 1}) {
+      SCOPED_TRACE(testing::Message() << loci << " loci, model " << rm);
+      test::RunFixture f;
+      Run& run = f.run;
+      test::MakeSnpPanel(run, 9, loci, 40, 0.02, 3u + loci, 60);
+      run.opt.rannala_mountain = rm;
+      Mat<double> P;
+      Vec<double> lscale;
+      int nmissing = 0;
+      Gmatrx(run, P, lscale, nmissing);
+      const std::vector<double> logp = test::LogProbabilities(run);
+      PopulationFrequencies tables;
+      Popfrq(run, run.input.base_counts, run.input.base_totals, 0, tables, nmissing);
+      std::vector<double> col(9);
+      for (int g = 1; g <= run.input.ngenotypes; ++g) {
+        double top = 0.0, one = 0.0;
+        for (int i = 1; i <= 9; ++i) top = std::max(top, P(i, g));
+        EXPECT_EQ(lscale(g) == 0.0, top >= kScaleBound) << g;
+        Gpcol(run, tables, run.input.copies.Ptr(1, 1, g), col.data(), one);
+        for (int i = 1; i <= 9; ++i) {
+          const double want = logp[static_cast<std::size_t>((g - 1) * 9 + i - 1)];
+          if (std::isinf(want)) {  // a type of frequency 0 under the plain model
+            EXPECT_EQ(P(i, g), 0.0);
+            continue;
+          }
+          const double tol = 1e-12 * (1.0 + std::fabs(want));
+          EXPECT_NEAR(std::log(P(i, g)) + lscale(g), want, tol) << g << " " << i;
+          EXPECT_NEAR(std::log(col[static_cast<std::size_t>(i - 1)]) + one, want, tol);
+        }
+      }
+    }
+  }
 }
 
 }  // namespace

@@ -47,7 +47,8 @@ struct Twin {
     std::vector<double> col(static_cast<std::size_t>(run.par.npop));
     ASSERT_GT(work.mix.ngenotypes, 1);
     for (int g = 1; g <= work.mix.ngenotypes; ++g) {
-      Gpcol(run, tables, work.mix.copies.Ptr(1, 1, g), col.data());
+      double lscale = 0.0;
+      Gpcol(run, tables, work.mix.copies.Ptr(1, 1, g), col.data(), lscale);
       for (int i = 1; i <= run.par.npop; ++i)
         EXPECT_EQ(work.P(i, g), col[static_cast<std::size_t>(i - 1)]);
     }
@@ -127,8 +128,9 @@ TEST_F(DrawsTest, DistrbRedrawsAsOneMultinomialAndPacksTheDrawnGenotypesClassByC
   const Input& in = run.input;
   AllocateDraws(run, work);
   Mat<double> observedP;
+  Vec<double> observed_lscale;
   int nmissing = 0;
-  Gmatrx(run, observedP, nmissing);
+  Gmatrx(run, observedP, observed_lscale, nmissing);
 
   Process h;
   std::int32_t seed = -321, hseed = -321;
@@ -229,8 +231,9 @@ TEST_F(DrawsTest, MixsimJRDrawsPopulationThenEveryCopyKeepingGenotypesInFirstOcc
             std::vector<int>(
                 {60, 1, mix.ngenotypes, 60, composition[0], composition[1], composition[2]}));
   Mat<double> P;
+  Vec<double> lscale;
   int nmissing = 0;
-  Gmatrx(run, run.input.base_counts, run.input.base_totals, mix.copies, mix.ngenotypes, P,
+  Gmatrx(run, run.input.base_counts, run.input.base_totals, mix.copies, mix.ngenotypes, P, lscale,
          nmissing);
   for (int g = 1; g <= mix.ngenotypes; ++g) {
     const auto& x = genotypes[static_cast<std::size_t>(g - 1)];

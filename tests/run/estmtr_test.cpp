@@ -77,8 +77,9 @@ class EstmtrTest : public ::testing::Test {
   std::string Report(const std::string& ext) { return ReadFile(dir / ("syn" + ext)); }
   Mat<double> Probabilities() {
     Mat<double> P;
+    Vec<double> lscale;
     int nmissing = 0;
-    Gmatrx(R(), P, nmissing);
+    Gmatrx(R(), P, lscale, nmissing);
     return P;
   }
   Vec<double> Estimate() {
@@ -167,11 +168,12 @@ TEST_F(EstmtrTest, EveryReportTheOptionsAskFor) {
   EXPECT_EQ(run.output.written[4], 0);
   // The null-likelihood line: Hood at the estimate, then at the given proportions.
   const Mat<double> P = Probabilities();
+  const Vec<double> lscale(run.input.ngenotypes, 0.0);
   const Vec<std::int32_t> possible(run.input.ngenotypes, 1);
   const int ng = run.input.ngenotypes;
-  const double l1 = Hood(4, ng, P, Estimate(), possible, run.input.geno_count);
+  const double l1 = Hood(4, ng, P, lscale, Estimate(), possible, run.input.geno_count);
   const double l0 =
-      Hood(4, ng, P, test::Values({0.7, 0.1, 0.1, 0.1}), possible, run.input.geno_count);
+      Hood(4, ng, P, lscale, test::Values({0.7, 0.1, 0.1, 0.1}), possible, run.input.geno_count);
   std::istringstream line(Report(".rlk"));
   double a = 0, b = 0;
   line >> a >> b;

@@ -25,6 +25,7 @@ struct Mixture {
   int np = 0;
   int ngenotypes = 0;
   Mat<double> P;
+  Vec<double> lscale;  // per genotype: 0, every column unscaled
   Vec<std::int32_t> count;
   Vec<std::int32_t> possible;
   Vec<std::int32_t> class_genotypes;
@@ -38,6 +39,7 @@ inline Mixture RandomMixture(int np, int ngenotypes, std::uint64_t seed, double 
   m.np = np;
   m.ngenotypes = ngenotypes;
   m.P = Mat<double>(np, ngenotypes);
+  m.lscale = Vec<double>(ngenotypes, 0.0);
   m.count = Vec<std::int32_t>(ngenotypes);
   m.possible = Vec<std::int32_t>(ngenotypes, 1);
   for (int g = 1; g <= ngenotypes; ++g) {

@@ -18,11 +18,12 @@ struct StepState {
   StepState(const Mixture& mixture, Groups g) : m(mixture), groups(std::move(g)) {
     StepWorkInit(work, m.np, m.ngenotypes);
     Colmax(m.np, m.ngenotypes, m.P, work.colmax);
-    Genes(m.np, 1, m.P, m.class_genotypes, m.class_individuals, S, m.possible, nposs, m.count);
+    Genes(m.np, 1, m.P, m.lscale, m.class_genotypes, m.class_individuals, S, m.possible, nposs,
+          m.count);
   }
   // L, q, u, score and percent of maximum for theta.
   void Refresh(const Vec<double>& theta) {
-    L = Hood(m.np, m.ngenotypes, m.P, theta, m.possible, m.count);
+    L = Hood(m.np, m.ngenotypes, m.P, m.lscale, theta, m.possible, m.count);
     Genexp(m.np, 1, theta, m.count, q(), u(), m.P, S, m.class_genotypes, m.possible, nposs, score);
     int n = 0;
     for (int g = 1; g <= m.ngenotypes; ++g) n += m.possible(g) * m.count(g);

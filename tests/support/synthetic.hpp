@@ -146,6 +146,7 @@ inline Mixture AsMixture(const Run& run, const Mat<double>& P, const Vec<std::in
   m.np = run.par.npop;
   m.ngenotypes = run.input.ngenotypes;
   m.P = P;
+  m.lscale = Vec<double>(m.ngenotypes, 0.0);  // PlainEm needs ratios within a column only
   m.count = run.input.geno_count;
   m.possible = possible;
   m.class_genotypes = run.input.class_genotypes;
@@ -164,6 +165,69 @@ inline double ScreeningBound(const Run& run, const Mat<double>& P, int n) {
   }
   std::sort(best.begin(), best.end());
   return best[static_cast<std::size_t>(n - 1)] * 1.000001;
+}
+
+}  // namespace velk::test
+
+namespace velk::test {
+
+// A SNP panel: nc two-type loci, np related populations (drift 30, Fst about
+// 0.03), `copies` baseline gene copies per population and locus, n diploid
+// individuals from the geometric proportions 0.9^(i-1), each locus missing with
+// probability `missing`; the individuals are regrouped class by class (one class
+// per pattern of missing loci). Returns the true proportions.
+inline std::vector<double> MakeSnpPanel(Run& run, int np, int nc, int n, double missing,
+                                        std::uint64_t seed, int copies = 200) {
+  Uniform u(seed);
+  run.par.npop = np;
+  run.par.nchar = nc;
+  run.par.max_types = 2;
+  run.chars = Vec<Character>(nc, Character{"", 0, 2, 2});
+  const Arr3<double> f = RelatedFrequencies(run, u, np, 30.0);
+  std::vector<double> truth(static_cast<std::size_t>(np));
+  double sum = 0.0;
+  for (int i = 0; i < np; ++i) sum += truth[static_cast<std::size_t>(i)] = std::pow(0.9, i);
+  for (double& x : truth) x /= sum;
+  DrawSynthetic(run, u, f, copies, truth.data(), n);
+
+  // Blank the missing loci, then order the individuals by their pattern.
+  Input& in = run.input;
+  std::vector<std::vector<bool>> pattern(static_cast<std::size_t>(n));
+  for (int g = 1; g <= n; ++g) {
+    auto& p = pattern[static_cast<std::size_t>(g - 1)];
+    p.assign(static_cast<std::size_t>(nc), false);
+    for (int c = 1; c <= nc; ++c) {
+      if (u.Next() >= missing) continue;
+      p[static_cast<std::size_t>(c - 1)] = true;
+      in.copies(1, c, g) = 0;
+      in.copies(2, c, g) = 0;
+    }
+  }
+  std::vector<int> order(static_cast<std::size_t>(n));
+  for (int g = 0; g < n; ++g) order[static_cast<std::size_t>(g)] = g + 1;
+  std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
+    return pattern[static_cast<std::size_t>(a - 1)] < pattern[static_cast<std::size_t>(b - 1)];
+  });
+  const Arr3<std::int8_t> copies_in = in.copies;
+  std::vector<int> sizes;
+  for (int j = 0; j < n; ++j) {
+    const int g = order[static_cast<std::size_t>(j)];
+    for (int c = 1; c <= nc; ++c)
+      for (int k = 1; k <= 2; ++k) in.copies(k, c, j + 1) = copies_in(k, c, g);
+    if (j == 0 || pattern[static_cast<std::size_t>(g - 1)] !=
+                      pattern[static_cast<std::size_t>(order[static_cast<std::size_t>(j - 1)] - 1)])
+      sizes.push_back(0);
+    ++sizes.back();
+  }
+  const int nk = static_cast<int>(sizes.size());
+  in.nclasses = nk;
+  run.par.nclasses = nk;
+  in.class_genotypes = Vec<std::int32_t>(nk);
+  in.class_individuals = Vec<std::int32_t>(nk);
+  for (int k = 1; k <= nk; ++k)
+    in.class_genotypes(k) = in.class_individuals(k) = sizes[static_cast<std::size_t>(k - 1)];
+  run.par.max_genotypes = n;
+  return truth;
 }
 
 }  // namespace velk::test
