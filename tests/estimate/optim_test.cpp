@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <limits>
@@ -118,14 +119,14 @@ TEST_F(OptimTest, SnpPanelsReachTheLogSpaceReference) {
     int irls;
   };
   const Case cases[] = {
-      {12, 400, unset, 0},  {12, 400, 0.0, 1},  {12, 700, 1e-300, 0},
+      {12, 400, unset, 0},  {12, 400, 0.0, 1},  {12, 720, 1e-300, 0},
       {20, 1500, unset, 1}, {20, 1500, 0.0, 0}, {100, 500, unset, 0},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message() << c.np << " populations, " << c.loci << " loci, tolerance "
                                     << c.tolerance << ", irls " << c.irls);
     test::StepRun fresh;
-    Run& r = fresh.run;
+    velk::Run& r = fresh.run;
     test::MakeSnpPanel(r, c.np, c.loci, 300, 0.02, 31u + c.loci, 100);
     r.opt.rannala_mountain = 1;
     r.par.eps = 1.0e-10;
@@ -145,18 +146,18 @@ TEST_F(OptimTest, SnpPanelsReachTheLogSpaceReference) {
     sw.irls = c.irls;
     Optim(r, RunOptimData(r, P, lscale), sw, g, th, flags, out);
     ASSERT_EQ(r.error.stop, 0);
-    if (c.tolerance == 1e-300) {
-      EXPECT_GT(out.nposs, 0);
-      EXPECT_LT(out.nposs, r.input.sample_size);
-    } else {
-      EXPECT_EQ(out.nposs, r.input.sample_size);
-    }
+    // Screened exactly when the true largest probability is below the bound.
     const std::vector<double> logp = test::LogProbabilities(r);
+    for (int gg = 1; gg <= r.input.ngenotypes; ++gg) {
+      const auto first = logp.begin() + (gg - 1) * c.np;
+      const double top = *std::max_element(first, first + c.np);
+      EXPECT_EQ(flags(gg), c.tolerance > 0.0 && top < std::log(c.tolerance) ? 0 : 1) << gg;
+    }
     const test::Reference ref =
         test::ReferenceEm(r, logp, std::vector<int>(flags.begin(), flags.end()));
     const double rho = static_cast<double>(out.nposs) / r.input.sample_size;
     for (int i = 1; i <= c.np; ++i)
-      EXPECT_NEAR(th(i), rho * ref.theta[static_cast<std::size_t>(i - 1)], 1e-6) << i;
+      EXPECT_NEAR(th(i), rho * ref.theta[static_cast<std::size_t>(i - 1)], 1e-5) << i;
     EXPECT_NEAR(out.L, ref.L, 1e-9 * std::fabs(ref.L));
 
     Jackknife jack;
@@ -165,7 +166,9 @@ TEST_F(OptimTest, SnpPanelsReachTheLogSpaceReference) {
     EXPECT_NE(r.error.last_code, 2005);
     for (int i = 1; i <= c.np; ++i) {
       EXPECT_TRUE(std::isfinite(jack.sd(i))) << i;
-      if (th(i) > 0.02) EXPECT_GT(jack.sd(i), 0.0) << i;
+      if (th(i) > 0.02) {
+        EXPECT_GT(jack.sd(i), 0.0) << i;
+      }
     }
   }
 }
@@ -174,9 +177,10 @@ TEST_F(OptimTest, SnpPanelsReachTheLogSpaceReference) {
 // stalls far from the maximum (1006); the EM steps after it reach the maximum.
 TEST_F(OptimTest, AStalledSearchGoesOnToTheMaximum) {
   test::StepRun fresh;
-  Run& r = fresh.run;
+  velk::Run& r = fresh.run;
   test::MakeSnpPanel(r, 100, 6, 2000, 0.0, 5u, 200);
   r.par.geno_tol = 0.0;
+  r.par.eps = 1.0e-6;
   r.par.gpa = 99.999;
   r.par.max_iterations = 3000;
   int nmissing = 0;
