@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "core/paths.hpp"
 
@@ -64,12 +65,14 @@ std::string Describe(const Run& run) {
   Setting(out, "number of resamples", Int(p.nresamples));
   Setting(out, "maximum number of iterations", Int(p.max_iterations));
   Setting(out, "random seed", Int(p.seed));
-  Setting(out, "maximum number of genotypes", Int(p.max_genotypes));
+  const std::string from_file = "from the mixture file";
+  Setting(out, "maximum number of genotypes",
+          p.genotypes_given ? Int(p.max_genotypes) : from_file);
   Setting(out, "number of hierarchy levels", Int(p.nlevels));
   Setting(out, "number of regions", Int(p.nregions));
   Setting(out, "largest number of types", Int(p.max_types));
   Setting(out, "number of classes", Int(p.nclasses));
-  Setting(out, "maximum number of classes", Int(p.max_classes));
+  Setting(out, "maximum number of classes", p.classes_given ? Int(p.max_classes) : from_file);
   Setting(out, "maximum missing characters", Int(p.max_missing));
   Setting(out, "confidence level", Int(p.confidence));
   Setting(out, "second random seed", Int(p.seco));
@@ -108,6 +111,11 @@ std::string Describe(const Run& run) {
   Setting(
       out, "output base name",
       Trim(run.files.output) == "USER" ? std::string("(none)") : FileName(run.files.output));
+
+  const std::vector<ControlLine>& lines = run.parse.not_understood;
+  out += "\nLines not understood: " + (lines.empty() ? std::string("none") : Int(lines.size())) +
+         "\n";
+  for (const ControlLine& l : lines) out += Col(Int(l.line), 6) + "  " + l.text + "\n";
 
   out += "\nCharacters: " + Int(run.chars.Size()) + "\n";
   if (!run.chars.Empty()) {

@@ -8,7 +8,7 @@
 namespace velk {
 
 // Kind, title, every parameter and option, the four file names as resolved,
-// and the character, population and region tables.
+// the lines not understood, and the character, population and region tables.
 std::string Describe(const Run& run);
 
 }  // namespace velk

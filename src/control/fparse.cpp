@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "control/itoken.hpp"
+#include "control/keyscan.hpp"
 #include "control/sections.hpp"
 #include "control/values.hpp"
 #include "core/error.hpp"
@@ -32,8 +33,9 @@ constexpr std::array<FileKey, 4> kFileKeys{{
 
 // One line of the files section; `record` is its line number. Names are
 // stored as paths: either separator, relative names taken from the folder of
-// the control file, the output base name cut at the first "." of its own name.
-void Fline(Run& run, std::string_view line, int record) {
+// the control file, the output base name cut at the last "." of its own name.
+// False when the line names none of the four.
+bool Fline(Run& run, std::string_view line, int record) {
   int pos = 0;  // characters of the line already scanned
   std::string token;
   while (pos < static_cast<int>(line.size())) {
@@ -41,7 +43,7 @@ void Fline(Run& run, std::string_view line, int record) {
     int used = 0;
     int type = Itoken(run, rest, used, token);
     pos += std::max(used, 1);  // a leading backslash uses no character
-    if (type == -kTokNone || type == kTokNone) return;
+    if (type == -kTokNone || type == kTokNone) return false;
     if (type != kTokWord && type != -kTokWord) continue;
     const FileKey* found = nullptr;
     for (const FileKey& k : kFileKeys)
@@ -54,20 +56,21 @@ void Fline(Run& run, std::string_view line, int record) {
     std::string name;
     if (type == kTokWord) {
       int at = 0;
-      name = Trim(Gafter(line.substr(static_cast<std::size_t>(pos)), ':', '\r', at));
+      name = Trim(Gafter(line.substr(static_cast<std::size_t>(pos)), ':', '\r', at,
+                         std::string::npos));
     }
     if (name.empty()) {
       run.error.a1 = std::string(found->text);
       run.error.n1 = record;
       Error(run, 3026);
-      return;
+      return true;
     }
     if (found->name == FileName::kOutput) {
       // A name that is all extension (".est") is left blank: not given.
       name = OutputBaseName(NativeName(name));
       if (name.empty()) {
         run.files.output.clear();
-        return;
+        return true;
       }
     }
     std::string resolved = ResolveName(run.control_dir, name);
@@ -85,8 +88,9 @@ void Fline(Run& run, std::string_view line, int record) {
         run.files.output = resolved;
         break;
     }
-    return;
+    return true;
   }
+  return false;
 }
 
 }  // namespace
@@ -111,8 +115,9 @@ void Fparse(Run& run) {
       break;
     }
     if (type == kTokNone || type == -kTokNone) continue;
-    Fline(run, line, run.parse.nline);
+    const bool understood = Fline(run, run.parse.whole, run.parse.nline);
     if (run.error.stop) return;
+    if (!understood) NotUnderstood(run);
   }
 
   if (!run.files.path.empty() && run.files.path.back() != '/') run.files.path += '/';

@@ -5,6 +5,7 @@
 
 #include "control/itoken.hpp"
 #include "control/sections.hpp"
+#include "control/values.hpp"
 #include "core/error.hpp"
 
 namespace velk {
@@ -41,17 +42,32 @@ int NextSectionLine(Run& run) {
       return 0;
     }
     type = Itoken(run, ControlText(line), used, first);
-    if (type < 0) continue;  // blank, or one token running to the end of the line
-    run.parse.last_type = type;
+    if (type == -kTokNone) continue;  // blank
     run.parse.pos = 1;
+    if (type < 0) return 2;  // one token running to the end of the line
+    run.parse.last_type = type;
     return 1;
   }
 }
 
-int ReadSection(Run& run, std::string_view record, void (*line)(Run&)) {
+void NotUnderstood(Run& run) {
+  const std::string text(ControlText(run.parse.line));
+  run.parse.not_understood.push_back({run.parse.nline, text});
+  run.error.n1 = run.parse.nline;
+  run.error.a1 = text;
+  Error(run, 108);
+}
+
+int ReadSection(Run& run, std::string_view record, bool (*line)(Run&)) {
   int state;
-  while ((state = NextSectionLine(run)) == 1) {
-    line(run);
+  while ((state = NextSectionLine(run)) >= 1) {
+    if (state == 2) {
+      NotUnderstood(run);
+      continue;
+    }
+    const std::string comma = CommaNumber(run.parse.line);
+    if (!comma.empty()) DecimalComma(run, run.control_file, run.parse.nline, comma);
+    const bool understood = comma.empty() && line(run);
     if (run.error.stop) break;
     if (Lastsv(run) >= 4) {
       run.error.a1 = std::string(record);
@@ -59,6 +75,7 @@ int ReadSection(Run& run, std::string_view record, void (*line)(Run&)) {
       Error(run, 3011);
       break;
     }
+    if (!understood) NotUnderstood(run);
   }
   return state;
 }

@@ -45,16 +45,21 @@ inline std::string_view RestOf(std::string_view text, int pos) {
   return pos > static_cast<int>(text.size()) ? std::string_view() : text.substr(pos - 1);
 }
 
-// Reads the next section line, passing over comment lines and lines whose
-// first token runs to their end. Returns 1 for a line to process, 0 for the
-// next section header (run.parse.last_type 0, run.parse.pos just after its
-// "*"), -1 when the file ended or could not be read (message 3014 given).
+// Reads the next section line, passing over comment lines and blank lines.
+// Returns 1 for a line to process, 0 for the next section header
+// (run.parse.last_type 0, run.parse.pos just after its "*"), 2 for a line whose
+// only token runs to its end (nothing on it can be a setting), -1 when the
+// file ended or could not be read (message 3014 given).
 int NextSectionLine(Run& run);
 
-// Reads a section line by line with `line` until the next header, the end of
-// the file or a stop. A line that reported an error (severity 4 or more) is
-// raised to fatal 3011 for `record` ("parameter", "options") and ends the
-// section. Returns the last NextSectionLine state (0: closed by a header).
-int ReadSection(Run& run, std::string_view record, void (*line)(Run&));
+// Keeps the current line as one that set nothing and notes it in the log.
+void NotUnderstood(Run& run);
+
+// Reads a section line by line with `line` (true when the line set something)
+// until the next header, the end of the file or a stop. A line that reported
+// an error (severity 4 or more) is raised to fatal 3011 for `record`
+// ("parameter", "options") and ends the section; a line that set nothing is
+// noted. Returns the last NextSectionLine state (0: closed by a header).
+int ReadSection(Run& run, std::string_view record, bool (*line)(Run&));
 
 }  // namespace velk

@@ -91,38 +91,38 @@ bool Oprin(Run& run, std::string_view text, int pos) {
   return SetSecondary(run, text, pos, kPrin);
 }
 
-// A "comp" line is done whether or not a secondary keyword follows.
-void Ocomp(Run& run, std::string_view text, int pos) {
-  if (OcompAll(run, text, pos)) return;
-  SetSecondary(run, text, pos, kComp);
+// A "comp" line is done whether or not a secondary keyword follows; true when
+// one did.
+bool Ocomp(Run& run, std::string_view text, int pos) {
+  if (OcompAll(run, text, pos)) return true;
+  return SetSecondary(run, text, pos, kComp);
 }
 
-// One options line.
-void Oline(Run& run) {
+// One options line; false when it set nothing.
+bool Oline(Run& run) {
   const std::string_view text = ControlText(run.parse.line);
   int pos = 1;
   for (;;) {
     int k = FindKey(run, text, pos, kPrimary);
-    if (k < 0) return;
+    if (k < 0) return false;
     const Primary& p = kPrimary[k];
     switch (p.handler) {
       case Ohandler::kResa:
-        if (Oresa(run, text, pos)) return;
+        if (Oresa(run, text, pos)) return true;
         break;
       case Ohandler::kPrin:
-        if (Oprin(run, text, pos)) return;
+        if (Oprin(run, text, pos)) return true;
         break;
       case Ohandler::kComp:
-        Ocomp(run, text, pos);
-        return;
+        return Ocomp(run, text, pos);
       case Ohandler::kSwitch:
         run.opt.*p.field = Glogic(run, RestOf(text, pos));
-        return;
+        return true;
       case Ohandler::kPella: {
         // The Rannala-Mountain model, once chosen, keeps the Pella-Masuda model off.
         int value = Glogic(run, RestOf(text, pos));
         run.opt.*p.field = run.opt.rannala_mountain == 1 ? 0 : value;
-        return;
+        return true;
       }
     }
     // No secondary keyword: the primary scan goes on after the primary keyword.

@@ -37,28 +37,29 @@ constexpr Primary kPrimary[] = {
 
 struct Secondary {
   KeySet keys;
-  int Par::*field;  // nullptr: read, but kept nowhere
+  int Par::*field;            // nullptr: read, but kept nowhere
+  bool Par::*given;           // capacities: set once a line gives one
 };
 
 // Secondary keywords after "maxi".
 constexpr Secondary kMaxi[] = {
-    {{{"geno"}}, &Par::max_genotypes},
-    {{{"clas"}}, &Par::max_classes},
-    {{{"iter"}}, &Par::max_iterations},
-    {{{"miss"}}, &Par::max_missing},
+    {{{"geno"}}, &Par::max_genotypes, &Par::genotypes_given},
+    {{{"clas"}}, &Par::max_classes, &Par::classes_given},
+    {{{"iter"}}, &Par::max_iterations, nullptr},
+    {{{"miss"}}, &Par::max_missing, &Par::missing_given},
 };
 
 // Secondary keywords after "numb".
 constexpr Secondary kNumb[] = {
-    {{{"stoc", "popu"}}, &Par::npop},
-    {{{"char"}}, &Par::nchar},
-    {{{"resa"}}, &Par::nresamples},
-    {{{"befo", "afte"}}, nullptr},
+    {{{"stoc", "popu"}}, &Par::npop, nullptr},
+    {{{"char"}}, &Par::nchar, nullptr},
+    {{{"resa"}}, &Par::nresamples, nullptr},
+    {{{"befo", "afte"}}, nullptr, nullptr},
 };
 
 // The one secondary keyword of the tolerances (the field comes with the primary).
 constexpr Secondary kTole[] = {
-    {{{"tole"}}, nullptr},
+    {{{"tole"}}, nullptr, nullptr},
 };
 
 // Each handler works on the text after its primary keyword, from column `pos`;
@@ -69,6 +70,7 @@ bool Pmaxi(Run& run, std::string_view text, int pos) {
   if (k < 0) return false;
   int at = 0;
   run.par.*kMaxi[k].field = Igint(run, RestOf(text, pos), at);
+  if (kMaxi[k].given != nullptr) run.par.*kMaxi[k].given = true;
   return true;
 }
 
@@ -88,32 +90,32 @@ bool Pnumb(Run& run, std::string_view text, int pos) {
   return true;
 }
 
-// One parameters line.
-void Pline(Run& run) {
+// One parameters line; false when it set nothing.
+bool Pline(Run& run) {
   const std::string_view text = ControlText(run.parse.line);
   int pos = 1;
   for (;;) {
     int k = FindKey(run, text, pos, kPrimary);
-    if (k < 0) return;
+    if (k < 0) return false;
     const Primary& p = kPrimary[k];
     int at = 0;
     switch (p.handler) {
       case Phandler::kMaxi:
-        if (Pmaxi(run, text, pos)) return;
+        if (Pmaxi(run, text, pos)) return true;
         break;
       case Phandler::kTole:
-        if (Ptole(run, text, pos, p.real)) return;
+        if (Ptole(run, text, pos, p.real)) return true;
         break;
       case Phandler::kNumb:
-        if (Pnumb(run, text, pos)) return;
+        if (Pnumb(run, text, pos)) return true;
         break;
       case Phandler::kInteger:
         run.par.*p.integer = Igint(run, RestOf(text, pos), at);
-        return;
+        return true;
       case Phandler::kReal:
         run.par.*p.real = Greal(run, RestOf(text, pos), at);
         if (p.real == &Par::gpa) run.par.gpa_set = true;
-        return;
+        return true;
     }
     // No secondary keyword: the primary scan goes on after the primary keyword.
   }
@@ -127,11 +129,12 @@ void Pparse(Run& run, int /*resampling_requested*/) {
   if (state == 0) {
     // Closed by the next header: the random seed is negative, the second seed
     // positive and seeds the lagged generator, and no individual may miss
-    // every character.
+    // every character (nor, unless the section says otherwise, fewer).
     Par& par = run.par;
     if (par.seed > 0) par.seed = -par.seed;  // -|seed|, safe for the most negative value
     if (par.seco < 0) par.seco = par.seco == INT_MIN ? INT_MAX : -par.seco;
     run.process.Zbqlini(par.seco);
+    if (!par.missing_given) par.max_missing = par.nchar - 1;
     par.max_missing = std::max(0, std::min(par.max_missing, par.nchar - 1));
   }
   Errpop(run);

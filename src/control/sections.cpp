@@ -5,7 +5,7 @@
 namespace velk {
 
 bool ReadControlLine(Run& run) {
-  int status = run.inputs.Control().Read(run.parse.line, 132);
+  int status = run.inputs.Control().Read(run.parse.whole, LineReader::kRunaway);
   if (status != 0) {
     run.error.iostat = status;
     run.error.a1 = "control file";
@@ -13,6 +13,7 @@ bool ReadControlLine(Run& run) {
     Error(run, 3014);
     return false;
   }
+  run.parse.line = run.parse.whole.substr(0, 132);
   ++run.parse.nline;
   run.parse.pos = 1;
   return true;

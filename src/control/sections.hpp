@@ -8,8 +8,9 @@
 
 namespace velk {
 
-// Reads the next control-file line into run.parse.line (at most 132
-// characters) and counts it. A read error or the end of the file is message
+// Reads the next control-file line into run.parse.line (its first 132
+// characters, where settings are read) and run.parse.whole (all of it, where
+// file names are read) and counts it. A read error or the end of the file is message
 // 3014 ("control file" and the line count); false then.
 bool ReadControlLine(Run& run);
 // A line whose column 1 holds "\" or "/" is a comment inside a section.

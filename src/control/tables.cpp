@@ -8,12 +8,14 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "control/itoken.hpp"
 #include "control/sections.hpp"
 #include "control/values.hpp"
 #include "core/error.hpp"
+#include "core/fields.hpp"
 #include "core/paths.hpp"
 
 namespace velk {
@@ -26,7 +28,7 @@ struct Column {
   std::string_view key;    // heading key: first four letters, blanks squeezed out
   std::string_view field;  // names the field in message 3016
   Read read;
-  int width = 0;               // texts: characters kept
+  int width = 0;               // texts: characters kept; 0: a file name, kept whole
   bool required = false;       // texts: blank is a failing field
   bool ends_at_blank = false;  // texts: as last column, ends at the first blank
   double lowest = -HUGE_VAL;   // numbers: smaller values are a failing field
@@ -50,7 +52,7 @@ constexpr std::array<Column, 7> kPopColumns{{
     {"lev1", "level 1", Read::kInteger},
     {"lev2", "level 2", Read::kInteger},
     {"lev3", "level 3", Read::kInteger},
-    {"file", "file name", Read::kText, 40, false, true},
+    {"file", "file name", Read::kText, 0, false, true},
 }};
 
 // Regions table.
@@ -85,6 +87,7 @@ struct Value {
   int i = 0;
   double x = 0.0;
   std::string s;
+  std::string written;  // texts: as written, before the cut to the column's width
 };
 
 enum class LineKind { kHeader, kHeading, kRow, kSkip };
@@ -127,6 +130,19 @@ int KindPloidy(std::string_view word) {
   return 0;
 }
 
+// Whether the number that ends at column `used` of `rest` goes on with a
+// decimal comma (error 2006).
+bool Comma(Run& run, std::string_view rest, int used) {
+  const std::size_t end = static_cast<std::size_t>(std::max(used, 0));
+  if (end + 1 >= rest.size() || rest[end] != ',') return false;
+  std::size_t b = end;
+  while (b > 0 && rest[b - 1] != ' ') --b;
+  const std::string comma = CommaNumber(rest.substr(b));
+  if (comma.empty()) return false;
+  DecimalComma(run, run.control_file, run.parse.nline, comma);
+  return true;
+}
+
 // Reads the named columns of the current line, each from where the previous
 // one ended. Returns the identifier of the failing column, 0 when none.
 int ReadRow(Run& run, std::span<const Column> columns, const Layout& layout,
@@ -148,14 +164,22 @@ int ReadRow(Run& run, std::span<const Column> columns, const Layout& layout,
       case Read::kInteger:
         v.i = Igint(run, rest, used);
         p += used;
-        failing = v.i < col.lowest;
+        failing = v.i < col.lowest || Comma(run, rest, used);
         break;
       case Read::kReal:
         v.x = Greal(run, rest, used);
         p += used;
-        failing = v.x < col.lowest;
+        failing = v.x < col.lowest || Comma(run, rest, used);
         break;
       case Read::kText: {
+        // A file name is read from the whole line, however long.
+        const bool whole = col.width == 0;
+        if (whole) {
+          const std::string& all = run.parse.whole;
+          rest = p <= static_cast<int>(all.size())
+                     ? std::string_view(all).substr(static_cast<std::size_t>(p - 1))
+                     : "";
+        }
         std::string text;
         if (c == layout.nfound) {
           std::size_t b = rest.find_first_not_of(' ');
@@ -163,10 +187,11 @@ int ReadRow(Run& run, std::span<const Column> columns, const Layout& layout,
           if (col.ends_at_blank) text = text.substr(0, text.find(' '));
           p = length + 1;
         } else {
-          text = Gstrng(rest, ':', used);
+          text = Gstrng(rest, ':', used, std::string::npos);
           p += used;
         }
-        v.s = Trim(std::string_view(text).substr(0, static_cast<std::size_t>(col.width)));
+        v.written = Trim(text);
+        v.s = whole ? v.written : Trim(Cut(text, static_cast<std::size_t>(col.width)));
         failing = col.required && v.s.empty();
         break;
       }
@@ -200,8 +225,13 @@ void RowCountError(Run& run, std::string_view table, int nrows, int expected) {
   Error(run, 3015);
 }
 
-// One row of the characters table fills character k.
-void Cline(Run& run, int k, const Layout& layout) {
+// The names the characters table gave, as written, by the name they are kept
+// as: the baseline and mixture files tell characters apart by that name alone.
+using NamesGiven = std::unordered_map<std::string, std::string>;
+
+// One row of the characters table fills character k. A name whose kept part is
+// that of an earlier row's name is fatal 3039, naming both.
+void Cline(Run& run, int k, const Layout& layout, NamesGiven& given) {
   std::vector<Value> v(kCharColumns.size() + 1);
   int failing = ReadRow(run, kCharColumns, layout, v);
   if (failing != 0) {
@@ -211,13 +241,21 @@ void Cline(Run& run, int k, const Layout& layout) {
   Character& ch = run.chars(k);
   if (layout.Named(kCharId)) ch.id = v[kCharId].i;
   if (layout.Named(kCharTypes)) ch.ntypes = v[kCharTypes].i;
-  if (layout.Named(kCharName)) ch.name = v[kCharName].s;
   if (layout.Named(kCharKind)) ch.ploidy = v[kCharKind].i;
+  if (!layout.Named(kCharName)) return;
+  ch.name = v[kCharName].s;
+  auto [earlier, added] = given.emplace(ch.name, v[kCharName].written);
+  if (added) return;
+  run.error.a1 = earlier->second;
+  run.error.a2 = v[kCharName].written;
+  run.error.n1 = run.parse.nline;
+  Error(run, 3039);
 }
 
 void Cread(Run& run) {
   const int nc = run.par.nchar;
   Layout layout(static_cast<int>(kCharColumns.size()));
+  NamesGiven given;
   int nrows = 0;
   LineKind kind;
   for (;;) {
@@ -233,7 +271,7 @@ void Cread(Run& run) {
         RowCountError(run, "characters", nrows, nc);
         return;
       }
-      Cline(run, nrows, layout);
+      Cline(run, nrows, layout, given);
     }
     if (run.error.stop) return;
   }

@@ -11,6 +11,7 @@
 
 #include "control/itoken.hpp"
 #include "core/error.hpp"
+#include "core/fields.hpp"
 
 namespace velk {
 
@@ -26,7 +27,7 @@ std::string_view TrimRight(std::string_view s) {
 }
 
 std::string Arg(std::string_view s) {
-  return std::string(TrimRight(s).substr(0, kArg));
+  return std::string(Cut(TrimRight(s), kArg));
 }
 
 bool IsDigit(char c) {
@@ -249,7 +250,7 @@ int Glogic(Run& run, std::string_view text) {
 // The delimiter is looked for from the first non-blank character, so that a
 // blank delimiter ends the text at its first inner blank. Trailing blanks of
 // the result are dropped (texts are blank-padded fields).
-std::string Gstrng(std::string_view text, char delimiter, int& pos) {
+std::string Gstrng(std::string_view text, char delimiter, int& pos, std::size_t most) {
   const std::size_t b = text.find_first_not_of(' ');
   if (b == std::string_view::npos) {
     pos = static_cast<int>(text.size()) + 1;
@@ -258,16 +259,17 @@ std::string Gstrng(std::string_view text, char delimiter, int& pos) {
   const std::size_t d = text.find(delimiter, b);
   const std::size_t e = d == std::string_view::npos ? text.size() : d;
   pos = static_cast<int>(e) + 1;
-  return std::string(TrimRight(text.substr(b, e - b).substr(0, kField)));
+  return std::string(TrimRight(text.substr(b, e - b).substr(0, most)));
 }
 
-std::string Gafter(std::string_view text, char marker, char delimiter, int& pos) {
+std::string Gafter(std::string_view text, char marker, char delimiter, int& pos,
+                   std::size_t most) {
   const std::size_t m = text.find(marker);
   if (m == std::string_view::npos) {
     pos = static_cast<int>(text.size()) + 1;
     return {};
   }
-  std::string r = Gstrng(text.substr(m + 1), delimiter, pos);
+  std::string r = Gstrng(text.substr(m + 1), delimiter, pos, most);
   pos += static_cast<int>(m) + 1;
   return r;
 }
@@ -317,6 +319,26 @@ void Gorder(Run& run, std::string_view line, Vec<int>& ids, std::span<const std:
   for (int j = 0; j < n; ++j)
     if (!taken[static_cast<std::size_t>(j)]) order.push_back(ids(j + 1));
   for (int k = 1; k <= n; ++k) ids(k) = order[static_cast<std::size_t>(k - 1)];
+}
+
+std::string CommaNumber(std::string_view text) {
+  auto digit = [&](std::size_t k) { return k < text.size() && text[k] >= '0' && text[k] <= '9'; };
+  auto part = [&](std::size_t k) { return digit(k) || (k < text.size() && text[k] == '.'); };
+  for (std::size_t c = 1; c + 1 < text.size(); ++c) {
+    if (text[c] != ',' || !digit(c - 1) || !digit(c + 1)) continue;
+    std::size_t b = c - 1, e = c + 1;
+    while (b > 0 && part(b - 1)) --b;
+    while (part(e + 1)) ++e;
+    return std::string(text.substr(b, e - b + 1));
+  }
+  return {};
+}
+
+void DecimalComma(Run& run, std::string_view file, int line, std::string_view number) {
+  run.error.a1 = std::string(file);
+  run.error.a2 = std::string(number);
+  run.error.n1 = line;
+  Error(run, 2006);
 }
 
 }  // namespace velk

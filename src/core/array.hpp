@@ -19,6 +19,12 @@ class Vec {
     data_.assign(static_cast<std::size_t>(n_), value);
   }
   void Fill(const T& value) { data_.assign(data_.size(), value); }
+  // Grows to `n` elements, keeping the elements held; the new ones are T{}.
+  void Extend(int n) {
+    if (n <= n_) return;
+    data_.resize(static_cast<std::size_t>(n));
+    n_ = n;
+  }
   void Free() {
     data_.clear();
     data_.shrink_to_fit();
@@ -115,6 +121,14 @@ class Arr3 {
                  value);
   }
   void Fill(const T& value) { data_.assign(data_.size(), value); }
+  // Grows the last extent to `n3`, keeping the elements held (the last index
+  // runs slowest); the new ones are T{}.
+  void Extend3(int n3) {
+    if (n3 <= n3_) return;
+    data_.resize(static_cast<std::size_t>(n1_) * static_cast<std::size_t>(n2_) *
+                 static_cast<std::size_t>(n3));
+    n3_ = n3;
+  }
   void Free() {
     data_.clear();
     data_.shrink_to_fit();

@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "core/fields.hpp"
 #include "core/layout/layout.hpp"
 
 namespace velk {
@@ -20,9 +21,15 @@ constexpr char kDq = '"';
 
 // A text argument as the message shows it: its 70 characters, trailing blanks removed.
 std::string Trimmed(const std::string& text) {
-  std::string t = text.substr(0, kArgWidth);
+  std::string t(Cut(text, kArgWidth));
   t.erase(t.find_last_not_of(' ') + 1);
   return t;
+}
+
+// A text argument without its trailing blanks, however long.
+std::string Whole(std::string text) {
+  text.erase(text.find_last_not_of(' ') + 1);
+  return text;
 }
 
 // Writes message bodies and composes the box text of one message.
@@ -31,6 +38,8 @@ struct Body {
       : run_(run),
         a1(Trimmed(run.error.a1)),
         a2(Trimmed(run.error.a2)),
+        file1(Whole(run.error.a1)),
+        file2(Whole(run.error.a2)),
         n1(run.error.n1),
         n2(run.error.n2),
         n3(run.error.n3),
@@ -62,12 +71,13 @@ struct Body {
   }
 
   void Box(std::string text) {
-    if (text.size() > kBoxWidth) text.resize(kBoxWidth);
+    if (text.size() > kBoxWidth) text = std::string(Cut(text, kBoxWidth));
     run_.error.box_text = std::move(text);
   }
 
   Run& run_;
   const std::string a1, a2;
+  const std::string file1, file2;  // the arguments uncut: file names are shown whole
   const int n1, n2, n3;
   const double x1, x2, x3;
 };
@@ -110,7 +120,7 @@ void Note(Body& b, int number) {
              "P-Value:    ", b.x3});
       break;
     case 104:
-      b.Log("(5x,a,/5x,a)", {b.a1 + " sent to file:", b.a2 + "."});
+      b.Log("(5x,a,/5x,a)", {b.a1 + " sent to file:", b.file2 + "."});
       break;
     case 105:
       b.Log("(5x,a)", {"Reading " + b.a1 + " = " + b.a2 + "."});
@@ -121,6 +131,13 @@ void Note(Body& b, int number) {
     case 107:  // a report asked for while the files section names no output
       b.Log("(5x,a,/5x,a)", {"The " + b.a1 + " output is not written:",
                              "the files section gives no output file name."});
+      break;
+    case 109:  // a count too wide for its field, which shows asterisks
+      b.Log("(5x,a,/5x,a)", {"The " + b.a1 + " output shows the value " + b.a2,
+                             "as asterisks: it is wider than its field."});
+      break;
+    case 108:  // a line of the options, parameters or files section that set nothing
+      b.Log("(5x,a,i5,a,/5x,a)", {"Not understood on record ", b.n1, "; passed over:", b.a1});
       break;
     default:
       break;
@@ -208,6 +225,9 @@ void Warning(Body& b, int number) {
       b.Log("(5x,a,f5.1,a,f5.1,a/5x,a)",
             {"The search ended at ", b.x2, "% of the maximum, below the guaranteed ", b.x1,
              "%:", b.a1 + "."});
+    case 1017:  // the records that warning 1015 skipped, counted once
+      b.Log("(5x,a,/5x,a)", {std::to_string(b.n1) + " mixture records were skipped:",
+                             "each missed more than " + std::to_string(b.n2) + " characters."});
       break;
     default:
       break;
@@ -252,6 +272,21 @@ void Err(Body& b, int number) {
       b.Box(std::string("Singular covariance matrix.") + kCR +
             "Infinitesimal jacknkife cannot be computed.");
       break;
+    case 2006:  // a number that would be read as two
+      b.LogAndBox("(5x,a,/5x,a,/5x,a,i6,a)",
+                  {"A number is written with a decimal comma: " + Quoted(b.a2) + ".",
+                   "Write it with a decimal point. In file", b.file1 + ", line ", b.n1, "."});
+      break;
+    case 2007:  // a mixture record with fields beyond its layout
+      b.LogAndBox("(5x,a,/5x,a)", {"Record " + std::to_string(b.n1) + " holds " +
+                                       std::to_string(b.n2) + " fields, but " +
+                                       std::to_string(b.n3) + " were expected.",
+                                   "Remove the fields after the last one."});
+      break;
+    case 2008:  // a mixture field that is not a string of digits
+      b.LogAndBox("(5x,a,i4,a,/5x,a)", {"On record ", b.n1, ", the field of character " + b.a1,
+                                        "is not a string of digits: " + Quoted(b.a2) + "."});
+      break;
     default:
       break;
   }
@@ -289,7 +324,7 @@ void Fatal(Body& b, int number, int iostat) {
                   {"Inadequate information to invoke VELK " + b.a1 + ".", "Missing " + b.a2 + "."});
       break;
     case 3006:
-      b.LogAndBox("(5x,a)", {"Could not open " + b.a1 + " file:", b.a2 + "."});
+      b.LogAndBox("(5x,a)", {"Could not open " + b.a1 + " file:", b.file2 + "."});
       break;
     case 3008:
       b.LogAndBox("(5x,a)", {"Could not open the " + Quoted(b.a1) + " window."});
@@ -384,7 +419,7 @@ void Fatal(Body& b, int number, int iostat) {
           "machine.");
       break;
     case 3030:
-      b.LogAndBox("(5x,a)", {"Could not open the output " + b.a1 + " file: ", b.a2 + "."});
+      b.LogAndBox("(5x,a)", {"Could not open the output " + b.a1 + " file: ", b.file2 + "."});
       break;
     case 3031:
       b.LogAndBox("(5x,a)", {"Must set parameters before initializing " + b.a1 + "."});
@@ -399,7 +434,7 @@ void Fatal(Body& b, int number, int iostat) {
       b.LogAndBox("(5x,a)", {"Set confidence interval between 0 and 100."});
       break;
     case 3035:
-      b.LogAndBox("(5x,a)", {"Could not create directory " + b.a1 + "."});
+      b.LogAndBox("(5x,a)", {"Could not create directory " + b.file1 + "."});
       break;
     case 3036:
       b.Log("(5x,a)",
@@ -411,7 +446,12 @@ void Fatal(Body& b, int number, int iostat) {
                              std::to_string(b.n1) + "."});
       break;
     case 3038:  // a report whose writing or closing failed (a full disk, say)
-      b.LogAndBox("(5x,a)", {"Could not write the output " + b.a1 + " file: ", b.a2 + "."});
+      b.LogAndBox("(5x,a)", {"Could not write the output " + b.a1 + " file: ", b.file2 + "."});
+      break;
+    case 3039:  // two characters the data files could not tell apart
+      b.LogAndBox("(5x,a,/5x,a,i5,a,/5x,a)",
+                  {"Characters " + b.a1 + " and " + b.a2, "agree in their first 10 characters (record ",
+                   b.n1, ").", "Give every character a name of its own in its first 10 characters."});
       break;
     case 3040:  // nothing to estimate from
       b.LogAndBox("(5x,a/5x,a)", {"No usable mixture individual: " + b.a1 + ".",
@@ -423,7 +463,7 @@ void Fatal(Body& b, int number, int iostat) {
                              : "The likelihood search ended with probability 0 for every genotype.",
                    "No estimate can be given."});
       break;
-    default:  // 3001, 3007, 3012, 3013, 3039 and numbers above 3041: heading only
+    default:  // 3001, 3007, 3012, 3013 and numbers above 3041: heading only
       break;
   }
 }

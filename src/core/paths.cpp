@@ -40,15 +40,15 @@ std::string ResolveName(std::string_view control_dir, std::string_view name) {
 
 std::string LogName(std::string_view control_file) {
   std::size_t own = OwnNameStart(control_file);
-  std::size_t dot = control_file.find('.', own);
-  if (dot == std::string_view::npos) return std::string(control_file) + ".log";
+  std::size_t dot = control_file.rfind('.');
+  if (dot == std::string_view::npos || dot < own) return std::string(control_file) + ".log";
   return std::string(control_file.substr(0, dot + 1)) + "log";
 }
 
 std::string OutputBaseName(std::string_view name) {
   std::size_t own = OwnNameStart(name);
-  std::size_t dot = name.find('.', own);
-  return Trim(name.substr(0, dot));
+  std::size_t dot = name.rfind('.');
+  return Trim(name.substr(0, dot == std::string_view::npos || dot < own ? name.size() : dot));
 }
 
 }  // namespace velk

@@ -1,8 +1,10 @@
 #include "core/report_file.hpp"
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
 #include <system_error>
+#include <vector>
 
 #include "core/error.hpp"
 #include "core/paths.hpp"
@@ -59,9 +61,24 @@ bool PlaceLog(Run& run) {
   return true;
 }
 
+// Note 109, once a run for each value, for the integers a report showed as
+// asterisks because they are wider than their field.
+void NoteOverflows(Run& run, int slot) {
+  const Unit& unit = run.output.unit[static_cast<std::size_t>(slot)];
+  std::vector<long long>& noted = run.output.overflow_noted;
+  for (long long v : unit.Overflowed()) {
+    if (std::find(noted.begin(), noted.end(), v) != noted.end()) continue;
+    noted.push_back(v);
+    run.error.a1 = run.output.name[static_cast<std::size_t>(slot)];
+    run.error.a2 = std::to_string(v);
+    Error(run, 109);
+  }
+}
+
 bool CloseReport(Run& run, int slot) {
   Unit& unit = run.output.unit[static_cast<std::size_t>(slot)];
   if (!unit.IsOpen()) return true;
+  NoteOverflows(run, slot);
   if (unit.Close()) return true;
   run.error.a1 = run.output.name[static_cast<std::size_t>(slot)];
   run.error.a2 = unit.Path();

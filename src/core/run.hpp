@@ -108,6 +108,13 @@ struct Par {
   // only a genotype of probability 0 in every population is impossible).
   double geno_tol = std::numeric_limits<double>::quiet_NaN();
   bool gpa_set = false;  // the control file set the guaranteed percent of maximum
+
+  // Which mixture capacities the control file set. Those it left unset are
+  // sized from the mixture file: the genotypes and classes as many as it
+  // holds, the missing characters all but one.
+  bool genotypes_given = false;
+  bool classes_given = false;
+  bool missing_given = false;
 };
 
 // Switches of the analysis (0 off, 1 on), in the record's order.
@@ -158,6 +165,8 @@ struct Output {
   std::array<std::string, kReportSlots> name;
   // Per table of kTableFiles: 1 once written.
   std::array<int, kTableCount> tables{};
+  // Values a report showed as asterisks that note 109 has named.
+  std::vector<long long> overflow_noted;
 };
 
 // Input units 20 to 23: control file, baseline, mixture, spare.
@@ -191,13 +200,22 @@ struct Errstk {
   int depth = 0;
 };
 
+// A control-file line kept for the user: its line number and its text.
+struct ControlLine {
+  int line = 0;
+  std::string text;
+};
+
 // The control-file line state shared by the reader and the section readers.
 struct Parse {
   std::string line;   // current line, at most 132 characters
+  std::string whole;  // the whole current line: names of files are taken from it
   int nline = 0;      // lines read so far, the header included
   int last_type = 0;  // type of the last token taken; 0: an unhandled header
   int pos = 1;        // column at which the next token starts
   std::string token;  // current token
+  // Lines of the options, parameters and files sections that set nothing.
+  std::vector<ControlLine> not_understood;
 };
 
 // The baseline and the condensed mixture, and what the frequency models keep.
@@ -240,7 +258,7 @@ struct Population {
   double estimate = 0.0;  // initial estimate
   double estimate_copy = 0.0;
   std::array<int, 3> level{};  // hierarchy labels, read by the populations table
-  std::string file;       // per-population baseline file (40 characters)
+  std::string file;       // per-population baseline file, as long as written
 };
 
 // Regions of the hierarchy, numbered level by level.

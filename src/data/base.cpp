@@ -26,10 +26,12 @@
 #include <string>
 #include <string_view>
 #include <system_error>
+#include <unordered_map>
 
 #include "control/itoken.hpp"
 #include "control/values.hpp"
 #include "core/error.hpp"
+#include "core/fields.hpp"
 #include "core/paths.hpp"
 
 namespace velk {
@@ -38,14 +40,13 @@ namespace {
 
 constexpr std::size_t kLineMax = 512;     // a longer line is cut here
 constexpr std::size_t kLabelWindow = 30;  // columns of a header that hold its label
-constexpr std::size_t kNameWidth = 10;    // characters of a character name compared
 constexpr std::size_t kArg = 70;          // message text arguments
 constexpr long long kCountMax = 32767;    // largest 16-bit count
 constexpr long long kTotalMax = std::numeric_limits<std::int32_t>::max();
 constexpr const char* kContext = "Reading baseline frequencies";
 
 std::string Arg(std::string_view text) {
-  return Trim(text).substr(0, kArg);
+  return std::string(Cut(Trim(text), kArg));
 }
 
 std::string Name(std::string_view text) {
@@ -98,6 +99,9 @@ struct Reader {
   Vec<int> missing;  // per population: characters without data
   Vec<double> freq;  // frequencies of one line
   int nerrors = 0;
+  // The first character of each name (its first 10 characters) and of each ID.
+  std::unordered_map<std::string, int> by_name;
+  std::unordered_map<int, int> by_id;
 };
 
 // The next line into r.line; a read error is fatal 3014.
@@ -124,7 +128,7 @@ Got NextHeader(Reader& r) {
 // the text up to the first ":" or the end of the window.
 std::string Label(std::string_view line, std::size_t start) {
   if (start >= line.size()) return {};
-  std::string_view w = line.substr(start, kLabelWindow);
+  std::string_view w = Cut(line.substr(start), kLabelWindow);
   const std::size_t b = w.find_first_not_of(' ');
   if (b == std::string_view::npos) return {};
   w = w.substr(b);
@@ -193,17 +197,13 @@ int FindCharacter(Reader& r, std::size_t& p) {
   std::size_t s = 0;
   while (s < line.size() && IsSeparator(line[s])) ++s;
   if (s >= line.size()) return 0;
-  const int nc = run.par.nchar;
   if (IsLetter(line[s])) {
     std::size_t e = line.find_first_of(" \t", s);
     if (e == std::string_view::npos) e = line.size();
-    const std::string name = Trim(line.substr(s, std::min(e - s, kNameWidth)));
+    const std::string name = Trim(Cut(line.substr(s, e - s), kCharNameWidth));
     p = e;
-    for (int c = 1; c <= nc; ++c) {
-      const std::string_view own = run.chars(c).name;
-      if (Trim(own.substr(0, std::min(own.size(), kNameWidth))) == name) return c;
-    }
-    return 0;
+    const auto found = r.by_name.find(name);
+    return found == r.by_name.end() ? 0 : found->second;
   }
   if (IsDigit(line[s])) {
     const ErrorWatch watch(run);
@@ -214,8 +214,8 @@ int FindCharacter(Reader& r, std::size_t& p) {
       return -1;
     }
     p = s + static_cast<std::size_t>(pos);
-    for (int c = 1; c <= nc; ++c)
-      if (run.chars(c).id == id) return c;
+    const auto found = r.by_id.find(id);
+    return found == r.by_id.end() ? 0 : found->second;
   }
   return 0;
 }
@@ -349,6 +349,13 @@ void CharacterLine(Reader& r, int pop) {
   const int t = std::clamp(run.chars(c).ntypes, 0, maxtyp);
   for (int k = 1; k <= maxtyp; ++k) run.input.base_counts(k, c, pop) = 0;
   run.input.base_totals(c, pop) = 0;
+  // "0,271" would be read as the two counts 0 and 271.
+  const std::string comma = CommaNumber(std::string_view(r.line).substr(p));
+  if (!comma.empty()) {
+    DecimalComma(run, r.file, r.in.LineNumber(), comma);
+    BadRecord(r);
+    return;
+  }
   if (r.line.find('.') == std::string::npos)
     CountLine(r, p, c, pop, t);
   else
@@ -490,8 +497,13 @@ void Read(Run& run, LineReader& in) {
   const int nc = run.par.nchar;
   const int maxtyp = run.par.max_types;
   Input& input = run.input;
-  Reader r{run, in, {}, {}, {}, {}, {}, 0};
+  Reader r{run, in, {}, {}, {}, {}, {}, 0, {}, {}};
   try {
+    for (int c = 1; c <= nc; ++c) {
+      const std::string_view own = run.chars(c).name;
+      r.by_name.emplace(Trim(Cut(own, kCharNameWidth)), c);
+      r.by_id.emplace(run.chars(c).id, c);
+    }
     r.line.reserve(kLineMax + 1);
     r.found.Resize(np, 0);
     r.missing.Resize(np, nc);

@@ -16,7 +16,9 @@
 #include <utility>
 
 #include "control/itoken.hpp"
+#include "control/values.hpp"
 #include "core/error.hpp"
+#include "core/status.hpp"
 #include "numeric/kernels.hpp"
 
 namespace velk {
@@ -139,8 +141,9 @@ bool IsIdName(std::string_view name) {
 // field's name after its first word-starting token; "* end" closes it. On
 // return every character has its field in `colmap` (or the run has stopped),
 // and `id_field` is the first field named "ID" that no character reads (0: none).
-void ReadLocusDefinition(Run& run, LineReader& in, std::size_t maxlen, int nc, Vec<int>& colmap,
-                         int& id_field) {
+// Returns the number of fields the definition names.
+int ReadLocusDefinition(Run& run, LineReader& in, std::size_t maxlen, int nc, Vec<int>& colmap,
+                        int& id_field) {
   colmap.Fill(-1);
   id_field = 0;
   int field = 0;
@@ -149,7 +152,7 @@ void ReadLocusDefinition(Run& run, LineReader& in, std::size_t maxlen, int nc, V
   for (;;) {
     if (in.Read(line, maxlen) != 0) {
       Error(run, 3017);
-      return;
+      return field;
     }
     if (IsComment(line)) continue;
     bool end = false;
@@ -180,6 +183,7 @@ void ReadLocusDefinition(Run& run, LineReader& in, std::size_t maxlen, int nc, V
     run.error.n3 = nc;
     Error(run, 3025);
   }
+  return field;
 }
 
 // Field `field` (1-based) of a record: its text up to the next blank; empty
@@ -200,6 +204,18 @@ void TooFewCharacters(Run& run, int record, int read, int nc) {
   run.error.n2 = read;
   run.error.n3 = nc;
   Error(run, 3025);
+}
+
+// The next capacity of a table that grows with the file.
+int Grown(int capacity) {
+  return capacity >= INT_MAX / 2 ? INT_MAX : std::max(16, 2 * capacity);
+}
+
+// Whether genotype tables of `genotypes` entries of `geno_size` copies each
+// stay within the mixture arrays' limit.
+bool FitsMixture(std::size_t geno_size, int genotypes) {
+  const std::size_t per = geno_size + sizeof(std::int32_t);
+  return static_cast<std::size_t>(genotypes) <= kMixtureBytesLimit / per;
 }
 
 bool ArraysInPlace(const Run& run) {
@@ -229,8 +245,9 @@ void ReadMixture(Run& run, GenotypeLookup lookup) {
 
   const int nc = std::clamp(par.nchar, 0, run.chars.Size());
   const int maxtyp = std::max(par.max_types, 0);
-  const int max_genotypes = std::max(par.max_genotypes, 0);
-  const int max_classes = std::max(par.max_classes, 0);
+  // Capacities the control file left unset grow with the file.
+  int max_genotypes = std::max(par.max_genotypes, 0);
+  int max_classes = std::max(par.max_classes, 0);
 
   Vec<int> types(nc);
   std::vector<int> ploidies(static_cast<std::size_t>(nc));
@@ -259,6 +276,7 @@ void ReadMixture(Run& run, GenotypeLookup lookup) {
   int id_field = 0;
 
   // Leading lines, up to the first record or the locus definition.
+  int nfields = nc;  // fields of a record
   std::string line;
   bool first_record = false;
   for (;;) {
@@ -277,7 +295,7 @@ void ReadMixture(Run& run, GenotypeLookup lookup) {
       break;
     }
     if (kind == Leading::kCharacters) {
-      ReadLocusDefinition(run, in, maxlen, nc, colmap, id_field);
+      nfields = ReadLocusDefinition(run, in, maxlen, nc, colmap, id_field);
       if (run.error.stop) return;
       break;
     }
@@ -286,7 +304,7 @@ void ReadMixture(Run& run, GenotypeLookup lookup) {
   // Field number -> character read from it (0: skipped).
   int last_field = 0;
   for (int c = 1; c <= nc; ++c) last_field = std::max(last_field, colmap(c));
-  std::vector<int> field_char(static_cast<std::size_t>(last_field) + 1, 0);
+  std::vector<int> field_char(static_cast<std::size_t>(std::max(last_field, nfields)) + 1, 0);
   for (int c = 1; c <= nc; ++c) {
     if (colmap(c) > 0) field_char[static_cast<std::size_t>(colmap(c))] = c;
   }
@@ -299,6 +317,7 @@ void ReadMixture(Run& run, GenotypeLookup lookup) {
   int nclasses = 0;
   int sample = 0;
   int nbad = 0;
+  int nskipped = 0;  // records with more missing characters than allowed
   // Classes by their pattern of missing characters; per class its genotypes in
   // order of first occurrence; per genotype its class and its place there.
   std::unordered_map<std::string, int> class_of;
@@ -345,6 +364,7 @@ void ReadMixture(Run& run, GenotypeLookup lookup) {
       run.error.n1 = nmissing;
       run.error.n2 = number;
       Error(run, 1015);
+      ++nskipped;
       return;
     }
     if (sample == INT_MAX) {  // no count may wrap
@@ -355,6 +375,12 @@ void ReadMixture(Run& run, GenotypeLookup lookup) {
     }
     Cnvrt(run, layout, types, work, key.data());
     if (run.error.stop) return;
+    if (!par.genotypes_given && ngeno >= max_genotypes) {
+      max_genotypes = Grown(max_genotypes);
+      if (!FitsMixture(geno_size, max_genotypes)) throw std::bad_alloc();
+      input.geno_count.Extend(max_genotypes);
+      input.copies.Extend3(max_genotypes);
+    }
     bool is_new = false;
     const int g =
         Count(run, ngeno, max_genotypes, key.data(), table, input.geno_count, same, is_new);
@@ -370,6 +396,11 @@ void ReadMixture(Run& run, GenotypeLookup lookup) {
     if (found != class_of.end()) {
       k = found->second;
     } else {
+      if (!par.classes_given && nclasses >= max_classes) {
+        max_classes = Grown(max_classes);
+        input.class_genotypes.Extend(max_classes);
+        input.class_individuals.Extend(max_classes);
+      }
       if (nclasses >= max_classes) {
         run.error.a1 = "classes";
         run.error.n1 = max_classes;
@@ -448,6 +479,17 @@ void ReadMixture(Run& run, GenotypeLookup lookup) {
   input.nclasses = nclasses;
   par.sample_size = sample;
   par.nclasses = nclasses;
+  par.max_genotypes = max_genotypes;
+  par.max_classes = max_classes;
+
+  if (nskipped > 0) {
+    // One line on the status text, whatever the number of records.
+    run.error.n1 = nskipped;
+    run.error.n2 = par.max_missing;
+    Error(run, 1017);
+    AppendStatus(run, "Warning: " + std::to_string(nskipped) +
+                          " mixture records skipped for missing characters (see the log)");
+  }
 
   if (nbad > 0) {
     run.error.a1 = kKind;
@@ -610,11 +652,25 @@ Parsed Parsmix(Run& run, std::string_view record, int record_number,
     }
     // The field may go on past its t digits: further zeros are accepted, every
     // other digit is a type the control file does not have. A character that is
-    // not a digit leaves the field unreadable.
+    // not a digit leaves the field unreadable: the record is bad.
     while (p < n && !IsBlank(record[p])) {
       if (!IsDigit(record[p])) {
-        TooFewCharacters(run, record_number, read, nc);
-        return Parsed::kFatal;
+        std::size_t start = p;
+        while (start > 0 && !IsBlank(record[start - 1])) --start;
+        std::size_t end = p;
+        while (end < n && !IsBlank(record[end])) ++end;
+        const std::string_view text = record.substr(start, end - start);
+        const std::string comma = CommaNumber(text);
+        if (!comma.empty()) {
+          DecimalComma(run, run.files.mixture, record_number, comma);
+        } else {
+          run.error.n1 = record_number;
+          run.error.a1 = run.chars(c).name;
+          run.error.a2 = std::string(text);
+          Error(run, 2008);
+        }
+        if (run.error.stop) return Parsed::kFatal;
+        return Parsed::kBad;
       }
       if (record[p] != '0') {
         run.error.n1 = record_number;
@@ -646,6 +702,22 @@ Parsed Parsmix(Run& run, std::string_view record, int record_number,
       if (run.error.stop) return Parsed::kFatal;
       bad = true;
     }
+  }
+  // Fields after the last one the record's layout has.
+  const int expected = std::max(static_cast<int>(field_char.size()) - 1, nc);
+  while (p < n) {
+    while (p < n && IsBlank(record[p])) ++p;
+    if (p >= n) break;
+    ++field;
+    while (p < n && !IsBlank(record[p])) ++p;
+  }
+  if (field > expected) {
+    run.error.n1 = record_number;
+    run.error.n2 = field;
+    run.error.n3 = expected;
+    Error(run, 2007);
+    if (run.error.stop) return Parsed::kFatal;
+    return Parsed::kBad;
   }
   return bad ? Parsed::kBad : Parsed::kOk;
 }

@@ -1,6 +1,7 @@
 #include "resample/draws.hpp"
 
 #include <algorithm>
+#include <climits>
 #include <cstddef>
 #include <cstring>
 #include <limits>
@@ -16,6 +17,12 @@ namespace velk {
 namespace {
 
 constexpr std::int32_t kCountMax = std::numeric_limits<std::int16_t>::max();
+
+// The most distinct genotypes a simulated mixture may hold: the capacity the
+// control file set or, when it set none, one per simulated individual.
+int MostSimulated(const Run& run) {
+  return run.par.genotypes_given ? run.par.max_genotypes : INT_MAX;
+}
 
 // Slots of the genotype index: a power of two at least twice the capacity.
 std::size_t IndexSlots(int capacity) {
@@ -71,7 +78,7 @@ void AllocateDraws(Run& run, DrawWork& work) {
     if (run.opt.estimation == 0) {
       // At most one distinct genotype per simulated individual.
       const int capacity =
-          std::max(1, std::min(run.par.max_genotypes, std::max(run.par.sample_size, 1)));
+          std::max(1, std::min(MostSimulated(run), std::max(run.par.sample_size, 1)));
       SizeSimulated(run, work, capacity);
       work.proportions.Free();
       work.genotype_total.Free();
@@ -228,7 +235,7 @@ void MixsimJR(Run& run, const Arr3<std::int16_t>& drawing, const Vec<double>& th
   const int np = run.par.npop;
   const int nc = run.par.nchar;
   const int maxtyp = run.par.max_types;
-  const int most = run.par.max_genotypes;
+  const int most = MostSimulated(run);
   const bool rannala = run.opt.rannala_mountain != 0;
   const bool pella = run.opt.pella_masuda != 0;
   DrawnMixture& mix = work.mix;

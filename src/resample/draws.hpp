@@ -70,7 +70,8 @@ struct DrawWork {
 };
 
 // Sizes `work` for the resampling run described by run.par and run.opt: a
-// simulation keeps up to run.par.max_genotypes distinct simulated genotypes; a
+// simulation keeps up to run.par.max_genotypes distinct simulated genotypes
+// (when the control file sets it; one per individual otherwise); a
 // bootstrap keeps the observed mixture's genotypes (run.input) and their
 // proportions. Clears the running genotype totals. Message 3000 when the
 // storage cannot be had.
@@ -102,7 +103,7 @@ void Clprob(Run& run, int draw, DrawWork& work);
 // `draw` is nonzero. Fills work.mix (one class), work.P and work.composition.
 // Message 3032 for an individual of a population without sample for a
 // character under the plain model; 3023 when the distinct genotypes exceed
-// run.par.max_genotypes.
+// run.par.max_genotypes (a capacity the control file set).
 void MixsimJR(Run& run, const Arr3<std::int16_t>& drawing, const Vec<double>& theta, int n,
               int draw, std::int32_t& seed, DrawWork& work);
 

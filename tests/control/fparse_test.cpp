@@ -25,6 +25,8 @@ TEST(Fparse, NamesAreResolvedAndTheSectionEndsAtTheNextHeader) {
   EXPECT_EQ(c.run.files.mixture, "C:/data/m.mix");
   EXPECT_EQ(c.run.files.path, "C:/data/");
   EXPECT_EQ(c.run.files.output, "USER");
+  ASSERT_EQ(c.run.parse.not_understood.size(), 1u);  // kept, and noted
+  EXPECT_EQ(c.run.parse.not_understood[0].line, 7);
   // The header line stays current, its "*" taken.
   EXPECT_EQ(c.run.parse.nline, 8);
   EXPECT_EQ(c.run.parse.last_type, 0);
@@ -50,7 +52,8 @@ TEST(Fparse, NamesAreResolvedAndTheSectionEndsAtTheNextHeader) {
 TEST(Fparse, OutputNameIsCutInItsOwnNameOnly) {
   for (auto [line, output] : {std::pair{"Output: C:\\my.dir\\run1", "C:/my.dir/run1"},
                               {"Output: C:\\results\\run1.est", "C:/results/run1"},
-                              {"Output: /tmp/a.b/c.d/run.x.y", "/tmp/a.b/c.d/run"},
+                              {"Output: /tmp/a.b/c.d/run.x.y", "/tmp/a.b/c.d/run.x"},
+                              {"Output: rec1.v2.final", "rec1.v2"},
                               {"Output: .est", "USER"}}) {
     ControlRun c;
     c.run.opt.estimation = 0;

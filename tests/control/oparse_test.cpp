@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include "control/sections.hpp"
 #include "support/control_run.hpp"
 
@@ -45,9 +47,17 @@ TEST(Oparse, KeywordOrderEndOfLineAndModelOrder) {
       "Compute and resample the mixture: yes\n"  // "comp" ends the line anyway
       "Print baseline\n"                         // the keyword ends the line: nothing
       "Print: mixture\n"
+      "Ranala-Mountain model: yes\n"     // misspelt
+      "Compute standard errors: yes\n"  // no such thing to compute
       "* Parameters\n");
   Opt o = Read(s);
-  EXPECT_EQ(s.run.error.last_code, 0);
+  EXPECT_EQ(s.run.error.stop, 0);
+  // Every line that set nothing is kept with its record number, and noted.
+  std::vector<int> noted;
+  for (const ControlLine& l : s.run.parse.not_understood) noted.push_back(l.line);
+  EXPECT_EQ(noted, (std::vector<int>{4, 5, 6, 7, 8}));
+  EXPECT_EQ(s.run.parse.not_understood[3].text, "Ranala-Mountain model: yes");
+  EXPECT_EQ(s.run.error.last_code, 108);
   EXPECT_EQ(o.print_iterations, 1);
   EXPECT_EQ(o.resample_mixture, 0);
   EXPECT_EQ(o.print_baseline, 0);

@@ -8,6 +8,7 @@
 
 #include "core/error.hpp"
 #include "support/files.hpp"
+#include "support/run_fixture.hpp"
 #include "support/step_run.hpp"
 
 namespace velk {
@@ -32,6 +33,24 @@ TEST(IsInputFileTest, ControlBaselineMixtureAndPerPopulationFiles) {
   EXPECT_TRUE(IsInputFile(run, dir / "link.est"));
   EXPECT_FALSE(IsInputFile(run, dir / "other.est"));
   EXPECT_FALSE(IsInputFile(run, dir / "absent.est"));
+}
+
+// A count wider than its field keeps the layout (asterisks) and is named in the
+// log once, however often a report writes it.
+TEST(CloseReportTest, CountsWiderThanTheirFieldAreNotedOnce) {
+  test::LoggedRun r;
+  r.run.files.output = r.dir / "out";
+  ASSERT_TRUE(OpenReportFile(r.run, 5, ".est", "Estimates"));
+  for (int n : {2000000, 743, 2000000, -1000}) r.run.output.unit[5].Write("(2x,a,i4)", {"N ", n});
+  ASSERT_TRUE(CloseReport(r.run, 5));
+  EXPECT_EQ(test::ReadFile(r.dir / "out.est"), "  N ****\n  N  743\n  N ****\n  N ****\n");
+  const std::string log = r.Log();
+  for (const char* value : {"value 2000000\n", "value -1000\n"}) {
+    const std::size_t at = log.find(value);
+    ASSERT_NE(at, std::string::npos) << log;
+    EXPECT_EQ(log.find(value, at + 1), std::string::npos) << log;
+  }
+  EXPECT_EQ(log.find("743"), std::string::npos) << log;
 }
 
 }  // namespace

@@ -26,9 +26,10 @@ struct CharShape {
 
 class MixtureRun : public test::LoggedRun {
  public:
-  // The characters of the analysis and the capacities of the parameters.
+  // The characters of the analysis and the capacities of the parameters (as
+  // the control file set them, unless `given` is false).
   void Setup(const std::vector<CharShape>& chars, int max_genotypes = 100, int max_classes = 1,
-             int max_missing = 0) {
+             int max_missing = 0, bool given = true) {
     run.par.nchar = static_cast<int>(chars.size());
     run.chars.Resize(run.par.nchar);
     run.par.max_types = 0;
@@ -40,6 +41,7 @@ class MixtureRun : public test::LoggedRun {
     run.par.max_genotypes = max_genotypes;
     run.par.max_classes = max_classes;
     run.par.max_missing = max_missing;
+    run.par.genotypes_given = run.par.classes_given = run.par.missing_given = given;
   }
 
   // Writes the mixture file and reads it as the run sequence does.
@@ -216,8 +218,13 @@ TEST(GetmixTest, FatalRecordsAndCapacities) {
       {"an unknown name", "* characters\nLocA\nLocX\nLocC\n* end\n101 11 0200\n", 100, 1, 0,
        3025, "", 5, 2, 0, {}},
       {"fewer fields than characters", "101 11 0200\n101 11\n", 100, 1, 0, 3025, "", 0, 2, 3, {}},
-      {"a field that is not digits", "101 11 0200\n1x1 11 0200\n", 100, 1, 0, 3025, "", 0, 0, 0,
-       {}},
+      {"a field that is not digits", "101 11 0200\n1x1 11 0200\n", 100, 1, 0, 3010, "", 0, 0, 0,
+       {" *** Error: Reading mixture file.", "     On record    2, the field of character LocA",
+        "     is not a string of digits: \"1x1\".", ""}},
+      {"fields after the last", "101 11 0200\n101 11 0200 7 8\n", 100, 1, 0, 3010, "", 0, 0, 0,
+       {" *** Error: Reading mixture file.", "     Record 2 holds 5 fields, but 3 were expected.",
+        "     Remove the fields after the last one.", ""}},
+      {"a decimal comma", "101 11 0200\n101 1,1 0200\n", 100, 1, 0, 3010, "", 0, 0, 0, {}},
       {"too many classes", "101 11 0200\n000 11 0200\n", 100, 1, 1, 3023, "classes", 1, 0, 0, {}},
       {"too many genotypes", "101 11 0200\n020 02 1100\n101 11 0200\n100 20 0011\n", 2, 1, 0,
        3023, "geneotypes", 2, 0, 0,
@@ -239,11 +246,45 @@ TEST(GetmixTest, FatalRecordsAndCapacities) {
     EXPECT_EQ(std::vector<int>({c.n1 ? e.n1 : 0, c.n2 ? e.n2 : 0, c.n3 ? e.n3 : 0}),
               std::vector<int>({c.n1, c.n2, c.n3}));
     const Lines log = m.LogLines();
-    if (!c.log.empty()) {
+    if (!c.log.empty() && c.code == 3010) {  // the bad record's error, before 3010
+      EXPECT_EQ(Lines(log.begin() + 1, log.begin() + std::min<std::ptrdiff_t>(5, std::ssize(log))),
+                c.log);
+    } else if (!c.log.empty()) {
       EXPECT_EQ(Lines(log.begin() + std::min<std::ptrdiff_t>(1, std::ssize(log)), log.end()),
                 c.log);
     }
   }
+}
+
+// Capacities the control file left unset grow with the file: every record is
+// kept, however many genotypes, classes and missing characters it brings.
+TEST(GetmixTest, UnsetCapacitiesAreSizedFromTheFile) {
+  MixtureRun m;
+  m.Setup(kThreeLoci, 100, 1, 2, false);
+  // Every diploid genotype of t types, as fields.
+  auto diploid = [](int t) {
+    std::vector<std::string> fields;
+    for (int i = 0; i < t; ++i)
+      for (int j = i; j < t; ++j) {
+        std::string f(static_cast<std::size_t>(t), '0');
+        ++f[static_cast<std::size_t>(i)];
+        ++f[static_cast<std::size_t>(j)];
+        fields.push_back(f);
+      }
+    return fields;
+  };
+  std::string text = "000 11 0000\n020 00 0000\n";
+  int n = 0;
+  for (const std::string& a : diploid(3))
+    for (const std::string& b : diploid(2))
+      for (const std::string& c : diploid(4))
+        if (n++ < 150) text += a + " " + b + " " + c + "\n";
+  m.Read(text);
+  EXPECT_EQ(m.run.error.stop, 0);
+  EXPECT_EQ(m.run.input.sample_size, 152);
+  EXPECT_EQ(m.run.input.nclasses, 3);
+  EXPECT_GE(m.run.par.max_classes, 3);
+  EXPECT_EQ(m.run.error.warnings, 0);
 }
 
 TEST(GetmixTest, CollidingKeysStayDistinctGenotypes) {
@@ -291,6 +332,10 @@ TEST(GetmixLogTest, WarningsErrorsAndTheClosingFatal) {
 
  *** Warning: Reading mixture file.
      Ignoring mixture record    7
+
+ *** Warning: Reading mixture file.
+     1 mixture records were skipped:
+     each missed more than 0 characters.
 
  *** Fatal Error: Reading mixture file.
      Too many errors to continue. Correct the mixture

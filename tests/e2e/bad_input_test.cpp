@@ -59,6 +59,7 @@ struct BadInput {
   std::string message;                       // a piece of the log's last message
   std::function<void(const std::filesystem::path&)> prepare = nullptr;
   std::string control = "run.ctl";  // the control file given to velk
+  std::string before = "";          // a piece of an earlier message of the log
 };
 
 // A case whose one changed file is `file` with its first `from` made `to`.
@@ -72,6 +73,11 @@ BadInput Edit(const char* name, const std::string& file, const std::string& from
 BadInput Ctl(const char* name, const std::string& from, const std::string& to,
              const std::string& message) {
   return Edit(name, "run.ctl", from, to, message);
+}
+// As Edit, with a piece of the message that comes before the last one.
+BadInput Before(BadInput c, const std::string& before) {
+  c.before = before;
+  return c;
 }
 
 // Runs one case in a fresh folder holding run.ctl, base.bse and mix.mix (each
@@ -99,6 +105,7 @@ void Check(const BadInput& c) {
     std::size_t last = log.rfind("*** ");
     ASSERT_NE(last, std::string::npos) << log;
     EXPECT_NE(log.find(c.message, last), std::string::npos) << log;
+    EXPECT_NE(log.rfind(c.before, last), std::string::npos) << log;
   }
   // No input was touched.
   for (const auto& [name, text] : files) {
@@ -145,6 +152,14 @@ TEST(BadInputTest, ControlFiles) {
           "Maximum number of classes: 2000000000\n* Files",
           "Out of memory."),
       Ctl("no run line", "* Run\n", "", eof),
+      Ctl("two characters alike in their first 10", "Loc1 : locus\n2 4 Loc2",
+          "Ots_100000.0 : locus\n2 4 Ots_100000.1",
+          "Characters Ots_100000.0 and Ots_100000.1\n     agree in their first 10 characters"),
+      Before(Ctl("a decimal comma in a control value", "* Files",
+                 "Estimate tolerance: 0,0001\n* Files", "Bad parameter record.  Record number     5"),
+             "decimal comma: \"0,0001\"."),
+      Before(Ctl("a decimal comma in a table value", "1 Pop 1", "1,5 Pop 1",
+                 "Missing the ID number field"), "decimal comma: \"1,5\"."),
       // A model simulation must resample its baseline.
       Ctl("a Rannala-Mountain simulation", "* Estimation: bad input\n",
           "* Simulation: bad input\n* Options\nRannala-Mountain model: yes\n",
@@ -170,6 +185,13 @@ TEST(BadInputTest, BaselineAndMixtureFiles) {
       Edit("a 100-digit count", "base.bse", "10 20 30", std::string(100, '9') + " 20 30",
            bad_record),
       Edit("a negative count", "base.bse", "10 20 30", "-10 20 30", bad_record),
+      // 83 fish at 0.271/0.729 would be read as the counts 83 0 271 0 729.
+      Before(Edit("a decimal comma in a baseline line", "base.bse", "10 20 30", "83 0,271 0,729",
+                  bad_record), "\"0,271\".\n     Write it with a decimal point. In file"),
+      Before(Edit("trailing fields on a mixture record", "mix.mix", "101 1100", "101 1100 7 8",
+                  "Correct the mixture"), "Record 2 holds 4 fields, but 2 were expected."),
+      Before(Edit("a decimal comma in a mixture field", "mix.mix", "101 1100", "1,1 1100",
+                  "Correct the mixture"), "decimal comma: \"1,1\"."),
       Edit("a population ID beyond 32 bits", "base.bse", "#1 Pop 1", "#99999999999 Pop 1", no_id),
       {"empty mixture", {{"mix.mix", ""}}, no_definition},
       {"binary junk mixture", {{"mix.mix", Junk(3000)}}, ""},
@@ -268,18 +290,46 @@ TEST(BadInputTest, FilesThatCannotBeReadOrWritten) {
 }
 // clang-format on
 
-TEST(BadInputTest, NonAsciiNamesRunThrough) {
+// Whether `text` is UTF-8 throughout.
+bool IsUtf8(const std::string& text) {
+  for (std::size_t k = 0; k < text.size();) {
+    const unsigned char c = static_cast<unsigned char>(text[k]);
+    const std::size_t n = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : (c >> 3) == 30 ? 4 : 0;
+    if (n == 0 || k + n > text.size()) return false;
+    for (std::size_t j = 1; j < n; ++j)
+      if ((static_cast<unsigned char>(text[k + j]) & 0xC0) != 0x80) return false;
+    k += n;
+  }
+  return true;
+}
+
+// Names in any bytes run through; a UTF-8 population name longer than its 30
+// columns is cut before the character that straddles them; file names of any
+// length are kept whole.
+TEST(BadInputTest, NonAsciiAndLongNamesRunThrough) {
   TempDir dir;
   const std::string mixture = "m\xc3\xafx.mix";      // UTF-8
   const std::string output = "sortie\\r\xe9sultat";  // Latin-1 byte, not UTF-8
-  WriteFile(dir.Path() / "base.bse", Sub(kBaseline, "Pop 1", "P\xc3\xb6p \xe9"));
+  const std::string pop = "P\xc3\xb6p " + std::string(24, 'x') + "\xc3\xb6\xc3\xb6";  // byte 30 splits
+  WriteFile(dir.Path() / "base.bse", Sub(kBaseline, "Pop 1", pop));
   WriteFile(dir.Path() / mixture, kMixture);
   WriteFile(dir.Path() / "run.ctl", Sub(Sub(Sub(kControl, "mix.mix", mixture), "out\\good", output),
-                                        "1 Pop 1", "1 P\xc3\xb6p \xe9"));
+                                        "1 Pop 1", "1 " + pop));
   test::CommandResult r = RunVelk("run.ctl", dir.Path().string());
   EXPECT_EQ(r.status, 0) << r.output;
   EXPECT_NE(r.output.find("Analysis Complete"), std::string::npos) << r.output;
-  EXPECT_TRUE(std::filesystem::exists(dir.Path() / "sortie" / "r\xe9sultat.est"));
+  const std::string est = ReadFile(dir.Path() / "sortie" / "r\xe9sultat.est");
+  EXPECT_TRUE(IsUtf8(est)) << est;
+  EXPECT_NE(est.find("P\xc3\xb6p " + std::string(24, 'x') + " "), std::string::npos) << est;
+
+  // A 300-column output name in a 200-column folder, and a mixture file beside it.
+  const std::string folder(200, 'f'), base(100, 'b');
+  WriteFile(dir.Path() / folder / "mix.mix", kMixture);
+  WriteFile(dir.Path() / "long.ctl",
+            Sub(Sub(kControl, "mix.mix", folder + "/mix.mix"), "out\\good", folder + "/" + base));
+  r = RunVelk("long.ctl", dir.Path().string());
+  EXPECT_EQ(r.status, 0) << r.output;
+  EXPECT_TRUE(std::filesystem::exists(dir.Path() / folder / (base + ".est")));
 }
 
 }  // namespace

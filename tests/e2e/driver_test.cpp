@@ -50,14 +50,14 @@ TEST(VelkCommand, MissingHeaderAbortsWithPrematureEndOfFile) {
   EXPECT_EQ(RunVelk("--quiet plain.ctl", dir.string(), true).output, "");
 }
 
-// The log is named by cutting the control file's own name, not its folder's.
+// The log is named by cutting the control file's own name at its last ".", not its folder's.
 TEST(VelkCommand, LogNameIsCutInTheFilesOwnName) {
   TempDir tmp;
   const std::filesystem::path& dir = tmp.Path();
   WriteFile(dir / "a.b" / "run.x.ctl", "nothing\n");
   WriteFile(dir / "plain", "nothing\n");
   EXPECT_EQ(RunVelk("a.b/run.x.ctl plain", dir.string()).status, 1);
-  EXPECT_TRUE(std::filesystem::exists(dir / "a.b" / "run.log"));
+  EXPECT_TRUE(std::filesystem::exists(dir / "a.b" / "run.x.log"));
   EXPECT_FALSE(std::filesystem::exists(dir / "a.log"));
   EXPECT_TRUE(std::filesystem::exists(dir / "plain.log"));
 }
@@ -95,7 +95,8 @@ const char* kExampleControl =
     "whatever they hold: * not a header here? yes, it is skipped too\r\n"
     "* Estimation: Test mixture\r\n* Options\r\nPrint baseline summary: yes\r\n"
     "Print the iteration history: yes\r\n* Parameters\r\nNumber of characters in analysis: 2\r\n"
-    "Number of stocks in analysis: 3\r\nMaximum number of iterations: 200\r\n* Files\r\n"
+    "Number of stocks in analysis: 3\r\nNumber of loci: 2\r\nMaximum number of iterations: 200\r\n"
+    "* Files\r\n"
     "Baseline file: data\\test.bse\r\nMixture file: data\\test.mix\r\n"
     "Output file: results\\new\\test.out\r\n* Characters\r\n"
     "[ID #] [# Types] [Character] [Kind]\r\n1 4 Locus A : locus\r\n2 2 Locus B : locus\r\n"
@@ -113,7 +114,8 @@ TEST(VelkCommand, CheckAndLoad) {
   CommandResult r = RunVelk("--check runs/test.ctl", dir.string());
   EXPECT_EQ(r.status, 0) << r.output;
   for (const char* shown : {"Analysis: estimation", "Title: Test mixture\n", "Upper river | 1 2",
-                            "Lower river | 3", "runs/data/test.bse", "runs/results/new/test\n"})
+                            "Lower river | 3", "runs/data/test.bse", "runs/results/new/test\n",
+                            "Lines not understood: 1\n    10  Number of loci: 2\n"})
     EXPECT_NE(r.output.find(shown), std::string::npos) << shown << "\n" << r.output;
 
   r = RunVelk("--load plain.ctl runs/test.ctl", dir.string());

@@ -181,8 +181,16 @@ void Render(std::string_view layout, std::span<const Item> items, Records& recor
           stopped = true;
           break;
         }
-        EditItem(op, items[next++], w.Begin());
+      {
+        const Item& item = items[next++];
+        std::string& out = w.Begin();
+        const std::size_t start = out.size();
+        EditItem(op, item, out);
+        if (op.code == Code::I && item.kind == Item::Kind::Int && start < out.size() &&
+            out[start] == '*')
+          records.overflowed.push_back(item.i);
         w.End();
+      }
         used = true;
         idle = 0;
         break;

@@ -38,6 +38,8 @@ struct Records {
   std::string open;               // text of the record being built
   bool keep_open = false;         // the last layout ended with "\"
   std::vector<std::string> done;  // completed records, in order
+  // Integers too wide for their I field (written as asterisks), in order.
+  std::vector<long long> overflowed;
 };
 
 // Renders one formatted write into `records`: it starts a new record unless the

@@ -8,6 +8,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "core/layout/layout.hpp"
 
@@ -47,6 +48,8 @@ class Unit {
   // (for long reports built field by field with the edit routines).
   void Record(std::string_view text);
 
+  // Integers written so far that were too wide for their I field.
+  const std::vector<long long>& Overflowed() const { return records_.overflowed; }
   // True once a write to the file failed (disk full, closed pipe, ...).
   bool Failed() const { return failed_; }
   const std::string& Path() const { return path_; }
