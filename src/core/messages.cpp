@@ -225,6 +225,13 @@ void Warning(Body& b, int number) {
       b.Log("(5x,a,f5.1,a,f5.1,a/5x,a)",
             {"The search ended at ", b.x2, "% of the maximum, below the guaranteed ", b.x1,
              "%:", b.a1 + "."});
+      break;
+    case 1018:  // mixture records with fields after the last one read, counted once
+      b.Log("(5x,a,/5x,a)", {std::to_string(b.n1) + " mixture records hold more fields than the " +
+                                 b.a1 + " expected; the fields after those are not read.",
+                             "The first is record " + std::to_string(b.n2) + ", with " +
+                                 std::to_string(b.n3) + " fields."});
+      break;
     case 1017:  // the records that warning 1015 skipped, counted once
       b.Log("(5x,a,/5x,a)", {std::to_string(b.n1) + " mixture records were skipped:",
                              "each missed more than " + std::to_string(b.n2) + " characters."});
@@ -276,12 +283,6 @@ void Err(Body& b, int number) {
       b.LogAndBox("(5x,a,/5x,a,/5x,a,i6,a)",
                   {"A number is written with a decimal comma: " + Quoted(b.a2) + ".",
                    "Write it with a decimal point. In file", b.file1 + ", line ", b.n1, "."});
-      break;
-    case 2007:  // a mixture record with fields beyond its layout
-      b.LogAndBox("(5x,a,/5x,a)", {"Record " + std::to_string(b.n1) + " holds " +
-                                       std::to_string(b.n2) + " fields, but " +
-                                       std::to_string(b.n3) + " were expected.",
-                                   "Remove the fields after the last one."});
       break;
     case 2008:  // a mixture field that is not a string of digits
       b.LogAndBox("(5x,a,i4,a,/5x,a)", {"On record ", b.n1, ", the field of character " + b.a1,

@@ -318,6 +318,8 @@ void ReadMixture(Run& run, GenotypeLookup lookup) {
   int sample = 0;
   int nbad = 0;
   int nskipped = 0;  // records with more missing characters than allowed
+  // Records with fields after the last of the layout: how many, the first and its fields.
+  int nlong = 0, long_record = 0, long_fields = 0;
   // Classes by their pattern of missing characters; per class its genotypes in
   // order of first occurrence; per genotype its class and its place there.
   std::unordered_map<std::string, int> class_of;
@@ -346,8 +348,13 @@ void ReadMixture(Run& run, GenotypeLookup lookup) {
       Error(run, 3011);
       return;
     }
-    Parsed parsed =
-        Parsmix(run, std::string_view(text).substr(0, n), number, field_char, types, work);
+    int fields = 0;
+    Parsed parsed = Parsmix(run, std::string_view(text).substr(0, n), number, field_char, types,
+                            work, &fields);
+    if (fields > nfields && parsed == Parsed::kOk && ++nlong == 1) {
+      long_record = number;
+      long_fields = fields;
+    }
     if (parsed == Parsed::kFatal || run.error.stop) return;
     if (parsed == Parsed::kIgnored) return;
     if (parsed == Parsed::kBad) {
@@ -482,6 +489,13 @@ void ReadMixture(Run& run, GenotypeLookup lookup) {
   par.max_genotypes = max_genotypes;
   par.max_classes = max_classes;
 
+  if (nlong > 0) {
+    run.error.n1 = nlong;
+    run.error.n2 = long_record;
+    run.error.n3 = long_fields;
+    run.error.a1 = std::to_string(nfields);
+    Error(run, 1018);
+  }
   if (nskipped > 0) {
     // One line on the status text, whatever the number of records.
     run.error.n1 = nskipped;
@@ -613,7 +627,8 @@ std::size_t MixtureLineLength(const Vec<int>& types) {
 }
 
 Parsed Parsmix(Run& run, std::string_view record, int record_number,
-               const std::vector<int>& field_char, const Vec<int>& types, Mat<std::int8_t>& work) {
+               const std::vector<int>& field_char, const Vec<int>& types, Mat<std::int8_t>& work,
+               int* fields) {
   work.Fill(0);
   const int nc = types.Size();
   const std::size_t n = TrimmedLength(record);
@@ -703,21 +718,15 @@ Parsed Parsmix(Run& run, std::string_view record, int record_number,
       bad = true;
     }
   }
-  // Fields after the last one the record's layout has.
-  const int expected = std::max(static_cast<int>(field_char.size()) - 1, nc);
-  while (p < n) {
-    while (p < n && IsBlank(record[p])) ++p;
-    if (p >= n) break;
-    ++field;
-    while (p < n && !IsBlank(record[p])) ++p;
-  }
-  if (field > expected) {
-    run.error.n1 = record_number;
-    run.error.n2 = field;
-    run.error.n3 = expected;
-    Error(run, 2007);
-    if (run.error.stop) return Parsed::kFatal;
-    return Parsed::kBad;
+  // The fields after the last one read, which nothing reads.
+  if (fields != nullptr) {
+    while (p < n) {
+      while (p < n && IsBlank(record[p])) ++p;
+      if (p >= n) break;
+      ++field;
+      while (p < n && !IsBlank(record[p])) ++p;
+    }
+    *fields = field;
   }
   return bad ? Parsed::kBad : Parsed::kOk;
 }

@@ -71,10 +71,11 @@ enum class Parsed { kOk, kIgnored, kBad, kFatal };
 // Fills the genotype work array (type, character) from one record. `field_char`
 // names, for field f, the character read from it (0: a field that is skipped),
 // for every field of a record; `types` holds the types of every character.
-// Messages 1010, 2003, 2004, 2006, 2007, 2008 and 3025 carry `record` as the
-// record number.
+// Messages 1010, 2003, 2004, 2006, 2008 and 3025 carry `record` as the record
+// number. `fields`, when given, gets the number of fields of the record.
 Parsed Parsmix(Run& run, std::string_view record, int record_number,
-               const std::vector<int>& field_char, const Vec<int>& types, Mat<std::int8_t>& work);
+               const std::vector<int>& field_char, const Vec<int>& types, Mat<std::int8_t>& work,
+               int* fields = nullptr);
 
 // Computes the key words of one genotype (key holds layout.words doubles).
 // A word that no longer holds integers exactly is fatal 3029.

@@ -53,7 +53,7 @@ TEST(Fparse, OutputNameIsCutInItsOwnNameOnly) {
   for (auto [line, output] : {std::pair{"Output: C:\\my.dir\\run1", "C:/my.dir/run1"},
                               {"Output: C:\\results\\run1.est", "C:/results/run1"},
                               {"Output: /tmp/a.b/c.d/run.x.y", "/tmp/a.b/c.d/run.x"},
-                              {"Output: rec1.v2.final", "rec1.v2"},
+                              {"Output: /r/rec1.v2.final", "/r/rec1.v2"},
                               {"Output: .est", "USER"}}) {
     ControlRun c;
     c.run.opt.estimation = 0;

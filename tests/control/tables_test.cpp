@@ -126,7 +126,7 @@ TEST(Tables, PopulationLevelsNamesFilesAndEstimates) {
             std::tuple(101, "Clear Creek", 1, 3));
   EXPECT_EQ(p1.file, "pops\\clear.bse");  // as written, to its first blank
   EXPECT_EQ(c.run.pops(2).name, "");      // a blank name is kept blank
-  EXPECT_EQ(c.run.pops(3).file.size(), 40u);
+  EXPECT_EQ(c.run.pops(3).file.size(), 49u);  // a file name is kept whole
   EXPECT_EQ(c.run.parse.nline, 5);  // the table ends after np rows
 
   ReadTable(e, 's', 3, "[Estimate] [Population]\n2 A\n1 B\n1 C\n");

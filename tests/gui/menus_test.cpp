@@ -36,8 +36,8 @@ TEST(Menus, ResultsItemsFollowTheFlagsAndTheControlFileAlwaysOpens) {
 
 TEST(Menus, ReportFilesComeFromTheControlFileAndTheOutputBase) {
   EXPECT_EQ(ResultsItemFile(kControlFileSlot, "/r/a.b/run.ctl", "x"), "/r/a.b/run.ctl");
-  // The log is cut at the first "." of the file's own name, never in a folder.
-  EXPECT_EQ(ResultsItemFile(0, "/r/a.b/run.v2.ctl", "x"), "/r/a.b/run.log");
+  // The log is cut at the last "." of the file's own name, never in a folder.
+  EXPECT_EQ(ResultsItemFile(0, "/r/a.b/run.v2.ctl", "x"), "/r/a.b/run.v2.log");
   EXPECT_EQ(ResultsItemFile(0, "/r/run", "x"), "/r/run.log");
   // Trailing blanks of the output base name go; "\" separates folders.
   EXPECT_EQ(ResultsItemFile(5, "/r/run.ctl", "/r/out\\run1   "), "/r/out/run1.est");

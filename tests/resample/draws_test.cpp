@@ -269,6 +269,7 @@ TEST_F(DrawsTest, MixsimJRStopsForAnUnsampledPopulationDrawnFromOrTooManyGenotyp
   StepRun s;
   SimulationRun(s.run);
   s.run.par.max_genotypes = 5;
+  s.run.par.genotypes_given = true;
   AllocateDraws(s.run, work);
   MixsimJR(s.run, s.run.input.base_counts, VecOf({0.4, 0.3, 0.3}), 60, 0, seed, work);
   EXPECT_EQ(std::vector<int>({s.run.error.stop, s.Last(), s.run.error.n1}),
