@@ -136,7 +136,7 @@ EditorWindow::EditorWindow(QWidget* parent)
   layout->addWidget(bar);
   layout->addWidget(split);
   setWidget(body);
-  resize(760, 620);
+  resize(860, 700);
   connect(text_->document(), &QTextDocument::modificationChanged, this, [this] { UpdateCaption(); });
   UpdateCaption();
 }

@@ -351,6 +351,9 @@ void Frame::StartNext() {
             [this] { QTimer::singleShot(0, this, [this] { UpdateMenus(); }); });
     w->setWindowIcon(windowIcon());
     connect(w, &ResultWindow::OpenInEditorWanted, this, &Frame::OpenInEditor);
+    // Each new window a step down and right of the last, as the desktop places them.
+    const int step = 28 * ((id - 1) % 8);
+    w->move(step, step);
     w->show();
     area_->setActiveSubWindow(w);
     w->BeginRun();
@@ -448,6 +451,7 @@ void Frame::ShowInViewer(const QString& path) {
 EditorWindow* Frame::NewEditor() {
   auto* editor = new EditorWindow;
   area_->addSubWindow(editor);
+  editor->setWindowIcon(windowIcon());
   connect(editor, &EditorWindow::RunWanted, this, [this](const QString& f) { RunFiles({f}, false); });
   connect(editor, &EditorWindow::FileUsed, this, &Frame::UseRecent);
   editor->NewFile();
