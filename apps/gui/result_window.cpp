@@ -6,8 +6,10 @@
 #include <QTabWidget>
 #include <QVBoxLayout>
 
+#include "estimates_view.hpp"
 #include "menus.hpp"
 #include "messages_view.hpp"
+#include "plot_view.hpp"
 #include "reports_view.hpp"
 #include "window_title.hpp"
 
@@ -23,6 +25,8 @@ ResultWindow::ResultWindow(int id, const QString& control_file, const std::strin
       pane_(new TextPane),
       progress_(new QProgressBar),
       tabs_(new QTabWidget),
+      estimates_(new EstimatesView),
+      plot_(new PlotView),
       messages_(new MessagesView),
       reports_(new ReportsView) {
   setObjectName(QStringLiteral("MDIClass"));
@@ -35,6 +39,8 @@ ResultWindow::ResultWindow(int id, const QString& control_file, const std::strin
   progress_->setTextVisible(true);
   progress_->hide();
   tabs_->addTab(pane_, QStringLiteral("Status"));
+  tabs_->addTab(estimates_, QStringLiteral("Estimates"));
+  tabs_->addTab(plot_, QStringLiteral("Plot"));
   tabs_->addTab(messages_, QStringLiteral("Messages"));
   tabs_->addTab(reports_, QStringLiteral("Reports"));
   setWidget(body);
@@ -69,6 +75,8 @@ void ResultWindow::EndRun(const Outcome& outcome) {
   output_base_ = outcome.output_base;
   setWindowTitle(
       QString::fromStdString(EndCaption(title_, outcome.aborted, outcome.stopped)));
+  estimates_->SetRows(outcome.estimates);
+  plot_->SetResults(outcome.estimates, outcome.resample_units, outcome.resample_estimates);
   messages_->SetMessages(outcome.messages);
   reports_->SetReports(QFile::encodeName(control_file_).toStdString(), output_base_, flags_);
 }

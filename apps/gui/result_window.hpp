@@ -18,7 +18,9 @@ class QTabWidget;
 
 namespace velk::gui {
 
+class EstimatesView;
 class MessagesView;
+class PlotView;
 class ReportsView;
 
 class ResultWindow : public QMdiSubWindow {
@@ -35,6 +37,8 @@ class ResultWindow : public QMdiSubWindow {
   TextPane* Pane() const { return pane_; }
   QTabWidget* Tabs() const { return tabs_; }
   QProgressBar* Progress() const { return progress_; }
+  EstimatesView* Estimates() const { return estimates_; }
+  PlotView* Plot() const { return plot_; }
   MessagesView* Messages() const { return messages_; }
   ReportsView* Reports() const { return reports_; }
   bool Running() const { return running_; }
@@ -70,6 +74,8 @@ class ResultWindow : public QMdiSubWindow {
   TextPane* pane_;
   QProgressBar* progress_;
   QTabWidget* tabs_;
+  EstimatesView* estimates_;
+  PlotView* plot_;
   MessagesView* messages_;
   ReportsView* reports_;
 };

@@ -1,6 +1,14 @@
 // The result window's tabs, the progress bar, the built-in viewer and the
 // control-file editor, driven on the offscreen platform.
 #include <QApplication>
+#include <QChart>
+#include <QImage>
+#include <QRegularExpression>
+#include <QSvgRenderer>
+#include <QTableWidget>
+#include <QXmlStreamReader>
+#include <map>
+#include <set>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMdiArea>
@@ -10,8 +18,11 @@
 #include <QProgressBar>
 #include <QTabWidget>
 #include <QTreeWidget>
+#include <QComboBox>
 
 #include "editor_window.hpp"
+#include "estimates_view.hpp"
+#include "plot_view.hpp"
 #include "frame_fixture.hpp"
 #include "import_dialog.hpp"
 #include "menus.hpp"
@@ -28,6 +39,100 @@ QMessageBox* OpenBox(const QString& name) {
     if (auto* box = qobject_cast<QMessageBox*>(w); box && box->objectName() == name && box->isVisible())
       return box;
   return nullptr;
+}
+
+// The values of a table of the estimates report by name: "Area" and
+// "Population" rows give estimate and standard error, the interval blocks
+// their lower and upper bounds.
+std::map<QString, QStringList> ReportValues(const std::string& est, const QString& block) {
+  std::map<QString, QStringList> values;
+  bool inside = false;
+  static const QRegularExpression table("^\\s+\\d+\\s+(.+?)\\s+(\\d*\\.\\d+)\\s+(\\d*\\.\\d+)\\s");
+  static const QRegularExpression bounds("^  (\\S.*?)\\s+(\\d*\\.\\d+)\\s+(\\d*\\.\\d+)$");
+  for (const QString& line : Q(est).split('\n')) {
+    if (line.trimmed().startsWith(block)) inside = true;
+    else if (inside && !values.empty() &&
+             (line.startsWith("___") || (line.trimmed().isEmpty() && block != "Area")))
+      inside = false;
+    else if (inside) {
+      QRegularExpressionMatch m = (block == "Area" || block == "Population" ? table : bounds).match(line);
+      if (m.hasMatch()) values[m.captured(1)] = {m.captured(2), m.captured(3)};
+    }
+  }
+  return values;
+}
+
+// The Estimates tab of the example holds the numbers its estimates report
+// prints; the plot saves as an SVG that parses and a PNG that is not blank.
+TEST_F(FrameTest, TheEstimatesAreTheReportsAndThePlotSaves) {
+  Frame frame;
+  frame.RunFiles({Example("first")}, false);
+  ASSERT_TRUE(WaitIdle(frame));
+  ResultWindow* w = frame.CurrentResult();
+  QTableWidget* t = w->Estimates()->Table();
+  std::map<QString, int> col;
+  for (int c = 0; c < t->columnCount(); ++c) col[t->horizontalHeaderItem(c)->text()] = c;
+  ASSERT_EQ(t->rowCount(), 12);  // six populations, two regions of level 1 and four of level 2
+  const std::string est = ReadFile(dir_.Path() / "out" / "first.est");
+  const struct {
+    const char* block;
+    const char* lower;
+    const char* upper;
+    bool populations;
+  } blocks[] = {{"Area", "Estimate", "Std. error", false},
+                {"Population  ", "Estimate", "Std. error", true},
+                {"Normal Distribution", "Normal lower", "Normal upper", false},
+                {"Likelihood", "Likelihood lower", "Likelihood upper", false}};
+  int compared = 0;
+  for (const auto& b : blocks) {
+    const auto values = ReportValues(est, QString(b.block).trimmed());
+    EXPECT_GE(values.size(), 6u) << b.block;
+    for (int r = 0; r < t->rowCount(); ++r) {
+      const bool population = t->item(r, col["Level"])->text() == "Population";
+      auto it = values.find(t->item(r, col["Name"])->text());
+      if (population != b.populations || it == values.end()) continue;
+      EXPECT_EQ(t->item(r, col[b.lower])->text(), it->second[0]) << b.block << " " << it->first.toStdString();
+      EXPECT_EQ(t->item(r, col[b.upper])->text(), it->second[1]) << b.block << " " << it->first.toStdString();
+      ++compared;
+    }
+  }
+  EXPECT_EQ(compared, 6 + 6 + 6 + 6);
+  // Sorting by the estimate puts the largest last.
+  t->sortItems(col["Estimate"]);
+  EXPECT_EQ(t->item(t->rowCount() - 1, col["Name"])->text(), "South");
+
+  PlotView* plot = w->Plot();
+  for (bool populations : {false, true}) {
+    plot->Show(0, populations, 0);
+    // Normal and likelihood intervals for the regions, normal ones for the populations.
+    EXPECT_EQ(plot->Chart()->series().size(), populations ? 1 : 2);
+    const std::string png = (dir_.Path() / "plot.png").string(), svg = (dir_.Path() / "plot.svg").string();
+    ASSERT_TRUE(plot->SavePng(Q(png)));
+    ASSERT_TRUE(plot->SaveSvg(Q(svg)));
+    QImage image(Q(png));
+    ASSERT_FALSE(image.isNull());
+    std::set<QRgb> colours;
+    for (int y = 0; y < image.height(); y += 4)
+      for (int x = 0; x < image.width(); x += 4) colours.insert(image.pixel(x, y));
+    EXPECT_GT(colours.size(), 10u);
+    QXmlStreamReader xml(Q(ReadFile(svg)));
+    while (!xml.atEnd()) xml.readNext();
+    EXPECT_FALSE(xml.hasError()) << xml.errorString().toStdString();
+    EXPECT_TRUE(QSvgRenderer(Q(svg)).isValid());
+  }
+}
+
+// A bootstrap's plot shows the distribution of a unit's resample estimates.
+TEST_F(FrameTest, ABootstrapPlotsAUnitsResampleEstimates) {
+  Frame frame;
+  frame.RunFiles({Bootstrap("boot", 40)}, false);
+  ASSERT_TRUE(WaitIdle(frame));
+  PlotView* plot = frame.CurrentResult()->Plot();
+  ASSERT_EQ(plot->Mode()->count(), 2);
+  ASSERT_GT(plot->Units()->count(), 1);
+  plot->Show(1, false, 1);
+  EXPECT_TRUE(plot->Chart()->title().endsWith("estimates in 40 resamples")) << plot->Chart()->title().toStdString();
+  EXPECT_GE(plot->Chart()->series().size(), 1);
 }
 
 // A run that stops on a fatal message: captioned " - Aborted", the fatal
