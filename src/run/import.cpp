@@ -573,11 +573,10 @@ void Compose(const ImportRequest& request, const std::string& name, const std::s
 
   // Control file.
   const int nc = static_cast<int>(nloci);
-  std::size_t fewest = SIZE_MAX, most = 0, types = 0;
+  std::size_t fewest = SIZE_MAX, most = 0;
   for (const Locus& l : b.loci) {
     fewest = std::min(fewest, l.codes.size());
     most = std::max(most, l.codes.size());
-    types += l.codes.size();
   }
   ctl << "* Estimation: " << name << ", imported genotypes\n";
   ctl << "\\ Written by velk import from " << sources << ".\n"
