@@ -267,6 +267,14 @@ TEST_F(FrameTest, AnAnalysisFromGenotypesOpensInTheEditor) {
       ASSERT_NE(editor, nullptr);
       EXPECT_EQ(editor->Path(), Q(out.string() + ".ctl"));
       EXPECT_EQ(editor->Text()->toPlainText().toStdString(), ReadFile(out.string() + ".ctl"));
+      // Check lists a misspelt keyword among the lines not understood.
+      QString text = editor->Text()->toPlainText();
+      text.replace("* Options\n", "* Options\nRanala-Mountain model: yes\n");
+      editor->Text()->setPlainText(text);
+      editor->Check();
+      const QString shown = editor->CheckPane()->toPlainText();
+      EXPECT_TRUE(shown.contains("Lines not understood")) << shown.toStdString();
+      EXPECT_TRUE(shown.contains("Ranala-Mountain model: yes")) << shown.toStdString();
     }
     dialog->close();
   }
