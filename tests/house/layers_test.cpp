@@ -5,7 +5,6 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
-#include <regex>
 #include <string>
 #include <vector>
 
@@ -23,10 +22,23 @@ int Rank(const std::string& layer) {
   return -1;
 }
 
+// The folder of a quoted include that names one ("core" of #include "core/run.hpp"),
+// empty for any other line.
+std::string IncludedLayer(const std::string& line) {
+  std::size_t at = line.find_first_not_of(" \t");
+  if (at == std::string::npos || line[at] != '#') return "";
+  at = line.find_first_not_of(" \t", at + 1);
+  if (at == std::string::npos || line.compare(at, 7, "include") != 0) return "";
+  at = line.find_first_not_of(" \t", at + 7);
+  if (at == std::string::npos || line[at] != '"') return "";
+  const std::size_t slash = line.find('/', at + 1), close = line.find('"', at + 1);
+  if (slash == std::string::npos || close == std::string::npos || slash > close) return "";
+  return line.substr(at + 1, slash - at - 1);
+}
+
 // "file: include" for every include of src/ that points up a layer or names no layer.
 std::vector<std::string> UpwardIncludes(const fs::path& src) {
   std::vector<std::string> found;
-  const std::regex include(R"(^\s*#\s*include\s*"([^/"]+)/[^"]*")");
   for (const auto& entry : fs::recursive_directory_iterator(src)) {
     if (!entry.is_regular_file()) continue;
     const fs::path rel = fs::relative(entry.path(), src);
@@ -34,9 +46,9 @@ std::vector<std::string> UpwardIncludes(const fs::path& src) {
     std::ifstream in(entry.path());
     std::string line;
     while (std::getline(in, line)) {
-      std::smatch m;
-      if (!std::regex_search(line, m, include)) continue;
-      const int target = Rank(m[1].str());
+      const std::string layer = IncludedLayer(line);
+      if (layer.empty()) continue;
+      const int target = Rank(layer);
       if (own < 0 || target < 0 || target > own) found.push_back(rel.string() + ": " + line);
     }
   }
