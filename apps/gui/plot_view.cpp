@@ -185,6 +185,7 @@ void PlotView::Redraw() {
         most = std::max(most, h.counts[k]);
       }
       auto* area = new QAreaSeries(upper);
+      upper->setParent(area);  // an area series does not own its boundary series
       area->setName(QStringLiteral("Resamples"));
       area->setColor(QColor(70, 110, 190));
       area->setBorderColor(QColor(30, 60, 130));
