@@ -13,6 +13,8 @@ Cases:
   loci        (tools/make_synthetic.py; the others held at 69 populations,
   individuals 91 loci and 2,256 fish, as in the chinook data)
   largest     one run of 400 populations x 400 loci x 20,000 fish (peak memory)
+  many        one run of 5,000 populations x 100 loci x 500 fish: the
+              jackknife of many populations (populations x populations matrices)
 
 Every case runs --repeat times; the CSV holds the median and the smallest wall
 time, the median CPU time (user + system) and the largest peak resident set
@@ -49,6 +51,7 @@ QUICK = {
     "individuals": [500, 2000, 10000],
 }
 LARGEST = dict(populations=400, loci=400, individuals=20000)
+MANY = dict(populations=5000, loci=100, individuals=500)
 GNU_TIME = "/usr/bin/time"
 FIELDS = ["case", "series", "populations", "loci", "individuals", "resamples", "threads", "runs",
           "wall_median_s", "wall_min_s", "cpu_median_s", "peak_rss_mb", "status"]
@@ -202,7 +205,7 @@ def main():
     ap.add_argument("--cpu", type=int, default=None, help="pin velk to this core (taskset)")
     ap.add_argument("--quick", action="store_true", help="three points per series, no largest")
     ap.add_argument("--cases",
-                    default="chinook,bootstrap,intervals,populations,loci,individuals,largest",
+                    default="chinook,bootstrap,intervals,populations,loci,individuals,largest,many",
                     help="comma-separated cases to run")
     a = ap.parse_args()
     a.bootstrap_threads = [int(t) for t in a.bootstrap_threads.split(",") if t.strip()] or [None]
@@ -268,6 +271,11 @@ def main():
         ctl = synthetic(data, **LARGEST)
         r = measure(velk, ctl, 1, a.cpu, os.path.basename(ctl)[:-4] + ".est")
         record(dict(case="syn_largest", series="largest", resamples=0, **LARGEST, **r))
+
+    if "many" in cases and not a.quick:
+        ctl = synthetic(data, **MANY)
+        r = measure(velk, ctl, 1, a.cpu, os.path.basename(ctl)[:-4] + ".est")
+        record(dict(case="syn_many", series="many", resamples=0, **MANY, **r))
 
     csv_path = os.path.join(out, "bench.csv")
     with open(csv_path, "w", newline="") as f:

@@ -48,6 +48,9 @@ class MemoryPlatform : public Platform {
     return -1;
   }
   bool MakeDirectory(const std::string&) override { return true; }
+  // Reports are thrown away as they are written: nothing to rename or remove.
+  bool RenameFile(const std::string&, const std::string&) override { return true; }
+  void RemoveFile(const std::string&) override {}
 
   std::FILE* OpenFile(const std::string& path, const char* mode) override {
     if (mode[0] != 'r') {

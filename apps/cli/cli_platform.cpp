@@ -15,7 +15,14 @@ void CliPlatform::EndRun() {
   if (line_open_) Emit("\n");
   if (terminal_ && !colour_.empty()) std::fputs("\033[0m", out_);
   colour_.clear();
-  std::fflush(out_);
+  Flush();
+}
+
+void CliPlatform::Flush() {
+  if (std::fflush(out_) != 0 || std::ferror(out_)) {
+    failed_ = true;
+    print_ = false;
+  }
 }
 
 void CliPlatform::Emit(std::string_view text) {
@@ -72,7 +79,7 @@ void CliPlatform::ShowStatus(const std::string& text) {
   }
   Emit(fresh);
   shown_.append(fresh);
-  std::fflush(out_);
+  Flush();
 }
 
 void CliPlatform::ShowMessageBox(const std::string& text, const std::string&) {

@@ -20,18 +20,24 @@ class CliPlatform : public Platform {
   void EndRun();
 
   void ShowStatus(const std::string& text) override;
+  // True once a write of the status text failed (a closed pipe, a full disk);
+  // nothing more is printed after it.
+  bool Failed() const { return failed_; }
   void Beep(int) override {}
   // The box's text goes to standard error.
   void ShowMessageBox(const std::string& text, const std::string& title) override;
 
  private:
   void Emit(std::string_view text);
+  // Flushes the stream; a failed write ends the printing.
+  void Flush();
   std::FILE* out_;
   bool print_;
   bool terminal_;
   std::string shown_;   // the part of the status body already printed
   std::string colour_;  // colour prefix in effect on the terminal
   bool line_open_ = false;
+  bool failed_ = false;
 };
 
 }  // namespace velk

@@ -2,6 +2,7 @@
 // text of each run as it grows.
 #include <unistd.h>
 
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -10,6 +11,7 @@
 
 #include "cli_platform.hpp"
 #include "import_command.hpp"
+#include "signals.hpp"
 #include "core/paths.hpp"
 #include "core/reports.hpp"
 #include "run/velk.hpp"
@@ -41,11 +43,14 @@ constexpr const char* kUsage =
     "  --version        show the version and exit\n"
     "\n"
     "Exit status: 0 when every run ends \"Analysis Complete\" or \"Results List Loaded\",\n"
-    "1 when any run is aborted, 2 for a usage error.\n";
+    "1 when any run is aborted or standard output cannot be written, 2 for a usage\n"
+    "error, 130 or 143 when SIGINT or SIGTERM stopped the run (a second one ends\n"
+    "the program at once).\n";
 
 }  // namespace
 
 int main(int argc, char** argv) {
+  velk::OpenStandardDescriptors();
   if (argc > 1 && std::strcmp(argv[1], "import") == 0)
     return velk::ImportCommand(argc - 1, argv + 1);
   bool load = false, check = false, show = false, quiet = false;
@@ -109,9 +114,13 @@ int main(int argc, char** argv) {
 
   velk::Process process;
   velk::CliPlatform platform(stdout, quiet ? false : true, isatty(fileno(stdout)) != 0);
+  std::atomic<bool> stop{false};
+  velk::InstallStopSignals(stop);
   int rc = 0;
   for (const std::string& file : files) {
+    if (stop.load()) break;
     velk::Request req;
+    req.stop_request = &stop;
     req.control_file = file;
     req.load_only = load;
     req.check_only = check;
@@ -129,11 +138,18 @@ int main(int argc, char** argv) {
         const auto k = static_cast<std::size_t>(table ? slot - velk::kReportSlots : slot);
         const auto& entry = table ? velk::kTableFiles[k] : velk::kReportTable[k];
         if ((table ? out.table_flags[k] : out.flags[k]) && !entry.menu_entry.empty())
-          std::printf("  %-24s%s\n", std::string(entry.menu_entry).c_str(),
-                      velk::ReportFile(slot, log, out.output_base).c_str());
+          std::printf("  %-24s%s%s\n", std::string(entry.menu_entry).c_str(),
+                      velk::ReportFile(slot, log, out.output_base).c_str(),
+                      out.unfinished[static_cast<std::size_t>(slot)] ? "   (its run did not finish)"
+                                                                     : "");
       }
     }
     if (out.aborted) rc = 1;
+  }
+  if (const int sig = velk::StopSignal()) return 128 + sig;
+  if (platform.Failed() || std::fflush(stdout) != 0 || std::ferror(stdout)) {
+    std::fputs("velk: could not write to standard output\n", stderr);
+    return 1;
   }
   return rc;
 }

@@ -267,6 +267,9 @@ void Frame::UpdateMenus() {
     if (item.slot == kNoSlot) continue;
     bool enabled = current && ResultsItemEnabled(item.slot, current->Flags());
     actions_[item.command]->setEnabled(enabled);
+    const bool unfinished = enabled && item.slot >= 0 &&
+                            current->Unfinished()[static_cast<std::size_t>(item.slot)] != 0;
+    actions_[item.command]->setText(Q(ResultsItemText(item, unfinished)));
   }
 }
 

@@ -72,6 +72,7 @@ void ResultWindow::EndRun(const Outcome& outcome) {
   for (int k = 0; k < kReportSlots; ++k) flags_[static_cast<std::size_t>(k)] = outcome.flags[static_cast<std::size_t>(k)];
   for (int k = 0; k < kTableCount; ++k)
     flags_[static_cast<std::size_t>(kReportSlots + k)] = outcome.table_flags[static_cast<std::size_t>(k)];
+  unfinished_ = outcome.unfinished;
   output_base_ = outcome.output_base;
   setWindowTitle(
       QString::fromStdString(EndCaption(title_, outcome.aborted, outcome.stopped)));

@@ -34,6 +34,8 @@ class ResultWindow : public QMdiSubWindow {
   const QString& ControlFile() const { return control_file_; }
   const std::string& OutputBase() const { return output_base_; }
   const std::array<int, kResultSlots>& Flags() const { return flags_; }
+  // Per slot, 1 when the report or table exists but the run that wrote it did not finish.
+  const std::array<int, kResultSlots>& Unfinished() const { return unfinished_; }
   TextPane* Pane() const { return pane_; }
   QTabWidget* Tabs() const { return tabs_; }
   QProgressBar* Progress() const { return progress_; }
@@ -68,6 +70,7 @@ class ResultWindow : public QMdiSubWindow {
   QString control_file_;
   std::string output_base_;
   std::array<int, kResultSlots> flags_{};
+  std::array<int, kResultSlots> unfinished_{};
   bool running_ = false;
   std::shared_ptr<std::atomic<bool>> stop_;
   QElapsedTimer clock_;  // since the resampling began

@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "core/messages.hpp"
+#include "core/report_file.hpp"
 
 namespace velk {
 
@@ -75,20 +76,21 @@ void WriteHeading(Run& run, int severity) {
   run.output.unit[0].Write("(/1x,a)", {HeadingWord(severity) + context + "."});
 }
 
-// Ends the run: the log gets a closing blank line, the reports and input files
-// are closed (kept), and the box shows the message when the user asked for it,
-// or whenever there is no log to hold it (the log itself could not be made).
-void Stop(Run& run) {
+// Ends the run: the log gets a closing blank line, the input files are closed,
+// the reports still open are put in place as far as they go after the user's
+// stop (3037) and dropped, unfinished, after any other stopping message, and the
+// box shows the message when the user asked for it, or whenever there is no log
+// to hold it (the log itself could not be made).
+void Stop(Run& run, int number) {
   const bool logged = run.output.unit[0].IsOpen();
   if (logged) run.output.unit[0].Write("(a)", {" "});
-  for (int slot = 1; slot < kReportSlots; ++slot) {
-    if (run.output.unit[slot].IsOpen()) run.output.unit[slot].Close();
-  }
   for (LineReader& input : run.inputs.unit) {
     if (input.IsOpen()) input.Close();
   }
   run.error.stop = 1;
   if (run.error.show_messages || !logged) run.platform.ShowMessageBox(run.error.box_text, "Error");
+  // What becomes of the open reports follows this message in the log.
+  EndReports(run, number == 3037);
 }
 
 // The most messages a run lists for a front end; stopping messages are always kept.
@@ -173,7 +175,10 @@ void Error(Run& run, int number) {
 
   bool stops = Stops(number, severity, run.error.iostat);
   run.error.iostat = 0;
-  if (stops) Stop(run);
+  if (stops) Stop(run, number);
+  // Each message reaches the log file at once: a run killed from outside still
+  // shows how far it came.
+  run.output.unit[0].Sync();
 }
 
 void Errpush(Run& run, std::string_view context) {

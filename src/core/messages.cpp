@@ -139,6 +139,10 @@ void Note(Body& b, int number) {
     case 108:  // a line of the options, parameters or files section that set nothing
       b.Log("(5x,a,i5,a,/5x,a)", {"Not understood on record ", b.n1, "; passed over:", b.a1});
       break;
+    case 118:  // a report still open when the run stopped: its working file is removed
+      b.Log("(5x,a,/5x,a)", {"The " + b.a1 + " output was not finished and was not written to file:",
+                             b.file2 + "."});
+      break;
     default:
       break;
   }
@@ -442,9 +446,10 @@ void Fatal(Body& b, int number, int iostat) {
             {"All mixture genotypes are impossible. Reduce genotype tolerance parameter."});
       b.Box("All mixture genotypes are impossible.\nReduce genotype tolerance parameter.");
       break;
-    case 3037:  // the front end asked the run to stop between resamples
-      b.LogAndBox("(5x,a)", {"Analysis stopped at the user's request after resample " +
-                             std::to_string(b.n1) + "."});
+    case 3037:  // the front end asked the run to stop (between resamples, or stages: n1 < 0)
+      b.LogAndBox("(5x,a)", {b.n1 < 0 ? std::string("Analysis stopped at the user's request.")
+                                      : "Analysis stopped at the user's request after resample " +
+                                            std::to_string(b.n1) + "."});
       break;
     case 3038:  // a report whose writing or closing failed (a full disk, say)
       b.LogAndBox("(5x,a)", {"Could not write the output " + b.a1 + " file: ", b.file2 + "."});

@@ -1,4 +1,5 @@
 #include <chrono>
+#include <cstdio>
 #include <ctime>
 #include <filesystem>
 #include <system_error>
@@ -21,6 +22,14 @@ bool Platform::MakeDirectory(const std::string& path) {
 
 std::FILE* Platform::OpenFile(const std::string& path, const char* mode) {
   return std::fopen(path.c_str(), mode);
+}
+
+bool Platform::RenameFile(const std::string& from, const std::string& to) {
+  return std::rename(from.c_str(), to.c_str()) == 0;
+}
+
+void Platform::RemoveFile(const std::string& path) {
+  std::remove(path.c_str());
 }
 
 LocalTime Platform::Now() {

@@ -26,6 +26,32 @@ bool SameFile(const std::string& a, const std::string& b) {
   return normal(a) == normal(b);
 }
 
+// Where a report grows until it is complete, with `target` set to the file it
+// then becomes: "NAME.part" beside the file (beside the file a link names, so
+// that the link stays). A name that exists as something other than a regular
+// file (a device, a pipe) is written in place and never renamed over.
+std::string WorkingName(const std::string& native, std::string& target) {
+  namespace fs = std::filesystem;
+  std::error_code ec;
+  target = native;
+  const fs::file_status st = fs::status(native, ec);
+  if (!ec && fs::exists(st)) {
+    if (!fs::is_regular_file(st)) return native;
+    if (fs::is_symlink(fs::symlink_status(native, ec))) {
+      const fs::path real = fs::canonical(native, ec);
+      if (!ec) target = real.string();
+    }
+  }
+  return target + ".part";
+}
+
+// The message for a report whose file could not be made whole.
+void WriteFailed(Run& run, int slot) {
+  run.error.a1 = run.output.name[static_cast<std::size_t>(slot)];
+  run.error.a2 = run.output.shown[static_cast<std::size_t>(slot)];
+  Error(run, 3038);
+}
+
 }  // namespace
 
 bool IsInputFile(const Run& run, const std::string& path) {
@@ -76,14 +102,56 @@ void NoteOverflows(Run& run, int slot) {
 }
 
 bool CloseReport(Run& run, int slot) {
-  Unit& unit = run.output.unit[static_cast<std::size_t>(slot)];
+  const auto k = static_cast<std::size_t>(slot);
+  Unit& unit = run.output.unit[k];
   if (!unit.IsOpen()) return true;
   NoteOverflows(run, slot);
-  if (unit.Close()) return true;
-  run.error.a1 = run.output.name[static_cast<std::size_t>(slot)];
-  run.error.a2 = unit.Path();
-  Error(run, 3038);
+  const std::string& target = run.output.target[k];
+  const bool in_place = target == unit.Path();
+  if (unit.Close() && (in_place || run.platform.RenameFile(unit.Path(), target))) return true;
+  if (!in_place) run.platform.RemoveFile(unit.Path());
+  run.output.written[k] = 0;
+  WriteFailed(run, slot);
   return false;
+}
+
+void EndReports(Run& run, bool keep) {
+  for (int slot = 1; slot < kReportSlots; ++slot) {
+    const auto k = static_cast<std::size_t>(slot);
+    Unit& unit = run.output.unit[k];
+    if (!unit.IsOpen()) continue;
+    if (keep) {
+      CloseReport(run, slot);
+      continue;
+    }
+    const bool whole = unit.Close();
+    if (unit.Path() != run.output.target[k]) {
+      run.platform.RemoveFile(unit.Path());
+      run.output.written[k] = 0;
+    }
+    if (!whole) {
+      WriteFailed(run, slot);
+    } else {
+      run.error.a1 = run.output.name[k];
+      run.error.a2 = run.output.shown[k];
+      Error(run, 118);
+    }
+  }
+}
+
+bool ReportsSound(Run& run) {
+  for (int slot = 0; slot < kReportSlots && !run.error.stop; ++slot) {
+    const Unit& unit = run.output.unit[static_cast<std::size_t>(slot)];
+    if (!unit.IsOpen() || !unit.Failed()) continue;
+    if (slot == 0) {
+      run.error.a1 = "Log";
+      run.error.a2 = run.log_name;
+      Error(run, 3038);
+    } else {
+      WriteFailed(run, slot);
+    }
+  }
+  return run.error.stop == 0;
 }
 
 std::string ReportName(const Run& run, std::string_view extension) {
@@ -102,8 +170,9 @@ bool OpenReport(Run& run, int slot, std::string_view extension, std::string_view
 
 bool OpenReportFile(Run& run, int slot, std::string_view extension, std::string_view report_name) {
   const std::string base = Trim(run.files.output);
-  Unit& unit = run.output.unit[static_cast<std::size_t>(slot)];
-  if (unit.IsOpen()) unit.Close();
+  const auto k = static_cast<std::size_t>(slot);
+  Unit& unit = run.output.unit[k];
+  if (unit.IsOpen()) CloseReport(run, slot);
   if (base == "USER") {
     // No output name: the report goes nowhere rather than to a stray file.
     run.error.a1 = std::string(report_name);
@@ -112,7 +181,10 @@ bool OpenReportFile(Run& run, int slot, std::string_view extension, std::string_
   }
   const std::string name = base + std::string(extension);
   const std::string native = NativeName(name);
-  if (IsInputFile(run, native) || !unit.Open(run.platform.OpenFile(native, "w"), native)) {
+  std::string target;
+  const std::string working = WorkingName(native, target);
+  if (IsInputFile(run, native) || IsInputFile(run, working) ||
+      !unit.Open(run.platform.OpenFile(working, "w"), working)) {
     run.error.a1 = std::string(report_name);
     run.error.a2 = name;
     Error(run, 3030);
@@ -121,8 +193,10 @@ bool OpenReportFile(Run& run, int slot, std::string_view extension, std::string_
   run.error.a1 = std::string(report_name);
   run.error.a2 = name;
   Error(run, 104);
-  run.output.written[static_cast<std::size_t>(slot)] = 1;
-  run.output.name[static_cast<std::size_t>(slot)] = std::string(report_name);
+  run.output.written[k] = 1;
+  run.output.name[k] = std::string(report_name);
+  run.output.target[k] = target;
+  run.output.shown[k] = name;
   return true;
 }
 

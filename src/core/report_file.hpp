@@ -1,6 +1,8 @@
 #pragma once
-// Opening a report file: the output base name followed by the report's
-// extension, on the unit of its report slot.
+// Report files: the output base name followed by the report's extension, on
+// the unit of its report slot. A report grows under a working name beside its
+// file ("NAME.part") and is renamed into place only when it is complete, so that
+// a report cut short by a full disk, a stop or a killed run never looks finished.
 #include <string>
 #include <string_view>
 
@@ -23,11 +25,22 @@ bool OpenReport(Run& run, int slot, std::string_view extension, std::string_view
 // their status line when they are closed (the resample files).
 bool OpenReportFile(Run& run, int slot, std::string_view extension, std::string_view report_name);
 
-// Closes report slot `slot` when it is open, keeping the file. A report whose
-// writing or closing failed (a full disk, say) is message 3038 with its name and
-// file name, and the run stops: a half-written report is never taken for a
-// finished one. True when the report was closed whole or was not open.
+// Closes report slot `slot` when it is open and puts the file in place. A report
+// whose writing, closing or renaming failed (a full disk, say) is message 3038
+// with its name and file name, its working file is removed and the run stops: a
+// half-written report is never taken for a finished one. True when the report
+// was put in place whole or was not open.
 bool CloseReport(Run& run, int slot);
+
+// Ends every report still open when the run stops. `keep` (the user's stop):
+// each is put in place as far as it was written, as CloseReport does. Otherwise
+// none is finished: each working file is removed, with message 3038 for one
+// whose writing had failed and note 118 for the others.
+void EndReports(Run& run, bool keep);
+
+// Whether every open report and the log has been written without a failure so
+// far; the first that has not is message 3038 and the run stops.
+bool ReportsSound(Run& run);
 
 // Writes the run log, kept in memory while the control file is read, to its
 // file (run.log_name) and goes on writing there. A log file that is one of the

@@ -42,6 +42,10 @@ class Platform {
   // or the log (created or emptied). Null on failure. Test and fuzz platforms
   // may keep their files in memory.
   virtual std::FILE* OpenFile(const std::string& path, const char* mode);
+  // Puts a finished report in place: renames `from` to `to`, replacing it.
+  virtual bool RenameFile(const std::string& from, const std::string& to);
+  // Removes a file the engine made and does not keep (a report not finished).
+  virtual void RemoveFile(const std::string& path);
   virtual LocalTime Now();
   // The resampling loop's progress: `done` of `total` resamples drawn so far.
   virtual void ShowProgress(int /*done*/, int /*total*/) {}
@@ -167,6 +171,9 @@ struct Output {
   std::array<int, kTableCount> tables{};
   // Values a report showed as asterisks that note 109 has named.
   std::vector<long long> overflow_noted;
+  // The file each open report becomes once it is complete (its unit writes to a
+  // working name beside it until then), and that file as the messages name it.
+  std::array<std::string, kReportSlots> target, shown;
 };
 
 // Input units 20 to 23: control file, baseline, mixture, spare.

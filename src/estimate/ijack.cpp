@@ -7,6 +7,7 @@
 #include "core/error.hpp"
 #include "core/run.hpp"
 #include "numeric/kernels.hpp"
+#include "numeric/lapack.hpp"
 
 namespace velk {
 
@@ -59,6 +60,69 @@ void AddTerms(std::size_t np, const double* x, const double* c, double* s, doubl
   }
 }
 
+// From this many populations on, the covariance is made through LAPACK and BLAS
+// (IjackLarge); below it by the exact hand-written path, whose reports are the
+// reference (the two differ in the rounding of their sums only).
+constexpr int kLargeFrom = 500;
+
+// The jackknife of many populations. With x_g = P(., g) / q'(g) and c_g the
+// counts, the information is M = Theta S + diag(n - e) with S = sum c_g x_g x_g^T,
+// and the score products are B = Z Z^T with Z's columns
+// sqrt(c_g) Theta (x_g - 1); so C = M^-1 B M^-T = W W^T with W = M^-1 Z, solved
+// through the LU factors of M. This takes one factorisation and products of
+// populations x genotypes matrices instead of an inverse and two
+// populations-cubed products. `rq` holds 1/q'(g) (0 for genotypes not used).
+bool IjackLarge(Run& run, int np, int ngenotypes, int n, const Vec<double>& theta,
+                const Vec<std::int32_t>& count, const Mat<double>& P,
+                const std::vector<double>& rq, const RegionMembers& regions, Jackknife& jack) {
+  const auto unp = static_cast<std::size_t>(np);
+  int nused = 0;
+  for (int g = 1; g <= ngenotypes; ++g) nused += rq[static_cast<std::size_t>(g - 1)] > 0.0;
+  const std::size_t cols = static_cast<std::size_t>(std::max(nused, 1));
+  std::vector<double> x(unp * cols, 0.0), z(unp * cols, 0.0), e(unp, 0.0);
+  std::size_t u = 0;
+  for (int g = 1; g <= ngenotypes; ++g) {
+    const double r = rq[static_cast<std::size_t>(g - 1)];
+    if (!(r > 0.0)) continue;
+    const double c = count(g);
+    const double root = std::sqrt(c);
+    const double* col = P.Ptr(1, g);
+    double* xu = x.data() + u * unp;
+    double* zu = z.data() + u * unp;
+    for (std::size_t i = 0; i < unp; ++i) {
+      const double pi = col[i] * r;
+      e[i] += c * pi;
+      xu[i] = root * pi;
+      zu[i] = root * theta(static_cast<int>(i) + 1) * (pi - 1.0);
+    }
+    ++u;
+  }
+
+  Mat<double>& M = jack.cov;  // the information, then its LU factors, then C
+  SyrkLower(np, nused, x.data(), np, M.Data(), M.Rows());
+  std::vector<double>().swap(x);
+  for (int j = 1; j <= np; ++j) {
+    for (int i = j + 1; i <= np; ++i) {
+      const double sij = M(i, j);
+      M(i, j) = theta(i) * sij;
+      M(j, i) = theta(j) * sij;
+    }
+    M(j, j) = theta(j) * M(j, j) + static_cast<double>(n) - e[static_cast<std::size_t>(j - 1)];
+  }
+  std::vector<int> pivots(unp);
+  if (!LuFactor(np, M.Data(), M.Rows(), pivots.data())) {
+    M.Fill(0.0);
+    Error(run, 2005);
+    return false;
+  }
+  LuSolve(np, nused, M.Data(), M.Rows(), pivots.data(), z.data(), np);
+  SyrkLower(np, nused, z.data(), np, M.Data(), M.Rows());
+  for (int j = 1; j <= np; ++j)
+    for (int i = j + 1; i <= np; ++i) M(j, i) = M(i, j);
+  Sumcov(np, regions, jack);
+  return true;
+}
+
 }  // namespace
 
 RegionMembers RunRegions(const Run& run) {
@@ -96,6 +160,8 @@ bool Ijack(Run& run, int np, int ngenotypes, int n, const Vec<double>& theta,
     // A genotype impossible in every population carries no information.
     if (qf > 0.0) rq[static_cast<std::size_t>(g - 1)] = 1.0 / qf;
   }
+  if (np >= kLargeFrom)
+    return IjackLarge(run, np, ngenotypes, n, theta, count, P, rq, regions, jack);
   auto used = [&](int g) { return rq[static_cast<std::size_t>(g - 1)] > 0.0; };
 
   // The sums over the genotypes: for every i >= j,

@@ -298,7 +298,7 @@ void Prtfrq(Run& run, const MissingEntries& estimate, const MissingEntries* mean
       }
     }
   } catch (const std::bad_alloc&) {
-    unit.Close();
+    // The stop drops the report, unfinished.
     Error(run, 3000);
     return;
   }

@@ -662,6 +662,8 @@ int Pipeline(Run& run, Driver& d, int nthreads) {
     workers.Wait(slot);
     Commit(run, d, w);
     d.last = &w;
+    // A report file that failed (a full disk) stops the run here, not at its close.
+    if (!run.error.stop) ReportsSound(run);
     if (run.error.stop) {
       // The counter stays where the run stopped; the generators are as that
       // resample left them.
@@ -690,6 +692,7 @@ int Sequence(Run& run, Driver& d, int history) {
     w.r = r;
     Resample(run, d, w, history);
     d.last = &w;
+    if (!run.error.stop) ReportsSound(run);
     if (run.error.stop) {
       // The counter stays where the run stopped.
       AppendStatus(run, Fmt("(i5)", {r}));

@@ -115,6 +115,15 @@ void FreeArrays(Input& in) {
   in.missing_freqs.Free();
 }
 
+// A stop the front end asked for (a signal, the Stop command), seen between two
+// stages: message 3037, as between two resamples.
+bool StopAsked(Run& run) {
+  if (run.stop_request == nullptr || !run.stop_request->load()) return false;
+  run.error.n1 = -1;
+  Error(run, 3037);
+  return true;
+}
+
 // The baseline, the frequency model and the mixture, each stage returning at
 // once when the run has been stopped.
 void DataStages(Run& run) {
@@ -134,7 +143,7 @@ void DataStages(Run& run) {
 
   AppendStatus(run, "Reading baseline file(s)...");
   Base(run);
-  if (run.error.stop) return;
+  if (run.error.stop || StopAsked(run)) return;
 
   if (!Allocate(run, Fits({maxtyp, nc}, sizeof(double)), [&] {
         in.pm_prior.Resize(maxtyp, nc);
@@ -143,7 +152,7 @@ void DataStages(Run& run) {
     return;
   if (run.opt.pella_masuda) {
     Pella(run);
-    if (run.error.stop) return;
+    if (run.error.stop || StopAsked(run)) return;
   }
 
   // The mixture arrays at the capacities of the parameters, and the
@@ -158,10 +167,10 @@ void DataStages(Run& run) {
   if (run.opt.estimation != 0) {
     AppendStatus(run, "Reading mixture file...");
     Getmix(run);
-    if (run.error.stop) return;
+    if (run.error.stop || StopAsked(run)) return;
     AppendStatus(run, "Performing estimation...");
     Estmtr(run);
-    if (run.error.stop) return;
+    if (run.error.stop || StopAsked(run)) return;
   }
 
   const bool resampling = run.opt.resample_mixture != 0 || run.opt.resample_baseline != 0;

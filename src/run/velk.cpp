@@ -5,6 +5,7 @@
 #include "run/velk.hpp"
 #include "run/sequence.hpp"
 
+#include <cstdio>
 #include <cstdlib>
 #include <utility>
 
@@ -14,6 +15,7 @@
 #include "core/error.hpp"
 #include "core/paths.hpp"
 #include "core/report_file.hpp"
+#include "core/reports.hpp"
 
 namespace velk {
 
@@ -48,6 +50,48 @@ int FindHeader(Run& run) {
       }
       if (type < 0 || used < 1) break;
       pos += used;
+    }
+  }
+}
+
+// The last line of `text` that is not blank, without its leading blanks.
+std::string LastLine(const std::string& text) {
+  const std::size_t end = text.find_last_not_of(" \r\n");
+  if (end == std::string::npos) return {};
+  std::size_t start = text.find_last_of('\n', end);
+  start = start == std::string::npos ? 0 : start + 1;
+  start = text.find_first_not_of(' ', start);  // at most `end`
+  return text.substr(start, end - start + 1);
+}
+
+// The reports as they are on disk: a flag stays 1 only when its file exists,
+// and `unfinished` marks each written by a run that did not finish: this run
+// when it stopped; for a results list, the run whose log does not end with
+// "Analysis Complete" (an abort, or a run ended from outside) when its log
+// names the report (note 104).
+void ReportsOnDisk(Run& run, Outcome& out) {
+  out.flags = run.output.written;
+  if (run.check_only) return;
+  const std::string log_name = LogName(NativeName(run.control_file));
+  bool finished = !run.error.stop;
+  std::string log;
+  if (run.load_only) {
+    if (std::FILE* f = run.platform.OpenFile(log_name, "rb")) {
+      char buf[4096];
+      for (std::size_t n; (n = std::fread(buf, 1, sizeof buf, f)) > 0;) log.append(buf, n);
+      std::fclose(f);
+    }
+    finished = LastLine(log) == "Analysis Complete";
+  }
+  const std::string base = NativeName(Trim(run.files.output));
+  for (int slot = 0; slot < kReportSlots; ++slot) {
+    const auto k = static_cast<std::size_t>(slot);
+    if (!out.flags[k]) continue;
+    if (run.platform.FileAttributes(ReportFile(slot, log_name, base)) == -1) {
+      out.flags[k] = 0;
+    } else if (!finished) {
+      const std::string named = "\n     " + ReportName(run, kReportTable[k].extension) + ".\n";
+      out.unfinished[k] = !run.load_only || slot == 0 || log.find(named) != std::string::npos;
     }
   }
 }
@@ -122,18 +166,31 @@ Outcome Velk(Process& process, Platform& platform, const Request& request) {
     }
   }
 
+  // A stop asked for while the last stage ran still ends the run as a stop.
+  if (!run.error.stop && !run.load_only && !run.check_only && run.stop_request != nullptr &&
+      run.stop_request->load()) {
+    run.error.n1 = -1;
+    Error(run, 3037);
+  }
   // A run that stopped while reading the control file still writes its log.
   PlaceLog(run);
   Outcome out;
-  // A log that could not be written whole (a full disk) aborts the run.
-  if (run.output.unit[0].IsOpen() && !run.output.unit[0].Close()) {
-    run.error.a1 = "Log";
-    run.error.a2 = run.log_name;
-    Error(run, 3038);
+  Unit& log = run.output.unit[0];
+  if (log.IsOpen()) {
+    // A log that could not be written whole (a full disk) aborts the run; its
+    // last line is the final status, so that a log without one tells of a run
+    // that never finished.
+    log.Sync();
+    ReportsSound(run);
+    log.Write("(/1x,a)", {run.error.stop ? "Analysis Aborted" : "Analysis Complete"});
+    if (!log.Close() && !run.error.stop) {
+      run.error.a1 = "Log";
+      run.error.a2 = run.log_name;
+      Error(run, 3038);
+    }
   }
   run.inputs.Control().Close();
-  out.flags = run.output.written;
-  out.table_flags = run.output.tables;
+  ReportsOnDisk(run, out);
   out.output_base = run.files.output;
   out.log_name = run.log_name;
   if (run.check_only && !run.error.stop) out.description = Describe(run);

@@ -25,6 +25,10 @@ struct Request {
 struct Outcome {
   std::array<int, kReportSlots> flags{};  // 1 when the slot's report exists
   std::array<int, kTableCount> table_flags{};  // 1 when the table of kTableFiles exists
+  // 1 when the slot's report (or table, from kReportSlots on) exists but the run
+  // that wrote it did not finish (it stopped, or for a results list its log does
+  // not end "Analysis Complete").
+  std::array<int, kResultSlots> unfinished{};
   std::string output_base;                // output base name ("USER" when none)
   std::string log_name;
   std::string status;                     // the final status text

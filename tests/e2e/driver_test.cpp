@@ -37,8 +37,8 @@ TEST(VelkCommand, MissingHeaderAbortsWithPrematureEndOfFile) {
   // The first entry names the log itself; the last is the premature end of file.
   EXPECT_EQ(log.rfind("\n *** Note: ", 0), 0u) << log;
   EXPECT_NE(log.find("     Log sent to file:\n     plain.log.\n"), std::string::npos) << log;
-  EXPECT_TRUE(log.ends_with(
-      "     Premature end-of-file reading control file,\n     record number     3.\n \n"))
+  EXPECT_TRUE(log.ends_with("     Premature end-of-file reading control file,\n     record "
+                            "number     3.\n \n\n Analysis Aborted\n"))
       << log;
 
   // --show-messages writes the message box text to standard error.

@@ -1,5 +1,7 @@
 #include "menus.hpp"
 
+#include <algorithm>
+
 #include "core/paths.hpp"
 #include "core/reports.hpp"
 
@@ -15,6 +17,12 @@ bool ResultsItemEnabled(int slot, std::span<const int> flags) {
   if (slot == kControlFileSlot) return true;
   if (slot < 0 || static_cast<std::size_t>(slot) >= flags.size()) return false;
   return flags[static_cast<std::size_t>(slot)] == 1;
+}
+
+std::string ResultsItemText(const MenuItem& item, bool unfinished) {
+  std::string text(item.text);
+  if (unfinished) text.insert(std::min(text.find('\t'), text.size()), " (unfinished)");
+  return text;
 }
 
 std::string ResultsItemFile(int slot, const std::string& control_file,

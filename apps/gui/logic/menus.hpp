@@ -104,6 +104,10 @@ const MenuItem* FindMenuItem(int command);
 // item always is.
 bool ResultsItemEnabled(int slot, std::span<const int> flags);
 
+// The text of a Results item: the table's, with "(unfinished)" before the tab
+// when the run that wrote its report did not finish.
+std::string ResultsItemText(const MenuItem& item, bool unfinished);
+
 // The file a Results item opens: the control file itself; the log beside it
 // (the control file's name up to the first "." of its own name, then ".log");
 // or the run's output base name, trailing blanks removed, and the report's

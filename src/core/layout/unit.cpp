@@ -61,6 +61,11 @@ bool Unit::Close() {
   return !failed_;
 }
 
+bool Unit::Sync() {
+  if (file_ && std::fflush(file_) != 0) failed_ = true;
+  return !failed_;
+}
+
 void Unit::Write(std::string_view layout, std::span<const Item> items) {
   if (!IsOpen() && !tap_) return;
   Render(layout, items, records_);

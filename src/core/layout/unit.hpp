@@ -38,6 +38,9 @@ class Unit {
   // Completes a record left open by "\" and closes the file, keeping it.
   // False when a write or the close failed. An in-memory unit keeps its text.
   bool Close();
+  // Hands what has been written so far to the file (a run ended from outside
+  // keeps it). False once a write failed.
+  bool Sync();
 
   // One formatted write. Ignored when the unit is not open.
   void Write(std::string_view layout, std::initializer_list<Item> items = {});
