@@ -107,7 +107,7 @@ bool CloseReport(Run& run, int slot) {
   if (!unit.IsOpen()) return true;
   NoteOverflows(run, slot);
   const std::string& target = run.output.target[k];
-  const bool in_place = target == unit.Path();
+  const bool in_place = target.empty() || target == unit.Path();
   if (unit.Close() && (in_place || run.platform.RenameFile(unit.Path(), target))) return true;
   if (!in_place) run.platform.RemoveFile(unit.Path());
   run.output.written[k] = 0;
@@ -125,13 +125,15 @@ void EndReports(Run& run, bool keep) {
       continue;
     }
     const bool whole = unit.Close();
-    if (unit.Path() != run.output.target[k]) {
+    const std::string& target = run.output.target[k];
+    const bool working = !target.empty() && target != unit.Path();
+    if (working) {
       run.platform.RemoveFile(unit.Path());
       run.output.written[k] = 0;
     }
     if (!whole) {
       WriteFailed(run, slot);
-    } else {
+    } else if (working) {
       run.error.a1 = run.output.name[k];
       run.error.a2 = run.output.shown[k];
       Error(run, 118);

@@ -2,8 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <filesystem>
 #include <string>
 #include <vector>
+
+#include "core/report_file.hpp"
 
 #include "support/files.hpp"
 #include "support/recording_platform.hpp"
@@ -116,7 +120,8 @@ TEST_F(ErrorTest, CountingLastMessageAndReset) {
 }
 
 TEST_F(ErrorTest, FatalStopsAndClosesReportsAndInputsButNotTheLog) {
-  ASSERT_TRUE(run.output.unit[5].Open(dir / "run.est"));
+  run.files.output = dir / "run";
+  ASSERT_TRUE(OpenReportFile(run, 5, ".est", "Estimates"));
   run.output.unit[5].Line("estimates so far");
   ASSERT_TRUE(run.output.unit[13].Open(dir / "run.rnc"));
   test::WriteFile(dir / "base.bse", "line 1\nline 2\n");
@@ -130,10 +135,29 @@ TEST_F(ErrorTest, FatalStopsAndClosesReportsAndInputsButNotTheLog) {
   EXPECT_FALSE(run.inputs.unit[1].IsOpen());
   EXPECT_FALSE(run.inputs.unit[3].IsOpen());
   EXPECT_TRUE(run.output.unit[0].IsOpen());
-  EXPECT_EQ(test::ReadLines(dir / "run.est"), Lines{"estimates so far"});  // kept
+  // The report was not finished: neither it nor its working file is left.
+  EXPECT_FALSE(std::filesystem::exists(dir / "run.est"));
+  EXPECT_FALSE(std::filesystem::exists(dir / "run.est.part"));
+  EXPECT_EQ(run.output.written[5], 0);
   // A message after the stop still reaches the log.
   Say(106, {.n1 = 4});
-  EXPECT_EQ(Log().back(), "     Iteration   4.");
+  const Lines log = Log();
+  EXPECT_EQ(log.back(), "     Iteration   4.");
+  EXPECT_NE(std::find(log.begin(), log.end(),
+                      "     The Estimates output was not finished and was not written to file:"),
+            log.end());
+}
+
+// After the user's stop the reports written so far are put in place.
+TEST_F(ErrorTest, TheUsersStopKeepsTheReportsSoFar) {
+  run.files.output = dir / "run";
+  ASSERT_TRUE(OpenReportFile(run, 9, ".rsm", "Resample Estimates"));
+  run.output.unit[9].Line("resample 1");
+  EXPECT_FALSE(std::filesystem::exists(dir / "run.rsm")) << "not before it is complete";
+  Say(3037, {.n1 = 1});
+  EXPECT_EQ(test::ReadLines(dir / "run.rsm"), Lines{"resample 1"});
+  EXPECT_FALSE(std::filesystem::exists(dir / "run.rsm.part"));
+  EXPECT_EQ(run.output.written[9], 1);
 }
 
 TEST_F(ErrorTest, MessageBoxes) {

@@ -103,7 +103,9 @@ void Check(const BadInput& c) {
   }
   if (!c.message.empty()) {
     std::string log = ReadFile(control.parent_path() / log_name);
-    std::size_t last = log.rfind("*** ");
+    // The stopping message, before any note about the reports it left unfinished.
+    std::size_t last = log.rfind("*** Fatal Error: ");
+    if (last == std::string::npos) last = log.rfind("*** ");
     ASSERT_NE(last, std::string::npos) << log;
     EXPECT_NE(log.find(c.message, last), std::string::npos) << log;
     EXPECT_NE(log.rfind(c.before, last), std::string::npos) << log;
