@@ -282,7 +282,7 @@ TEST_F(OptimTest, TheHistoryOfAShortRunMatchesItsExpectedFile) {
   run.par.eps = 1.0e-30;
   run.par.ftol = 1.0e-300;
   Maximise(1, 1);
-  run.output.unit[4].Close();
+  ASSERT_TRUE(CloseReport(run, 4));
   test::ExpectGolden(test::ReadFile(dir / "short.itr"), "optim_short.itr");
 }
 
