@@ -9,6 +9,7 @@
 #include "core/error.hpp"
 #include "core/paths.hpp"
 #include "core/status.hpp"
+#include "core/working_file.hpp"
 
 namespace velk {
 
@@ -24,25 +25,6 @@ bool SameFile(const std::string& a, const std::string& b) {
     return std::filesystem::absolute(name, ignored).lexically_normal();
   };
   return normal(a) == normal(b);
-}
-
-// Where a report grows until it is complete, with `target` set to the file it
-// then becomes: "NAME.part" beside the file (beside the file a link names, so
-// that the link stays). A name that exists as something other than a regular
-// file (a device, a pipe) is written in place and never renamed over.
-std::string WorkingName(const std::string& native, std::string& target) {
-  namespace fs = std::filesystem;
-  std::error_code ec;
-  target = native;
-  const fs::file_status st = fs::status(native, ec);
-  if (!ec && fs::exists(st)) {
-    if (!fs::is_regular_file(st)) return native;
-    if (fs::is_symlink(fs::symlink_status(native, ec))) {
-      const fs::path real = fs::canonical(native, ec);
-      if (!ec) target = real.string();
-    }
-  }
-  return target + ".part";
 }
 
 // The message for a report whose file could not be made whole.

@@ -9,6 +9,7 @@
 #include "core/report_file.hpp"
 #include "core/reports.hpp"
 #include "core/status.hpp"
+#include "core/working_file.hpp"
 
 namespace velk {
 
@@ -64,16 +65,19 @@ bool WriteCsvTable(Run& run, std::string_view extension, std::string_view name,
   const std::string native = NativeName(file);
   run.error.a1 = std::string(name);
   run.error.a2 = file;
-  std::FILE* f = IsInputFile(run, native) ? nullptr : run.platform.OpenFile(native, "w");
-  if (f == nullptr) {
+  // The table grows under its working name and is renamed into place whole.
+  std::string target;
+  const std::string working = WorkingName(native, target);
+  const WholeWrite result = IsInputFile(run, native) || IsInputFile(run, working)
+                                ? WholeWrite::kNotMade
+                                : WriteWhole(run.platform, working, table.Data());
+  if (result == WholeWrite::kNotMade) {
     Error(run, 3030);
     return false;
   }
-  const std::string& data = table.Data();
-  const bool written = std::fwrite(data.data(), 1, data.size(), f) == data.size();
-  if (std::fclose(f) != 0 || !written) {
-    run.error.a1 = std::string(name);
-    run.error.a2 = file;
+  if (result == WholeWrite::kCut ||
+      (working != target && !run.platform.RenameFile(working, target))) {
+    DropWorking(run.platform, working, target);
     Error(run, 3038);
     return false;
   }

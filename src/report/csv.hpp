@@ -33,9 +33,11 @@ class CsvTable {
 std::string CsvNumber(double value);
 
 // Writes `table` to the output base name followed by `extension` and appends a
-// tab, "Table output to " and the file name to the status text. A file that
+// tab, "Table output to " and the file name to the status text. The table is
+// written under its working name and renamed into place whole. A file that
 // cannot be made, or is one of the run's input files, is message 3030; one that
-// cannot be written whole is message 3038. True when written.
+// cannot be written whole or put in place is message 3038, its working file
+// removed. True when written.
 bool WriteCsvTable(Run& run, std::string_view extension, std::string_view name,
                    const CsvTable& table);
 

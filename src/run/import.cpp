@@ -16,6 +16,8 @@
 #include <unordered_map>
 #include <unordered_set>
 
+#include "core/working_file.hpp"
+
 namespace velk {
 
 namespace {
@@ -29,6 +31,14 @@ constexpr std::size_t kPopulationWidth = 30;
 constexpr long kMaxCount = 32767;
 // At most this many instances of one problem are listed.
 constexpr int kListed = 10;
+
+// The operating system's files, for an import given no platform of its own.
+class FilePlatform : public Platform {
+ public:
+  void ShowStatus(const std::string&) override {}
+  void Beep(int) override {}
+  void ShowMessageBox(const std::string&, const std::string&) override {}
+};
 
 struct Locus {
   std::string name, short_name;
@@ -762,39 +772,63 @@ ImportOutcome Import(const ImportRequest& request) {
       {".ref", &texts.ref},
       {".alleles.csv", &texts.alleles},
       {".ctl", &texts.ctl}};
-  std::error_code ec;
-  if (out.has_parent_path()) fs::create_directories(out.parent_path(), ec);
-  // Each file goes to a temporary name first; all are renamed into place only
-  // when every one was written.
-  std::vector<std::string> temps;
+  FilePlatform system;
+  Platform& platform = request.platform != nullptr ? *request.platform : system;
+  // The folders missing on the way, outermost first; removed again when the
+  // files cannot be written.
+  std::vector<std::string> made;
+  for (fs::path folder = out.parent_path(); !folder.empty() && folder != folder.root_path();
+       folder = folder.parent_path()) {
+    if (platform.FileAttributes(folder.string()) != -1) break;
+    made.insert(made.begin(), folder.string());
+  }
   bool written = true;
-  for (const auto& [ext, text] : files) {
-    const std::string path = request.out + ext;
-    const std::string temp = path + ".part";
-    std::ofstream f(temp, std::ios::binary);
-    f << *text;
-    f.close();
-    temps.push_back(temp);
-    if (!f) {
-      msgs.Add(2540, "Cannot write " + path + ".");
+  for (const std::string& folder : made) {
+    if (written && !platform.MakeDirectory(folder)) {
+      msgs.Add(2540, "Cannot create the folder " + folder + ".");
+      written = false;
+    }
+  }
+  // Each file grows under its working name, every write and the close checked;
+  // all are renamed into place only when every one was written. A failure
+  // leaves none of them behind.
+  std::vector<std::string> working(files.size()), target(files.size());
+  std::size_t begun = 0, placed = 0;
+  for (; written && begun < files.size(); ++begun) {
+    const std::string path = request.out + files[begun].first;
+    working[begun] = WorkingName(path, target[begun]);
+    const WholeWrite result = WriteWhole(platform, working[begun], *files[begun].second);
+    if (result != WholeWrite::kWritten) {
+      msgs.Add(2540, "Cannot " +
+                         std::string(result == WholeWrite::kNotMade ? "create " : "write ") + path +
+                         ".");
+      if (result == WholeWrite::kCut) ++begun;  // its working file is there to remove
       written = false;
       break;
     }
   }
-  for (std::size_t k = 0; k < temps.size(); ++k) {
-    const std::string path = request.out + files[k].first;
-    if (written) fs::rename(temps[k], path, ec);
-    if (written && ec) {
-      msgs.Add(2540, "Cannot write " + path + ": " + ec.message() + ".");
+  for (; written && placed < files.size(); ++placed) {
+    if (working[placed] != target[placed] &&
+        !platform.RenameFile(working[placed], target[placed])) {
+      msgs.Add(2540, "Cannot write " + request.out + files[placed].first +
+                         ": it could not be "
+                         "renamed from its working name.");
       written = false;
+      break;
     }
-    if (!written) {
-      fs::remove(temps[k], ec);
-      continue;
-    }
-    outcome.written.push_back(path);
   }
-  if (!written) outcome.status = 1;
+  if (!written) {
+    for (std::size_t k = 0; k < begun; ++k)
+      if (k < placed) {
+        if (working[k] != target[k]) platform.RemoveFile(target[k]);
+      } else {
+        DropWorking(platform, working[k], target[k]);
+      }
+    for (auto folder = made.rbegin(); folder != made.rend(); ++folder) platform.RemoveFile(*folder);
+    outcome.status = 1;
+    return outcome;
+  }
+  for (const auto& file : files) outcome.written.push_back(request.out + file.first);
   return outcome;
 }
 

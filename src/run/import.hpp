@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "core/run.hpp"
 #include "data/genotypes.hpp"
 
 namespace velk {
@@ -18,6 +19,9 @@ struct ImportRequest {
   std::string out;                       // DIR/NAME of the files written
   bool check_only = false;               // count and check, write nothing
   TableOptions table;
+  // The files are made, written, renamed and removed through it (none: the
+  // operating system's calls).
+  Platform* platform = nullptr;
 };
 
 struct ImportOutcome {

@@ -64,13 +64,14 @@ std::string LastLine(const std::string& text) {
   return text.substr(start, end - start + 1);
 }
 
-// The reports as they are on disk: a flag stays 1 only when its file exists,
-// and `unfinished` marks each written by a run that did not finish: this run
-// when it stopped; for a results list, the run whose log does not end with
-// "Analysis Complete" (an abort, or a run ended from outside) when its log
-// names the report (note 104).
+// The reports and tables as they are on disk: a flag stays 1 only when its
+// file exists, and `unfinished` marks each written by a run that did not finish:
+// this run when it stopped; for a results list, the run whose log does not end
+// with "Analysis Complete" (an abort, or a run ended from outside) when its log
+// names the report (note 104), and every table (the log names none).
 void ReportsOnDisk(Run& run, Outcome& out) {
   out.flags = run.output.written;
+  out.table_flags = run.output.tables;
   if (run.check_only) return;
   const std::string log_name = LogName(NativeName(run.control_file));
   bool finished = !run.error.stop;
@@ -84,14 +85,18 @@ void ReportsOnDisk(Run& run, Outcome& out) {
     finished = LastLine(log) == "Analysis Complete";
   }
   const std::string base = NativeName(Trim(run.files.output));
-  for (int slot = 0; slot < kReportSlots; ++slot) {
-    const auto k = static_cast<std::size_t>(slot);
-    if (!out.flags[k]) continue;
+  for (int slot = 0; slot < kResultSlots; ++slot) {
+    const bool table = slot >= kReportSlots;
+    const auto k = static_cast<std::size_t>(table ? slot - kReportSlots : slot);
+    int& flag = table ? out.table_flags[k] : out.flags[k];
+    if (!flag) continue;
     if (run.platform.FileAttributes(ReportFile(slot, log_name, base)) == -1) {
-      out.flags[k] = 0;
+      flag = 0;
     } else if (!finished) {
-      const std::string named = "\n     " + ReportName(run, kReportTable[k].extension) + ".\n";
-      out.unfinished[k] = !run.load_only || slot == 0 || log.find(named) != std::string::npos;
+      const std::string named =
+          table ? "" : "\n     " + ReportName(run, kReportTable[k].extension) + ".\n";
+      out.unfinished[static_cast<std::size_t>(slot)] =
+          !run.load_only || table || slot == 0 || log.find(named) != std::string::npos;
     }
   }
 }

@@ -1,0 +1,37 @@
+#include "core/working_file.hpp"
+
+#include <cstdio>
+#include <filesystem>
+#include <system_error>
+
+namespace velk {
+
+std::string WorkingName(const std::string& native, std::string& target) {
+  namespace fs = std::filesystem;
+  std::error_code ec;
+  target = native;
+  const fs::file_status st = fs::status(native, ec);
+  if (!ec && fs::exists(st)) {
+    if (!fs::is_regular_file(st)) return native;
+    if (fs::is_symlink(fs::symlink_status(native, ec))) {
+      const fs::path real = fs::canonical(native, ec);
+      if (!ec) target = real.string();
+    }
+  }
+  return target + ".part";
+}
+
+WholeWrite WriteWhole(Platform& platform, const std::string& working, std::string_view data) {
+  std::FILE* f = platform.OpenFile(working, "w");
+  if (f == nullptr) return WholeWrite::kNotMade;
+  const bool written = std::fwrite(data.data(), 1, data.size(), f) == data.size();
+  const bool flushed = std::fflush(f) == 0 && !std::ferror(f);
+  const bool closed = std::fclose(f) == 0;
+  return written && flushed && closed ? WholeWrite::kWritten : WholeWrite::kCut;
+}
+
+void DropWorking(Platform& platform, const std::string& working, const std::string& target) {
+  if (working != target) platform.RemoveFile(working);
+}
+
+}  // namespace velk
