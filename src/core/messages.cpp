@@ -133,8 +133,13 @@ void Note(Body& b, int number) {
                              "the files section gives no output file name."});
       break;
     case 109:  // a count too wide for its field, which shows asterisks
-      b.Log("(5x,a,/5x,a)", {"The " + b.a1 + " output shows the value " + b.a2,
-                             "as asterisks: it is wider than its field."});
+      if (b.n1 == 0)
+        b.Log("(5x,a,/5x,a)", {"The " + b.a1 + " output shows the value " + b.a2,
+                               "as asterisks: it is wider than its field."});
+      else
+        b.Log("(5x,a,/5x,a)", {"The " + b.a1 + " output shows the value " + b.a2 + " and " +
+                                   std::to_string(b.n1) + (b.n1 == 1 ? " other" : " others"),
+                               "as asterisks: they are wider than their fields."});
       break;
     case 108:  // a line of the options, parameters or files section that set nothing
       b.Log("(5x,a,i5,a,/5x,a)", {"Not understood on record ", b.n1, "; passed over:", b.a1});
@@ -226,9 +231,9 @@ void Warning(Body& b, int number) {
         b.Log("(5x,a,e10.3,a)", {"(probability below the genotype tolerance ", b.x1, ")."});
       break;
     case 1021:  // the search ended below the guaranteed percent of maximum
-      b.Log("(5x,a,f5.1,a,f5.1,a/5x,a)",
-            {"The search ended at ", b.x2, "% of the maximum, below the guaranteed ", b.x1,
-             "%:", b.a1 + "."});
+      b.Log("(5x,a,f5.1,a/5x,a)",
+            {"The search ended at ", b.x2,
+             "% of the maximum, below the guaranteed " + b.a2 + "%:", b.a1 + "."});
       break;
     case 1018:  // mixture records with fields after the last one read, counted once
       b.Log("(5x,a,/5x,a)", {std::to_string(b.n1) + " mixture records hold more fields than the " +

@@ -117,7 +117,13 @@ void GpaWarning(Run& run, const OptimResult& res) {
       run.error.a1 = "lower the estimate convergence tolerance";
       break;
   }
-  run.error.x1 = run.par.gpa;
+  // The guaranteed percent as set, with as many decimals as it needs (99.9999
+  // must not read as 100.0).
+  char gpa[32];
+  std::snprintf(gpa, sizeof gpa, "%.6f", run.par.gpa);
+  std::string text = gpa;
+  while (text.back() == '0' && text[text.size() - 2] != '.') text.pop_back();
+  run.error.a2 = text;
   run.error.x2 = res.conv.pctmax;
   Error(run, 1021);
 }

@@ -36,7 +36,7 @@ TEST(IsInputFileTest, ControlBaselineMixtureAndPerPopulationFiles) {
 }
 
 // A count wider than its field keeps the layout (asterisks) and is named in the
-// log once, however often a report writes it.
+// log by one note a report, however often and however many.
 TEST(CloseReportTest, CountsWiderThanTheirFieldAreNotedOnce) {
   test::LoggedRun r;
   r.run.files.output = r.dir / "out";
@@ -44,13 +44,10 @@ TEST(CloseReportTest, CountsWiderThanTheirFieldAreNotedOnce) {
   for (int n : {2000000, 743, 2000000, -1000}) r.run.output.unit[5].Write("(2x,a,i4)", {"N ", n});
   ASSERT_TRUE(CloseReport(r.run, 5));
   EXPECT_EQ(test::ReadFile(r.dir / "out.est"), "  N ****\n  N  743\n  N ****\n  N ****\n");
-  const std::string log = r.Log();
-  for (const char* value : {"value 2000000\n", "value -1000\n"}) {
-    const std::size_t at = log.find(value);
-    ASSERT_NE(at, std::string::npos) << log;
-    EXPECT_EQ(log.find(value, at + 1), std::string::npos) << log;
-  }
-  EXPECT_EQ(log.find("743"), std::string::npos) << log;
+  EXPECT_NE(r.Log().find("The Estimates output shows the value 2000000 and 1 other\n"
+                         "     as asterisks: they are wider than their fields."),
+            std::string::npos)
+      << r.Log();
 }
 
 }  // namespace

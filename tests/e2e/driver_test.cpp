@@ -84,7 +84,7 @@ TEST(VelkCommand, ScreeningAndShortSearchWarnings) {
       << r.output;
   const std::string log = ReadFile(dir / "run.log");
   for (const char* shown : {"Screening removed       1 of       5 individuals as impossible",
-                            "below the genotype tolerance  0.100E-01", "below the guaranteed",
+                            "below the genotype tolerance  0.100E-01", "below the guaranteed 99.9999%:",
                             "raise the maximum number of iterations."})
     EXPECT_NE(log.find(shown), std::string::npos) << shown << "\n" << log;
 }
