@@ -105,8 +105,8 @@ const char* kExampleControl =
     "1 2 Lower river\r\n* Run\r\n";
 
 // --check shows what it understood; --load runs every file (one that aborts sets
-// the status) and lists the reports that exist, marking those of a run that did
-// not finish, computing and creating nothing, not even a log.
+// the status) and lists the reports that exist, computing and creating nothing,
+// not even a log.
 TEST(VelkCommand, CheckAndLoad) {
   TempDir tmp;
   const std::filesystem::path& dir = tmp.Path();
@@ -126,24 +126,6 @@ TEST(VelkCommand, CheckAndLoad) {
   EXPECT_EQ(r.output.find("runs/results/new/test."), std::string::npos) << "none exists yet";
   for (const char* absent : {"plain.log", "runs/test.log", "runs/results"})
     EXPECT_FALSE(std::filesystem::exists(dir / absent)) << absent;
-
-  // Two reports and a log whose run finished; then the same log cut short.
-  const std::string est = "runs/results/new/test.est";
-  WriteFile(dir / est, "estimates\n");
-  WriteFile(dir / "runs/results/new/test.cmx", "not asked for\n");
-  const std::string log = "\n *** Note: VELK estimation procedure.\n     Estimates sent to file:\n"
-                          "     " + est + ".\n";
-  for (bool finished : {true, false}) {
-    WriteFile(dir / "runs/test.log", log + (finished ? "\n Analysis Complete\n" : ""));
-    r = RunVelk("--load runs/test.ctl", dir.string());
-    const std::string mark = finished ? "\n" : "   (its run did not finish)\n";
-    EXPECT_NE(r.output.find("Estimation Output       " + est + mark), std::string::npos)
-        << r.output;
-    EXPECT_NE(r.output.find("Log File                runs/test.log" + mark), std::string::npos)
-        << r.output;
-    for (const char* absent : {"Baseline Summary", "Iteration Summary", "Condensed Mixture"})
-      EXPECT_EQ(r.output.find(absent), std::string::npos) << absent << "\n" << r.output;
-  }
 }
 
 TEST(ResampleExamples, SimulationAndBootstrapComplete) {

@@ -128,19 +128,15 @@ TEST(IjackTest, PopulationsOutsideTheMixtureChangeNothing) {
     for (int i = 1; i <= np; ++i) big.P(i, g) = i <= 3 ? m.P(i, g) : 0.01 * u.Next();
   for (int i = 1; i <= 3; ++i) wide(i) = theta(i);
   test::StepRun s;
-  const Groups regions = Lists({{1, 2}, {3, 4, 5}});
   Jackknife a, b;
   ASSERT_TRUE(Ijack(s.run, 3, m.ngenotypes, m.n, theta, m.count, m.P, m.possible,
                     Get(Lists({{1, 2}, {3}})), a));
   ASSERT_TRUE(Ijack(s.run, np, m.ngenotypes, m.n, wide, big.count, big.P, big.possible,
-                    Get(regions), b));
-  for (int i = 1; i <= 3; ++i) {
-    EXPECT_NEAR(b.sd(i), a.sd(i), 1e-12 * a.sd(i));
+                    Get(Lists({{1, 2}, {3, 4, 5}})), b));
+  for (int i = 1; i <= 3; ++i)
     for (int j = 1; j <= 3; ++j) EXPECT_NEAR(b.cov(i, j), a.cov(i, j), 1e-10) << i << "," << j;
-  }
   for (int i = 4; i <= np; ++i) EXPECT_EQ(b.sd(i), 0.0) << i;
-  EXPECT_NEAR(b.regional_sd(1), a.regional_sd(1), 1e-12);
-  EXPECT_NEAR(b.regional_sd(2), a.regional_sd(2), 1e-12);
+  for (int r : {1, 2}) EXPECT_NEAR(b.regional_sd(r), a.regional_sd(r), 1e-12);
 }
 
 TEST(IjackTest, IdenticalPopulationsAreSingular) {

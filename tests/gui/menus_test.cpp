@@ -32,10 +32,6 @@ TEST(Menus, ResultsItemsFollowTheFlagsAndTheControlFileAlwaysOpens) {
   EXPECT_FALSE(ResultsItemEnabled(7, flags));
   EXPECT_FALSE(ResultsItemEnabled(kNoSlot, flags));
   EXPECT_FALSE(ResultsItemEnabled(kReportSlots, flags));
-  // A report of a run that did not finish says so before its extension.
-  const MenuItem& est = *FindMenuItem(kCmdEstimation);
-  EXPECT_EQ(ResultsItemText(est, true), "&Estimation Output (unfinished)\t(*.est)");
-  EXPECT_EQ(ResultsItemText(est, false), est.text);
 }
 
 TEST(Menus, ReportFilesComeFromTheControlFileAndTheOutputBase) {
