@@ -37,10 +37,12 @@ individuals, their ID and collection in the first two fields), NAME.ref
 (reference individuals), NAME.alleles.csv (allele code <-> type, counts) and
 NAME.ctl, ready to run:  velk DIR/NAME.ctl
 Allele codes are numbered per locus in one order shared by reference and
-mixture. Nothing is written when a check fails.
+mixture. Nothing is written when a check fails or a file cannot be written
+whole (each is written as NAME.bse.part ... and renamed when all are).
 
 Exit status: 0 when the files were written (or checked), 1 when a check
-failed, 2 for a usage error.
+failed, a file could not be written or standard output could not be, 2 for a
+usage error.
 )";
 
 }  // namespace
@@ -87,6 +89,11 @@ int ImportCommand(int argc, char** argv) {
   } else {
     for (const std::string& file : outcome.written) std::printf("Wrote %s\n", file.c_str());
     std::printf("Next: velk %s.ctl\n", request.out.c_str());
+  }
+  // The files are in place; a summary that could not be printed is still a failure.
+  if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+    std::fputs("velk import: could not write to standard output\n", stderr);
+    return 1;
   }
   return 0;
 }

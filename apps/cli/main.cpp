@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -51,8 +52,11 @@ constexpr const char* kUsage =
 
 int main(int argc, char** argv) {
   velk::OpenStandardDescriptors();
-  if (argc > 1 && std::strcmp(argv[1], "import") == 0)
+  if (argc > 1 && std::strcmp(argv[1], "import") == 0) {
+    // A closed standard output fails the summary's writes rather than ending the command.
+    std::signal(SIGPIPE, SIG_IGN);
     return velk::ImportCommand(argc - 1, argv + 1);
+  }
   bool load = false, check = false, show = false, quiet = false;
   int threads = 0;
   std::vector<std::string> files;

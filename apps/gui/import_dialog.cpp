@@ -127,7 +127,7 @@ ImportOutcome ImportDialog::Go(bool check_only) {
   for (const ImportMessage& m : out.messages)
     text += QString::fromStdString(FormatImportMessage(m)) + QLatin1Char('\n');
   for (const std::string& f : out.written) text += QStringLiteral("Wrote ") + QString::fromStdString(f) + QLatin1Char('\n');
-  if (out.status == 1) text += QStringLiteral("\nA check failed: nothing was written.");
+  if (out.status == 1) text += QStringLiteral("\nNothing was written (see the error above).");
   result_->setPlainText(text);
   if (!check_only && out.status == 0)
     for (const std::string& f : out.written)
