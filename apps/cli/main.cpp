@@ -141,11 +141,11 @@ int main(int argc, char** argv) {
         const bool table = slot >= velk::kReportSlots;
         const auto k = static_cast<std::size_t>(table ? slot - velk::kReportSlots : slot);
         const auto& entry = table ? velk::kTableFiles[k] : velk::kReportTable[k];
+        const bool unfinished = out.unfinished[static_cast<std::size_t>(slot)] != 0;
         if ((table ? out.table_flags[k] : out.flags[k]) && !entry.menu_entry.empty())
           std::printf("  %-24s%s%s\n", std::string(entry.menu_entry).c_str(),
                       velk::ReportFile(slot, log, out.output_base).c_str(),
-                      out.unfinished[static_cast<std::size_t>(slot)] ? "   (its run did not finish)"
-                                                                     : "");
+                      unfinished ? "   (its run did not finish)" : "");
       }
     }
     if (out.aborted) rc = 1;
