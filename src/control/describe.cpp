@@ -103,11 +103,16 @@ std::string Describe(const Run& run) {
   Setting(out, "Pella-Masuda model", YesNo(o.pella_masuda));
   Setting(out, "print tables", YesNo(o.print_tables));
   Setting(out, "compute all likelihood intervals", YesNo(o.all_likelihood_intervals));
+  Setting(out, "hundred percent simulations",
+          !o.hundred_percent ? std::string("no")
+                             : (o.hundred_by_region ? "yes, by region" : "yes, by population"));
+  Setting(out, "leave-one-out", YesNo(o.leave_one_out ? 1 : 0));
 
   out += "\nFiles\n";
   Setting(out, "baseline file", FileName(run.files.baseline));
   Setting(out, "mixture file", FileName(run.files.mixture));
   Setting(out, "population file folder", FileName(run.files.path));
+  Setting(out, "reference individuals file", FileName(run.files.reference));
   Setting(
       out, "output base name",
       Trim(run.files.output) == "USER" ? std::string("(none)") : FileName(run.files.output));

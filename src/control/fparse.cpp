@@ -16,7 +16,7 @@ namespace velk {
 
 namespace {
 
-enum class FileName { kBaseline, kMixture, kPath, kOutput };
+enum class FileName { kBaseline, kMixture, kPath, kOutput, kReference };
 
 struct FileKey {
   std::string_view key;   // first four letters of the keyword
@@ -24,17 +24,18 @@ struct FileKey {
   FileName name;
 };
 
-constexpr std::array<FileKey, 4> kFileKeys{{
+constexpr std::array<FileKey, 5> kFileKeys{{
     {"base", "baseline", FileName::kBaseline},
     {"mixt", "mixture", FileName::kMixture},
     {"path", "path", FileName::kPath},
     {"outp", "outp", FileName::kOutput},
+    {"refe", "reference", FileName::kReference},
 }};
 
 // One line of the files section; `record` is its line number. Names are
 // stored as paths: either separator, relative names taken from the folder of
 // the control file, the output base name cut at the last "." of its own name.
-// False when the line names none of the four.
+// False when the line names none of them.
 bool Fline(Run& run, std::string_view line, int record) {
   int pos = 0;  // characters of the line already scanned
   std::string token;
@@ -87,6 +88,9 @@ bool Fline(Run& run, std::string_view line, int record) {
       case FileName::kOutput:
         run.files.output = resolved;
         break;
+      case FileName::kReference:
+        run.files.reference = resolved;
+        break;
     }
     return true;
   }
@@ -100,6 +104,7 @@ void Fparse(Run& run) {
   run.files.mixture.clear();
   run.files.path.clear();
   run.files.output.clear();
+  run.files.reference.clear();
 
   std::string token;
   for (;;) {

@@ -1,5 +1,8 @@
 // The options section: the switches of the analysis, one logical per line in
 // free English sentences.
+#include <cctype>
+#include <string_view>
+
 #include "control/keyscan.hpp"
 #include "control/sections.hpp"
 #include "control/values.hpp"
@@ -8,7 +11,7 @@
 namespace velk {
 namespace {
 
-enum class Ohandler { kResa, kPrin, kComp, kSwitch, kPella };
+enum class Ohandler { kResa, kPrin, kComp, kSwitch, kPella, kHundred, kLeave };
 
 struct Primary {
   KeySet keys;
@@ -24,6 +27,8 @@ constexpr Primary kPrimary[] = {
     {{{"irls"}}, Ohandler::kSwitch, &Opt::irls},
     {{{"rann"}}, Ohandler::kSwitch, &Opt::rannala_mountain},
     {{{"pell"}}, Ohandler::kPella, &Opt::pella_masuda},
+    {{{"hund"}}, Ohandler::kHundred, nullptr},
+    {{{"leav"}}, Ohandler::kLeave, nullptr},
 };
 
 struct Secondary {
@@ -98,6 +103,32 @@ bool Ocomp(Run& run, std::string_view text, int pos) {
   return SetSecondary(run, text, pos, kComp);
 }
 
+// Whether a word of `text` (the last one included) begins with `key`.
+bool HasWord(std::string_view text, std::string_view key) {
+  std::size_t k = 0;
+  while (k < text.size()) {
+    while (k < text.size() && !std::isalpha(static_cast<unsigned char>(text[k]))) ++k;
+    std::size_t end = k;
+    while (end < text.size() && std::isalpha(static_cast<unsigned char>(text[end]))) ++end;
+    if (end - k >= key.size()) {
+      bool same = true;
+      for (std::size_t j = 0; j < key.size(); ++j)
+        same = same && std::tolower(static_cast<unsigned char>(text[k + j])) == key[j];
+      if (same) return true;
+    }
+    k = end;
+  }
+  return false;
+}
+
+// "Hundred percent simulations: yes by region": the switch, and the units
+// named anywhere after the keyword (populations unless regions are named).
+void Ohundred(Run& run, std::string_view text, int pos) {
+  const std::string_view rest = RestOf(text, pos);
+  run.opt.hundred_percent = Glogic(run, rest) != 0;
+  run.opt.hundred_by_region = HasWord(rest, "regi");
+}
+
 // One options line; false when it set nothing.
 bool Oline(Run& run) {
   const std::string_view text = ControlText(run.parse.line);
@@ -117,6 +148,12 @@ bool Oline(Run& run) {
         return Ocomp(run, text, pos);
       case Ohandler::kSwitch:
         run.opt.*p.field = Glogic(run, RestOf(text, pos));
+        return true;
+      case Ohandler::kHundred:
+        Ohundred(run, text, pos);
+        return true;
+      case Ohandler::kLeave:
+        run.opt.leave_one_out = Glogic(run, RestOf(text, pos)) != 0;
         return true;
       case Ohandler::kPella: {
         // The Rannala-Mountain model, once chosen, keeps the Pella-Masuda model off.

@@ -3,12 +3,14 @@
 // N1..N3 and X1..X3 the numbers. Box texts separate their lines with CR.
 #include "core/messages.hpp"
 
+#include <algorithm>
 #include <initializer_list>
 #include <string>
 #include <string_view>
 
 #include "core/fields.hpp"
 #include "core/layout/layout.hpp"
+#include "core/paths.hpp"
 
 namespace velk {
 
@@ -70,6 +72,21 @@ struct Body {
     Box(box);
   }
 
+  // Note 110: the baseline entries without data, one line each, that a model
+  // simulation gives the model's prior frequencies.
+  void MissingEntries() {
+    Log("(5x,a,/5x,a)", {"Baseline entries without data have the prior frequencies of",
+                         "the frequency model; simulated individuals are drawn from them:"});
+    const Input& in = run_.input;
+    const int np = std::min(run_.par.npop, in.base_totals.Cols());
+    const int nc = std::min(run_.par.nchar, in.base_totals.Rows());
+    for (int i = 1; i <= np; ++i)
+      for (int c = 1; c <= nc; ++c)
+        if (in.base_totals(c, i) < 1)
+          Log("(7x,a)", {"population " + Trim(run_.pops(i).name) + ", character " +
+                             Trim(run_.chars(c).name)});
+  }
+
   void Box(std::string text) {
     if (text.size() > kBoxWidth) text = std::string(Cut(text, kBoxWidth));
     run_.error.box_text = std::move(text);
@@ -127,6 +144,9 @@ void Note(Body& b, int number) {
       break;
     case 106:
       b.Log("(5x,a,i3,a)", {"Iteration ", b.n1, "."});
+      break;
+    case 110:  // a model simulation draws the entries without data from the prior
+      b.MissingEntries();
       break;
     case 107:  // a report asked for while the files section names no output
       b.Log("(5x,a,/5x,a)", {"The " + b.a1 + " output is not written:",
@@ -283,6 +303,16 @@ void Err(Body& b, int number) {
       b.Log("(5x,a,i1,a,i3)",
             {"The number of types for character " + b.a1 + " is ", b.n2, " on record ", b.n1});
       break;
+    case 2050:  // a record of the reference individuals file
+      b.Log("(5x,a,i6,a,/5x,a)", {"The reference individual on line ", b.n1, " is not read:",
+                                  b.a1 + "."});
+      break;
+    case 2051:  // a reference individual that its population's counts do not hold
+      b.Log("(5x,a,/5x,a,/5x,a,i6,a)",
+            {"Reference individual " + b.a1 + " carries more copies of a type of",
+             "character " + b.a2 + " than its population has in the baseline",
+             "(line ", b.n1, "): the file does not belong to this baseline."});
+      break;
     case 2005:
       b.Log("(5x,a)", {"Singular covariance matrix. Infinitesimal jacknkife cannot be computed."});
       b.Box(std::string("Singular covariance matrix.") + kCR +
@@ -435,7 +465,11 @@ void Fatal(Body& b, int number, int iostat) {
       b.LogAndBox("(5x,a)", {"Must set parameters before initializing " + b.a1 + "."});
       break;
     case 3032:
-      b.LogAndBox("(5x,a)", {"Cannot have missing baseline when running a simulation."});
+      b.LogAndBox("(5x,a,/5x,a,/5x,a,/5x,a)",
+                  {"Cannot have missing baseline when running a simulation.",
+                   "Population " + b.a1 + " has no data for character " + b.a2 + ".",
+                   "The Rannala-Mountain model (Rannala-Mountain model: yes) gives",
+                   "such entries its prior frequencies and can simulate them."});
       break;
     case 3033:
       b.LogAndBox("(5x,a)", {"Set number of resamples greater than 1."});
@@ -455,6 +489,16 @@ void Fatal(Body& b, int number, int iostat) {
       b.LogAndBox("(5x,a)", {b.n1 < 0 ? std::string("Analysis stopped at the user's request.")
                                       : "Analysis stopped at the user's request after resample " +
                                             std::to_string(b.n1) + "."});
+      break;
+    case 3050:  // hundred percent simulations by region without regions
+      b.LogAndBox("(5x,a,/5x,a)", {"Hundred percent simulations by region need regions:",
+                                   "the populations table gives no region of level 1."});
+      break;
+    case 3051:  // a reference individuals file without its locus definition
+      b.LogAndBox("(5x,a,/5x,a)",
+                  {"The reference individuals file needs a locus definition (" +
+                       Quoted("* characters") + " ... " + Quoted("* end") + ")",
+                   "that names the fields ID, POP and the characters."});
       break;
     case 3038:  // a report whose writing or closing failed (a full disk, say)
       b.LogAndBox("(5x,a)", {"Could not write the output " + b.a1 + " file: ", b.file2 + "."});

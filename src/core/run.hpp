@@ -145,6 +145,11 @@ struct Opt {
   // Switches beyond the record.
   bool print_tables = false;              // CSV tables beside the reports
   bool all_likelihood_intervals = false;  // profile intervals for every unit
+
+  // Baseline evaluation, beyond the record.
+  bool hundred_percent = false;    // a simulation once per unit at a true share of 1.0
+  bool hundred_by_region = false;  // units: the regions of the first level (else populations)
+  bool leave_one_out = false;      // self-assignment of the reference individuals
 };
 
 // Input and output names of the analysis, as written in the control file.
@@ -153,6 +158,7 @@ struct Files {
   std::string mixture;
   std::string path;            // folder of the per-population files; ends with "\" when given
   std::string output = "USER"; // output base name; "USER" means not given
+  std::string reference;       // reference individuals (leave-one-out)
 };
 
 inline constexpr int kReportSlots = 14;

@@ -26,7 +26,10 @@
 #include "report/prtest.hpp"
 #include "report/prtfrq.hpp"
 #include "report/prtmix.hpp"
+#include "numeric/random.hpp"
+#include "core/paths.hpp"
 #include "resample/draws.hpp"
+#include "resample/hundred.hpp"
 #include "resample/resample_table.hpp"
 #include "resample/smstat.hpp"
 #include "resample/workers.hpp"
@@ -125,7 +128,19 @@ struct Driver {
   bool missing_saved = false;
 
   int done = 0;  // resamples completed
+
+  // One unit of hundred percent simulations: its true proportions and seed,
+  // and the counter's text ("Unit 7 of 39, resample "); otherwise unset.
+  const Vec<double>* truth = nullptr;
+  std::int32_t unit_seed = 0;
+  std::string unit_counter;
 };
+
+// The counter shown after the status text while resample r is drawn.
+std::string Counter(const Driver& d, int r) {
+  if (d.unit_counter.empty()) return Fmt("(i5)", {r});
+  return d.unit_counter + std::to_string(r) + " of " + std::to_string(d.R);
+}
 
 // Sets up the driver; false when the run stopped.
 bool Begin(Run& run, Driver& d) {
@@ -137,7 +152,7 @@ bool Begin(Run& run, Driver& d) {
   d.np = par.npop;
   d.nr = par.nregions;
   d.R = std::max(par.nresamples, 0);
-  d.seed = par.seed;
+  d.seed = d.truth != nullptr ? d.unit_seed : par.seed;
   // A zero seed is not negative and would continue whatever the generator
   // last did: it restarts the generator instead, as its first use does.
   if (d.seed == 0) run.process.random.shuffled.started = false;
@@ -149,7 +164,7 @@ bool Begin(Run& run, Driver& d) {
     d.reference.Resize(d.np);
     d.start.Resize(d.np);
     for (int i = 1; i <= d.np; ++i) {
-      d.expected(i) = run.pops(i).estimate;
+      d.expected(i) = d.truth != nullptr ? (*d.truth)(i) : run.pops(i).estimate;
       d.reference(i) = opt.external_reference != 0 ? run.pops(i).estimate_copy : d.expected(i);
       d.start(i) = 1.0 / d.np;
     }
@@ -631,7 +646,7 @@ int Pipeline(Run& run, Driver& d, int nthreads) {
         break;
       }
       const int r = drawn + 1;
-      run.platform.ShowStatus(run.error.status + Fmt("(i5)", {r}));
+      run.platform.ShowStatus(run.error.status + Counter(d, r));
       const int slot = slot_of(r);
       Work& w = *d.work[static_cast<std::size_t>(slot)];
       w.r = r;
@@ -688,7 +703,7 @@ int Sequence(Run& run, Driver& d, int history) {
   Work& w = *d.work.back();
   for (int r = 1; r <= d.R; ++r) {
     if (StopRequested(run)) return d.done;
-    run.platform.ShowStatus(run.error.status + Fmt("(i5)", {r}));
+    run.platform.ShowStatus(run.error.status + Counter(d, r));
     w.r = r;
     Resample(run, d, w, history);
     d.last = &w;
@@ -778,11 +793,84 @@ void Drive(Run& run, Driver& d) {
   }
 }
 
+// The lagged generator as a process of its own leaves it after its parameters
+// section: seeded afresh with `seco`. Whether the process has seeded it stays
+// as it was, so that a later control file's seeding is treated as before.
+void SeedLagged(Process& process, std::int32_t seco) {
+  const LaggedGenerator::Seeding seeding = process.random.lagged.seeding;
+  process.random.lagged = LaggedGenerator{};
+  ZBQLINI(process, seco);
+  if (seeding != LaggedGenerator::Seeding::kNotSeeded) process.random.lagged.seeding = seeding;
+}
+
+// Hundred percent simulations: the resampling loop once per unit, each unit
+// with its true proportions and seeds, then the report of all units.
+void DriveHundred(Run& run) {
+  if (run.par.npop < 1 || run.pops.Size() < run.par.npop) return;
+  HundredUnits units;
+  if (!HundredSetUp(run, units)) return;
+  // Neither the iteration history, the studentized intervals nor the last
+  // simulated mixture belong to a run of many simulations.
+  Opt& opt = run.opt;
+  const Opt kept = opt;
+  opt.print_iterations = 0;
+  opt.studentized = 0;
+  opt.print_genotypes = 0;
+  HundredSummary sum;
+  int history = 0;
+  {
+    Driver files;
+    files.np = run.par.npop;
+    files.nr = run.par.nregions;
+    files.R = std::max(run.par.nresamples, 0);
+    if (!OpenFiles(run, files, history)) {
+      opt = kept;
+      return;
+    }
+    HundredBegin(units, files.R, sum);
+  }
+  std::string last;
+  for (int u = 1; u <= units.count; ++u) {
+    Driver d;
+    d.truth = &units.truth[static_cast<std::size_t>(u) - 1];
+    d.unit_seed = units.seed(u);
+    d.unit_counter = "Unit " + std::to_string(u) + " of " + std::to_string(units.count) +
+                     ", resample ";
+    SeedLagged(run.process, units.seco(u));
+    if (Begin(run, d)) {
+      Unit& rsm = run.output.unit[kResampleSlot];
+      if (rsm.IsOpen()) rsm.Write("(a,i4,2x,a)", {"Unit", u, Trim(units.name(u))});
+      const int nthreads = std::min(ResampleThreads(run.threads), std::max(d.R, 1));
+      int requested =
+          Parallel(run, d, history, nthreads) ? Pipeline(run, d, nthreads) : kNoThreads;
+      if (requested == kNoThreads && !run.error.stop) requested = Sequence(run, d, history);
+      if (!run.error.stop && requested >= 0) {
+        AppendStatus(run, Counter(d, d.done));
+        run.error.n1 = d.done;
+        Error(run, 3037);
+      }
+      if (!run.error.stop) HundredAdd(units, u, d.acc, sum);
+      last = Counter(d, d.R);
+    }
+    Restore(run, d);
+    if (run.error.stop) break;
+  }
+  if (!run.error.stop) {
+    AppendStatus(run, last);
+    CloseFile(run, kResampleSlot, ".rsm", "Bootstrap Contribution Estimates in ");
+    CloseFile(run, kLikelihoodSlot, ".rlk", "Bootstrap Maximum Likelihood Estimates in ");
+  }
+  opt = kept;
+  if (!run.error.stop) HundredReport(run, units, sum);
+}
+
 }  // namespace
 
 void Simltr(Run& run) {
   Errpush(run, run.opt.estimation == 0 ? "Executing Simulation" : "Executing Bootstrap");
-  {
+  if (run.opt.estimation == 0 && run.opt.hundred_percent) {
+    DriveHundred(run);
+  } else {
     Driver d;
     Drive(run, d);
     // Common exit: the observed data back in place, every file closed (kept).

@@ -21,6 +21,7 @@
 #include "data/getmix.hpp"
 #include "model/pella.hpp"
 #include "run/estmtr.hpp"
+#include "run/leave_one_out.hpp"
 #include "resample/simltr.hpp"
 
 namespace velk {
@@ -124,6 +125,19 @@ bool StopAsked(Run& run) {
   return true;
 }
 
+// The population and character of the first baseline entry without data into
+// the message's text arguments.
+void NameFirstMissingEntry(Run& run) {
+  const Input& in = run.input;
+  for (int i = 1; i <= run.par.npop; ++i)
+    for (int c = 1; c <= run.par.nchar; ++c)
+      if (in.base_totals(c, i) < 1) {
+        run.error.a1 = Trim(run.pops(i).name);
+        run.error.a2 = Trim(run.chars(c).name);
+        return;
+      }
+}
+
 // The baseline, the frequency model and the mixture, each stage returning at
 // once when the run has been stopped.
 void DataStages(Run& run) {
@@ -160,8 +174,16 @@ void DataStages(Run& run) {
   if (!AllocateMixtureArrays(run)) return;
 
   if (run.opt.estimation == 0 && in.nmissing_base > 0) {
-    Error(run, 3032);
-    return;
+    // Under the frequency models an entry without data has the model's prior
+    // frequencies, which the simulated individuals are drawn from; the plain
+    // model has nothing to draw from.
+    if (run.opt.rannala_mountain != 0 || run.opt.pella_masuda != 0) {
+      Error(run, 110);
+    } else {
+      NameFirstMissingEntry(run);
+      Error(run, 3032);
+      return;
+    }
   }
 
   if (run.opt.estimation != 0) {
@@ -170,6 +192,11 @@ void DataStages(Run& run) {
     if (run.error.stop || StopAsked(run)) return;
     AppendStatus(run, "Performing estimation...");
     Estmtr(run);
+    if (run.error.stop || StopAsked(run)) return;
+  }
+
+  if (run.opt.leave_one_out) {
+    LeaveOneOut(run);
     if (run.error.stop || StopAsked(run)) return;
   }
 

@@ -170,6 +170,14 @@ TEST(BadInputTest, ControlFiles) {
       Ctl("a Pella-Masuda simulation", "* Estimation: bad input\n",
           "* Simulation: bad input\n* Options\nPella-Masuda model: yes\n",
           "select the resample baseline option for simulations."),
+      // The plain model has nothing to draw a baseline entry without data from.
+      {"a plain simulation with a baseline entry without data",
+       {{"run.ctl", Sub(kControl, "* Estimation: bad input\n", "* Simulation: bad input\n")},
+        {"base.bse", Sub(kBaseline, "Loc2 20 10 5 5", "Loc2 0 0 0 0")}},
+       "Population Pop 2 has no data for character Loc2."},
+      Ctl("hundred percent simulations by region without regions", "* Estimation: bad input\n",
+          "* Simulation: bad input\n* Options\nHundred percent simulations: yes (by region)\n",
+          "the populations table gives no region of level 1."),
   };
   for (const BadInput& c : cases) Check(c);
 }

@@ -116,18 +116,29 @@ TEST(RunSequence, BaselineThenMixture) {
   EXPECT_FALSE(bad.Shown("Reading mixture file..."));
   EXPECT_EQ(bad.run.input.base_totals.Rows(), 0);
 
-  // A simulation whose baseline misses a locus stops; without the locus it runs on.
-  for (int nchar : {2, 1}) {
+  // A simulation whose baseline misses a locus stops under the plain model and
+  // runs on under the Rannala-Mountain model, with a note naming the entry.
+  struct Case {
+    int nchar, rannala, stop;
+  };
+  for (Case c : {Case{2, 0, 1}, Case{1, 0, 0}, Case{2, 1, 0}}) {
     SeqRun sim;
     sim.run.par.kind = 2;
     sim.run.opt.estimation = 0;
-    sim.run.par.nchar = nchar;
-    sim.run.chars.Resize(nchar);
-    for (int k = 1; k <= nchar; ++k)
+    sim.run.opt.rannala_mountain = sim.run.opt.resample_baseline = c.rannala;
+    sim.run.par.nresamples = 2;
+    sim.run.par.nchar = c.nchar;
+    sim.run.chars.Resize(c.nchar);
+    for (int k = 1; k <= c.nchar; ++k)
       sim.run.chars(k) = Character{"Loc" + std::to_string(k), 0, 2, 2};
+    sim.run.output.unit[0].OpenMemory();
     sim.Sequence();
-    EXPECT_EQ(sim.run.error.stop, nchar == 2 ? 1 : 0);
-    EXPECT_EQ(sim.run.error.last_code == 3032, nchar == 2);
+    const std::string& log = sim.run.output.unit[0].Text();
+    EXPECT_EQ(sim.run.error.stop, c.stop) << log;
+    EXPECT_EQ(log.find("Population Pop has no data for character Loc2.") != std::string::npos,
+              c.stop == 1);
+    EXPECT_EQ(log.find("       population Pop, character Loc2\n") != std::string::npos,
+              c.rannala == 1);
     EXPECT_FALSE(sim.Shown("Reading mixture file..."));
   }
 }

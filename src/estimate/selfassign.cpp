@@ -1,0 +1,219 @@
+#include "estimate/selfassign.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <new>
+
+#include "core/error.hpp"
+#include "core/run.hpp"
+#include "model/gprob.hpp"
+
+namespace velk {
+
+namespace {
+
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+constexpr double kMinusInf = -std::numeric_limits<double>::infinity();
+
+double LogOf(double f) { return f > 0.0 ? std::log(f) : kMinusInf; }
+
+// ln of n! / prod x(k)!, the multinomial coefficient of a scored character.
+double LogCoefficient(const std::int8_t* x, int t, int n) {
+  double v = std::lgamma(n + 1.0);
+  for (int k = 0; k < t; ++k)
+    if (x[k] > 0) v -= std::lgamma(x[k] + 1.0);
+  return v;
+}
+
+// ln P of the copies x (n of them) of one character under frequencies f, as
+// Gprob takes it: the first scored type's frequency below ploidy 2, the
+// multinomial term otherwise.
+double LogTerm(const std::int8_t* x, int t, int n, int ploidy, const double* f) {
+  if (ploidy < 2) {
+    for (int k = 0; k < t; ++k)
+      if (x[k] > 0) return LogOf(f[k]);
+    return 0.0;
+  }
+  double v = LogCoefficient(x, t, n);
+  for (int k = 0; k < t; ++k)
+    if (x[k] > 0) v += x[k] * LogOf(f[k]);
+  return v;
+}
+
+// Frequencies of character c in population j with the copies x (m of them)
+// taken out of its counts and total, by the run's model.
+void LeftOut(const Run& run, int c, int j, const std::int8_t* x, int m, double* f) {
+  const int t = run.chars(c).ntypes;
+  const std::int16_t* n = run.input.base_counts.Ptr(1, c, j);
+  const bool rannala = run.opt.rannala_mountain != 0;
+  const bool pella = run.opt.pella_masuda != 0;
+  if (!rannala && !pella) {
+    const std::int32_t total = run.input.base_totals(c, j) - m;
+    for (int k = 0; k < t; ++k)
+      f[k] = total < 1 ? 1.0 / t : static_cast<double>(n[k] - x[k]) / static_cast<double>(total);
+    return;
+  }
+  double s = 0.0;
+  for (int k = 0; k < t; ++k) {
+    const double prior = rannala ? 1.0 / t
+                                 : run.input.pm_weight(c) * run.input.pm_prior(k + 1, c);
+    f[k] = static_cast<double>(n[k] - x[k]) + prior;
+    s += f[k];
+  }
+  for (int k = 0; k < t; ++k) f[k] = f[k] / s;
+}
+
+// Every composition y of n copies over types k..t-1, with the running log
+// probability, into the moments' sums.
+void Compositions(const double* logf, int t, int k, int left, double logp, double* y,
+                  double& s1, double& s2) {
+  if (k == t - 1) {
+    y[k] = left;
+    double v = logp - std::lgamma(left + 1.0);
+    if (left > 0) v += left * logf[k];
+    if (v == kMinusInf) return;
+    const double p = std::exp(v);
+    s1 += p * v;
+    s2 += p * v * v;
+    return;
+  }
+  for (int c = 0; c <= left; ++c) {
+    if (c > 0 && logf[k] == kMinusInf) break;
+    y[k] = c;
+    const double v = logp - std::lgamma(c + 1.0) + (c > 0 ? c * logf[k] : 0.0);
+    Compositions(logf, t, k + 1, left - c, v, y, s1, s2);
+  }
+}
+
+}  // namespace
+
+void LogMoments(const double* f, int t, int ploidy, int n, double& mean, double& var) {
+  double s1 = 0.0, s2 = 0.0;
+  if (ploidy < 2) {
+    for (int k = 0; k < t; ++k)
+      if (f[k] > 0.0) {
+        const double v = std::log(f[k]);
+        s1 += f[k] * v;
+        s2 += f[k] * v * v;
+      }
+  } else {
+    std::vector<double> logf(static_cast<std::size_t>(t)), y(static_cast<std::size_t>(t));
+    for (int k = 0; k < t; ++k) logf[static_cast<std::size_t>(k)] = LogOf(f[k]);
+    Compositions(logf.data(), t, 0, n, std::lgamma(n + 1.0), y.data(), s1, s2);
+  }
+  mean = s1;
+  var = std::max(0.0, s2 - s1 * s1);
+}
+
+void SelfAssign(Run& run, const ReferenceFish& fish, SelfAssignment& out) {
+  const int np = run.par.npop;
+  const int nc = run.par.nchar;
+  const int maxtyp = run.par.max_types;
+  const int nfish = fish.count;
+  const Regions& reg = run.regions;
+  try {
+    // ln F of every population, type and character, population fastest.
+    Arr3<double> logf(np, maxtyp, nc, 0.0);
+    std::vector<Mat<double>> freq(static_cast<std::size_t>(np), Mat<double>(maxtyp, nc));
+    for (int i = 1; i <= np; ++i) {
+      Mat<double>& f = freq[static_cast<std::size_t>(i) - 1];
+      int missing = 0;
+      Relfrq(run, run.input.base_counts, run.input.base_totals, i, f, missing, 0);
+      for (int c = 1; c <= nc; ++c)
+        for (int k = 1; k <= maxtyp; ++k) logf(i, k, c) = LogOf(f(k, c));
+    }
+    out.nregions1 = 0;
+    for (int r = 1; r <= std::min(run.par.nregions, reg.level.Size()); ++r)
+      if (reg.level(r) == 1) ++out.nregions1;
+    out.region_of = Vec<int>(np, 0);
+    for (int r = 1, m = 1; r <= out.nregions1; ++r)
+      for (int s = 0; s < reg.size(r); ++s, ++m) out.region_of(reg.members(m)) = r;
+
+    out.posterior = Mat<double>(np, std::max(nfish, 1), kNaN);
+    out.assigned = Vec<int>(nfish, 0);
+    out.region = Vec<int>(nfish, 0);
+    out.region_posterior = Vec<double>(nfish, kNaN);
+    out.log_likelihood = Vec<double>(nfish, kNaN);
+    out.z = Vec<double>(nfish, kNaN);
+
+    Vec<double> L(np), own(maxtyp), sums(std::max(out.nregions1, 1));
+    Mat<double> left(maxtyp, nc);  // the individual's population without it
+    for (int n = 1; n <= nfish; ++n) {
+      const int j = fish.pop(n);
+      L.Fill(0.0);
+      double own_log = 0.0;
+      for (int c = 1; c <= nc; ++c) {
+        const Character& ch = run.chars(c);
+        const int t = ch.ntypes;
+        const std::int8_t* x = fish.copies.Ptr(1, c, n);
+        int m = 0;
+        for (int k = 0; k < t; ++k) m += x[k];
+        LeftOut(run, c, j, x, m, left.Ptr(1, c));
+        if (m == 0) continue;
+        own_log += LogTerm(x, t, m, ch.ploidy, left.Ptr(1, c));
+        if (ch.ploidy < 2) {
+          int first = 0;
+          while (x[first] <= 0) ++first;
+          const double* lf = logf.Ptr(1, first + 1, c);
+          for (int i = 1; i <= np; ++i) L(i) += lf[i - 1];
+          continue;
+        }
+        const double coefficient = LogCoefficient(x, t, m);
+        for (int i = 1; i <= np; ++i) L(i) += coefficient;
+        for (int k = 0; k < t; ++k) {
+          if (x[k] <= 0) continue;
+          const double* lf = logf.Ptr(1, k + 1, c);
+          const double e = x[k];
+          for (int i = 1; i <= np; ++i) L(i) += e * lf[i - 1];
+        }
+      }
+      L(j) = own_log;
+
+      double top = kMinusInf;
+      int best = 0;
+      for (int i = 1; i <= np; ++i)
+        if (L(i) > top) {
+          top = L(i);
+          best = i;
+        }
+      if (best == 0) continue;  // probability 0 everywhere: not assigned
+      double s = 0.0;
+      for (int i = 1; i <= np; ++i) s += std::exp(L(i) - top);
+      for (int i = 1; i <= np; ++i) out.posterior(i, n) = std::exp(L(i) - top) / s;
+      out.assigned(n) = best;
+      out.log_likelihood(n) = L(best);
+      if (out.nregions1 > 0) {
+        sums.Fill(0.0);
+        for (int i = 1; i <= np; ++i)
+          if (out.region_of(i) > 0) sums(out.region_of(i)) += out.posterior(i, n);
+        int r = 1;
+        for (int g = 2; g <= out.nregions1; ++g)
+          if (sums(g) > sums(r)) r = g;
+        out.region(n) = r;
+        out.region_posterior(n) = sums(r);
+      }
+
+      // The z-score: the log-likelihood against the moments that individuals
+      // of the assigned population give at the same characters.
+      const Mat<double>& f = best == j ? left : freq[static_cast<std::size_t>(best) - 1];
+      double mean = 0.0, var = 0.0;
+      for (int c = 1; c <= nc; ++c) {
+        const Character& ch = run.chars(c);
+        const std::int8_t* x = fish.copies.Ptr(1, c, n);
+        int m = 0;
+        for (int k = 0; k < ch.ntypes; ++k) m += x[k];
+        if (m == 0) continue;
+        double mc = 0.0, vc = 0.0;
+        LogMoments(f.Ptr(1, c), ch.ntypes, ch.ploidy, m, mc, vc);
+        mean += mc;
+        var += vc;
+      }
+      if (var > 0.0) out.z(n) = (L(best) - mean) / std::sqrt(var);
+    }
+  } catch (const std::bad_alloc&) {
+    Error(run, 3000);
+  }
+}
+
+}  // namespace velk

@@ -1,0 +1,192 @@
+// Hundred percent simulations: every unit's resamples are those of a simulation
+// control file of its own (its true proportions, its seeds, a fresh process),
+// whatever the number of threads.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "resample/hundred.hpp"
+#include "support/resample_runs.hpp"
+
+namespace velk {
+namespace {
+
+namespace fs = std::filesystem;
+
+// The resample lines of unit `unit` in a hundred percent .rsm file.
+std::string UnitBlock(const std::string& rsm, int unit) {
+  std::istringstream in(rsm);
+  std::string line, block;
+  int at = 0;
+  while (std::getline(in, line)) {
+    if (line.rfind("Unit", 0) == 0)
+      at = std::stoi(line.substr(4));
+    else if (at == unit)
+      block += line + "\n";
+  }
+  return block;
+}
+
+// Lines first..last (1-based) of `text`.
+std::string Lines(const std::string& text, int first, int last) {
+  std::istringstream in(text);
+  std::string line, out;
+  for (int k = 1; std::getline(in, line) && k <= last; ++k)
+    if (k >= first) out += line + "\n";
+  return out;
+}
+
+// `text` with every `from` of the list replaced by its `to`.
+std::string Edit(std::string text, const std::vector<std::pair<std::string, std::string>>& edits) {
+  for (const auto& [from, to] : edits) {
+    const std::size_t at = text.find(from);
+    EXPECT_NE(at, std::string::npos) << from;
+    if (at != std::string::npos) text.replace(at, from.size(), to);
+  }
+  return text;
+}
+
+TEST(HundredPercent, SeedsOfTheUnits) {
+  struct Case {
+    int seed, seco, u, unit_seed, unit_seco;
+  };
+  for (Case c : {Case{-12345, 54321, 1, -12345, 54321}, Case{-12345, 54321, 2, -7666666, 7708642},
+                 Case{-12345, 54321, 3, -5320987, 5362963}, Case{0, 0, 1, 0, 0},
+                 Case{-20000000, 20000000, 1, 0, 0}, Case{-9999999, 9999999, 2, -7654320, 7654320}}) {
+    EXPECT_EQ(HundredSeed(c.seed, c.u), c.unit_seed) << c.seed << " " << c.u;
+    EXPECT_EQ(HundredSecondSeed(c.seco, c.u), c.unit_seco) << c.seco << " " << c.u;
+  }
+}
+
+constexpr const char* kTruthRows = "1 North : 1 0.5\n2 South : 1 0.3\n3 Coast : 2 0.2\n";
+
+// The three stocks (Coast without sample at L5, so that (a) the simulation
+// draws that entry from the prior) under the Rannala-Mountain model: by
+// population and by region, each unit against its own control file, and the
+// whole output the same on one thread and on two.
+TEST(HundredPercent, EveryUnitIsItsOwnSimulation) {
+  const std::string options =
+      "Resample baseline: yes\nRannala-Mountain model: yes\nPrint bootstrap estimates: yes\n"
+      "Print likelihoods: yes\n";
+  const std::string parameters = "Number of resamples: 4\nSize: 40\nSeed: 4242\nSecond seed: 777\n";
+  struct Case {
+    const char* units;
+    std::vector<std::string> rows;  // the populations table of each unit's own control file
+  };
+  for (const Case& c :
+       {Case{"population", {"1 North : 1 1\n2 South : 1 0\n3 Coast : 2 0\n",
+                            "1 North : 1 0\n2 South : 1 1\n3 Coast : 2 0\n",
+                            "1 North : 1 0\n2 South : 1 0\n3 Coast : 2 1\n"}},
+        Case{"region", {"1 North : 1 1\n2 South : 1 1\n3 Coast : 2 0\n",
+                        "1 North : 1 0\n2 South : 1 0\n3 Coast : 2 1\n"}}}) {
+    SCOPED_TRACE(c.units);
+    const std::string hundred =
+        ResampleControl(true, options + "Hundred percent simulations: yes by " + c.units + "\n",
+                        parameters);
+    std::map<std::string, std::string> outputs[2];
+    std::string rsm, rlk;
+    for (int threads : {1, 2}) {
+      test::ResampleAnalysis a(test::kLoci, true);
+      const Outcome out = a.Go(hundred, threads);
+      ASSERT_FALSE(out.aborted) << a.Log();
+      outputs[threads - 1] = a.Outputs();
+      rsm = a.Report(".rsm");
+      rlk = a.Report(".rlk");
+      const std::string units = std::to_string(c.rows.size());
+      EXPECT_NE(a.platform.LastStatus().find("Unit " + units + " of " + units + ", resample 4 of 4"),
+                std::string::npos);
+    }
+    EXPECT_EQ(outputs[0], outputs[1]) << "one thread and two";
+    const std::string hps = outputs[0]["out/three.hps"];
+
+    for (int u = 1; u <= static_cast<int>(c.rows.size()); ++u) {
+      SCOPED_TRACE(u);
+      const std::string seed = std::to_string(HundredSeed(-4242, u));
+      const std::string seco = std::to_string(HundredSecondSeed(777, u));
+      EXPECT_NE(hps.find(seed + std::string(11 - seco.size(), ' ') + seco + "\n"),
+                std::string::npos);
+      test::ResampleAnalysis alone(test::kLoci, true);
+      const std::string control =
+          Edit(ResampleControl(true, options, parameters),
+               {{"Seed: 4242\nSecond seed: 777\n", "Seed: " + seed + "\nSecond seed: " + seco + "\n"},
+                {kTruthRows, c.rows[static_cast<std::size_t>(u) - 1]}});
+      ASSERT_FALSE(alone.Go(control, 1).aborted) << alone.Log();
+      const std::string own = alone.Report(".rsm");
+      EXPECT_EQ(UnitBlock(rsm, u), own.substr(own.find("Coast\n") + 6));
+      EXPECT_EQ(Lines(rlk, 4 * u - 3, 4 * u), alone.Report(".rlk"));
+    }
+  }
+}
+
+// The chinook baseline as it is (four entries without data) under the
+// Rannala-Mountain model, by region: three units, among them the two whose
+// populations lack entries, against control files of their own.
+TEST(HundredPercent, ChinookUnitsAgreeWithTheirOwnControlFiles) {
+  const fs::path data = fs::path(VELK_SHARED_DATA) / "chinook";
+  if (!fs::exists(data / "chinook_mix_rm.ctl")) GTEST_SKIP() << "the chinook data are not present";
+  const std::string base = test::ReadFile(data / "chinook_mix_rm.ctl");
+  const std::vector<std::pair<std::string, std::string>> common = {
+      {"chinook.bse", (data / "chinook.bse").string()},
+      {"Mixture file: chinook_mix.mix\n", ""},
+      {"Compute jackknife: yes\n", "Resample baseline: yes\nPrint bootstrap estimates: yes\n"},
+      {"Maximum number of genotypes: 2500\n", "Maximum number of genotypes: 200\n"
+                                              "Number of resamples: 3\nSize: 200\n"}};
+  test::TempDir dir;
+  std::string hundred = Edit(base, common);
+  hundred = Edit(hundred, {{"* Estimation:", "* Simulation:"},
+                           {"Rannala-Mountain model: yes\n",
+                            "Rannala-Mountain model: yes\nHundred percent simulations: yes by "
+                            "region\n"},
+                           {"Output file: chinook_mix_rm", "Output file: " + (dir / "hps")},
+                           {"* Files", "Seed: 31337\nSecond seed: 2718\n* Files"}});
+  test::WriteFile(dir / "hps.ctl", hundred);
+  {
+    Process process;
+    test::RecordingPlatform platform;
+    Request req;
+    req.control_file = dir / "hps.ctl";
+    ASSERT_FALSE(Velk(process, platform, req).aborted) << test::ReadFile(dir / "hps.log");
+  }
+  const std::string rsm = test::ReadFile(dir / "hps.rsm");
+  // Regions 1 (eleven populations), 35 (Sinona_Ck, one entry without data) and
+  // 39 (California_Coho, three).
+  for (int unit : {1, 35, 39}) {
+    SCOPED_TRACE(unit);
+    // The populations table with 1 for the unit's populations and 0 elsewhere.
+    std::string text = Edit(base, common);
+    const std::size_t from = text.find("[ID #] [Population] [Lev1]\n");
+    const std::size_t to = text.find("* Regions");
+    std::istringstream rows(text.substr(from, to - from));
+    std::string line, table;
+    std::getline(rows, line);
+    table = "[ID #] [Population] [Lev1] [Estimate]\n";
+    while (std::getline(rows, line)) {
+      const int label = std::stoi(line.substr(line.rfind(':') + 1));
+      table += line + (label == unit ? " 1\n" : " 0\n");
+    }
+    text.replace(from, to - from, table);
+    text = Edit(text, {{"* Estimation:", "* Simulation:"},
+                       {"Output file: chinook_mix_rm", "Output file: " + (dir / "alone")},
+                       {"* Files", "Seed: " + std::to_string(HundredSeed(-31337, unit)) +
+                                       "\nSecond seed: " +
+                                       std::to_string(HundredSecondSeed(2718, unit)) + "\n* Files"}});
+    test::WriteFile(dir / "alone.ctl", text);
+    Process process;
+    test::RecordingPlatform platform;
+    Request req;
+    req.control_file = dir / "alone.ctl";
+    ASSERT_FALSE(Velk(process, platform, req).aborted) << test::ReadFile(dir / "alone.log");
+    const std::string own = test::ReadFile(dir / "alone.rsm");
+    const std::string block = UnitBlock(rsm, unit);
+    EXPECT_EQ(block, own.substr(own.find("California_Coho\n") + 16));
+    EXPECT_EQ(std::count(block.begin(), block.end(), '\n'), 3);
+  }
+}
+
+}  // namespace
+}  // namespace velk
