@@ -25,17 +25,17 @@ Unit& EvaluationUnit(Run& run) { return run.output.unit[kEvaluationSlot]; }
 
 bool CloseEvaluationReport(Run& run) { return CloseReport(run, kEvaluationSlot); }
 
-CsvTable::CsvTable(const std::vector<std::string_view>& header) {
+LongTable::LongTable(const std::vector<std::string_view>& header) {
   for (std::string_view h : header) Text(h);
   EndRow();
 }
 
-void CsvTable::Separate() {
+void LongTable::Separate() {
   if (row_started_) data_ += ',';
   row_started_ = true;
 }
 
-CsvTable& CsvTable::Text(std::string_view text) {
+LongTable& LongTable::Text(std::string_view text) {
   Separate();
   data_ += '"';
   for (char c : text) {
@@ -46,13 +46,13 @@ CsvTable& CsvTable::Text(std::string_view text) {
   return *this;
 }
 
-CsvTable& CsvTable::Int(long long value) {
+LongTable& LongTable::Int(long long value) {
   Separate();
   data_ += std::to_string(value);
   return *this;
 }
 
-CsvTable& CsvTable::Real(double value) {
+LongTable& LongTable::Real(double value) {
   Separate();
   if (std::isnan(value)) return *this;
   char buf[32];
@@ -61,13 +61,13 @@ CsvTable& CsvTable::Real(double value) {
   return *this;
 }
 
-void CsvTable::EndRow() {
+void LongTable::EndRow() {
   data_ += '\n';
   row_started_ = false;
 }
 
-bool WriteCsvTable(Run& run, std::string_view extension, std::string_view name,
-                   const CsvTable& table) {
+bool WriteLongTable(Run& run, std::string_view extension, std::string_view name,
+                   const LongTable& table) {
   if (!OpenReport(run, kTableSlot, extension, name, "Table output to ")) return false;
   Unit& unit = run.output.unit[kTableSlot];
   std::string_view data = table.Data();

@@ -21,12 +21,12 @@ bool CloseEvaluationReport(Run& run);
 
 // A long table: a header row, then one row per record; texts quoted, numbers
 // in the shortest form that reads back to the same double.
-class CsvTable {
+class LongTable {
  public:
-  explicit CsvTable(const std::vector<std::string_view>& header);
-  CsvTable& Text(std::string_view text);
-  CsvTable& Int(long long value);
-  CsvTable& Real(double value);
+  explicit LongTable(const std::vector<std::string_view>& header);
+  LongTable& Text(std::string_view text);
+  LongTable& Int(long long value);
+  LongTable& Real(double value);
   void EndRow();
   const std::string& Data() const { return data_; }
 
@@ -39,7 +39,7 @@ class CsvTable {
 // Writes `table` to the output base name followed by `extension` and appends a
 // tab, "Table output to " and the file name to the status text. Message 3030
 // when the file cannot be made, 3038 when it cannot be written whole.
-bool WriteCsvTable(Run& run, std::string_view extension, std::string_view name,
-                   const CsvTable& table);
+bool WriteLongTable(Run& run, std::string_view extension, std::string_view name,
+                   const LongTable& table);
 
 }  // namespace velk

@@ -95,7 +95,7 @@ void Prtloo(Run& run, const ReferenceFish& fish, const SelfAssignment& a) {
   out.Write("(/70a)", std::vector<Item>(70, "_"));
   if (!CloseEvaluationReport(run) || !run.opt.print_tables) return;
 
-  CsvTable table({"id", "population", "region", "assigned_population", "assigned_region",
+  LongTable table({"id", "population", "region", "assigned_population", "assigned_region",
                   "posterior_population", "posterior_region", "z"});
   for (int k = 1; k <= fish.count; ++k) {
     const int j = fish.pop(k);
@@ -108,7 +108,7 @@ void Prtloo(Run& run, const ReferenceFish& fish, const SelfAssignment& a) {
     table.Real(a.region_posterior(k)).Real(a.z(k));
     table.EndRow();
   }
-  WriteCsvTable(run, ".loo.csv", "Leave-one-out Table", table);
+  WriteLongTable(run, ".loo.csv", "Leave-one-out Table", table);
 }
 
 }  // namespace velk

@@ -191,7 +191,7 @@ void HundredReport(Run& run, const HundredUnits& units, const HundredSummary& su
   if (!CloseEvaluationReport(run)) return;
 
   if (!run.opt.print_tables) return;
-  CsvTable table({"scenario", "estimated", "mean", "sd", "rmse"});
+  LongTable table({"scenario", "estimated", "mean", "sd", "rmse"});
   for (int u = 1; u <= units.count; ++u)
     for (int v = 1; v <= units.count; ++v)
       table.Text(Trim(units.name(u)))
@@ -200,7 +200,7 @@ void HundredReport(Run& run, const HundredUnits& units, const HundredSummary& su
           .Real(sum.sd(v, u))
           .Real(sum.rmse(v, u))
           .EndRow();
-  WriteCsvTable(run, ".hps.csv", "Hundred Percent Simulations Table", table);
+  WriteLongTable(run, ".hps.csv", "Hundred Percent Simulations Table", table);
 }
 
 }  // namespace velk

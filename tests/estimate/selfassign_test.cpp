@@ -70,7 +70,7 @@ TEST(SelfAssign, ChinookPseudoIndividualsAgreeWithAnIndependentComputation) {
     SCOPED_TRACE(rannala);
     test::TempDir dir;
     test::RunFixture f(dir / "run.log");
-    Run& run = f.run;
+    velk::Run& run = f.run;
     const int np = 69, nc = 91;
     run.par.npop = np;
     run.par.nchar = nc;
