@@ -78,8 +78,8 @@ struct Body {
     Log("(5x,a,/5x,a)", {"Baseline entries without data have the prior frequencies of",
                          "the frequency model; simulated individuals are drawn from them:"});
     const Input& in = run_.input;
-    const int np = std::min(run_.par.npop, in.base_totals.Cols());
-    const int nc = std::min(run_.par.nchar, in.base_totals.Rows());
+    const int np = std::min({run_.par.npop, in.base_totals.Cols(), run_.pops.Size()});
+    const int nc = std::min({run_.par.nchar, in.base_totals.Rows(), run_.chars.Size()});
     for (int i = 1; i <= np; ++i)
       for (int c = 1; c <= nc; ++c)
         if (in.base_totals(c, i) < 1)

@@ -322,7 +322,7 @@ void MixsimJR(Run& run, const Arr3<std::int16_t>& drawing, const Vec<double>& th
       for (int k = 0; k < maxtyp; ++k) x[k] = 0;
       const int idx = (j - 1) * nc + c;
       if (work.no_sample(idx) != 0) {
-        run.error.a1 = Trim(run.pops(j).name);
+        run.error.a1 = j <= run.pops.Size() ? Trim(run.pops(j).name) : std::to_string(j);
         run.error.a2 = Trim(run.chars(c).name);
         Error(run, 3032);
         return;

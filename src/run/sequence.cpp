@@ -129,8 +129,10 @@ bool StopAsked(Run& run) {
 // the message's text arguments.
 void NameFirstMissingEntry(Run& run) {
   const Input& in = run.input;
-  for (int i = 1; i <= run.par.npop; ++i)
-    for (int c = 1; c <= run.par.nchar; ++c)
+  const int np = std::min({run.par.npop, in.base_totals.Cols(), run.pops.Size()});
+  const int nc = std::min({run.par.nchar, in.base_totals.Rows(), run.chars.Size()});
+  for (int i = 1; i <= np; ++i)
+    for (int c = 1; c <= nc; ++c)
       if (in.base_totals(c, i) < 1) {
         run.error.a1 = Trim(run.pops(i).name);
         run.error.a2 = Trim(run.chars(c).name);
