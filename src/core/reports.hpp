@@ -31,8 +31,9 @@ inline constexpr std::array<ReportSlot, kReportSlots> kReportTable{{
     {".rnc", ""},
 }};
 
-// The CSV tables, written with the option "Print tables"; in the Results
-// lists they follow the reports as slots kReportSlots, kReportSlots + 1, ...
+// The files beyond the report slots: the CSV tables, written with the option
+// "Print tables", and the baseline evaluation's reports; in the Results lists
+// they follow the reports as slots kReportSlots, kReportSlots + 1, ...
 inline constexpr std::array<ReportSlot, kTableCount> kTableFiles{{
     {".estimates.csv", "Estimates Table"},
     {".run.csv", "Run Table"},
@@ -40,7 +41,17 @@ inline constexpr std::array<ReportSlot, kTableCount> kTableFiles{{
     {".posteriors.csv", "Posteriors Table"},
     {".resamples.csv", "Resamples Table"},
     {".summary.csv", "Summary Table"},
+    {".hps", "Hundred Percent Simulations"},
+    {".hps.csv", "Hundred Percent Table"},
+    {".loo", "Leave-One-Out"},
+    {".loo.csv", "Leave-One-Out Table"},
 }};
+
+// Flags the file of kTableFiles with `extension` as written.
+inline void MarkTableFile(Output& output, std::string_view extension) {
+  for (std::size_t k = 0; k < kTableFiles.size(); ++k)
+    if (kTableFiles[k].extension == extension) output.tables[k] = 1;
+}
 
 // The file of report slot `slot` (or table slot, from kReportSlots on): the
 // log name for slot 0, otherwise the output base name followed by the slot's

@@ -163,7 +163,7 @@ struct Files {
 
 inline constexpr int kReportSlots = 14;
 // The CSV tables beside the reports (core/reports.hpp names them).
-inline constexpr int kTableCount = 6;
+inline constexpr int kTableCount = 10;
 // Reports and tables together, as the Results lists show them.
 inline constexpr int kResultSlots = kReportSlots + kTableCount;
 

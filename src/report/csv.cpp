@@ -81,8 +81,7 @@ bool WriteCsvTable(Run& run, std::string_view extension, std::string_view name,
     Error(run, 3038);
     return false;
   }
-  for (std::size_t k = 0; k < kTableFiles.size(); ++k)
-    if (kTableFiles[k].extension == extension) run.output.tables[k] = 1;
+  MarkTableFile(run.output, extension);
   AppendStatus(run, "\tTable output to " + file);
   return true;
 }

@@ -6,6 +6,7 @@
 #include "core/fields.hpp"
 #include "core/paths.hpp"
 #include "core/run.hpp"
+#include "report/csv.hpp"
 #include "report/evaluation_file.hpp"
 
 namespace velk {
@@ -93,9 +94,9 @@ void Prtloo(Run& run, const ReferenceFish& fish, const SelfAssignment& a) {
   out.Write("(/6x,a30,1x,i6,2(2x,f6.4,2x))", {Padded("All reference individuals", kNameWidth), all.fish,
                                                all.own_pop / n, all.own_region / n});
   out.Write("(/70a)", std::vector<Item>(70, "_"));
-  if (!CloseEvaluationReport(run) || !run.opt.print_tables) return;
+  if (!CloseEvaluationReport(run, ".loo") || !run.opt.print_tables) return;
 
-  LongTable table({"id", "population", "region", "assigned_population", "assigned_region",
+  CsvTable table({"id", "population", "region", "assigned_population", "assigned_region",
                   "posterior_population", "posterior_region", "z"});
   for (int k = 1; k <= fish.count; ++k) {
     const int j = fish.pop(k);
@@ -108,7 +109,7 @@ void Prtloo(Run& run, const ReferenceFish& fish, const SelfAssignment& a) {
     table.Real(a.region_posterior(k)).Real(a.z(k));
     table.EndRow();
   }
-  WriteLongTable(run, ".loo.csv", "Leave-one-out Table", table);
+  WriteCsvTable(run, ".loo.csv", "Leave-one-out table", table);
 }
 
 }  // namespace velk

@@ -11,6 +11,7 @@
 #include "core/paths.hpp"
 #include "core/report_file.hpp"
 #include "core/run.hpp"
+#include "report/csv.hpp"
 #include "report/evaluation_file.hpp"
 #include "resample/smstat.hpp"
 
@@ -188,10 +189,10 @@ void HundredReport(Run& run, const HundredUnits& units, const HundredSummary& su
     }
   }
   out.Write("(/70a)", Underscores());
-  if (!CloseEvaluationReport(run)) return;
+  if (!CloseEvaluationReport(run, ".hps")) return;
 
   if (!run.opt.print_tables) return;
-  LongTable table({"scenario", "estimated", "mean", "sd", "rmse"});
+  CsvTable table({"scenario", "estimated", "mean", "sd", "rmse"});
   for (int u = 1; u <= units.count; ++u)
     for (int v = 1; v <= units.count; ++v)
       table.Text(Trim(units.name(u)))
@@ -200,7 +201,7 @@ void HundredReport(Run& run, const HundredUnits& units, const HundredSummary& su
           .Real(sum.sd(v, u))
           .Real(sum.rmse(v, u))
           .EndRow();
-  WriteLongTable(run, ".hps.csv", "Hundred Percent Simulations Table", table);
+  WriteCsvTable(run, ".hps.csv", "Hundred percent simulations table", table);
 }
 
 }  // namespace velk

@@ -46,11 +46,16 @@ void LoadOnlyFlags(Run& run) {
   f[3] = o.print_genotypes != 0;
   f[2] = o.print_populations != 0;
   // The tables: those of the estimation, and those of a simulation or bootstrap.
+  // Hundred percent simulations write their report and table instead of a
+  // simulation's; leave-one-out adds its own to any run.
   std::array<int, kTableCount>& t = run.output.tables;
-  const int resampling = estimation ? f[7] : 1;
+  const int hundred = !estimation && o.hundred_percent ? 1 : 0;
+  if (hundred) f[6] = 0;
+  const int resampling = estimation ? f[7] : 1 - hundred;
   const int tables = o.print_tables ? 1 : 0;
-  t = {tables * estimation, tables, tables * estimation, tables * estimation,
-       tables * resampling, tables * resampling};
+  const int loo = o.leave_one_out ? 1 : 0;
+  t = {tables * estimation, tables * (1 - hundred), tables * estimation, tables * estimation,
+       tables * resampling, tables * resampling, hundred, tables * hundred, loo, tables * loo};
 }
 
 // Every folder on the way to the output base name that is missing is created,

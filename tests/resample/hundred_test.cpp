@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <filesystem>
 #include <map>
 #include <sstream>
@@ -72,7 +73,7 @@ constexpr const char* kTruthRows = "1 North : 1 0.5\n2 South : 1 0.3\n3 Coast : 
 TEST(HundredPercent, EveryUnitIsItsOwnSimulation) {
   const std::string options =
       "Resample baseline: yes\nRannala-Mountain model: yes\nPrint bootstrap estimates: yes\n"
-      "Print likelihoods: yes\n";
+      "Print likelihoods: yes\nPrint tables: yes\n";
   const std::string parameters = "Number of resamples: 4\nSize: 40\nSeed: 4242\nSecond seed: 777\n";
   struct Case {
     const char* units;
@@ -90,11 +91,13 @@ TEST(HundredPercent, EveryUnitIsItsOwnSimulation) {
                         parameters);
     std::map<std::string, std::string> outputs[2];
     std::string rsm, rlk;
+    std::array<int, kTableCount> listed{};
     for (int threads : {1, 2}) {
       test::ResampleAnalysis a(test::kLoci, true);
       const Outcome out = a.Go(hundred, threads);
       ASSERT_FALSE(out.aborted) << a.Log();
       outputs[threads - 1] = a.Outputs();
+      listed = out.table_flags;
       std::string& log = outputs[threads - 1]["three.log"];
       for (std::size_t at; (at = log.find(a.dir.Path().string())) != std::string::npos;)
         log.replace(at, a.dir.Path().string().size(), "DIR");
@@ -109,6 +112,12 @@ TEST(HundredPercent, EveryUnitIsItsOwnSimulation) {
               std::string::npos)
         << "the entry without data is drawn from the prior";
     const std::string hps = outputs[0]["out/three.hps"];
+    // The long table: a header and a row per scenario and estimated unit;
+    // listed with the report, in place of a simulation's tables.
+    const std::string csv = outputs[0]["out/three.hps.csv"];
+    EXPECT_EQ(std::count(csv.begin(), csv.end(), '\n'), 1 + c.rows.size() * c.rows.size());
+    EXPECT_EQ(csv.substr(0, csv.find('\n')), "\"scenario\",\"estimated\",\"mean\",\"sd\",\"rmse\"\r");
+    EXPECT_EQ(listed, (std::array<int, kTableCount>{0, 0, 0, 0, 0, 0, 1, 1, 0, 0}));
 
     for (int u = 1; u <= static_cast<int>(c.rows.size()); ++u) {
       SCOPED_TRACE(u);

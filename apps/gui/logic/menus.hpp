@@ -35,6 +35,10 @@ enum Command : int {
   kCmdPosteriorsTable = 40033,
   kCmdResamplesTable = 40034,
   kCmdSummaryTable = 40035,
+  kCmdHundredReport = 40036,
+  kCmdHundredTable = 40037,
+  kCmdLeaveOneOutReport = 40038,
+  kCmdLeaveOneOutTable = 40039,
   kCmdShowMessages = 40007,
   kCmdSelectEditor = 40006,
   kCmdCascade = 30,
@@ -60,7 +64,7 @@ struct MenuItem {
 inline constexpr std::array<std::string_view, 4> kMenuTitles{"&Commands", "&Results", "&Options",
                                                              "&Window"};
 
-inline constexpr std::array<MenuItem, 29> kMenuItems{{
+inline constexpr std::array<MenuItem, 33> kMenuItems{{
     {"&Commands", "&Run VELK\t F10", kCmdRun, "F10", true, false, kNoSlot},
     {"&Commands", "&Open File\tF11", kCmdOpenFile, "F11", false, false, kNoSlot},
     {"&Commands", "&Load Results List\tF12", kCmdLoadResults, "F12", false, false, kNoSlot},
@@ -90,6 +94,14 @@ inline constexpr std::array<MenuItem, 29> kMenuItems{{
      kReportSlots + 4},
     {"&Results", "Summar&y Table\t(*.summary.csv)", kCmdSummaryTable, "", false, true,
      kReportSlots + 5},
+    {"&Results", "&Hundred Percent Simulations\t(*.hps)", kCmdHundredReport, "", false, true,
+     kReportSlots + 6},
+    {"&Results", "Hu&ndred Percent Table\t(*.hps.csv)", kCmdHundredTable, "", false, true,
+     kReportSlots + 7},
+    {"&Results", "Lea&ve-One-Out\t(*.loo)", kCmdLeaveOneOutReport, "", false, true,
+     kReportSlots + 8},
+    {"&Results", "Leave-One-Out Table\t(*.loo.csv)", kCmdLeaveOneOutTable, "", false, true,
+     kReportSlots + 9},
     {"&Options", "Show &Error Messages", kCmdShowMessages, "", false, false, kNoSlot},
     {"&Options", "&Select Text Editor", kCmdSelectEditor, "", false, false, kNoSlot},
     {"&Window", "&Cascade", kCmdCascade, "", false, true, kNoSlot},
