@@ -41,9 +41,9 @@ inline constexpr std::array<ReportSlot, kTableCount> kTableFiles{{
     {".posteriors.csv", "Posteriors Table"},
     {".resamples.csv", "Resamples Table"},
     {".summary.csv", "Summary Table"},
-    {".hps", "Hundred Percent Simulations"},
+    {".hps", "Hundred Percent Output"},
     {".hps.csv", "Hundred Percent Table"},
-    {".loo", "Leave-One-Out"},
+    {".loo", "Leave-One-Out Output"},
     {".loo.csv", "Leave-One-Out Table"},
 }};
 

@@ -71,7 +71,7 @@ void Prtloo(Run& run, const ReferenceFish& fish, const SelfAssignment& a) {
   out.Write("(/2x,a,a,a)", {"Leave-one-out Self-assignment", ": ", Padded(run.title, kTitleWidth)});
   out.Write("(/2x,a,i12)", {"Reference individuals       :", fish.count});
   if (unassigned > 0) out.Write("(2x,a,i12)", {"Not assigned (probability 0):", unassigned});
-  out.Write("(2x,a,a)", {"Prior proportions           :", "equal"});
+  out.Write("(2x,a,1x,a)", {"Prior proportions           :", "equal"});
   if (run.opt.rannala_mountain != 0)
     out.Write("(/2x,a,a/)",
               {"Uses Rannala-Mountain model of baseline allele frequency ", "distributions"});

@@ -145,7 +145,7 @@ void HundredReport(Run& run, const HundredUnits& units, const HundredSummary& su
   const bool model = run.opt.rannala_mountain != 0 || run.opt.pella_masuda != 0;
   out.Write("(/2x,70a)", Underscores());
   out.Write("(/2x,a,a,a)", {"Hundred Percent Simulations", ": ", Padded(run.title, kTitleWidth)});
-  out.Write("(/2x,a,a)", {"Units                       :",
+  out.Write("(/2x,a,1x,a)", {"Units                       :",
                           units.by_region ? "regions of level 1" : "populations"});
   out.Write("(2x,a,i12)", {"Simulated sample size       :", run.par.sample_size});
   out.Write("(2x,a,i12)", {"Number of resamplings       :", sum.resamples});

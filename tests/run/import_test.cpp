@@ -341,6 +341,13 @@ TEST(ImportFilesTest, SharedAlleleOrderRegionsAndIds) {
         "Maximum number of genotypes: 2\n", "Maximum number of classes: 2\n"})
     EXPECT_NE(ctl.find(part), std::string::npos) << part;
   EXPECT_EQ(test::RunVelk(Quote(dir / "fish.ctl")).status, 0);
+  // The reference fish serve the leave-one-out check as written, the files
+  // section's line for them understood.
+  test::WriteFile(dir / "fish.ctl", Replace(ctl, "* Options\n", "* Options\nLeave-one-out: yes\n"));
+  EXPECT_EQ(test::RunVelk(Quote(dir / "fish.ctl")).status, 0);
+  EXPECT_NE(test::ReadFile(dir / "fish.loo").find("All reference individuals" + std::string(11, ' ') + "3"),
+            std::string::npos);
+  EXPECT_EQ(test::ReadFile(dir / "fish.log").find("Not understood"), std::string::npos);
 
   // Another sample-type column and missing code; a GENEPOP haploid locus.
   test::WriteFile(dir / "k.tsv",
