@@ -26,8 +26,8 @@ struct ReferenceFish {
 // Reads run.files.reference. Each bad record is error 2050 (line, what is
 // wrong) and the file is read to its end, then fatal 3010; no file named: 3027;
 // a file that cannot be opened: 3006; no locus definition naming "POP": 3051;
-// copies of a
-// a type beyond its population's baseline count: error 2051. Out of memory: 3000.
+// copies of a type beyond its population's baseline count: error 2051. Out of
+// memory: 3000.
 void ReadReference(Run& run, ReferenceFish& fish);
 
 }  // namespace velk

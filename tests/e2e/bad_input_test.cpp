@@ -178,6 +178,15 @@ TEST(BadInputTest, ControlFiles) {
       Ctl("hundred percent simulations by region without regions", "* Estimation: bad input\n",
           "* Simulation: bad input\n* Options\nHundred percent simulations: yes (by region)\n",
           "the populations table gives no region of level 1."),
+      Ctl("leave-one-out without reference individuals", "* Parameters\n",
+          "* Options\nLeave-one-out: yes\n* Parameters\n",
+          "Must specify the Reference individuals file."),
+      Before({"a reference individual of no population",
+              {{"run.ctl", Sub(Sub(kControl, "* Parameters\n", "* Options\nLeave-one-out: yes\n* Parameters\n"),
+                               "* Characters", "Reference individuals file: fish.ref\n* Characters")},
+               {"fish.ref", "* characters\nID\nPOP\nLoc1\nLoc2\n* end\nf1 3 200 0200\n"}},
+              "Correct the reference individuals"},
+             "its population number 3 is not 1 to the number of populations"),
   };
   for (const BadInput& c : cases) Check(c);
 }
