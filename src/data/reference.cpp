@@ -152,8 +152,9 @@ void ReadReference(Run& run, ReferenceFish& fish) {
             pop = pop * 10 + (ch - '0');
           }
           if (pop < 1 || pop > np) {
-            BadRecord(run, ln, "its population number " + std::string(v.substr(0, 20)) +
-                                   " is not 1 to the number of populations",
+            BadRecord(run, ln,
+                      "its population number " + std::string(v.substr(0, 20)) +
+                          " is not 1 to the number of populations",
                       errors);
             ok = false;
           }
@@ -167,7 +168,8 @@ void ReadReference(Run& run, ReferenceFish& fish) {
               digits = false;
               break;
             }
-            one[static_cast<std::size_t>(c - 1) * maxtyp + t] = static_cast<std::int8_t>(v[t] - '0');
+            one[static_cast<std::size_t>(c - 1) * maxtyp + t] =
+                static_cast<std::int8_t>(v[t] - '0');
             sum += v[t] - '0';
           }
           if (!digits || sum > std::max(ch.ploidy, 1)) {

@@ -18,9 +18,9 @@ struct Run;
 struct ReferenceFish {
   int count = 0;
   std::vector<std::string> id;
-  Vec<int> pop;                // per individual: population 1..np
-  Vec<int> line;               // per individual: its line in the file
-  Arr3<std::int8_t> copies;    // (type, character, individual)
+  Vec<int> pop;              // per individual: population 1..np
+  Vec<int> line;             // per individual: its line in the file
+  Arr3<std::int8_t> copies;  // (type, character, individual)
 };
 
 // Reads run.files.reference. Each bad record is error 2050 (line, what is

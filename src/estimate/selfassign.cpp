@@ -16,7 +16,9 @@ namespace {
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 constexpr double kMinusInf = -std::numeric_limits<double>::infinity();
 
-double LogOf(double f) { return f > 0.0 ? std::log(f) : kMinusInf; }
+double LogOf(double f) {
+  return f > 0.0 ? std::log(f) : kMinusInf;
+}
 
 // ln of n! / prod x(k)!, the multinomial coefficient of a scored character.
 double LogCoefficient(const std::int8_t* x, int t, int n) {
@@ -56,8 +58,7 @@ void LeftOut(const Run& run, int c, int j, const std::int8_t* x, int m, double* 
   }
   double s = 0.0;
   for (int k = 0; k < t; ++k) {
-    const double prior = rannala ? 1.0 / t
-                                 : run.input.pm_weight(c) * run.input.pm_prior(k + 1, c);
+    const double prior = rannala ? 1.0 / t : run.input.pm_weight(c) * run.input.pm_prior(k + 1, c);
     f[k] = static_cast<double>(n[k] - x[k]) + prior;
     s += f[k];
   }
@@ -66,8 +67,8 @@ void LeftOut(const Run& run, int c, int j, const std::int8_t* x, int m, double* 
 
 // Every composition y of n copies over types k..t-1, with the running log
 // probability, into the moments' sums.
-void Compositions(const double* logf, int t, int k, int left, double logp, double* y,
-                  double& s1, double& s2) {
+void Compositions(const double* logf, int t, int k, int left, double logp, double* y, double& s1,
+                  double& s2) {
   if (k == t - 1) {
     y[k] = left;
     double v = logp - std::lgamma(left + 1.0);

@@ -17,7 +17,9 @@ bool OpenEvaluationReport(Run& run, std::string_view extension, std::string_view
   return OpenReport(run, kEvaluationSlot, extension, report_name, status_phrase);
 }
 
-Unit& EvaluationUnit(Run& run) { return run.output.unit[kEvaluationSlot]; }
+Unit& EvaluationUnit(Run& run) {
+  return run.output.unit[kEvaluationSlot];
+}
 
 bool CloseEvaluationReport(Run& run, std::string_view extension) {
   if (!CloseReport(run, kEvaluationSlot)) return false;

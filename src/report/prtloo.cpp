@@ -40,7 +40,8 @@ void Row(Unit& out, int number, const std::string& name, const Tally& t,
 void Prtloo(Run& run, const ReferenceFish& fish, const SelfAssignment& a) {
   const int np = run.par.npop;
   const int nr = a.nregions1;
-  std::vector<Tally> pops(static_cast<std::size_t>(np) + 1), regions(static_cast<std::size_t>(nr) + 1);
+  std::vector<Tally> pops(static_cast<std::size_t>(np) + 1),
+      regions(static_cast<std::size_t>(nr) + 1);
   for (Tally& t : pops) t.wrong.assign(static_cast<std::size_t>(np) + 1, 0);
   for (Tally& t : regions) t.wrong.assign(static_cast<std::size_t>(nr) + 1, 0);
   Tally all;
@@ -59,11 +60,14 @@ void Prtloo(Run& run, const ReferenceFish& fish, const SelfAssignment& a) {
       if (rj > 0 && rto == rj) ++t->own_region;
     }
     if (to > 0 && to != j) ++p.wrong[static_cast<std::size_t>(to)];
-    if (rj > 0 && rto > 0 && rto != rj) ++regions[static_cast<std::size_t>(rj)].wrong[static_cast<std::size_t>(rto)];
+    if (rj > 0 && rto > 0 && rto != rj)
+      ++regions[static_cast<std::size_t>(rj)].wrong[static_cast<std::size_t>(rto)];
   }
-  std::vector<std::string> pop_names(static_cast<std::size_t>(np) + 1), region_names(static_cast<std::size_t>(nr) + 1);
+  std::vector<std::string> pop_names(static_cast<std::size_t>(np) + 1),
+      region_names(static_cast<std::size_t>(nr) + 1);
   for (int i = 1; i <= np; ++i) pop_names[static_cast<std::size_t>(i)] = Trim(run.pops(i).name);
-  for (int r = 1; r <= nr; ++r) region_names[static_cast<std::size_t>(r)] = Trim(run.regions.name(r));
+  for (int r = 1; r <= nr; ++r)
+    region_names[static_cast<std::size_t>(r)] = Trim(run.regions.name(r));
 
   if (!OpenEvaluationReport(run, ".loo", "Leave-one-out", "Leave-one-out output to ")) return;
   Unit& out = EvaluationUnit(run);
@@ -76,13 +80,15 @@ void Prtloo(Run& run, const ReferenceFish& fish, const SelfAssignment& a) {
     out.Write("(/2x,a,a/)",
               {"Uses Rannala-Mountain model of baseline allele frequency ", "distributions"});
   if (run.opt.pella_masuda != 0)
-    out.Write("(/2x,a,a/)", {"Uses Pella-Masuda model of baseline allele frequency ", "distributions"});
+    out.Write("(/2x,a,a/)",
+              {"Uses Pella-Masuda model of baseline allele frequency ", "distributions"});
 
   const char* header = "(/t46,a,t56,a,/6x,a,t40,a,t46,a,t56,a,t65,a,t96,a)";
   out.Write(header, {"Correct", "Correct", "Population", "Fish", "Pop.", "Region",
                      "Most common wrong population", "Share"});
   for (int i = 1; i <= np; ++i)
-    Row(out, i, pop_names[static_cast<std::size_t>(i)], pops[static_cast<std::size_t>(i)], pop_names);
+    Row(out, i, pop_names[static_cast<std::size_t>(i)], pops[static_cast<std::size_t>(i)],
+        pop_names);
   if (nr > 0) {
     out.Write(header, {"Correct", "Correct", "Region", "Fish", "Pop.", "Region",
                        "Most common wrong region", "Share"});
@@ -91,8 +97,8 @@ void Prtloo(Run& run, const ReferenceFish& fish, const SelfAssignment& a) {
           region_names);
   }
   const double n = all.fish > 0 ? all.fish : 1.0;
-  out.Write("(/6x,a30,1x,i6,2(2x,f6.4,2x))", {Padded("All reference individuals", kNameWidth), all.fish,
-                                               all.own_pop / n, all.own_region / n});
+  out.Write("(/6x,a30,1x,i6,2(2x,f6.4,2x))", {Padded("All reference individuals", kNameWidth),
+                                              all.fish, all.own_pop / n, all.own_region / n});
   out.Write("(/70a)", std::vector<Item>(70, "_"));
   if (!CloseEvaluationReport(run, ".loo") || !run.opt.print_tables) return;
 
@@ -101,7 +107,8 @@ void Prtloo(Run& run, const ReferenceFish& fish, const SelfAssignment& a) {
   for (int k = 1; k <= fish.count; ++k) {
     const int j = fish.pop(k);
     const int to = a.assigned(k);
-    table.Text(fish.id[static_cast<std::size_t>(k) - 1]).Text(pop_names[static_cast<std::size_t>(j)]);
+    table.Text(fish.id[static_cast<std::size_t>(k) - 1])
+        .Text(pop_names[static_cast<std::size_t>(j)]);
     table.Text(a.region_of(j) > 0 ? region_names[static_cast<std::size_t>(a.region_of(j))] : "");
     table.Text(to > 0 ? pop_names[static_cast<std::size_t>(to)] : "");
     table.Text(a.region(k) > 0 ? region_names[static_cast<std::size_t>(a.region(k))] : "");

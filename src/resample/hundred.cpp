@@ -23,7 +23,9 @@ constexpr std::int64_t kSeedStep = 7654321;
 constexpr std::int64_t kSeedRange = 10000000;
 constexpr double kHigh = 0.9;
 
-std::vector<Item> Underscores() { return std::vector<Item>(70, "_"); }
+std::vector<Item> Underscores() {
+  return std::vector<Item>(70, "_");
+}
 
 // First member (index into regions.members) of every region.
 std::vector<int> FirstMembers(const Regions& reg, int nr) {
@@ -146,7 +148,7 @@ void HundredReport(Run& run, const HundredUnits& units, const HundredSummary& su
   out.Write("(/2x,70a)", Underscores());
   out.Write("(/2x,a,a,a)", {"Hundred Percent Simulations", ": ", Padded(run.title, kTitleWidth)});
   out.Write("(/2x,a,1x,a)", {"Units                       :",
-                          units.by_region ? "regions of level 1" : "populations"});
+                             units.by_region ? "regions of level 1" : "populations"});
   out.Write("(2x,a,i12)", {"Simulated sample size       :", run.par.sample_size});
   out.Write("(2x,a,i12)", {"Number of resamplings       :", sum.resamples});
   out.Write("(2x,a,i12)", {"Random seed                 :", run.par.seed});
@@ -156,7 +158,8 @@ void HundredReport(Run& run, const HundredUnits& units, const HundredSummary& su
     out.Write("(/2x,a,a/)",
               {"Uses Rannala-Mountain model of baseline allele frequency ", "distributions"});
   if (run.opt.pella_masuda != 0)
-    out.Write("(/2x,a,a/)", {"Uses Pella-Masuda model of baseline allele frequency ", "distributions"});
+    out.Write("(/2x,a,a/)",
+              {"Uses Pella-Masuda model of baseline allele frequency ", "distributions"});
   if (sum.unfinished) out.Write("(2x, a)", {"WARNING: Check *.log file for proper convergence."});
 
   // Per unit: its own estimate when the whole mixture comes from it.

@@ -33,6 +33,9 @@ constexpr const char* kBaseline =
 
 constexpr const char* kMixture = "Mixture\n101 1100\n200 0200\n011 0011\n101 0101\n002 2000\n";
 
+// The options section of a leave-one-out check, before the parameters.
+constexpr const char* kLeaveOneOut = "* Options\nLeave-one-out: yes\n* Parameters\n";
+
 // `text` with its first `from` replaced by `to`.
 std::string Sub(std::string text, const std::string& from, const std::string& to) {
   std::size_t at = text.find(from);
@@ -178,12 +181,11 @@ TEST(BadInputTest, ControlFiles) {
       Ctl("hundred percent simulations by region without regions", "* Estimation: bad input\n",
           "* Simulation: bad input\n* Options\nHundred percent simulations: yes (by region)\n",
           "the populations table gives no region of level 1."),
-      Ctl("leave-one-out without reference individuals", "* Parameters\n",
-          "* Options\nLeave-one-out: yes\n* Parameters\n",
+      Ctl("leave-one-out without reference individuals", "* Parameters\n", kLeaveOneOut,
           "Must specify the Reference individuals file."),
       Before({"a reference individual of no population",
-              {{"run.ctl", Sub(Sub(kControl, "* Parameters\n", "* Options\nLeave-one-out: yes\n* Parameters\n"),
-                               "* Characters", "Reference individuals file: fish.ref\n* Characters")},
+              {{"run.ctl", Sub(Sub(kControl, "* Parameters\n", kLeaveOneOut), "* Characters",
+                               "Reference individuals file: fish.ref\n* Characters")},
                {"fish.ref", "* characters\nID\nPOP\nLoc1\nLoc2\n* end\nf1 3 200 0200\n"}},
               "Correct the reference individuals"},
              "its population number 3 is not 1 to the number of populations"),

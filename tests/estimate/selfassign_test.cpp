@@ -2,6 +2,8 @@
 // pseudo-individual of three chinook populations against a computation of its
 // own (frequencies from the counts without it, products of genotype
 // probabilities, normalised), under the Rannala-Mountain and the plain model.
+#include "estimate/selfassign.hpp"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -12,7 +14,6 @@
 
 #include "data/base.hpp"
 #include "data/reference.hpp"
-#include "estimate/selfassign.hpp"
 #include "support/files.hpp"
 #include "support/run_fixture.hpp"
 
@@ -32,7 +33,10 @@ TEST(SelfAssign, LogMomentsOfOneCharacter) {
                         // 11 and 22 at 1/4 each, 12 at 1/2: ln 1/4 or ln 1/2, evenly.
                         Case{{0.5, 0.5}, 2, 2, 1.5 * h, 0.25 * h * h},
                         // one copy scored of a diploid: ln 0.2 or ln 0.8.
-                        Case{{0.2, 0.8}, 2, 1, 0.2 * std::log(0.2) + 0.8 * std::log(0.8),
+                        Case{{0.2, 0.8},
+                             2,
+                             1,
+                             0.2 * std::log(0.2) + 0.8 * std::log(0.8),
                              0.16 * std::pow(std::log(0.2) - std::log(0.8), 2)}}) {
     double mean = 0.0, var = 0.0;
     LogMoments(c.f.data(), static_cast<int>(c.f.size()), c.ploidy, c.n, mean, var);
@@ -47,7 +51,8 @@ TEST(SelfAssign, LogMomentsOfOneCharacter) {
 // the population's counts exactly.
 std::string PseudoIndividuals(const Run& run, int p) {
   int nfish = 0;
-  for (int c = 1; c <= run.par.nchar; ++c) nfish = std::max(nfish, (run.input.base_totals(c, p) + 1) / 2);
+  for (int c = 1; c <= run.par.nchar; ++c)
+    nfish = std::max(nfish, (run.input.base_totals(c, p) + 1) / 2);
   std::ostringstream s;
   for (int f = 0; f < nfish; ++f) {
     s << "P" << p << "-" << f + 1 << " " << p;
@@ -121,7 +126,9 @@ TEST(SelfAssign, ChinookPseudoIndividualsAgreeWithAnIndependentComputation) {
             f1 = n1 / (n1 + n2), f2 = n2 / (n1 + n2);
           }
           P[i] *= x1 + x2 == 1 ? (x1 == 1 ? f1 : f2)
-                               : (x1 == 2 ? f1 * f1 : x2 == 2 ? f2 * f2 : 2 * f1 * f2);
+                               : (x1 == 2   ? f1 * f1
+                                  : x2 == 2 ? f2 * f2
+                                            : 2 * f1 * f2);
         }
         sum += P[i];
       }

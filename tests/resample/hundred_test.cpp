@@ -1,6 +1,8 @@
 // Hundred percent simulations: every unit's resamples are those of a simulation
 // control file of its own (its true proportions, its seeds, a fresh process),
 // whatever the number of threads.
+#include "resample/hundred.hpp"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -11,7 +13,6 @@
 #include <string>
 #include <vector>
 
-#include "resample/hundred.hpp"
 #include "support/resample_runs.hpp"
 
 namespace velk {
@@ -56,9 +57,10 @@ TEST(HundredPercent, SeedsOfTheUnits) {
   struct Case {
     int seed, seco, u, unit_seed, unit_seco;
   };
-  for (Case c : {Case{-12345, 54321, 1, -12345, 54321}, Case{-12345, 54321, 2, -7666666, 7708642},
-                 Case{-12345, 54321, 3, -5320987, 5362963}, Case{0, 0, 1, 0, 0},
-                 Case{-20000000, 20000000, 1, 0, 0}, Case{-9999999, 9999999, 2, -7654320, 7654320}}) {
+  for (Case c :
+       {Case{-12345, 54321, 1, -12345, 54321}, Case{-12345, 54321, 2, -7666666, 7708642},
+        Case{-12345, 54321, 3, -5320987, 5362963}, Case{0, 0, 1, 0, 0},
+        Case{-20000000, 20000000, 1, 0, 0}, Case{-9999999, 9999999, 2, -7654320, 7654320}}) {
     EXPECT_EQ(HundredSeed(c.seed, c.u), c.unit_seed) << c.seed << " " << c.u;
     EXPECT_EQ(HundredSecondSeed(c.seco, c.u), c.unit_seco) << c.seco << " " << c.u;
   }
@@ -79,16 +81,16 @@ TEST(HundredPercent, EveryUnitIsItsOwnSimulation) {
     const char* units;
     std::vector<std::string> rows;  // the populations table of each unit's own control file
   };
-  for (const Case& c :
-       {Case{"population", {"1 North : 1 1\n2 South : 1 0\n3 Coast : 2 0\n",
-                            "1 North : 1 0\n2 South : 1 1\n3 Coast : 2 0\n",
-                            "1 North : 1 0\n2 South : 1 0\n3 Coast : 2 1\n"}},
-        Case{"region", {"1 North : 1 1\n2 South : 1 1\n3 Coast : 2 0\n",
-                        "1 North : 1 0\n2 South : 1 0\n3 Coast : 2 1\n"}}}) {
+  for (const Case& c : {Case{"population",
+                             {"1 North : 1 1\n2 South : 1 0\n3 Coast : 2 0\n",
+                              "1 North : 1 0\n2 South : 1 1\n3 Coast : 2 0\n",
+                              "1 North : 1 0\n2 South : 1 0\n3 Coast : 2 1\n"}},
+                        Case{"region",
+                             {"1 North : 1 1\n2 South : 1 1\n3 Coast : 2 0\n",
+                              "1 North : 1 0\n2 South : 1 0\n3 Coast : 2 1\n"}}}) {
     SCOPED_TRACE(c.units);
-    const std::string hundred =
-        test::ResampleControl(true, options + "Hundred percent simulations: yes by " + c.units + "\n",
-                        parameters);
+    const std::string hundred = test::ResampleControl(
+        true, options + "Hundred percent simulations: yes by " + c.units + "\n", parameters);
     std::map<std::string, std::string> outputs[2];
     std::string rsm, rlk;
     std::array<int, kTableCount> listed{};
@@ -104,8 +106,9 @@ TEST(HundredPercent, EveryUnitIsItsOwnSimulation) {
       rsm = a.Report(".rsm");
       rlk = a.Report(".rlk");
       const std::string units = std::to_string(c.rows.size());
-      EXPECT_NE(a.platform.LastStatus().find("Unit " + units + " of " + units + ", resample 4 of 4"),
-                std::string::npos);
+      EXPECT_NE(
+          a.platform.LastStatus().find("Unit " + units + " of " + units + ", resample 4 of 4"),
+          std::string::npos);
     }
     EXPECT_EQ(outputs[0], outputs[1]) << "one thread and two";
     EXPECT_NE(outputs[0]["three.log"].find("       population Coast, character L5\n"),
@@ -116,7 +119,8 @@ TEST(HundredPercent, EveryUnitIsItsOwnSimulation) {
     // listed with the report, in place of a simulation's tables.
     const std::string csv = outputs[0]["out/three.hps.csv"];
     EXPECT_EQ(std::count(csv.begin(), csv.end(), '\n'), 1 + c.rows.size() * c.rows.size());
-    EXPECT_EQ(csv.substr(0, csv.find('\n')), "\"scenario\",\"estimated\",\"mean\",\"sd\",\"rmse\"\r");
+    EXPECT_EQ(csv.substr(0, csv.find('\n')),
+              "\"scenario\",\"estimated\",\"mean\",\"sd\",\"rmse\"\r");
     EXPECT_EQ(listed, (std::array<int, kTableCount>{0, 0, 0, 0, 0, 0, 1, 1, 0, 0}));
 
     for (int u = 1; u <= static_cast<int>(c.rows.size()); ++u) {
@@ -126,10 +130,10 @@ TEST(HundredPercent, EveryUnitIsItsOwnSimulation) {
       EXPECT_NE(hps.find(seed + std::string(11 - seco.size(), ' ') + seco + "\n"),
                 std::string::npos);
       test::ResampleAnalysis alone(test::kLoci, true);
-      const std::string control =
-          Edit(test::ResampleControl(true, options, parameters),
-               {{"Seed: 4242\nSecond seed: 777\n", "Seed: " + seed + "\nSecond seed: " + seco + "\n"},
-                {kTruthRows, c.rows[static_cast<std::size_t>(u) - 1]}});
+      const std::string control = Edit(
+          test::ResampleControl(true, options, parameters),
+          {{"Seed: 4242\nSecond seed: 777\n", "Seed: " + seed + "\nSecond seed: " + seco + "\n"},
+           {kTruthRows, c.rows[static_cast<std::size_t>(u) - 1]}});
       ASSERT_FALSE(alone.Go(control, 1).aborted) << alone.Log();
       const std::string own = alone.Report(".rsm");
       EXPECT_EQ(UnitBlock(rsm, u), Lines(own, 3 + test::kStocks, 1 << 20));
@@ -149,8 +153,9 @@ TEST(HundredPercent, ChinookUnitsAgreeWithTheirOwnControlFiles) {
       {"chinook.bse", (data / "chinook.bse").string()},
       {"Mixture file: chinook_mix.mix\n", ""},
       {"Compute jackknife: yes\n", "Resample baseline: yes\nPrint bootstrap estimates: yes\n"},
-      {"Maximum number of genotypes: 2500\n", "Maximum number of genotypes: 200\n"
-                                              "Number of resamples: 3\nSize: 200\n"}};
+      {"Maximum number of genotypes: 2500\n",
+       "Maximum number of genotypes: 200\n"
+       "Number of resamples: 3\nSize: 200\n"}};
   test::TempDir dir;
   std::string hundred = Edit(base, common);
   hundred = Edit(hundred, {{"* Estimation:", "* Simulation:"},
@@ -185,11 +190,12 @@ TEST(HundredPercent, ChinookUnitsAgreeWithTheirOwnControlFiles) {
       table += line + (label == unit ? " 1\n" : " 0\n");
     }
     text.replace(from, to - from, table);
-    text = Edit(text, {{"* Estimation:", "* Simulation:"},
-                       {"Output file: chinook_mix_rm", "Output file: " + (dir / "alone")},
-                       {"* Files", "Seed: " + std::to_string(HundredSeed(-31337, unit)) +
-                                       "\nSecond seed: " +
-                                       std::to_string(HundredSecondSeed(2718, unit)) + "\n* Files"}});
+    text =
+        Edit(text,
+             {{"* Estimation:", "* Simulation:"},
+              {"Output file: chinook_mix_rm", "Output file: " + (dir / "alone")},
+              {"* Files", "Seed: " + std::to_string(HundredSeed(-31337, unit)) + "\nSecond seed: " +
+                              std::to_string(HundredSecondSeed(2718, unit)) + "\n* Files"}});
     test::WriteFile(dir / "alone.ctl", text);
     Process process;
     test::RecordingPlatform platform;
