@@ -261,6 +261,10 @@ void Warning(Body& b, int number) {
                              "The first is record " + std::to_string(b.n2) + ", with " +
                                  std::to_string(b.n3) + " fields."});
       break;
+    case 1022:  // an estimation asked for hundred percent simulations
+      b.Log("(5x,a,/5x,a)", {"Hundred percent simulations are a simulation's option:",
+                             "this estimation does not run them."});
+      break;
     case 1017:  // the records that warning 1015 skipped, counted once
       b.Log("(5x,a,/5x,a)", {std::to_string(b.n1) + " mixture records were skipped:",
                              "each missed more than " + std::to_string(b.n2) + " characters."});

@@ -194,6 +194,9 @@ void DataStages(Run& run) {
   }
 
   if (run.opt.estimation != 0) {
+    // Hundred percent simulations replace a simulation's runs; an estimation
+    // or bootstrap has none to replace, so the option is said to do nothing.
+    if (run.opt.hundred_percent) Error(run, 1022);
     AppendStatus(run, "Reading mixture file...");
     Getmix(run);
     if (run.error.stop || StopAsked(run)) return;
