@@ -59,50 +59,6 @@ TEST(CsvTable, QuotesTextsAndWritesNumbersThatReadBack) {
     EXPECT_EQ(std::stod(CsvNumber(v)), v);
 }
 
-// Example runs with the tables on and off: the same reports byte for byte, and
-// the tables give every printed number.
-class ExampleTables : public ::testing::Test {
- protected:
-  static void SetUpTestSuite() {
-    dir_ = new TempDir;
-    for (const char* name : {"first.ctl", "simulate.ctl", "bootstrap.ctl", "example.bse",
-                             "example.mix", "complete.bse"})
-      fs::copy_file(fs::path(VELK_SOURCE_DIR) / "examples" / name, dir_->Path() / name);
-    for (const char* name : {"first", "simulate", "bootstrap"}) {
-      std::string ctl = ReadFile(dir_->Path() / (std::string(name) + ".ctl"));
-      ctl.replace(ctl.find("* Options\n"), 10, "* Options\nPrint tables: yes\n");
-      ctl.replace(ctl.find("out\\"), 4, "tab\\");
-      WriteFile(dir_->Path() / (std::string("t_") + name + ".ctl"), ctl);
-    }
-    run_ = RunVelk("first.ctl simulate.ctl bootstrap.ctl t_first.ctl t_simulate.ctl t_bootstrap.ctl",
-                   dir_->Path().string());
-  }
-  static void TearDownTestSuite() { delete dir_; }
-  static std::string Out(const std::string& file) { return ReadFile(dir_->Path() / "tab" / file); }
-  static std::vector<Row> Csv(const std::string& file) { return ReadCsv(Out(file)); }
-
-  static TempDir* dir_;
-  static test::CommandResult run_;
-};
-TempDir* ExampleTables::dir_ = nullptr;
-test::CommandResult ExampleTables::run_;
-
-TEST_F(ExampleTables, ReportsUnchangedAndTablesListed) {
-  ASSERT_EQ(run_.status, 0) << run_.output;
-  int reports = 0;
-  for (const auto& e : fs::directory_iterator(dir_->Path() / "out")) {
-    ++reports;
-    EXPECT_EQ(ReadFile(e.path()), Out(e.path().filename().string())) << e.path();
-  }
-  EXPECT_EQ(reports, 13);
-  const test::CommandResult load = RunVelk("--load t_first.ctl t_bootstrap.ctl", dir_->Path().string());
-  for (const char* shown : {"Estimates Table         tab/first.estimates.csv",
-                            "Run Table               tab/first.run.csv",
-                            "Summary Table           tab/bootstrap.summary.csv"})
-    EXPECT_NE(load.output.find(shown), std::string::npos) << shown << load.output;
-  EXPECT_EQ(load.output.find("tab/first.summary.csv"), std::string::npos);
-}
-
 // Every population and region of the estimates table as the estimates
 // report prints it, its intervals as the interval blocks do (where the
 // report shows one), and the run table's facts.
@@ -150,38 +106,43 @@ void ExpectEstimatesAgree(const std::string& est, const std::vector<Row>& rows,
              "observations");
 }
 
-TEST_F(ExampleTables, EstimatesAgreeWithTheEstimatesReport) {
+// Example runs with the tables on and off: the same reports byte for byte, and
+// the tables give every printed number.
+TEST(ExampleTables, ReportsUnchangedAndTablesAgreeWithThem) {
+  TempDir dir;
+  for (const char* name : {"first.ctl", "simulate.ctl", "bootstrap.ctl", "example.bse",
+                           "example.mix", "complete.bse"})
+    fs::copy_file(fs::path(VELK_SOURCE_DIR) / "examples" / name, dir.Path() / name);
+  for (const char* name : {"first", "simulate", "bootstrap"}) {
+    std::string ctl = ReadFile(dir.Path() / (std::string(name) + ".ctl"));
+    ctl.replace(ctl.find("* Options\n"), 10, "* Options\nPrint tables: yes\n");
+    ctl.replace(ctl.find("out\\"), 4, "tab\\");
+    WriteFile(dir.Path() / (std::string("t_") + name + ".ctl"), ctl);
+  }
+  const test::CommandResult done =
+      RunVelk("first.ctl simulate.ctl bootstrap.ctl t_first.ctl t_simulate.ctl t_bootstrap.ctl",
+              dir.Path().string());
+  ASSERT_EQ(done.status, 0) << done.output;
+  auto Out = [&](const std::string& file) { return ReadFile(dir.Path() / "tab" / file); };
+  auto Csv = [&](const std::string& file) { return ReadCsv(Out(file)); };
+  int reports = 0;
+  for (const auto& e : fs::directory_iterator(dir.Path() / "out")) {
+    ++reports;
+    EXPECT_EQ(ReadFile(e.path()), Out(e.path().filename().string())) << e.path();
+  }
+  EXPECT_EQ(reports, 13);
+  const test::CommandResult load = RunVelk("--load t_first.ctl t_bootstrap.ctl", dir.Path().string());
+  for (const char* shown : {"Estimates Table         tab/first.estimates.csv",
+                            "Run Table               tab/first.run.csv",
+                            "Summary Table           tab/bootstrap.summary.csv"})
+    EXPECT_NE(load.output.find(shown), std::string::npos) << shown << load.output;
+  EXPECT_EQ(load.output.find("tab/first.summary.csv"), std::string::npos);
+
   const std::vector<Row> rows = Csv("first.estimates.csv");
   ASSERT_EQ(rows.size(), 12u);
   for (const Row& r : rows) EXPECT_EQ(std::isnan(Num(r, "likelihood_lower")), Int(r, "level") == 0);
   ExpectEstimatesAgree(Out("first.est"), rows, Csv("first.run.csv"));
-}
 
-// The chinook rec1 run with regions: 69 populations and 39 regions, most of
-// them below the thresholds of the interval blocks.
-TEST(ChinookTables, EstimatesAgreeWithTheEstimatesReport) {
-  const fs::path data = fs::path(VELK_SHARED_DATA) / "chinook";
-  if (!fs::exists(data / "chinook_rec1.ctl")) GTEST_SKIP() << "no chinook data";
-  TempDir dir;
-  std::string ctl = ReadFile(data / "chinook_rec1.ctl");
-  const std::size_t options = ctl.find("* Options\n") + 10;
-  ctl = ctl.substr(0, options) + "Print tables: yes\nCompute confidence intervals: yes\n" +
-        ctl.substr(options);
-  WriteFile(dir / "rec1.ctl", ctl);
-  for (const char* name : {"chinook.bse", "chinook_rec1.mix"})
-    fs::copy_file(data / name, dir.Path() / name);
-  const test::CommandResult r = RunVelk("rec1.ctl", dir.Path().string());
-  ASSERT_EQ(r.status, 0) << r.output;
-  const std::vector<Row> rows = ReadCsv(ReadFile(dir / "chinook_rec1.estimates.csv"));
-  ASSERT_EQ(rows.size(), 69u + 39u);
-  int intervals = 0;
-  for (const Row& row : rows) intervals += std::isnan(Num(row, "likelihood_lower")) ? 0 : 1;
-  EXPECT_EQ(intervals, 4);
-  ExpectEstimatesAgree(ReadFile(dir / "chinook_rec1.est"), rows,
-                       ReadCsv(ReadFile(dir / "chinook_rec1.run.csv")));
-}
-
-TEST_F(ExampleTables, SummariesAndResamplesAgreeWithTheResamplingReports) {
   for (const char* name : {"simulate", "bootstrap"}) {
     SCOPED_TRACE(name);
     const std::string report = Out(std::string(name) + (name[0] == 's' ? ".sim" : ".bot"));
@@ -227,10 +188,34 @@ TEST_F(ExampleTables, SummariesAndResamplesAgreeWithTheResamplingReports) {
       }
     }
     const std::vector<std::string> lines =
-        test::ReadLines(dir_->Path() / "tab" / (std::string(name) + ".rsm"));
+        test::ReadLines(dir.Path() / "tab" / (std::string(name) + ".rsm"));
     ASSERT_EQ(lines.size(), 2u + 6u + 200u);
     for (std::size_t k = 0; k < rsm.size(); ++k) EXPECT_EQ(lines[8 + k], rsm[k]) << k;
   }
+}
+
+// The chinook rec1 run with regions: 69 populations and 39 regions, most of
+// them below the thresholds of the interval blocks.
+TEST(ChinookTables, EstimatesAgreeWithTheEstimatesReport) {
+  const fs::path data = fs::path(VELK_SHARED_DATA) / "chinook";
+  if (!fs::exists(data / "chinook_rec1.ctl")) GTEST_SKIP() << "no chinook data";
+  TempDir dir;
+  std::string ctl = ReadFile(data / "chinook_rec1.ctl");
+  const std::size_t options = ctl.find("* Options\n") + 10;
+  ctl = ctl.substr(0, options) + "Print tables: yes\nCompute confidence intervals: yes\n" +
+        ctl.substr(options);
+  WriteFile(dir / "rec1.ctl", ctl);
+  for (const char* name : {"chinook.bse", "chinook_rec1.mix"})
+    fs::copy_file(data / name, dir.Path() / name);
+  const test::CommandResult r = RunVelk("rec1.ctl", dir.Path().string());
+  ASSERT_EQ(r.status, 0) << r.output;
+  const std::vector<Row> rows = ReadCsv(ReadFile(dir / "chinook_rec1.estimates.csv"));
+  ASSERT_EQ(rows.size(), 69u + 39u);
+  int intervals = 0;
+  for (const Row& row : rows) intervals += std::isnan(Num(row, "likelihood_lower")) ? 0 : 1;
+  EXPECT_EQ(intervals, 4);
+  ExpectEstimatesAgree(ReadFile(dir / "chinook_rec1.est"), rows,
+                       ReadCsv(ReadFile(dir / "chinook_rec1.run.csv")));
 }
 
 // Without regions, every population gets its likelihood interval, also one
