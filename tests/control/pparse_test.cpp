@@ -82,22 +82,6 @@ TEST(Pparse, KeywordOrderAndFallBack) {
   EXPECT_EQ(s.run.parse.pos, 4);
 }
 
-TEST(Pparse, BadValueIsFatalForItsRecord) {
-  SectionRun s(
-      "Seed: 9\n"
-      "\\ comment\n"
-      "Maximum number of iterations: many\n"
-      "Number of characters: 4\n"
-      "* Files\n");
-  Par p = Read(s);
-  EXPECT_EQ(s.run.error.stop, 1);
-  EXPECT_EQ(s.run.error.last_code, 3011);
-  EXPECT_EQ(s.run.error.a1, "parameter");
-  EXPECT_EQ(s.run.error.n1, 5);
-  EXPECT_EQ(p.nchar, 0);  // reading stopped at the bad line
-  EXPECT_EQ(s.run.errstk.depth, 0);
-}
-
 TEST(Pparse, SeedsSignsAndHandOver) {
   SectionRun a("Seed: 77\nSecond seed: -5\n* Files\n");
   Par p = Read(a);

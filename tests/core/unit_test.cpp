@@ -1,11 +1,7 @@
-// Output units: records in files and in memory, the open record.
+// Output units: records in memory, the open record.
 #include "core/layout/unit.hpp"
 
 #include <gtest/gtest.h>
-
-#include <filesystem>
-
-#include "support/files.hpp"
 
 namespace velk {
 namespace {
@@ -36,22 +32,6 @@ TEST(Unit, MemoryKeepsRecordsAndCompletesTheOpenOneOnClose) {
   line.Close();
   EXPECT_EQ(rec.Text(), line.Text());
   EXPECT_EQ(rec.Text(), "open first\n  second  \n\n");
-}
-
-TEST(Unit, FilesAreKeptAndFailuresReported) {
-  test::TempDir dir;
-  {
-    Unit u;
-    ASSERT_TRUE(u.Open(dir / "unit.txt"));
-    u.Line("first");
-    u.Write("(i5)", {1, 2});
-    u.Write("(a\\)", {"open"});
-  }  // the destructor closes and keeps the file
-  EXPECT_EQ(test::ReadFile(dir / "unit.txt"), "first\n    1\n    2\nopen\n");
-
-  Unit missing;
-  EXPECT_FALSE(missing.Open(dir / "no-such-dir/x.txt"));
-  EXPECT_FALSE(missing.IsOpen());
 }
 
 }  // namespace

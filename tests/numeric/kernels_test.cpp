@@ -45,13 +45,6 @@ TEST(Kernels, StridedAccessAndLargest) {
   const double y[3] = {-9.0, 1.0, -10.0};
   EXPECT_EQ(Idmax(3, y, 1), 2);  // signed, not by magnitude
 
-  // Strided updates touch only their own elements (the estimation reports cover the sums).
-  double m[6] = {1, 2, 3, 4, 5, 6};
-  Dhaxpy1(2, 2.0, m, 3, m + 1, 3);  // m(2) += 2 m(1), m(5) += 2 m(4)
-  Dhscal(2, -1.0, m + 2, 3);
-  Dhset(1, 0.5, m + 3, 3);
-  EXPECT_EQ(std::vector<double>(m, m + 6), (std::vector<double>{1, 4, -3, 0.5, 13, -6}));
-
   // Integer sums of narrow vectors come back as 32 bits.
   std::int8_t c[6] = {100, 0, 100, 0, 100, 0};
   EXPECT_EQ(I1sum(3, c, 2), 300);

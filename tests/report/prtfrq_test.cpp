@@ -3,17 +3,15 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdint>
 #include <string>
 #include <tuple>
 #include <utility>
 #include <vector>
 
-#include "core/error.hpp"
-#include "core/run.hpp"
+#include "support/baseline.hpp"
 #include "support/files.hpp"
 #include "support/groups.hpp"
-#include "support/recording_platform.hpp"
+#include "support/run_fixture.hpp"
 #include "support/tiny_reports.hpp"
 
 namespace velk {
@@ -24,39 +22,24 @@ using test::ReadFile;
 using test::ReadLines;
 
 // A run with a baseline set up by hand and the report written into a fresh folder.
-class BaselineReport : public ::testing::Test {
+class BaselineReport : public ::testing::Test, public test::RunFixture {
  protected:
-  BaselineReport() {
-    Error(run, 1);
-    run.files.output = dir / "case";
-  }
-  // Characters as {name, ntypes, ploidy}.
+  BaselineReport() { run.files.output = dir / "case"; }
+  // Characters as {name, ntypes, ploidy}; counts[population][character][type].
   void Setup(const std::vector<std::tuple<std::string, int, int>>& chars,
-             const std::vector<std::string>& pops) {
-    run.par.nchar = static_cast<int>(chars.size());
-    run.par.npop = static_cast<int>(pops.size());
-    run.par.max_types = 0;
-    run.chars.Resize(run.par.nchar);
-    run.pops.Resize(run.par.npop);
-    for (int c = 1; c <= run.par.nchar; ++c) {
-      const auto& [name, ntypes, ploidy] = chars[static_cast<std::size_t>(c - 1)];
-      run.chars(c) = Character{name, 0, ntypes, ploidy};
-      run.par.max_types = std::max(run.par.max_types, ntypes);
+             const std::vector<std::string>& pops,
+             const std::vector<test::PopulationCounts>& counts) {
+    std::vector<int> ntypes, ploidy;
+    for (const auto& c : chars) {
+      ntypes.push_back(std::get<1>(c));
+      ploidy.push_back(std::get<2>(c));
     }
+    test::SetBaseline(run, ntypes, counts, ploidy);
+    for (int c = 1; c <= run.par.nchar; ++c)
+      run.chars(c).name = std::get<0>(chars[static_cast<std::size_t>(c - 1)]);
+    run.pops.Resize(run.par.npop);
     for (int i = 1; i <= run.par.npop; ++i)
       run.pops(i).name = pops[static_cast<std::size_t>(i - 1)];
-    run.input.base_counts.Resize(run.par.max_types, run.par.nchar, run.par.npop);
-    run.input.base_totals.Resize(run.par.nchar, run.par.npop);
-  }
-
-  // Counts of population i for character c; their sum is the total.
-  void Counts(int i, int c, const std::vector<int>& counts) {
-    int total = 0;
-    for (std::size_t k = 0; k < counts.size(); ++k) {
-      run.input.base_counts(static_cast<int>(k) + 1, c, i) = static_cast<std::int16_t>(counts[k]);
-      total += counts[k];
-    }
-    run.input.base_totals(c, i) = total;
   }
 
   // Missing-baseline entries: their number, and entry e's total and frequencies.
@@ -75,9 +58,7 @@ class BaselineReport : public ::testing::Test {
   std::vector<std::string> Lines() const { return ReadLines(dir / "case.bsl"); }
 
   test::TempDir dir;
-  test::RecordingPlatform platform;
-  Process process;
-  velk::Run run{process, platform};
+};
 };
 
 // A locus, an isolocus and an mtDNA character fill the page exactly, a fourth goes to a
@@ -85,12 +66,10 @@ class BaselineReport : public ::testing::Test {
 TEST_F(BaselineReport, PlainTableWithEstimatesInTwoBlocks) {
   run.title = "Test baseline";
   Setup({{"Loc1", 2, 2}, {"Iso2", 3, 4}, {"Mt3", 2, 1}, {"LongName10", 4, 2}},
-        {"Alpha Creek", "Beta River", "Gamma Lake"});
-  const std::vector<std::vector<int>> counts[3] = {{{30, 10}, {20, 12, 8}, {9, 3}, {10, 20, 5, 5}},
-                                                   {{0, 0}, {10, 10, 20}, {5, 5}, {0, 0, 0, 0}},
-                                                   {{16, 24}, {4, 4, 32}, {0, 0}, {2, 8, 6, 4}}};
-  for (int i = 1; i <= 3; ++i)
-    for (int c = 1; c <= 4; ++c) Counts(i, c, counts[i - 1][static_cast<std::size_t>(c - 1)]);
+        {"Alpha Creek", "Beta River", "Gamma Lake"},
+        {{{30, 10}, {20, 12, 8}, {9, 3}, {10, 20, 5, 5}},
+         {{0, 0}, {10, 10, 20}, {5, 5}, {0, 0, 0, 0}},
+         {{16, 24}, {4, 4, 32}, {0, 0}, {2, 8, 6, 4}}});
   run.input.nmissing_base = 3;
   // Entries population by population: (2, Loc1), (2, LongName10), (3, Mt3).
   Entries(run.input.missing_totals, run.input.missing_freqs, 4,
@@ -106,11 +85,8 @@ TEST_F(BaselineReport, PlainTableWithEstimatesInTwoBlocks) {
 // Both models: the sample table, both posterior means, and the weights table.
 TEST_F(BaselineReport, ModelTablesAndWeights) {
   run.title = "Model run";
-  Setup({{"Loc1", 2, 2}, {"Loc2", 3, 2}}, {"North Fork", "South Fork"});
-  Counts(1, 1, {6, 4});
-  Counts(1, 2, {2, 2, 4});
-  Counts(2, 1, {3, 1});
-  Counts(2, 2, {0, 0, 0});
+  Setup({{"Loc1", 2, 2}, {"Loc2", 3, 2}}, {"North Fork", "South Fork"},
+        {{{6, 4}, {2, 2, 4}}, {{3, 1}, {0, 0, 0}}});
   run.input.nmissing_base = 1;
   Entries(run.input.missing_totals, run.input.missing_freqs, 3, {{9.0, {0.1, 0.2, 0.7}}});
   run.opt.rannala_mountain = 1;
@@ -135,9 +111,7 @@ TEST_F(BaselineReport, ModelTablesAndWeights) {
 // one empty line follows the last of them.
 TEST_F(BaselineReport, MeanAndStdDevRowsFollowTheEstimate) {
   run.title = "Sim";
-  Setup({{"Loc1", 2, 2}}, {"One", "Two"});
-  Counts(1, 1, {3, 1});
-  Counts(2, 1, {0, 0});
+  Setup({{"Loc1", 2, 2}}, {"One", "Two"}, {{{3, 1}}, {{0, 0}}});
   run.input.nmissing_base = 1;
   Vec<double> et, mt, st;
   Mat<double> ef, mf, sf;
@@ -162,8 +136,7 @@ TEST_F(BaselineReport, MeanAndStdDevRowsFollowTheEstimate) {
 
 // Twelve types: page width 6 * 12 + 44 = 116, filled, so an empty line follows the rule.
 TEST_F(BaselineReport, WideCharacterWidensThePage) {
-  Setup({{"Wide", 12, 2}}, {"One"});
-  Counts(1, 1, {1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1});
+  Setup({{"Wide", 12, 2}}, {"One"}, {{std::vector<int>(12, 1)}});
   Prtfrq(run);
   const std::vector<std::string> lines = Lines();
   ASSERT_GE(lines.size(), 11u);
@@ -181,8 +154,7 @@ TEST_F(BaselineReport, WideCharacterWidensThePage) {
 // Characters of one, one, two and two types end their block at column 101: the
 // rule writes the page width, an empty line from its "/", and the last underscore.
 TEST_F(BaselineReport, RuleLongerThanThePageContinues) {
-  Setup({{"A", 1, 1}, {"B", 1, 1}, {"C", 2, 2}, {"D", 2, 2}}, {"One"});
-  for (int c = 1; c <= 4; ++c) Counts(1, c, c <= 2 ? std::vector<int>{4} : std::vector<int>{2, 2});
+  Setup({{"A", 1, 1}, {"B", 1, 1}, {"C", 2, 2}, {"D", 2, 2}}, {"One"}, {{{4}, {4}, {2, 2}, {2, 2}}});
   Prtfrq(run);
   const std::vector<std::string> lines = Lines();
   ASSERT_EQ(lines.size(), 13u);
