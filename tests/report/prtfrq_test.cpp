@@ -59,7 +59,6 @@ class BaselineReport : public ::testing::Test, public test::RunFixture {
 
   test::TempDir dir;
 };
-};
 
 // A locus, an isolocus and an mtDNA character fill the page exactly, a fourth goes to a
 // second block; three characters without data, each with its Estimate row.
