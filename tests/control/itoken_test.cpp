@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 
 #include "core/error.hpp"
@@ -101,6 +102,29 @@ TEST_F(Tokens, AgvalNormalisesOrRejects) {
     EXPECT_EQ(t_.run.error.a1, bad);
     EXPECT_GE(length_, 1);
     EXPECT_EQ(t_.run.error.stop, 0);
+  }
+}
+
+// Random printable lines, biased towards the characters the scanner treats
+// specially: a scan by `pos += used` always ends within the line.
+TEST_F(Tokens, EveryScanMovesForwardAndStaysInBounds) {
+  const std::string alphabet = " +-.eE0123456789[]\\:*abzXY#,;/\t!\"~";
+  std::mt19937 gen(20240611);
+  for (int line = 0; line < 4000; ++line) {
+    const int n = static_cast<int>(gen() % 200);
+    std::string text;
+    for (int k = 0; k < n; ++k)
+      text += gen() % 4 ? alphabet[gen() % alphabet.size()] : static_cast<char>(32 + gen() % 95);
+    for (int pos = 1, steps = 0; pos <= n;) {
+      const std::string_view rest = std::string_view(text).substr(pos - 1);
+      const int type = Take(rest, 1 + static_cast<int>(gen() % 20));
+      ASSERT_GE(used_, 1) << text;
+      ASSERT_LE(used_, static_cast<int>(rest.size())) << text;
+      ASSERT_LE(token_.size(), 20u);
+      pos += used_;
+      ASSERT_LE(++steps, n);
+      if (type < 0) break;
+    }
   }
 }
 
