@@ -128,54 +128,9 @@ TEST_F(LikelihoodTest, RannalaMountainAddsOneOverTypes) {
   EXPECT_EQ(both(1, 1), 3.5 / 5.0);
 }
 
-// Three populations, two classes: class 1 holds genotypes 1-3, class 2 genotype 4.
-struct Mixture {
-  Mat<double> P{3, 4};
-  Vec<double> lscale{4, 0.0};
-  Vec<std::int32_t> count = test::Values<std::int32_t>({3, 1, 2, 4});
-  Vec<std::int32_t> class_genotypes = test::Values<std::int32_t>({3, 1});
-  Vec<std::int32_t> class_individuals = test::Values<std::int32_t>({6, 4});
-  Vec<std::int32_t> possible{4, 1};
-  Vec<std::int32_t> nposs_class{2};
-  Mat<double> S{3, 2};
-  Vec<double> theta = test::Values({0.5, 0.25, 0.25});
-  Mixture() {
-    const double p[4][3] = {
-        {0.2, 0.1, 0.0}, {0.05, 0.3, 0.4}, {0.0, 0.0, 1e-12}, {0.5, 0.25, 0.125}};
-    for (int g = 1; g <= 4; ++g)
-      for (int i = 1; i <= 3; ++i) P(i, g) = p[g - 1][i - 1];
-  }
-};
-
-// The differential test below covers the sums and the floor; here only a flag of exactly 1 counts.
-TEST(Hood, OnlyAFlagOfOneCounts) {
-  Mixture m;
-  m.possible(3) = 0;
-  m.possible(2) = 2;
-  EXPECT_DOUBLE_EQ(Hood(3, 4, m.P, m.lscale, m.theta, m.possible, m.count),
-                   3 * std::log(0.125) + 4 * std::log(0.34375));
-}
-
-TEST(Setfrq, BoundScreensGenotypesStrictly) {
-  Mixture m;
-  int any = -1;
-  auto screen = [&](double bound) {
-    Setfrq(3, 2, m.P, m.lscale, m.class_genotypes, m.class_individuals, m.S, m.possible, any,
-           m.nposs_class, m.count, bound);
-  };
-  // Genotype 3's largest probability is 1e-12: a bound of 1e-10 screens it out.
-  screen(1e-10);
-  EXPECT_EQ(any, 1);
-  EXPECT_EQ(m.nposs_class(1), 4);
-  EXPECT_EQ(m.S(2, 1), 0.1 + 0.3);
-  // A bound equal to a column's maximum keeps it.
-  screen(0.5);
-  EXPECT_EQ(m.possible(4), 1);
-  EXPECT_EQ(m.possible(2), 0);
-}
-
 // A scaled column (largest value 1, log-scale l) is screened through its true
-// largest probability exp(l); an unset bound screens only columns of zeros.
+// largest probability exp(l), strictly below the bound; an unset bound screens
+// only columns of zeros.
 TEST(Setfrq, ScaledColumnsAndTheUnsetBound) {
   const double unset = std::numeric_limits<double>::quiet_NaN();
   struct Row {
@@ -186,6 +141,7 @@ TEST(Setfrq, ScaledColumnsAndTheUnsetBound) {
       {1.0, -800.0, 1e-300, 0}, {1.0, -600.0, 1e-300, 1}, {1.0, -5000.0, 0.0, 1},
       {1.0, -5000.0, unset, 1}, {0.0, 0.0, unset, 0},     {1e-12, 0.0, unset, 1},
       {1e-12, 0.0, 1e-10, 0},   {1.0, -30.0, 1e-10, 0},   {1.0, -20.0, 1e-10, 1},
+      {0.5, 0.0, 0.5, 1},
   };
   for (const Row& r : rows) {
     SCOPED_TRACE(testing::Message() << r.top << " " << r.lscale << " " << r.bound);
@@ -199,14 +155,16 @@ TEST(Setfrq, ScaledColumnsAndTheUnsetBound) {
     Setfrq(2, 1, P, lscale, cg, ci, S, possible, any, nposs, count, r.bound);
     EXPECT_EQ(possible(1), r.possible);
     EXPECT_EQ(any, 1 - r.possible);
+    EXPECT_EQ(nposs(1), 3 * r.possible);
     // The class mass holds the true probabilities.
     EXPECT_DOUBLE_EQ(S(1, 1), r.possible ? r.top * std::exp(r.lscale) : 0.0);
   }
-  // The log-likelihood adds count * log-scale.
+  // The log-likelihood adds count * log-scale; only a flag of exactly 1 counts.
   Mat<double> P(1, 1, 0.5);
-  EXPECT_DOUBLE_EQ(Hood(1, 1, P, Vec<double>(1, -900.0), Vec<double>(1, 1.0),
-                        Vec<std::int32_t>(1, 1), Vec<std::int32_t>(1, 3)),
-                   3 * (std::log(0.5) - 900.0));
+  for (int flag : {1, 2})
+    EXPECT_DOUBLE_EQ(Hood(1, 1, P, Vec<double>(1, -900.0), Vec<double>(1, 1.0),
+                          Vec<std::int32_t>(1, flag), Vec<std::int32_t>(1, 3)),
+                     flag == 1 ? 3 * (std::log(0.5) - 900.0) : 0.0);
 }
 
 TEST(Pctmax, TwoGroupsUseTheirBestMembersAndTotals) {

@@ -1,5 +1,4 @@
-// The simulation and bootstrap driver through whole runs, and the statistics of
-// its estimates against known true proportions.
+// The simulation and bootstrap driver through whole runs: files, seeds, counters and stops.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -14,8 +13,6 @@ namespace velk {
 namespace {
 
 namespace fs = std::filesystem;
-using test::kStocks;
-using test::kTruth;
 using test::ReadLines;
 using Analysis = test::ResampleAnalysis;
 std::string Control(bool simulation, const std::string& options, const std::string& parameters) {
@@ -166,29 +163,6 @@ TEST(Simltr, BaselineSummaryAfterResamplingShowsTheObservedBaseline) {
   ASSERT_FALSE(out.aborted) << a.Log();
   EXPECT_EQ(out.flags[7], 1);
   EXPECT_EQ(a.Report(".bsl"), alone);
-}
-
-// A simulation from known true proportions: the mean estimates of the
-// resamples lie within sampling error of the truth.
-TEST(Simltr, SimulatedMeansMatchTheTruth) {
-  Analysis a;
-  ASSERT_FALSE(a.Go(Control(true, "Print bootstrap estimates: yes\n",
-                            "Mixture sample size: 150\nNumber of resamples: 200\nSeed: 31\n"))
-                   .aborted)
-      << a.Log();
-  const std::vector<std::string> rsm = ReadLines(a.dir / "out/three.rsm");
-  ASSERT_EQ(rsm.size(), 5u + 200u);
-  double sum[kStocks] = {}, sum2[kStocks] = {}, x = 0;
-  for (std::size_t r = 5; r < rsm.size(); ++r) {
-    std::istringstream in(rsm[r]);
-    for (int i = 0; i < kStocks && in >> x; ++i) sum[i] += x, sum2[i] += x * x;
-  }
-  for (int i = 0; i < kStocks; ++i) {
-    const double mean = sum[i] / 200, sd = std::sqrt(sum2[i] / 200 - mean * mean);
-    EXPECT_GT(sd, 0.005);
-    EXPECT_LT(sd, 0.15);
-    EXPECT_LT(std::fabs(mean - kTruth[i]), 4.0 * sd / std::sqrt(200.0) + 0.005) << i + 1;
-  }
 }
 
 }  // namespace

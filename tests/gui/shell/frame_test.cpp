@@ -160,34 +160,5 @@ TEST_F(FrameTest, StopOrClosingAWindowEndsTheRunAndTheNextRunGoesOn) {
   EXPECT_NE(windows[1]->Pane()->Status().find("Analysis Complete"), std::string::npos);
 }
 
-// Two control files without a header: both runs end red and keep their logs.
-TEST_F(FrameTest, AbortedRunsEndRedAndTheWindowMenuListsThem) {
-  WriteFile(Ini(), "[VELK]\nShowMSG=OFF\n");
-  WriteFile(dir_.Path() / "a.ctl", "no header\n");
-  WriteFile(dir_.Path() / "b.ctl", "no header\n");
-  Frame frame;
-  frame.show();
-  frame.RunFiles({Q((dir_.Path() / "a.ctl").string()), Q((dir_.Path() / "b.ctl").string())}, false);
-  ASSERT_TRUE(WaitIdle(frame));
-  for (ResultWindow* w : frame.Results()) {
-    EXPECT_TRUE(w->windowTitle().endsWith(" - Aborted"));
-    EXPECT_EQ(w->Pane()->Status().substr(0, 9), "200000000");
-    EXPECT_NE(w->Pane()->Status().find("Analysis Aborted"), std::string::npos);
-  }
-  EXPECT_TRUE(frame.Action(kCmdLogFile)->isEnabled());
-  EXPECT_FALSE(frame.Action(kCmdEstimation)->isEnabled());
-  QMenu* window = frame.Menu("&Window");
-  emit window->aboutToShow();
-  QStringList texts;
-  for (QAction* a : window->actions())
-    if (!a->isSeparator()) texts << a->text();
-  EXPECT_EQ(texts, (QStringList{"&Cascade", "&Tile", "Arrange &Icons",
-                                "&1 VELK Analysis   1:   A.CTL - Aborted",
-                                "&2 VELK Analysis   2:   B.CTL - Aborted"}));
-  // Choosing a listed window activates it.
-  window->actions().at(4)->trigger();
-  EXPECT_EQ(frame.CurrentResult(), frame.Results()[0]);
-}
-
 }  // namespace
 }  // namespace velk::gui

@@ -12,6 +12,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMdiArea>
+#include <QMenu>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPlainTextEdit>
@@ -122,11 +123,85 @@ TEST_F(FrameTest, TheEstimatesAreTheReportsAndThePlotSaves) {
   }
 }
 
-// A bootstrap's plot shows the distribution of a unit's resample estimates.
-TEST_F(FrameTest, ABootstrapPlotsAUnitsResampleEstimates) {
+// A bootstrap's bar counts its resamples up to the total; its plot shows the
+// distribution of a unit's resample estimates.
+TEST_F(FrameTest, ABootstrapCountsAndPlotsItsResamples) {
   Frame frame;
   frame.RunFiles({Bootstrap("boot", 40)}, false);
   ASSERT_TRUE(WaitIdle(frame));
+  QProgressBar* bar = frame.CurrentResult()->Progress();
+  EXPECT_FALSE(bar->isHidden());
+  EXPECT_EQ(bar->maximum(), 40);
+  EXPECT_EQ(bar->value(), 40);
+  EXPECT_EQ(bar->format(), "Resample 40 of 40");
+  PlotView* plot = frame.CurrentResult()->Plot();
+  ASSERT_EQ(plot->Mode()->count(), 2);
+  ASSERT_GT(plot->Units()->count(), 1);
+  plot->Show(1, false, 1);
+  EXPECT_TRUE(plot->Chart()->title().endsWith("estimates in 40 resamples")) << plot->Chart()->title().toStdString();
+  EXPECT_GE(plot->Chart()->series().size(), 1);
+}
+
+// Two runs that stop (no header; a missing mixture file): both end red and the
+// Window menu lists them; Messages shows the fatal message first, its full text
+// on a double-click.
+TEST_F(FrameTest, AbortedRunsEndRedAndShowTheirFatalMessageFirst) {
+  WriteFile(Ini(), "[VELK]\nShowMSG=OFF\n");
+  WriteFile(dir_.Path() / "a.ctl", "no header\n");
+  const fs::path dir = fs::path(VELK_SOURCE_DIR) / "examples";
+  fs::copy_file(dir / "example.bse", dir_.Path() / "example.bse");
+  std::string ctl = ReadFile(dir / "first.ctl");
+  WriteFile(dir_.Path() / "lost.ctl", ctl.replace(ctl.find("example.mix"), 11, "nowhere.mix"));
+  Frame frame;
+  frame.show();
+  frame.RunFiles({Q((dir_.Path() / "a.ctl").string()), Q((dir_.Path() / "lost.ctl").string())},
+                 false);
+  ASSERT_TRUE(WaitIdle(frame));
+  for (ResultWindow* w : frame.Results()) {
+    EXPECT_TRUE(w->windowTitle().endsWith(" - Aborted"));
+    EXPECT_EQ(w->Pane()->Status().substr(0, 9), "200000000");
+    EXPECT_NE(w->Pane()->Status().find("Analysis Aborted"), std::string::npos);
+  }
+  EXPECT_TRUE(frame.Action(kCmdLogFile)->isEnabled());
+  EXPECT_FALSE(frame.Action(kCmdEstimation)->isEnabled());
+
+  // The note that the log was opened, then the fatal message.
+  QTreeWidget* list = frame.CurrentResult()->Messages();
+  ASSERT_GE(list->topLevelItemCount(), 2);
+  EXPECT_EQ(list->topLevelItem(0)->text(1), "Fatal error");
+  EXPECT_GE(list->topLevelItem(0)->text(0).toInt(), 3000);
+  EXPECT_TRUE(list->topLevelItem(0)->text(2).contains("nowhere.mix")) << list->topLevelItem(0)->text(2).toStdString();
+  EXPECT_EQ(list->topLevelItem(1)->text(1), "Note");
+  emit list->itemDoubleClicked(list->topLevelItem(0), 0);
+  QMessageBox* box = OpenBox("MessageText");
+  ASSERT_NE(box, nullptr);
+  EXPECT_TRUE(box->text().startsWith("*** Fatal Error: ")) << box->text().toStdString();
+  box->close();
+
+  QMenu* window = frame.Menu("&Window");
+  emit window->aboutToShow();
+  QStringList texts;
+  for (QAction* a : window->actions())
+    if (!a->isSeparator()) texts << a->text();
+  EXPECT_EQ(texts, (QStringList{"&Cascade", "&Tile", "Arrange &Icons",
+                                "&1 VELK Analysis   1:   A.CTL - Aborted",
+                                "&2 VELK Analysis   2:   LOST.CTL - Aborted"}));
+  // Choosing a listed window activates it.
+  window->actions().at(4)->trigger();
+  EXPECT_EQ(frame.CurrentResult(), frame.Results()[0]);
+}
+
+// A bootstrap's bar counts its resamples up to the total; its plot shows the
+// distribution of a unit's resample estimates.
+TEST_F(FrameTest, ABootstrapCountsAndPlotsItsResamples) {
+  Frame frame;
+  frame.RunFiles({Bootstrap("boot", 40)}, false);
+  ASSERT_TRUE(WaitIdle(frame));
+  QProgressBar* bar = frame.CurrentResult()->Progress();
+  EXPECT_FALSE(bar->isHidden());
+  EXPECT_EQ(bar->maximum(), 40);
+  EXPECT_EQ(bar->value(), 40);
+  EXPECT_EQ(bar->format(), "Resample 40 of 40");
   PlotView* plot = frame.CurrentResult()->Plot();
   ASSERT_EQ(plot->Mode()->count(), 2);
   ASSERT_GT(plot->Units()->count(), 1);
@@ -160,19 +235,6 @@ TEST_F(FrameTest, AnAbortedRunShowsItsFatalMessageFirst) {
   ASSERT_NE(box, nullptr);
   EXPECT_TRUE(box->text().startsWith("*** Fatal Error: ")) << box->text().toStdString();
   box->close();
-}
-
-// A bootstrap's bar counts its resamples up to the total.
-TEST_F(FrameTest, TheProgressBarOfABootstrapReachesItsTotal) {
-  Frame frame;
-  frame.RunFiles({Bootstrap("boot", 30)}, false);
-  ASSERT_TRUE(WaitIdle(frame));
-  QProgressBar* bar = frame.CurrentResult()->Progress();
-  EXPECT_FALSE(bar->isHidden());
-  EXPECT_EQ(bar->maximum(), 30);
-  EXPECT_EQ(bar->value(), 30);
-  EXPECT_EQ(bar->format(), "Resample 30 of 30");
-  EXPECT_TRUE(frame.CurrentResult()->windowTitle().endsWith(" - Finished "));
 }
 
 // The Reports tab lists the files the run wrote and shows them in the viewer;
