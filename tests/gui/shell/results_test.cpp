@@ -191,52 +191,6 @@ TEST_F(FrameTest, AbortedRunsEndRedAndShowTheirFatalMessageFirst) {
   EXPECT_EQ(frame.CurrentResult(), frame.Results()[0]);
 }
 
-// A bootstrap's bar counts its resamples up to the total; its plot shows the
-// distribution of a unit's resample estimates.
-TEST_F(FrameTest, ABootstrapCountsAndPlotsItsResamples) {
-  Frame frame;
-  frame.RunFiles({Bootstrap("boot", 40)}, false);
-  ASSERT_TRUE(WaitIdle(frame));
-  QProgressBar* bar = frame.CurrentResult()->Progress();
-  EXPECT_FALSE(bar->isHidden());
-  EXPECT_EQ(bar->maximum(), 40);
-  EXPECT_EQ(bar->value(), 40);
-  EXPECT_EQ(bar->format(), "Resample 40 of 40");
-  PlotView* plot = frame.CurrentResult()->Plot();
-  ASSERT_EQ(plot->Mode()->count(), 2);
-  ASSERT_GT(plot->Units()->count(), 1);
-  plot->Show(1, false, 1);
-  EXPECT_TRUE(plot->Chart()->title().endsWith("estimates in 40 resamples")) << plot->Chart()->title().toStdString();
-  EXPECT_GE(plot->Chart()->series().size(), 1);
-}
-
-// A run that stops on a fatal message: captioned " - Aborted", the fatal
-// message first in Messages, its full text on a double-click.
-TEST_F(FrameTest, AnAbortedRunShowsItsFatalMessageFirst) {
-  WriteFile(Ini(), "[VELK]\nShowMSG=OFF\n");
-  // The mixture file is missing: a note that the log was opened, then the fatal message.
-  const fs::path dir = fs::path(VELK_SOURCE_DIR) / "examples";
-  fs::copy_file(dir / "example.bse", dir_.Path() / "example.bse");
-  std::string ctl = ReadFile(dir / "first.ctl");
-  WriteFile(dir_.Path() / "lost.ctl", ctl.replace(ctl.find("example.mix"), 11, "nowhere.mix"));
-  Frame frame;
-  frame.RunFiles({Q((dir_.Path() / "lost.ctl").string())}, false);
-  ASSERT_TRUE(WaitIdle(frame));
-  ResultWindow* w = frame.CurrentResult();
-  EXPECT_EQ(w->windowTitle(), "VELK Analysis   1:   LOST.CTL - Aborted");
-  QTreeWidget* list = w->Messages();
-  ASSERT_GE(list->topLevelItemCount(), 2);
-  EXPECT_EQ(list->topLevelItem(0)->text(1), "Fatal error");
-  EXPECT_GE(list->topLevelItem(0)->text(0).toInt(), 3000);
-  EXPECT_TRUE(list->topLevelItem(0)->text(2).contains("nowhere.mix")) << list->topLevelItem(0)->text(2).toStdString();
-  EXPECT_EQ(list->topLevelItem(1)->text(1), "Note");
-  emit list->itemDoubleClicked(list->topLevelItem(0), 0);
-  QMessageBox* box = OpenBox("MessageText");
-  ASSERT_NE(box, nullptr);
-  EXPECT_TRUE(box->text().startsWith("*** Fatal Error: ")) << box->text().toStdString();
-  box->close();
-}
-
 // The Reports tab lists the files the run wrote and shows them in the viewer;
 // an editor that cannot start, or that fails at once, says so and the file
 // goes to the built-in viewer.
