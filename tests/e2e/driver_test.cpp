@@ -1,5 +1,5 @@
-// The velk command as a user runs it (the shipped resampling examples too), and
-// how the command line shows a growing or rewritten status.
+// The velk command as a user runs it, and how the command line shows a growing
+// or rewritten status.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -126,28 +126,6 @@ TEST(VelkCommand, CheckAndLoad) {
   EXPECT_EQ(r.output.find("runs/results/new/test."), std::string::npos) << "none exists yet";
   for (const char* absent : {"plain.log", "runs/test.log", "runs/results"})
     EXPECT_FALSE(std::filesystem::exists(dir / absent)) << absent;
-}
-
-TEST(ResampleExamples, SimulationAndBootstrapComplete) {
-  TempDir dir;
-  for (const char* name :
-       {"simulate.ctl", "bootstrap.ctl", "example.bse", "example.mix", "complete.bse"})
-    std::filesystem::copy_file(std::filesystem::path(VELK_SOURCE_DIR) / "examples" / name,
-                               dir.Path() / name);
-
-  const CommandResult r = RunVelk("simulate.ctl bootstrap.ctl", dir.Path().string());
-  ASSERT_EQ(r.status, 0) << r.output << ReadFile(dir / "simulate.log")
-                         << ReadFile(dir / "bootstrap.log");
-  // Not a terminal: the counter appears once, finished.
-  for (const char* shown : {"Performing simulation...", "Performing bootstrap...",
-                            "\tResampling:   200\n", "\tBootstrap output to out/bootstrap.bot"})
-    EXPECT_NE(r.output.find(shown), std::string::npos) << shown << r.output;
-  for (const char* report : {"simulate.rsm", "simulate.rlk", "bootstrap.rsm"})
-    EXPECT_FALSE(ReadFile(dir.Path() / "out" / report).empty()) << report;
-  EXPECT_NE(ReadFile(dir / "out/bootstrap.bot").find("Mixture resampling goodness of fit"),
-            std::string::npos);
-  EXPECT_NE(ReadFile(dir / "out/simulate.sim").find("Random seed                 :       -4242"),
-            std::string::npos);
 }
 
 std::string Shown(bool terminal, const std::vector<std::string>& texts) {

@@ -8,7 +8,6 @@
 #include <string>
 #include <vector>
 
-#include "resample/workers.hpp"
 #include "support/resample_runs.hpp"
 
 namespace velk {
@@ -138,11 +137,6 @@ TEST(Threads, DrawThatStopsTheRunAndTheNextRun) {
        ResampleControl(false, kBoth + kRannala, "Number of resamples: 10\nRandom seed: 8\n", 2)},
       false, "", 2);
   EXPECT_FALSE(next.outcome.aborted);
-}
-
-TEST(Workers, ThreadCountIsNeverZero) {
-  EXPECT_EQ(ResampleThreads(3), 3);
-  EXPECT_GE(ResampleThreads(0), 1);
 }
 
 }  // namespace
