@@ -6,14 +6,12 @@
 namespace velk::gui {
 namespace {
 
+// Three decimal components red, green, blue; bad prefixes paint black and large
+// components are capped.
 TEST(StatusColour, ThreeDecimalComponentsRedGreenBlue) {
   EXPECT_EQ(ParseStatusColour("000000200CONTROL FILE:  a.ctl\r"), (StatusColour{0, 0, 200}));
-  EXPECT_EQ(ParseStatusColour("200000000Analysis Aborted"), (StatusColour{200, 0, 0}));
   EXPECT_EQ(ParseStatusColour("000100000"), (StatusColour{0, 100, 0}));
   EXPECT_EQ(ParseStatusColour("012034056x"), (StatusColour{12, 34, 56}));
-}
-
-TEST(StatusColour, BadPrefixesPaintBlackAndLargeComponentsAreCapped) {
   EXPECT_EQ(ParseStatusColour(""), (StatusColour{}));
   EXPECT_EQ(ParseStatusColour("00000020"), (StatusColour{}));
   EXPECT_EQ(ParseStatusColour("0000 0200text"), (StatusColour{}));
