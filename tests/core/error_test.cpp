@@ -92,14 +92,21 @@ TEST_F(ErrorTest, CountingLastMessageAndReset) {
   EXPECT_EQ(Lastcd(run), 0);  // cleared when read
   EXPECT_EQ(Lastsv(run), 4);
   EXPECT_EQ(Lastsv(run), 0);
-  // A push clears the last message, also one ignored at full depth.
+  // A push clears the last message, also one ignored at full depth (10);
+  // popping more than was pushed stops at the bottom.
   Error(run, 2001);
   Errpush(run, "Reading control file options");
   EXPECT_EQ(Lastcd(run), 0);
-  for (int k = 0; k < 10; ++k) Errpush(run, "x");
+  for (int k = 1; k <= 10; ++k) Errpush(run, "Context " + std::to_string(k));
   Setlst(run, 2001, 4);
   Errpush(run, "one too many");
   EXPECT_EQ(Lastsv(run), 0);
+  EXPECT_EQ(run.errstk.depth, 10);
+  EXPECT_EQ(run.errstk.entry[10], "Context 9");
+  for (int k = 0; k < 12; ++k) Errpop(run);
+  EXPECT_EQ(run.errstk.depth, 0);
+  Errpush(run, "Again");
+  EXPECT_EQ(run.errstk.entry[1], "Again");
 
   run.output.written.fill(1);
   Error(run, 1);
@@ -174,18 +181,6 @@ TEST_F(ErrorTest, MessageBoxes) {
   Lines log = Log();
   EXPECT_EQ(log.back(), " ");  // no heading or body, only the closing blank line
   EXPECT_NE(log[log.size() - 2].find("chinook.bse"), std::string::npos);
-}
-
-TEST_F(ErrorTest, ContextStackDepthLimits) {
-  for (int k = 1; k <= 11; ++k) Errpush(run, "Context " + std::to_string(k));
-  EXPECT_EQ(run.errstk.depth, 10);
-  EXPECT_EQ(run.errstk.entry[10], "Context 10");
-  Error(run, 1005);
-  EXPECT_NE(LogText().find("*** Warning: Context 10."), std::string::npos);
-  for (int k = 0; k < 12; ++k) Errpop(run);
-  EXPECT_EQ(run.errstk.depth, 0);
-  Errpush(run, "Again");
-  EXPECT_EQ(run.errstk.entry[1], "Again");
 }
 
 // The exact layouts of headings and bodies at every level.
