@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <array>
+#include <filesystem>
 #include <map>
 #include <sstream>
 #include <string>
@@ -16,6 +17,8 @@
 
 namespace velk {
 namespace {
+
+namespace fs = std::filesystem;
 
 // The resample lines of unit `unit` in a hundred percent .rsm file.
 std::string UnitBlock(const std::string& rsm, int unit) {
@@ -136,6 +139,73 @@ TEST(HundredPercent, EveryUnitIsItsOwnSimulation) {
       EXPECT_EQ(UnitBlock(rsm, u), Lines(own, 3 + test::kStocks, 1 << 20));
       EXPECT_EQ(Lines(rlk, 4 * u - 3, 4 * u), alone.Report(".rlk"));
     }
+  }
+}
+
+// The chinook baseline as it is (four entries without data) under the
+// Rannala-Mountain model, by region: three units, among them the two whose
+// populations lack entries, against control files of their own.
+TEST(HundredPercent, ChinookUnitsAgreeWithTheirOwnControlFiles) {
+  const fs::path data = fs::path(VELK_SHARED_DATA) / "chinook";
+  if (!fs::exists(data / "chinook_mix_rm.ctl")) GTEST_SKIP() << "the chinook data are not present";
+  const std::string base = test::ReadFile(data / "chinook_mix_rm.ctl");
+  const std::vector<std::pair<std::string, std::string>> common = {
+      {"chinook.bse", (data / "chinook.bse").string()},
+      {"Mixture file: chinook_mix.mix\n", ""},
+      {"Compute jackknife: yes\n", "Resample baseline: yes\nPrint bootstrap estimates: yes\n"},
+      {"Maximum number of genotypes: 2500\n",
+       "Maximum number of genotypes: 200\n"
+       "Number of resamples: 3\nSize: 200\n"}};
+  test::TempDir dir;
+  std::string hundred = Edit(base, common);
+  hundred = Edit(hundred, {{"* Estimation:", "* Simulation:"},
+                           {"Rannala-Mountain model: yes\n",
+                            "Rannala-Mountain model: yes\nHundred percent simulations: yes by "
+                            "region\n"},
+                           {"Output file: chinook_mix_rm", "Output file: " + (dir / "hps")},
+                           {"* Files", "Seed: 31337\nSecond seed: 2718\n* Files"}});
+  test::WriteFile(dir / "hps.ctl", hundred);
+  {
+    Process process;
+    test::RecordingPlatform platform;
+    Request req;
+    req.control_file = dir / "hps.ctl";
+    ASSERT_FALSE(Velk(process, platform, req).aborted) << test::ReadFile(dir / "hps.log");
+  }
+  const std::string rsm = test::ReadFile(dir / "hps.rsm");
+  // Regions 1 (eleven populations), 35 (Sinona_Ck, one entry without data) and
+  // 39 (California_Coho, three).
+  for (int unit : {1, 35, 39}) {
+    SCOPED_TRACE(unit);
+    // The populations table with 1 for the unit's populations and 0 elsewhere.
+    std::string text = Edit(base, common);
+    const std::size_t from = text.find("[ID #] [Population] [Lev1]\n");
+    const std::size_t to = text.find("* Regions");
+    std::istringstream rows(text.substr(from, to - from));
+    std::string line, table;
+    std::getline(rows, line);
+    table = "[ID #] [Population] [Lev1] [Estimate]\n";
+    while (std::getline(rows, line)) {
+      const int label = std::stoi(line.substr(line.rfind(':') + 1));
+      table += line + (label == unit ? " 1\n" : " 0\n");
+    }
+    text.replace(from, to - from, table);
+    text =
+        Edit(text,
+             {{"* Estimation:", "* Simulation:"},
+              {"Output file: chinook_mix_rm", "Output file: " + (dir / "alone")},
+              {"* Files", "Seed: " + std::to_string(HundredSeed(-31337, unit)) + "\nSecond seed: " +
+                              std::to_string(HundredSecondSeed(2718, unit)) + "\n* Files"}});
+    test::WriteFile(dir / "alone.ctl", text);
+    Process process;
+    test::RecordingPlatform platform;
+    Request req;
+    req.control_file = dir / "alone.ctl";
+    ASSERT_FALSE(Velk(process, platform, req).aborted) << test::ReadFile(dir / "alone.log");
+    const std::string own = test::ReadFile(dir / "alone.rsm");
+    const std::string block = UnitBlock(rsm, unit);
+    EXPECT_EQ(block, Lines(own, 3 + 69, 1 << 20));
+    EXPECT_EQ(std::count(block.begin(), block.end(), '\n'), 3);
   }
 }
 
