@@ -103,6 +103,10 @@ TEST_F(ErrorTest, CountingLastMessageAndReset) {
   EXPECT_EQ(Lastsv(run), 0);
   EXPECT_EQ(run.errstk.depth, 10);
   EXPECT_EQ(run.errstk.entry[10], "Context 9");
+  Error(run, 1005);  // headed by the top context
+  EXPECT_NE(LogText().find(" *** Warning: Context 9.\n"
+                           "     The last EM step decreased the likelihood."),
+            std::string::npos);
   for (int k = 0; k < 12; ++k) Errpop(run);
   EXPECT_EQ(run.errstk.depth, 0);
   Errpush(run, "Again");
