@@ -76,12 +76,7 @@ void Prtloo(Run& run, const ReferenceFish& fish, const SelfAssignment& a) {
   out.Write("(/2x,a,i12)", {"Reference individuals       :", fish.count});
   if (unassigned > 0) out.Write("(2x,a,i12)", {"Not assigned (probability 0):", unassigned});
   out.Write("(2x,a,1x,a)", {"Prior proportions           :", "equal"});
-  if (run.opt.rannala_mountain != 0)
-    out.Write("(/2x,a,a/)",
-              {"Uses Rannala-Mountain model of baseline allele frequency ", "distributions"});
-  if (run.opt.pella_masuda != 0)
-    out.Write("(/2x,a,a/)",
-              {"Uses Pella-Masuda model of baseline allele frequency ", "distributions"});
+  WriteEvaluationModel(run, out);
 
   const char* header = "(/t46,a,t56,a,/6x,a,t40,a,t46,a,t56,a,t65,a,t96,a)";
   out.Write(header, {"Correct", "Correct", "Population", "Fish", "Pop.", "Region",

@@ -154,12 +154,7 @@ void HundredReport(Run& run, const HundredUnits& units, const HundredSummary& su
   out.Write("(2x,a,i12)", {"Random seed                 :", run.par.seed});
   if (run.opt.resample_baseline != 0 && model)
     out.Write("(2x,a,i12)", {"Second random seed          :", std::abs(run.par.seco)});
-  if (run.opt.rannala_mountain != 0)
-    out.Write("(/2x,a,a/)",
-              {"Uses Rannala-Mountain model of baseline allele frequency ", "distributions"});
-  if (run.opt.pella_masuda != 0)
-    out.Write("(/2x,a,a/)",
-              {"Uses Pella-Masuda model of baseline allele frequency ", "distributions"});
+  WriteEvaluationModel(run, out);
   if (sum.unfinished) out.Write("(2x, a)", {"WARNING: Check *.log file for proper convergence."});
 
   // Per unit: its own estimate when the whole mixture comes from it.
