@@ -74,20 +74,17 @@ namespace {
 void LogColumn(Run& run, PopulationFrequencies& tables, const std::int8_t* copies, double* lp) {
   const int np = run.par.npop;
   const int nc = run.par.nchar;
-  const int maxtyp = run.par.max_types;
   const std::ptrdiff_t stride = np;
   for (int i = 0; i < np; ++i) lp[i] = 0.0;
   for (int c = 1; c <= nc; ++c) {
     const Character& ch = run.chars(c);
     const int t = ch.ntypes;
-    const std::int8_t* x = copies + static_cast<std::ptrdiff_t>(c - 1) * maxtyp;
-    int n = 0;
-    for (int k = 0; k < t; ++k) n += x[k];
+    const std::int8_t* x = nullptr;
+    const int n = CharacterCopies(run, copies, c, x);
     if (n == 0) continue;
     const double* fc = tables.f.Ptr(1, 1, c);
     if (ch.ploidy < 2) {
-      int k = 0;
-      while (k < t && x[k] <= 0) ++k;
+      const int k = ShownType(x, t);
       if (k == t) continue;
       const double* fk = fc + k * stride;
       for (int i = 0; i < np; ++i) lp[i] += std::log(fk[i]);
@@ -118,7 +115,6 @@ void Gpcol(Run& run, PopulationFrequencies& tables, const std::int8_t* copies, d
            double& lscale) {
   const int np = run.par.npop;
   const int nc = run.par.nchar;
-  const int maxtyp = run.par.max_types;
   const std::ptrdiff_t stride = np;  // from one type to the next in tables.f
   double* pp = tables.p.Data();
   int* types = tables.types.Data();
@@ -129,15 +125,13 @@ void Gpcol(Run& run, PopulationFrequencies& tables, const std::int8_t* copies, d
   for (int c = 1; c <= nc; ++c) {
     const Character& ch = run.chars(c);
     const int t = ch.ntypes;
-    const std::int8_t* x = copies + static_cast<std::ptrdiff_t>(c - 1) * maxtyp;
-    int n = 0;
-    for (int k = 0; k < t; ++k) n += x[k];
+    const std::int8_t* x = nullptr;
+    const int n = CharacterCopies(run, copies, c, x);
     if (n == 0) continue;  // not scored
     const double* fc = tables.f.Ptr(1, 1, c);
 
     if (ch.ploidy < 2) {
-      int k = 0;
-      while (k < t && x[k] <= 0) ++k;
+      const int k = ShownType(x, t);
       if (k == t) continue;
       const double* fk = fc + k * stride;
       for (int i = 0; i < np; ++i) col[i] = col[i] * fk[i];

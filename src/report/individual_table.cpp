@@ -51,13 +51,11 @@ void Enumerate(const double* f, int t, int k, int left, double logp, double logn
 GenotypeFit FitGenotype(const Run& run, const Mat<double>& freq, const std::int8_t* copies,
                         FitCache* cache) {
   GenotypeFit fit;
-  const int maxtyp = run.par.max_types;
   for (int c = 1; c <= run.par.nchar; ++c) {
     const Character& ch = run.chars(c);
     const int t = ch.ntypes;
-    const std::int8_t* x = copies + static_cast<std::ptrdiff_t>(c - 1) * maxtyp;
-    int n = 0;
-    for (int k = 0; k < t; ++k) n += x[k];
+    const std::int8_t* x = nullptr;
+    const int n = CharacterCopies(run, copies, c, x);
     if (n == 0) continue;
     const double* f = freq.Ptr(1, c);
     const auto key = std::make_pair(c, n);
@@ -67,8 +65,7 @@ GenotypeFit FitGenotype(const Run& run, const Mat<double>& freq, const std::int8
     if (cached) m = known->second;
     if (ch.ploidy < 2) {
       // One type shows: its frequency is the probability.
-      int k = 0;
-      while (k < t && x[k] <= 0) ++k;
+      const int k = ShownType(x, t);
       fit.log_likelihood += std::log(f[k]);
       for (int j = 0; j < t && !cached; ++j) {
         if (!(f[j] > 0.0)) continue;
