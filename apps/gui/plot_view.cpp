@@ -230,6 +230,20 @@ QSize PlotView::ImageSize() const {
   return s.width() >= 400 && s.height() >= 300 && view_->isVisible() ? s : QSize(1000, 600);
 }
 
+namespace {
+
+// Draws the chart at `size` (an image's, not the window's), then gives it back
+// the size it had.
+void RenderAt(QChart* chart, QPainter& painter, QSize size) {
+  const QSizeF was = chart->size();
+  chart->resize(size);
+  Settle(chart);
+  chart->scene()->render(&painter, QRectF(QPointF(0, 0), size), QRectF(QPointF(0, 0), size));
+  chart->resize(was);
+}
+
+}  // namespace
+
 bool PlotView::SavePng(const QString& path) {
   const QSize size = ImageSize();
   QImage image(size, QImage::Format_ARGB32);
@@ -237,12 +251,7 @@ bool PlotView::SavePng(const QString& path) {
   {
     QPainter painter(&image);
     painter.setRenderHint(QPainter::Antialiasing);
-    QChart* chart = view_->chart();
-    const QSizeF was = chart->size();
-    chart->resize(size);
-    Settle(chart);
-    chart->scene()->render(&painter, QRectF(QPointF(0, 0), size), QRectF(QPointF(0, 0), size));
-    chart->resize(was);
+    RenderAt(view_->chart(), painter, size);
   }
   return image.save(path, "PNG");
 }
@@ -256,12 +265,7 @@ bool PlotView::SaveSvg(const QString& path) {
   svg.setTitle(view_->chart()->title());
   QPainter painter;
   if (!painter.begin(&svg)) return false;
-  QChart* chart = view_->chart();
-  const QSizeF was = chart->size();
-  chart->resize(size);
-  Settle(chart);
-  chart->scene()->render(&painter, QRectF(QPointF(0, 0), size), QRectF(QPointF(0, 0), size));
-  chart->resize(was);
+  RenderAt(view_->chart(), painter, size);
   return painter.end();
 }
 
