@@ -53,6 +53,18 @@ std::string Edit(std::string text, const std::vector<std::pair<std::string, std:
   return text;
 }
 
+// Runs NAME.ctl of `dir` in a process of its own; fails with the log when the
+// run aborts.
+testing::AssertionResult RunsInAFreshProcess(const std::filesystem::path& dir,
+                                             const std::string& name) {
+  Process process;
+  test::RecordingPlatform platform;
+  Request req;
+  req.control_file = dir / (name + ".ctl");
+  if (!Velk(process, platform, req).aborted) return testing::AssertionSuccess();
+  return testing::AssertionFailure() << test::ReadFile(dir / (name + ".log"));
+}
+
 TEST(HundredPercent, SeedsOfTheUnits) {
   struct Case {
     int seed, seco, u, unit_seed, unit_seco;
@@ -165,13 +177,7 @@ TEST(HundredPercent, ChinookUnitsAgreeWithTheirOwnControlFiles) {
                            {"Output file: chinook_mix_rm", "Output file: " + (dir / "hps")},
                            {"* Files", "Seed: 31337\nSecond seed: 2718\n* Files"}});
   test::WriteFile(dir / "hps.ctl", hundred);
-  {
-    Process process;
-    test::RecordingPlatform platform;
-    Request req;
-    req.control_file = dir / "hps.ctl";
-    ASSERT_FALSE(Velk(process, platform, req).aborted) << test::ReadFile(dir / "hps.log");
-  }
+  ASSERT_TRUE(RunsInAFreshProcess(dir, "hps"));
   const std::string rsm = test::ReadFile(dir / "hps.rsm");
   // Regions 1 (eleven populations), 35 (Sinona_Ck, one entry without data) and
   // 39 (California_Coho, three).
@@ -197,11 +203,7 @@ TEST(HundredPercent, ChinookUnitsAgreeWithTheirOwnControlFiles) {
               {"* Files", "Seed: " + std::to_string(HundredSeed(-31337, unit)) + "\nSecond seed: " +
                               std::to_string(HundredSecondSeed(2718, unit)) + "\n* Files"}});
     test::WriteFile(dir / "alone.ctl", text);
-    Process process;
-    test::RecordingPlatform platform;
-    Request req;
-    req.control_file = dir / "alone.ctl";
-    ASSERT_FALSE(Velk(process, platform, req).aborted) << test::ReadFile(dir / "alone.log");
+    ASSERT_TRUE(RunsInAFreshProcess(dir, "alone"));
     const std::string own = test::ReadFile(dir / "alone.rsm");
     const std::string block = UnitBlock(rsm, unit);
     EXPECT_EQ(block, Lines(own, 3 + 69, 1 << 20));
