@@ -8,8 +8,8 @@
 #include <QChartView>
 #include <QComboBox>
 #include <QCoreApplication>
-#include <QGraphicsLayout>
 #include <QFileDialog>
+#include <QGraphicsLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineSeries>
@@ -18,8 +18,8 @@
 #include <QPushButton>
 #include <QScatterSeries>
 #include <QSvgGenerator>
-#include <QValueAxis>
 #include <QVBoxLayout>
+#include <QValueAxis>
 #include <algorithm>
 #include <cmath>
 
@@ -77,15 +77,18 @@ PlotView::PlotView(QWidget* parent)
       QMessageBox::warning(this, QStringLiteral("Write Failure"),
                            QStringLiteral("Could not write %1.").arg(f));
   };
-  connect(png_, &QPushButton::clicked, this, [save] { save(QStringLiteral("PNG images (*.png)"), false); });
-  connect(svg_, &QPushButton::clicked, this, [save] { save(QStringLiteral("SVG drawings (*.svg)"), true); });
+  connect(png_, &QPushButton::clicked, this,
+          [save] { save(QStringLiteral("PNG images (*.png)"), false); });
+  connect(svg_, &QPushButton::clicked, this,
+          [save] { save(QStringLiteral("SVG drawings (*.svg)"), true); });
 }
 
 QChart* PlotView::Chart() const {
   return view_->chart();
 }
 
-void PlotView::SetResults(const std::vector<EstimateRow>& rows, const std::vector<std::string>& units,
+void PlotView::SetResults(const std::vector<EstimateRow>& rows,
+                          const std::vector<std::string>& units,
                           const std::vector<std::vector<double>>& resamples) {
   rows_ = rows;
   unit_names_ = units;
@@ -95,7 +98,8 @@ void PlotView::SetResults(const std::vector<EstimateRow>& rows, const std::vecto
   if (!unit_names_.empty()) mode_->addItem(QStringLiteral("Resample distribution of"));
   units_->clear();
   for (const std::string& u : unit_names_) units_->addItem(Name(u));
-  const bool regions = std::any_of(rows_.begin(), rows_.end(), [](const EstimateRow& r) { return r.level > 0; });
+  const bool regions =
+      std::any_of(rows_.begin(), rows_.end(), [](const EstimateRow& r) { return r.level > 0; });
   level_->setCurrentIndex(regions ? 0 : 1);
   level_->setEnabled(regions);
   Redraw();
@@ -131,12 +135,14 @@ void PlotView::Redraw() {
       double EstimateRow::*lo;
       double EstimateRow::*hi;
     };
-    const Kind kinds[] = {{"Normal interval", &EstimateRow::normal_lo, &EstimateRow::normal_hi},
-                          {"Likelihood interval", &EstimateRow::likelihood_lo, &EstimateRow::likelihood_hi}};
+    const Kind kinds[] = {
+        {"Normal interval", &EstimateRow::normal_lo, &EstimateRow::normal_hi},
+        {"Likelihood interval", &EstimateRow::likelihood_lo, &EstimateRow::likelihood_hi}};
     double top = 0.05;
     int series = 0;
     for (const Kind& k : kinds) {
-      if (std::none_of(shown.begin(), shown.end(), [&k](const EstimateRow* r) { return !std::isnan(r->*k.lo); }))
+      if (std::none_of(shown.begin(), shown.end(),
+                       [&k](const EstimateRow* r) { return !std::isnan(r->*k.lo); }))
         continue;
       auto* box = new QBoxPlotSeries;
       box->setName(QString::fromUtf8(k.label));
@@ -152,7 +158,8 @@ void PlotView::Redraw() {
       auto* box = new QBoxPlotSeries;
       box->setName(QStringLiteral("Estimate"));
       for (const EstimateRow* r : shown) {
-        box->append(new QBoxSet(r->estimate, r->estimate, r->estimate, r->estimate, r->estimate, Name(r->name)));
+        box->append(new QBoxSet(r->estimate, r->estimate, r->estimate, r->estimate, r->estimate,
+                                Name(r->name)));
         top = std::max(top, r->estimate);
       }
       chart->addSeries(box);
@@ -175,7 +182,9 @@ void PlotView::Redraw() {
     if (u >= 0 && u < static_cast<int>(resamples_.size())) {
       const std::vector<double>& values = resamples_[static_cast<std::size_t>(u)];
       const Histogram h = MakeHistogram(values, 30);
-      chart->setTitle(QStringLiteral("%1: estimates in %2 resamples").arg(units_->currentText()).arg(values.size()));
+      chart->setTitle(QStringLiteral("%1: estimates in %2 resamples")
+                          .arg(units_->currentText())
+                          .arg(values.size()));
       auto* upper = new QLineSeries;
       int most = 1;
       for (std::size_t k = 0; k < h.counts.size(); ++k) {

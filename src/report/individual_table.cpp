@@ -139,8 +139,13 @@ void WriteIndividualTables(Run& run, const Mat<double>& P, const Vec<double>& th
     }
   }
 
-  std::vector<std::string_view> head{"record", "line", "id", "characters_scored", "population",
-                                     "population_name", "population_posterior"};
+  std::vector<std::string_view> head{"record",
+                                     "line",
+                                     "id",
+                                     "characters_scored",
+                                     "population",
+                                     "population_name",
+                                     "population_posterior"};
   std::vector<std::string> level_heads;
   for (int l = 1; l <= nlevels; ++l) {
     const std::string p = "level" + std::to_string(l) + "_";
@@ -155,7 +160,8 @@ void WriteIndividualTables(Run& run, const Mat<double>& P, const Vec<double>& th
 
   std::vector<std::string_view> post_head{"record", "id", "population", "population_name"};
   std::vector<std::string> region_heads;
-  for (int l = 1; l <= nlevels; ++l) region_heads.push_back("level" + std::to_string(l) + "_region");
+  for (int l = 1; l <= nlevels; ++l)
+    region_heads.push_back("level" + std::to_string(l) + "_region");
   for (const std::string& h : region_heads) post_head.push_back(h);
   post_head.push_back("posterior");
   CsvTable post(post_head);
@@ -166,8 +172,9 @@ void WriteIndividualTables(Run& run, const Mat<double>& P, const Vec<double>& th
   std::vector<double> region_w(static_cast<std::size_t>(nr) + 1);
   for (int rec = 1; rec <= nrec; ++rec) {
     const int g = in.record_genotype(rec);
-    const std::string id =
-        static_cast<std::size_t>(rec) <= in.record_id.size() ? in.record_id[rec - 1] : std::string();
+    const std::string id = static_cast<std::size_t>(rec) <= in.record_id.size()
+                               ? in.record_id[rec - 1]
+                               : std::string();
     const int line = rec <= in.record_line.Size() ? in.record_line(rec) : 0;
     const std::int8_t* copies = in.copies.Ptr(1, 1, g);
     int scored = 0;
@@ -197,11 +204,14 @@ void WriteIndividualTables(Run& run, const Mat<double>& P, const Vec<double>& th
     std::fill(region_w.begin(), region_w.end(), 0.0);
     for (int i = 1; i <= np; ++i)
       for (int l = 1; l <= 3; ++l)
-        if (region_of(i, l) > 0) region_w[static_cast<std::size_t>(region_of(i, l))] += w[static_cast<std::size_t>(i)];
+        if (region_of(i, l) > 0)
+          region_w[static_cast<std::size_t>(region_of(i, l))] += w[static_cast<std::size_t>(i)];
     for (int l = 1; l <= nlevels; ++l) {
       int top = 0;
       for (int r = 1; r <= nr; ++r)
-        if (reg.level(r) == l && (top == 0 || region_w[static_cast<std::size_t>(r)] > region_w[static_cast<std::size_t>(top)])) top = r;
+        if (reg.level(r) == l && (top == 0 || region_w[static_cast<std::size_t>(r)] >
+                                                  region_w[static_cast<std::size_t>(top)]))
+          top = r;
       if (top == 0) {
         ind.Real(kNotComputed).Real(kNotComputed).Real(kNotComputed);
       } else {

@@ -55,8 +55,7 @@ std::string Edit(std::string text, const std::vector<std::pair<std::string, std:
 
 // Runs NAME.ctl of `dir` in a process of its own; fails with the log when the
 // run aborts.
-testing::AssertionResult RunsInAFreshProcess(const test::TempDir& dir,
-                                             const std::string& name) {
+testing::AssertionResult RunsInAFreshProcess(const test::TempDir& dir, const std::string& name) {
   Process process;
   test::RecordingPlatform platform;
   Request req;
