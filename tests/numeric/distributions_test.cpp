@@ -95,8 +95,8 @@ TEST(Distributions, BadArgumentsAreReported) {
   // Huge degrees of freedom far above the statistic underflow to 0 with a report.
   r.Clear();
   EXPECT_EQ(DCHIDF(1.0, 1e12, &r), 0.0);
-  ASSERT_EQ(r.messages.size(), 1u);
-  EXPECT_EQ(r.messages[0].type, NumericErrorType::kWarning);
+  ASSERT_EQ(r.Lines().size(), 1u);
+  EXPECT_EQ(r.Lines()[0].rfind(" *** WARNING ERROR", 0), 0u);
   EXPECT_NEAR(DCHIDF(1e12, 1e12), 0.5, 1e-5);
 
   r.Clear();
@@ -104,8 +104,14 @@ TEST(Distributions, BadArgumentsAreReported) {
   EXPECT_TRUE(std::isnan(DGAMMA(-3.0, &r)));
   EXPECT_EQ(DGAMMA(1e-309, &r), std::numeric_limits<double>::max());
   EXPECT_EQ(DGAMMA(-180.5, &r), 0.0);
-  ASSERT_EQ(r.messages.size(), 4u);
-  EXPECT_EQ(r.messages[3].type, NumericErrorType::kAlert);
+  EXPECT_EQ(DGAMMA(200.0, &r), std::numeric_limits<double>::max());
+  // Terminal, terminal, fatal, alert, fatal: all but the alert with a traceback.
+  const std::vector<std::string> lines = r.Lines();
+  ASSERT_EQ(lines.size(), 5u + 4u * 5u);
+  EXPECT_EQ(lines[0].rfind(" *** TERMINAL ERROR 1 from DGAMMA.  ", 0), 0u);
+  EXPECT_EQ(lines[12].rfind(" *** FATAL ERROR 3 from DGAMMA.  ", 0), 0u);
+  EXPECT_EQ(lines[18].rfind(" *** ALERT ERROR 4 from DGAMMA.  ", 0), 0u);
+  EXPECT_EQ(lines[24], "     USER                                 0           0");
 }
 
 TEST(Distributions, SortAscendingNaNsLast) {

@@ -44,6 +44,10 @@ TEST(Kernels, StridedAccessAndLargest) {
   EXPECT_EQ(Idmax(0, s, 1), 0);
   const double y[3] = {-9.0, 1.0, -10.0};
   EXPECT_EQ(Idmax(3, y, 1), 2);  // signed, not by magnitude
+  EXPECT_EQ(Ddot(3, s, 2, y, 1), -9.0 + 7.0 - 70.0);
+  double z[4] = {1.0, 0.0, 1.0, 0.0};
+  Dhaxpy(2, 2.0, s, 4, z, 2);  // s(1) and s(5) into z(1) and z(3)
+  EXPECT_EQ(std::vector<double>(z, z + 4), (std::vector<double>{3.0, 0.0, 15.0, 0.0}));
 
   // Integer sums of narrow vectors come back as 32 bits.
   std::int8_t c[6] = {100, 0, 100, 0, 100, 0};
