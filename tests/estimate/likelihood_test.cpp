@@ -2,64 +2,21 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <limits>
-#include <random>
 #include <vector>
 
 #include "core/run.hpp"
 #include "model/gprob.hpp"
 #include "support/groups.hpp"
-#include "support/recording_platform.hpp"
+#include "support/baseline.hpp"
+#include "support/run_fixture.hpp"
 
 namespace velk {
 namespace {
 
-// A run with the characters (types, ploidy) given and room for np populations.
-class LikelihoodTest : public ::testing::Test {
- protected:
-  void Setup(int np, const std::vector<std::pair<int, int>>& chars) {
-    const int nc = static_cast<int>(chars.size());
-    int maxtyp = 1;
-    for (auto [t, ploidy] : chars) maxtyp = std::max(maxtyp, t);
-    run_.par.npop = np;
-    run_.par.nchar = nc;
-    run_.par.max_types = maxtyp;
-    run_.chars.Resize(nc);
-    for (int c = 1; c <= nc; ++c) {
-      run_.chars(c).ntypes = chars[static_cast<std::size_t>(c - 1)].first;
-      run_.chars(c).ploidy = chars[static_cast<std::size_t>(c - 1)].second;
-    }
-    counts_.Resize(maxtyp, nc, np);
-    totals_.Resize(nc, np);
-    freq_.Resize(maxtyp, nc);
-    geno_.assign(static_cast<std::size_t>(maxtyp * nc), 0);
-  }
-  // Sets the copy counts of character c in the genotype under test.
-  void Copies(int c, std::vector<int> x) {
-    for (std::size_t k = 0; k < x.size(); ++k)
-      geno_[static_cast<std::size_t>((c - 1) * run_.par.max_types) + k] =
-          static_cast<std::int8_t>(x[k]);
-  }
-  double Prob() { return Gprob(run_, geno_.data(), freq_); }
-  void Counts(int c, int pop, std::vector<int> n, int total) {
-    for (std::size_t k = 0; k < n.size(); ++k)
-      counts_(static_cast<int>(k) + 1, c, pop) = static_cast<std::int16_t>(n[k]);
-    totals_(c, pop) = total;
-  }
-
-  Process process_;
-  test::RecordingPlatform platform_;
-  velk::Run run_{process_, platform_};
-  Arr3<std::int16_t> counts_;
-  Mat<std::int32_t> totals_;
-  Mat<double> freq_;
-  std::vector<std::int8_t> geno_;
-};
-
-TEST_F(LikelihoodTest, GprobOfOneCharacterByItsKind) {
+TEST(LikelihoodTest, GprobOfOneCharacterByItsKind) {
   struct Row {
     int ntypes, ploidy;
     std::vector<double> freq;
@@ -85,47 +42,53 @@ TEST_F(LikelihoodTest, GprobOfOneCharacterByItsKind) {
   };
   for (const Row& r : rows) {
     SCOPED_TRACE(r.what);
-    Setup(1, {{r.ntypes, r.ploidy}});
-    for (int k = 1; k <= r.ntypes; ++k) freq_(k, 1) = r.freq[static_cast<std::size_t>(k - 1)];
-    Copies(1, r.copies);
-    EXPECT_DOUBLE_EQ(Prob(), r.want);
+    test::RunFixture f;
+    test::SetBaseline(f.run, {r.ntypes}, {{{}}}, {r.ploidy});
+    Mat<double> freq(r.ntypes, 1);
+    std::vector<std::int8_t> copies;
+    for (int k = 1; k <= r.ntypes; ++k) {
+      freq(k, 1) = r.freq[static_cast<std::size_t>(k - 1)];
+      copies.push_back(static_cast<std::int8_t>(r.copies[static_cast<std::size_t>(k - 1)]));
+    }
+    EXPECT_DOUBLE_EQ(Gprob(f.run, copies.data(), freq), r.want);
   }
 }
 
-TEST_F(LikelihoodTest, PlainModelDividesByTheStoredTotal) {
-  Setup(2, {{3, 2}, {2, 2}, {3, 2}});
-  Counts(1, 1, {3, 1, 0}, 4);
-  Counts(2, 1, {1, 1}, 4);  // the total, not the sum of the counts, divides
-  Counts(3, 1, {0, 0, 0}, 0);
-  freq_.Fill(9.0);
-  int missing = -1;
-  Relfrq(run_, counts_, totals_, 1, freq_, missing, 0);
-  // Type 3 of character 2 is beyond its types; character 3 has no data.
-  const double want[3][3] = {{0.75, 0.25, 0.0}, {0.25, 0.25, 0.0}, {1.0 / 3, 1.0 / 3, 1.0 / 3}};
-  for (int c = 1; c <= 3; ++c)
-    for (int k = 1; k <= 3; ++k) EXPECT_EQ(freq_(k, c), want[c - 1][k - 1]) << k << "," << c;
-  EXPECT_EQ(missing, 1);
-}
-
-TEST_F(LikelihoodTest, RannalaMountainAddsOneOverTypes) {
-  Setup(1, {{2, 2}, {4, 2}});
-  Counts(1, 1, {3, 1}, 4);
-  Counts(2, 1, {0, 0, 0, 0}, 0);
-  run_.opt.rannala_mountain = 1;
-  int missing = -1;
-  Relfrq(run_, counts_, totals_, 1, freq_, missing, 0);
-  EXPECT_EQ(freq_(1, 1), 3.5 / 5.0);
-  EXPECT_EQ(freq_(2, 1), 1.5 / 5.0);
-  for (int k = 1; k <= 4; ++k) EXPECT_EQ(freq_(k, 2), 0.25);
-  EXPECT_EQ(missing, 0);  // no data, but the prior fills it: not counted
-
-  // With both switches the Rannala-Mountain rule is used.
-  run_.opt.pella_masuda = 1;
-  run_.input.pm_weight = Vec<double>(2, 23.0);
-  run_.input.pm_prior = Mat<double>(4, 2, 0.25);
-  Mat<double> both(4, 2);
-  Relfrq(run_, counts_, totals_, 1, both, missing, 0);
-  EXPECT_EQ(both(1, 1), 3.5 / 5.0);
+// Relfrq by model: the plain model divides by the stored total (not the sum of
+// the counts), leaves types beyond a character's own at 0 and gives a
+// character without data 1/t, counted missing; Rannala-Mountain adds 1/t to the
+// counts and 1 to the total, and is used when Pella-Masuda is set too.
+TEST(LikelihoodTest, RelfrqByModel) {
+  struct Row {
+    int rm, pm;
+    std::vector<int> counts;
+    int total;
+    std::vector<double> want;
+    int missing;
+  };
+  const double third = 1.0 / 3;
+  const Row rows[] = {
+      {0, 0, {3, 1, 0}, 4, {0.75, 0.25, 0.0}, 0}, {0, 0, {1, 1}, 4, {0.25, 0.25, 0.0}, 0},
+      {0, 0, {0, 0, 0}, 0, {third, third, third}, 1}, {1, 0, {3, 1}, 4, {0.7, 0.3}, 0},
+      {1, 0, {0, 0, 0}, 0, {third, third, third}, 0}, {1, 1, {3, 1}, 4, {0.7, 0.3}, 0},
+  };
+  for (const Row& r : rows) {
+    SCOPED_TRACE(testing::Message() << r.rm << r.pm << " " << r.total);
+    test::RunFixture f;
+    velk::Run& run = f.run;
+    test::SetBaseline(run, {static_cast<int>(r.counts.size()), 3}, {{r.counts, {1, 1, 1}}});
+    run.input.base_totals(1, 1) = r.total;
+    run.opt.rannala_mountain = r.rm;
+    run.opt.pella_masuda = r.pm;
+    run.input.pm_weight = Vec<double>(2, 23.0);
+    run.input.pm_prior = Mat<double>(3, 2, 0.25);
+    Mat<double> freq(3, 2, 9.0);
+    int missing = -1;
+    Relfrq(run, run.input.base_counts, run.input.base_totals, 1, freq, missing, 0);
+    for (std::size_t k = 0; k < r.want.size(); ++k)
+      EXPECT_DOUBLE_EQ(freq(static_cast<int>(k) + 1, 1), r.want[k]) << k;
+    EXPECT_EQ(missing, r.missing);
+  }
 }
 
 // A scaled column (largest value 1, log-scale l) is screened through its true
@@ -159,12 +122,14 @@ TEST(Setfrq, ScaledColumnsAndTheUnsetBound) {
     // The class mass holds the true probabilities.
     EXPECT_DOUBLE_EQ(S(1, 1), r.possible ? r.top * std::exp(r.lscale) : 0.0);
   }
-  // The log-likelihood adds count * log-scale; only a flag of exactly 1 counts.
-  Mat<double> P(1, 1, 0.5);
-  for (int flag : {1, 2})
-    EXPECT_DOUBLE_EQ(Hood(1, 1, P, Vec<double>(1, -900.0), Vec<double>(1, 1.0),
-                          Vec<std::int32_t>(1, flag), Vec<std::int32_t>(1, 3)),
-                     flag == 1 ? 3 * (std::log(0.5) - 900.0) : 0.0);
+  // The log-likelihood adds count * log-scale; only a flag of exactly 1 counts;
+  // a mixture probability of 0 takes the floor.
+  for (double p : {0.5, 0.0})
+    for (int flag : {1, 2})
+      EXPECT_DOUBLE_EQ(Hood(1, 1, Mat<double>(1, 1, p), Vec<double>(1, -900.0),
+                            Vec<double>(1, 1.0), Vec<std::int32_t>(1, flag),
+                            Vec<std::int32_t>(1, 3)),
+                       flag == 1 ? 3 * (std::log(p > 0.0 ? p : kProbFloor) - 900.0) : 0.0);
 }
 
 TEST(Pctmax, TwoGroupsUseTheirBestMembersAndTotals) {
@@ -183,79 +148,6 @@ TEST(Pctmax, TwoGroupsUseTheirBestMembersAndTotals) {
   EXPECT_EQ(best_score(2), 3.0);
   const double gap = 5.0 * (0.3 - 0.2) + 5.0 * (0.0 - 0.1) + 2.0 * (0.0 - 0.4) + 3.0 * (0.7 - 0.3);
   EXPECT_DOUBLE_EQ(conv.pctmax, 100.0 * std::exp(-gap));
-}
-
-// Hood and Genexp against a plain computation, and the score against a
-// numerical derivative of Hood.
-TEST(LikelihoodDifferential, HoodAndGenexpOnRandomMixtures) {
-  std::mt19937 rng(12345);
-  std::uniform_real_distribution<double> unif(0.0, 1.0);
-  for (int trial = 0; trial < 50; ++trial) {
-    const int np = 1 + static_cast<int>(rng() % 7);
-    const int nclasses = 1 + static_cast<int>(rng() % 3);
-    Vec<std::int32_t> cg(nclasses), ci(nclasses, 0), nposs(nclasses);
-    int ng = 0;
-    for (int k = 1; k <= nclasses; ++k) ng += cg(k) = 1 + static_cast<int>(rng() % 5);
-    Mat<double> P(np, ng);
-    const Vec<double> lscale(ng, 0.0);
-    Vec<std::int32_t> count(ng), possible(ng);
-    int k = 1, in_class = 0;
-    for (int g = 1; g <= ng; ++g) {
-      for (int i = 1; i <= np; ++i) P(i, g) = unif(rng) < 0.2 ? 0.0 : unif(rng) * 0.1;
-      count(g) = 1 + static_cast<int>(rng() % 4);
-      possible(g) = unif(rng) < 0.8 ? 1 : 0;
-      ci(k) += count(g);
-      if (++in_class == cg(k)) {
-        ++k;
-        in_class = 0;
-      }
-    }
-    Vec<double> theta(np);
-    double sum = 0.0;
-    for (int i = 1; i <= np; ++i) sum += theta(i) = 0.05 + unif(rng);
-    for (int i = 1; i <= np; ++i) theta(i) /= sum;
-
-    Mat<double> S(np, nclasses);
-    Genes(np, nclasses, P, lscale, cg, ci, S, possible, nposs, count);
-    std::vector<double> work(static_cast<std::size_t>(ng + nclasses));
-    Vec<double> score(np);
-    Genexp(np, nclasses, theta, count, work.data(), work.data() + ng, P, S, cg, possible, nposs,
-           score);
-    const double hood = Hood(np, ng, P, lscale, theta, possible, count);
-
-    double plain_hood = 0.0;
-    std::vector<double> plain_score(static_cast<std::size_t>(np), 0.0);
-    bool floored = false;
-    for (int g = 1; g <= ng; ++g) {
-      double q = 0.0;
-      for (int i = 1; i <= np; ++i) q += theta(i) * P(i, g);
-      EXPECT_EQ(work[static_cast<std::size_t>(g - 1)], q);
-      if (possible(g) != 1) continue;
-      if (q == 0.0) floored = true;
-      plain_hood += count(g) * std::log(std::max(q, 1.0e-99));
-      for (int i = 1; i <= np; ++i)
-        plain_score[static_cast<std::size_t>(i - 1)] += count(g) / std::max(q, 1e-99) * P(i, g);
-    }
-    EXPECT_DOUBLE_EQ(hood, plain_hood);
-    for (int i = 1; i <= np; ++i) {
-      EXPECT_DOUBLE_EQ(score(i), plain_score[static_cast<std::size_t>(i - 1)]);
-      if (floored) continue;  // the floored log has no derivative to compare with
-      const double h = 1e-6;
-      Vec<double> up = theta, down = theta;
-      up(i) += h;
-      down(i) -= h;
-      const double numeric = (Hood(np, ng, P, lscale, up, possible, count) -
-                              Hood(np, ng, P, lscale, down, possible, count)) /
-                             (2 * h);
-      EXPECT_NEAR(score(i), numeric, 1e-4 * (1.0 + std::fabs(numeric)));
-    }
-    for (int c = 1; c <= nclasses; ++c) {
-      double u = 0.0;
-      if (nposs(c) > 0)
-        for (int i = 1; i <= np; ++i) u += (1.0 - S(i, c)) * theta(i);
-      EXPECT_EQ(work[static_cast<std::size_t>(ng + c - 1)], u);
-    }
-  }
 }
 
 }  // namespace
