@@ -94,19 +94,6 @@ class OptimTest : public ::testing::Test {
   OptimResult res;
 };
 
-// Populations absent from the mixture go to zero (the many-loci test covers the rest).
-TEST_F(OptimTest, ConjugateGradientAndIrlsReachThePlainEmMaximum) {
-  Build({.theta = {0.6, 0.4, 0.0, 0.0}});
-  MakeP();
-  for (int irls = 0; irls <= 1; ++irls) {
-    SCOPED_TRACE(irls);
-    Maximise(irls);
-    ASSERT_EQ(run.error.stop, 0);
-    EXPECT_EQ(res.nposs, run.input.sample_size);
-    ExpectMaximum();
-  }
-}
-
 // SNP panels whose probabilities fall far below the range of a double (2 % of
 // the loci missing, Rannala-Mountain): every search and every kind of genotype
 // tolerance reaches the log-space EM reference on the genotypes it keeps (the
