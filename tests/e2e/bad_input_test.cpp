@@ -83,6 +83,16 @@ BadInput Before(BadInput c, const std::string& before) {
   return c;
 }
 
+// A leave-one-out run whose reference individuals file fish.ref holds `record`.
+const std::string kRefHead = "* characters\nID\nPOP\nLoc1\nLoc2\n* end\n";
+const std::string loo = Sub(Sub(kControl, "* Parameters\n", kLeaveOneOut), "* Characters",
+                            "Reference individuals file: fish.ref\n* Characters");
+BadInput Ref(const char* name, const std::string& record, const std::string& before) {
+  return Before({name, {{"run.ctl", loo}, {"fish.ref", kRefHead + record + "\n"}},
+                 "Correct the reference individuals"},
+                before);
+}
+
 // Runs one case in a fresh folder holding run.ctl, base.bse and mix.mix (each
 // replaced by the case's files) and checks the outcome.
 void Check(const BadInput& c) {
@@ -183,12 +193,20 @@ TEST(BadInputTest, ControlFiles) {
           "the populations table gives no region of level 1."),
       Ctl("leave-one-out without reference individuals", "* Parameters\n", kLeaveOneOut,
           "Must specify the Reference individuals file."),
-      Before({"a reference individual of no population",
-              {{"run.ctl", Sub(Sub(kControl, "* Parameters\n", kLeaveOneOut), "* Characters",
-                               "Reference individuals file: fish.ref\n* Characters")},
-               {"fish.ref", "* characters\nID\nPOP\nLoc1\nLoc2\n* end\nf1 3 200 0200\n"}},
-              "Correct the reference individuals"},
-             "its population number 3 is not 1 to the number of populations"),
+      {"no reference individuals file", {{"run.ctl", Sub(loo, "fish.ref", "none.ref")}},
+       "Could not open reference individuals file:"},
+      {"a reference individuals file without POP",
+       {{"run.ctl", loo}, {"fish.ref", "* characters\nID\nLoc1\nLoc2\n* end\n"}},
+       "needs a locus definition"},
+      Ref("a reference individual of no population", "f1 3 200 0200",
+          "its population number 3 is not 1 to the number of populations"),
+      Ref("a population that is no number", "f1 x 200 0200", "its population number x is"),
+      Ref("a reference record short of a field", "f1 1 200", "fewer fields than the locus"),
+      Ref("a reference genotype of letters", "f1 1 2x0 0200", "character Loc1 is not a genotype"),
+      {"a reference individual the baseline cannot hold",
+       {{"run.ctl", loo}, {"fish.ref", kRefHead + std::string("f1 1 002 0200\n")},
+        {"base.bse", Sub(kBaseline, "10 20 30", "10 20 1")}},
+       "Correct the reference individuals", nullptr, "run.ctl", "carries more copies of a type"},
   };
   for (const BadInput& c : cases) Check(c);
 }

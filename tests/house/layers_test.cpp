@@ -4,7 +4,7 @@
 
 #include <filesystem>
 #include <fstream>
-#include <map>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -25,15 +25,9 @@ int Rank(const std::string& layer) {
 // The folder of a quoted include that names one ("core" of #include "core/run.hpp"),
 // empty for any other line.
 std::string IncludedLayer(const std::string& line) {
-  std::size_t at = line.find_first_not_of(" \t");
-  if (at == std::string::npos || line[at] != '#') return "";
-  at = line.find_first_not_of(" \t", at + 1);
-  if (at == std::string::npos || line.compare(at, 7, "include") != 0) return "";
-  at = line.find_first_not_of(" \t", at + 7);
-  if (at == std::string::npos || line[at] != '"') return "";
-  const std::size_t slash = line.find('/', at + 1), close = line.find('"', at + 1);
-  if (slash == std::string::npos || close == std::string::npos || slash > close) return "";
-  return line.substr(at + 1, slash - at - 1);
+  static const std::regex include(R"(^\s*#\s*include\s*"([^"/]*)/)");
+  std::smatch m;
+  return std::regex_search(line, m, include) ? m[1].str() : "";
 }
 
 // "file: include" for every include of src/ that points up a layer or names no layer.

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "support/resample_runs.hpp"
+#include "support/tiny_reports.hpp"
 
 namespace velk {
 namespace {
@@ -100,7 +101,7 @@ TEST(Simltr, LikelihoodFileSeedColumns) {
   }
 }
 
-TEST(Simltr, FilesHeadersCounterAndIterationLimit) {
+TEST(Simltr, FlagsCounterAndIterationLimit) {
   for (int R : {10, 11}) {
     Analysis a;
     const Outcome out = a.Go(Control(
@@ -110,44 +111,13 @@ TEST(Simltr, FilesHeadersCounterAndIterationLimit) {
     ASSERT_FALSE(out.aborted) << a.Log();
     EXPECT_EQ(std::vector<int>({out.flags[4], out.flags[6], out.flags[9], out.flags[11]}),
               std::vector<int>({R <= 10, 1, 1, 1}));  // the iteration history up to 10
-    const std::vector<std::string> rsm = ReadLines(a.dir / "out/three.rsm");
-    ASSERT_EQ(rsm.size(), 5u + R);
+    ASSERT_EQ(ReadLines(a.dir / "out/three.rsm").size(), 5u + R);
     const std::string count = "   " + std::to_string(R);  // i5
-    EXPECT_EQ(
-        std::vector<std::string>(rsm.begin(), rsm.begin() + 3),
-        (std::vector<std::string>{"Number of populations:   3", "Number of resamples: " + count,
-                                  "North                         "}));
-    EXPECT_EQ(rsm[5].size(), 20u) << "three f6.4 with blanks between";
-    EXPECT_EQ(ReadLines(a.dir / "out/three.rst").size(), 5u + R);
     // The final status keeps the counter's last value; the progress counts up to the total.
     EXPECT_NE(out.status.find("\tResampling: " + count + "\r"), std::string::npos);
     ASSERT_EQ(a.platform.progress.size(), R + 1u);
     for (int r = 0; r <= R; ++r) EXPECT_EQ(a.platform.progress[r], std::make_pair(r, R));
   }
-}
-
-// The files so far are kept, with no summary; the next run goes on as usual.
-TEST(Simltr, StopRequestEndsTheRunWithFilesKept) {
-  Analysis a;
-  a.platform.counter = "Resampling:     3";
-  const Outcome out =
-      a.Go(Control(true, kSimulationOptions, "Mixture sample size: 50\nNumber of resamples: 40\n"));
-  EXPECT_TRUE(out.aborted);
-  EXPECT_TRUE(out.stopped);
-  ASSERT_FALSE(out.messages.empty());
-  EXPECT_EQ(out.messages.back().number, 3037);
-  EXPECT_NE(a.Log().find("Analysis stopped at the user's request after resample 3."),
-            std::string::npos)
-      << a.Log();
-  EXPECT_EQ(std::vector<int>({out.flags[9], out.flags[12], out.flags[6]}),
-            std::vector<int>({1, 1, 0}));
-  EXPECT_EQ(ReadLines(a.dir / "out/three.rsm").size(), 5u + 3u);
-  EXPECT_EQ(ReadRlk(a.dir / "out/three.rlk").size(), 3u);
-  a.platform.counter.clear();
-  a.platform.stop = false;
-  const Outcome next = a.Go(Control(true, "", "Mixture sample size: 30\nNumber of resamples: 3\n"));
-  EXPECT_FALSE(next.aborted);
-  EXPECT_FALSE(next.stopped);
 }
 
 // After a bootstrap that redraws the baseline, the baseline summary shows the
@@ -163,6 +133,36 @@ TEST(Simltr, BaselineSummaryAfterResamplingShowsTheObservedBaseline) {
   ASSERT_FALSE(out.aborted) << a.Log();
   EXPECT_EQ(out.flags[7], 1);
   EXPECT_EQ(a.Report(".bsl"), alone);
+}
+
+// Whole runs against their reports as once checked by hand: every draw of the
+// baseline, the mixture and the simulated fish, the seeds of every resample and
+// the summaries. A model bootstrap of both samples with entries drawn from the
+// prior, and a Pella-Masuda simulation.
+TEST(Simltr, ReportsAsChecked) {
+  struct Case {
+    const char* name;
+    bool simulation;
+    std::string options;
+    std::vector<const char*> reports;
+  };
+  const Case cases[] = {
+      {"three_boot", false,
+       "Resample mixture: yes\nResample baseline: yes\nRannala-Mountain model: yes\n"
+       "Compute studentized intervals: yes\n" + kSimulationOptions,
+       {".rsm", ".rlk", ".bot", ".rst"}},
+      {"three_sim", true, "Pella-Masuda model: yes\n" + kSimulationOptions,
+       {".rsm", ".rlk", ".sim"}},
+  };
+  for (const Case& c : cases) {
+    Analysis a(test::kLoci, !c.simulation);
+    a.Mixture(60, 7, true);
+    ASSERT_FALSE(a.Go(Control(c.simulation, c.options,
+                              "Mixture sample size: 40\nNumber of resamples: 12\nSeed: 99\n"))
+                     .aborted)
+        << a.Log();
+    for (const char* ext : c.reports) test::ExpectGolden(a.Report(ext), c.name + std::string(ext));
+  }
 }
 
 }  // namespace

@@ -109,8 +109,13 @@ TEST(Threads, StopRequestPartWayThrough) {
   Result r = ExpectSame(
       {ResampleControl(false, kBoth + kRannala, "Number of resamples: 60\nRandom seed: 17\n")},
       true, "Resampling:    12");
-  EXPECT_TRUE(r.outcome.aborted);
+  EXPECT_TRUE(r.outcome.aborted && r.outcome.stopped);
+  EXPECT_EQ(r.outcome.messages.back().number, 3037);
   EXPECT_NE(r.files["three.log"].find("after resample 12."), std::string::npos);
+  // The files so far are kept, with no summary.
+  const std::string& rsm = r.files["out/three.rsm"];
+  EXPECT_EQ(std::count(rsm.begin(), rsm.end(), '\n'), 5 + 12);
+  EXPECT_FALSE(r.files.count("out/three.bot"));
 }
 
 TEST(Threads, DrawThatStopsTheRunAndTheNextRun) {

@@ -106,15 +106,16 @@ TEST(ImportChecksTest, MessagesAndNothingWrittenOnFailure) {
       Replace(Replace(kTable, "LocusA,LocusA.1,LocusB,LocusB.1",
                       "Ots_94857.232,Ots_94857.232.1,Ots_94857.233_1,Ots_94857.233_2"),
               "Upper,u", "Sacramento River upper reach spring run,u");
-  std::string many;
+  std::string many, odd;
+  for (int k = 0; k < 12; ++k) odd += "reference,North,Upper,d,A,NA,120,120\n";
   for (int k = 0; k < 84; ++k)
     many += Name("reference,North,Upper,x", k) + Name(",a", k) + Name(",a", k) + ",120,120\n";
   // clang-format off
   const Case cases[] = {
       {"a locus missing from the mixture file",
        Replace(kTable, "mixture,NA,catch,m1,A,C,120,128\nmixture,NA,catch,m2,,,124,124\n", ""),
-       "sample_type,collection,indiv,LocusA,LocusA.1\nmixture,catch,m1,A,C\n", "", {}, 1, 2531,
-       "1 loci of"},
+       "sample_type,collection,indiv,LocusA,LocusA.1,LocusC,LocusC.1\nmixture,catch,m1,A,C,1,2\n",
+       "", {}, 1, 2531, "g.csv: LocusC."},
       {"a mixture allele the reference never has",
        Replace(kTable, "m1,A,C", "m1,A,G"), "", "", {}, 0, 1531, "LocusA (G)"},
       {"one allele at a diploid locus", Replace(kTable, "u2,C,C", "u2,C,NA"), "", "", {}, 1, 2534,
@@ -141,6 +142,35 @@ TEST(ImportChecksTest, MessagesAndNothingWrittenOnFailure) {
        "individual x1 has one allele at the diploid locus A"},
       {"a locus column without its partner", Replace(kTable, "LocusB.1", "LocusC"), "", "", {}, 1,
        2504, "column \"LocusB\" has no partner"},
+      {"an empty table", "", "", "", {}, 1, 2502, "the file is empty"},
+      {"no ID column", Replace(kTable, "indiv", "name"), "", "", {}, 1, 2503, "no column \"indiv\""},
+      {"no locus columns", "sample_type,collection,indiv\nreference,Upper,u1\n", "", "", {}, 1, 2505,
+       "names no locus columns"},
+      {"a row short of a field", Replace(kTable, "m2,,", "m2,"), "", "", {}, 1, 2506,
+       "row 6: 7 fields, but the header has 8"},
+      {"a reference fish without a collection", Replace(kTable, "South,Lower", "South,"), "", "", {},
+       1, 2508, "row 4: a reference individual without a collection"},
+      {"a reference row in the mixture file", kTable, kTable, "", {}, 1, 2507,
+       "sample type \"reference\" in a file of mixture individuals"},
+      {"a region table row of one field", kTable, "", "population,region\nUpper\n", {}, 1, 2509,
+       "row 2: wants two fields"},
+      {"a region table giving two regions", kTable, "", "Upper,N\nUpper,S\nLower,S\n", {}, 1, 2539,
+       "\"Upper\" is given two regions, N and S"},
+      {"a population without a region", Replace(kTable, "South,Lower", "NA,Lower"), "", "", {}, 1,
+       2539, "Population \"Lower\" has no region."},
+      {"more than ten duplicate IDs", kTable + odd, "", "", {}, 1, 2533, "11 duplicate IDs in all."},
+      {"more than ten one-allele genotypes", kTable + odd, "", "", {}, 1, 2534,
+       "12 genotypes with one allele at a diploid locus in all."},
+      {"a GENEPOP file without loci", "T\nPop\nx1 , 0101\n", "", "", {}, 1, 2520, "no locus names"},
+      {"a GENEPOP line without a comma", "T\nA\nPop\nx1 0101\n", "", "", {}, 1, 2521, "no comma"},
+      {"a GENEPOP line short of a genotype", "T\nA, B\nPop\nx1 , 0101\n", "", "", {}, 1, 2522,
+       "1 genotypes, but the file names 2 loci"},
+      {"a GENEPOP genotype of letters", "T\nA\nPop\nx1 , 01a1\n", "", "", {}, 1, 2523,
+       "\"01a1\" is not 2, 3, 4 or 6 digits"},
+      {"GENEPOP genotypes of two widths", "T\nA\nPop\nx1 , 001001\nx2 , 0101\n", "", "", {}, 1,
+       2523, "\"0101\" is not 3 or 6 digits"},
+      {"a GENEPOP baseline without a mixture file", "T\nA\nPop\nx1 , 0101\n", "", "", {}, 1, 2536,
+       "mixture"},
   };
   // clang-format on
   for (const Case& c : cases) {
