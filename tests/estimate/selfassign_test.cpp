@@ -42,27 +42,27 @@ TEST(SelfAssign, LogMomentsOfOneCharacter) {
 // Two populations, two diploid loci of three types. Type 3 of locus 1 has one
 // copy, carried by individual 2: taken out, the individual has probability 0
 // everywhere under the plain model and is not assigned. Individual 3 is not
-// scored at locus 2.
+// scored at locus 2. Character 3 is haploid.
 TEST(SelfAssign, PosteriorsTakeTheIndividualOutOfItsPopulation) {
-  const std::vector<test::PopulationCounts> base = {{{8, 2, 0}, {5, 5, 0}},
-                                                    {{3, 6, 1}, {2, 8, 0}}};
+  const std::vector<test::PopulationCounts> base = {{{8, 2, 0}, {5, 5, 0}, {4, 6, 0}},
+                                                    {{3, 6, 1}, {2, 8, 0}, {7, 3, 0}}};
   const int pop[4] = {1, 2, 1, 2};
-  const int copies[4][2][3] = {{{1, 1, 0}, {2, 0, 0}},
-                               {{0, 1, 1}, {0, 2, 0}},
-                               {{2, 0, 0}, {0, 0, 0}},
-                               {{0, 2, 0}, {1, 1, 0}}};
+  const int copies[4][3][3] = {{{1, 1, 0}, {2, 0, 0}, {0, 1, 0}},
+                               {{0, 1, 1}, {0, 2, 0}, {1, 0, 0}},
+                               {{2, 0, 0}, {0, 0, 0}, {1, 0, 0}},
+                               {{0, 2, 0}, {1, 1, 0}, {0, 1, 0}}};
   for (int rannala : {1, 0}) {
     SCOPED_TRACE(rannala);
     test::RunFixture f;
-    test::SetBaseline(f.run, {3, 3}, base);
+    test::SetBaseline(f.run, {3, 3, 3}, base, {2, 2, 1});
     f.run.opt.rannala_mountain = rannala;
     ReferenceFish fish;
     fish.count = 4;
     fish.pop = Vec<int>(4);
-    fish.copies = Arr3<std::int8_t>(3, 2, 4);
+    fish.copies = Arr3<std::int8_t>(3, 3, 4);
     for (int n = 1; n <= 4; ++n) {
       fish.pop(n) = pop[n - 1];
-      for (int c = 1; c <= 2; ++c)
+      for (int c = 1; c <= 3; ++c)
         for (int k = 1; k <= 3; ++k)
           fish.copies(k, c, n) = static_cast<std::int8_t>(copies[n - 1][c - 1][k - 1]);
     }
@@ -71,7 +71,7 @@ TEST(SelfAssign, PosteriorsTakeTheIndividualOutOfItsPopulation) {
     for (int n = 1; n <= 4; ++n) {
       double P[2] = {1.0, 1.0};
       for (int i = 0; i < 2; ++i) {
-        for (int c = 0; c < 2; ++c) {
+        for (int c = 0; c < 3; ++c) {
           const int* x = copies[n - 1][c];
           double left[3], total = 0.0;
           for (int k = 0; k < 3; ++k)
