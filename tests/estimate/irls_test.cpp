@@ -91,36 +91,5 @@ TEST(WolfeTest, NoLeavingRowReportsSearchFailure) {
   EXPECT_EQ(r.run.error.stop, 0);
 }
 
-class IrlsTest : public testing::Test {
- protected:
-  // Newges towards a Wolfe solution with the given basic variables and values.
-  void Step(test::StepState& s, Vec<double>& theta, const std::vector<int>& basis,
-            const Vec<double>& solution, double eps, double tau) {
-    for (int row = 1; row <= s.m.np; ++row) {
-      s.work.basis(row) = basis[static_cast<std::size_t>(row - 1)];
-      s.work.solution(row) = solution(row);
-    }
-    Newges(r.run, s.m.np, s.m.ngenotypes, s.m.possible, theta, s.trial, s.m.P, s.m.lscale,
-           s.m.count, s.q(), s.L, eps, tau, s.conv, s.work);
-  }
-  test::StepRun r;
-};
-
-TEST_F(IrlsTest, ASolutionEqualToThetaGivesUpAtOnce) {
-  const test::Mixture m = test::RandomMixture(3, 10, 3);
-  test::StepState s(m, OneGroup(3));
-  IrlsAlloc(s.work, 3);
-  Vec<double> theta = test::Values({0.2, 0.3, 0.5});
-  s.Refresh(theta);
-  const Vec<double> before = theta;
-  const double L = s.L;
-  Step(s, theta, {1, 2, 3}, theta, 1.0e-4, 1.0e-10);
-  EXPECT_EQ(r.Last(), 1006);
-  EXPECT_EQ(r.run.error.a1, "IRLS");
-  EXPECT_EQ(s.conv.change, 0.0);
-  EXPECT_EQ(s.L, L);
-  for (int i = 1; i <= 3; ++i) EXPECT_EQ(theta(i), before(i));
-}
-
 }  // namespace
 }  // namespace velk
