@@ -66,19 +66,6 @@ class RestartTest : public testing::Test {
   Vec<int> best{1, 1};  // one group, best member population 1
 };
 
-// The counter passes np: a restart that clears the direction; at most np: none.
-TEST_F(RestartTest, TheCounterBeyondNpRestarts) {
-  work.restart = 3;
-  EXPECT_FALSE(Restart(4, groups, theta, best, 1.0e-4, work));
-  EXPECT_EQ(work.restart, 4);
-  EXPECT_EQ(work.prev_norm, 3.0);
-  EXPECT_EQ(work.d(3), 1.5);
-  EXPECT_TRUE(Restart(4, groups, theta, best, 1.0e-4, work));
-  EXPECT_EQ(work.restart, 1);
-  EXPECT_EQ(work.prev_norm, -1.0);
-  for (int i = 1; i <= 4; ++i) EXPECT_EQ(work.d(i), 0.0);
-}
-
 // A small best member restarts and points the direction at it; one below eps but not
 // below a thousandth gets no direction.
 TEST_F(RestartTest, ASmallBestMemberRestartsAndPointsTheDirectionAtIt) {
