@@ -11,7 +11,6 @@
 #include <vector>
 
 #include "core/report_file.hpp"
-#include "estimate/ijack.hpp"
 #include "estimate/likelihood.hpp"
 #include "model/gmatrx.hpp"
 #include "support/files.hpp"
@@ -62,12 +61,6 @@ class OptimTest : public ::testing::Test {
     Optim(run, RunOptimData(run, P, lscale), sw, groups, theta, possible, res);
   }
 
-  // Opens the history file `name`.itr in `dir`.
-  void OpenHistory(const test::TempDir& dir, const std::string& name) {
-    run.files.output = dir / name;
-    ASSERT_TRUE(OpenReport(run, 4, ".itr", "iteration", "Iterations output to "));
-  }
-
   test::StepRun s;
   velk::Run& run = s.run;
   Mat<double> P;
@@ -81,7 +74,7 @@ class OptimTest : public ::testing::Test {
 // SNP panels whose probabilities fall far below the range of a double (2 % of
 // the loci missing, Rannala-Mountain): every search and every kind of genotype
 // tolerance reaches the log-space EM reference on the genotypes it keeps (the
-// bound compared with the true probability), and the jackknife stays finite.
+// bound compared with the true probability).
 TEST_F(OptimTest, SnpPanelsReachTheLogSpaceReference) {
   const double unset = std::numeric_limits<double>::quiet_NaN();
   struct Case {
@@ -130,17 +123,6 @@ TEST_F(OptimTest, SnpPanelsReachTheLogSpaceReference) {
     for (int i = 1; i <= c.np; ++i)
       EXPECT_NEAR(th(i), rho * ref.theta[static_cast<std::size_t>(i - 1)], 1e-5) << i;
     EXPECT_NEAR(out.L, ref.L, 1e-9 * std::fabs(ref.L));
-
-    Jackknife jack;
-    Ijack(r, c.np, r.input.ngenotypes, r.input.sample_size, th, r.input.geno_count, P, flags,
-          RegionMembers{0, r.regions.size, r.regions.members}, jack);
-    EXPECT_NE(r.error.last_code, 2005);
-    for (int i = 1; i <= c.np; ++i) {
-      EXPECT_TRUE(std::isfinite(jack.sd(i))) << i;
-      if (th(i) > 0.02) {
-        EXPECT_GT(jack.sd(i), 0.0) << i;
-      }
-    }
   }
 }
 
@@ -247,7 +229,8 @@ TEST_F(OptimTest, TheHistoryOfAShortRunMatchesItsExpectedFile) {
   test::DropBaseline(run, 2, 1);
   MakeP();
   test::TempDir dir;
-  OpenHistory(dir, "short");
+  run.files.output = dir / "short";
+  ASSERT_TRUE(OpenReport(run, 4, ".itr", "iteration", "Iterations output to "));
   run.par.max_iterations = 33;
   run.par.eps = 1.0e-30;
   run.par.ftol = 1.0e-300;

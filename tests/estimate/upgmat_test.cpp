@@ -12,32 +12,22 @@
 namespace velk {
 namespace {
 
-TEST(PosteriorTest, RowsAreMembershipProbabilitiesWhateverTheScaleOfAColumn) {
-  Mat<double> P(3, 2);
-  P(1, 1) = 0.2, P(2, 1) = 0.1, P(3, 1) = 0.0;
-  // The same genotype scored at many characters: every probability tiny.
+// Rows are membership probabilities whatever the scale of a column (the same
+// genotype scored at many characters: every probability tiny); a genotype
+// without mass keeps its products, 0; P may be overwritten.
+TEST(PosteriorTest, MembershipProbabilitiesInPlace) {
+  Mat<double> P(3, 3, 0.0);
+  P(1, 1) = 0.2, P(2, 1) = 0.1, P(3, 3) = 0.7;
   for (int i = 1; i <= 3; ++i) P(i, 2) = P(i, 1) * 1.0e-70;
-  Vec<double> theta(3);
-  theta(1) = 0.5, theta(2) = 0.5, theta(3) = 0.0;
-  Mat<double> W(3, 2);
-  Posterior(3, 2, P, theta, W);
-  EXPECT_DOUBLE_EQ(W(1, 1), 2.0 / 3.0);
-  EXPECT_DOUBLE_EQ(W(2, 1), 1.0 / 3.0);
-  EXPECT_DOUBLE_EQ(W(3, 1), 0.0);
-  for (int i = 1; i <= 3; ++i) EXPECT_NEAR(W(i, 2), W(i, 1), 1.0e-15);
-}
-
-TEST(PosteriorTest, AGenotypeWithoutMassKeepsItsProductsAndMayOverwriteP) {
-  Mat<double> P(2, 1);
-  P(1, 1) = 0.3, P(2, 1) = 0.6;
-  Vec<double> theta(2, 0.0);
-  Posterior(2, 1, P, theta, P);
-  EXPECT_EQ(P(1, 1), 0.0);
-  EXPECT_EQ(P(2, 1), 0.0);
-  theta(2) = 0.5;
-  P(1, 1) = 0.3, P(2, 1) = 0.6;
-  Posterior(2, 1, P, theta, P);
-  EXPECT_DOUBLE_EQ(P(2, 1), 1.0);
+  Vec<double> theta(3, 0.5);
+  theta(3) = 0.0;
+  Posterior(3, 3, P, theta, P);
+  const double want[3] = {2.0 / 3.0, 1.0 / 3.0, 0.0};
+  for (int i = 1; i <= 3; ++i) {
+    EXPECT_DOUBLE_EQ(P(i, 1), want[i - 1]);
+    EXPECT_NEAR(P(i, 2), want[i - 1], 1.0e-15);
+    EXPECT_EQ(P(i, 3), 0.0);
+  }
 }
 
 class UpgmatTest : public ::testing::Test {
