@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <string>
+#include <utility>
+
 #include "control/sections.hpp"
 #include "support/control_run.hpp"
 
@@ -8,84 +11,64 @@ namespace {
 
 using test::ControlRun;
 
-TEST(Fparse, NamesAreResolvedAndTheSectionEndsAtTheNextHeader) {
-  ControlRun c;
-  c.Open(
-      "\r\n"
-      "/ Mixture file: commented.mix\r\n"
-      "\\ Baseline: commented.bse\r\n"
-      "The BASELINE file for this run is: C:\\data\\x.bse\r\n"
-      "  and the MIXTURE, sampled in 2002: C:\\data\\m.mix  \r\n"
-      "PATH to the stock files:C:\\data\\\r\n"
-      "Nothing to see on this line.\r\n"
-      "* Populations\r\n");
-  Fparse(c.run);
-  EXPECT_EQ(c.run.error.stop, 0);
-  EXPECT_EQ(c.run.files.baseline, "C:/data/x.bse");
-  EXPECT_EQ(c.run.files.mixture, "C:/data/m.mix");
-  EXPECT_EQ(c.run.files.path, "C:/data/");
-  EXPECT_EQ(c.run.files.output, "USER");
-  ASSERT_EQ(c.run.parse.not_understood.size(), 1u);  // kept, and noted
-  EXPECT_EQ(c.run.parse.not_understood[0].line, 7);
-  // The header line stays current, its "*" taken.
-  EXPECT_EQ(c.run.parse.nline, 8);
-  EXPECT_EQ(c.run.parse.last_type, 0);
-  EXPECT_EQ(c.run.parse.pos, 2);
-
-  ControlRun r;  // relative names are taken from the control file's folder
-  r.Open(
-      "Baseline: data\\base.bse\nMixture: ../mix/m.mix\nPath: pops\\chinook\n"
-      "Output: out/run1.est\n*\n");
-  Fparse(r.run);
-  const std::string dir = r.run.control_dir;
-  EXPECT_EQ(r.run.files.baseline, dir + "data/base.bse");
-  EXPECT_EQ(r.run.files.mixture, dir + "../mix/m.mix");
-  EXPECT_EQ(r.run.files.path, dir + "pops/chinook/");
-  EXPECT_EQ(r.run.files.output, dir + "out/run1");
-
-  ControlRun d;  // without its own colon the first ":" after the keyword is the drive's
-  d.Open("Baseline file C:\\data\\x.bse\nMixture: m\n*\n");
-  Fparse(d.run);
-  EXPECT_EQ(d.run.files.baseline, "/data/x.bse");
-}
-
-TEST(Fparse, OutputNameIsCutInItsOwnNameOnly) {
-  for (auto [line, output] : {std::pair{"Output: C:\\my.dir\\run1", "C:/my.dir/run1"},
-                              {"Output: C:\\results\\run1.est", "C:/results/run1"},
-                              {"Output: /tmp/a.b/c.d/run.x.y", "/tmp/a.b/c.d/run.x"},
-                              {"Output: /r/rec1.v2.final", "/r/rec1.v2"},
-                              {"Output: .est", "USER"}}) {
-    ControlRun c;
-    c.run.opt.estimation = 0;
-    c.Open(std::string(line) + "\n* run\n");
-    Fparse(c.run);
-    EXPECT_EQ(c.run.error.stop, 0) << line;
-    EXPECT_EQ(c.run.files.output, output) << line;
-  }
-}
-
-TEST(Fparse, MissingNamesStop) {
+// The names of the files section, resolved, and the names a run cannot do without.
+TEST(Fparse, NamesAreResolvedOrStopTheRun) {
   struct Case {
-    int estimation;
-    const char* text;
-    int code;
-    const char* a1;
-    int n1;  // -1: not checked
+    std::string text;
+    // nullptr: not checked; "~" stands for the control file's folder.
+    const char *baseline, *mixture, *path, *output;
+    int code = 0;
+    const char* a1 = "";
+    int estimation = 1;
   };
-  for (const Case& k : {Case{1, "Baseline: b.bse\nMixture file:   \n*\n", 3026, "mixture", 2},
-                        {1, "Output\n*\n", 3026, "outp", 1},  // the keyword ends the line
-                        {1, "Baseline: b.bse\n* Characters\n", 3027, "Mixture", -1},
-                        {0, "Baseline: b.bse\n* Characters\n", 0, "", -1},  // a simulation
-                        {1, "Baseline: b.bse\nMixture: m.mix\n", 3014, "control file", -1}}) {
+  // clang-format off
+  const Case cases[] = {
+      // Comments, keywords anywhere on the line, and the section ends at the next header.
+      {"\r\n/ Mixture file: commented.mix\r\n\\ Baseline: commented.bse\r\n"
+       "The BASELINE file for this run is: C:\\data\\x.bse\r\n"
+       "  and the MIXTURE, sampled in 2002: C:\\data\\m.mix  \r\n"
+       "PATH to the stock files:C:\\data\\\r\nNothing to see on this line.\r\n* Populations\r\n",
+       "C:/data/x.bse", "C:/data/m.mix", "C:/data/", "USER", 108},  // a line not understood
+      // Relative names are taken from the control file's folder.
+      {"Baseline: data\\base.bse\nMixture: ../mix/m.mix\nPath: pops\\chinook\n"
+       "Output: out/run1.est\n*\n", "~data/base.bse", "~../mix/m.mix", "~pops/chinook/",
+       "~out/run1"},
+      // Without its own colon the first ":" after the keyword is the drive's.
+      {"Baseline file C:\\data\\x.bse\nMixture: m\n*\n", "/data/x.bse", nullptr, nullptr, nullptr},
+      // The output name is cut in its own name only.
+      {"Output: C:\\my.dir\\run1\n* run\n", nullptr, nullptr, nullptr, "C:/my.dir/run1", 0, "", 0},
+      {"Output: C:\\results\\run1.est\n* run\n", nullptr, nullptr, nullptr, "C:/results/run1", 0,
+       "", 0},
+      {"Output: /tmp/a.b/c.d/run.x.y\n* run\n", nullptr, nullptr, nullptr, "/tmp/a.b/c.d/run.x",
+       0, "", 0},
+      {"Output: .est\n* run\n", nullptr, nullptr, nullptr, "USER", 0, "", 0},
+      {"Baseline: b.bse\nMixture file:   \n*\n", nullptr, nullptr, nullptr, nullptr, 3026,
+       "mixture"},
+      {"Output\n*\n", nullptr, nullptr, nullptr, nullptr, 3026, "outp"},  // the keyword ends the line
+      {"Baseline: b.bse\n* Characters\n", nullptr, nullptr, nullptr, nullptr, 3027, "Mixture"},
+      {"Baseline: b.bse\n* Characters\n", nullptr, nullptr, nullptr, nullptr, 0, "", 0},  // a simulation
+      {"Baseline: b.bse\nMixture: m.mix\n", nullptr, nullptr, nullptr, nullptr, 3014,
+       "control file"},
+  };
+  // clang-format on
+  for (const Case& k : cases) {
     SCOPED_TRACE(k.text);
     ControlRun c;
     c.run.opt.estimation = k.estimation;
     c.Open(k.text);
     Fparse(c.run);
-    EXPECT_EQ(c.run.error.stop, k.code ? 1 : 0);
     EXPECT_EQ(c.run.error.last_code, k.code);
-    EXPECT_EQ(c.run.error.a1, k.code ? k.a1 : c.run.error.a1);
-    EXPECT_EQ(c.run.error.n1, k.n1 >= 0 ? k.n1 : c.run.error.n1);
+    EXPECT_EQ(c.run.error.stop, k.code > 3000 ? 1 : 0);
+    EXPECT_EQ(k.code > 3000 ? c.run.error.a1 : "", k.a1);
+    const Files& f = c.run.files;
+    for (auto [got, want] : {std::pair{f.baseline, k.baseline},
+                             {f.mixture, k.mixture},
+                             {f.path, k.path},
+                             {f.output, k.output}}) {
+      if (want) {
+        EXPECT_EQ(got, want[0] == '~' ? c.run.control_dir + (want + 1) : want);
+      }
+    }
   }
 }
 
