@@ -56,8 +56,7 @@ class LikeciTest : public ::testing::Test {
     possible = Vec<std::int32_t>(run.input.ngenotypes, 1);
     theta = test::PlainEm(test::AsMixture(run, P, possible));
     L = Hood(5, run.input.ngenotypes, P, lscale, theta, possible, run.input.geno_count);
-    // Regions: {1, 2}, {3, 4, 5}, {5}, {2}.
-    regions = test::MakeGroups({{1, 2}, {3, 4, 5}, {5}, {2}}, {0, 0, 0, 0});
+    regions = test::MakeGroups(lists, {0, 0, 0, 0});
     regional = Mat<double>(4, 2);
     Clsum(Members(), theta, regional.Ptr(1, 1));
     Jackknife jack;
@@ -70,15 +69,6 @@ class LikeciTest : public ::testing::Test {
   ProfileEstimate Estimate(bool jackknife) {
     return ProfileEstimate{theta, L, 200, 200, possible, regional, jackknife};
   }
-  // Region r's members.
-  Vec<int> Group(int r) const {
-    int first = 1;
-    for (int k = 1; k < r; ++k) first += regions.size(k);
-    Vec<int> g(regions.size(r));
-    for (int k = 1; k <= g.Size(); ++k) g(k) = regions.members(first + k - 1);
-    return g;
-  }
-
   test::StepRun s;
   velk::Run& run = s.run;
   Mat<double> P;
@@ -86,6 +76,7 @@ class LikeciTest : public ::testing::Test {
   Vec<std::int32_t> possible;
   Vec<double> theta;
   double L = 0.0;
+  const std::vector<std::vector<int>> lists = {{1, 2}, {3, 4, 5}, {5}, {2}};  // the regions
   Groups regions;
   Mat<double> regional;
   Vec<std::string> names;
@@ -102,8 +93,9 @@ TEST_F(LikeciTest, BoundsBracketTheEstimateAtTheConfidenceLevel) {
     for (int r = 1; r <= 4; ++r) {
       const double ehat = regional(r, 1);
       const double h = jackknife ? regional(r, 2) : std::sqrt(ehat * (1 - ehat) / 200);
-      const Vec<int> group = Group(r);
-      const std::vector<int> g(group.begin(), group.end());
+      const std::vector<int>& g = lists[static_cast<std::size_t>(r - 1)];
+      Vec<int> group(static_cast<int>(g.size()));
+      std::copy(g.begin(), g.end(), group.begin());
       for (bool lower : {true, false}) {
         const double b = ProfileBound(run, RunOptimData(run, P, lscale), sw, est, group, r,
                                       names(r), h, z, lower);

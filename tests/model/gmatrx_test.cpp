@@ -80,40 +80,30 @@ class GmatrxTest : public ::testing::Test, public test::RunFixture {
   }
 };
 
+// A matrix larger than needed is kept and only the genotypes given are filled
+// (column 26 keeps its -1); genotype 1, scored nowhere, has probability 1.
 TEST_F(GmatrxTest, EveryEntryIsGprobOfThePopulationsFrequenciesUnderEachModel) {
   for (unsigned seed = 1; seed <= 12; ++seed) {
     Build(seed, 1 + static_cast<int>(seed % 9), 1 + static_cast<int>(seed % 7), 25);
+    for (int c = 1; c <= run.par.nchar; ++c)
+      for (int k = 1; k <= run.par.max_types; ++k) run.input.copies(k, c, 1) = 0;
     int plain_missing = 0;  // (population, character) pairs without data
     for (int i = 1; i <= run.par.npop; ++i)
       for (int c = 1; c <= run.par.nchar; ++c) plain_missing += run.input.base_totals(c, i) < 1;
     for (int model = 0; model < 3; ++model) {
       run.opt.rannala_mountain = model == 1;
       run.opt.pella_masuda = model == 2;
-      Mat<double> P;
+      Mat<double> P(run.par.npop, 30, -1.0);
       Vec<double> lscale;
       int nmissing = -1;
       Gmatrx(run, P, lscale, nmissing);
-      ASSERT_EQ(P.Rows(), run.par.npop);
-      ASSERT_EQ(P.Cols(), 25);
+      ASSERT_EQ(P.Cols(), 30);
       EXPECT_EQ(nmissing, model == 0 ? plain_missing : 0);
       ExpectMatchesGprob(P);
       if (HasFatalFailure()) return;
+      for (int i = 1; i <= run.par.npop; ++i) EXPECT_EQ(P(i, 1) + P(i, 26), 0.0);
     }
   }
-}
-
-TEST_F(GmatrxTest, KeepsALargerMatrixFillsOnlyTheGenotypesGivenAndAnUnscoredOneIsOne) {
-  Build(7, 3, 4, 5);
-  for (int c = 1; c <= 4; ++c)
-    for (int k = 1; k <= run.par.max_types; ++k) run.input.copies(k, c, 1) = 0;
-  Mat<double> P(3, 8, -1.0);
-  Vec<double> lscale;
-  int nmissing = 0;
-  Gmatrx(run, P, lscale, nmissing);
-  EXPECT_EQ(P.Cols(), 8);
-  ExpectMatchesGprob(P);
-  for (int i = 1; i <= 3; ++i) EXPECT_EQ(P(i, 1), 1.0);
-  EXPECT_EQ(P(2, 6), -1.0);
 }
 
 // Columns of SNP panels from a dozen loci to thousands: the matrix and the
