@@ -83,7 +83,7 @@ TEST_F(OptimTest, SnpPanelsReachTheLogSpaceReference) {
     int irls;
   };
   const Case cases[] = {
-      {12, 400, unset, 0},  {12, 400, 0.0, 1},  {12, 720, 1e-300, 0},
+      {12, 400, unset, 0},  {12, 400, 0.0, 1},  {12, 720, 1e-300, 0}, {12, 720, 1e-300, 1},
       {20, 1500, unset, 1}, {20, 1500, 0.0, 0}, {100, 500, unset, 0},
   };
   for (const Case& c : cases) {

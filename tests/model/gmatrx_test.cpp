@@ -106,8 +106,9 @@ TEST_F(GmatrxTest, EveryEntryIsGprobOfThePopulationsFrequenciesUnderEachModel) {
   }
 }
 
-// Columns of SNP panels from a dozen loci to thousands: the matrix and the
-// one-column path of the draws agree with the probabilities made in logarithms;
+// Columns of SNP panels from a dozen loci to thousands: the matrix, its unscaled
+// copy and the one-column path of the draws agree with the probabilities made in
+// logarithms;
 // a column stays unscaled exactly when its largest probability is at least
 // kScaleBound.
 TEST(GmatrxScaling, ColumnsAgreeWithTheLogarithms) {
@@ -126,6 +127,7 @@ TEST(GmatrxScaling, ColumnsAgreeWithTheLogarithms) {
       PopulationFrequencies tables;
       Popfrq(run, run.input.base_counts, run.input.base_totals, 0, tables, nmissing);
       std::vector<double> col(9);
+      const Mat<double> unscaled = Unscaled(P, lscale, run.input.ngenotypes);
       for (int g = 1; g <= run.input.ngenotypes; ++g) {
         double top = 0.0, one = 0.0;
         for (int i = 1; i <= 9; ++i) top = std::max(top, P(i, g));
@@ -144,6 +146,7 @@ TEST(GmatrxScaling, ColumnsAgreeWithTheLogarithms) {
           const double tol = 1e-12 * (1.0 + std::fabs(want));
           EXPECT_NEAR(std::log(P(i, g)) + lscale(g), want, tol) << g << " " << i;
           EXPECT_NEAR(std::log(col[static_cast<std::size_t>(i - 1)]) + one, want, tol);
+          EXPECT_NEAR(unscaled(i, g), std::exp(want), 2 * tol * std::exp(want));
         }
       }
     }
