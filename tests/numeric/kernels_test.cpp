@@ -65,9 +65,9 @@ TEST(Kernels, InversionWithPivotingUndoesTheSwaps) {
   // Column 1 pivots on row 3, then column 2 on the row that came from row 1:
   // two swaps that do not commute, so the order of undoing them matters.
   const double rows[3][3] = {{0, 5, 1}, {1, 0, 2}, {4, 1, 0}};
-  Mat<double> a(3, 3), inv(3, 3), big(5, 5, 99.0);
+  Mat<double> a(3, 3), inv(3, 3);
   for (int i = 1; i <= 3; ++i)
-    for (int j = 1; j <= 3; ++j) a(i, j) = inv(i, j) = big(i + 1, j + 1) = rows[i - 1][j - 1];
+    for (int j = 1; j <= 3; ++j) a(i, j) = inv(i, j) = rows[i - 1][j - 1];
   int index[3];
   double det = 0.0;
   Mhxint(inv, 3, det, index);
@@ -80,12 +80,6 @@ TEST(Kernels, InversionWithPivotingUndoesTheSwaps) {
       for (int k = 1; k <= 3; ++k) s += a(i, k) * inv(k, j);
       EXPECT_NEAR(s, i == j ? 1.0 : 0.0, 1e-14) << i << "," << j;
     }
-  // Inside a larger array: leading dimension 5, the 3 x 3 block at (2, 2).
-  Mhxint(big.Ptr(2, 2), 3, 5, det, index);
-  for (int i = 1; i <= 3; ++i)
-    for (int j = 1; j <= 3; ++j) EXPECT_NEAR(big(i + 1, j + 1), inv(i, j), 1e-15);
-  EXPECT_EQ(big(1, 1), 99.0);
-  EXPECT_EQ(big(5, 2), 99.0);
 }
 
 TEST(Kernels, SingularAndGrowingDeterminants) {
