@@ -88,6 +88,8 @@ TEST_F(GparseTest, SectionOrderHeadersAndRunLineChecks) {
       {H + P + "* Run\n", 3005, "Estimation", "Inadequate information to invoke VELK Estimation."},
       {sim + "* Populations\n[ID #] [File]\n1 p1.bse\n2 p2.bse\n3 p3.bse\n* Run\n", 0, nullptr,
        nullptr, 2},
+      {H + P + "* Populations\n[ID #] [File]\n1 p1.bse\n2 p2.bse\n3 p3.bse\n* Run\n", 3005,
+       "Estimation", "Inadequate information"},
   };
   // clang-format on
   for (const Case& c : cases) {

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <string>
 #include <vector>
 
 #include "control/sections.hpp"
@@ -10,128 +11,98 @@ namespace {
 
 using test::SectionRun;
 
-Opt Read(SectionRun& s, int estimation = 1) {
-  s.run.opt.estimation = estimation;
+// The switches an options section leaves on, by name ("jack" is on by default).
+std::string On(const Opt& o) {
+  const std::pair<const char*, bool> flags[] = {{"ci", o.compute_ci},
+                                                {"rmix", o.resample_mixture},
+                                                {"rbase", o.resample_baseline},
+                                                {"pop", o.print_populations},
+                                                {"jack", o.compute_jackknife},
+                                                {"gen", o.print_genotypes},
+                                                {"bsl", o.print_baseline},
+                                                {"cmx", o.print_mixture},
+                                                {"irls", o.irls},
+                                                {"rsm", o.print_resamples},
+                                                {"itr", o.print_iterations},
+                                                {"stud", o.studentized},
+                                                {"like", o.print_likelihoods},
+                                                {"ext", o.external_reference},
+                                                {"rm", o.rannala_mountain},
+                                                {"pm", o.pella_masuda},
+                                                {"tables", o.print_tables},
+                                                {"all", o.all_likelihood_intervals}};
+  std::string on;
+  for (const auto& [name, set] : flags)
+    if (set) on.append(on.empty() ? "" : " ").append(name);
+  return on;
+}
+
+// Free sentences: comments and blank lines pass, the first keyword decides, a
+// line that sets nothing is noted (108); a simulation clears the mixture's switches.
+TEST(Oparse, SwitchesFromFreeSentences) {
+  const std::string sim_lines =
+      "Resample mixture: yes\nResample baseline: yes\nPrint genotype probabilities: yes\n"
+      "Print population probabilities: yes\nPrint mixture: yes\nCompute confidence: yes\n"
+      "Print baseline: yes\nIRLS: yes\n* Parameters\n";
+  struct Case {
+    std::string text;
+    int estimation;
+    const char* on;
+    int code;
+  };
+  // clang-format off
+  const Case cases[] = {
+      {"/ Print baseline summary: no\r\nPlease RESAMPLE the mixture: Yes\r\n"
+       "Resample baseline frequencies: True\r\n\r\nPrint the baseline summary: yes  \r\n"
+       "Print condensed mixture: y\r\nPrint conditional stock probabilities: on\r\n"
+       "Print conditional genotype probabilities: T\r\nPrint bootstrap estimates: true\r\n"
+       "Print iteration history: yes\r\nPrint resample likelihoods: yes\r\n"
+       "Compute confidence intervals: yes\r\nCompute jackknife: OFF\r\n"
+       "Compute studentized intervals: yes\r\nCompute external reference: yes\r\n"
+       "IRLS: on\r\nPella-Masuda model: yes\r\n * Parameters\r\n", 1,
+       "ci rmix rbase pop gen bsl cmx irls rsm itr stud like ext pm", 0},
+      {"Resample printing of iterations: yes\n"   // "resa" has none of its own: on to "prin"
+       "Compute and resample the mixture: yes\n"  // "comp" ends the line anyway
+       "Print baseline\n"                         // the keyword ends the line: nothing
+       "Print: mixture\nRanala-Mountain model: yes\n"  // misspelt
+       "Compute standard errors: yes\n* Parameters\n", 1, "jack itr", 108},
+      // Rannala-Mountain given first rules Pella-Masuda out; given after, both stand.
+      {"Rannala-Mountain model: yes\nPella-Masuda model: yes\n* Parameters\n", 1, "jack rm", 0},
+      {"Pella-Masuda model: yes\nRannala-Mountain model: yes\n* Parameters\n", 1, "jack rm pm", 0},
+      {sim_lines, 0, "rbase bsl irls", 0},
+      {sim_lines, 1, "ci rmix rbase pop jack gen bsl cmx irls", 0},
+      // The switches beyond the record; an "all ... like" line names no other "comp" switch.
+      {"IRLS: .TRUE.\nPrint tables: TRUE\nPrint mixture: .false.\n* Parameters\n", 1,
+       "jack irls tables", 0},  // the dotted forms
+      {"Print tables: yes\n* Parameters\n", 1, "jack tables", 0},
+      {"Print tables: no\n* Parameters\n", 1, "jack", 0},
+      {"Compute all likelihood intervals: yes\n* Parameters\n", 1, "jack all", 0},
+      {"Compute ALL likelihood confidence intervals: yes\n* Parameters\n", 1, "jack all", 0},
+      {"Compute likelihood confidence intervals: yes\n* Parameters\n", 1, "ci jack", 0},
+      {"Compute all confidence intervals: yes\n* Parameters\n", 1, "ci jack", 0},
+      {"Compute all likelihood intervals: yes\nPrint tables: yes\n* Parameters\n", 0, "tables", 0},
+      // A bad logical stops at its record; the end of the file clears nothing.
+      {"IRLS: on\n\nCompute confidence intervals: maybe\nPrint mixture: yes\n* Run\n", 1,
+       "ci jack irls", 3011},
+      {"Print mixture: yes\n", 0, "jack cmx", 3014},
+  };
+  // clang-format on
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.text);
+    SectionRun s(c.text);
+    s.run.opt.estimation = c.estimation;
+    Oparse(s.run);
+    EXPECT_EQ(On(s.run.opt), c.on);
+    EXPECT_EQ(s.run.error.last_code, c.code);
+    EXPECT_EQ(s.run.error.stop, c.code > 3000 ? 1 : 0);
+    EXPECT_TRUE(c.code || s.run.parse.last_type == 0);  // the header is handed back
+  }
+  SectionRun s(cases[1].text);  // lines that set nothing are kept with their record numbers
   Oparse(s.run);
-  return s.run.opt;
-}
-
-// Free sentences: comments and blank lines pass, the first keyword decides.
-TEST(Oparse, FreeSentences) {
-  SectionRun free(
-      "/ Print baseline summary: no\r\nPlease RESAMPLE the mixture: Yes\r\n"
-      "Resample baseline frequencies: True\r\n\r\nPrint the baseline summary: yes  \r\n"
-      "Print condensed mixture: y\r\nPrint conditional stock probabilities: on\r\n"
-      "Print conditional genotype probabilities: T\r\nPrint bootstrap estimates: true\r\n"
-      "Print iteration history: yes\r\nPrint resample likelihoods: yes\r\n"
-      "Compute confidence intervals: yes\r\nCompute jackknife: OFF\r\n"
-      "Compute studentized intervals: yes\r\nCompute external reference: yes\r\n"
-      "IRLS: on\r\nPella-Masuda model: yes\r\n * Parameters\r\n");
-  Opt a = Read(free);
-  EXPECT_EQ(free.run.error.stop, 0);
-  for (auto f :
-       {&Opt::compute_ci, &Opt::resample_mixture, &Opt::resample_baseline, &Opt::print_populations,
-        &Opt::print_genotypes, &Opt::print_baseline, &Opt::print_mixture, &Opt::irls,
-        &Opt::print_resamples, &Opt::print_iterations, &Opt::studentized, &Opt::print_likelihoods,
-        &Opt::external_reference, &Opt::pella_masuda})
-    EXPECT_EQ(a.*f, 1);
-  EXPECT_EQ(a.compute_jackknife, 0);
-  EXPECT_EQ(a.rannala_mountain, 0);
-  EXPECT_EQ(free.run.parse.last_type, 0);
-  EXPECT_EQ(free.run.parse.pos, 3);
-}
-
-TEST(Oparse, KeywordOrderEndOfLineAndModelOrder) {
-  SectionRun s(
-      "Resample printing of iterations: yes\n"   // "resa" has none of its own: on to "prin"
-      "Compute and resample the mixture: yes\n"  // "comp" ends the line anyway
-      "Print baseline\n"                         // the keyword ends the line: nothing
-      "Print: mixture\n"
-      "Ranala-Mountain model: yes\n"     // misspelt
-      "Compute standard errors: yes\n"  // no such thing to compute
-      "* Parameters\n");
-  Opt o = Read(s);
-  EXPECT_EQ(s.run.error.stop, 0);
-  // Every line that set nothing is kept with its record number, and noted.
   std::vector<int> noted;
   for (const ControlLine& l : s.run.parse.not_understood) noted.push_back(l.line);
   EXPECT_EQ(noted, (std::vector<int>{4, 5, 6, 7, 8}));
   EXPECT_EQ(s.run.parse.not_understood[3].text, "Ranala-Mountain model: yes");
-  EXPECT_EQ(s.run.error.last_code, 108);
-  EXPECT_EQ(o.print_iterations, 1);
-  EXPECT_EQ(o.resample_mixture, 0);
-  EXPECT_EQ(o.print_baseline, 0);
-  EXPECT_EQ(o.print_mixture, 0);
-
-  // Rannala-Mountain given first rules Pella-Masuda out; given after, both stand.
-  SectionRun rm("Rannala-Mountain model: yes\nPella-Masuda model: yes\n* Parameters\n");
-  o = Read(rm);
-  EXPECT_EQ(o.rannala_mountain, 1);
-  EXPECT_EQ(o.pella_masuda, 0);
-  SectionRun pm("Pella-Masuda model: yes\nRannala-Mountain model: yes\n* Parameters\n");
-  o = Read(pm);
-  EXPECT_EQ(o.rannala_mountain, 1);
-  EXPECT_EQ(o.pella_masuda, 1);
-}
-
-TEST(Oparse, SimulationClearsMixtureSwitches) {
-  const char* lines =
-      "Resample mixture: yes\nResample baseline: yes\nPrint genotype probabilities: yes\n"
-      "Print population probabilities: yes\nPrint mixture: yes\nCompute confidence: yes\n"
-      "Print baseline: yes\nIRLS: yes\n* Parameters\n";
-  SectionRun sim(lines), est(lines);
-  Opt o = Read(sim, 0);
-  for (auto f : {&Opt::print_genotypes, &Opt::print_populations, &Opt::print_mixture,
-                 &Opt::compute_ci, &Opt::compute_jackknife, &Opt::resample_mixture})
-    EXPECT_EQ(o.*f, 0);
-  for (auto f : {&Opt::resample_baseline, &Opt::print_baseline, &Opt::irls}) EXPECT_EQ(o.*f, 1);
-  o = Read(est, 1);
-  for (auto f : {&Opt::print_genotypes, &Opt::compute_jackknife, &Opt::resample_mixture})
-    EXPECT_EQ(o.*f, 1);
-}
-
-// The switches beyond the record; an "all ... like" line names no other "comp" switch.
-TEST(Oparse, TablesAndAllLikelihoodIntervals) {
-  struct Case {
-    const char* line;
-    bool tables, all;
-    int ci;
-  } cases[] = {
-      {"Print tables: yes\n", true, false, 0},
-      {"Print tables: no\n", false, false, 0},
-      {"Compute all likelihood intervals: yes\n", false, true, 0},
-      {"Compute ALL likelihood confidence intervals: yes\n", false, true, 0},
-      {"Compute likelihood confidence intervals: yes\n", false, false, 1},
-      {"Compute all confidence intervals: yes\n", false, false, 1},
-  };
-  for (const Case& c : cases) {
-    SectionRun s(std::string(c.line) + "* Parameters\n");
-    Opt o = Read(s);
-    EXPECT_EQ(s.run.error.last_code, 0) << c.line;
-    EXPECT_EQ(o.print_tables, c.tables) << c.line;
-    EXPECT_EQ(o.all_likelihood_intervals, c.all) << c.line;
-    EXPECT_EQ(o.compute_ci, c.ci) << c.line;
-  }
-  SectionRun sim("Compute all likelihood intervals: yes\nPrint tables: yes\n* Parameters\n");
-  Opt o = Read(sim, 0);
-  EXPECT_FALSE(o.all_likelihood_intervals);
-  EXPECT_TRUE(o.print_tables);
-}
-
-TEST(Oparse, BadLogicalOrEndOfFileStops) {
-  SectionRun s("IRLS: on\n\nCompute confidence intervals: maybe\nPrint mixture: yes\n* Run\n");
-  Opt o = Read(s);
-  EXPECT_EQ(s.run.error.stop, 1);
-  EXPECT_EQ(s.run.error.last_code, 3011);
-  EXPECT_EQ(s.run.error.a1, "options");
-  EXPECT_EQ(s.run.error.n1, 5);
-  EXPECT_EQ(o.print_mixture, 0);
-
-  SectionRun eof("Print mixture: yes\n");
-  o = Read(eof, 0);
-  EXPECT_EQ(eof.run.error.stop, 1);
-  EXPECT_EQ(eof.run.error.last_code, 3014);
-  EXPECT_EQ(o.print_mixture, 1);  // nothing cleared: the section did not end at a header
 }
 
 }  // namespace

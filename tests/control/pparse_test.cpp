@@ -82,37 +82,37 @@ TEST(Pparse, KeywordOrderAndFallBack) {
   EXPECT_EQ(s.run.parse.pos, 4);
 }
 
-TEST(Pparse, SeedsSignsAndHandOver) {
-  SectionRun a("Seed: 77\nSecond seed: -5\n* Files\n");
-  Par p = Read(a);
-  EXPECT_EQ(p.seed, -77);
-  EXPECT_EQ(p.seco, 5);
-  EXPECT_EQ(a.process.lagged_seed, 5);
-  SectionRun b("Seed: -77\nSecond seed: 5\n* Files\n");
-  EXPECT_EQ(Read(b).seed, -77);
-  // The most negative seeds do not overflow.
-  SectionRun c("* Files\n");
-  c.run.par.seed = c.run.par.seco = INT_MIN;
-  p = Read(c);
-  EXPECT_EQ(p.seed, INT_MIN);
-  EXPECT_EQ(p.seco, INT_MAX);
-  EXPECT_EQ(c.process.lagged_seed, INT_MAX);
-}
-
-TEST(Pparse, MissingCharactersClipped) {
-  SectionRun a("Number of characters: 10\nMaximum number of missing loci: 99\n* Files\n");
-  EXPECT_EQ(Read(a).max_missing, 9);
-  SectionRun b("Number of characters: 10\nMaximum missing: -3\n* Files\n");
-  EXPECT_EQ(Read(b).max_missing, 0);
-  SectionRun c("Maximum missing: 2\n* Files\n");  // no characters yet: never below 0
-  EXPECT_EQ(Read(c).max_missing, 0);
-}
-
-TEST(Pparse, EndOfFileInsideTheSection) {
-  SectionRun s("Seed: 5\nNumber of stocks: 3\n");
-  EXPECT_EQ(Read(s).npop, 3);
-  EXPECT_EQ(s.run.error.last_code, 3014);
-  EXPECT_EQ(s.process.lagged_seed, 0);  // no hand-over without the closing header
+// Seeds and their signs, handed over at the closing header (the most negative
+// seeds do not overflow), and the missing loci clipped to the characters.
+TEST(Pparse, SeedsAndMissingLoci) {
+  struct Case {
+    const char* text;
+    int seed, seco;  // as given before the section
+    int Par::*field;
+    int want, lagged;
+    int code = 0;
+  };
+  const Case cases[] = {
+      {"Seed: 77\nSecond seed: -5\n* Files\n", 0, 0, &Par::seed, -77, 5},
+      {"Seed: 77\nSecond seed: -5\n* Files\n", 0, 0, &Par::seco, 5, 5},
+      {"Seed: -77\nSecond seed: 5\n* Files\n", 0, 0, &Par::seed, -77, 5},
+      {"* Files\n", INT_MIN, INT_MIN, &Par::seed, INT_MIN, INT_MAX},
+      {"* Files\n", INT_MIN, INT_MIN, &Par::seco, INT_MAX, INT_MAX},
+      {"Seed: 5\nNumber of stocks: 3\n", 0, 0, &Par::npop, 3, 0, 3014},  // no hand-over
+      {"Number of characters: 10\nMaximum number of missing loci: 99\n* Files\n", 0, 0,
+       &Par::max_missing, 9, 0},
+      {"Number of characters: 10\nMaximum missing: -3\n* Files\n", 0, 0, &Par::max_missing, 0, 0},
+      {"Maximum missing: 2\n* Files\n", 0, 0, &Par::max_missing, 0, 0},  // no characters yet
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.text);
+    SectionRun s(c.text);
+    s.run.par.seed = c.seed;
+    s.run.par.seco = c.seco;
+    EXPECT_EQ(Read(s).*c.field, c.want);
+    EXPECT_EQ(s.process.lagged_seed, c.lagged);
+    EXPECT_EQ(s.run.error.last_code, c.code);
+  }
 }
 
 }  // namespace

@@ -22,58 +22,42 @@ class Values : public ::testing::Test {
   int pos_ = -1;
 };
 
-TEST_F(Values, NumbersAndWhereTheyEnd) {
+// Reals ('r') and integers ('i'): the value, the column where it ends, and 2001
+// for what cannot be read (the value 0).
+TEST_F(Values, NumbersWhereTheyEndAndWhatCannotBeRead) {
   struct Case {
     std::string text;
+    char kind;
     double want;
     int pos;  // -1: not checked
+    int code = 0;
   };
   // clang-format off
-  const Case reals[] = {
-      {"Estimate tolerance: 1.0e-4", 0.0001, 26}, {"x .25 y", 0.25, 5}, {"1.2.3", 1.2, 3},
-      {"0.0000000001", 1e-10, -1}, {"2e5", 2e5, -1}, {"-.5", -0.5, -1}, {"1.5E+2", 150.0, -1},
-      {"1.5e and more", 1.5, -1}, {"1e-999", 0.0, -1},  // below every double: zero
-      {std::string(99, '1'), 1.1111111111111111e98, -1}};
+  const Case cases[] = {
+      {"Estimate tolerance: 1.0e-4", 'r', 0.0001, 26}, {"x .25 y", 'r', 0.25, 5},
+      {"1.2.3", 'r', 1.2, 3}, {"0.0000000001", 'r', 1e-10, -1}, {"2e5", 'r', 2e5, -1},
+      {"-.5", 'r', -0.5, -1}, {"1.5E+2", 'r', 150.0, -1}, {"1.5e and more", 'r', 1.5, -1},
+      {"1e-999", 'r', 0.0, -1},  // below every double: zero
+      {std::string(99, '1'), 'r', 1.1111111111111111e98, -1},
+      {"Number of characters in analysis: 12", 'i', 12, 36},
+      {"12.7", 'i', 12, 2},  // the column before the point: the fraction comes next
+      {"x -3.5", 'i', -3, 4}, {".5", 'i', 0, 1}, {"2147483647", 'i', 2147483647, -1},
+      {"-2147483648", 'i', -2147483648.0, -1}, {"000000000000042", 'i', 42, -1},
+      {"", 'r', 0, -1, 2001}, {"1e999", 'r', 0, -1, 2001}, {"1.5e-x", 'r', 0, -1, 2001},
+      {std::string(100, '1'), 'r', 0, -1, 2001}, {"no digits", 'i', 0, -1, 2001},
+      {"2147483648", 'i', 0, -1, 2001}, {"-2147483649", 'i', 0, -1, 2001},
+      {"99999999999999999999 x", 'i', 0, -1, 2001}, {"1e-10", 'i', 0, -1, 2001}};
   // clang-format on
-  for (const Case& c : reals) {
+  for (const Case& c : cases) {
     SCOPED_TRACE(c.text);
-    EXPECT_DOUBLE_EQ(Real(c.text), c.want);
+    EXPECT_DOUBLE_EQ(c.kind == 'r' ? Real(c.text) : Int(c.text), c.want);
     EXPECT_EQ(pos_, c.pos >= 0 ? c.pos : pos_);
-    EXPECT_EQ(Code(), 0);
-  }
-  // clang-format off
-  const Case ints[] = {
-      {"Number of characters in analysis: 12", 12, 36},
-      {"12.7", 12, 2},  // the column before the point: the fraction comes next
-      {"x -3.5", -3, 4}, {".5", 0, 1}, {"2147483647", 2147483647, -1},
-      {"-2147483648", -2147483648.0, -1}, {"000000000000042", 42, -1}};
-  // clang-format on
-  for (const Case& c : ints) {
-    SCOPED_TRACE(c.text);
-    EXPECT_EQ(Int(c.text), c.want);
-    EXPECT_EQ(pos_, c.pos >= 0 ? c.pos : pos_);
-    EXPECT_EQ(Code(), 0);
+    EXPECT_EQ(Code(), c.code);
+    EXPECT_EQ(t_.run.error.a1, c.code ? "numeric" : t_.run.error.a1);
   }
   EXPECT_DOUBLE_EQ(Real(std::string_view("12.7").substr(2)), 0.7);
-}
-
-TEST_F(Values, WhatCannotBeReadIsReported) {
   EXPECT_EQ(Real("no digits here"), 0.0);
   EXPECT_EQ(t_.run.error.a2, "here");
-  for (const std::string& bad :
-       {std::string(), std::string("1e999"), std::string("1.5e-x"), std::string(100, '1')}) {
-    SCOPED_TRACE(bad);
-    EXPECT_EQ(Real(bad), 0.0);
-    EXPECT_EQ(Code(), 2001);
-    EXPECT_EQ(t_.run.error.a1, "numeric");
-  }
-  for (std::string_view bad :
-       {"no digits", "2147483648", "-2147483649", "99999999999999999999 x", "1e-10"}) {
-    SCOPED_TRACE(bad);
-    EXPECT_EQ(Int(bad), 0);
-    EXPECT_EQ(Code(), 2001);
-    EXPECT_EQ(t_.run.error.a1, "numeric");
-  }
   EXPECT_EQ(t_.run.error.stop, 0);
 }
 
