@@ -178,20 +178,6 @@ TEST_F(SmstatTest, FewerThanAHundredResamplesRecommendMore) {
   }
 }
 
-// The studentized heading is followed only by the "Unavailable" line.
-TEST_F(SmstatTest, ResampledBaselineUnderModel) {
-  run.opt.studentized = run.opt.resample_baseline = run.opt.rannala_mountain = 1;
-  run.par.seco = -77;
-  Add({expected, expected});
-  const std::string text = Report(".bot");
-  for (const char* shown : {"Second random seed", "77", "Uses Rannala-Mountain model of baseline"})
-    EXPECT_NE(text.find(shown), std::string::npos) << shown;
-  const std::size_t head = text.find("% Studentized Bootstrap Confidence Intervals");
-  ASSERT_NE(text.find("*** Unavailable when baseline is resampled. ***", head), std::string::npos);
-  EXPECT_EQ(text.find("Area", head), std::string::npos);
-  EXPECT_EQ(text.find("Mixture resampling goodness of fit"), std::string::npos);
-}
-
 TEST_F(SmstatTest, OutputNamedUserIsRefused) {
   run.files.output = "USER  ";
   Add({expected});

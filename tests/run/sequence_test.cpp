@@ -115,31 +115,6 @@ TEST(RunSequence, BaselineThenMixture) {
   EXPECT_EQ(bad.run.error.last_code, 3010);
   EXPECT_FALSE(bad.Shown("Reading mixture file..."));
   EXPECT_EQ(bad.run.input.base_totals.Rows(), 0);
-
-  // A simulation whose baseline misses a locus stops under the plain model and
-  // runs on under the Rannala-Mountain model, with a note naming the entry.
-  struct Case {
-    int nchar, rannala, stop;
-  };
-  for (Case c : {Case{2, 0, 1}, Case{1, 0, 0}, Case{2, 1, 0}}) {
-    SeqRun sim;
-    sim.run.par.kind = 2;
-    sim.run.opt.estimation = 0;
-    sim.run.opt.rannala_mountain = sim.run.opt.resample_baseline = c.rannala;
-    sim.run.par.nresamples = 2;
-    sim.run.par.nchar = c.nchar;
-    sim.run.chars.Resize(c.nchar);
-    for (int k = 1; k <= c.nchar; ++k)
-      sim.run.chars(k) = Character{"Loc" + std::to_string(k), 0, 2, 2};
-    sim.Sequence();
-    EXPECT_EQ(sim.run.error.stop, c.stop);
-    if (c.stop == 1) {
-      EXPECT_EQ(sim.run.error.last_code, 3032);
-      EXPECT_EQ(sim.run.error.a1 + "/" + sim.run.error.a2, "Pop/Loc2") << "the entry named";
-    }
-    EXPECT_EQ(sim.Shown("Performing simulation..."), c.stop == 0);
-    EXPECT_FALSE(sim.Shown("Reading mixture file..."));
-  }
 }
 
 // (Genotype capacities beyond memory are in the command's bad-input table.)
