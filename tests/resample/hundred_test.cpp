@@ -14,6 +14,8 @@
 #include <vector>
 
 #include "support/resample_runs.hpp"
+#include "support/shared_data.hpp"
+#include "support/velk_command.hpp"
 
 namespace velk {
 namespace {
@@ -51,17 +53,6 @@ std::string Edit(std::string text, const std::vector<std::pair<std::string, std:
     if (at != std::string::npos) text.replace(at, from.size(), to);
   }
   return text;
-}
-
-// Runs NAME.ctl of `dir` in a process of its own; fails with the log when the
-// run aborts.
-testing::AssertionResult RunsInAFreshProcess(const test::TempDir& dir, const std::string& name) {
-  Process process;
-  test::RecordingPlatform platform;
-  Request req;
-  req.control_file = dir / (name + ".ctl");
-  if (!Velk(process, platform, req).aborted) return testing::AssertionSuccess();
-  return testing::AssertionFailure() << test::ReadFile(dir / (name + ".log"));
 }
 
 TEST(HundredPercent, SeedsOfTheUnits) {
@@ -157,8 +148,8 @@ TEST(HundredPercent, EveryUnitIsItsOwnSimulation) {
 // Rannala-Mountain model, by region: three units, among them the two whose
 // populations lack entries, against control files of their own.
 TEST(HundredPercent, ChinookUnitsAgreeWithTheirOwnControlFiles) {
-  const fs::path data = fs::path(VELK_SHARED_DATA) / "chinook";
-  if (!fs::exists(data / "chinook_mix_rm.ctl")) GTEST_SKIP() << "the chinook data are not present";
+  const fs::path data = test::ChinookData();
+  VELK_REQUIRE_SHARED_DATA(data / "chinook_mix_rm.ctl");
   const std::string base = test::ReadFile(data / "chinook_mix_rm.ctl");
   const std::vector<std::pair<std::string, std::string>> common = {
       {"chinook.bse", (data / "chinook.bse").string()},
@@ -176,7 +167,8 @@ TEST(HundredPercent, ChinookUnitsAgreeWithTheirOwnControlFiles) {
                            {"Output file: chinook_mix_rm", "Output file: " + (dir / "hps")},
                            {"* Files", "Seed: 31337\nSecond seed: 2718\n* Files"}});
   test::WriteFile(dir / "hps.ctl", hundred);
-  ASSERT_TRUE(RunsInAFreshProcess(dir, "hps"));
+  ASSERT_EQ(test::RunVelk("'" + dir / "hps.ctl" + "'").status, 0)
+      << test::ReadFile(dir / "hps.log");
   const std::string rsm = test::ReadFile(dir / "hps.rsm");
   // Regions 1 (eleven populations), 35 (Sinona_Ck, one entry without data) and
   // 39 (California_Coho, three).
@@ -202,7 +194,7 @@ TEST(HundredPercent, ChinookUnitsAgreeWithTheirOwnControlFiles) {
               {"* Files", "Seed: " + std::to_string(HundredSeed(-31337, unit)) + "\nSecond seed: " +
                               std::to_string(HundredSecondSeed(2718, unit)) + "\n* Files"}});
     test::WriteFile(dir / "alone.ctl", text);
-    ASSERT_TRUE(RunsInAFreshProcess(dir, "alone"));
+    ASSERT_EQ(test::RunVelk("'" + dir / "alone.ctl" + "'").status, 0);
     const std::string own = test::ReadFile(dir / "alone.rsm");
     const std::string block = UnitBlock(rsm, unit);
     EXPECT_EQ(block, Lines(own, 3 + 69, 1 << 20));
