@@ -330,6 +330,33 @@ TEST(BadInputTest, FilesThatCannotBeReadOrWritten) {
 }
 // clang-format on
 
+// Screening that removes more than 5 % of the fish, and a search that ends
+// below the guaranteed percent of maximum the control file asks for, complete
+// the run with a warning that says so (log and status text); so does an
+// estimation asked for hundred percent simulations, which it does not run.
+TEST(BadInputTest, WarningsCompleteTheRun) {
+  TempDir dir;
+  WriteFile(dir.Path() / "base.bse", kBaseline);
+  WriteFile(dir.Path() / "mix.mix", kMixture);
+  WriteFile(dir.Path() / "run.ctl",
+            Sub(Sub(kControl, "* Parameters\n",
+                    "* Options\nHundred percent simulations: yes\n* Parameters\n"
+                    "Genotype tolerance: 0.01\nGuaranteed percent of maximum: 99.9999\n"
+                    "Maximum number of iterations: 1\n"),
+                "out\\good", "out"));
+  test::CommandResult r = RunVelk("run.ctl", dir.Path().string());
+  EXPECT_EQ(r.status, 0) << r.output;
+  EXPECT_NE(r.output.find("screening removed 1 of 5 individuals as impossible"), std::string::npos)
+      << r.output;
+  const std::string log = ReadFile(dir.Path() / "run.log");
+  for (const char* shown : {"Screening removed       1 of       5 individuals as impossible",
+                            "below the genotype tolerance  0.100E-01",
+                            "below the guaranteed 99.9999%:",
+                            "raise the maximum number of iterations.",
+                            "Hundred percent simulations are a simulation's option:"})
+    EXPECT_NE(log.find(shown), std::string::npos) << shown << "\n" << log;
+}
+
 // Names in any bytes run through; a UTF-8 population name longer than its 30
 // columns is cut before the character that straddles them; file names of any
 // length are kept whole.

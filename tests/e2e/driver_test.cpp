@@ -56,36 +56,6 @@ TEST(VelkCommand, MissingHeaderAbortsWithPrematureEndOfFile) {
   EXPECT_FALSE(std::filesystem::exists(dir / "a.log"));
 }
 
-// Screening that removes more than 5 % of the fish, and a search that ends
-// below the guaranteed percent of maximum the control file asks for, complete
-// the run with a warning that says so (log and status text); so does an
-// estimation asked for hundred percent simulations, which it does not run.
-TEST(VelkCommand, ScreeningAndShortSearchWarnings) {
-  TempDir tmp;
-  const std::filesystem::path& dir = tmp.Path();
-  WriteFile(dir / "base.bse",
-            "#1 Pop 1\nLoc1 10 20 30\nLoc2 5 5 10 20\n#2 Pop 2\nLoc1 30 20 10\nLoc2 20 10 5 5\n");
-  WriteFile(dir / "mix.mix", "Mixture\n101 1100\n200 0200\n011 0011\n101 0101\n002 2000\n");
-  WriteFile(dir / "run.ctl",
-            "* Estimation: warnings\n* Options\nHundred percent simulations: yes\n"
-            "* Parameters\nNumber of characters in analysis: 2\n"
-            "Number of stocks in analysis: 2\nGenotype tolerance: 0.01\n"
-            "Guaranteed percent of maximum: 99.9999\nMaximum number of iterations: 1\n"
-            "* Files\nBaseline file: base.bse\nMixture file: mix.mix\nOutput file: out\n"
-            "* Characters\n[ID #] [# Types] [Character] [Kind]\n1 3 Loc1 : locus\n"
-            "2 4 Loc2 : locus\n* Populations\n[ID #] [Population]\n1 Pop 1\n2 Pop 2\n* Run\n");
-  CommandResult r = RunVelk("run.ctl", dir.string());
-  EXPECT_EQ(r.status, 0) << r.output;
-  EXPECT_NE(r.output.find("screening removed 1 of 5 individuals as impossible"), std::string::npos)
-      << r.output;
-  const std::string log = ReadFile(dir / "run.log");
-  for (const char* shown : {"Screening removed       1 of       5 individuals as impossible",
-                            "below the genotype tolerance  0.100E-01", "below the guaranteed 99.9999%:",
-                            "raise the maximum number of iterations.",
-                            "Hundred percent simulations are a simulation's option:"})
-    EXPECT_NE(log.find(shown), std::string::npos) << shown << "\n" << log;
-}
-
 // A complete estimation control file: comments before its header, CRLF, backslashes.
 const char* kExampleControl =
     "Comment lines before the header are ignored,\r\n"
