@@ -3,25 +3,18 @@
 
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <filesystem>
-#include <fstream>
-#include <map>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "core/layout/unit.hpp"
-#include "core/reports.hpp"
 #include "run/velk.hpp"
-#include "model/gmatrx.hpp"
-#include "estimate/likelihood.hpp"
 #include "support/files.hpp"
 #include "support/groups.hpp"
+#include "support/resample_runs.hpp"
 #include "support/run_fixture.hpp"
 #include "support/synthetic.hpp"
 #include "support/tiny_reports.hpp"
-#include "support/velk_command.hpp"
 
 namespace velk {
 namespace {
@@ -74,13 +67,6 @@ class EstmtrTest : public ::testing::Test {
     return ReadFile(dir / "run.log");
   }
   std::string Report(const std::string& ext) { return ReadFile(dir / ("syn" + ext)); }
-  Mat<double> Probabilities() {
-    Mat<double> P;
-    Vec<double> lscale;
-    int nmissing = 0;
-    Gmatrx(R(), P, lscale, nmissing);
-    return P;
-  }
   Vec<double> Estimate() {
     Vec<double> t(4);
     for (int i = 1; i <= 4; ++i) t(i) = R().pops(i).estimate;
@@ -90,24 +76,6 @@ class EstmtrTest : public ::testing::Test {
   TempDir dir;
   std::unique_ptr<test::RunFixture> f;
 };
-
-// (The maximisation tests pin the estimate against a plain EM.)
-TEST_F(EstmtrTest, TheDefaultReportsAreFlagged) {
-  velk::Run& run = R();
-  run.opt.print_iterations = 1;
-  Estmtr(run);
-  ASSERT_EQ(run.error.stop, 0) << Log();
-
-  EXPECT_EQ(run.output.written[4], 1);
-  EXPECT_EQ(run.output.written[5], 1);
-  for (int slot : {1, 2, 3, 8, 12}) EXPECT_EQ(run.output.written[slot], 0) << slot;
-  const std::string est = Report(".est");
-  EXPECT_NE(est.find("Normal Distribution"), std::string::npos);
-  EXPECT_EQ(est.find("Likelihood  "), std::string::npos);
-  EXPECT_EQ(Count(est, "Far east"), 3) << "region table, covariance table, one interval";
-  EXPECT_NE(run.error.status.find("\tEstimates output to " + dir / "syn.est"), std::string::npos);
-  EXPECT_EQ(run.errstk.depth, 0);
-}
 
 // A large tolerance is warned of too, and the run goes on.
 TEST_F(EstmtrTest, NoRegionsGivesMessage1016AndNoIntervals) {
@@ -147,36 +115,6 @@ TEST_F(EstmtrTest, LikelihoodIntervalsLeaveTheMissingBaselineAsTheEstimateMadeIt
   for (int i = 1; i <= 4; ++i) EXPECT_EQ(R().pops(i).estimate, theta(i));
   EXPECT_GT(Count(Log(), "bound search for "), 4);
   EXPECT_EQ(Count(Report(".est"), "Far east"), 4) << "and one likelihood interval";
-}
-
-TEST_F(EstmtrTest, EveryReportTheOptionsAskFor) {
-  velk::Run& run = R();
-  Opt& o = run.opt;
-  o.print_mixture = o.print_genotypes = o.print_populations = o.print_baseline = 1;
-  o.print_likelihoods = o.external_reference = 1;
-  for (int i = 1; i <= 4; ++i) run.pops(i).estimate_copy = i == 1 ? 0.7 : 0.1;
-  Estmtr(run);
-  ASSERT_EQ(run.error.stop, 0) << Log();
-  for (int slot : {1, 2, 3, 5, 8, 12}) {
-    EXPECT_EQ(run.output.written[slot], 1) << slot;
-    EXPECT_TRUE(fs::exists(ReportFile(slot, "", dir / "syn"))) << slot;
-    EXPECT_FALSE(run.output.unit[slot].IsOpen()) << slot;
-  }
-  EXPECT_EQ(run.output.written[4], 0);
-  // The null-likelihood line: Hood at the estimate, then at the given proportions.
-  const Mat<double> P = Probabilities();
-  const Vec<double> lscale(run.input.ngenotypes, 0.0);
-  const Vec<std::int32_t> possible(run.input.ngenotypes, 1);
-  const int ng = run.input.ngenotypes;
-  const double l1 = Hood(4, ng, P, lscale, Estimate(), possible, run.input.geno_count);
-  const double l0 =
-      Hood(4, ng, P, lscale, test::Values({0.7, 0.1, 0.1, 0.1}), possible, run.input.geno_count);
-  std::istringstream line(Report(".rlk"));
-  double a = 0, b = 0;
-  line >> a >> b;
-  EXPECT_NEAR(a, l1, 1e-3 * std::fabs(l1));
-  EXPECT_NEAR(b, l0, 1e-3 * std::fabs(l0));
-  EXPECT_GT(a, b);
 }
 
 TEST_F(EstmtrTest, OutputNameUserOpensNoFile) {
@@ -222,6 +160,25 @@ TEST(NormalIntervalsTest, ThresholdInSinglePrecisionAndBoundsClipped) {
       << text;
   EXPECT_EQ(text.substr(0, 64),
             "\n                               Normal Distribution\n  Population");
+}
+
+// A whole estimation with every report against the reports as once checked: the
+// three stocks, one without a sample at a locus, the likelihood intervals.
+TEST(EstmtrRun, ReportsAsChecked) {
+  test::ResampleAnalysis a(test::kLoci, true);
+  a.Mixture(60, 7, true);
+  const Outcome out = a.Go(test::ResampleControl(
+      false,
+      "Print baseline summary: yes\nPrint mixture: yes\nPrint stocks: yes\n"
+      "Print genotypes: yes\n"
+      "Print iteration history: yes\nPrint likelihoods: yes\nCompute confidence intervals: yes\n"
+      "Compute jackknife: yes\nCompute external reference: yes\n"
+      "Compute all likelihood intervals: yes\n",
+      ""));
+  ASSERT_FALSE(out.aborted) << a.Log();
+  for (const char* ext : {".est", ".bsl", ".gen", ".pop", ".itr", ".rlk"})
+    test::ExpectGolden(a.Report(ext), std::string("three_est") + ext);
+  EXPECT_EQ(out.flags, (std::array<int, kReportSlots>{1, 1, 1, 1, 1, 1, 0, 0, 1, 0, 0, 0, 1, 0}));
 }
 
 }  // namespace
