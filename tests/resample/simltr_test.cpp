@@ -1,9 +1,7 @@
 // The simulation and bootstrap driver through whole runs: files, seeds, counters and stops.
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <filesystem>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -18,22 +16,6 @@ using test::ReadLines;
 using Analysis = test::ResampleAnalysis;
 std::string Control(bool simulation, const std::string& options, const std::string& parameters) {
   return test::ResampleControl(simulation, options, parameters);
-}
-
-// The five numbers of every .rlk line.
-struct RlkLine {
-  double l1 = 0, l2 = 0;
-  long long seed_baseline = 0, seed_mixture = 0, seed_after = 0;
-};
-std::vector<RlkLine> ReadRlk(const fs::path& path) {
-  std::vector<RlkLine> out;
-  for (const std::string& line : ReadLines(path)) {
-    std::istringstream in(line);
-    RlkLine r;
-    in >> r.l1 >> r.l2 >> r.seed_baseline >> r.seed_mixture >> r.seed_after;
-    if (in) out.push_back(r);
-  }
-  return out;
 }
 
 const std::string kSimulationOptions =
@@ -55,49 +37,8 @@ TEST(Simltr, SameSeedsWriteIdenticalFiles) {
         now = {a.Report(".rsm"), a.Report(".rlk"), a.Report(sim ? ".sim" : ".bot")};
       }
       EXPECT_EQ(files[0], files[1]) << seed;
-      EXPECT_EQ(ReadRlk(a.dir / "out/three.rlk").size(), 25u);
+      EXPECT_EQ(ReadLines(a.dir / "out/three.rlk").size(), 25u);
     }
-  }
-}
-
-// Simulation: the baseline seed starts at -|seed| (0 when the baseline is not
-// resampled, and then the mixture seed starts there) and each resample's draws go
-// on where the last ended. Bootstrap: the mixture columns stay 0.
-TEST(Simltr, LikelihoodFileSeedColumns) {
-  Analysis a;
-  a.Mixture(100, 9);
-  auto rlk = [&](bool simulation, const std::string& options) {
-    EXPECT_FALSE(a.Go(Control(simulation, options,
-                              "Mixture sample size: 60\nNumber of resamples: 6\nSeed: 321\n"))
-                     .aborted)
-        << a.Log();
-    std::vector<RlkLine> lines = ReadRlk(a.dir / "out/three.rlk");
-    EXPECT_EQ(lines.size(), 6u) << options;
-    lines.resize(6);
-    return lines;
-  };
-  std::vector<RlkLine> sim = rlk(true, kSimulationOptions);
-  EXPECT_EQ(sim[0].seed_baseline, -321);
-  for (std::size_t r = 0; r < 6; ++r) {
-    EXPECT_NE(sim[r].seed_mixture, sim[r].seed_after);
-    EXPECT_GE(sim[r].l1 + 1e-3 * std::fabs(sim[r].l1), sim[r].l2) << "the estimate maximises";
-    if (r > 0) {
-      EXPECT_EQ(sim[r].seed_baseline, sim[r - 1].seed_after);
-    }
-  }
-  sim = rlk(true, "Print likelihoods: yes\n");
-  EXPECT_EQ(sim[0].seed_mixture, -321);
-  for (std::size_t r = 1; r < 6; ++r)
-    EXPECT_EQ(std::vector<long long>({sim[r].seed_baseline, sim[r].seed_mixture}),
-              std::vector<long long>({0, sim[r - 1].seed_after}));
-  for (bool baseline : {false, true}) {
-    const std::vector<RlkLine> boot =
-        rlk(false, (baseline ? "Resample baseline: yes\n" : "Resample mixture: yes\n") +
-                       std::string("Print likelihoods: yes\n"));
-    EXPECT_EQ(boot[0].seed_baseline, baseline ? -321 : 0);
-    for (const RlkLine& r : boot)
-      EXPECT_EQ(std::vector<long long>({r.seed_baseline != 0, r.seed_mixture, r.seed_after}),
-                std::vector<long long>({baseline, 0, 0}));
   }
 }
 
@@ -153,6 +94,11 @@ TEST(Simltr, ReportsAsChecked) {
        {".rsm", ".rlk", ".bot", ".rst"}},
       {"three_sim", true, "Pella-Masuda model: yes\n" + kSimulationOptions,
        {".rsm", ".rlk", ".sim"}},
+      // The seed columns of the likelihood file.
+      {"three_sim_base", true, kSimulationOptions, {".rlk"}},
+      {"three_sim_mixture", true, "Print likelihoods: yes\n", {".rlk"}},
+      {"three_boot_base", false, "Resample baseline: yes\nPrint likelihoods: yes\n", {".rlk"}},
+      {"three_boot_mixture", false, "Resample mixture: yes\nPrint likelihoods: yes\n", {".rlk"}},
   };
   for (const Case& c : cases) {
     Analysis a(test::kLoci, !c.simulation);
