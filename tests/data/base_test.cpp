@@ -137,11 +137,9 @@ TEST(Base, PerPopulationFilesFromThePathOrTheControlFolder) {
   EXPECT_EQ(std::vector<int>({b.run.error.stop, b.run.error.last_code, b.run.input.nmissing_base}),
             std::vector<int>({1, 3010, 1 + 2}));
   const std::string log = b.Log();
-  for (const std::string& shown :
-       std::vector<std::string>{"Reading Pop A = Stock A.", "Reading Pop B = Stock B.",
-                                "Could not open baseline file\n     " + (b.dir / "pops/none.txt"),
-                                "Population Pop C is missing"})
-    EXPECT_NE(log.find(shown), std::string::npos) << shown << "\n" << log;
+  EXPECT_NE(log.find("Reading Pop B = Stock B."), std::string::npos) << log;
+  EXPECT_NE(log.find("Could not open baseline file\n     " + (b.dir / "pops/none.txt")),
+            std::string::npos);
 
   // Without a path the names are taken from the control file's folder, with
   // either separator.
@@ -165,13 +163,14 @@ TEST(Base, UnopenableFilesAndUnreadableRecordsStop) {
   EXPECT_NE(none.Log().find("Could not open baseline file\n     " + (none.dir / "nowhere.txt")),
             std::string::npos);
   const std::vector<std::pair<std::string, bool>> lines = {
-      {"Loc1 32768", true},               // just above 32767
-      {"Loc1 20000 1.0 0", true},         // computed count 40000
-      {"Loc1 -3 0.5 0.5", true},          // negative sample size
-      {"Loc1 1073741824 0.5 0.5", true},  // total beyond 32 bits
-      {"Loc1 1 -0.5 1.5", true},          // a negative computed count
-      {"99999999999 1 1", false},         // a character ID beyond 32 bits
-      {"Loc1 n.a.", false},               // no sample size
+      {"Loc1 32768", true},                             // just above 32767
+      {"Loc1 20000 1.0 0", true},                       // computed count 40000
+      {"Loc1 -3 0.5 0.5", true},                        // negative sample size
+      {"Loc1 1073741824 0.5 0.5", true},                // total beyond 32 bits
+      {"Loc1 1 -0.5 1.5", true},                        // a negative computed count
+      {"99999999999 1 1", false},                       // a character ID beyond 32 bits
+      {"Loc1 n.a.", false},                             // no sample size
+      {"Loc1 25 0.5 " + std::string(100, '1'), false},  // a frequency of 100 digits
   };
   for (const auto& [bad, names_file] : lines) {
     SCOPED_TRACE(bad);

@@ -23,10 +23,9 @@ struct CharShape {
 
 class MixtureRun : public test::LoggedRun {
  public:
-  // The characters of the analysis and the capacities of the parameters (as
-  // the control file set them, unless `given` is false).
+  // The characters of the analysis and the capacities the control file set.
   void Setup(const std::vector<CharShape>& chars, int max_genotypes = 100, int max_classes = 1,
-             int max_missing = 0, bool given = true) {
+             int max_missing = 0) {
     run.par.nchar = static_cast<int>(chars.size());
     run.chars.Resize(run.par.nchar);
     run.par.max_types = 0;
@@ -38,7 +37,7 @@ class MixtureRun : public test::LoggedRun {
     run.par.max_genotypes = max_genotypes;
     run.par.max_classes = max_classes;
     run.par.max_missing = max_missing;
-    run.par.genotypes_given = run.par.classes_given = run.par.missing_given = given;
+    run.par.genotypes_given = run.par.classes_given = run.par.missing_given = true;
   }
 
   // Writes the mixture file and reads it as the run sequence does.
@@ -190,6 +189,8 @@ TEST(GetmixTest, FatalRecordsAndCapacities) {
       {"an unknown name", "* characters\nLocA\nLocX\nLocC\n* end\n101 11 0200\n", 100, 1, 0,
        3025, "", 5, 2, 0},
       {"fewer fields than characters", "101 11 0200\n101 11\n", 100, 1, 0, 3025, "", 0, 2, 3},
+      {"a record ending in a field no character reads",
+       "* characters\nLocA\nNote\nLocB\nLocC\n* end\n101 x\n", 100, 1, 0, 3025, "", 0, 1, 3},
       {"too many classes", "101 11 0200\n000 11 0200\n", 100, 1, 1, 3023, "classes", 1, 0, 0},
       {"too many genotypes", "101 11 0200\n020 02 1100\n101 11 0200\n100 20 0011\n", 2, 1, 0,
        3023, "geneotypes", 2, 0, 0},
@@ -207,28 +208,6 @@ TEST(GetmixTest, FatalRecordsAndCapacities) {
     EXPECT_EQ(std::vector<int>({c.n1 ? e.n1 : 0, c.n2 ? e.n2 : 0, c.n3 ? e.n3 : 0}),
               std::vector<int>({c.n1, c.n2, c.n3}));
   }
-}
-
-// Capacities the control file left unset grow with the file: every record is
-// kept, however many genotypes, classes and missing characters it brings.
-TEST(GetmixTest, UnsetCapacitiesAreSizedFromTheFile) {
-  MixtureRun m;
-  m.Setup({{"LocA", 20, 2}, {"LocB", 2, 2}}, 100, 1, 1, false);
-  // Every diploid genotype of 20 types, after two records of new classes.
-  std::string text = std::string(20, '0') + " 11\n2" + std::string(19, '0') + " 00\n";
-  for (std::size_t i = 0; i < 20; ++i)
-    for (std::size_t j = i; j < 20; ++j) {
-      std::string f(20, '0');
-      ++f[i];
-      ++f[j];
-      text += f + " 11\n";
-    }
-  m.Read(text);
-  EXPECT_EQ(m.run.error.stop, 0);
-  EXPECT_EQ(m.run.input.sample_size, 212);
-  EXPECT_EQ(m.run.input.nclasses, 3);
-  EXPECT_GE(m.run.par.max_classes, 3);
-  EXPECT_EQ(m.run.error.warnings, 0);
 }
 
 // Every bad record is reported, then 3010; an extra digit 0, and four copies at
