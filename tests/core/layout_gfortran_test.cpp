@@ -133,8 +133,9 @@ TEST(LayoutGfortran, SameOutputAsGfortran) {
     std::vector<Item> items;
     std::string list = "";  // the Fortran output list; empty: the items as literals
   };
-  // Texts, quotes, positions, early ends, reversion, and held records
-  // continued by the next writes.
+  // Texts, quotes, positions, early ends, reversion, text after the layout,
+  // and held records continued by the next writes (positions counted from
+  // where the write began).
   // clang-format off
   std::vector<Write> writes = {
       {"(a3,'|',a,'|',a6,'|',a1)", {"abcdef", "xy", "ab", ""}},
@@ -147,7 +148,8 @@ TEST(LayoutGfortran, SameOutputAsGfortran) {
       {"(1x,a,2(1x,3(i2)),'|')", {"x", 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13}},
       {"(2(/2x,a),'end')", {"p", "q", "r"}}, {"(2x,i4,002(1x,f5.3)\\)", {3, 0.1, 0.2}},
       {"(1x,a5\\)", {"held"}}, {"(t3,a,2x)", {"tab"}}, {"(2x,i4,005(1x,f5.3)\\)", {3, 0.1, 0.2}},
-      {"(a,5x\\)", {"abc"}}, {"(a)", {"f"}}};
+      {"(a,5x\\)", {"abc"}}, {"(t2,a)", {"X"}}, {"(a,\\,/,a)", {"a", "b"}}, {"(a,/,a,\\)", {"f", "g", "h"}},
+      {"(2(a,\\),a)", {"i", "j", "k", "l"}}, {"(1x,f5.3)\\)", {0.5}}, {"(a)", {"f"}}};
   // clang-format on
   std::istringstream pool_layouts(kPoolLayouts);
   for (std::string layout; pool_layouts >> layout;) {
