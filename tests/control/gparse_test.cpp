@@ -164,8 +164,11 @@ TEST_F(GparseTest, EverySectionsFormsAsTheGoldenDescriptions) {
       {"all likelihood intervals", opt("Compute ALL likelihood confidence intervals: yes\n")},
       {"likelihood intervals", opt("Compute likelihood confidence intervals: yes\n")},
       {"all confidence intervals", opt("Compute all confidence intervals: yes\nPrint tables: no\n")},
+      {"hundred percent simulations by region", S + "* Options\nHundred percent simulations: yes (by "
+       "region)\nLeave-one-out: yes\n" + P + "* Files\nBaseline: b.bse\n" + R, 2},
       {"all likelihood intervals in a simulation", S + "* Options\nCompute all likelihood "
-       "intervals: yes\nPrint tables: yes\n" + P + "* Files\nBaseline: b.bse\n" + R, 2},
+       "intervals: yes\nPrint tables: yes\nHundred percent simulations: yes\n" + P +
+       "* Files\nBaseline: b.bse\n" + R, 2},
       {"a bad logical", opt("IRLS: on\n\nCompute confidence intervals: maybe\n")},
       {"the end of the file in the options", H + "* Options\nPrint mixture: yes\n"},
       // Parameters: any case, the value after the words.
