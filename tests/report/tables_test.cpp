@@ -139,13 +139,14 @@ TEST(LikelihoodIntervals, EveryPopulationWithoutRegions) {
 // probability 0 everywhere is not assigned.
 TEST(LeaveOneOutTables, ReportAndTableAsTheGoldenFiles) {
   TempDir dir;
-  WriteFile(dir / "loo.ctl",
-            "* Estimation: leave one out\n* Options\nLeave-one-out: yes\nPrint tables: yes\n"
-            "* Parameters\nNumber of characters: 2\nNumber of stocks: 3\n* Files\nBaseline: b.bse\n"
-            "Mixture: m.mix\nReference individuals file: fish.ref\nOutput: loo\n* Characters\n"
-            "[ID #] [# Types] [Character]\n1 3 Loc1\n2 4 Loc2\n* Populations\n"
-            "[Population] [Lev1]\nPop 1 : 1\nPop 2 : 1\nPop 3 : 2\n* Regions\n"
-            "[Level] [Label] [Region]\n1 1 North\n1 2 South\n* Run\n");
+  const std::string ctl =
+      "* Estimation: leave one out\n* Options\nLeave-one-out: yes\nPrint tables: yes\n"
+      "* Parameters\nNumber of characters: 2\nNumber of stocks: 3\n* Files\nBaseline: b.bse\n"
+      "Mixture: m.mix\nReference individuals file: fish.ref\nOutput: loo\n* Characters\n"
+      "[ID #] [# Types] [Character]\n1 3 Loc1\n2 4 Loc2\n* Populations\n"
+      "[Population] [Lev1]\nPop 1 : 1\nPop 2 : 1\nPop 3 : 2\n* Regions\n"
+      "[Level] [Label] [Region]\n1 1 North\n1 2 South\n* Run\n";
+  WriteFile(dir / "loo.ctl", ctl);
   WriteFile(dir / "b.bse",
             "#1 Pop 1\nLoc1 10 20 0\nLoc2 5 5 10 20\n#2 Pop 2\nLoc1 30 20 0\n"
             "Loc2 20 10 5 5\n#3 Pop 3\nLoc1 20 20 2\nLoc2 10 10 10 10\n");
@@ -156,6 +157,12 @@ TEST(LeaveOneOutTables, ReportAndTableAsTheGoldenFiles) {
   ASSERT_EQ(RunVelk("loo.ctl", dir.Path().string()).status, 0) << ReadFile(dir / "loo.log");
   test::ExpectGolden(ReadFile(dir / "loo.loo"), "leave_one_out.loo");
   ExpectTable(ReadFile(dir / "loo.loo.csv"), "leave_one_out.loo.csv");
+  // A table that would overwrite an input file is not written, and the run stops.
+  std::string in = ctl;
+  WriteFile(dir / "in.ctl", in.replace(in.find("m.mix"), 5, "loo.run.csv"));
+  WriteFile(dir / "loo.run.csv", ReadFile(dir / "m.mix"));
+  EXPECT_EQ(RunVelk("in.ctl", dir.Path().string()).status, 1);
+  EXPECT_EQ(ReadFile(dir / "loo.run.csv"), ReadFile(dir / "m.mix"));
 }
 
 }  // namespace
