@@ -332,15 +332,17 @@ TEST(BadInputTest, FilesThatCannotBeReadOrWritten) {
 
 // Screening that removes more than 5 % of the fish, and a search that ends
 // below the guaranteed percent of maximum the control file asks for, complete
-// the run with a warning that says so (log and status text); so does an
-// estimation asked for hundred percent simulations, which it does not run.
+// the run with a warning that says so (log and status text); so do an
+// estimation asked for hundred percent simulations, which it does not run, a
+// large tolerance and intervals asked for without regions.
 TEST(BadInputTest, WarningsCompleteTheRun) {
   TempDir dir;
   WriteFile(dir.Path() / "base.bse", kBaseline);
   WriteFile(dir.Path() / "mix.mix", kMixture);
   WriteFile(dir.Path() / "run.ctl",
             Sub(Sub(kControl, "* Parameters\n",
-                    "* Options\nHundred percent simulations: yes\n* Parameters\n"
+                    "* Options\nHundred percent simulations: yes\nCompute confidence "
+                    "intervals: yes\n* Parameters\nEstimate tolerance: 0.001\n"
                     "Genotype tolerance: 0.01\nGuaranteed percent of maximum: 99.9999\n"
                     "Maximum number of iterations: 1\n"),
                 "out\\good", "out"));
@@ -353,7 +355,9 @@ TEST(BadInputTest, WarningsCompleteTheRun) {
                             "below the genotype tolerance  0.100E-01",
                             "below the guaranteed 99.9999%:",
                             "raise the maximum number of iterations.",
-                            "Hundred percent simulations are a simulation's option:"})
+                            "Hundred percent simulations are a simulation's option:",
+                            "The estimate convergence epsilon of 0.0010 is large",
+                            "No regional estimates were specified. CIs will not be computed."})
     EXPECT_NE(log.find(shown), std::string::npos) << shown << "\n" << log;
 }
 

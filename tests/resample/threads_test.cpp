@@ -57,51 +57,39 @@ const std::string kBoth = "Resample mixture: yes\nResample baseline: yes\n" + kP
                           "Compute studentized intervals: yes\nPrint baseline summary: yes\n";
 const std::string kRannala = "Rannala-Mountain model: yes\n";
 
-TEST(Threads, BootstrapFilesAreTheSame) {
+TEST(Threads, BootstrapAndSimulationFilesAreTheSame) {
   struct Case {
+    bool simulation;
     std::string options;
     bool missing;
     const char* parameters;
   };
+  const std::string sim = "Resample baseline: yes\nPrint genotypes: yes\n" + kPrint;
   const Case cases[] = {
-      {kBoth, false, ""},
-      {kBoth + kRannala, true, ""},
-      {"Resample baseline: yes\n" + kPrint + kRannala, true, ""},
-      {"Resample mixture: yes\n" + kPrint, true, ""},
+      {false, kBoth, false, ""},
+      {false, kBoth + kRannala, true, ""},
+      {false, "Resample baseline: yes\n" + kPrint + kRannala, true, ""},
+      {false, "Resample mixture: yes\n" + kPrint, true, ""},
       // Three iterations: most resamples warn that they reached the limit.
-      {kBoth, true, "Maximum number of iterations: 3\n"},
+      {false, kBoth, true, "Maximum number of iterations: 3\n"},
+      {true, sim, false, "Mixture sample size: 70\n"},
+      {true, sim + kRannala, false, "Mixture sample size: 70\n"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.options + c.parameters);
-    Result r =
-        ExpectSame({ResampleControl(false, c.options,
-                                    std::string("Number of resamples: 30\nRandom seed: 4711\n"
-                                                "Second random seed: 77\n") +
-                                        c.parameters)},
-                   c.missing);
+    Result r = ExpectSame({ResampleControl(c.simulation, c.options,
+                                           std::string("Number of resamples: 30\nRandom seed: 4711\n"
+                                                       "Second random seed: 77\n") +
+                                               c.parameters)},
+                          c.missing);
     EXPECT_FALSE(r.outcome.aborted) << r.outcome.status << r.files["three.log"];
-    if (c.options != kBoth) continue;
-    for (const char* name : {"three.log", "out/three.rsm", "out/three.rlk", "out/three.rst",
-                             "out/three.bot", "out/three.bsl", "out/three.est"})
-      EXPECT_TRUE(r.files.count(name)) << name;
+    EXPECT_TRUE(r.files.count(c.simulation ? "out/three.sim" : "out/three.bot"));
     const std::string& log = r.files["three.log"];
     const std::string limit = "Exceeded the maximum number of iterations";
     std::size_t warnings = 0;
     for (std::size_t at = log.find(limit); at != std::string::npos; at = log.find(limit, at + 1))
       ++warnings;
-    EXPECT_GE(warnings, *c.parameters ? 15u : 0u);
-  }
-}
-
-TEST(Threads, SimulationFilesAreTheSame) {
-  for (const std::string& model : {std::string(), kRannala}) {
-    SCOPED_TRACE(model);
-    const Result r = ExpectSame(
-        {ResampleControl(true, "Resample baseline: yes\nPrint genotypes: yes\n" + kPrint + model,
-                         "Mixture sample size: 70\nNumber of resamples: 30\nRandom seed: 31\n")},
-        false);
-    EXPECT_FALSE(r.outcome.aborted) << r.outcome.status;
-    EXPECT_TRUE(r.files.count("out/three.sim"));
+    EXPECT_GE(warnings, *c.parameters && !c.simulation ? 15u : 0u);
   }
 }
 

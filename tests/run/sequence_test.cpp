@@ -100,23 +100,6 @@ TEST(RunSequence, CreatesEveryMissingFolderButNotADriveOrTheRoot) {
   EXPECT_EQ(d.f.platform.made_directories, (std::vector<std::string>{"/abs"}));
 }
 
-TEST(RunSequence, BaselineThenMixture) {
-  SeqRun s;
-  s.Sequence();
-  EXPECT_EQ(s.run.error.stop, 0);
-  EXPECT_TRUE(s.Shown("Reading baseline file(s)...\r"));
-  EXPECT_TRUE(s.Shown("Reading mixture file...\r"));
-  EXPECT_EQ(s.run.input.sample_size, 3) << "the mixture has been read";
-  EXPECT_EQ(s.run.input.base_counts.Size1(), 0) << "the arrays are released at the end";
-  EXPECT_EQ(s.run.input.missing_freqs.Rows(), 0);
-
-  SeqRun bad("1 Pop\nLoc9 3 5\n");  // a baseline failure stops before the mixture
-  bad.Sequence();
-  EXPECT_EQ(bad.run.error.last_code, 3010);
-  EXPECT_FALSE(bad.Shown("Reading mixture file..."));
-  EXPECT_EQ(bad.run.input.base_totals.Rows(), 0);
-}
-
 // (Genotype capacities beyond memory are in the command's bad-input table.)
 TEST(RunSequence, SizesThatOverflowAre3000) {
   SeqRun a;
