@@ -1,5 +1,4 @@
-// The resample draws: the generator calls of a baseline draw against a second
-// process that repeats them by hand, counts at their width, the stops of a
+// The resample draws at their edges: counts at their width, the stops of a
 // simulated mixture and uniforms of exactly 0. (Whole resampling runs against
 // their checked reports in simltr_test pin every draw's values.)
 #include "resample/draws.hpp"
@@ -31,32 +30,6 @@ class DrawsTest : public testing::Test {
   velk::Run& run = r.run;
   DrawWork work;
 };
-
-// Population 1: two observed types (8 trials over types 1 and 3), then one type
-// (keeps its 7 copies, draws nothing); population 2: no sample, then 6 trials
-// over three types. Every draw restarts from the observed counts.
-TEST_F(DrawsTest, BasimDrawsInPopulationThenCharacterOrderSkippingSingleAndEmptyCharacters) {
-  SetBaseline(run, {3, 3}, {{{3, 0, 5}, {0, 7, 0}}, {{0, 0, 0}, {2, 2, 2}}});
-  const Arr3<std::int16_t> observed = run.input.base_counts;
-  AllocateDraws(run, work);
-  std::int32_t seed = -4711, hseed = -4711;
-  Process h;
-  for (int rep = 0; rep < 2; ++rep) {
-    Basim(run, observed, run.input.base_counts, seed, work);
-    Vec<std::int32_t> a(2), b(3);
-    Dmtnom(h, 8, 2, VecOf({3.0 / 8.0, 5.0 / 8.0}), a, hseed);
-    Dmtnom(h, 6, 3, VecOf({2.0 / 6.0, 2.0 / 6.0, 2.0 / 6.0}), b, hseed);
-    EXPECT_EQ(seed, hseed);  // exactly 14 uniforms
-    const Arr3<std::int16_t>& n = run.input.base_counts;
-    EXPECT_EQ(std::vector<int>({n(1, 1, 1), n(2, 1, 1), n(3, 1, 1), n(2, 2, 1)}),
-              std::vector<int>({a(1), 0, a(2), 7}));
-    for (int k = 1; k <= 3; ++k) {
-      EXPECT_EQ(n(k, 1, 2), 0);
-      EXPECT_EQ(n(k, 2, 2), b(k));
-    }
-  }
-  EXPECT_EQ(Dran2(run.process, seed), Dran2(h, hseed));  // generators in step
-}
 
 TEST_F(DrawsTest, BasimADrawBeyondTheWidthOfACountStopsAtTheLargestCount) {
   SetBaseline(run, {2}, {{{32767, 32767}}});  // either type draws above 32767 half the time

@@ -171,13 +171,6 @@ TEST_F(SmstatTest, BoundsClipAtZeroAndOne) {
   EXPECT_TRUE(Has("      2  Kuskokwim                        0.0000    1.0000"));
 }
 
-TEST_F(SmstatTest, FewerThanAHundredResamplesRecommendMore) {
-  for (int r : {99, 100}) {
-    Add(std::vector<Vec<double>>(static_cast<std::size_t>(r), expected));
-    EXPECT_EQ(Report(".bot").find("More resamples recommended") != std::string::npos, r < 100);
-  }
-}
-
 TEST_F(SmstatTest, OutputNamedUserIsRefused) {
   run.files.output = "USER  ";
   Add({expected});
