@@ -23,36 +23,7 @@ class ControlRun : public RunFixture {
     run.inputs.Control().Open(path);
   }
 
-  // Tables sized and filled with their defaults, as the control-file reader
-  // leaves them after the parameters section.
-  void Tables(int npop, int nchar) {
-    run.par.npop = npop;
-    run.par.nchar = nchar;
-    run.pops.Resize(npop);
-    for (int i = 1; i <= npop; ++i) {
-      run.pops(i).id = i;
-      run.pops(i).name = "Population " + Pad(i, 3);
-    }
-    run.chars.Resize(nchar);
-    for (int i = 1; i <= nchar; ++i) {
-      run.chars(i).id = i;
-      run.chars(i).name = "CHAR-" + Pad(i, 2);
-    }
-  }
-
-  // Region names with their defaults, as the reader allocates them after Setclv.
-  void RegionNames() {
-    run.regions.name.Resize(run.par.nregions);
-    for (int r = 1; r <= run.par.nregions; ++r) run.regions.name(r) = "Region " + Pad(r, 2);
-  }
-
   TempDir dir;
-
- private:
-  static std::string Pad(int i, int width) {
-    std::string s = std::to_string(i);
-    return std::string(s.size() < static_cast<std::size_t>(width) ? width - s.size() : 0, ' ') + s;
-  }
 };
 
 // A control file of `lines` (written as is) positioned just after a section

@@ -35,10 +35,6 @@ struct LoggedRun : TempFolder, RunFixture {
     run.output.unit[0].Close();
     return ReadFile(dir / "run.log");
   }
-  std::vector<std::string> LogLines() {
-    run.output.unit[0].Close();
-    return ReadLines(dir / "run.log");
-  }
 };
 
 }  // namespace velk::test
