@@ -77,11 +77,10 @@ TEST(Threads, BootstrapAndSimulationFilesAreTheSame) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.options + c.parameters);
-    Result r = ExpectSame({ResampleControl(c.simulation, c.options,
-                                           std::string("Number of resamples: 30\nRandom seed: 4711\n"
-                                                       "Second random seed: 77\n") +
-                                               c.parameters)},
-                          c.missing);
+    const std::string parameters =
+        "Number of resamples: 30\nRandom seed: 4711\nSecond random seed: 77\n" +
+        std::string(c.parameters);
+    Result r = ExpectSame({ResampleControl(c.simulation, c.options, parameters)}, c.missing);
     EXPECT_FALSE(r.outcome.aborted) << r.outcome.status << r.files["three.log"];
     EXPECT_TRUE(r.files.count(c.simulation ? "out/three.sim" : "out/three.bot"));
     const std::string& log = r.files["three.log"];

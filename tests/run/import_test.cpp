@@ -279,6 +279,9 @@ TEST(ImportCommandTest, HelpAndUsageErrors) {
   EXPECT_EQ(test::RunVelk("import --check --collections catch " + Quote(dir / "g.csv")).status, 0);
   EXPECT_EQ(
       test::RunVelk("import --check --collections catch,trawl " + Quote(dir / "g.csv")).status, 1);
+  const test::CommandResult folder = test::RunVelk(
+      "import --out " + Quote(dir / "g.csv/d/x") + " " + Quote(dir / "g.csv"), "", true);
+  EXPECT_NE(folder.output.find("Cannot create the folder"), std::string::npos) << folder.output;
 }
 
 }  // namespace
