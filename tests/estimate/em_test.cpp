@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include "estimate/likelihood.hpp"
-#include "estimate/stepwork.hpp"
 #include "support/groups.hpp"
 #include "support/mixture.hpp"
 
@@ -42,25 +41,6 @@ TEST(EmTest, GroupsKeepTheirTotalsOrHoldNothing) {
               Values({0.0, 0.0, 1.0}), conv);
   EXPECT_EQ(std::vector<double>(next.begin(), next.end()), (std::vector<double>{0.0, 0.0, 0.5}));
   EXPECT_EQ(conv.change, 0.0);
-}
-
-// A small best member restarts and points the direction at it; one below eps but not
-// below a thousandth gets no direction.
-TEST(RestartTest, ASmallBestMemberRestartsAndPointsTheDirectionAtIt) {
-  StepWork work;
-  CgAlloc(work, 4);
-  for (int i = 1; i <= 4; ++i) work.d(i) = 0.5 * i;
-  work.prev_norm = 3.0;
-  Vec<double> theta = Values({0.4, 0.0, 0.2, 0.2});  // population 2 below eps
-  // Population 4 is not small: its group keeps d = 0.
-  EXPECT_TRUE(Restart(4, MakeGroups({{1, 2}, {3, 4}}, {0.7, 0.3}), theta, Values<int>({2, 4}),
-                      1.0e-4, work));
-  EXPECT_EQ(work.restart, 1);
-  EXPECT_EQ(work.prev_norm, -1.0);
-  for (int i = 1; i <= 4; ++i) EXPECT_EQ(work.d(i), i == 2 ? 1.0 : 0.0) << i;
-  theta(1) = 0.005;
-  EXPECT_TRUE(Restart(4, OneGroup(4), theta, Values<int>({1}), 0.01, work));
-  for (int i = 1; i <= 4; ++i) EXPECT_EQ(work.d(i), 0.0);
 }
 
 }  // namespace
