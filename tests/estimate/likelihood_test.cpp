@@ -9,7 +9,6 @@
 
 #include "core/run.hpp"
 #include "model/gprob.hpp"
-#include "support/groups.hpp"
 #include "support/baseline.hpp"
 #include "support/run_fixture.hpp"
 
@@ -130,24 +129,6 @@ TEST(Setfrq, ScaledColumnsAndTheUnsetBound) {
                             Vec<double>(1, 1.0), Vec<std::int32_t>(1, flag),
                             Vec<std::int32_t>(1, 3)),
                        flag == 1 ? 3 * (std::log(p > 0.0 ? p : kProbFloor) - 900.0) : 0.0);
-}
-
-TEST(Pctmax, TwoGroupsUseTheirBestMembersAndTotals) {
-  // Group 1: populations 3 and 1; group 2: populations 2 and 4.
-  const Groups groups = test::MakeGroups({{3, 1}, {2, 4}}, {0.3, 0.7});
-  const Vec<double> theta = test::Values({0.1, 0.4, 0.2, 0.3});
-  // Population 1's score equals population 3's: the group's first member stays best.
-  const Vec<double> score = test::Values({5.0, 2.0, 5.0, 3.0});
-  Convergence conv;
-  Vec<int> best(2);
-  Vec<double> best_score(2);
-  Pctmax(4, 10, groups, theta, score, conv, best, best_score);
-  EXPECT_EQ(best(1), 3);
-  EXPECT_EQ(best(2), 4);
-  EXPECT_EQ(best_score(1), 5.0);
-  EXPECT_EQ(best_score(2), 3.0);
-  const double gap = 5.0 * (0.3 - 0.2) + 5.0 * (0.0 - 0.1) + 2.0 * (0.0 - 0.4) + 3.0 * (0.7 - 0.3);
-  EXPECT_DOUBLE_EQ(conv.pctmax, 100.0 * std::exp(-gap));
 }
 
 }  // namespace
