@@ -27,8 +27,9 @@ Vec<double> Step(const test::Mixture& m, const Groups& groups, const Vec<double>
 // tests check the steps that keep group totals).
 TEST(EmTest, AGroupWithoutMassIsLeftUnscaled) {
   Convergence conv{1.0, 0.0};
-  const Vec<double> next = Step(test::RandomMixture(3, 10, 5),
-                                MakeGroups({{1, 2}, {3}}, {0.5, 0.5}), Values({0.0, 0.0, 1.0}), conv);
+  const Groups groups = MakeGroups({{1, 2}, {3}}, {0.5, 0.5});
+  const Vec<double> theta = Values({0.0, 0.0, 1.0});
+  const Vec<double> next = Step(test::RandomMixture(3, 10, 5), groups, theta, conv);
   EXPECT_EQ(std::vector<double>(next.begin(), next.end()), (std::vector<double>{0.0, 0.0, 0.5}));
   EXPECT_EQ(conv.change, 0.0);
 }

@@ -53,43 +53,6 @@ TEST(LikelihoodTest, GprobOfOneCharacterByItsKind) {
   }
 }
 
-// Relfrq by model: the plain model divides by the stored total (not the sum of
-// the counts), leaves types beyond a character's own at 0 and gives a
-// character without data 1/t, counted missing; Rannala-Mountain adds 1/t to the
-// counts and 1 to the total, and is used when Pella-Masuda is set too.
-TEST(LikelihoodTest, RelfrqByModel) {
-  struct Row {
-    int rm, pm;
-    std::vector<int> counts;
-    int total;
-    std::vector<double> want;
-    int missing;
-  };
-  const double third = 1.0 / 3;
-  const Row rows[] = {
-      {0, 0, {3, 1, 0}, 4, {0.75, 0.25, 0.0}, 0}, {0, 0, {1, 1}, 4, {0.25, 0.25, 0.0}, 0},
-      {0, 0, {0, 0, 0}, 0, {third, third, third}, 1}, {1, 0, {3, 1}, 4, {0.7, 0.3}, 0},
-      {1, 0, {0, 0, 0}, 0, {third, third, third}, 0}, {1, 1, {3, 1}, 4, {0.7, 0.3}, 0},
-  };
-  for (const Row& r : rows) {
-    SCOPED_TRACE(testing::Message() << r.rm << r.pm << " " << r.total);
-    test::RunFixture f;
-    velk::Run& run = f.run;
-    test::SetBaseline(run, {static_cast<int>(r.counts.size()), 3}, {{r.counts, {1, 1, 1}}});
-    run.input.base_totals(1, 1) = r.total;
-    run.opt.rannala_mountain = r.rm;
-    run.opt.pella_masuda = r.pm;
-    run.input.pm_weight = Vec<double>(2, 23.0);
-    run.input.pm_prior = Mat<double>(3, 2, 0.25);
-    Mat<double> freq(3, 2, 9.0);
-    int missing = -1;
-    Relfrq(run, run.input.base_counts, run.input.base_totals, 1, freq, missing, 0);
-    for (std::size_t k = 0; k < r.want.size(); ++k)
-      EXPECT_DOUBLE_EQ(freq(static_cast<int>(k) + 1, 1), r.want[k]) << k;
-    EXPECT_EQ(missing, r.missing);
-  }
-}
-
 // A scaled column (largest value 1, log-scale l) is screened through its true
 // largest probability exp(l), strictly below the bound; an unset bound screens
 // only columns of zeros.
