@@ -148,16 +148,6 @@ TEST_F(ErrorTest, FatalStopsAndClosesReportsAndInputsButNotTheLog) {
   EXPECT_EQ(Log().back(), "     Iteration   4.");
 }
 
-// After the user's stop the reports written so far are put in place.
-TEST_F(ErrorTest, TheUsersStopKeepsTheReportsSoFar) {
-  run.files.output = dir / "run";
-  ASSERT_TRUE(OpenReportFile(run, 9, ".rsm", "Resample Estimates"));
-  run.output.unit[9].Line("resample 1");
-  EXPECT_FALSE(std::filesystem::exists(dir / "run.rsm")) << "not before it is complete";
-  Say(3037, {.n1 = 1});
-  EXPECT_EQ(test::ReadLines(dir / "run.rsm"), Lines{"resample 1"});
-}
-
 TEST_F(ErrorTest, MessageBoxes) {
   run.error.show_messages = 0;
   Error(run, 3036);

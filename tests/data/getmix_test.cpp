@@ -100,6 +100,7 @@ TEST(GetmixTest, RecordsCondenseIntoGenotypesAndClasses) {
     const char* mixture;
     int warnings;
     const char* ids = nullptr;  // id:genotype@line per accepted record; nullptr: not checked
+    bool unset = false;         // capacities left unset (two genotypes, one class to start)
   };
   // clang-format off
   const Case cases[] = {
@@ -144,6 +145,10 @@ TEST(GetmixTest, RecordsCondenseIntoGenotypesAndClasses) {
        "000 02 1100 y B-2\n020 02 1100 z C-3\n101 11 0200 w D-4\n", 2, 1,
        "101 11 0200 x2, 020 02 1100 x1, 000 02 1100 x1 | 2/3, 1/1 | 4", 0,
        "A-1:1@8 B-2:3@9 C-3:2@10 D-4:1@11"},
+      {"capacities left unset grow with the file",
+       "101 11 0200\n000 02 1100\n020 02 1100\n100 20 0011\n101 11 0200\n", 1, 1,
+       "101 11 0200 x2, 020 02 1100 x1, 100 20 0011 x1, 000 02 1100 x1 | 3/4, 1/1 | 5", 0, nullptr,
+       true},
       {"no locus definition: no IDs", "101 11 0200\n000 02 1100\n", 2, 1,
        "101 11 0200 x1, 000 02 1100 x1 | 1/1, 1/1 | 2", 0, ":1@1 :2@2"},
   };
@@ -152,7 +157,8 @@ TEST(GetmixTest, RecordsCondenseIntoGenotypesAndClasses) {
     for (GenotypeLookup lookup : {GenotypeLookup::kHash, GenotypeLookup::kLinear}) {
       SCOPED_TRACE(c.what);
       MixtureRun m;
-      m.Setup(kThreeLoci, 100, c.classes, c.missing);
+      m.Setup(kThreeLoci, c.unset ? 2 : 100, c.classes, c.missing);
+      m.run.par.genotypes_given = m.run.par.classes_given = !c.unset;
       m.Read(c.text, lookup);
       EXPECT_EQ(m.run.error.stop, 0);
       EXPECT_EQ(m.run.error.warnings, c.warnings);
