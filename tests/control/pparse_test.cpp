@@ -11,11 +11,6 @@ namespace {
 
 using test::SectionRun;
 
-Par Read(SectionRun& s) {
-  Pparse(s.run, 0);
-  return s.run.par;
-}
-
 // Seeds and their signs, handed over at the closing header (the most negative
 // seeds do not overflow), and the missing loci clipped to the characters.
 TEST(Pparse, SeedsAndMissingLoci) {
@@ -40,7 +35,8 @@ TEST(Pparse, SeedsAndMissingLoci) {
     SectionRun s(c.text);
     s.run.par.seed = c.seed;
     s.run.par.seco = c.seco;
-    EXPECT_EQ(Read(s).*c.field, c.want);
+    Pparse(s.run, 0);
+    EXPECT_EQ(s.run.par.*c.field, c.want);
     EXPECT_EQ(s.process.lagged_seed, c.lagged);
     EXPECT_EQ(s.run.error.last_code, c.code);
   }

@@ -2,9 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <string>
-#include <vector>
 
 #include "support/files.hpp"
 #include "support/tiny_reports.hpp"
