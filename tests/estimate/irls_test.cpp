@@ -91,5 +91,27 @@ TEST(WolfeTest, NoLeavingRowReportsSearchFailure) {
   EXPECT_EQ(r.run.error.stop, 0);
 }
 
+// A Wolfe solution equal to theta gives up at once (1006), keeping theta and L.
+TEST(NewgesTest, ASolutionEqualToThetaGivesUpAtOnce) {
+  test::StepRun r;
+  const test::Mixture m = test::RandomMixture(3, 10, 3);
+  test::StepState s(m, OneGroup(3));
+  IrlsAlloc(s.work, 3);
+  Vec<double> theta = test::Values({0.2, 0.3, 0.5});
+  s.Refresh(theta);
+  const double L = s.L;
+  for (int row = 1; row <= 3; ++row) {
+    s.work.basis(row) = row;
+    s.work.solution(row) = theta(row);
+  }
+  Newges(r.run, 3, m.ngenotypes, m.possible, theta, s.trial, m.P, m.lscale, m.count, s.q(), s.L,
+         1.0e-4, 1.0e-10, s.conv, s.work);
+  EXPECT_EQ(r.Last(), 1006);
+  EXPECT_EQ(r.run.error.a1, "IRLS");
+  EXPECT_EQ(s.conv.change, 0.0);
+  EXPECT_EQ(s.L, L);
+  EXPECT_EQ(std::vector<double>(theta.begin(), theta.end()), (std::vector<double>{0.2, 0.3, 0.5}));
+}
+
 }  // namespace
 }  // namespace velk
