@@ -4,7 +4,6 @@
 
 #include <filesystem>
 #include <fstream>
-#include <regex>
 #include <string>
 #include <vector>
 
@@ -25,9 +24,14 @@ int Rank(const std::string& layer) {
 // The folder of a quoted include that names one ("core" of #include "core/run.hpp"),
 // empty for any other line.
 std::string IncludedLayer(const std::string& line) {
-  static const std::regex include(R"(^\s*#\s*include\s*"([^"/]*)/)");
-  std::smatch m;
-  return std::regex_search(line, m, include) ? m[1].str() : "";
+  std::size_t at = line.find_first_not_of(" \t");
+  if (at == std::string::npos || line[at] != '#') return "";
+  at = line.find_first_not_of(" \t", at + 1);
+  if (at == std::string::npos || line.compare(at, 7, "include") != 0) return "";
+  at = line.find_first_not_of(" \t", at + 7);
+  if (at == std::string::npos || line[at] != '"') return "";
+  const std::size_t slash = line.find_first_of("/\"", at + 1);
+  return slash != std::string::npos && line[slash] == '/' ? line.substr(at + 1, slash - at - 1) : "";
 }
 
 // "file: include" for every include of src/ that points up a layer or names no layer.
