@@ -80,7 +80,6 @@ TEST_F(Tokens, AgvalNormalisesOrRejects) {
     int length;  // -1: not checked
   };
   for (const Case& c : {Case{".5", "0.5", -1},
-                        {"1.5e3", "1.5e+3", 5},
                         {"1.5E-3x", "1.5E-3", 6},
                         {"1e-10", "1-10", -1},
                         {"2e5", "2+5", -1},
@@ -88,7 +87,6 @@ TEST_F(Tokens, AgvalNormalisesOrRejects) {
                         {"1.2.3", "1.2", 3},
                         {"12-5", "12", 2},
                         {"1.5e ", "1.5", 3},
-                        {"2e x", "2", 1},
                         {"   ", "", 3}}) {  // nothing there: no complaint
     SCOPED_TRACE(c.text);
     EXPECT_EQ(Num(c.text), c.want);

@@ -10,13 +10,13 @@ namespace velk {
 namespace {
 
 using test::MakeGroups;
-using test::Values;
+using test::VecOf;
 
 // A group without mass is left unscaled (the optimiser and likelihood-interval
 // tests check the steps that keep group totals).
 TEST(EmTest, AGroupWithoutMassIsLeftUnscaled) {
   const test::Mixture m = test::RandomMixture(3, 10, 5);
-  const Vec<double> theta = Values({0.0, 0.0, 1.0});
+  const Vec<double> theta = VecOf({0.0, 0.0, 1.0});
   Vec<double> q(m.ngenotypes), next(3);
   for (int g = 1; g <= m.ngenotypes; ++g) q(g) = m.P(3, g);
   Convergence conv{1.0, 0.0};

@@ -6,11 +6,9 @@
 #include <cmath>
 #include <vector>
 
-#include "model/gmatrx.hpp"
 #include "support/groups.hpp"
 #include "support/mixture.hpp"
 #include "support/step_run.hpp"
-#include "support/synthetic.hpp"
 
 namespace velk {
 namespace {

@@ -63,7 +63,7 @@ class LikeciTest : public ::testing::Test {
     ASSERT_TRUE(Ijack(run, 5, run.input.ngenotypes, 200, theta, run.input.geno_count, P, possible,
                       Members(), jack));
     for (int r = 1; r <= 4; ++r) regional(r, 2) = jack.regional_sd(r);
-    names = test::Values<std::string>({"North", "South", "Islands", "Second"});
+    names = test::VecOf<std::string>({"North", "South", "Islands", "Second"});
   }
   RegionMembers Members() const { return RegionMembers{4, regions.size, regions.members}; }
   ProfileEstimate Estimate(bool jackknife) {

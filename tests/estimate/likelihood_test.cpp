@@ -34,10 +34,8 @@ TEST(LikelihoodTest, GprobOfOneCharacterByItsKind) {
       {3, 1, h3, {0, 1, 0}, 0.5, "haploid"},
       {3, 1, h3, {0, 0, 2}, 0.25, "haploid: the first scored type"},
       {4, 4, f4, {2, 2, 0, 0}, 6.0 * a * a * b * b, "isolocus 2+2"},
-      {4, 4, f4, {3, 1, 0, 0}, 4.0 * a * a * a * b, "isolocus 3+1"},
       {4, 4, f4, {0, 0, 0, 4}, d * d * d * d, "isolocus 4"},
       {4, 4, f4, {1, 1, 1, 1}, 24.0 * a * b * c * d, "isolocus 1+1+1+1"},
-      {4, 4, f4, {2, 1, 1, 0}, 12.0 * a * a * b * c, "isolocus 2+1+1"},
   };
   for (const Row& r : rows) {
     SCOPED_TRACE(r.what);

@@ -1,8 +1,5 @@
-// Leave-one-out self-assignment: the posteriors of a few individuals against a
-// computation of their own (frequencies from the counts without the individual,
-// products of genotype probabilities, normalised), under the Rannala-Mountain
-// and the plain model. The checked leave-one-out tables (leave_one_out.loo.csv)
-// pin the z-scores and the regions.
+// Leave-one-out posteriors against a computation of their own; the checked
+// leave-one-out tables pin the z-scores and the regions.
 #include "estimate/selfassign.hpp"
 
 #include <gtest/gtest.h>

@@ -106,11 +106,8 @@ TEST_F(GmatrxTest, EveryEntryIsGprobOfThePopulationsFrequenciesUnderEachModel) {
   }
 }
 
-// Columns of SNP panels from a dozen loci to thousands: the matrix, its unscaled
-// copy and the one-column path of the draws agree with the probabilities made in
-// logarithms;
-// a column stays unscaled exactly when its largest probability is at least
-// kScaleBound.
+// SNP panels of a dozen to thousands of loci: the matrix, its unscaled copy and
+// the draws' one-column path agree with the logarithms; kScaleBound decides scaling.
 TEST(GmatrxScaling, ColumnsAgreeWithTheLogarithms) {
   for (int loci : {12, 150, 3000}) {
     for (int rm : {0, 1}) {

@@ -5,7 +5,6 @@
 #include <string>
 
 #include "support/files.hpp"
-#include "support/groups.hpp"
 #include "support/tiny_reports.hpp"
 
 namespace velk {
@@ -96,7 +95,7 @@ TEST(PrcovTest, NoEntriesWriteNothingAndAVectorTakesOneLine) {
   ASSERT_TRUE(unit.Open(dir / "cov.txt"));
   Prcov(unit, Vec<std::string>(2), Mat<double>(2, 2), 0, Vec<std::int32_t>(2));
   Prtvec(unit, Vec<double>(2), 0);
-  Prtvec(unit, test::Values({0.5, -0.03127, 12.0}), 3);
+  Prtvec(unit, test::VecOf({0.5, -0.03127, 12.0}), 3);
   unit.Close();
   EXPECT_EQ(ReadFile(dir / "cov.txt"), "  0.5000  -0.0313  12.0000\n");
 }

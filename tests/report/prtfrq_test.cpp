@@ -10,7 +10,6 @@
 
 #include "support/baseline.hpp"
 #include "support/files.hpp"
-#include "support/groups.hpp"
 #include "support/run_fixture.hpp"
 #include "support/tiny_reports.hpp"
 
@@ -88,7 +87,7 @@ TEST_F(BaselineReport, ModelTablesAndWeights) {
   Entries(run.input.missing_totals, run.input.missing_freqs, 3, {{9.0, {0.1, 0.2, 0.7}}});
   run.opt.rannala_mountain = 1;
   run.opt.pella_masuda = 1;
-  run.input.pm_weight = test::Values({2.0, 3.0});
+  run.input.pm_weight = test::VecOf({2.0, 3.0});
   run.input.pm_prior = Mat<double>(3, 2);
   run.input.pm_prior(1, 1) = run.input.pm_prior(2, 1) = run.input.pm_prior(3, 2) = 0.5;
   run.input.pm_prior(1, 2) = 0.2;

@@ -1,6 +1,4 @@
-// The CSV tables: readable as RFC 4180 and as the golden files hold them
-// (their numbers checked against the reports when the files were made); the
-// reports do not change when the tables are written.
+// The CSV tables: readable as RFC 4180 and as the golden files hold them.
 #include <gtest/gtest.h>
 
 #include <cmath>

@@ -1,6 +1,4 @@
 #pragma once
-// A reader of CSV tables as RFC 4180 prescribes them, for the tables' tests:
-// it fails the test on anything the standard does not allow.
 #include <gtest/gtest.h>
 
 #include <map>
@@ -9,8 +7,8 @@
 
 namespace velk::test {
 
-// A table read as RFC 4180 prescribes: rows end in CRLF, quoted fields double
-// their quotes. Each row maps the header's names to the cells.
+// A table read as RFC 4180 prescribes (failing the test on anything else): rows
+// end in CRLF, quoted fields double their quotes; each row maps header to cell.
 using Row = std::map<std::string, std::string>;
 inline std::vector<Row> ReadCsv(const std::string& text) {
   std::vector<std::vector<std::string>> rows(1);

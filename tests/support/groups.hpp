@@ -3,7 +3,6 @@
 // an independent plain EM under them.
 #include <algorithm>
 #include <cmath>
-#include <initializer_list>
 #include <vector>
 
 #include "model/groups.hpp"
@@ -11,12 +10,6 @@
 #include "support/mixture.hpp"
 
 namespace velk::test {
-
-// The 1-based vector (x1, x2, ...).
-template <typename T = double>
-Vec<T> Values(std::initializer_list<T> x) {
-  return VecOf(x);
-}
 
 inline Groups MakeGroups(const std::vector<std::vector<int>>& members,
                          const std::vector<double>& totals) {

@@ -1,10 +1,7 @@
 #pragma once
-// An estimate made independently of the engine, for comparison: every genotype's
-// log-probability straight from the baseline counts (plain or Rannala-Mountain
-// frequencies, all in logarithms), and the mixture likelihood maximised by EM,
-// accelerated by SQUAREM steps that are kept only when the likelihood does not
-// fall, until the duality gap max_i score_i - N (an upper bound on the distance
-// to the maximum) is below a tolerance.
+// An estimate made independently of the engine: log-probabilities straight from
+// the baseline counts, and EM with SQUAREM steps (kept when the likelihood does
+// not fall) until the duality gap max_i score_i - N is below a tolerance.
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -92,7 +89,6 @@ inline Reference ReferenceEm(const Run& run, const std::vector<double>& logp,
     for (std::size_t i = 0; i < unp; ++i) out[i] = th[i] * score[i] / n;
     return out;
   };
-  Reference r;
   std::vector<double> th(unp, 1.0 / np);
   double L = eval(th);
   for (int it = 0; it < limit; ++it) {
@@ -121,10 +117,7 @@ inline Reference ReferenceEm(const Run& run, const std::vector<double>& logp,
     th = next;
     L = lnext;
   }
-  L = eval(th);
-  r.theta = th;
-  r.L = L;
-  return r;
+  return {th, eval(th)};
 }
 
 }  // namespace velk::test

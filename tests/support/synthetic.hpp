@@ -117,7 +117,6 @@ inline void MakeSynthetic(Run& run, const SyntheticShape& s) {
   run.par.nchar = s.nc;
   run.par.max_types = s.t;
   run.chars = Vec<Character>(s.nc, Character{"", 0, s.t, 2});
-  // True frequencies: uneven, so that the populations differ.
   Arr3<double> f(s.t, s.nc, s.np);
   for (int i = 1; i <= s.np; ++i) {
     for (int c = 1; c <= s.nc; ++c) {
@@ -166,10 +165,6 @@ inline double ScreeningBound(const Run& run, const Mat<double>& P, int n) {
   std::sort(best.begin(), best.end());
   return best[static_cast<std::size_t>(n - 1)] * 1.000001;
 }
-
-}  // namespace velk::test
-
-namespace velk::test {
 
 // A SNP panel: nc two-type loci, np related populations (drift 30, Fst about
 // 0.03), `copies` baseline gene copies per population and locus, n diploid
