@@ -29,7 +29,6 @@ TEST(LayoutEdit, NonFiniteValuesAndMismatchedKinds) {
   EXPECT_EQ(Fmt("(i4,i4)", {2.5, -2.5}), "   3  -3");
   EXPECT_EQ(Fmt("(i3)", {"x"}), "***");
   EXPECT_EQ(Fmt("(a,1x,a,1x,a4)", {12, 0.1, 1e20}), "12 0.1 1e+2");
-  EXPECT_EQ(Fmt("(a,'=',i2,' end')", {"k"}), "k=");
 }
 
 TEST(LayoutParse, Validity) {

@@ -1,5 +1,4 @@
-// The baseline reader: both layouts, count and frequency lines, the frequency
-// rules and their messages, and bad baselines that must stop with a message.
+// The baseline reader: both layouts, count and frequency lines, bad baselines.
 #include "data/base.hpp"
 
 #include <gtest/gtest.h>
@@ -12,8 +11,6 @@
 
 namespace velk {
 namespace {
-
-using test::WriteFile;
 
 // A run with `npop` populations "Pop A", "Pop B", ... (IDs 1, 2, ...) and
 // `nchar` loci "Loc1", "Loc2", ... (IDs 11, 12, ...), each with `maxtyp` types,
@@ -34,7 +31,7 @@ class BaseRun : public test::LoggedRun {
     for (int c = 1; c <= nchar; ++c) run.chars(c) = {"Loc" + std::to_string(c), 10 + c, maxtyp, 2};
   }
 
-  void File(const std::string& name, const std::string& text) { WriteFile(dir / name, text); }
+  void File(const std::string& name, const std::string& text) { test::WriteFile(dir / name, text); }
   void OneFile(const std::string& text) {
     File("base.txt", text);
     run.files.baseline = dir / "base.txt";

@@ -1,5 +1,4 @@
-// The mixture reader: leading lines, locus definitions, records, classes,
-// capacities, bad records, the genotype key and the hash index of Count.
+// The mixture reader: records, locus definitions, classes, capacities, bad records.
 #include "data/getmix.hpp"
 
 #include <gtest/gtest.h>
@@ -121,11 +120,6 @@ TEST(GetmixTest, RecordsCondenseIntoGenotypesAndClasses) {
        "101 11 0200 x1 | 1/1 | 1", 0},
       {"fields beyond column 1024", std::string("101").append(1100, ' ') + "11 0200\n", 1, 0,
        "101 11 0200 x1 | 1/1 | 1", 0},
-      {"one all-zero field is ignored with 1010", "101 11 0200\n000\n101 11 0200\n", 1, 0,
-       "101 11 0200 x2 | 1/2 | 2", 1},
-      {"too many missing characters are skipped with 1015",
-       "101 11 0200\n000 11 0200\n000 00 0200\n101 11 0200\n", 1, 0,
-       "101 11 0200 x2 | 1/2 | 2", 3},
       // Classes 1 (complete), 2 (LocA missing), 3 (LocC missing), 2, 1, 2, 3, 1.
       {"classes in order of first occurrence",
        "101 11 0200\n000 02 1100\n020 11 0000\n000 11 0011\n020 02 1100\n000 02 1100\n"

@@ -21,7 +21,6 @@ TEST(CsolveTest, SmallestPositiveRootOrTheLinearRuleOrAHalf) {
       {{2.0, -4.0, 0.0, 0.0}, 0.5, "linear: -D1/D2 = 0.5 by itself"},
       {{2.0, 4.0, 0.0, 0.0}, 0.5, "no curvature: not positive"},
       {{2.0, 1.0e-7, 0.0, 0.0}, 0.5, "too flat to divide by"},
-      {{0.0, 0.0, 0.0, 0.0}, 0.5, "nothing"},
       {{3.0, -4.0, 1.0, 0.0}, 1.0, "(t - 1)(t - 3): the smaller root"},
       {{-6.0, 1.0, 1.0, 0.0}, 2.0, "(t - 2)(t + 3): c2 > 0, so r1"},
       {{4.0, -2.0, 1.0, 0.0}, 2.0, "no real root: the linear rule"},

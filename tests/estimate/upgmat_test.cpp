@@ -6,8 +6,7 @@
 namespace velk {
 namespace {
 
-// Rows are membership probabilities whatever the scale of a column (the same
-// genotype scored at many characters: every probability tiny); a genotype
+// Rows are membership probabilities whatever the scale of a column; a genotype
 // without mass keeps its products, 0; P may be overwritten.
 TEST(PosteriorTest, MembershipProbabilitiesInPlace) {
   Mat<double> P(3, 3, 0.0);

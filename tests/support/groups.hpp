@@ -28,10 +28,8 @@ inline Groups MakeGroups(const std::vector<std::vector<int>>& members,
   return g;
 }
 
-// Plain EM with real-valued genotype weights `w` (the counts when empty; a
-// genotype of weight 0 is left out) whose M-step scales each group to its
-// total, from shares even within each group, until no share moves by more
-// than `tol` (or 10^6 passes).
+// EM with genotype weights `w` (the counts when empty; weight 0 leaves a genotype
+// out), each group scaled to its total, until no share moves by more than `tol`.
 inline Vec<double> GroupEm(const Mixture& m, const Groups& g, std::vector<double> w = {},
                            double tol = 1.0e-15) {
   if (w.empty())

@@ -166,11 +166,9 @@ inline double ScreeningBound(const Run& run, const Mat<double>& P, int n) {
   return best[static_cast<std::size_t>(n - 1)] * 1.000001;
 }
 
-// A SNP panel: nc two-type loci, np related populations (drift 30, Fst about
-// 0.03), `copies` baseline gene copies per population and locus, n diploid
-// individuals from the geometric proportions 0.9^(i-1), each locus missing with
-// probability `missing`; the individuals are regrouped class by class (one class
-// per pattern of missing loci). Returns the true proportions.
+// A SNP panel of nc loci and np related populations (Fst about 0.03), n diploid
+// individuals from proportions 0.9^(i-1) (returned), each locus missing with
+// probability `missing`, one class per pattern of missing loci.
 inline std::vector<double> MakeSnpPanel(Run& run, int np, int nc, int n, double missing,
                                         std::uint64_t seed, int copies = 200) {
   Uniform u(seed);
