@@ -19,7 +19,6 @@ TEST(VelkCommand, UsageErrorsAndHelp) {
   CommandResult help = RunVelk("--help");
   EXPECT_EQ(help.status, 0);
   EXPECT_NE(help.output.find("--load"), std::string::npos);
-  EXPECT_NE(help.output.find("--show-messages"), std::string::npos);
   EXPECT_EQ(RunVelk("--version").output.rfind("velk ", 0), 0u);
 }
 

@@ -150,7 +150,6 @@ TEST(Reliability, HostileSurroundings) {
   const Surrounding cases[] = {
       // name, arguments, signals, disk KB, status, log, output
       {"16 KB under the estimation reports", "first.ctl", {}, 16, 1, cut, aborted},
-      {"200 KB under the estimation reports", "first.ctl", {}, 200, 1, cut, aborted},
       {"24 KB under the bootstrap files", "bootstrap.ctl", {}, 24, 1, cut, aborted},
       {"48 KB under the tables", "tables.ctl", {}, 48, 1, cut + "Individuals table", aborted},
       {"16 KB under an import's files", "import --out out/fish geno.csv", {}, 16, 1, "",
