@@ -37,15 +37,6 @@ std::string UnitBlock(const std::string& rsm, int unit) {
   return block;
 }
 
-// Lines first..last (1-based) of `text`.
-std::string Lines(const std::string& text, int first, int last) {
-  std::istringstream in(text);
-  std::string line, out;
-  for (int k = 1; std::getline(in, line) && k <= last; ++k)
-    if (k >= first) out += line + "\n";
-  return out;
-}
-
 // `text` with every `from` of the list replaced by its `to`.
 std::string Edit(std::string text, const std::vector<std::pair<std::string, std::string>>& edits) {
   for (const auto& [from, to] : edits) {
@@ -156,7 +147,9 @@ TEST(HundredPercent, ChinookUnitsAgreeWithTheirOwnControlFiles) {
     ASSERT_EQ(test::RunVelk("'" + dir / "alone.ctl" + "'").status, 0);
     const std::string own = test::ReadFile(dir / "alone.rsm");
     const std::string block = UnitBlock(rsm, unit);
-    EXPECT_EQ(block, Lines(own, 3 + 69, 1 << 20));
+    std::size_t at = 0;  // past the header and the 69 populations' true proportions
+    for (int k = 1; k < 3 + 69; ++k) at = own.find('\n', at) + 1;
+    EXPECT_EQ(block, own.substr(at));
     EXPECT_EQ(std::count(block.begin(), block.end(), '\n'), 3);
   }
 }

@@ -94,7 +94,6 @@ TEST_F(SmstatTest, SimulationReportByteForByte) {
   const int ngeno[5] = {40, 42, 38, 41, 44};
   for (int r = 0; r < 5; ++r) SmstatAdd(run, acc, {kTiny[r], ngeno[r], nullptr, nullptr, r == 2});
   EXPECT_EQ(Report(".sim"), Golden("smstat_tiny.sim"));
-  EXPECT_EQ(run.output.written[6], 1);
   EXPECT_NE(run.error.status.find("\tSimulation output to " + (dir / "tiny.sim")),
             std::string::npos);
 }
@@ -117,7 +116,6 @@ TEST_F(SmstatTest, BootstrapReportByteForByte) {
   SmstatFit(acc, 10, expected);  // genotype proportions 0.5, 0.3, 0.2 of N = 10
   EXPECT_NEAR(acc.chi_square, 0.36 / 5 + 0.16 / 3 + 0.04 / 2, 1e-12);
   EXPECT_EQ(Report(".bot"), Golden("smstat_tiny.bot"));
-  EXPECT_EQ(run.output.written[7], 1);
 
   // The studentized values the .rst file gets, regions in order.
   Vec<double> t;
@@ -141,14 +139,6 @@ TEST_F(SmstatTest, EdgesAsChecked) {
   Add({VecOf({0.0, 0.0, 1.0}), VecOf({0.2, 0.1, 0.7}), VecOf({0.0, 0.05, 0.95})}, &observed_sd,
       &se);
   test::ExpectGolden(Report(".bot"), "smstat_clipped.bot");
-}
-
-TEST_F(SmstatTest, OutputNamedUserIsRefused) {
-  run.files.output = "USER  ";
-  Add({expected});
-  SmstatReport(run, acc);
-  EXPECT_EQ(std::vector<int>({run.error.stop, run.output.written[7]}), std::vector<int>({1, 0}));
-  EXPECT_FALSE(run.output.unit[7].IsOpen());
 }
 
 }  // namespace
