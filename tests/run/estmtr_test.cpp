@@ -3,44 +3,20 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <string>
 #include <vector>
 
 #include "core/layout/unit.hpp"
-#include "run/velk.hpp"
 #include "support/files.hpp"
-#include "support/groups.hpp"
 #include "support/resample_runs.hpp"
 #include "support/run_fixture.hpp"
-#include "support/synthetic.hpp"
 #include "support/tiny_reports.hpp"
 
 namespace velk {
 namespace {
 
-namespace fs = std::filesystem;
 using test::ReadFile;
 using test::TempDir;
-
-// Output named USER (the run sequence refuses it before; the driver guards
-// itself): the estimate is made, no report is opened and the log says so.
-TEST(EstmtrTest, OutputNameUserOpensNoFile) {
-  TempDir dir;
-  test::RunFixture f(dir / "run.log");
-  velk::Run& run = f.run;
-  test::MakeSynthetic(run, test::SyntheticShape{});
-  run.pops.Resize(4);
-  for (int i = 1; i <= 4; ++i) run.pops(i).estimate = run.pops(i).estimate_copy = 0.25;
-  run.files.output = "USER";
-  run.opt.compute_ci = 1;
-  Estmtr(run);
-  EXPECT_EQ(run.error.stop, 0);
-  EXPECT_EQ(run.output.written[5], 0);
-  run.output.unit[0].Close();
-  EXPECT_EQ(std::distance(fs::directory_iterator(dir.Path()), fs::directory_iterator()), 1);
-  EXPECT_NE(ReadFile(dir / "run.log").find("output is not written"), std::string::npos);
-}
 
 TEST(NormalIntervalsTest, ThresholdInSinglePrecisionAndBoundsClipped) {
   TempDir dir;
