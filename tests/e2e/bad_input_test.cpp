@@ -138,6 +138,7 @@ TEST(BadInputTest, ControlFiles) {
   const BadInput cases[] = {
       {"empty control file", {{"run.ctl", ""}}, eof},
       {"binary junk", {{"run.ctl", Junk(4000)}}, eof},
+      {"binary junk after the header", {{"run.ctl", "* Estimation: junk\n" + Junk(4000)}}, ""},
       Ctl("a value beyond column 132", "analysis: 2\nNumber of " + stocks,
           "analysis: 2\nNumber of stocks in analysis:" + std::string(140, ' ') + "2",
           "Bad parameter record.  Record number     4"),
@@ -208,6 +209,7 @@ TEST(BadInputTest, BaselineAndMixtureFiles) {
       {"empty baseline", {{"base.bse", ""}}, "Correct the baseline(s)"},
       {"binary junk baseline", {{"base.bse", Junk(3000)}},
        "Could not read population identifier"},
+      {"binary junk mixture", {{"mix.mix", Junk(3000)}}, ""},
       Edit("a header ID beyond column 512", "base.bse", "#1 Pop 1",
            std::string("#").append(600, ' ').append("1 Pop 1"), no_id),
       Edit("a count above 32767", "base.bse", "10 20 30", "40000 20 30", bad_record),
