@@ -92,8 +92,7 @@ void Gfcols(Run& run, const GenotypePatterns& pats, const Arr3<std::int8_t>& cop
     const double* fc = tables.f.Ptr(1, 1, c);
     double* out = factors.data() + q * static_cast<std::size_t>(np);
     if (ch.ploidy < 2) {
-      int k = 0;
-      while (k < t && x[k] <= 0) ++k;
+      const int k = ShownType(x, t);
       const double* fk = fc + k * stride;
       for (int i = 0; i < np; ++i) out[i] = fk[i];
       continue;
@@ -217,8 +216,7 @@ void Gfrow(Run& run, const GenotypePatterns& pats, const Arr3<std::int8_t>& copi
     const std::int8_t* x = copies.Ptr(1, c, pats.pgeno[q]);
     const double* f = freq.Ptr(1, c);
     if (ch.ploidy < 2) {
-      int k = 0;
-      while (k < t && x[k] <= 0) ++k;
+      const int k = ShownType(x, t);
       factors[q] = f[k];
       continue;
     }

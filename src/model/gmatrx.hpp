@@ -12,30 +12,10 @@
 #include <cstdint>
 
 #include "core/array.hpp"
-#include "core/run.hpp"
 
 namespace velk {
 
 struct Run;
-
-// A genotype's copies of character c (a record holds max_types counts a
-// character) into x; returns how many copies there are (0: not scored).
-inline int CharacterCopies(const Run& run, const std::int8_t* copies, int c,
-                           const std::int8_t*& x) {
-  const int t = run.chars(c).ntypes;
-  x = copies + static_cast<std::ptrdiff_t>(c - 1) * run.par.max_types;
-  int n = 0;
-  for (int k = 0; k < t; ++k) n += x[k];
-  return n;
-}
-
-// The first of t types that shows (t when none): the one type of a character
-// of ploidy 1.
-inline int ShownType(const std::int8_t* x, int t) {
-  int k = 0;
-  while (k < t && x[k] <= 0) ++k;
-  return k;
-}
 
 // Every population's frequency table laid out population fastest, so that one
 // genotype's probabilities in all populations come from contiguous runs, and the

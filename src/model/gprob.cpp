@@ -80,8 +80,7 @@ double Gprob(Run& run, const std::int8_t* copies, const Mat<double>& freq) {
     if (n == 0) continue;  // not scored
 
     if (ch.ploidy < 2) {
-      int k = 0;
-      while (k < t && x[k] <= 0) ++k;
+      const int k = ShownType(x, t);
       if (k < t) r = r * f[k];
       continue;
     }
