@@ -29,13 +29,4 @@ bool CloseEvaluationReport(Run& run, std::string_view extension) {
   return true;
 }
 
-void WriteEvaluationModel(const Run& run, Unit& out) {
-  if (run.opt.rannala_mountain != 0)
-    out.Write("(/2x,a,a/)",
-              {"Uses Rannala-Mountain model of baseline allele frequency ", "distributions"});
-  if (run.opt.pella_masuda != 0)
-    out.Write("(/2x,a,a/)",
-              {"Uses Pella-Masuda model of baseline allele frequency ", "distributions"});
-}
-
 }  // namespace velk

@@ -14,8 +14,6 @@ namespace velk {
 bool OpenEvaluationReport(Run& run, std::string_view extension, std::string_view report_name,
                           std::string_view status_phrase);
 Unit& EvaluationUnit(Run& run);
-// The line naming the baseline frequency model, when it is not the plain one.
-void WriteEvaluationModel(const Run& run, Unit& out);
 // Closes it, keeping the file, and flags it as written under `extension`;
 // message 3038 when it could not be written whole.
 bool CloseEvaluationReport(Run& run, std::string_view extension);

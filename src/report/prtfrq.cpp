@@ -336,4 +336,13 @@ void prweight(Run& run) {
               "value in discriminating stocks", "should be examined.)"});
 }
 
+void WriteFrequencyModel(const Run& run, Unit& out) {
+  if (run.opt.rannala_mountain != 0)
+    out.Write("(/2x,a,a/)",
+              {"Uses Rannala-Mountain model of baseline allele frequency ", "distributions"});
+  if (run.opt.pella_masuda != 0)
+    out.Write("(/2x,a,a/)",
+              {"Uses Pella-Masuda model of baseline allele frequency ", "distributions"});
+}
+
 }  // namespace velk

@@ -32,5 +32,8 @@ void Prtfrq(Run& run);
 // the simulation unit (slot 6) otherwise. Nothing is written when the unit is
 // not open.
 void prweight(Run& run);
+// The line naming the baseline frequency model, when it is not the plain one,
+// in the resampling and evaluation reports.
+void WriteFrequencyModel(const Run& run, Unit& out);
 
 }  // namespace velk

@@ -8,6 +8,7 @@
 #include "core/run.hpp"
 #include "report/csv.hpp"
 #include "report/evaluation_file.hpp"
+#include "report/prtfrq.hpp"
 
 namespace velk {
 
@@ -76,7 +77,7 @@ void Prtloo(Run& run, const ReferenceFish& fish, const SelfAssignment& a) {
   out.Write("(/2x,a,i12)", {"Reference individuals       :", fish.count});
   if (unassigned > 0) out.Write("(2x,a,i12)", {"Not assigned (probability 0):", unassigned});
   out.Write("(2x,a,1x,a)", {"Prior proportions           :", "equal"});
-  WriteEvaluationModel(run, out);
+  WriteFrequencyModel(run, out);
 
   const char* header = "(/t46,a,t56,a,/6x,a,t40,a,t46,a,t56,a,t65,a,t96,a)";
   out.Write(header, {"Correct", "Correct", "Population", "Fish", "Pop.", "Region",

@@ -13,6 +13,7 @@
 #include "core/run.hpp"
 #include "report/csv.hpp"
 #include "report/evaluation_file.hpp"
+#include "report/prtfrq.hpp"
 #include "resample/smstat.hpp"
 
 namespace velk {
@@ -154,7 +155,7 @@ void HundredReport(Run& run, const HundredUnits& units, const HundredSummary& su
   out.Write("(2x,a,i12)", {"Random seed                 :", run.par.seed});
   if (run.opt.resample_baseline != 0 && model)
     out.Write("(2x,a,i12)", {"Second random seed          :", std::abs(run.par.seco)});
-  WriteEvaluationModel(run, out);
+  WriteFrequencyModel(run, out);
   if (sum.unfinished) out.Write("(2x, a)", {"WARNING: Check *.log file for proper convergence."});
 
   // Per unit: its own estimate when the whole mixture comes from it.

@@ -358,14 +358,8 @@ void SmstatReport(Run& run, Smstat& acc) {
   out.Write("(2x,a,i12)", {"Random seed                 :", run.par.seed});
   if (run.opt.resample_baseline != 0 && model)
     out.Write("(2x,a,i12)", {"Second random seed          :", std::abs(run.par.seco)});
-  if (run.opt.rannala_mountain != 0)
-    out.Write("(/2x,a,a/)",
-              {"Uses Rannala-Mountain model of baseline allele frequency ", "distributions"});
-  if (run.opt.pella_masuda != 0) {
-    out.Write("(/2x,a,a/)",
-              {"Uses Pella-Masuda model of baseline allele frequency ", "distributions"});
-    if (simulation) prweight(run);
-  }
+  WriteFrequencyModel(run, out);
+  if (run.opt.pella_masuda != 0 && simulation) prweight(run);
   if (!simulation && run.opt.resample_mixture != 0 && acc.has_fit)
     out.Write("(2x,a,/5x,a,3x,a,3x,a,/5x,f10.1,2x,f6.0,2x,f6.4)",
               {"Mixture resampling goodness of fit", "Chi-Squared", "DF", "P-value", acc.chi_square,
