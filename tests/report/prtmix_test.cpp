@@ -48,12 +48,6 @@ TEST_F(PrtmixTest, CharactersAreGroupedToFitTheLine) {
   test::ExpectGolden(ReadFile(dir / "tiny.cmx"), "tiny_wide.cmx");
 }
 
-TEST_F(PrtmixTest, ConditionalGenotypeProbabilities) {
-  Prtgen(run, Mix(), P, true);
-  test::ExpectGolden(ReadFile(dir / "tiny.gen"), "tiny.gen");
-  EXPECT_EQ(run.output.written[3], 1);
-}
-
 TEST_F(PrtmixTest, ConditionalPopulationProbabilitiesOfOneClass) {
   class_genotypes = Vec<std::int32_t>(1, 5);
   class_individuals = Vec<std::int32_t>(1, 10);
