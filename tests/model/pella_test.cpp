@@ -88,8 +88,6 @@ TEST_F(PellaTest, CharactersTheModelCannotTakeEndTheRun) {
        "\n *** Fatal Error: Reading baseline frequencies.\n" + sod},
       // Scored in one population only.
       {{2, 2}, {{{5, 5}, {}}, {{3, 7}, {4, 6}}}, "\n" + ldh},
-      // A monomorphic locus (the same frequencies at different sizes: the command's).
-      {{3}, {{{10, 0, 0}}, {{40, 0, 0}}}, "Loc1       may be invariant."},
       // A small sample beside large ones: the steps settle into a cycle between
       // two values (near 128.8 and 799.1) and never meet the tolerance.
       {{2}, {{{3, 2}}, {{10021, 9979}}, {{27, 23}}}, "Loc1       has no converging weight."},
