@@ -20,8 +20,7 @@ TEST(HundredPercent, SeedsOfTheUnits) {
     int seed, seco, u, unit_seed, unit_seco;
   };
   for (Case c :
-       {Case{-12345, 54321, 1, -12345, 54321}, Case{-12345, 54321, 2, -7666666, 7708642},
-        Case{-12345, 54321, 3, -5320987, 5362963}, Case{0, 0, 1, 0, 0},
+       {Case{-12345, 54321, 2, -7666666, 7708642}, Case{0, 0, 1, 0, 0},
         Case{-20000000, 20000000, 1, 0, 0}, Case{-9999999, 9999999, 2, -7654320, 7654320}}) {
     EXPECT_EQ(HundredSeed(c.seed, c.u), c.unit_seed) << c.seed << " " << c.u;
     EXPECT_EQ(HundredSecondSeed(c.seco, c.u), c.unit_seco) << c.seco << " " << c.u;
