@@ -307,11 +307,7 @@ TEST(BadInputTest, FilesThatCannotBeReadOrWritten) {
 }
 // clang-format on
 
-// Screening that removes more than 5 % of the fish, and a search that ends
-// below the guaranteed percent of maximum the control file asks for, complete
-// the run with a warning that says so (log and status text); so do an
-// estimation asked for hundred percent simulations, which it does not run, a
-// large tolerance and intervals asked for without regions.
+// Each of these completes the run with a warning that says so.
 TEST(BadInputTest, WarningsCompleteTheRun) {
   TempDir dir;
   WriteFile(dir.Path() / "base.bse", kBaseline);
