@@ -5,15 +5,47 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
+#include <filesystem>
 #include <map>
+#include <sstream>
 #include <string>
+#include <vector>
 
 #include "support/resample_runs.hpp"
+#include "support/shared_data.hpp"
 #include "support/tiny_reports.hpp"
+#include "support/velk_command.hpp"
 
 namespace velk {
 namespace {
+
+namespace fs = std::filesystem;
+
+// The resample lines of unit `unit` in a hundred percent .rsm file.
+std::string UnitBlock(const std::string& rsm, int unit) {
+  std::istringstream in(rsm);
+  std::string line, block;
+  int at = 0;
+  while (std::getline(in, line)) {
+    if (line.rfind("Unit", 0) == 0)
+      at = std::stoi(line.substr(4));
+    else if (at == unit)
+      block += line + "\n";
+  }
+  return block;
+}
+
+// `text` with every `from` of the list replaced by its `to`.
+std::string Edit(std::string text, const std::vector<std::pair<std::string, std::string>>& edits) {
+  for (const auto& [from, to] : edits) {
+    const std::size_t at = text.find(from);
+    EXPECT_NE(at, std::string::npos) << from;
+    if (at != std::string::npos) text.replace(at, from.size(), to);
+  }
+  return text;
+}
 
 TEST(HundredPercent, SeedsOfTheUnits) {
   struct Case {
@@ -58,6 +90,66 @@ TEST(HundredPercent, ReportsAsCheckedOnOneThreadAndTwo) {
         << "the entry without data is drawn from the prior";
     for (const char* ext : {".hps", ".hps.csv", ".rsm", ".rlk"})
       test::ExpectGolden(outputs[0]["out/three" + std::string(ext)], "hundred_" + units + ext);
+  }
+}
+
+// The chinook baseline as it is (four entries without data) under the
+// Rannala-Mountain model, by region: three units, among them the two whose
+// populations lack entries, against control files of their own.
+TEST(HundredPercent, ChinookUnitsAgreeWithTheirOwnControlFiles) {
+  const fs::path data = test::ChinookData();
+  VELK_REQUIRE_SHARED_DATA(data / "chinook_mix_rm.ctl");
+  const std::string base = test::ReadFile(data / "chinook_mix_rm.ctl");
+  const std::vector<std::pair<std::string, std::string>> common = {
+      {"chinook.bse", (data / "chinook.bse").string()},
+      {"Mixture file: chinook_mix.mix\n", ""},
+      {"Compute jackknife: yes\n", "Resample baseline: yes\nPrint bootstrap estimates: yes\n"},
+      {"Maximum number of genotypes: 2500\n",
+       "Maximum number of genotypes: 200\n"
+       "Number of resamples: 3\nSize: 200\n"}};
+  test::TempDir dir;
+  std::string hundred = Edit(base, common);
+  hundred = Edit(hundred, {{"* Estimation:", "* Simulation:"},
+                           {"Rannala-Mountain model: yes\n",
+                            "Rannala-Mountain model: yes\nHundred percent simulations: yes by "
+                            "region\n"},
+                           {"Output file: chinook_mix_rm", "Output file: " + (dir / "hps")},
+                           {"* Files", "Seed: 31337\nSecond seed: 2718\n* Files"}});
+  test::WriteFile(dir / "hps.ctl", hundred);
+  ASSERT_EQ(test::RunVelk("'" + dir / "hps.ctl" + "'").status, 0)
+      << test::ReadFile(dir / "hps.log");
+  const std::string rsm = test::ReadFile(dir / "hps.rsm");
+  // Regions 1 (eleven populations), 35 (Sinona_Ck, one entry without data) and
+  // 39 (California_Coho, three).
+  for (int unit : {1, 35, 39}) {
+    SCOPED_TRACE(unit);
+    // The populations table with 1 for the unit's populations and 0 elsewhere.
+    std::string text = Edit(base, common);
+    const std::size_t from = text.find("[ID #] [Population] [Lev1]\n");
+    const std::size_t to = text.find("* Regions");
+    std::istringstream rows(text.substr(from, to - from));
+    std::string line, table;
+    std::getline(rows, line);
+    table = "[ID #] [Population] [Lev1] [Estimate]\n";
+    while (std::getline(rows, line)) {
+      const int label = std::stoi(line.substr(line.rfind(':') + 1));
+      table += line + (label == unit ? " 1\n" : " 0\n");
+    }
+    text.replace(from, to - from, table);
+    text =
+        Edit(text,
+             {{"* Estimation:", "* Simulation:"},
+              {"Output file: chinook_mix_rm", "Output file: " + (dir / "alone")},
+              {"* Files", "Seed: " + std::to_string(HundredSeed(-31337, unit)) + "\nSecond seed: " +
+                              std::to_string(HundredSecondSeed(2718, unit)) + "\n* Files"}});
+    test::WriteFile(dir / "alone.ctl", text);
+    ASSERT_EQ(test::RunVelk("'" + dir / "alone.ctl" + "'").status, 0);
+    const std::string own = test::ReadFile(dir / "alone.rsm");
+    const std::string block = UnitBlock(rsm, unit);
+    std::size_t at = 0;  // past the header and the 69 populations' true proportions
+    for (int k = 1; k < 3 + 69; ++k) at = own.find('\n', at) + 1;
+    EXPECT_EQ(block, own.substr(at));
+    EXPECT_EQ(std::count(block.begin(), block.end(), '\n'), 3);
   }
 }
 
