@@ -125,35 +125,31 @@ bool Stops(int number, int severity, int iostat) {
 // Keeps the message for a later Replay: nothing is written or counted, but the
 // last code is set and a stopping message sets the stop flag, so that the
 // caller returns as it would after the message.
-void Hold(Run& run, int number) {
-  ErrorBlock& e = run.error;
-  run.held->push_back(HeldMessage{.number = number,
-                                  .a1 = e.a1,
-                                  .a2 = e.a2,
-                                  .n1 = e.n1,
-                                  .n2 = e.n2,
-                                  .n3 = e.n3,
-                                  .x1 = e.x1,
-                                  .x2 = e.x2,
-                                  .x3 = e.x3,
-                                  .iostat = e.iostat,
-                                  .context = run.errstk});
+void Hold(Run& run, int number, MessageArgs args) {
   const int severity = Severity(number);
   Setlst(run, number, severity);
-  const bool stops = Stops(number, severity, e.iostat);
-  e.iostat = 0;
-  if (stops) e.stop = 1;
+  if (Stops(number, severity, args.iostat)) run.error.stop = 1;
+  run.held->push_back(
+      HeldMessage{.number = number, .args = std::move(args), .context = run.errstk});
 }
 
 }  // namespace
 
 void Error(Run& run, int number) {
+  ErrorBlock& e = run.error;
+  MessageArgs args{.a1 = e.a1, .a2 = e.a2, .n1 = e.n1, .n2 = e.n2, .n3 = e.n3,
+                   .x1 = e.x1, .x2 = e.x2, .x3 = e.x3, .iostat = e.iostat};
+  e.iostat = 0;
+  Error(run, number, std::move(args));
+}
+
+void Error(Run& run, int number, MessageArgs args) {
   if (number == 1) {
     Initialise(run);
     return;
   }
   if (run.held != nullptr) {
-    Hold(run, number);
+    Hold(run, number, std::move(args));
     return;
   }
   // A message issued before the state was ever initialised is not lost: the
@@ -169,13 +165,11 @@ void Error(Run& run, int number) {
     WriteHeading(run, severity);
   }
   Setlst(run, number, severity);
-  WriteBody(run, number);
+  WriteBody(run, number, args);
   run.output.unit[0].Tap(nullptr);
   if (severity >= 2) List(run, number, severity, logged);
 
-  bool stops = Stops(number, severity, run.error.iostat);
-  run.error.iostat = 0;
-  if (stops) Stop(run, number);
+  if (Stops(number, severity, args.iostat)) Stop(run, number);
   // Each message reaches the log file at once: a run killed from outside still
   // shows how far it came.
   run.output.unit[0].Sync();
@@ -195,19 +189,9 @@ void Errpop(Run& run) {
 }
 
 void Replay(Run& run, const HeldMessage& message) {
-  ErrorBlock& e = run.error;
-  e.a1 = message.a1;
-  e.a2 = message.a2;
-  e.n1 = message.n1;
-  e.n2 = message.n2;
-  e.n3 = message.n3;
-  e.x1 = message.x1;
-  e.x2 = message.x2;
-  e.x3 = message.x3;
-  e.iostat = message.iostat;
   Errstk saved = run.errstk;
   run.errstk = message.context;
-  Error(run, message.number);
+  Error(run, message.number, message.args);
   run.errstk = std::move(saved);
 }
 

@@ -1,6 +1,6 @@
 #pragma once
 // The message catalogue: every note, warning and failure of a run goes through
-// Error with a message number; the caller fills the arguments in run.error first.
+// Error with a message number and the arguments that message shows.
 #include <string>
 #include <string_view>
 
@@ -8,7 +8,21 @@
 
 namespace velk {
 
-// Writes and counts message `number`; a stopping message sets run.error.stop.
+// The arguments of one message, named as the catalogue reads them: the texts a1
+// and a2 (70 characters shown, a file name whole), the integers n1..n3, the reals
+// x1..x3 and the status of the read or open the message reports. They travel
+// with the call and are gone after it: a message never shows another's.
+struct MessageArgs {
+  std::string a1, a2;
+  int n1 = 0, n2 = 0, n3 = 0;
+  double x1 = 0, x2 = 0, x3 = 0;
+  int iostat = 0;
+};
+
+// Writes and counts message `number` with its arguments; a stopping message sets
+// run.error.stop.
+void Error(Run& run, int number, MessageArgs args);
+// The same with the arguments left in run.error by the caller.
 void Error(Run& run, int number);
 // Pushes a context for the headings of later messages (at most 10 above the base).
 void Errpush(Run& run, std::string_view context);
@@ -24,10 +38,7 @@ void Setlst(Run& run, int number, int severity);
 // status and the context stack at that moment.
 struct HeldMessage {
   int number = 0;
-  std::string a1, a2;
-  int n1 = 0, n2 = 0, n3 = 0;
-  double x1 = 0, x2 = 0, x3 = 0;
-  int iostat = 0;
+  MessageArgs args;
   Errstk context;
 };
 

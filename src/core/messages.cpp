@@ -36,18 +36,18 @@ std::string Whole(std::string text) {
 
 // Writes message bodies and composes the box text of one message.
 struct Body {
-  explicit Body(Run& run)
+  Body(Run& run, const MessageArgs& args)
       : run_(run),
-        a1(Trimmed(run.error.a1)),
-        a2(Trimmed(run.error.a2)),
-        file1(Whole(run.error.a1)),
-        file2(Whole(run.error.a2)),
-        n1(run.error.n1),
-        n2(run.error.n2),
-        n3(run.error.n3),
-        x1(run.error.x1),
-        x2(run.error.x2),
-        x3(run.error.x3) {}
+        a1(Trimmed(args.a1)),
+        a2(Trimmed(args.a2)),
+        file1(Whole(args.a1)),
+        file2(Whole(args.a2)),
+        n1(args.n1),
+        n2(args.n2),
+        n3(args.n3),
+        x1(args.x1),
+        x2(args.x2),
+        x3(args.x3) {}
 
   // One formatted write of the body to the log.
   void Log(std::string_view layout, std::initializer_list<Item> items) {
@@ -529,8 +529,8 @@ void Fatal(Body& b, int number, int iostat) {
 
 }  // namespace
 
-void WriteBody(Run& run, int number) {
-  Body body(run);
+void WriteBody(Run& run, int number, const MessageArgs& args) {
+  Body body(run, args);
   if (number >= 6 && number <= 999)
     Note(body, number);
   else if (number >= 1000 && number <= 1999)
@@ -538,7 +538,7 @@ void WriteBody(Run& run, int number) {
   else if (number >= 2000 && number <= 2999)
     Err(body, number);
   else if (number >= 3000)
-    Fatal(body, number, run.error.iostat);
+    Fatal(body, number, args.iostat);
 }
 
 }  // namespace velk

@@ -9,6 +9,26 @@
 
 namespace velk {
 
+// The report slots by name: every report opens, writes and closes its slot
+// through these, and its extension comes from kReportTable.
+namespace Report {
+enum Slot : int {
+  kLog = 0,
+  kBaseline = 1,      // .bsl
+  kPopulations = 2,   // .pop
+  kGenotypes = 3,     // .gen
+  kIterations = 4,    // .itr
+  kEstimates = 5,     // .est
+  kSimulation = 6,    // .sim
+  kBootstrap = 7,     // .bot
+  kMixture = 8,       // .cmx
+  kResamples = 9,     // .rsm
+  kStudentized = 11,  // .rst
+  kLikelihoods = 12,  // .rlk
+  kNested = 13,       // .rnc
+};
+}  // namespace Report
+
 struct ReportSlot {
   std::string_view extension;
   std::string_view menu_entry;
