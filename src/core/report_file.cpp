@@ -56,7 +56,7 @@ bool IsInputFile(const Run& run, const std::string& path) {
 bool PlaceLog(Run& run) {
   Unit& log = run.output.unit[0];
   if (!log.InMemory()) return true;
-  if (IsInputFile(run, run.log_name) ||
+  if (IsInputFile(run, run.log_name) || WriteProtected(run.log_name) ||
       !log.MoveToFile(run.platform.OpenFile(run.log_name, "w"), run.log_name)) {
     // The messages so far cannot be kept: the log's text goes with the unit.
     log.Close();
@@ -170,7 +170,7 @@ bool OpenReportFile(Run& run, int slot, std::string_view extension, std::string_
   const std::string native = NativeName(name);
   std::string target;
   const std::string working = WorkingName(native, target);
-  if (IsInputFile(run, native) || IsInputFile(run, working) ||
+  if (IsInputFile(run, native) || IsInputFile(run, working) || WriteProtected(target) ||
       !unit.Open(run.platform.OpenFile(working, "w"), working)) {
     run.error.a1 = std::string(report_name);
     run.error.a2 = name;

@@ -4,6 +4,8 @@
 #include <filesystem>
 #include <system_error>
 
+#include <unistd.h>
+
 namespace velk {
 
 std::string WorkingName(const std::string& native, std::string& target) {
@@ -19,6 +21,16 @@ std::string WorkingName(const std::string& native, std::string& target) {
     }
   }
   return target + ".part";
+}
+
+bool WriteProtected(const std::string& target) {
+  namespace fs = std::filesystem;
+  std::error_code ec;
+  const fs::file_status st = fs::status(target, ec);
+  if (ec || !fs::is_regular_file(st)) return false;
+  constexpr fs::perms kWrite = fs::perms::owner_write | fs::perms::group_write |
+                               fs::perms::others_write;
+  return (st.permissions() & kWrite) == fs::perms::none || access(target.c_str(), W_OK) != 0;
 }
 
 WholeWrite WriteWhole(Platform& platform, const std::string& working, std::string_view data) {

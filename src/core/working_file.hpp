@@ -14,14 +14,20 @@ namespace velk {
 // names, so that the link stays). A name that exists as something other than a
 // regular file (a device, a pipe) is written in place and never renamed over:
 // then the working name is `target` itself.
-std::string WorkingName(const std::string& native, std::string& target);
+[[nodiscard]] std::string WorkingName(const std::string& native, std::string& target);
+
+// True when `target` exists as a regular file that its owner protected from
+// writing: the user may not write it, or nobody may (mode 444, which root too
+// is refused here). Such a file is never replaced by a rename: a plain write
+// would have been refused.
+[[nodiscard]] bool WriteProtected(const std::string& target);
 
 enum class WholeWrite { kWritten, kNotMade, kCut };
 
 // Writes `data` to `working` through the platform, every write and the close
 // checked: kNotMade when the file cannot be created, kCut when a write or the
 // close failed (the file is then left for the caller to remove).
-WholeWrite WriteWhole(Platform& platform, const std::string& working, std::string_view data);
+[[nodiscard]] WholeWrite WriteWhole(Platform& platform, const std::string& working, std::string_view data);
 
 // Removes the working file `working` of `target` unless it is the file itself
 // (written in place).

@@ -68,7 +68,8 @@ bool WriteCsvTable(Run& run, std::string_view extension, std::string_view name,
   // The table grows under its working name and is renamed into place whole.
   std::string target;
   const std::string working = WorkingName(native, target);
-  const WholeWrite result = IsInputFile(run, native) || IsInputFile(run, working)
+  const WholeWrite result = IsInputFile(run, native) || IsInputFile(run, working) ||
+                                    WriteProtected(target)
                                 ? WholeWrite::kNotMade
                                 : WriteWhole(run.platform, working, table.Data());
   if (result == WholeWrite::kNotMade) {

@@ -63,12 +63,14 @@ Launched Launch(const fs::path& dir, const std::string& args,
   return r;
 }
 
-// A fresh copy of the examples with "long.ctl", a bootstrap long enough to be
-// under way when a signal comes, "tables.ctl", the estimation with its tables,
-// and "geno.csv", genotypes to import.
+// A fresh copy of the examples' inputs (never the logs and reports an earlier
+// run left beside them) with "long.ctl", a bootstrap long enough to be under way
+// when a signal comes, "tables.ctl", the estimation with its tables, and
+// "geno.csv", genotypes to import.
 void CopyExamples(const fs::path& dir) {
-  fs::copy(fs::path(VELK_SOURCE_DIR) / "examples", dir, fs::copy_options::recursive);
-  fs::remove_all(dir / "out");
+  for (const char* name : {"first.ctl", "simulate.ctl", "bootstrap.ctl", "example.bse",
+                           "complete.bse", "example.mix"})
+    fs::copy_file(fs::path(VELK_SOURCE_DIR) / "examples" / name, dir / name);
   std::string text = ReadFile(dir / "bootstrap.ctl");
   text.replace(text.find("resamples: 200"), 14, "resamples: 1000000");
   WriteFile(dir / "long.ctl", text);
@@ -97,6 +99,7 @@ struct Surrounding {
   int status;                // the exit status (minus a killing signal)
   std::string log;           // a piece of the log; "-": finished ("Analysis Complete")
   std::string said;          // a piece of standard output or error
+  const char* kept = nullptr;  // a report of out/ there before, mode 444: left as it was
 };
 
 void Check(const Surrounding& c) {
@@ -106,6 +109,11 @@ void Check(const Surrounding& c) {
   CopyExamples(dir);
   const std::map<std::string, std::string> inputs = Contents(dir);
   fs::create_directories(dir / "out");
+  if (c.kept) {
+    WriteFile(dir / "out" / c.kept, "an archived report\n");
+    fs::permissions(dir / "out" / c.kept, fs::perms::owner_read | fs::perms::group_read |
+                                              fs::perms::others_read);
+  }
   const std::string size = "size=" + std::to_string(c.disk_kb) + "k";
   if (c.disk_kb > 0 && mount("tmpfs", (dir / "out").c_str(), "tmpfs", 0, size.c_str()) != 0) {
     std::printf("  [ skipped ] %s: no tmpfs can be mounted (not root)\n", c.name);
@@ -118,6 +126,7 @@ void Check(const Surrounding& c) {
   for (const auto& [name, text] : inputs)
     EXPECT_TRUE(!fs::is_regular_file(dir / name) || ReadFile(dir / name) == text) << name;
   const bool killed = c.status < 0 || c.signals.size() > 1, import = c.args.starts_with("import");
+  EXPECT_TRUE(!c.kept || ReadFile(dir / "out" / c.kept) == "an archived report\n");
   for (const auto& [name, text] : made)
     EXPECT_FALSE((import && c.disk_kb > 0) || (!killed && name.ends_with(".part"))) << name;
 
@@ -164,6 +173,10 @@ TEST(Reliability, HostileSurroundings) {
       {"standard output on a full device", "first.ctl >/dev/full", {}, 0, 1, "-",
        "could not write"},
       {"standard input, output and error closed", "first.ctl <&- >&- 2>&-", {}, 0, 0, "-", ""},
+      {"a protected report", "first.ctl", {}, 0, 1, "Could not open the output Estimates file",
+       aborted, "first.est"},
+      {"a protected table", "tables.ctl", {}, 0, 1, "Could not open the output Estimates table",
+       aborted, "first.estimates.csv"},
   };
   // clang-format on
   for (const Surrounding& c : cases) Check(c);
