@@ -8,6 +8,7 @@
 
 #include "core/error.hpp"
 #include "core/paths.hpp"
+#include "core/reports.hpp"
 #include "core/status.hpp"
 #include "core/working_file.hpp"
 
@@ -145,19 +146,19 @@ std::string ReportName(const Run& run, std::string_view extension) {
   return Trim(run.files.output) + std::string(extension);
 }
 
-bool OpenReport(Run& run, int slot, std::string_view extension, std::string_view report_name,
-                std::string_view status_phrase) {
-  if (!OpenReportFile(run, slot, extension, report_name)) return false;
+bool OpenReport(Run& run, int slot, std::string_view report_name, std::string_view status_phrase) {
+  if (!OpenReportFile(run, slot, report_name)) return false;
   std::string line(1, '\t');
   line.append(status_phrase);
-  line.append(ReportName(run, extension));
+  line.append(run.output.shown[static_cast<std::size_t>(slot)]);
   AppendStatus(run, line);
   return true;
 }
 
-bool OpenReportFile(Run& run, int slot, std::string_view extension, std::string_view report_name) {
+bool OpenReportFile(Run& run, int slot, std::string_view report_name) {
   const std::string base = Trim(run.files.output);
   const auto k = static_cast<std::size_t>(slot);
+  const std::string_view extension = kReportTable[k].extension;
   Unit& unit = run.output.unit[k];
   if (unit.IsOpen()) CloseReport(run, slot);
   if (base == "USER") {

@@ -11,19 +11,17 @@
 namespace velk {
 
 // Opens report slot `slot` as the output base name (trailing blanks removed)
-// followed by `extension`, issues note 104 with `report_name` and the file name,
-// sets the slot's report-written flag and appends a tab, `status_phrase` and the
-// file name to the status text. A failed open is message 3030 (the run stops);
-// so is a report file that is one of the run's input files (the control file,
-// the baseline or mixture file), which the report would overwrite.
-// With the output base name "USER" no file is opened: note 107 says so in the
-// log. Returns true only when the file is open.
-bool OpenReport(Run& run, int slot, std::string_view extension, std::string_view report_name,
-                std::string_view status_phrase);
+// followed by the slot's extension (kReportTable), issues note 104 with `report_name` and the file
+// name, sets the slot's report-written flag and appends a tab, `status_phrase` and the file name to
+// the status text. A failed open is message 3030 (the run stops); so is a report file that is one
+// of the run's input files (the control file, the baseline or mixture file), which the report would
+// overwrite. With the output base name "USER" no file is opened: note 107 says so in the log.
+// Returns true only when the file is open.
+bool OpenReport(Run& run, int slot, std::string_view report_name, std::string_view status_phrase);
 
 // As OpenReport, but the status text is left alone: for the reports that add
 // their status line when they are closed (the resample files).
-bool OpenReportFile(Run& run, int slot, std::string_view extension, std::string_view report_name);
+bool OpenReportFile(Run& run, int slot, std::string_view report_name);
 
 // Closes report slot `slot` when it is open and puts the file in place. A report
 // whose writing, closing or renaming failed (a full disk, say) is message 3038

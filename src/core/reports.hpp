@@ -1,6 +1,7 @@
 #pragma once
 // The report slots: slot k is written on unit 6 + k; each has its file
-// extension and the Results menu entry that opens it (empty when none).
+// extension and the Results menu entry that opens it (empty when none). This
+// table is the only place a slot's number or extension is written.
 #include <array>
 #include <string>
 #include <string_view>
@@ -14,18 +15,20 @@ namespace velk {
 namespace Report {
 enum Slot : int {
   kLog = 0,
-  kBaseline = 1,      // .bsl
-  kPopulations = 2,   // .pop
-  kGenotypes = 3,     // .gen
-  kIterations = 4,    // .itr
-  kEstimates = 5,     // .est
-  kSimulation = 6,    // .sim
-  kBootstrap = 7,     // .bot
-  kMixture = 8,       // .cmx
-  kResamples = 9,     // .rsm
-  kStudentized = 11,  // .rst
-  kLikelihoods = 12,  // .rlk
-  kNested = 13,       // .rnc
+  kBaseline = 1,         // .bsl
+  kPopulations = 2,      // .pop
+  kGenotypes = 3,        // .gen
+  kIterations = 4,       // .itr
+  kEstimates = 5,        // .est
+  kSimulation = 6,       // .sim
+  kBootstrap = 7,        // .bot
+  kMixture = 8,          // .cmx
+  kResamples = 9,        // .rsm
+  kStudentized = 11,     // .rst
+  kLikelihoods = 12,     // .rlk
+  kNested = 13,          // .rnc
+  kHundredPercent = 14,  // .hps
+  kLeaveOneOut = 15,     // .loo
 };
 }  // namespace Report
 
@@ -49,11 +52,14 @@ inline constexpr std::array<ReportSlot, kReportSlots> kReportTable{{
     {".rst", ""},
     {".rlk", "Bootstrap Likelihoods"},
     {".rnc", ""},
+    {".hps", "Hundred Percent Output"},
+    {".loo", "Leave-One-Out Output"},
 }};
 
 // The files beyond the report slots: the CSV tables, written with the option
-// "Print tables", and the baseline evaluation's reports; in the Results lists
-// they follow the reports as slots kReportSlots, kReportSlots + 1, ...
+// "Print tables" (the baseline evaluation's tables whenever their report is);
+// in the Results lists they follow the reports as slots kReportSlots,
+// kReportSlots + 1, ...
 inline constexpr std::array<ReportSlot, kTableCount> kTableFiles{{
     {".estimates.csv", "Estimates Table"},
     {".run.csv", "Run Table"},
@@ -61,9 +67,7 @@ inline constexpr std::array<ReportSlot, kTableCount> kTableFiles{{
     {".posteriors.csv", "Posteriors Table"},
     {".resamples.csv", "Resamples Table"},
     {".summary.csv", "Summary Table"},
-    {".hps", "Hundred Percent Output"},
     {".hps.csv", "Hundred Percent Table"},
-    {".loo", "Leave-One-Out Output"},
     {".loo.csv", "Leave-One-Out Table"},
 }};
 

@@ -161,9 +161,9 @@ struct Files {
   std::string reference;       // reference individuals (leave-one-out)
 };
 
-inline constexpr int kReportSlots = 14;
+inline constexpr int kReportSlots = 16;
 // The CSV tables beside the reports (core/reports.hpp names them).
-inline constexpr int kTableCount = 10;
+inline constexpr int kTableCount = 8;
 // Reports and tables together, as the Results lists show them.
 inline constexpr int kResultSlots = kReportSlots + kTableCount;
 

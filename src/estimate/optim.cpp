@@ -6,6 +6,7 @@
 #include <string>
 
 #include "core/error.hpp"
+#include "core/reports.hpp"
 #include "core/run.hpp"
 #include "estimate/conjas.hpp"
 #include "estimate/em.hpp"
@@ -17,7 +18,6 @@ namespace velk {
 
 namespace {
 
-constexpr int kHistorySlot = 4;
 constexpr double kBaselineDone = 1.0e-8;
 constexpr std::string_view kModeNames = "EM        CG        IRLS      ";
 
@@ -44,10 +44,10 @@ struct Optimiser {
   double* q() { return work.qu.Data(); }
   double* u() { return work.qu.Data() + ngen; }
 
-  bool History() { return sw.history != 0 && run.output.unit[kHistorySlot].IsOpen(); }
+  bool History() { return sw.history != 0 && run.output.unit[Report::kIterations].IsOpen(); }
 
   void Header() {
-    Unit& unit = run.output.unit[kHistorySlot];
+    Unit& unit = run.output.unit[Report::kIterations];
     unit.Write("(/t20,a,t41,a,/3x,a,t18,a,t38,a,t51,a,t58,a,t68,a,t76,a)",
                {"Max", "Log", "Iteration", "Update  (Baseline)", "Likelihood", "% Max", "Algorithm",
                 "Sum_Theta", "%Possible"});
@@ -58,7 +58,7 @@ struct Optimiser {
 
   void Line(int it) {
     const auto m = static_cast<std::size_t>(static_cast<int>(mode) - 1);
-    run.output.unit[kHistorySlot].Write(
+    run.output.unit[Report::kIterations].Write(
         "(t5,i4,t16,g8.3,2x,a1,g8.3,a1,t36,f12.3,t49,f6.1,t60,a)",
         {it, res.conv.change, "(", beta, ")", res.L, res.conv.pctmax,
          std::string(kModeNames.substr(10 * m, 10))});

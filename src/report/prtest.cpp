@@ -4,13 +4,13 @@
 #include <vector>
 
 #include "core/fields.hpp"
+#include "core/reports.hpp"
 #include "report/estimate_table.hpp"
 
 namespace velk {
 
 namespace {
 
-constexpr int kEstimatesSlot = 5;
 constexpr int kRuleLength = 70;
 
 // `n` single underscores, the items of a rule.
@@ -31,7 +31,7 @@ const char* Kind(int ploidy) {
 }  // namespace
 
 void Prtest(Run& run, const EstimatesReport& est) {
-  Unit& out = run.output.unit[kEstimatesSlot];
+  Unit& out = run.output.unit[Report::kEstimates];
   const int np = run.par.npop;
   const int nc = run.par.nchar;
   const int nr = run.par.nregions;

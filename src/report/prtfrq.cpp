@@ -8,18 +8,15 @@
 #include <vector>
 
 #include "core/error.hpp"
+#include "core/fields.hpp"
 #include "core/layout/layout.hpp"
 #include "core/paths.hpp"
 #include "core/report_file.hpp"
-#include "core/fields.hpp"
+#include "core/reports.hpp"
 
 namespace velk {
 
 namespace {
-
-constexpr int kBaselineSlot = 1;
-constexpr int kEstimatesSlot = 5;
-constexpr int kSimulationSlot = 6;
 
 // Types of character c (never below 0, so that no width goes negative).
 int Types(const Run& run, int c) {
@@ -273,8 +270,8 @@ bool HasPellaPrior(const Run& run) {
 
 void Prtfrq(Run& run, const MissingEntries& estimate, const MissingEntries* mean,
             const MissingEntries* sd) {
-  if (!OpenReport(run, kBaselineSlot, ".bsl", "Frequencies", "Baseline frequencies to ")) return;
-  Unit& unit = run.output.unit[kBaselineSlot];
+  if (!OpenReport(run, Report::kBaseline, "Frequencies", "Baseline frequencies to ")) return;
+  Unit& unit = run.output.unit[Report::kBaseline];
   try {
     unit.Write("(/2x,a)", {Padded(run.title, kTitleWidth)});
     Writer writer(run, unit);
@@ -302,7 +299,7 @@ void Prtfrq(Run& run, const MissingEntries& estimate, const MissingEntries* mean
     Error(run, 3000);
     return;
   }
-  CloseReport(run, kBaselineSlot);
+  CloseReport(run, Report::kBaseline);
 }
 
 void Prtfrq(Run& run) {
@@ -310,7 +307,7 @@ void Prtfrq(Run& run) {
 }
 
 void prweight(Run& run) {
-  Unit& unit = run.output.unit[run.opt.estimation != 0 ? kEstimatesSlot : kSimulationSlot];
+  Unit& unit = run.output.unit[run.opt.estimation != 0 ? Report::kEstimates : Report::kSimulation];
   if (!unit.IsOpen() || !HasPellaPrior(run)) return;
   const int nc = run.par.nchar;
   unit.Write("(/A)", {"Pella-Masuda model of baseline allele frequencies"});

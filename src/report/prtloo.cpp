@@ -5,9 +5,10 @@
 
 #include "core/fields.hpp"
 #include "core/paths.hpp"
+#include "core/report_file.hpp"
+#include "core/reports.hpp"
 #include "core/run.hpp"
 #include "report/csv.hpp"
-#include "report/evaluation_file.hpp"
 #include "report/prtfrq.hpp"
 
 namespace velk {
@@ -70,8 +71,8 @@ void Prtloo(Run& run, const ReferenceFish& fish, const SelfAssignment& a) {
   for (int r = 1; r <= nr; ++r)
     region_names[static_cast<std::size_t>(r)] = Trim(run.regions.name(r));
 
-  if (!OpenEvaluationReport(run, ".loo", "Leave-one-out", "Leave-one-out output to ")) return;
-  Unit& out = EvaluationUnit(run);
+  if (!OpenReport(run, Report::kLeaveOneOut, "Leave-one-out", "Leave-one-out output to ")) return;
+  Unit& out = run.output.unit[Report::kLeaveOneOut];
   out.Write("(/2x,70a)", std::vector<Item>(70, "_"));
   out.Write("(/2x,a,a,a)", {"Leave-one-out Self-assignment", ": ", Padded(run.title, kTitleWidth)});
   out.Write("(/2x,a,i12)", {"Reference individuals       :", fish.count});
@@ -96,7 +97,7 @@ void Prtloo(Run& run, const ReferenceFish& fish, const SelfAssignment& a) {
   out.Write("(/6x,a30,1x,i6,2(2x,f6.4,2x))", {Padded("All reference individuals", kNameWidth),
                                               all.fish, all.own_pop / n, all.own_region / n});
   out.Write("(/70a)", std::vector<Item>(70, "_"));
-  if (!CloseEvaluationReport(run, ".loo") || !run.opt.print_tables) return;
+  if (!CloseReport(run, Report::kLeaveOneOut) || !run.opt.print_tables) return;
 
   CsvTable table({"id", "population", "region", "assigned_population", "assigned_region",
                   "posterior_population", "posterior_region", "z"});

@@ -6,18 +6,16 @@
 #include <vector>
 
 #include "core/error.hpp"
+#include "core/fields.hpp"
 #include "core/layout/edit.hpp"
 #include "core/paths.hpp"
 #include "core/report_file.hpp"
-#include "core/fields.hpp"
+#include "core/reports.hpp"
 
 namespace velk {
 
 namespace {
 
-constexpr int kMixtureSlot = 8;
-constexpr int kGenotypeSlot = 3;
-constexpr int kPopulationSlot = 2;
 // Width of a condensed-mixture line.
 constexpr int kLine = 1024;
 
@@ -37,8 +35,8 @@ void Place(std::string& line, int col, std::string_view text) {
 
 void Prtmix(Run& run, const MixtureCounts& mix, const Arr3<std::int8_t>& copies,
             const Vec<std::int32_t>& possible) {
-  if (!OpenReport(run, kMixtureSlot, ".cmx", "Compressed Mixture", "Condensed mixture to ")) return;
-  Unit& out = run.output.unit[kMixtureSlot];
+  if (!OpenReport(run, Report::kMixture, "Compressed Mixture", "Condensed mixture to ")) return;
+  Unit& out = run.output.unit[Report::kMixture];
   const int nc = run.par.nchar;
 
   // Field width of every character: its types or its trimmed name, the wider.
@@ -92,7 +90,7 @@ void Prtmix(Run& run, const MixtureCounts& mix, const Arr3<std::int8_t>& copies,
   }
   if (marked)
     out.Write("(//1x,a)", {"* Indicates types that are impossible using the given baseline."});
-  CloseReport(run, kMixtureSlot);
+  CloseReport(run, Report::kMixture);
 }
 
 void Prtgen(Run& run, const MixtureCounts& mix, const Mat<double>& p, bool genotypes) {
@@ -127,10 +125,10 @@ void Prtgen(Run& run, const MixtureCounts& mix, const Mat<double>& p, bool genot
     }
   }
 
-  const int slot = genotypes ? kGenotypeSlot : kPopulationSlot;
+  const int slot = genotypes ? Report::kGenotypes : Report::kPopulations;
   const char* report =
       genotypes ? "Conditional Genotype Probabilities" : "Conditional Population Probabilities";
-  if (!OpenReport(run, slot, genotypes ? ".gen" : ".pop", report,
+  if (!OpenReport(run, slot, report,
                   genotypes ? "Conditional genotype probabilities to "
                             : "Conditional stock probabilities to "))
     return;

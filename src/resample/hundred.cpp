@@ -10,9 +10,9 @@
 #include "core/fields.hpp"
 #include "core/paths.hpp"
 #include "core/report_file.hpp"
+#include "core/reports.hpp"
 #include "core/run.hpp"
 #include "report/csv.hpp"
-#include "report/evaluation_file.hpp"
 #include "report/prtfrq.hpp"
 #include "resample/smstat.hpp"
 
@@ -141,10 +141,10 @@ void HundredAdd(const HundredUnits& units, int u, const Smstat& acc, HundredSumm
 }
 
 void HundredReport(Run& run, const HundredUnits& units, const HundredSummary& sum) {
-  if (!OpenEvaluationReport(run, ".hps", "Hundred Percent Simulations",
-                            "Hundred percent simulations output to "))
+  if (!OpenReport(run, Report::kHundredPercent, "Hundred Percent Simulations",
+                  "Hundred percent simulations output to "))
     return;
-  Unit& out = EvaluationUnit(run);
+  Unit& out = run.output.unit[Report::kHundredPercent];
   const bool model = run.opt.rannala_mountain != 0 || run.opt.pella_masuda != 0;
   out.Write("(/2x,70a)", Underscores());
   out.Write("(/2x,a,a,a)", {"Hundred Percent Simulations", ": ", Padded(run.title, kTitleWidth)});
@@ -188,7 +188,7 @@ void HundredReport(Run& run, const HundredUnits& units, const HundredSummary& su
     }
   }
   out.Write("(/70a)", Underscores());
-  if (!CloseEvaluationReport(run, ".hps")) return;
+  if (!CloseReport(run, Report::kHundredPercent)) return;
 
   if (!run.opt.print_tables) return;
   CsvTable table({"scenario", "estimated", "mean", "sd", "rmse"});

@@ -12,22 +12,22 @@
 #include <vector>
 
 #include "core/error.hpp"
+#include "core/fields.hpp"
 #include "core/layout/layout.hpp"
 #include "core/paths.hpp"
 #include "core/report_file.hpp"
+#include "core/reports.hpp"
 #include "core/run.hpp"
 #include "core/status.hpp"
-#include "model/groups.hpp"
 #include "estimate/ijack.hpp"
 #include "estimate/likelihood.hpp"
 #include "estimate/optim.hpp"
+#include "model/groups.hpp"
 #include "numeric/kernels.hpp"
-#include "core/fields.hpp"
+#include "numeric/random.hpp"
 #include "report/prtest.hpp"
 #include "report/prtfrq.hpp"
 #include "report/prtmix.hpp"
-#include "numeric/random.hpp"
-#include "core/paths.hpp"
 #include "resample/draws.hpp"
 #include "resample/hundred.hpp"
 #include "resample/resample_table.hpp"
@@ -38,10 +38,6 @@ namespace velk {
 
 namespace {
 
-constexpr int kIterationSlot = 4;
-constexpr int kResampleSlot = 9;
-constexpr int kStudentSlot = 11;
-constexpr int kLikelihoodSlot = 12;
 // The iteration history is written only for runs of at most this many resamples.
 constexpr int kMostHistoryResamples = 10;
 
@@ -240,12 +236,12 @@ bool OpenFiles(Run& run, Driver& d, int& history) {
   const Opt& opt = run.opt;
   history = 0;
   if (d.R <= kMostHistoryResamples && d.simulation && opt.print_iterations != 0) {
-    if (OpenReport(run, kIterationSlot, ".itr", "iteration", "Iterations output to ")) history = 1;
+    if (OpenReport(run, Report::kIterations, "iteration", "Iterations output to ")) history = 1;
     if (run.error.stop) return false;
   }
   if (opt.print_resamples != 0) {
-    if (OpenReportFile(run, kResampleSlot, ".rsm", "Resample Estimates")) {
-      Unit& rsm = run.output.unit[kResampleSlot];
+    if (OpenReportFile(run, Report::kResamples, "Resample Estimates")) {
+      Unit& rsm = run.output.unit[Report::kResamples];
       rsm.Write("(a,i3)", {"Number of populations: ", d.np});
       rsm.Write("(a,i5)", {"Number of resamples: ", d.R});
       for (int i = 1; i <= d.np; ++i) rsm.Write("(a)", {Padded(run.pops(i).name, kNameWidth)});
@@ -253,12 +249,12 @@ bool OpenFiles(Run& run, Driver& d, int& history) {
     if (run.error.stop) return false;
   }
   if (opt.print_likelihoods != 0) {
-    OpenReportFile(run, kLikelihoodSlot, ".rlk", "Bootstrap Likelihoods");
+    OpenReportFile(run, Report::kLikelihoods, "Bootstrap Likelihoods");
     if (run.error.stop) return false;
   }
   if (opt.studentized != 0) {
-    if (OpenReportFile(run, kStudentSlot, ".rst", "Studentized Resample Estimates")) {
-      Unit& rst = run.output.unit[kStudentSlot];
+    if (OpenReportFile(run, Report::kStudentized, "Studentized Resample Estimates")) {
+      Unit& rst = run.output.unit[Report::kStudentized];
       rst.Write("(/2x,a/)", {"Studentized Bootstrap Resample Estimates"});
       rst.Write("(a,i3)", {"Number of regions: ", d.nr});
       rst.Write("(a,i5)", {"Number of resamples: ", d.R});
@@ -421,14 +417,14 @@ void AddMissing(Run& run, Driver& d, Work& w) {
 // The resample's lines in the .rsm and .rlk files.
 void Lines(Run& run, Driver& d, Work& w) {
   const int np = d.np;
-  Unit& rsm = run.output.unit[kResampleSlot];
+  Unit& rsm = run.output.unit[Report::kResamples];
   if (rsm.IsOpen()) {
     std::vector<Item> values;
     values.reserve(static_cast<std::size_t>(np));
     for (int i = 1; i <= np; ++i) values.emplace_back(w.theta(i));
     rsm.Write("(100(f6.4,1x))", values);
   }
-  Unit& rlk = run.output.unit[kLikelihoodSlot];
+  Unit& rlk = run.output.unit[Report::kLikelihoods];
   if (rlk.IsOpen()) {
     const OptimData data = Data(run.input, w);
     const float at_estimate =
@@ -479,13 +475,13 @@ void Resample(Run& run, Driver& d, Work& w, int history) {
 }
 
 // Closes one resample file with its status line.
-void CloseFile(Run& run, int slot, const char* extension, const char* label) {
+void CloseFile(Run& run, int slot, const char* label) {
   Unit& unit = run.output.unit[static_cast<std::size_t>(slot)];
   if (!unit.IsOpen()) return;
   if (!CloseReport(run, slot)) return;
   std::string line(1, '\t');
   line.append(label);
-  line.append(ReportName(run, extension));
+  line.append(ReportName(run, kReportTable[static_cast<std::size_t>(slot)].extension));
   AppendStatus(run, line);
 }
 
@@ -752,17 +748,17 @@ void Drive(Run& run, Driver& d) {
   }
   AppendStatus(run, Fmt("(i5)", {d.R}));
 
-  if (run.output.unit[kStudentSlot].IsOpen()) {
+  if (run.output.unit[Report::kStudentized].IsOpen()) {
     SmstatStudentize(d.acc);
     Vec<double> t;
     for (int k = 1; k <= d.acc.count; ++k) {
       SmstatStudentRow(d.acc, k, t);
-      Prtvec(run.output.unit[kStudentSlot], t, d.nr);
+      Prtvec(run.output.unit[Report::kStudentized], t, d.nr);
     }
   }
-  CloseFile(run, kResampleSlot, ".rsm", "Bootstrap Contribution Estimates in ");
-  CloseFile(run, kLikelihoodSlot, ".rlk", "Bootstrap Maximum Likelihood Estimates in ");
-  CloseFile(run, kStudentSlot, ".rst", "Bootstrap Regional Studentized Estimates in ");
+  CloseFile(run, Report::kResamples, "Bootstrap Contribution Estimates in ");
+  CloseFile(run, Report::kLikelihoods, "Bootstrap Maximum Likelihood Estimates in ");
+  CloseFile(run, Report::kStudentized, "Bootstrap Regional Studentized Estimates in ");
   if (run.error.stop) return;
 
   if (!d.simulation && run.opt.resample_mixture != 0)
@@ -838,7 +834,7 @@ void DriveHundred(Run& run) {
                      ", resample ";
     SeedLagged(run.process, units.seco(u));
     if (Begin(run, d)) {
-      Unit& rsm = run.output.unit[kResampleSlot];
+      Unit& rsm = run.output.unit[Report::kResamples];
       if (rsm.IsOpen()) rsm.Write("(a,i4,2x,a)", {"Unit", u, Trim(units.name(u))});
       const int nthreads = std::min(ResampleThreads(run.threads), std::max(d.R, 1));
       int requested =
@@ -857,8 +853,8 @@ void DriveHundred(Run& run) {
   }
   if (!run.error.stop) {
     AppendStatus(run, last);
-    CloseFile(run, kResampleSlot, ".rsm", "Bootstrap Contribution Estimates in ");
-    CloseFile(run, kLikelihoodSlot, ".rlk", "Bootstrap Maximum Likelihood Estimates in ");
+    CloseFile(run, Report::kResamples, "Bootstrap Contribution Estimates in ");
+    CloseFile(run, Report::kLikelihoods, "Bootstrap Maximum Likelihood Estimates in ");
   }
   opt = kept;
   if (!run.error.stop) HundredReport(run, units, sum);
@@ -880,7 +876,8 @@ void Simltr(Run& run) {
     run.error.a1 = "Iteration History";
     Error(run, 3008);
   }
-  for (int slot : {kIterationSlot, kResampleSlot, kStudentSlot, kLikelihoodSlot})
+  for (int slot :
+       {Report::kIterations, Report::kResamples, Report::kStudentized, Report::kLikelihoods})
     CloseReport(run, slot);
   Errpop(run);
 }

@@ -6,11 +6,12 @@
 #include <vector>
 
 #include "core/error.hpp"
+#include "core/fields.hpp"
 #include "core/paths.hpp"
 #include "core/report_file.hpp"
+#include "core/reports.hpp"
 #include "estimate/ijack.hpp"
 #include "numeric/distributions.hpp"
-#include "core/fields.hpp"
 #include "report/prtest.hpp"
 #include "report/prtfrq.hpp"
 
@@ -18,8 +19,6 @@ namespace velk {
 
 namespace {
 
-constexpr int kSimulationSlot = 6;
-constexpr int kBootstrapSlot = 7;
 constexpr int kRuleLength = 70;
 
 std::vector<Item> Underscores() {
@@ -332,15 +331,14 @@ SmstatSummary SmstatSummarize(const Run& run, Smstat& acc) {
 
 void SmstatReport(Run& run, Smstat& acc) {
   const bool simulation = run.opt.estimation == 0;
-  const int slot = simulation ? kSimulationSlot : kBootstrapSlot;
+  const int slot = simulation ? Report::kSimulation : Report::kBootstrap;
   const char* kind = simulation ? "Simulation" : "Bootstrap";
   if (Trim(run.files.output) == "USER") {
     run.error.a1 = simulation ? "Simulation Output" : "Bootstrap Output";
     Error(run, 3008);
     return;
   }
-  if (!OpenReport(run, slot, simulation ? ".sim" : ".bot", kind,
-                  simulation ? "Simulation output to " : "Bootstrap output to "))
+  if (!OpenReport(run, slot, kind, simulation ? "Simulation output to " : "Bootstrap output to "))
     return;
   Unit& out = run.output.unit[static_cast<std::size_t>(slot)];
   SmstatStudentize(acc);

@@ -10,6 +10,7 @@
 #include "core/error.hpp"
 #include "core/fields.hpp"
 #include "core/report_file.hpp"
+#include "core/reports.hpp"
 #include "core/run.hpp"
 #include "core/status.hpp"
 #include "estimate/ijack.hpp"
@@ -20,19 +21,16 @@
 #include "model/gmatrx.hpp"
 #include "model/groups.hpp"
 #include "numeric/distributions.hpp"
+#include "report/estimate_table.hpp"
+#include "report/individual_table.hpp"
 #include "report/prtest.hpp"
 #include "report/prtfrq.hpp"
 #include "report/prtmix.hpp"
-#include "report/estimate_table.hpp"
-#include "report/individual_table.hpp"
 
 namespace velk {
 
 namespace {
 
-constexpr int kIterationSlot = 4;
-constexpr int kEstimatesSlot = 5;
-constexpr int kLikelihoodSlot = 12;
 // 0.001 as a single-precision constant: the smallest estimate with a normal interval.
 constexpr double kNormalThreshold = static_cast<double>(0.001f);
 constexpr double kLargeEpsilon = 0.0009;
@@ -154,7 +152,7 @@ void Estimate(Run& run, Estimation& e) {
   if (run.error.stop) return;
 
   if (opt.print_iterations) {
-    OpenReport(run, kIterationSlot, ".itr", "iteration", "Iterations output to ");
+    OpenReport(run, Report::kIterations, "iteration", "Iterations output to ");
     if (run.error.stop) return;
   }
 
@@ -186,9 +184,9 @@ void Estimate(Run& run, Estimation& e) {
   const bool resampling = opt.resample_mixture != 0 || opt.resample_baseline != 0;
   // The estimates report; with the output base name "USER" nothing is opened
   // and the writers below write nothing.
-  OpenReport(run, kEstimatesSlot, ".est", "Estimates", "Estimates output to ");
+  OpenReport(run, Report::kEstimates, "Estimates", "Estimates output to ");
   if (run.error.stop) return;
-  Unit& out = run.output.unit[kEstimatesSlot];
+  Unit& out = run.output.unit[Report::kEstimates];
   const bool jackknife = opt.compute_jackknife != 0;
   // A studentized bootstrap needs the observed regional deviations even when
   // the estimates report shows no standard errors.
@@ -321,15 +319,15 @@ void Estimate(Run& run, Estimation& e) {
   }
 
   if (opt.print_likelihoods && opt.external_reference && !resampling) {
-    if (OpenReport(run, kLikelihoodSlot, ".rlk", "Bootstrap null likelihood",
+    if (OpenReport(run, Report::kLikelihoods, "Bootstrap null likelihood",
                    "Bootstrap Null Likelihood Ratio Estimates in ")) {
       Vec<double> null(np);
       for (int i = 1; i <= np; ++i) null(i) = run.pops(i).estimate_copy;
       const Vec<std::int32_t>& count = run.input.geno_count;
-      Unit& rlk = run.output.unit[kLikelihoodSlot];
+      Unit& rlk = run.output.unit[Report::kLikelihoods];
       rlk.Write("(g12.6,2x, g12.6)", {Hood(np, ngen, e.P, e.lscale, e.theta, e.possible, count),
                                       Hood(np, ngen, e.P, e.lscale, null, e.possible, count)});
-      CloseReport(run, kLikelihoodSlot);
+      CloseReport(run, Report::kLikelihoods);
     }
     if (run.error.stop) return;
   }
@@ -359,7 +357,8 @@ void Estmtr(Run& run) {
   }
   // Every way out: the report files the estimation opened are closed, kept;
   // one that could not be written whole stops the run.
-  for (int slot : {kIterationSlot, kEstimatesSlot, kLikelihoodSlot}) CloseReport(run, slot);
+  for (int slot : {Report::kIterations, Report::kEstimates, Report::kLikelihoods})
+    CloseReport(run, slot);
   Errpop(run);
 }
 

@@ -14,6 +14,7 @@
 #include "core/error.hpp"
 #include "core/paths.hpp"
 #include "core/report_file.hpp"
+#include "core/reports.hpp"
 #include "core/run.hpp"
 #include "run/sequence.hpp"
 #include "run/velk.hpp"
@@ -35,27 +36,29 @@ void LoadOnlyFlags(Run& run) {
   std::array<int, kReportSlots>& f = run.output.written;
   f.fill(0);
   int estimation = o.estimation != 0 ? 1 : 0;
-  f[0] = 1;
-  f[5] = estimation;
-  f[6] = 1 - estimation;
-  f[7] = (estimation && (o.resample_mixture || o.resample_baseline)) ? 1 : 0;
-  f[4] = o.print_iterations != 0;
-  f[9] = o.print_resamples != 0;
-  f[1] = o.print_baseline != 0;
-  f[8] = o.print_mixture != 0;
-  f[3] = o.print_genotypes != 0;
-  f[2] = o.print_populations != 0;
-  // The tables: those of the estimation, and those of a simulation or bootstrap.
   // Hundred percent simulations write their report and table instead of a
   // simulation's; leave-one-out adds its own to any run.
-  std::array<int, kTableCount>& t = run.output.tables;
   const int hundred = !estimation && o.hundred_percent ? 1 : 0;
-  if (hundred) f[6] = 0;
-  const int resampling = estimation ? f[7] : 1 - hundred;
+  f[Report::kLog] = 1;
+  f[Report::kEstimates] = estimation;
+  f[Report::kSimulation] = 1 - estimation - hundred;
+  f[Report::kBootstrap] = (estimation && (o.resample_mixture || o.resample_baseline)) ? 1 : 0;
+  f[Report::kIterations] = o.print_iterations != 0;
+  f[Report::kResamples] = o.print_resamples != 0;
+  f[Report::kBaseline] = o.print_baseline != 0;
+  f[Report::kMixture] = o.print_mixture != 0;
+  f[Report::kGenotypes] = o.print_genotypes != 0;
+  f[Report::kPopulations] = o.print_populations != 0;
+  f[Report::kHundredPercent] = hundred;
+  f[Report::kLeaveOneOut] = o.leave_one_out ? 1 : 0;
+  // The tables: those of the estimation, and those of a simulation or bootstrap.
+  std::array<int, kTableCount>& t = run.output.tables;
+  const int resampling = estimation ? f[Report::kBootstrap] : 1 - hundred;
   const int tables = o.print_tables ? 1 : 0;
-  const int loo = o.leave_one_out ? 1 : 0;
-  t = {tables * estimation, tables * (1 - hundred), tables * estimation, tables * estimation,
-       tables * resampling, tables * resampling, hundred, tables * hundred, loo, tables * loo};
+  t = {tables * estimation, tables * (1 - hundred),
+       tables * estimation, tables * estimation,
+       tables * resampling, tables * resampling,
+       tables * hundred,    tables * f[Report::kLeaveOneOut]};
 }
 
 // Every folder on the way to the output base name that is missing is created,

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "core/report_file.hpp"
+#include "core/reports.hpp"
 #include "support/files.hpp"
 #include "support/recording_platform.hpp"
 #include "support/tiny_reports.hpp"
@@ -121,7 +122,7 @@ TEST_F(ErrorTest, CountingLastMessageAndReset) {
 
 TEST_F(ErrorTest, FatalStopsAndClosesReportsAndInputsButNotTheLog) {
   run.files.output = dir / "run";
-  ASSERT_TRUE(OpenReportFile(run, 5, ".est", "Estimates"));
+  ASSERT_TRUE(OpenReportFile(run, Report::kEstimates, "Estimates"));
   run.output.unit[5].Line("estimates so far");
   ASSERT_TRUE(run.output.unit[13].Open(dir / "run.rnc"));
   test::WriteFile(dir / "base.bse", "line 1\nline 2\n");

@@ -1,5 +1,6 @@
 // Report names that are input files of the run (also through a link).
 #include "core/report_file.hpp"
+#include "core/reports.hpp"
 
 #include <gtest/gtest.h>
 
@@ -40,7 +41,7 @@ TEST(IsInputFileTest, ControlBaselineMixtureAndPerPopulationFiles) {
 TEST(CloseReportTest, CountsWiderThanTheirFieldAreNotedOnce) {
   test::LoggedRun r;
   r.run.files.output = r.dir / "out";
-  ASSERT_TRUE(OpenReportFile(r.run, 5, ".est", "Estimates"));
+  ASSERT_TRUE(OpenReportFile(r.run, Report::kEstimates, "Estimates"));
   for (int n : {2000000, 743, 2000000, -1000}) r.run.output.unit[5].Write("(2x,a,i4)", {"N ", n});
   ASSERT_TRUE(CloseReport(r.run, 5));
   EXPECT_EQ(test::ReadFile(r.dir / "out.est"), "  N ****\n  N  743\n  N ****\n  N ****\n");

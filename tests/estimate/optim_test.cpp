@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "core/report_file.hpp"
+#include "core/reports.hpp"
 #include "estimate/likelihood.hpp"
 #include "model/gmatrx.hpp"
 #include "support/files.hpp"
@@ -202,7 +203,7 @@ TEST_F(OptimTest, TheHistoryOfAShortRunMatchesItsExpectedFile) {
   MakeP();
   test::TempDir dir;
   run.files.output = dir / "short";
-  ASSERT_TRUE(OpenReport(run, 4, ".itr", "iteration", "Iterations output to "));
+  ASSERT_TRUE(OpenReport(run, Report::kIterations, "iteration", "Iterations output to "));
   run.par.max_iterations = 33;
   run.par.eps = 1.0e-30;
   run.par.ftol = 1.0e-300;
