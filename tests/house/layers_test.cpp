@@ -1,7 +1,9 @@
 // The engine's folders are layers: a file may include its own layer and the
-// layers below it, never one above.
+// layers below it, never one above. The front ends (apps/) include only the
+// engine's API headers.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -51,6 +53,51 @@ std::vector<std::string> UpwardIncludes(const fs::path& src) {
     }
   }
   return found;
+}
+
+// The engine headers a front end may include: the engine entry, the import and
+// the types they take and return (the run's platform and process, the results,
+// the report slots and the path rules of the results lists).
+const std::vector<std::string> kApiHeaders = {"run/velk.hpp",    "run/import.hpp",
+                                              "core/run.hpp",    "core/results.hpp",
+                                              "core/reports.hpp", "core/paths.hpp"};
+
+// The quoted include of a line ("core/run.hpp"), empty for any other line.
+std::string IncludedFile(const std::string& line) {
+  if (IncludedLayer(line).empty()) return "";
+  const std::size_t open = line.find('"');
+  return line.substr(open + 1, line.find('"', open + 1) - open - 1);
+}
+
+// "file: include" for every include under `apps` of an engine header outside the API.
+std::vector<std::string> NonApiIncludes(const fs::path& apps) {
+  std::vector<std::string> found;
+  for (const auto& entry : fs::recursive_directory_iterator(apps)) {
+    if (!entry.is_regular_file()) continue;
+    std::ifstream in(entry.path());
+    std::string line;
+    while (std::getline(in, line)) {
+      const std::string file = IncludedFile(line);
+      if (file.empty() || Rank(IncludedLayer(line)) < 0) continue;
+      if (std::find(kApiHeaders.begin(), kApiHeaders.end(), file) == kApiHeaders.end())
+        found.push_back(fs::relative(entry.path(), apps).string() + ": " + line);
+    }
+  }
+  return found;
+}
+
+TEST(Layers, FrontEndsIncludeOnlyTheEngineApi) {
+  std::string all;
+  for (const auto& f : NonApiIncludes(fs::path(VELK_SOURCE_DIR) / "apps")) all += f + "\n";
+  EXPECT_TRUE(all.empty()) << "front-end includes of engine headers outside the API:\n" << all;
+  const fs::path dir = fs::temp_directory_path() / "velk_api_test";
+  fs::remove_all(dir);
+  fs::create_directories(dir / "gui");
+  std::ofstream(dir / "gui" / "a.cpp") << "#include \"core/run.hpp\"\n#include \"a.hpp\"\n"
+                                       << "#include \"core/layout/layout.hpp\"\n";
+  const auto planted = NonApiIncludes(dir);
+  fs::remove_all(dir);
+  EXPECT_EQ(planted, std::vector<std::string>{"gui/a.cpp: #include \"core/layout/layout.hpp\""});
 }
 
 TEST(Layers, EveryIncludePointsDown) {

@@ -3,8 +3,6 @@
 #include <algorithm>
 #include <cmath>
 
-#include "core/layout/layout.hpp"
-
 namespace velk::gui {
 
 std::string WindowTitle(int counter, std::string_view file_path) {
@@ -13,7 +11,10 @@ std::string WindowTitle(int counter, std::string_view file_path) {
   std::string head(name.substr(0, 15));
   for (char& c : head)
     if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  return Fmt("(a i3 a a)", {"VELK Analysis ", counter, ":   ", head});
+  // The counter in three columns, or three asterisks when it is wider.
+  std::string number = std::to_string(counter);
+  number = number.size() > 3 ? "***" : std::string(3 - number.size(), ' ') + number;
+  return "VELK Analysis " + number + ":   " + head;
 }
 
 std::string RunningCaption(std::string_view title) {
