@@ -61,9 +61,7 @@ bool Fline(Run& run, std::string_view line, int record) {
                          std::string::npos));
     }
     if (name.empty()) {
-      run.error.a1 = std::string(found->text);
-      run.error.n1 = record;
-      Error(run, 3026);
+      Error(run, 3026, {.a1 = std::string(found->text), .n1 = record});
       return true;
     }
     if (found->name == FileName::kOutput) {
@@ -128,8 +126,7 @@ void Fparse(Run& run) {
   if (!run.files.path.empty() && run.files.path.back() != '/') run.files.path += '/';
   if (run.files.output.empty()) run.files.output = "USER";
   if (run.opt.estimation == 1 && run.files.mixture.empty()) {
-    run.error.a1 = "Mixture";
-    Error(run, 3027);
+    Error(run, 3027, {.a1 = "Mixture"});
   }
 }
 

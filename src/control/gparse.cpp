@@ -174,9 +174,7 @@ constexpr int kMostEntries = 9999;
 
 bool TooMany(Run& run, int count, const char* what) {
   if (count <= kMostEntries) return false;
-  run.error.a1 = what;
-  run.error.n1 = kMostEntries;
-  Error(run, 3023);
+  Error(run, 3023, {.a1 = what, .n1 = kMostEntries});
   return true;
 }
 
@@ -214,8 +212,7 @@ void ReadParameters(Run& run, Done& done) {
 
 void ReadCharacters(Run& run, Done& done) {
   if (!done.parameters) {
-    run.error.a1 = "characters";
-    Error(run, 3031);
+    Error(run, 3031, {.a1 = "characters"});
     return;
   }
   Cparse(run);
@@ -228,8 +225,7 @@ void ReadCharacters(Run& run, Done& done) {
 
 void ReadPopulations(Run& run, Done& done) {
   if (!done.parameters) {
-    run.error.a1 = "populations";
-    Error(run, 3031);
+    Error(run, 3031, {.a1 = "populations"});
     return;
   }
   Sparse(run);
@@ -249,21 +245,18 @@ void ReadPopulations(Run& run, Done& done) {
 
 void ReadRunLine(Run& run, Done& done) {
   if (!done.parameters) {
-    run.error.a1 = "populations & characters";
-    Error(run, 3031);
+    Error(run, 3031, {.a1 = "populations & characters"});
     return;
   }
-  run.error.a1 = run.par.kind == 1 ? "Estimation" : "Simulation";
+  const char* kind = run.par.kind == 1 ? "Estimation" : "Simulation";
   bool baseline = !Trim(run.files.baseline).empty() ||
                   (run.pops.Size() >= 1 && !Trim(run.pops(1).file).empty());
   if (!baseline) {
-    run.error.a2 = "baseline file";
-    Error(run, 3005);
+    Error(run, 3005, {.a1 = kind, .a2 = "baseline file"});
     return;
   }
   if (run.par.kind == 1 && Trim(run.files.mixture).empty()) {
-    run.error.a2 = "mixture file";
-    Error(run, 3005);
+    Error(run, 3005, {.a1 = kind, .a2 = "mixture file"});
     return;
   }
   if (!done.populations) {

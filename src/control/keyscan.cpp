@@ -53,9 +53,7 @@ int NextSectionLine(Run& run) {
 void NotUnderstood(Run& run) {
   const std::string text(ControlText(run.parse.line));
   run.parse.not_understood.push_back({run.parse.nline, text});
-  run.error.n1 = run.parse.nline;
-  run.error.a1 = text;
-  Error(run, 108);
+  Error(run, 108, {.a1 = text, .n1 = run.parse.nline});
 }
 
 int ReadSection(Run& run, std::string_view record, bool (*line)(Run&)) {
@@ -70,9 +68,7 @@ int ReadSection(Run& run, std::string_view record, bool (*line)(Run&)) {
     const bool understood = comma.empty() && line(run);
     if (run.error.stop) break;
     if (Lastsv(run) >= 4) {
-      run.error.a1 = std::string(record);
-      run.error.n1 = run.parse.nline;
-      Error(run, 3011);
+      Error(run, 3011, {.a1 = std::string(record), .n1 = run.parse.nline});
       break;
     }
     if (!understood) NotUnderstood(run);

@@ -7,10 +7,7 @@ namespace velk {
 bool ReadControlLine(Run& run) {
   int status = run.inputs.Control().Read(run.parse.whole, LineReader::kRunaway);
   if (status != 0) {
-    run.error.iostat = status;
-    run.error.a1 = "control file";
-    run.error.n1 = run.parse.nline;
-    Error(run, 3014);
+    Error(run, 3014, {.a1 = "control file", .n1 = run.parse.nline, .iostat = status});
     return false;
   }
   run.parse.line = run.parse.whole.substr(0, 132);

@@ -35,9 +35,7 @@ void Setclv(Run& run) {
     const int first = nreg + 1;
     nreg += static_cast<int>(labels.size());
     if (nreg > np) {
-      run.error.a1 = "groups";
-      run.error.n1 = np;
-      Error(run, 3023);
+      Error(run, 3023, {.a1 = "groups", .n1 = np});
       return;
     }
     for (int r = first; r <= nreg; ++r) {
@@ -48,9 +46,7 @@ void Setclv(Run& run) {
       for (int i = 1; i <= np; ++i) {
         if (run.pops(i).level[l - 1] != label) continue;
         if (nmembers >= np * nlevels) {
-          run.error.a1 = "group indicies";
-          run.error.n1 = np * nlevels;
-          Error(run, 3023);
+          Error(run, 3023, {.a1 = "group indicies", .n1 = np * nlevels});
           return;
         }
         reg.members(++nmembers) = i;

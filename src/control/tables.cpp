@@ -212,17 +212,11 @@ int ReadRow(Run& run, std::span<const Column> columns, const Layout& layout,
 
 // Fatal 3016 for the failing field of a row.
 void FieldError(Run& run, std::string_view table, const Column& column) {
-  run.error.a1 = std::string(table);
-  run.error.a2 = std::string(column.field);
-  run.error.n1 = run.parse.nline;
-  Error(run, 3016);
+  Error(run, 3016, {.a1 = std::string(table), .a2 = std::string(column.field), .n1 = run.parse.nline});
 }
 
 void RowCountError(Run& run, std::string_view table, int nrows, int expected) {
-  run.error.a1 = std::string(table);
-  run.error.n1 = nrows;
-  run.error.n2 = expected;
-  Error(run, 3015);
+  Error(run, 3015, {.a1 = std::string(table), .n1 = nrows, .n2 = expected});
 }
 
 // The names the characters table gave, as written, by the name they are kept
@@ -246,10 +240,7 @@ void Cline(Run& run, int k, const Layout& layout, NamesGiven& given) {
   ch.name = v[kCharName].s;
   auto [earlier, added] = given.emplace(ch.name, v[kCharName].written);
   if (added) return;
-  run.error.a1 = earlier->second;
-  run.error.a2 = v[kCharName].written;
-  run.error.n1 = run.parse.nline;
-  Error(run, 3039);
+  Error(run, 3039, {.a1 = earlier->second, .a2 = v[kCharName].written, .n1 = run.parse.nline});
 }
 
 void Cread(Run& run) {
@@ -340,9 +331,7 @@ void Rline(Run& run, const Layout& layout, Vec<int>& given, bool& accepted) {
     accepted = true;
     return;
   }
-  run.error.n1 = label;
-  run.error.n2 = level;
-  Error(run, 1009);
+  Error(run, 1009, {.n1 = label, .n2 = level});
 }
 
 void Rread(Run& run, Layout& layout) {

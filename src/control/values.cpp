@@ -142,9 +142,7 @@ bool ToInt(std::string_view s, int& value) {
 }
 
 void NumericError(Run& run, const std::string& last) {
-  run.error.a1 = "numeric";
-  run.error.a2 = Arg(last);
-  Error(run, 2001);
+  Error(run, 2001, {.a1 = "numeric", .a2 = Arg(last)});
 }
 
 bool IsTrue(std::string_view w) {
@@ -155,9 +153,7 @@ bool IsFalse(std::string_view w) {
 }
 
 void LogicalError(Run& run, std::string_view text) {
-  run.error.a1 = "logical";
-  run.error.a2 = Arg(text);
-  Error(run, 2001);
+  Error(run, 2001, {.a1 = "logical", .a2 = Arg(text)});
 }
 
 // The heading key: blanks squeezed out of the first 10 characters, then the
@@ -297,13 +293,11 @@ void Gorder(Run& run, std::string_view line, Vec<int>& ids, std::span<const std:
       int j = 0;
       while (j < nkeys && Key4(keys[static_cast<std::size_t>(j)]) != key) ++j;
       if (j == nkeys) {
-        run.error.a1 = Arg(token);
-        Error(run, 3019);
+        Error(run, 3019, {.a1 = Arg(token)});
         return;
       }
       if (taken[static_cast<std::size_t>(j)]) {
-        run.error.a1 = Arg(key);
-        Error(run, 3018);
+        Error(run, 3018, {.a1 = Arg(key)});
         return;
       }
       taken[static_cast<std::size_t>(j)] = true;
@@ -335,10 +329,7 @@ std::string CommaNumber(std::string_view text) {
 }
 
 void DecimalComma(Run& run, std::string_view file, int line, std::string_view number) {
-  run.error.a1 = std::string(file);
-  run.error.a2 = std::string(number);
-  run.error.n1 = line;
-  Error(run, 2006);
+  Error(run, 2006, {.a1 = std::string(file), .a2 = std::string(number), .n1 = line});
 }
 
 }  // namespace velk

@@ -30,9 +30,7 @@ bool SameFile(const std::string& a, const std::string& b) {
 
 // The message for a report whose file could not be made whole.
 void WriteFailed(Run& run, int slot) {
-  run.error.a1 = run.output.name[static_cast<std::size_t>(slot)];
-  run.error.a2 = run.output.shown[static_cast<std::size_t>(slot)];
-  Error(run, 3038);
+  Error(run, 3038, {.a1 = run.output.name[static_cast<std::size_t>(slot)], .a2 = run.output.shown[static_cast<std::size_t>(slot)]});
 }
 
 }  // namespace
@@ -62,9 +60,7 @@ bool PlaceLog(Run& run) {
     // The messages so far cannot be kept: the log's text goes with the unit.
     log.Close();
     run.output.written[0] = 0;
-    run.error.a1 = "Log";
-    run.error.a2 = run.log_name;
-    Error(run, 3030);
+    Error(run, 3030, {.a1 = "Log", .a2 = run.log_name});
     return false;
   }
   return true;
@@ -81,10 +77,7 @@ void NoteOverflows(Run& run, int slot) {
   for (long long v : unit.Overflowed())
     if (std::find(noted.begin(), noted.end(), v) == noted.end()) noted.push_back(v);
   if (noted.size() == before) return;
-  run.error.a1 = run.output.name[static_cast<std::size_t>(slot)];
-  run.error.a2 = std::to_string(noted[before]);
-  run.error.n1 = static_cast<int>(noted.size() - before - 1);
-  Error(run, 109);
+  Error(run, 109, {.a1 = run.output.name[static_cast<std::size_t>(slot)], .a2 = std::to_string(noted[before]), .n1 = static_cast<int>(noted.size() - before - 1)});
 }
 
 bool CloseReport(Run& run, int slot) {
@@ -120,9 +113,7 @@ void EndReports(Run& run, bool keep) {
     if (!whole) {
       WriteFailed(run, slot);
     } else if (working) {
-      run.error.a1 = run.output.name[k];
-      run.error.a2 = run.output.shown[k];
-      Error(run, 118);
+      Error(run, 118, {.a1 = run.output.name[k], .a2 = run.output.shown[k]});
     }
   }
 }
@@ -132,9 +123,7 @@ bool ReportsSound(Run& run) {
     const Unit& unit = run.output.unit[static_cast<std::size_t>(slot)];
     if (!unit.IsOpen() || !unit.Failed()) continue;
     if (slot == 0) {
-      run.error.a1 = "Log";
-      run.error.a2 = run.log_name;
-      Error(run, 3038);
+      Error(run, 3038, {.a1 = "Log", .a2 = run.log_name});
     } else {
       WriteFailed(run, slot);
     }
@@ -163,8 +152,7 @@ bool OpenReportFile(Run& run, int slot, std::string_view report_name) {
   if (unit.IsOpen()) CloseReport(run, slot);
   if (base == "USER") {
     // No output name: the report goes nowhere rather than to a stray file.
-    run.error.a1 = std::string(report_name);
-    Error(run, 107);
+    Error(run, 107, {.a1 = std::string(report_name)});
     return false;
   }
   const std::string name = base + std::string(extension);
@@ -173,14 +161,10 @@ bool OpenReportFile(Run& run, int slot, std::string_view report_name) {
   const std::string working = WorkingName(native, target);
   if (IsInputFile(run, native) || IsInputFile(run, working) || WriteProtected(target) ||
       !unit.Open(run.platform.OpenFile(working, "w"), working)) {
-    run.error.a1 = std::string(report_name);
-    run.error.a2 = name;
-    Error(run, 3030);
+    Error(run, 3030, {.a1 = std::string(report_name), .a2 = name});
     return false;
   }
-  run.error.a1 = std::string(report_name);
-  run.error.a2 = name;
-  Error(run, 104);
+  Error(run, 104, {.a1 = std::string(report_name), .a2 = name});
   run.output.written[k] = 1;
   run.output.name[k] = std::string(report_name);
   run.output.target[k] = target;

@@ -63,8 +63,7 @@ bool WriteCsvTable(Run& run, std::string_view extension, std::string_view name,
                    const CsvTable& table) {
   const std::string file = ReportName(run, extension);
   const std::string native = NativeName(file);
-  run.error.a1 = std::string(name);
-  run.error.a2 = file;
+  const MessageArgs args{.a1 = std::string(name), .a2 = file};
   // The table grows under its working name and is renamed into place whole.
   std::string target;
   const std::string working = WorkingName(native, target);
@@ -73,13 +72,13 @@ bool WriteCsvTable(Run& run, std::string_view extension, std::string_view name,
                                 ? WholeWrite::kNotMade
                                 : WriteWhole(run.platform, working, table.Data());
   if (result == WholeWrite::kNotMade) {
-    Error(run, 3030);
+    Error(run, 3030, args);
     return false;
   }
   if (result == WholeWrite::kCut ||
       (working != target && !run.platform.RenameFile(working, target))) {
     DropWorking(run.platform, working, target);
-    Error(run, 3038);
+    Error(run, 3038, args);
     return false;
   }
   MarkTableFile(run.output, extension);

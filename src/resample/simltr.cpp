@@ -383,9 +383,7 @@ void Maximise(Run& erun, Input& in, const Driver& d, Work& w, int history) {
   w.unfinished = erun.error.last_code == 1008;
   const int sample = d.simulation ? erun.par.sample_size : in.sample_size;
   if (w.res.nposs < sample) {
-    erun.error.x1 = erun.par.geno_tol;
-    erun.error.n1 = w.res.nposs;
-    Error(erun, 100);
+    Error(erun, 100, {.n1 = w.res.nposs, .x1 = erun.par.geno_tol});
   }
 }
 
@@ -742,8 +740,7 @@ void Drive(Run& run, Driver& d) {
   if (run.error.stop) return;
   if (requested >= 0) {
     AppendStatus(run, Fmt("(i5)", {d.done}));
-    run.error.n1 = d.done;
-    Error(run, 3037);
+    Error(run, 3037, {.n1 = d.done});
     return;
   }
   AppendStatus(run, Fmt("(i5)", {d.R}));
@@ -842,8 +839,7 @@ void DriveHundred(Run& run) {
       if (requested == kNoThreads && !run.error.stop) requested = Sequence(run, d, history);
       if (!run.error.stop && requested >= 0) {
         AppendStatus(run, Counter(d, d.done));
-        run.error.n1 = d.done;
-        Error(run, 3037);
+        Error(run, 3037, {.n1 = d.done});
       }
       if (!run.error.stop) HundredAdd(units, u, d.acc, sum);
       last = Counter(d, d.R);
@@ -873,8 +869,7 @@ void Simltr(Run& run) {
     Restore(run, d);
   }
   if (run.error.iostat > 0) {
-    run.error.a1 = "Iteration History";
-    Error(run, 3008);
+    Error(run, 3008, {.a1 = "Iteration History"});
   }
   for (int slot :
        {Report::kIterations, Report::kResamples, Report::kStudentized, Report::kLikelihoods})

@@ -334,8 +334,7 @@ void SmstatReport(Run& run, Smstat& acc) {
   const int slot = simulation ? Report::kSimulation : Report::kBootstrap;
   const char* kind = simulation ? "Simulation" : "Bootstrap";
   if (Trim(run.files.output) == "USER") {
-    run.error.a1 = simulation ? "Simulation Output" : "Bootstrap Output";
-    Error(run, 3008);
+    Error(run, 3008, {.a1 = simulation ? "Simulation Output" : "Bootstrap Output"});
     return;
   }
   if (!OpenReport(run, slot, kind, simulation ? "Simulation output to " : "Bootstrap output to "))

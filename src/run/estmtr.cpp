@@ -64,8 +64,7 @@ void Allocate(Run& run, Estimation& e) {
 bool Usable(Run& run) {
   const Input& in = run.input;
   if (in.sample_size < 1 || in.ngenotypes < 1) {
-    run.error.a1 = "the mixture has no records";
-    Error(run, 3040);
+    Error(run, 3040, {.a1 = "the mixture has no records"});
     return false;
   }
   const std::size_t len =
@@ -76,8 +75,7 @@ bool Usable(Run& run) {
       if (x[k] != 0) return true;
     }
   }
-  run.error.a1 = "every individual is missing every character";
-  Error(run, 3040);
+  Error(run, 3040, {.a1 = "every individual is missing every character"});
   return false;
 }
 
@@ -86,10 +84,7 @@ bool Usable(Run& run) {
 void ScreeningWarning(Run& run, int n0, int nposs) {
   const int removed = n0 - nposs;
   if (static_cast<long long>(removed) * 20 <= n0) return;
-  run.error.n1 = removed;
-  run.error.n2 = n0;
-  run.error.x1 = run.par.geno_tol;
-  Error(run, 1020);
+  Error(run, 1020, {.n1 = removed, .n2 = n0, .x1 = run.par.geno_tol});
   char bound[64];
   if (run.par.geno_tol == run.par.geno_tol)
     std::snprintf(bound, sizeof bound, "probability below the genotype tolerance %.3g",
@@ -104,26 +99,16 @@ void ScreeningWarning(Run& run, int n0, int nposs) {
 // the search ended below it; it names the setting to change.
 void GpaWarning(Run& run, const OptimResult& res) {
   if (!run.par.gpa_set || res.ended_by == 102 || res.conv.pctmax > run.par.gpa) return;
-  switch (res.ended_by) {
-    case 1007:
-      run.error.a1 = "lower the likelihood tolerance";
-      break;
-    case 1008:
-      run.error.a1 = "raise the maximum number of iterations";
-      break;
-    default:
-      run.error.a1 = "lower the estimate convergence tolerance";
-      break;
-  }
+  const char* advice = res.ended_by == 1007   ? "lower the likelihood tolerance"
+                       : res.ended_by == 1008 ? "raise the maximum number of iterations"
+                                              : "lower the estimate convergence tolerance";
   // The guaranteed percent as set, with as many decimals as it needs (99.9999
   // must not read as 100.0).
   char gpa[32];
   std::snprintf(gpa, sizeof gpa, "%.6f", run.par.gpa);
   std::string text = gpa;
   while (text.back() == '0' && text[text.size() - 2] != '.') text.pop_back();
-  run.error.a2 = text;
-  run.error.x2 = res.conv.pctmax;
-  Error(run, 1021);
+  Error(run, 1021, {.a1 = advice, .a2 = text, .x2 = res.conv.pctmax});
 }
 
 // The estimation proper; returns at once when the run stops.
@@ -135,8 +120,7 @@ void Estimate(Run& run, Estimation& e) {
   const int ngen = run.input.ngenotypes;
 
   if (run.par.eps > kLargeEpsilon) {
-    run.error.x1 = run.par.eps;
-    Error(run, 1004);
+    Error(run, 1004, {.x1 = run.par.eps});
     if (run.error.stop) return;
   }
   try {
@@ -168,9 +152,7 @@ void Estimate(Run& run, Estimation& e) {
   for (int i = 1; i <= np; ++i) run.pops(i).estimate = e.theta(i);
 
   if (e.res.nposs < n0) {
-    run.error.x1 = run.par.geno_tol;
-    run.error.n1 = e.res.nposs;
-    Error(run, 100);
+    Error(run, 100, {.n1 = e.res.nposs, .x1 = run.par.geno_tol});
     if (run.error.stop) return;
     ScreeningWarning(run, n0, e.res.nposs);
     if (run.error.stop) return;

@@ -76,8 +76,7 @@ void MakeOutputDirectories(Run& run) {
     int attributes = run.platform.FileAttributes(prefix);
     if (attributes != -1 && (attributes & 16) != 0) continue;
     if (!run.platform.MakeDirectory(prefix)) {
-      run.error.a1 = prefix;
-      Error(run, 3035);
+      Error(run, 3035, {.a1 = prefix});
       return;
     }
   }
@@ -128,24 +127,20 @@ void FreeArrays(Input& in) {
 // stages: message 3037, as between two resamples.
 bool StopAsked(Run& run) {
   if (run.stop_request == nullptr || !run.stop_request->load()) return false;
-  run.error.n1 = -1;
-  Error(run, 3037);
+  Error(run, 3037, {.n1 = -1});
   return true;
 }
 
-// The population and character of the first baseline entry without data into
+// The population and character of the first baseline entry without data, as
 // the message's text arguments.
-void NameFirstMissingEntry(Run& run) {
+MessageArgs FirstMissingEntry(const Run& run) {
   const Input& in = run.input;
   const int np = std::min({run.par.npop, in.base_totals.Cols(), run.pops.Size()});
   const int nc = std::min({run.par.nchar, in.base_totals.Rows(), run.chars.Size()});
   for (int i = 1; i <= np; ++i)
     for (int c = 1; c <= nc; ++c)
-      if (in.base_totals(c, i) < 1) {
-        run.error.a1 = Trim(run.pops(i).name);
-        run.error.a2 = Trim(run.chars(c).name);
-        return;
-      }
+      if (in.base_totals(c, i) < 1) return {.a1 = Trim(run.pops(i).name), .a2 = Trim(run.chars(c).name)};
+  return {};
 }
 
 // The baseline, the frequency model and the mixture, each stage returning at
@@ -190,8 +185,7 @@ void DataStages(Run& run) {
     if (run.opt.rannala_mountain != 0 || run.opt.pella_masuda != 0) {
       Error(run, 110);
     } else {
-      NameFirstMissingEntry(run);
-      Error(run, 3032);
+      Error(run, 3032, FirstMissingEntry(run));
       return;
     }
   }
@@ -226,8 +220,7 @@ void DataStages(Run& run) {
 
 void RunSequence(Run& run) {
   if (Trim(run.files.output) == "USER") {
-    run.error.a1 = "output";
-    Error(run, 3027);
+    Error(run, 3027, {.a1 = "output"});
     Errpop(run);
     return;
   }

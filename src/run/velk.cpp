@@ -29,10 +29,7 @@ int FindHeader(Run& run) {
   for (;;) {
     int status = ctl.Read(run.parse.line, 132);
     if (status != 0) {
-      run.error.iostat = status;
-      run.error.a1 = "control file";
-      run.error.n1 = run.parse.nline;
-      Error(run, 3014);
+      Error(run, 3014, {.a1 = "control file", .n1 = run.parse.nline, .iostat = status});
       return 0;
     }
     ++run.parse.nline;
@@ -144,16 +141,15 @@ Outcome Velk(Process& process, Platform& platform, const Request& request) {
 
   if (!run.load_only && !run.check_only) {
     run.log_name = LogName(NativeName(request.control_file));
-    run.error.a1 = "Log";
-    run.error.a2 = run.log_name;
+    const MessageArgs log{.a1 = "Log", .a2 = run.log_name};
     if (IsInputFile(run, run.log_name)) {
       // A control file named like its own log ("run.log") would be emptied by it.
-      Error(run, 3006);
+      Error(run, 3006, log);
     } else {
       // The log is kept in memory until the control file has named the input
       // files: only then is it known that the log file is not one of them.
       run.output.unit[0].OpenMemory();
-      Error(run, 104);
+      Error(run, 104, log);
       run.output.written[0] = 1;
     }
   }
@@ -162,9 +158,7 @@ Outcome Velk(Process& process, Platform& platform, const Request& request) {
     AppendStatus(run, "Reading control file...");
     const std::string control = NativeName(request.control_file);
     if (!run.inputs.Control().Open(platform.OpenFile(control, "rb"), control)) {
-      run.error.a1 = "control";
-      run.error.a2 = request.control_file;
-      Error(run, 3006);
+      Error(run, 3006, {.a1 = "control", .a2 = request.control_file});
     } else {
       int kind = FindHeader(run);
       if (kind != 0 && !run.error.stop && Gparse(run, kind)) RunSequence(run);
@@ -174,8 +168,7 @@ Outcome Velk(Process& process, Platform& platform, const Request& request) {
   // A stop asked for while the last stage ran still ends the run as a stop.
   if (!run.error.stop && !run.load_only && !run.check_only && run.stop_request != nullptr &&
       run.stop_request->load()) {
-    run.error.n1 = -1;
-    Error(run, 3037);
+    Error(run, 3037, {.n1 = -1});
   }
   // A run that stopped while reading the control file still writes its log.
   PlaceLog(run);
@@ -189,9 +182,7 @@ Outcome Velk(Process& process, Platform& platform, const Request& request) {
     ReportsSound(run);
     log.Write("(/1x,a)", {run.error.stop ? "Analysis Aborted" : "Analysis Complete"});
     if (!log.Close() && !run.error.stop) {
-      run.error.a1 = "Log";
-      run.error.a2 = run.log_name;
-      Error(run, 3038);
+      Error(run, 3038, {.a1 = "Log", .a2 = run.log_name});
     }
   }
   run.inputs.Control().Close();

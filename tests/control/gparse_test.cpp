@@ -103,7 +103,7 @@ TEST_F(GparseTest, SectionOrderHeadersAndRunLineChecks) {
     EXPECT_EQ(run.error.last_code, c.code) << Log();
     EXPECT_EQ(run.error.stop, c.code ? 1 : 0);
     EXPECT_EQ(run.errstk.depth, 0);
-    EXPECT_EQ(run.error.a1, c.a1 ? c.a1 : run.error.a1);
+    EXPECT_TRUE(!c.a1 || Log().find(c.a1) != std::string::npos) << Log();
     EXPECT_TRUE(!c.log || Log().find(c.log) != std::string::npos) << Log();
     EXPECT_TRUE(!c.code || Log().ends_with("\n \n")) << "a stopped run's log ends with a blank";
     EXPECT_TRUE(c.code || run.par.nchar == 2);

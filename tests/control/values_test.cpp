@@ -18,6 +18,8 @@ class Values : public ::testing::Test {
   double Real(std::string_view text) { return Greal(t_.run, text, pos_); }
   int Int(std::string_view text) { return Igint(t_.run, text, pos_); }
   int Code() { return Lastcd(t_.run); }
+  // The text of the last message listed (an error or worse), empty when none.
+  std::string LastText() const { return t_.run.messages.empty() ? "" : t_.run.messages.back().text; }
   test::RunFixture t_;
   int pos_ = -1;
 };
@@ -53,11 +55,11 @@ TEST_F(Values, NumbersWhereTheyEndAndWhatCannotBeRead) {
     EXPECT_DOUBLE_EQ(c.kind == 'r' ? Real(c.text) : Int(c.text), c.want);
     EXPECT_EQ(pos_, c.pos >= 0 ? c.pos : pos_);
     EXPECT_EQ(Code(), c.code);
-    EXPECT_EQ(t_.run.error.a1, c.code ? "numeric" : t_.run.error.a1);
+    EXPECT_TRUE(!c.code || LastText().find("Expecting a numeric value") != std::string::npos);
   }
   EXPECT_DOUBLE_EQ(Real(std::string_view("12.7").substr(2)), 0.7);
   EXPECT_EQ(Real("no digits here"), 0.0);
-  EXPECT_EQ(t_.run.error.a2, "here");
+  EXPECT_NE(LastText().find("in the string: \n\"here\"."), std::string::npos) << LastText();
   EXPECT_EQ(t_.run.error.stop, 0);
 }
 
@@ -110,7 +112,8 @@ TEST_F(Values, HeadingsOrderTheColumns) {
     EXPECT_EQ(found, c.found >= 0 ? c.found : found);
     EXPECT_EQ(Code(), c.code);
     EXPECT_EQ(t_.run.error.stop, c.code ? 1 : 0);
-    EXPECT_EQ(t_.run.error.a1, c.a1 ? c.a1 : t_.run.error.a1);
+    EXPECT_TRUE(!c.a1 || LastText().find(std::string(" ") + c.a1) != std::string::npos)
+        << LastText();
   }
 }
 
