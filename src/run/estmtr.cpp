@@ -46,6 +46,7 @@ struct Estimation {
   Jackknife jack;
   Groups groups;
   OptimResult res;
+  OptimSwitches sw;  // the switches of the maximisation, for the profile searches
 };
 
 void Allocate(Run& run, Estimation& e) {
@@ -111,172 +112,172 @@ void GpaWarning(Run& run, const OptimResult& res) {
   Error(run, 1021, {.a1 = advice, .a2 = text, .x2 = res.conv.pctmax});
 }
 
-// The estimation proper; returns at once when the run stops.
-void Estimate(Run& run, Estimation& e) {
+// The maximisation of the likelihood from the control file's start, with its
+// warnings; false when the run stopped.
+[[nodiscard]] bool Maximise(Run& run, Estimation& e) {
   const Opt& opt = run.opt;
-  const int np = run.par.npop;
-  const int nr = run.par.nregions;
   const int n0 = run.input.sample_size;
-  const int ngen = run.input.ngenotypes;
-
   if (run.par.eps > kLargeEpsilon) {
     Error(run, 1004, {.x1 = run.par.eps});
-    if (run.error.stop) return;
+    if (run.error.stop) return false;
   }
   try {
     Allocate(run, e);
   } catch (const std::bad_alloc&) {
     Error(run, 3000);
-    return;
+    return false;
   }
-
-  if (!Usable(run)) return;
+  if (!Usable(run)) return false;
   int nmissing = 0;
   Gmatrx(run, e.P, e.lscale, nmissing);
-  if (run.error.stop) return;
-
+  if (run.error.stop) return false;
   if (opt.print_iterations) {
     OpenReport(run, Report::kIterations, "iteration", "Iterations output to ");
-    if (run.error.stop) return;
+    if (run.error.stop) return false;
   }
-
-  OptimSwitches sw;
-  sw.history = opt.print_iterations;
-  sw.irls = opt.irls;
-  sw.screen = 1;
-  sw.draw = 0;
-  const OptimData data = RunOptimData(run, e.P, e.lscale);
+  e.sw = OptimSwitches{.history = opt.print_iterations, .irls = opt.irls, .screen = 1, .draw = 0};
   e.res.nposs = n0;
-  Optim(run, data, sw, e.groups, e.theta, e.possible, e.res);
-  if (run.error.stop) return;
-  for (int i = 1; i <= np; ++i) run.pops(i).estimate = e.theta(i);
-
+  Optim(run, RunOptimData(run, e.P, e.lscale), e.sw, e.groups, e.theta, e.possible, e.res);
+  if (run.error.stop) return false;
+  for (int i = 1; i <= run.par.npop; ++i) run.pops(i).estimate = e.theta(i);
   if (e.res.nposs < n0) {
     Error(run, 100, {.n1 = e.res.nposs, .x1 = run.par.geno_tol});
-    if (run.error.stop) return;
+    if (run.error.stop) return false;
     ScreeningWarning(run, n0, e.res.nposs);
-    if (run.error.stop) return;
+    if (run.error.stop) return false;
   }
   GpaWarning(run, e.res);
-  if (run.error.stop) return;
+  return !run.error.stop;
+}
 
-  const RegionMembers regions = RunRegions(run);
-  Clsum(regions, e.theta, e.regional.Ptr(1, 1));
-
-  const bool resampling = opt.resample_mixture != 0 || opt.resample_baseline != 0;
-  // The estimates report; with the output base name "USER" nothing is opened
-  // and the writers below write nothing.
-  OpenReport(run, Report::kEstimates, "Estimates", "Estimates output to ");
-  if (run.error.stop) return;
-  Unit& out = run.output.unit[Report::kEstimates];
+// The jackknife's covariance, when the report shows standard errors or a
+// studentized bootstrap needs the observed regional deviations; false when the
+// run stopped.
+[[nodiscard]] bool Jackknife(Run& run, Estimation& e, const RegionMembers& regions) {
+  const Opt& opt = run.opt;
+  const int nr = run.par.nregions;
   const bool jackknife = opt.compute_jackknife != 0;
-  // A studentized bootstrap needs the observed regional deviations even when
-  // the estimates report shows no standard errors.
   const bool studentized =
       opt.studentized != 0 && (opt.resample_mixture != 0 || opt.resample_baseline != 0);
   if (jackknife || studentized) {
     try {
-      Ijack(run, np, ngen, n0, e.theta, run.input.geno_count, e.P, e.possible, regions, e.jack);
+      Ijack(run, run.par.npop, run.input.ngenotypes, run.input.sample_size, e.theta,
+            run.input.geno_count, e.P, e.possible, regions, e.jack);
       run.regions.sd = Vec<double>(std::max(nr, 0));
     } catch (const std::bad_alloc&) {
       Error(run, 3000);
     }
-    if (run.error.stop) return;
+    if (run.error.stop) return false;
     for (int r = 1; r <= nr; ++r) run.regions.sd(r) = e.jack.regional_sd(r);
   }
   if (jackknife)
     for (int r = 1; r <= nr; ++r) e.regional(r, 2) = e.jack.regional_sd(r);
-  const EstimatesReport report{.nclasses = run.input.nclasses,
-                              .ngenotypes = ngen,
-                              .possible_size = e.res.nposs,
-                              .class_genotypes = run.input.class_genotypes,
-                              .class_individuals = run.input.class_individuals,
-                              .iterations = e.res.iterations,
-                              .log_likelihood = e.res.L,
-                              .record = e.res.conv,
-                              .theta = e.theta,
-                              .sd = e.jack.sd,
-                              .score = e.res.score,
-                              .cov = e.jack.cov,
-                              .regional = e.regional,
-                              .region_cov = e.jack.region_cov,
-                              .standard_errors = jackknife};
-  Prtest(run, report);
-  if (run.error.stop) return;
-  std::vector<EstimateRow>& rows = run.results.estimates;
-  rows = EstimateRows(run, report);
+  return true;
+}
 
-  // Profile intervals: asked for, or asked for every unit (then, without
-  // regions, for every population).
-  const bool profile = opt.compute_ci != 0 || opt.all_likelihood_intervals;
-  const bool every = opt.all_likelihood_intervals;
-  if (jackknife || profile) {
-    if (nr == 0 && !every) {
-      Error(run, 1016);
-      if (run.error.stop) return;
-    } else {
-      out.Write("(/2x,i2,a)", {run.par.confidence, "% Confidence Intervals"});
-      if (jackknife && nr > 0) NormalIntervals(run, e.regional, out);
-      if (profile) {
-        // The units: the regions, or else the populations one to a unit.
-        Mat<double> units_est = e.regional;
-        Vec<int> one(np, 1), each(np);
-        for (int i = 1; i <= np; ++i) each(i) = i;
-        const bool pops = nr == 0;
-        if (pops) {
-          units_est.Resize(np, 2, 0.0);
-          for (int i = 1; i <= np; ++i) {
-            units_est(i, 1) = e.theta(i);
-            units_est(i, 2) = jackknife ? e.jack.sd(i) : 0.0;
-          }
-        }
-        Vec<std::string> pop_names(np);
-        for (int i = 1; i <= np; ++i) pop_names(i) = run.pops(i).name;
-        const ProfileEstimate est{.theta = e.theta,
-                                  .L = e.res.L,
-                                  .nposs = e.res.nposs,
-                                  .n0 = n0,
-                                  .possible = e.possible,
-                                  .regional = units_est,
-                                  .jackknife = jackknife};
-        const std::vector<ProfileInterval> found =
-            Likeci(run, data, sw, est, pops ? RegionMembers{np, one, each} : regions,
-                   pops ? pop_names : run.regions.name, out, every);
-        if (run.error.stop) return;
-        // A search that gave up (-1.0 in the report) found no bound.
-        auto bound = [](double b) { return b < 0.0 ? kNotComputed : b; };
-        for (const ProfileInterval& f : found) {
-          EstimateRow& row = rows[static_cast<std::size_t>((pops ? 0 : np) + f.unit - 1)];
-          row.likelihood_lo = bound(f.lo);
-          row.likelihood_hi = bound(f.hi);
-          row.p_lo = f.p_lo;
-          row.p_hi = f.p_hi;
-        }
-      }
-      out.Write("(70a/)", std::vector<Item>(kRuleLength, "_"));
+EstimatesReport ReportOf(const Run& run, const Estimation& e) {
+  return EstimatesReport{.nclasses = run.input.nclasses,
+                         .ngenotypes = run.input.ngenotypes,
+                         .possible_size = e.res.nposs,
+                         .class_genotypes = run.input.class_genotypes,
+                         .class_individuals = run.input.class_individuals,
+                         .iterations = e.res.iterations,
+                         .log_likelihood = e.res.L,
+                         .record = e.res.conv,
+                         .theta = e.theta,
+                         .sd = e.jack.sd,
+                         .score = e.res.score,
+                         .cov = e.jack.cov,
+                         .regional = e.regional,
+                         .region_cov = e.jack.region_cov,
+                         .standard_errors = run.opt.compute_jackknife != 0};
+}
+
+// The profile-likelihood bounds of the regions, or without regions of every
+// population, into the report and the estimate rows; false when the run stopped.
+[[nodiscard]] bool ProfileIntervals(Run& run, Estimation& e, const RegionMembers& regions,
+                                    bool every, Unit& out) {
+  const int np = run.par.npop;
+  const bool jackknife = run.opt.compute_jackknife != 0;
+  // The units: the regions, or else the populations one to a unit.
+  Mat<double> units_est = e.regional;
+  Vec<int> one(np, 1), each(np);
+  for (int i = 1; i <= np; ++i) each(i) = i;
+  const bool pops = run.par.nregions == 0;
+  if (pops) {
+    units_est.Resize(np, 2, 0.0);
+    for (int i = 1; i <= np; ++i) {
+      units_est(i, 1) = e.theta(i);
+      units_est(i, 2) = jackknife ? e.jack.sd(i) : 0.0;
     }
   }
-  run.results.facts = EstimateFacts(report);
-  run.results.estimated = true;
-  if (opt.print_tables) {
-    // A bootstrap adds its own facts to the run table once it is done.
-    WriteEstimateTable(run, rows);
-    if (!run.error.stop && !resampling) WriteRunTable(run, &run.results.facts, nullptr);
-    if (!run.error.stop) WriteIndividualTables(run, e.P, e.theta);
-    if (run.error.stop) return;
+  Vec<std::string> pop_names(np);
+  for (int i = 1; i <= np; ++i) pop_names(i) = run.pops(i).name;
+  const ProfileEstimate est{.theta = e.theta,
+                            .L = e.res.L,
+                            .nposs = e.res.nposs,
+                            .n0 = run.input.sample_size,
+                            .possible = e.possible,
+                            .regional = units_est,
+                            .jackknife = jackknife};
+  // The searches rebuild P for the populations with missing baseline, as the
+  // maximisation did: the reports after them see the matrix they leave.
+  const std::vector<ProfileInterval> found =
+      Likeci(run, RunOptimData(run, e.P, e.lscale), e.sw, est,
+             pops ? RegionMembers{np, one, each} : regions, pops ? pop_names : run.regions.name,
+             out, every);
+  if (run.error.stop) return false;
+  // A search that gave up (-1.0 in the report) found no bound.
+  auto bound = [](double b) { return b < 0.0 ? kNotComputed : b; };
+  std::vector<EstimateRow>& rows = run.results.estimates;
+  for (const ProfileInterval& f : found) {
+    EstimateRow& row = rows[static_cast<std::size_t>((pops ? 0 : np) + f.unit - 1)];
+    row.likelihood_lo = bound(f.lo);
+    row.likelihood_hi = bound(f.hi);
+    row.p_lo = f.p_lo;
+    row.p_hi = f.p_hi;
   }
+  return true;
+}
 
+// The "Confidence Intervals" section of the report: normal intervals of the
+// regions with the jackknife, profile bounds when asked for (every unit with
+// "Compute all likelihood intervals"); false when the run stopped.
+[[nodiscard]] bool Intervals(Run& run, Estimation& e, const RegionMembers& regions) {
+  const Opt& opt = run.opt;
+  const bool jackknife = opt.compute_jackknife != 0;
+  const bool profile = opt.compute_ci != 0 || opt.all_likelihood_intervals;
+  const bool every = opt.all_likelihood_intervals;
+  if (!jackknife && !profile) return true;
+  if (run.par.nregions == 0 && !every) {
+    Error(run, 1016);
+    return !run.error.stop;
+  }
+  Unit& out = run.output.unit[Report::kEstimates];
+  out.Write("(/2x,i2,a)", {run.par.confidence, "% Confidence Intervals"});
+  if (jackknife && run.par.nregions > 0) NormalIntervals(run, e.regional, out);
+  if (profile && !ProfileIntervals(run, e, regions, every, out)) return false;
+  out.Write("(70a/)", std::vector<Item>(kRuleLength, "_"));
+  return true;
+}
+
+// The condensed mixture and the conditional genotype and population reports,
+// as asked for; false when the run stopped.
+[[nodiscard]] bool MixtureReports(Run& run, const Estimation& e) {
+  const Opt& opt = run.opt;
+  const int np = run.par.npop;
+  const int ngen = run.input.ngenotypes;
   const MixtureCounts mix{.nclasses = run.input.nclasses,
                           .class_genotypes = run.input.class_genotypes,
                           .class_individuals = run.input.class_individuals,
                           .geno_count = run.input.geno_count};
   if (opt.print_mixture) {
     Prtmix(run, mix, run.input.copies, e.possible);
-    if (run.error.stop) return;
+    if (run.error.stop) return false;
   }
   if (opt.print_genotypes) {
     Prtgen(run, mix, Unscaled(e.P, e.lscale, ngen), true);
-    if (run.error.stop) return;
+    if (run.error.stop) return false;
   }
   if (opt.print_populations) {
     // Posterior membership in a matrix of its own: P stays the genotype probabilities.
@@ -285,12 +286,59 @@ void Estimate(Run& run, Estimation& e) {
       W.Resize(np, std::max(ngen, 1));
     } catch (const std::bad_alloc&) {
       Error(run, 3000);
-      return;
+      return false;
     }
     Posterior(np, ngen, e.P, e.theta, W);
     Prtgen(run, mix, W, false);
+    if (run.error.stop) return false;
+  }
+  return true;
+}
+
+// The likelihoods of the estimate and of the external reference's proportions
+// (.rlk), the null of a later bootstrap test.
+void NullLikelihoods(Run& run, const Estimation& e) {
+  if (!OpenReport(run, Report::kLikelihoods, "Bootstrap null likelihood",
+                  "Bootstrap Null Likelihood Ratio Estimates in "))
+    return;
+  const int np = run.par.npop;
+  const int ngen = run.input.ngenotypes;
+  Vec<double> null(np);
+  for (int i = 1; i <= np; ++i) null(i) = run.pops(i).estimate_copy;
+  const Vec<std::int32_t>& count = run.input.geno_count;
+  Unit& rlk = run.output.unit[Report::kLikelihoods];
+  rlk.Write("(g12.6,2x, g12.6)", {Hood(np, ngen, e.P, e.lscale, e.theta, e.possible, count),
+                                  Hood(np, ngen, e.P, e.lscale, null, e.possible, count)});
+  CloseReport(run, Report::kLikelihoods);
+}
+
+// The estimation proper, step by step; returns at once when the run stops.
+void Estimate(Run& run, Estimation& e) {
+  const Opt& opt = run.opt;
+  if (!Maximise(run, e)) return;
+  const RegionMembers regions = RunRegions(run);
+  Clsum(regions, e.theta, e.regional.Ptr(1, 1));
+
+  const bool resampling = opt.resample_mixture != 0 || opt.resample_baseline != 0;
+  // The estimates report; with the output base name "USER" nothing is opened
+  // and the writers below write nothing.
+  OpenReport(run, Report::kEstimates, "Estimates", "Estimates output to ");
+  if (run.error.stop || !Jackknife(run, e, regions)) return;
+  const EstimatesReport report = ReportOf(run, e);
+  Prtest(run, report);
+  if (run.error.stop) return;
+  run.results.estimates = EstimateRows(run, report);
+  if (!Intervals(run, e, regions)) return;
+  run.results.facts = EstimateFacts(report);
+  run.results.estimated = true;
+  if (opt.print_tables) {
+    // A bootstrap adds its own facts to the run table once it is done.
+    WriteEstimateTable(run, run.results.estimates);
+    if (!run.error.stop && !resampling) WriteRunTable(run, &run.results.facts, nullptr);
+    if (!run.error.stop) WriteIndividualTables(run, e.P, e.theta);
     if (run.error.stop) return;
   }
+  if (!MixtureReports(run, e)) return;
   if (opt.print_baseline && !resampling) {
     Prtfrq(run);
     if (run.error.stop) return;
@@ -299,20 +347,7 @@ void Estimate(Run& run, Estimation& e) {
     prweight(run);
     if (run.error.stop) return;
   }
-
-  if (opt.print_likelihoods && opt.external_reference && !resampling) {
-    if (OpenReport(run, Report::kLikelihoods, "Bootstrap null likelihood",
-                   "Bootstrap Null Likelihood Ratio Estimates in ")) {
-      Vec<double> null(np);
-      for (int i = 1; i <= np; ++i) null(i) = run.pops(i).estimate_copy;
-      const Vec<std::int32_t>& count = run.input.geno_count;
-      Unit& rlk = run.output.unit[Report::kLikelihoods];
-      rlk.Write("(g12.6,2x, g12.6)", {Hood(np, ngen, e.P, e.lscale, e.theta, e.possible, count),
-                                      Hood(np, ngen, e.P, e.lscale, null, e.possible, count)});
-      CloseReport(run, Report::kLikelihoods);
-    }
-    if (run.error.stop) return;
-  }
+  if (opt.print_likelihoods && opt.external_reference && !resampling) NullLikelihoods(run, e);
 }
 
 }  // namespace
