@@ -725,6 +725,22 @@ void KeepResamples(Run& run, const Smstat& acc) {
   }
 }
 
+// The resampling loop, on the worker threads when it can run there, else on
+// this one: the resample at which the user asked to stop, or a negative value
+// when every resample was made.
+int ResampleLoop(Run& run, Driver& d, int history) {
+  const int nthreads = std::min(ResampleThreads(run.threads), std::max(d.R, 1));
+  int requested = Parallel(run, d, history, nthreads) ? Pipeline(run, d, nthreads) : kNoThreads;
+  if (requested == kNoThreads && !run.error.stop) requested = Sequence(run, d, history);
+  return requested;
+}
+
+// The resample estimates and likelihoods, closed kept, each named on the status.
+void CloseResampleFiles(Run& run) {
+  CloseFile(run, Report::kResamples, "Bootstrap Contribution Estimates in ");
+  CloseFile(run, Report::kLikelihoods, "Bootstrap Maximum Likelihood Estimates in ");
+}
+
 void Drive(Run& run, Driver& d) {
   // Nothing to estimate without populations (the control-file reader never
   // leaves a run so; a caller that fills a run by hand may).
@@ -733,10 +749,8 @@ void Drive(Run& run, Driver& d) {
   int history = 0;
   if (!OpenFiles(run, d, history)) return;
 
-  const int nthreads = std::min(ResampleThreads(run.threads), std::max(d.R, 1));
   run.platform.ShowProgress(0, d.R);
-  int requested = Parallel(run, d, history, nthreads) ? Pipeline(run, d, nthreads) : kNoThreads;
-  if (requested == kNoThreads && !run.error.stop) requested = Sequence(run, d, history);
+  const int requested = ResampleLoop(run, d, history);
   if (run.error.stop) return;
   if (requested >= 0) {
     AppendStatus(run, Fmt("(i5)", {d.done}));
@@ -753,8 +767,7 @@ void Drive(Run& run, Driver& d) {
       Prtvec(run.output.unit[Report::kStudentized], t, d.nr);
     }
   }
-  CloseFile(run, Report::kResamples, "Bootstrap Contribution Estimates in ");
-  CloseFile(run, Report::kLikelihoods, "Bootstrap Maximum Likelihood Estimates in ");
+  CloseResampleFiles(run);
   CloseFile(run, Report::kStudentized, "Bootstrap Regional Studentized Estimates in ");
   if (run.error.stop) return;
 
@@ -833,10 +846,7 @@ void DriveHundred(Run& run) {
     if (Begin(run, d)) {
       Unit& rsm = run.output.unit[Report::kResamples];
       if (rsm.IsOpen()) rsm.Write("(a,i4,2x,a)", {"Unit", u, Trim(units.name(u))});
-      const int nthreads = std::min(ResampleThreads(run.threads), std::max(d.R, 1));
-      int requested =
-          Parallel(run, d, history, nthreads) ? Pipeline(run, d, nthreads) : kNoThreads;
-      if (requested == kNoThreads && !run.error.stop) requested = Sequence(run, d, history);
+      const int requested = ResampleLoop(run, d, history);
       if (!run.error.stop && requested >= 0) {
         AppendStatus(run, Counter(d, d.done));
         Error(run, 3037, {.n1 = d.done});
@@ -849,8 +859,7 @@ void DriveHundred(Run& run) {
   }
   if (!run.error.stop) {
     AppendStatus(run, last);
-    CloseFile(run, Report::kResamples, "Bootstrap Contribution Estimates in ");
-    CloseFile(run, Report::kLikelihoods, "Bootstrap Maximum Likelihood Estimates in ");
+    CloseResampleFiles(run);
   }
   opt = kept;
   if (!run.error.stop) HundredReport(run, units, sum);
