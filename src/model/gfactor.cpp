@@ -73,17 +73,17 @@ void Gpatrn(Run& run, const Arr3<std::int8_t>& copies, int ngenotypes, GenotypeP
   }
 }
 
-void Gfcols(Run& run, const GenotypePatterns& pats, const Arr3<std::int8_t>& copies,
-            PopulationFrequencies& tables, Mat<double>& P, Vec<double>& lscale,
-            std::vector<double>& factors) {
+namespace {
+
+// The factor of every pattern in every population, computed as Gpcol computes
+// it; `pp` is np doubles of scratch.
+void PatternFactors(Run& run, const GenotypePatterns& pats, const Arr3<std::int8_t>& copies,
+                    PopulationFrequencies& tables, std::vector<double>& factors) {
   const int np = run.par.npop;
-  const int nc = pats.nc;
   const std::ptrdiff_t stride = np;
   const std::size_t npat = pats.pchar.size();
   factors.resize(npat * static_cast<std::size_t>(np));
   double* pp = tables.p.Data();
-
-  // The factor of every pattern, computed as Gpcol computes it.
   for (std::size_t q = 0; q < npat; ++q) {
     const int c = pats.pchar[q];
     const Character& ch = run.chars(c);
@@ -117,28 +117,40 @@ void Gfcols(Run& run, const GenotypePatterns& pats, const Arr3<std::int8_t>& cop
       for (int i = 0; i < np; ++i) out[i] = nfact * pp[i] / fact;
     }
   }
+}
 
-  // The factors' logarithms, and per pattern the largest of them: their sum
-  // over a genotype's patterns bounds the logarithm of its largest probability.
-  const auto unp = static_cast<std::size_t>(np);
-  std::vector<double> logs(npat * unp);
-  std::vector<double> toplog(npat);
+// The factors' logarithms, and per pattern the largest of them: their sum
+// over a genotype's patterns bounds the logarithm of its largest probability.
+struct FactorLogs {
+  std::vector<double> logs;    // pattern x population
+  std::vector<double> toplog;  // per pattern
+};
+
+FactorLogs LogsOf(const std::vector<double>& factors, std::size_t npat, std::size_t unp) {
+  FactorLogs fl{std::vector<double>(npat * unp), std::vector<double>(npat)};
   for (std::size_t q = 0; q < npat; ++q) {
     double top = -std::numeric_limits<double>::infinity();
     for (std::size_t i = 0; i < unp; ++i) {
       const double l = std::log(factors[q * unp + i]);
-      logs[q * unp + i] = l;
+      fl.logs[q * unp + i] = l;
       top = std::max(top, l);
     }
-    toplog[q] = top;
+    fl.toplog[q] = top;
   }
-  const double lbound = std::log(kScaleBound);
+  return fl;
+}
 
-  // Each column: the product of its characters' factors in character order.
-  // Populations go in blocks of eight kept in registers over the characters.
-  // A column below kScaleBound (known beforehand from the bound, or found after
-  // the product) is made again below as the sum of the logarithms.
+// Each column: the product of its characters' factors in character order.
+// Populations go in blocks of eight kept in registers over the characters.
+// Returns the columns below kScaleBound (known beforehand from the bound, or
+// found after the product), to be made again as the sum of the logarithms.
+std::vector<int> ProductColumns(int np, const GenotypePatterns& pats,
+                                const std::vector<double>& factors, const FactorLogs& fl,
+                                Mat<double>& P, Vec<double>& lscale) {
   constexpr int kBlock = 8;
+  const int nc = pats.nc;
+  const auto unp = static_cast<std::size_t>(np);
+  const double lbound = std::log(kScaleBound);
   std::vector<const double*> rows(static_cast<std::size_t>(nc));
   std::vector<int> scaled;
   for (int g = 1; g <= pats.ngenotypes; ++g) {
@@ -150,7 +162,7 @@ void Gfcols(Run& run, const GenotypePatterns& pats, const Arr3<std::int8_t>& cop
       if (idx[c] >= 0) {
         const auto q = static_cast<std::size_t>(idx[c]);
         rows[static_cast<std::size_t>(m++)] = factors.data() + q * unp;
-        bound += toplog[q];
+        bound += fl.toplog[q];
       }
     }
     lscale(g) = 0.0;
@@ -175,10 +187,16 @@ void Gfcols(Run& run, const GenotypePatterns& pats, const Arr3<std::int8_t>& cop
     }
     if (Dmax(np, col, 1) < kScaleBound) scaled.push_back(g);
   }
+  return scaled;
+}
 
-  // The scaled columns, kGroup genotypes at a time: each character's rows of
-  // logarithms are read once for the group, whose sums stay in cache.
+// The scaled columns, kGroup genotypes at a time: each character's rows of
+// logarithms are read once for the group, whose sums stay in cache.
+void LogScaledColumns(int np, const GenotypePatterns& pats, const FactorLogs& fl,
+                      const std::vector<int>& scaled, Mat<double>& P, Vec<double>& lscale) {
   constexpr std::size_t kGroup = 16;
+  const int nc = pats.nc;
+  const auto unp = static_cast<std::size_t>(np);
   std::vector<double> sums(kGroup * unp);
   for (std::size_t first = 0; first < scaled.size(); first += kGroup) {
     const std::size_t size = std::min(kGroup, scaled.size() - first);
@@ -189,7 +207,7 @@ void Gfcols(Run& run, const GenotypePatterns& pats, const Arr3<std::int8_t>& cop
         const int q = pats.index[static_cast<std::size_t>(g - 1) * static_cast<std::size_t>(nc) +
                                  static_cast<std::size_t>(c)];
         if (q < 0) continue;
-        const double* l = logs.data() + static_cast<std::size_t>(q) * unp;
+        const double* l = fl.logs.data() + static_cast<std::size_t>(q) * unp;
         double* acc = sums.data() + j * unp;
         for (std::size_t i = 0; i < unp; ++i) acc[i] += l[i];
       }
@@ -199,6 +217,19 @@ void Gfcols(Run& run, const GenotypePatterns& pats, const Arr3<std::int8_t>& cop
       ScaleColumn(np, sums.data() + j * unp, P.Ptr(1, g), lscale(g));
     }
   }
+}
+
+}  // namespace
+
+void Gfcols(Run& run, const GenotypePatterns& pats, const Arr3<std::int8_t>& copies,
+            PopulationFrequencies& tables, Mat<double>& P, Vec<double>& lscale,
+            std::vector<double>& factors) {
+  const int np = run.par.npop;
+  PatternFactors(run, pats, copies, tables, factors);
+  if (run.error.stop != 0) return;
+  const FactorLogs fl = LogsOf(factors, pats.pchar.size(), static_cast<std::size_t>(np));
+  const std::vector<int> scaled = ProductColumns(np, pats, factors, fl, P, lscale);
+  LogScaledColumns(np, pats, fl, scaled, P, lscale);
 }
 
 void Gfrow(Run& run, const GenotypePatterns& pats, const Arr3<std::int8_t>& copies,
