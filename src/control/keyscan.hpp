@@ -26,7 +26,7 @@ std::string_view ControlText(std::string_view line);
 // Takes the token that starts at column `pos` (1-based) of `text` into
 // run.parse.token and moves `pos` past it. False when there is no token that
 // is followed by more text (the scan of the line is over).
-bool NextKeyToken(Run& run, std::string_view text, int& pos);
+[[nodiscard]] bool NextKeyToken(Run& run, std::string_view text, int& pos);
 
 // Scans `text` from column `pos` for the first token that matches an entry of
 // `table` (entries tried in their order); returns the entry's index with `pos`

@@ -12,14 +12,14 @@ namespace velk {
 // characters, where settings are read) and run.parse.whole (all of it, where
 // file names are read) and counts it. A read error or the end of the file is message
 // 3014 ("control file" and the line count); false then.
-bool ReadControlLine(Run& run);
+[[nodiscard]] bool ReadControlLine(Run& run);
 // A line whose column 1 holds "\" or "/" is a comment inside a section.
-bool IsCommentLine(std::string_view line);
+[[nodiscard]] bool IsCommentLine(std::string_view line);
 
 // The reader from the line after the analysis header to the "run" line. True
 // when the analysis is to run: the run sequence follows, and pops the context
 // that this call leaves pushed.
-bool Gparse(Run& run, int kind);
+[[nodiscard]] bool Gparse(Run& run, int kind);
 
 void Pparse(Run& run, int resampling_requested);  // parameters
 void Oparse(Run& run);                            // options

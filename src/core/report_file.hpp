@@ -45,12 +45,12 @@ bool ReportsSound(Run& run);
 // run's input files named so far is refused with message 3030 and the run stops,
 // the input file left as it was; so is a log file that cannot be created. True
 // when the log is in its file (or was not held in memory).
-bool PlaceLog(Run& run);
+[[nodiscard]] bool PlaceLog(Run& run);
 
 // Whether `path` names a file that the run reads: its control file, its
 // baseline file or per-population baseline files, or its mixture file (the
 // same existing file under any name, or the same name of a file not made yet).
-bool IsInputFile(const Run& run, const std::string& path);
+[[nodiscard]] bool IsInputFile(const Run& run, const std::string& path);
 
 // The file name a report of this extension gets: the output base name
 // (trailing blanks removed) followed by the extension.

@@ -9,7 +9,7 @@ void SyrkLower(int n, int k, const double* a, int lda, double* c, int ldc);
 
 // LU factorisation of the n x n matrix A in place, with row interchanges in
 // `pivots` (n entries). False when a pivot is exactly zero (A singular).
-bool LuFactor(int n, double* a, int lda, int* pivots);
+[[nodiscard]] bool LuFactor(int n, double* a, int lda, int* pivots);
 
 // Solves A X = B for the nrhs columns of B (n x nrhs), in place, with A as
 // LuFactor left it.

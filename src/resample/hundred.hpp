@@ -39,7 +39,7 @@ struct HundredUnits {
 // The units of the run and their true proportions and seeds. By region without
 // regions of the first level: message 3050. Out of memory: message 3000. False
 // when the run stopped.
-bool HundredSetUp(Run& run, HundredUnits& units);
+[[nodiscard]] bool HundredSetUp(Run& run, HundredUnits& units);
 
 // The seeds of unit u from the run's seeds.
 std::int32_t HundredSeed(std::int32_t seed, int u);

@@ -35,7 +35,7 @@ struct PercentileIndex {
   int lo = 0;
   int hi = 0;
 };
-PercentileIndex PercentileIndices(int confidence, int nresamples);
+[[nodiscard]] PercentileIndex PercentileIndices(int confidence, int nresamples);
 
 // The studentized values t(1..nr) of one resample: t = (r - e) / s with r the
 // resample's regional estimates, e the observed ones and s the resample's
@@ -143,7 +143,7 @@ struct SmstatSummary {
 };
 
 // The report's statistics (studentizes the stored values first).
-SmstatSummary SmstatSummarize(const Run& run, Smstat& acc);
+[[nodiscard]] SmstatSummary SmstatSummarize(const Run& run, Smstat& acc);
 
 // Writes the summary report (.sim in a simulation on slot 6, .bot in a
 // bootstrap on slot 7) and closes it. An output base name "USER" is refused with

@@ -12,7 +12,7 @@
 namespace velk {
 
 // The number of estimation threads for `requested` (0: one per core; at least 1).
-int ResampleThreads(int requested);
+[[nodiscard]] int ResampleThreads(int requested);
 
 class Workers {
  public:

@@ -45,6 +45,6 @@ struct Outcome {
 };
 
 // Runs (or, load-only, loads) one control file.
-Outcome Velk(Process& process, Platform& platform, const Request& request);
+[[nodiscard]] Outcome Velk(Process& process, Platform& platform, const Request& request);
 
 }  // namespace velk

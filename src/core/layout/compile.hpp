@@ -36,7 +36,7 @@ struct CompiledLayout {
   bool valid = false;
 };
 
-CompiledLayout CompileLayout(std::string_view layout);
+[[nodiscard]] CompiledLayout CompileLayout(std::string_view layout);
 
 // The compiled form of `layout`, parsed on first use. The reference stays valid
 // until the next call on the same thread.

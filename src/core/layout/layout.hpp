@@ -62,7 +62,7 @@ struct Records {
 void Render(std::string_view layout, std::span<const Item> items, Records& records);
 
 // True when `layout` parses as a layout the writer knows.
-bool IsValidLayout(std::string_view layout);
+[[nodiscard]] bool IsValidLayout(std::string_view layout);
 
 // Convenience for internal writes (default names, message bodies): all records
 // of one write joined by '\n', with no trailing newline.
