@@ -62,13 +62,6 @@ bool IsDigit(char c) {
   return c >= '0' && c <= '9';
 }
 
-// A character the tokenizer passes over before a token starts.
-bool IsSeparator(char c) {
-  const char l = Tolow(c);
-  return !(l == '+' || l == '-' || l == '.' || IsDigit(l) || (l >= 'a' && l <= 'z') || l == '[' ||
-           l == '\\' || l == ':' || l == '*');
-}
-
 bool IsComment(std::string_view line) {
   return !line.empty() && line[0] == '\\';
 }
@@ -195,7 +188,7 @@ int FindCharacter(Reader& r, std::size_t& p) {
   Run& run = r.run;
   const std::string_view line = r.line;
   std::size_t s = 0;
-  while (s < line.size() && IsSeparator(line[s])) ++s;
+  while (s < line.size() && !StartsToken(line[s])) ++s;
   if (s >= line.size()) return 0;
   if (IsLetter(line[s])) {
     std::size_t e = line.find_first_of(" \t", s);

@@ -47,12 +47,6 @@ bool IsLetter(char c) {
   return c >= 'a' && c <= 'z';
 }
 
-// Characters that may start a token; everything else separates tokens.
-bool StartsToken(char c) {
-  return IsDigit(c) || IsLetter(c) || c == '+' || c == '-' || c == '.' || c == '[' || c == '\\' ||
-         c == ':' || c == '*';
-}
-
 // Length of `text` without trailing blanks.
 std::size_t TrimmedLength(std::string_view text) {
   std::size_t n = text.size();
