@@ -8,7 +8,7 @@
 #include <utility>
 #include <vector>
 
-#include "data/genotypes.hpp"
+#include "import/genotypes.hpp"
 #include "fuzz_support.hpp"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

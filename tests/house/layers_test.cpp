@@ -13,7 +13,7 @@ namespace fs = std::filesystem;
 
 // Ground first.
 const std::vector<std::string> kLayers = {"core",   "numeric", "control",  "data", "model",
-                                          "estimate", "report", "resample", "run"};
+                                          "estimate", "report", "resample", "import", "run"};
 
 int Rank(const std::string& layer) {
   for (std::size_t i = 0; i < kLayers.size(); ++i)

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "data/genotypes.hpp"
+#include "import/genotypes.hpp"
 
 namespace velk {
 

@@ -1,7 +1,7 @@
 // The import: reads the individuals, checks them, numbers the alleles of every
 // locus in one order shared by reference and mixture, and writes NAME.bse,
 // NAME.mix, NAME.ref, NAME.alleles.csv and NAME.ctl.
-#include "run/import.hpp"
+#include "import/import.hpp"
 
 #include <algorithm>
 #include <cctype>

@@ -1,7 +1,6 @@
 #pragma once
 // Individual genotypes as the field records them (GENEPOP files, two-column
-// tables): what the readers of src/data hand to the import, before any allele
-// is numbered.
+// tables): what the import's readers hand to it, before any allele is numbered.
 #include <string>
 #include <string_view>
 #include <utility>
