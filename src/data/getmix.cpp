@@ -172,7 +172,8 @@ void ClearMixture(Input& input) {
 
 // The lines before the records, up to the first record (left in `line`; true)
 // or through the locus definition.
-bool ReadLeadingLines(Run& run, LineReader& in, RecordShape& shape, std::string& line) {
+[[nodiscard]] bool ReadLeadingLines(Run& run, LineReader& in, RecordShape& shape,
+                                    std::string& line) {
   for (;;) {
     int status = in.Read(line, shape.maxlen);
     if (status < 0) {
@@ -217,7 +218,7 @@ class MixtureReader {
  private:
   int MissingCharacters() const;
   void MakeGenotypeRoom();
-  bool Place(int number);
+  void Place(int number);
 
   Run& run_;
   LineReader& in_;
@@ -254,25 +255,24 @@ void MixtureReader::MakeGenotypeRoom() {
   run_.input.copies.Extend3(limits_.genotypes);
 }
 
-// Counts the record's genotype; false when the run stopped.
-bool MixtureReader::Place(int number) {
+// Counts the record's genotype (a full table stops the run).
+void MixtureReader::Place(int number) {
   switch (condense_.Place(work_, limits_)) {
     case Placed::kInexactKey:
       Error(run_, 3029);
-      return false;
+      return;
     case Placed::kTooManyGenotypes:
       Error(run_, 3023, {.a1 = "geneotypes", .n1 = limits_.genotypes});
-      return false;
+      return;
     case Placed::kTooManyClasses:
       Error(run_, 3023, {.a1 = "classes", .n1 = limits_.classes});
-      return false;
+      return;
     case Placed::kKnown:
     case Placed::kNewGenotype:
       break;
   }
   record_genotype_.push_back(condense_.Last());
   record_line_.push_back(number);
-  return true;
 }
 
 void MixtureReader::AcceptRecord(const std::string& text) {
@@ -419,12 +419,65 @@ std::size_t MixtureLineLength(const Vec<int>& types) {
   return std::max(kMixtureLineLength, full);
 }
 
+namespace {
+
+// How the rest of a field after its type digits reads.
+enum class FieldRest { kClean, kExtraType, kUnreadable, kStopped };
+
+// The field may go on past its t digits: further zeros are accepted, every
+// other digit is a type the control file does not have (2003). A character that
+// is not a digit leaves the field unreadable (2008, or the decimal comma's
+// message): the record is bad. `p` moves to the field's end (or the character).
+FieldRest ReadFieldRest(Run& run, std::string_view record, std::size_t& p, int record_number, int c,
+                        int t) {
+  const std::size_t n = record.size();
+  FieldRest rest = FieldRest::kClean;
+  while (p < n && !IsBlank(record[p])) {
+    if (!IsDigit(record[p])) {
+      std::size_t start = p;
+      while (start > 0 && !IsBlank(record[start - 1])) --start;
+      std::size_t end = p;
+      while (end < n && !IsBlank(record[end])) ++end;
+      const std::string_view text = record.substr(start, end - start);
+      const std::string comma = CommaNumber(text);
+      if (!comma.empty()) {
+        DecimalComma(run, run.files.mixture, record_number, comma);
+      } else {
+        Error(run, 2008, {.a1 = run.chars(c).name, .a2 = std::string(text), .n1 = record_number});
+      }
+      return run.error.stop ? FieldRest::kStopped : FieldRest::kUnreadable;
+    }
+    if (record[p] != '0') {
+      Error(run, 2003, {.a1 = run.chars(c).name, .n1 = record_number, .n2 = t});
+      if (run.error.stop) return FieldRest::kStopped;
+      rest = FieldRest::kExtraType;
+    }
+    ++p;
+  }
+  return rest;
+}
+
+// The number of fields of the record: `field` up to `p`, and those after it.
+int CountFields(std::string_view record, std::size_t p, int field) {
+  const std::size_t n = record.size();
+  while (p < n) {
+    while (p < n && IsBlank(record[p])) ++p;
+    if (p >= n) break;
+    ++field;
+    while (p < n && !IsBlank(record[p])) ++p;
+  }
+  return field;
+}
+
+}  // namespace
+
 Parsed Parsmix(Run& run, std::string_view record, int record_number,
                const std::vector<int>& field_char, const Vec<int>& types, Mat<std::int8_t>& work,
                int* fields) {
   work.Fill(0);
   const int nc = types.Size();
-  const std::size_t n = TrimmedLength(record);
+  record = record.substr(0, TrimmedLength(record));
+  const std::size_t n = record.size();
   std::size_t p = 0;
   int field = 0;
   int read = 0;
@@ -458,31 +511,16 @@ Parsed Parsmix(Run& run, std::string_view record, int record_number,
       sum += copies;
       ++p;
     }
-    // The field may go on past its t digits: further zeros are accepted, every
-    // other digit is a type the control file does not have. A character that is
-    // not a digit leaves the field unreadable: the record is bad.
-    while (p < n && !IsBlank(record[p])) {
-      if (!IsDigit(record[p])) {
-        std::size_t start = p;
-        while (start > 0 && !IsBlank(record[start - 1])) --start;
-        std::size_t end = p;
-        while (end < n && !IsBlank(record[end])) ++end;
-        const std::string_view text = record.substr(start, end - start);
-        const std::string comma = CommaNumber(text);
-        if (!comma.empty()) {
-          DecimalComma(run, run.files.mixture, record_number, comma);
-        } else {
-          Error(run, 2008, {.a1 = run.chars(c).name, .a2 = std::string(text), .n1 = record_number});
-        }
-        if (run.error.stop) return Parsed::kFatal;
+    switch (ReadFieldRest(run, record, p, record_number, c, t)) {
+      case FieldRest::kStopped:
+        return Parsed::kFatal;
+      case FieldRest::kUnreadable:
         return Parsed::kBad;
-      }
-      if (record[p] != '0') {
-        Error(run, 2003, {.a1 = run.chars(c).name, .n1 = record_number, .n2 = t});
-        if (run.error.stop) return Parsed::kFatal;
+      case FieldRest::kExtraType:
         bad = true;
-      }
-      ++p;
+        break;
+      case FieldRest::kClean:
+        break;
     }
     if (p >= n) {  // the field ended the record
       if (read == 1 && sum == 0) {
@@ -501,15 +539,7 @@ Parsed Parsmix(Run& run, std::string_view record, int record_number,
     }
   }
   // The fields after the last one read, which nothing reads.
-  if (fields != nullptr) {
-    while (p < n) {
-      while (p < n && IsBlank(record[p])) ++p;
-      if (p >= n) break;
-      ++field;
-      while (p < n && !IsBlank(record[p])) ++p;
-    }
-    *fields = field;
-  }
+  if (fields != nullptr) *fields = CountFields(record, p, field);
   return bad ? Parsed::kBad : Parsed::kOk;
 }
 

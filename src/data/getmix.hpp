@@ -29,9 +29,9 @@ enum class Parsed { kOk, kIgnored, kBad, kFatal };
 // for every field of a record; `types` holds the types of every character.
 // Messages 1010, 2003, 2004, 2006, 2008 and 3025 carry `record` as the record
 // number. `fields`, when given, gets the number of fields of the record.
-Parsed Parsmix(Run& run, std::string_view record, int record_number,
-               const std::vector<int>& field_char, const Vec<int>& types, Mat<std::int8_t>& work,
-               int* fields = nullptr);
+[[nodiscard]] Parsed Parsmix(Run& run, std::string_view record, int record_number,
+                             const std::vector<int>& field_char, const Vec<int>& types,
+                             Mat<std::int8_t>& work, int* fields = nullptr);
 
 // Allocates the mixture arrays of the input block with the capacities of the
 // parameters, and the missing-baseline arrays. Sizes that overflow or that the

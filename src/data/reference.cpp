@@ -51,7 +51,7 @@ void BadRecord(Run& run, int line, const std::string& what, int& errors) {
 }
 
 // Opens the file named in the control file; false after 3027 or 3006.
-bool OpenReference(Run& run, LineReader& in) {
+[[nodiscard]] bool OpenReference(Run& run, LineReader& in) {
   const std::string name = Trim(run.files.reference);
   if (name.empty()) {
     Error(run, 3027, {.a1 = "Reference individuals"});
@@ -67,7 +67,7 @@ bool OpenReference(Run& run, LineReader& in) {
 
 // The locus definition: per field, a character (>0), kIdField, kPopField or
 // kSkippedField. False after 3051 (none, or no "POP") or 3014.
-bool ReadDefinition(Run& run, LineReader& in, std::vector<int>& field) {
+[[nodiscard]] bool ReadDefinition(Run& run, LineReader& in, std::vector<int>& field) {
   std::string line;
   bool defined = false;
   int status = 0;
@@ -100,8 +100,8 @@ int PopulationNumber(std::string_view v, int np) {
 
 // The copies of character c from its field into `one`; false when the field is
 // not a genotype: more digits than types, or more copies than the ploidy.
-bool ReadCopies(const Character& ch, int c, int maxtyp, std::string_view v,
-                std::vector<std::int8_t>& one) {
+[[nodiscard]] bool ReadCopies(const Character& ch, int c, int maxtyp, std::string_view v,
+                              std::vector<std::int8_t>& one) {
   int sum = 0;
   if (v.size() > static_cast<std::size_t>(ch.ntypes)) return false;
   for (std::size_t t = 0; t < v.size(); ++t) {
@@ -160,8 +160,8 @@ void ReadRecord(Run& run, const std::vector<int>& field, bool has_id,
 }
 
 // The records after the definition; false after 3014.
-bool ReadRecords(Run& run, LineReader& in, const std::vector<int>& field, ReferenceFish& fish,
-                 ReadFish& read) {
+[[nodiscard]] bool ReadRecords(Run& run, LineReader& in, const std::vector<int>& field,
+                               ReferenceFish& fish, ReadFish& read) {
   const bool has_id = std::find(field.begin(), field.end(), kIdField) != field.end();
   std::vector<std::int8_t> one(static_cast<std::size_t>(run.par.max_types) * run.par.nchar);
   std::string line;

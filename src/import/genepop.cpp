@@ -95,9 +95,9 @@ std::size_t ReadLocusNames(const std::vector<std::string_view>& lines, GenotypeS
 
 // The individual of line k into set and blocks; false (2521, 2522, 2523) when
 // the line is refused.
-bool ReadIndividual(const std::vector<std::string_view>& lines, std::size_t k,
-                    const std::string& file, bool mixture, GenotypeSet& set, Blocks& blocks,
-                    std::vector<ImportMessage>& messages) {
+[[nodiscard]] bool ReadIndividual(const std::vector<std::string_view>& lines, std::size_t k,
+                                  const std::string& file, bool mixture, GenotypeSet& set,
+                                  Blocks& blocks, std::vector<ImportMessage>& messages) {
   const std::string where = file + ", line " + std::to_string(k + 1);
   const std::size_t comma = lines[k].find(',');
   if (comma == std::string_view::npos) {
@@ -135,8 +135,8 @@ bool ReadIndividual(const std::vector<std::string_view>& lines, std::size_t k,
 
 // Every individual's population and alleles: one allele of `width` digits per
 // copy; false (2523) for a genotype of another width.
-bool SplitAlleles(const std::string& file, const Blocks& blocks, GenotypeSet& set,
-                  std::vector<ImportMessage>& messages) {
+[[nodiscard]] bool SplitAlleles(const std::string& file, const Blocks& blocks, GenotypeSet& set,
+                                std::vector<ImportMessage>& messages) {
   const std::size_t nloci = set.loci.size();
   const std::size_t width = static_cast<std::size_t>(blocks.width);
   bool ok = true;

@@ -58,8 +58,8 @@ bool EndsWith(const std::string& s, std::string_view tail) {
 
 // Splits a CSV (or, when its first line has tabs and no commas, TSV) text into
 // rows of fields; false with message 2501 when libcsv cannot read it.
-bool SplitTable(std::string_view text, const std::string& file, Rows& rows,
-                std::vector<ImportMessage>& messages) {
+[[nodiscard]] bool SplitTable(std::string_view text, const std::string& file, Rows& rows,
+                              std::vector<ImportMessage>& messages) {
   const std::string_view header_line = text.substr(0, text.find('\n'));
   const bool tabs = header_line.find('\t') != std::string_view::npos &&
                     header_line.find(',') == std::string_view::npos;
@@ -117,9 +117,9 @@ struct TableColumns {
 };
 
 // The named columns; false (2503) when one the role needs is missing.
-bool FindColumns(const std::vector<std::string>& header, const std::string& file, SampleRole role,
-                 const TableOptions& options, TableColumns& cols,
-                 std::vector<ImportMessage>& messages) {
+[[nodiscard]] bool FindColumns(const std::vector<std::string>& header, const std::string& file,
+                               SampleRole role, const TableOptions& options, TableColumns& cols,
+                               std::vector<ImportMessage>& messages) {
   const std::string type_name = Lower(options.type_column);
   for (std::size_t k = 0; k < header.size(); ++k) {
     const std::string name = Lower(Trimmed(header[k]));
@@ -149,8 +149,9 @@ bool FindColumns(const std::vector<std::string>& header, const std::string& file
 
 // The locus pairs among the other columns, L and L.1 or L_1 and L_2; false
 // (2504, 2505) when a column has no partner or there is no locus.
-bool PairLoci(const std::vector<std::string>& header, const std::string& file, bool ok,
-              TableColumns& cols, GenotypeSet& set, std::vector<ImportMessage>& messages) {
+[[nodiscard]] bool PairLoci(const std::vector<std::string>& header, const std::string& file,
+                            bool ok, TableColumns& cols, GenotypeSet& set,
+                            std::vector<ImportMessage>& messages) {
   set.loci.clear();
   const std::vector<int>& free_cols = cols.free;
   for (std::size_t k = 0; k < free_cols.size(); ++k) {
@@ -189,9 +190,9 @@ std::string FieldOf(const std::vector<std::string>& row, int col) {
 
 // Whether the individual's sample type fits the file (2507) and a reference
 // individual has its collection (2508); sets ind.mixture.
-bool CheckSampleType(const std::string& file, int line, SampleRole role, const TableColumns& cols,
-                     const std::string& type, Individual& ind,
-                     std::vector<ImportMessage>& messages) {
+[[nodiscard]] bool CheckSampleType(const std::string& file, int line, SampleRole role,
+                                   const TableColumns& cols, const std::string& type,
+                                   Individual& ind, std::vector<ImportMessage>& messages) {
   const std::string where = file + ", row " + std::to_string(line);
   if (cols.type < 0 || role != SampleRole::kBoth) {
     ind.mixture = role == SampleRole::kMixture;
@@ -215,9 +216,10 @@ bool CheckSampleType(const std::string& file, int line, SampleRole role, const T
 }
 
 // One row (line `line`) into set.individuals; false when it is refused.
-bool ReadRow(const std::vector<std::string>& row, std::size_t header_size, int line,
-             const std::string& file, SampleRole role, const TableOptions& options,
-             const TableColumns& cols, GenotypeSet& set, std::vector<ImportMessage>& messages) {
+[[nodiscard]] bool ReadRow(const std::vector<std::string>& row, std::size_t header_size, int line,
+                           const std::string& file, SampleRole role, const TableOptions& options,
+                           const TableColumns& cols, GenotypeSet& set,
+                           std::vector<ImportMessage>& messages) {
   if (row.size() != header_size) {
     Add(messages, 2506,
         file + ", row " + std::to_string(line) + ": " + std::to_string(row.size()) +

@@ -90,7 +90,7 @@ class Messages {
   std::vector<ImportMessage>& list_;
 };
 
-bool ReadText(const std::string& path, std::string& text, Messages& msgs) {
+[[nodiscard]] bool ReadText(const std::string& path, std::string& text, Messages& msgs) {
   std::ifstream in(path, std::ios::binary);
   if (!in) {
     msgs.Add(2530, "Cannot open " + path + ".");
@@ -103,9 +103,9 @@ bool ReadText(const std::string& path, std::string& text, Messages& msgs) {
   return true;
 }
 
-bool ReadSet(const std::string& path, const std::string& format, SampleRole role,
-             const TableOptions& table, GenotypeSet& set, Messages& msgs,
-             std::vector<ImportMessage>& list, std::string& used) {
+[[nodiscard]] bool ReadSet(const std::string& path, const std::string& format, SampleRole role,
+                           const TableOptions& table, GenotypeSet& set, Messages& msgs,
+                           std::vector<ImportMessage>& list, std::string& used) {
   std::string text;
   if (!ReadText(path, text, msgs)) return false;
   used = format.empty() ? (LooksLikeGenepop(text) ? "genepop" : "table") : format;
@@ -197,8 +197,8 @@ std::vector<std::string> OrderCodes(const std::set<std::string>& seen) {
 
 // The mixture's loci put in the reference's order; a locus that one file lacks
 // is error 2531.
-bool MatchLoci(const GenotypeSet& ref, GenotypeSet& mix, const std::string& ref_file,
-               const std::string& mix_file, Messages& msgs) {
+[[nodiscard]] bool MatchLoci(const GenotypeSet& ref, GenotypeSet& mix, const std::string& ref_file,
+                             const std::string& mix_file, Messages& msgs) {
   std::unordered_map<std::string, std::size_t> where;
   for (std::size_t l = 0; l < mix.loci.size(); ++l) where.emplace(mix.loci[l], l);
   std::vector<std::string> absent, extra;
@@ -330,9 +330,9 @@ std::unordered_map<std::string, int> NumberPopulations(Built& b) {
 }
 
 // The region of each population from the region table; false when there is none.
-bool RegionsFromTable(const ImportRequest& request,
-                      const std::unordered_map<std::string, int>& pop_index,
-                      std::vector<std::string>& pop_region, Messages& msgs) {
+[[nodiscard]] bool RegionsFromTable(const ImportRequest& request,
+                                    const std::unordered_map<std::string, int>& pop_index,
+                                    std::vector<std::string>& pop_region, Messages& msgs) {
   std::string text;
   std::vector<std::pair<std::string, std::string>> pairs;
   std::vector<ImportMessage> list;
@@ -360,7 +360,8 @@ bool RegionsFromTable(const ImportRequest& request,
 
 // The region of each population from the reference's region column; false
 // when no individual gives one.
-bool RegionsFromColumn(const Built& b, std::vector<std::string>& pop_region, Messages& msgs) {
+[[nodiscard]] bool RegionsFromColumn(const Built& b, std::vector<std::string>& pop_region,
+                                     Messages& msgs) {
   bool with_regions = false;
   for (std::size_t i = 0; i < b.reference.size(); ++i) {
     const Individual& ind = *b.reference[i];
@@ -791,9 +792,9 @@ std::string Summary(const ImportRequest& request, const std::string& format, con
 
 // Writes the files, each under its working name and renamed into place when
 // all were written; false (2540) when one could not be, leaving none behind.
-bool WriteFiles(const ImportRequest& request,
-                const std::vector<std::pair<std::string, const std::string*>>& files,
-                Messages& msgs) {
+[[nodiscard]] bool WriteFiles(const ImportRequest& request,
+                              const std::vector<std::pair<std::string, const std::string*>>& files,
+                              Messages& msgs) {
   const fs::path out(request.out);
   FilePlatform system;
   Platform& platform = request.platform != nullptr ? *request.platform : system;

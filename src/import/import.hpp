@@ -35,7 +35,7 @@ struct ImportOutcome {
 // counts of up to 5 digits each, stays within the baseline reader's 512 columns.
 inline constexpr int kImportMaxTypes = 83;
 
-ImportOutcome Import(const ImportRequest& request);
+[[nodiscard]] ImportOutcome Import(const ImportRequest& request);
 
 // "error 2531: ..." (warning, note by the number's range).
 std::string FormatImportMessage(const ImportMessage& message);

@@ -270,7 +270,7 @@ void SetDrawingFrequencies(const Run& run, const std::int16_t* x, int c, int idx
 
 // Room for every distinct genotype a simulation of n individuals can make;
 // false after 3000.
-bool MakeSimulatedRoom(Run& run, int n, DrawWork& work) {
+[[nodiscard]] bool MakeSimulatedRoom(Run& run, int n, DrawWork& work) {
   const int nc = run.par.nchar;
   const int maxtyp = run.par.max_types;
   const int needed = std::max(1, std::min(MostSimulated(run), std::max(n, 1)));
@@ -288,7 +288,7 @@ bool MakeSimulatedRoom(Run& run, int n, DrawWork& work) {
 
 // One individual of population j into work.genotype, its gene copies
 // character by character; false after 3032 (no sample to draw from).
-bool DrawIndividual(Run& run, int j, std::int32_t& seed, DrawWork& work) {
+[[nodiscard]] bool DrawIndividual(Run& run, int j, std::int32_t& seed, DrawWork& work) {
   const int nc = run.par.nchar;
   const int maxtyp = run.par.max_types;
   for (int c = 1; c <= nc; ++c) {
@@ -316,8 +316,8 @@ bool DrawIndividual(Run& run, int j, std::int32_t& seed, DrawWork& work) {
 
 // Stores the new genotype g of work.genotype and its probability in every
 // population (the frequencies made at the first); false when the run stopped.
-bool AddSimulatedGenotype(Run& run, int g, Frequencies frequencies, bool& frequencies_made,
-                          DrawWork& work) {
+[[nodiscard]] bool AddSimulatedGenotype(Run& run, int g, Frequencies frequencies,
+                                        bool& frequencies_made, DrawWork& work) {
   DrawnMixture& mix = work.mix;
   const std::size_t len =
       static_cast<std::size_t>(run.par.max_types) * static_cast<std::size_t>(run.par.nchar);
