@@ -83,7 +83,8 @@ void BM_Distrb(benchmark::State& state) {
   Run& run = d.run;
   DrawWork work;
   AllocateDraws(run, work);
-  const int draw = static_cast<int>(state.range(1));
+  const Frequencies draw =
+      state.range(1) != 0 ? Frequencies::kDirichlet : Frequencies::kBaseline;
   std::int32_t seed = -12345;
   for (auto _ : state) {
     Distrb(run, draw, seed, work);

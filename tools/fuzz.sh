@@ -34,7 +34,7 @@ else
   cmake -S . -B "$build" -G Ninja -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
     -DVELK_FUZZ=ON -DVELK_TESTS=OFF -DVELK_WERROR=ON
   cmake --build "$build" --target control_fuzz baseline_fuzz mixture_fuzz tokens_fuzz run_fuzz \
-    genotypes_fuzz
+    genotypes_fuzz import_roundtrip_fuzz
 fi
 
 # Seeds: the hand-made ones, and the example analysis for the readers it fits.
@@ -53,6 +53,7 @@ seed baseline "$root"/fuzz/seeds/baseline/* "$root"/examples/*.bse
 seed mixture "$root"/fuzz/seeds/mixture/* "$root"/examples/*.mix
 seed run "$root"/fuzz/seeds/run/*
 seed genotypes "$root"/fuzz/seeds/genotypes/*
+seed import_roundtrip "$root"/fuzz/seeds/genotypes/*
 
 # The targets read their inputs from memory. Short allocation stacks and a
 # small quarantine keep the address sanitizer quick; a leak is still found.
@@ -65,8 +66,8 @@ total=0
 # most 132 characters, a control file and a run hold several sections. What the
 # engine prints on the standard output (the generators' warnings) is dropped.
 # target:longest input:percent of RUNS
-for tls in control:1024:12 tokens:256:18 baseline:512:22 mixture:512:26 run:1024:12 \
-    genotypes:2048:10; do
+for tls in control:1024:12 tokens:256:18 baseline:512:22 mixture:512:26 run:1024:10 \
+    genotypes:2048:10 import_roundtrip:128:2; do
   t=${tls%%:*}
   share=${tls##*:}
   len=${tls#*:}

@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <string>
 
-#include "run/import.hpp"
+#include "import/import.hpp"
 
 namespace velk {
 

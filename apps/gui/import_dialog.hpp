@@ -5,7 +5,7 @@
 // them; "Check" counts and checks without writing.
 #include <QDialog>
 
-#include "run/import.hpp"
+#include "import/import.hpp"
 
 class QLineEdit;
 class QComboBox;

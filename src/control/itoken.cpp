@@ -40,7 +40,9 @@ enum Class {
   kStar
 };
 
+// `c` is lower-cased already.
 Class Classify(char c) {
+  if (!StartsToken(c)) return kSeparator;
   if (c == '+' || c == '-') return kSign;
   if (c == '.') return kPoint;
   if (c >= '0' && c <= '9') return kDigit;
@@ -48,8 +50,7 @@ Class Classify(char c) {
   if (c == '[') return kBracket;
   if (c == '\\') return kBackslash;
   if (c == ':') return kColon;
-  if (c == '*') return kStar;
-  return kSeparator;
+  return kStar;
 }
 
 // Which class may follow the class of the previous character of the token.
@@ -145,6 +146,12 @@ std::string_view TrimRight(std::string_view s) {
 
 char Tolow(char c) {
   return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+bool StartsToken(char c) {
+  const char l = Tolow(c);
+  return (l >= '0' && l <= '9') || (l >= 'a' && l <= 'z') || l == '+' || l == '-' || l == '.' ||
+         l == '[' || l == '\\' || l == ':' || l == '*';
 }
 
 // The end of the text counts as a blank. A text that holds no number at all

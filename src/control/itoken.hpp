@@ -23,6 +23,11 @@ int Itoken(Run& run, std::string_view text, int& used, std::string& token, int m
 
 char Tolow(char c);
 
+// The token character class: digits, letters of either case, "+", "-", ".",
+// "[", "\\", ":" and "*" may start a token; Itoken passes over every other
+// character before a token, and the data readers find their tokens with it.
+bool StartsToken(char c);
+
 // Checks and normalises the number that begins at the first character of
 // `text`; `length` is the number of characters of the text that belong to it.
 // A bad number is warning 1014 and a blank result.

@@ -13,7 +13,7 @@ namespace velk {
 // x1..x3 and the status of the read or open the message reports. They travel
 // with the call and are gone after it: a message never shows another's.
 struct MessageArgs {
-  std::string a1{}, a2{};
+  std::string a1{}, a2{};  // {}: a designated initializer may leave them out warning-free
   int n1 = 0, n2 = 0, n3 = 0;
   double x1 = 0, x2 = 0, x3 = 0;
   int iostat = 0;

@@ -62,13 +62,6 @@ bool IsDigit(char c) {
   return c >= '0' && c <= '9';
 }
 
-// A character the tokenizer passes over before a token starts.
-bool IsSeparator(char c) {
-  const char l = Tolow(c);
-  return !(l == '+' || l == '-' || l == '.' || IsDigit(l) || (l >= 'a' && l <= 'z') || l == '[' ||
-           l == '\\' || l == ':' || l == '*');
-}
-
 bool IsComment(std::string_view line) {
   return !line.empty() && line[0] == '\\';
 }
@@ -109,10 +102,7 @@ Got Next(Reader& r) {
   const int status = r.in.Read(r.line, kLineMax);
   if (status == 0) return Got::kLine;
   if (status < 0) return Got::kEnd;
-  r.run.error.a1 = "baseline";
-  r.run.error.n1 = r.in.LineNumber() + 1;
-  r.run.error.iostat = status;
-  Error(r.run, 3014);
+  Error(r.run, 3014, {.a1 = "baseline", .n1 = r.in.LineNumber() + 1, .iostat = status});
   return Got::kStop;
 }
 
@@ -137,17 +127,13 @@ std::string Label(std::string_view line, std::size_t start) {
 
 // Fatal 3011 for the current record.
 void BadRecord(Reader& r) {
-  r.run.error.a1 = "baseline";
-  r.run.error.n1 = r.in.LineNumber();
-  Error(r.run, 3011);
+  Error(r.run, 3011, {.a1 = "baseline", .n1 = r.in.LineNumber()});
 }
 
 // A value the 16-bit counts or the 32-bit totals cannot hold: the file is named
 // first, since the record number alone does not say which file it is in.
 void ValueOutOfRange(Reader& r) {
-  r.run.error.a1 = "baseline file";
-  r.run.error.a2 = Arg(r.file);
-  Error(r.run, 105);
+  Error(r.run, 105, {.a1 = "baseline file", .a2 = Arg(r.file)});
   BadRecord(r);
 }
 
@@ -195,7 +181,7 @@ int FindCharacter(Reader& r, std::size_t& p) {
   Run& run = r.run;
   const std::string_view line = r.line;
   std::size_t s = 0;
-  while (s < line.size() && IsSeparator(line[s])) ++s;
+  while (s < line.size() && !StartsToken(line[s])) ++s;
   if (s >= line.size()) return 0;
   if (IsLetter(line[s])) {
     std::size_t e = line.find_first_of(" \t", s);
@@ -223,11 +209,8 @@ int FindCharacter(Reader& r, std::size_t& p) {
 // Warning 1003 when a line gave fewer than t values.
 void FewValues(Reader& r, int nread, int t, int c, int pop) {
   if (nread >= t) return;
-  r.run.error.n1 = nread;
-  r.run.error.n2 = t;
-  r.run.error.a1 = Arg(r.run.chars(c).name);
-  r.run.error.a2 = Arg(r.run.pops(pop).name);
-  Error(r.run, 1003);
+  Error(r.run, 1003,
+        {.a1 = Arg(r.run.chars(c).name), .a2 = Arg(r.run.pops(pop).name), .n1 = nread, .n2 = t});
 }
 
 void CountLine(Reader& r, std::size_t p, int c, int pop, int t) {
@@ -298,13 +281,11 @@ void FrequencyLine(Reader& r, std::size_t p, int c, int pop, int t) {
   for (int k = 1; k <= t; ++k) s += r.freq(k);
   const double off = std::fabs(s - 1.0);
   if (off > 0.0015) {
-    run.error.x1 = s;
-    run.error.a1 = Arg(run.pops(pop).name);
-    run.error.a2 = Arg(run.chars(c).name);
+    const MessageArgs args{.a1 = Arg(run.pops(pop).name), .a2 = Arg(run.chars(c).name), .x1 = s};
     if (off <= 5.0) {
-      Error(run, 1001);
+      Error(run, 1001, args);
     } else {
-      Error(run, 2000);
+      Error(run, 2000, args);
       ++r.nerrors;
     }
   }
@@ -329,11 +310,11 @@ void FrequencyLine(Reader& r, std::size_t p, int c, int pop, int t) {
   }
   run.input.base_totals(c, pop) = static_cast<std::int32_t>(total);
   if (sum != total) {
-    run.error.n1 = static_cast<int>(total);
-    run.error.n2 = static_cast<int>(std::min(sum, kTotalMax));
-    run.error.a1 = Arg(run.pops(pop).name);
-    run.error.a2 = Arg(run.chars(c).name);
-    Error(run, 1000);
+    Error(run, 1000,
+          {.a1 = Arg(run.pops(pop).name),
+           .a2 = Arg(run.chars(c).name),
+           .n1 = static_cast<int>(total),
+           .n2 = static_cast<int>(std::min(sum, kTotalMax))});
   }
   FewValues(r, nread, t, c, pop);
 }
@@ -383,25 +364,20 @@ void Finish(Reader& r, int pop) {
   for (int c = 1; c <= nc; ++c) {
     if (run.input.base_totals(c, pop) >= 1) continue;
     ++r.missing(pop);
-    run.error.a1 = Arg(run.chars(c).name);
-    run.error.a2 = Arg(run.pops(pop).name);
-    Error(run, 1002);
+    Error(run, 1002, {.a1 = Arg(run.chars(c).name), .a2 = Arg(run.pops(pop).name)});
   }
   if (nc > 0 && r.missing(pop) == nc) r.found(pop) = 0;
 }
 
 void Note105(Run& run, int pop, const std::string& label) {
-  run.error.a1 = Arg(run.pops(pop).name);
-  run.error.a2 = Arg(label);
-  Error(run, 105);
+  Error(run, 105, {.a1 = Arg(run.pops(pop).name), .a2 = Arg(label)});
 }
 
 bool Opens(Reader& r) {
   std::error_code ec;
   const bool usable = !Name(r.file).empty() && !std::filesystem::is_directory(r.file, ec);
   if (usable && r.in.Open(r.run.platform.OpenFile(r.file, "rb"), r.file)) return true;
-  r.run.error.a1 = Arg(r.file);
-  Error(r.run, 1012);
+  Error(r.run, 1012, {.a1 = Arg(r.file)});
   ++r.nerrors;
   return false;
 }
@@ -436,8 +412,7 @@ void ReadOneFile(Reader& r) {
     int id = 0;
     std::size_t after = 0;
     if (!HeaderId(r, rest, id, after)) {
-      run.error.n1 = r.in.LineNumber();
-      Error(run, 3009);
+      Error(run, 3009, {.n1 = r.in.LineNumber()});
       return;
     }
     int pop = 0;
@@ -536,13 +511,11 @@ void Read(Run& run, LineReader& in) {
     nmissing += r.missing(pop);
     if (r.found(pop) != 0) continue;
     ++absent;
-    run.error.a1 = Arg(run.pops(pop).name);
-    Error(run, 2002);
+    Error(run, 2002, {.a1 = Arg(run.pops(pop).name)});
   }
   input.nmissing_base = static_cast<int>(std::min(nmissing, kTotalMax));
   if (absent + r.nerrors > 0) {
-    run.error.a1 = "baseline(s)";
-    Error(run, 3010);
+    Error(run, 3010, {.a1 = "baseline(s)"});
   }
 }
 

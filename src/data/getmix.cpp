@@ -1,24 +1,24 @@
-// The mixture file reader (Getmix) with its record parser (Parsmix), the
-// genotype key (Cnvrt) and the genotype table (Count).
+// The mixture file reader (Getmix) with its record parser (Parsmix). The
+// individuals are condensed into genotypes and classes by the Condenser
+// (data/condense.hpp).
 #include "data/getmix.hpp"
 
 #include <algorithm>
-#include <bit>
 #include <climits>
-#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <initializer_list>
 #include <new>
 #include <stdexcept>
 #include <string>
-#include <unordered_map>
 #include <utility>
 
 #include "control/itoken.hpp"
 #include "control/values.hpp"
 #include "core/error.hpp"
 #include "core/status.hpp"
+#include "data/locus_definition.hpp"
+#include "data/record_text.hpp"
 #include "numeric/kernels.hpp"
 
 namespace velk {
@@ -27,75 +27,13 @@ namespace {
 
 constexpr const char* kContext = "Reading mixture file";
 constexpr const char* kKind = "mixture";
-// ln 10^14 as the single-precision constant the key layout is built on.
-constexpr float kKeyLog = 32.236191f;
-// Longest field name of a locus definition.
-constexpr std::size_t kNameLength = 132;
 // The mixture arrays may take at most this many bytes. A capacity beyond it
 // (a billion genotypes, say) is refused as out of memory at once rather than
 // zero-filling memory the system only promised.
 constexpr std::size_t kMixtureBytesLimit = std::size_t{1} << 32;
 
-bool IsBlank(char c) {
-  return c == ' ' || c == '\t';
-}
 bool IsDigit(char c) {
   return c >= '0' && c <= '9';
-}
-bool IsLetter(char c) {
-  c = Tolow(c);
-  return c >= 'a' && c <= 'z';
-}
-
-// Characters that may start a token; everything else separates tokens.
-bool StartsToken(char c) {
-  return IsDigit(c) || IsLetter(c) || c == '+' || c == '-' || c == '.' || c == '[' || c == '\\' ||
-         c == ':' || c == '*';
-}
-
-// Length of `text` without trailing blanks.
-std::size_t TrimmedLength(std::string_view text) {
-  std::size_t n = text.size();
-  while (n > 0 && IsBlank(text[n - 1])) --n;
-  return n;
-}
-
-std::string TrimRight(std::string_view text) {
-  return std::string(text.substr(0, TrimmedLength(text)));
-}
-
-// A comment line begins with "\" or "/".
-bool IsComment(std::string_view line) {
-  std::size_t p = 0;
-  while (p < line.size() && IsBlank(line[p])) ++p;
-  return p < line.size() && (line[p] == '\\' || line[p] == '/');
-}
-
-struct Token {
-  int type = 0;
-  std::string text;
-  std::size_t start = 0;  // 0-based column of its first character
-};
-
-// Takes the tokens of `line` one by one and hands them to `take` until it
-// returns false or the line is used up.
-template <class Take>
-void ScanTokens(Run& run, std::string_view line, Take take) {
-  std::size_t pos = 0;
-  std::size_t n = TrimmedLength(line);
-  while (pos < n) {
-    std::size_t start = pos;
-    while (start < n && !StartsToken(line[start])) ++start;
-    if (start >= n) return;
-    Token token;
-    int used = 0;
-    token.type = Itoken(run, line.substr(pos, n - pos), used, token.text);
-    token.start = start;
-    if (std::abs(token.type) == kTokNone) return;
-    if (!take(token)) return;
-    // Every scan moves on by at least one character past the token's start.
-    pos = std::max(pos + static_cast<std::size_t>(std::max(used, 0)), start + 1);
-  }
 }
 
 enum class Leading { kOther, kRecord, kCharacters };
@@ -127,63 +65,7 @@ Leading ClassifyLeading(Run& run, std::string_view line) {
 }
 
 void ReadError(Run& run, int status, int record) {
-  run.error.iostat = status;
-  run.error.a1 = kKind;
-  run.error.n1 = record;
-  Error(run, 3014);
-}
-
-bool IsIdName(std::string_view name) {
-  return name.size() == 2 && Tolow(name[0]) == 'i' && Tolow(name[1]) == 'd';
-}
-
-// The locus definition after "* characters": one line per record field, the
-// field's name after its first word-starting token; "* end" closes it. On
-// return every character has its field in `colmap` (or the run has stopped),
-// and `id_field` is the first field named "ID" that no character reads (0: none).
-// Returns the number of fields the definition names.
-int ReadLocusDefinition(Run& run, LineReader& in, std::size_t maxlen, int nc, Vec<int>& colmap,
-                        int& id_field) {
-  colmap.Fill(-1);
-  id_field = 0;
-  int field = 0;
-  int placed = 0;
-  std::string line;
-  for (;;) {
-    if (in.Read(line, maxlen) != 0) {
-      Error(run, 3017);
-      return field;
-    }
-    if (IsComment(line)) continue;
-    bool end = false;
-    ScanTokens(run, line, [&](const Token& token) {
-      if (token.type == kTokStar) {
-        end = true;
-        return false;
-      }
-      if (!IsLetter(line[token.start])) return true;
-      ++field;
-      std::string name = TrimRight(std::string_view(line).substr(token.start, kNameLength));
-      bool matched = false;
-      for (int c = 1; c <= nc && !matched; ++c) {
-        if (colmap(c) == -1 && TrimRight(run.chars(c).name) == name) {
-          colmap(c) = field;
-          ++placed;
-          matched = true;
-        }
-      }
-      if (!matched && id_field == 0 && IsIdName(name)) id_field = field;
-      return false;
-    });
-    if (end) break;
-  }
-  if (placed < nc) {
-    run.error.n1 = in.LineNumber();
-    run.error.n2 = placed;
-    run.error.n3 = nc;
-    Error(run, 3025);
-  }
-  return field;
+  Error(run, 3014, {.a1 = kKind, .n1 = record, .iostat = status});
 }
 
 // Field `field` (1-based) of a record: its text up to the next blank; empty
@@ -200,15 +82,7 @@ std::string_view FieldText(std::string_view record, int field) {
 }
 
 void TooFewCharacters(Run& run, int record, int read, int nc) {
-  run.error.n1 = record;
-  run.error.n2 = read;
-  run.error.n3 = nc;
-  Error(run, 3025);
-}
-
-// The next capacity of a table that grows with the file.
-int Grown(int capacity) {
-  return capacity >= INT_MAX / 2 ? INT_MAX : std::max(16, 2 * capacity);
+  Error(run, 3025, {.n1 = record, .n2 = read, .n3 = nc});
 }
 
 // Whether genotype tables of `genotypes` entries of `geno_size` copies each
@@ -229,37 +103,61 @@ bool ArraysInPlace(const Run& run) {
          in.class_individuals.Size() == std::max(par.max_classes, 0);
 }
 
-// The reader proper; Getmix wraps it in its context and its allocation guard.
-void ReadMixture(Run& run, GenotypeLookup lookup) {
-  Par& par = run.par;
-  Input& input = run.input;
-  LineReader& in = run.inputs.Mixture();
+// The records' shape: the characters' types, the longest line, and which
+// character each field holds.
+struct RecordShape {
+  int nc = 0;
+  int maxtyp = 0;
+  Vec<int> types;
+  std::vector<int> ploidies;
+  std::size_t maxlen = 0;
+  int nfields = 0;              // fields of a record
+  std::vector<int> field_char;  // field number -> character read from it (0: skipped)
+  int id_field = 0;             // the field of the individuals' IDs (0: none)
+};
 
-  if (!in.Open(run.platform.OpenFile(run.files.mixture, "rb"), run.files.mixture)) {
-    run.error.a1 = kKind;
-    run.error.a2 = run.files.mixture;
-    Error(run, 3006);
+RecordShape MixtureShape(const Run& run) {
+  RecordShape shape;
+  shape.nc = std::clamp(run.par.nchar, 0, run.chars.Size());
+  shape.maxtyp = std::max(run.par.max_types, 0);
+  shape.types = Vec<int>(shape.nc);
+  shape.ploidies.resize(static_cast<std::size_t>(shape.nc));
+  for (int c = 1; c <= shape.nc; ++c) {
+    shape.types(c) = std::clamp(run.chars(c).ntypes, 0, shape.maxtyp);
+    shape.ploidies[static_cast<std::size_t>(c - 1)] = run.chars(c).ploidy;
+  }
+  shape.maxlen = MixtureLineLength(shape.types);
+  // Without a locus definition the fields are the characters in order.
+  shape.nfields = shape.nc;
+  shape.field_char.assign(static_cast<std::size_t>(shape.nc) + 1, 0);
+  for (int c = 1; c <= shape.nc; ++c) shape.field_char[static_cast<std::size_t>(c)] = c;
+  return shape;
+}
+
+// The fields of the locus definition after "* characters"; every character
+// must have its field (3025).
+void ReadMixtureDefinition(Run& run, LineReader& in, RecordShape& shape) {
+  std::vector<int> fields;
+  if (ReadLocusDefinition(run, in, shape.maxlen, DefinitionRule::kMixture, fields) != 0) {
+    Error(run, 3017);
     return;
   }
-  if (!ArraysInPlace(run) && !AllocateMixtureArrays(run)) return;
-
-  const int nc = std::clamp(par.nchar, 0, run.chars.Size());
-  const int maxtyp = std::max(par.max_types, 0);
-  // Capacities the control file left unset grow with the file.
-  int max_genotypes = std::max(par.max_genotypes, 0);
-  int max_classes = std::max(par.max_classes, 0);
-
-  Vec<int> types(nc);
-  std::vector<int> ploidies(static_cast<std::size_t>(nc));
-  std::vector<int> type_list(static_cast<std::size_t>(nc));
-  for (int c = 1; c <= nc; ++c) {
-    types(c) = std::clamp(run.chars(c).ntypes, 0, maxtyp);
-    ploidies[static_cast<std::size_t>(c - 1)] = run.chars(c).ploidy;
-    type_list[static_cast<std::size_t>(c - 1)] = types(c);
+  shape.nfields = static_cast<int>(fields.size());
+  shape.field_char.assign(fields.size() + 1, 0);
+  shape.id_field = 0;
+  int placed = 0;
+  for (std::size_t f = 0; f < fields.size(); ++f) {
+    if (fields[f] > 0) {
+      shape.field_char[f + 1] = fields[f];
+      ++placed;
+    } else if (fields[f] == kIdField && shape.id_field == 0) {
+      shape.id_field = static_cast<int>(f + 1);
+    }
   }
-  const KeyLayout layout = MakeKeyLayout(ploidies, type_list);
-  const std::size_t maxlen = MixtureLineLength(types);
+  if (placed < shape.nc) Error(run, 3025, {.n1 = in.LineNumber(), .n2 = placed, .n3 = shape.nc});
+}
 
+void ClearMixture(Input& input) {
   input.geno_count.Fill(0);
   input.class_genotypes.Fill(0);
   input.class_individuals.Fill(0);
@@ -270,245 +168,237 @@ void ReadMixture(Run& run, GenotypeLookup lookup) {
   input.record_id.clear();
   input.record_genotype.Free();
   input.record_line.Free();
+}
 
-  Vec<int> colmap(nc);
-  for (int c = 1; c <= nc; ++c) colmap(c) = c;
-  int id_field = 0;
-
-  // Leading lines, up to the first record or the locus definition.
-  int nfields = nc;  // fields of a record
-  std::string line;
-  bool first_record = false;
+// The lines before the records, up to the first record (left in `line`; true)
+// or through the locus definition.
+[[nodiscard]] bool ReadLeadingLines(Run& run, LineReader& in, RecordShape& shape,
+                                    std::string& line) {
   for (;;) {
-    int status = in.Read(line, maxlen);
+    int status = in.Read(line, shape.maxlen);
     if (status < 0) {
       Error(run, 3017);
-      return;
+      return false;
     }
     if (status > 0) {
       ReadError(run, status, in.LineNumber() + 1);
-      return;
+      return false;
     }
     Leading kind = ClassifyLeading(run, line);
-    if (kind == Leading::kRecord) {
-      first_record = true;
-      break;
-    }
+    if (kind == Leading::kRecord) return true;
     if (kind == Leading::kCharacters) {
-      nfields = ReadLocusDefinition(run, in, maxlen, nc, colmap, id_field);
-      if (run.error.stop) return;
-      break;
+      ReadMixtureDefinition(run, in, shape);
+      return false;
     }
   }
+}
 
-  // Field number -> character read from it (0: skipped).
-  int last_field = 0;
-  for (int c = 1; c <= nc; ++c) last_field = std::max(last_field, colmap(c));
-  std::vector<int> field_char(static_cast<std::size_t>(std::max(last_field, nfields)) + 1, 0);
-  for (int c = 1; c <= nc; ++c) {
-    if (colmap(c) > 0) field_char[static_cast<std::size_t>(colmap(c))] = c;
-  }
+// The state of one reading of the records.
+class MixtureReader {
+ public:
+  MixtureReader(Run& run, LineReader& in, const RecordShape& shape, GenotypeLookup lookup)
+      : run_(run),
+        in_(in),
+        shape_(shape),
+        geno_size_(static_cast<std::size_t>(shape.maxtyp) * static_cast<std::size_t>(shape.nc)),
+        work_(shape.maxtyp, shape.nc),
+        condense_(shape.types, shape.maxtyp, shape.ploidies, lookup),
+        limits_{.genotypes = std::max(run.par.max_genotypes, 0),
+                .classes = std::max(run.par.max_classes, 0),
+                .grow_classes = !run.par.classes_given} {}
 
-  const std::size_t geno_size = static_cast<std::size_t>(maxtyp) * static_cast<std::size_t>(nc);
-  Mat<std::int8_t> work(maxtyp, nc);
-  std::vector<double> key(static_cast<std::size_t>(layout.words));
-  KeyTable table(layout.words, lookup);
-  int ngeno = 0;
-  int nclasses = 0;
-  int sample = 0;
-  int nbad = 0;
-  int nskipped = 0;  // records with more missing characters than allowed
+  // Reads one line of the records: a record, a comment or a blank line.
+  void AcceptRecord(const std::string& text);
+  // Puts the genotypes into run.input class by class, each class's in order of
+  // first occurrence, with the records' IDs, genotypes and lines.
+  void PutInClassOrder();
+  // The warnings for records read only in part or skipped, and 3010 after bad ones.
+  void ReportSkippedRecords();
+
+ private:
+  int MissingCharacters() const;
+  void MakeGenotypeRoom();
+  void Place(int number);
+
+  Run& run_;
+  LineReader& in_;
+  const RecordShape& shape_;
+  std::size_t geno_size_;
+  Mat<std::int8_t> work_;  // the copies of the record read
+  Condenser condense_;
+  CondenseLimits limits_;
+  int nbad_ = 0;
+  int nskipped_ = 0;  // records with more missing characters than allowed
   // Records with fields after the last of the layout: how many, the first and its fields.
-  int nlong = 0, long_record = 0, long_fields = 0;
-  // Classes by their pattern of missing characters; per class its genotypes in
-  // order of first occurrence; per genotype its class and its place there.
-  std::unordered_map<std::string, int> class_of;
-  std::vector<std::vector<int>> members;
-  std::vector<int> geno_class;
-  std::vector<int> geno_place;
-  std::string pattern(static_cast<std::size_t>(nc), '0');
-  // Per accepted record: its ID, its genotype (in order of first occurrence
-  // until the genotypes are put in class order) and its line.
-  std::vector<std::string> record_id;
-  std::vector<std::int32_t> record_genotype;
-  std::vector<std::int32_t> record_line;
+  int nlong_ = 0, long_record_ = 0, long_fields_ = 0;
+  // Per accepted record: its ID, its genotype (in order of first occurrence)
+  // and its line.
+  std::vector<std::string> record_id_;
+  std::vector<std::int32_t> record_genotype_;
+  std::vector<std::int32_t> record_line_;
+};
 
-  // A stored genotype is the one in the work array when their copies agree.
-  auto same = [&](int g) {
-    return geno_size == 0 || std::memcmp(work.Data(), input.copies.Ptr(1, 1, g), geno_size) == 0;
-  };
+int MixtureReader::MissingCharacters() const {
+  int nmissing = 0;
+  for (int c = 1; c <= shape_.nc; ++c) {
+    if (shape_.maxtyp == 0 || I1sum(shape_.maxtyp, work_.Ptr(1, c), 1) == 0) ++nmissing;
+  }
+  return nmissing;
+}
 
-  auto record = [&](const std::string& text) {
-    std::size_t n = TrimmedLength(text);
-    if (n == 0 || IsComment(text)) return;
-    const int number = in.LineNumber();
-    if (in.Cut()) {
-      run.error.a1 = kKind;
-      run.error.n1 = number;
-      Error(run, 3011);
-      return;
-    }
-    int fields = 0;
-    Parsed parsed = Parsmix(run, std::string_view(text).substr(0, n), number, field_char, types,
-                            work, &fields);
-    if (fields > nfields && parsed == Parsed::kOk && ++nlong == 1) {
-      long_record = number;
-      long_fields = fields;
-    }
-    if (parsed == Parsed::kFatal || run.error.stop) return;
-    if (parsed == Parsed::kIgnored) return;
-    if (parsed == Parsed::kBad) {
-      ++nbad;
-      return;
-    }
-    int nmissing = 0;
-    for (int c = 1; c <= nc; ++c) {
-      bool missing = maxtyp == 0 || I1sum(maxtyp, work.Ptr(1, c), 1) == 0;
-      pattern[static_cast<std::size_t>(c - 1)] = missing ? '1' : '0';
-      if (missing) ++nmissing;
-    }
-    if (nmissing > par.max_missing) {
-      run.error.n1 = nmissing;
-      run.error.n2 = number;
-      Error(run, 1015);
-      ++nskipped;
-      return;
-    }
-    if (sample == INT_MAX) {  // no count may wrap
-      run.error.a1 = kKind;
-      run.error.n1 = number;
-      Error(run, 3011);
-      return;
-    }
-    Cnvrt(run, layout, types, work, key.data());
-    if (run.error.stop) return;
-    if (!par.genotypes_given && ngeno >= max_genotypes) {
-      max_genotypes = Grown(max_genotypes);
-      if (!FitsMixture(geno_size, max_genotypes)) throw std::bad_alloc();
-      input.geno_count.Extend(max_genotypes);
-      input.copies.Extend3(max_genotypes);
-    }
-    bool is_new = false;
-    const int g =
-        Count(run, ngeno, max_genotypes, key.data(), table, input.geno_count, same, is_new);
-    if (run.error.stop) return;
-    ++sample;
-    record_id.emplace_back(id_field > 0 ? FieldText(std::string_view(text).substr(0, n), id_field)
-                                        : std::string_view());
-    record_genotype.push_back(g);
-    record_line.push_back(number);
+// Capacities the control file left unset grow with the file.
+void MixtureReader::MakeGenotypeRoom() {
+  if (run_.par.genotypes_given || condense_.Genotypes() < limits_.genotypes) return;
+  limits_.genotypes = GrownCapacity(limits_.genotypes);
+  if (!FitsMixture(geno_size_, limits_.genotypes)) throw std::bad_alloc();
+  run_.input.geno_count.Extend(limits_.genotypes);
+  run_.input.copies.Extend3(limits_.genotypes);
+}
 
-    auto found = class_of.find(pattern);
-    int k;
-    if (found != class_of.end()) {
-      k = found->second;
-    } else {
-      if (!par.classes_given && nclasses >= max_classes) {
-        max_classes = Grown(max_classes);
-        input.class_genotypes.Extend(max_classes);
-        input.class_individuals.Extend(max_classes);
-      }
-      if (nclasses >= max_classes) {
-        run.error.a1 = "classes";
-        run.error.n1 = max_classes;
-        Error(run, 3023);
-        return;
-      }
-      k = ++nclasses;
-      class_of.emplace(pattern, k);
-      members.emplace_back();
-    }
-    ++input.class_individuals(k);
-    if (is_new) {
-      int place = ++input.class_genotypes(k);
-      members[static_cast<std::size_t>(k - 1)].push_back(ngeno);
-      geno_class.push_back(k);
-      geno_place.push_back(place);
-      if (geno_size > 0) std::memcpy(input.copies.Ptr(1, 1, ngeno), work.Data(), geno_size);
-    }
-  };
+// Counts the record's genotype (a full table stops the run).
+void MixtureReader::Place(int number) {
+  switch (condense_.Place(work_, limits_)) {
+    case Placed::kInexactKey:
+      Error(run_, 3029);
+      return;
+    case Placed::kTooManyGenotypes:
+      Error(run_, 3023, {.a1 = "geneotypes", .n1 = limits_.genotypes});
+      return;
+    case Placed::kTooManyClasses:
+      Error(run_, 3023, {.a1 = "classes", .n1 = limits_.classes});
+      return;
+    case Placed::kKnown:
+    case Placed::kNewGenotype:
+      break;
+  }
+  record_genotype_.push_back(condense_.Last());
+  record_line_.push_back(number);
+}
 
+void MixtureReader::AcceptRecord(const std::string& text) {
+  std::size_t n = TrimmedLength(text);
+  if (n == 0 || IsRecordComment(text)) return;
+  const int number = in_.LineNumber();
+  if (in_.Cut()) {
+    Error(run_, 3011, {.a1 = kKind, .n1 = number});
+    return;
+  }
+  const std::string_view record = std::string_view(text).substr(0, n);
+  int fields = 0;
+  Parsed parsed = Parsmix(run_, record, number, shape_.field_char, shape_.types, work_, &fields);
+  if (fields > shape_.nfields && parsed == Parsed::kOk && ++nlong_ == 1) {
+    long_record_ = number;
+    long_fields_ = fields;
+  }
+  if (parsed == Parsed::kFatal || run_.error.stop) return;
+  if (parsed == Parsed::kIgnored) return;
+  if (parsed == Parsed::kBad) {
+    ++nbad_;
+    return;
+  }
+  const int nmissing = MissingCharacters();
+  if (nmissing > run_.par.max_missing) {
+    Error(run_, 1015, {.n1 = nmissing, .n2 = number});
+    ++nskipped_;
+    return;
+  }
+  if (condense_.Individuals() == INT_MAX) {  // no count may wrap
+    Error(run_, 3011, {.a1 = kKind, .n1 = number});
+    return;
+  }
+  MakeGenotypeRoom();
+  record_id_.emplace_back(shape_.id_field > 0 ? FieldText(record, shape_.id_field)
+                                              : std::string_view());
+  Place(number);
+}
+
+void MixtureReader::PutInClassOrder() {
+  Input& input = run_.input;
+  const int ngeno = condense_.Genotypes();
+  const int nclasses = condense_.Classes();
+  const int sample = condense_.Individuals();
+  if (input.class_genotypes.Size() < limits_.classes) {
+    input.class_genotypes.Extend(limits_.classes);
+    input.class_individuals.Extend(limits_.classes);
+  }
+  int n = 0;
+  for (int k = 1; k <= nclasses; ++k) {
+    const std::vector<int>& list = condense_.Members()[static_cast<std::size_t>(k - 1)];
+    for (int g : list) {
+      ++n;
+      if (geno_size_ > 0) std::memcpy(input.copies.Ptr(1, 1, n), condense_.Copies(g), geno_size_);
+      input.geno_count(n) = condense_.CountOf(g);
+    }
+    input.class_genotypes(k) = static_cast<std::int32_t>(list.size());
+    input.class_individuals(k) = condense_.ClassIndividuals(k);
+  }
+  const std::vector<std::int32_t> class_order = condense_.ClassOrder();
+  input.ngenotypes = ngeno;
+  input.sample_size = sample;
+  input.record_id = std::move(record_id_);
+  input.record_genotype.Resize(sample);
+  input.record_line.Resize(sample);
+  for (int r = 1; r <= sample; ++r) {
+    const std::size_t i = static_cast<std::size_t>(r - 1);
+    input.record_genotype(r) = class_order[static_cast<std::size_t>(record_genotype_[i])];
+    input.record_line(r) = record_line_[i];
+  }
+  input.nclasses = nclasses;
+  run_.par.sample_size = sample;
+  run_.par.nclasses = nclasses;
+  run_.par.max_genotypes = limits_.genotypes;
+  run_.par.max_classes = limits_.classes;
+}
+
+void MixtureReader::ReportSkippedRecords() {
+  if (nlong_ > 0) {
+    Error(run_, 1018,
+          {.a1 = std::to_string(shape_.nfields),
+           .n1 = nlong_,
+           .n2 = long_record_,
+           .n3 = long_fields_});
+  }
+  if (nskipped_ > 0) {
+    // One line on the status text, whatever the number of records.
+    Error(run_, 1017, {.n1 = nskipped_, .n2 = run_.par.max_missing});
+    AppendStatus(run_, "Warning: " + std::to_string(nskipped_) +
+                           " mixture records skipped for missing characters (see the log)");
+  }
+  if (nbad_ > 0) Error(run_, 3010, {.a1 = kKind});
+}
+
+// The reader proper; Getmix wraps it in its context and its allocation guard.
+void ReadMixture(Run& run, GenotypeLookup lookup) {
+  LineReader& in = run.inputs.Mixture();
+  if (!in.Open(run.platform.OpenFile(run.files.mixture, "rb"), run.files.mixture)) {
+    Error(run, 3006, {.a1 = kKind, .a2 = run.files.mixture});
+    return;
+  }
+  if (!ArraysInPlace(run) && !AllocateMixtureArrays(run)) return;
+  RecordShape shape = MixtureShape(run);
+  ClearMixture(run.input);
+  std::string line;
+  const bool first_record = ReadLeadingLines(run, in, shape, line);
+  if (run.error.stop) return;
+
+  MixtureReader reader(run, in, shape, lookup);
   if (first_record) {
-    record(line);
+    reader.AcceptRecord(line);
     if (run.error.stop) return;
   }
   for (;;) {
-    int status = in.Read(line, maxlen);
+    int status = in.Read(line, shape.maxlen);
     if (status < 0) break;
     if (status > 0) {
       ReadError(run, status, in.LineNumber() + 1);
       return;
     }
-    record(line);
+    reader.AcceptRecord(line);
     if (run.error.stop) return;
   }
   in.Close();
-
-  // Class order: the n-th genotype of the walk over the classes and their
-  // genotypes changes places with genotype n.
-  std::vector<std::int32_t> class_order(static_cast<std::size_t>(ngeno) + 1, 0);
-  {
-    int walk = 0;
-    for (const std::vector<int>& list : members)
-      for (int g : list) class_order[static_cast<std::size_t>(g)] = ++walk;
-  }
-  int n = 0;
-  for (int k = 1; k <= nclasses; ++k) {
-    std::vector<int>& list = members[static_cast<std::size_t>(k - 1)];
-    for (std::size_t place = 0; place < list.size(); ++place) {
-      ++n;
-      int g = list[place];
-      if (g == n) continue;
-      std::swap(input.geno_count(n), input.geno_count(g));
-      if (geno_size > 0) {
-        std::swap_ranges(input.copies.Ptr(1, 1, n), input.copies.Ptr(1, 1, n) + geno_size,
-                         input.copies.Ptr(1, 1, g));
-      }
-      // The genotype that stood at n now stands at g.
-      int kn = geno_class[static_cast<std::size_t>(n - 1)];
-      int pn = geno_place[static_cast<std::size_t>(n - 1)];
-      members[static_cast<std::size_t>(kn - 1)][static_cast<std::size_t>(pn - 1)] = g;
-      geno_class[static_cast<std::size_t>(g - 1)] = kn;
-      geno_place[static_cast<std::size_t>(g - 1)] = pn;
-    }
-  }
-
-  input.ngenotypes = ngeno;
-  input.sample_size = sample;
-  input.record_id = std::move(record_id);
-  input.record_genotype.Resize(sample);
-  input.record_line.Resize(sample);
-  for (int r = 1; r <= sample; ++r) {
-    const std::size_t i = static_cast<std::size_t>(r - 1);
-    input.record_genotype(r) = class_order[static_cast<std::size_t>(record_genotype[i])];
-    input.record_line(r) = record_line[i];
-  }
-  input.nclasses = nclasses;
-  par.sample_size = sample;
-  par.nclasses = nclasses;
-  par.max_genotypes = max_genotypes;
-  par.max_classes = max_classes;
-
-  if (nlong > 0) {
-    run.error.n1 = nlong;
-    run.error.n2 = long_record;
-    run.error.n3 = long_fields;
-    run.error.a1 = std::to_string(nfields);
-    Error(run, 1018);
-  }
-  if (nskipped > 0) {
-    // One line on the status text, whatever the number of records.
-    run.error.n1 = nskipped;
-    run.error.n2 = par.max_missing;
-    Error(run, 1017);
-    AppendStatus(run, "Warning: " + std::to_string(nskipped) +
-                          " mixture records skipped for missing characters (see the log)");
-  }
-
-  if (nbad > 0) {
-    run.error.a1 = kKind;
-    Error(run, 3010);
-  }
+  reader.PutInClassOrder();
+  reader.ReportSkippedRecords();
 }
 
 // a * b, or false when it does not fit a size.
@@ -518,104 +408,7 @@ bool Multiply(std::size_t& a, std::size_t b) {
   return true;
 }
 
-std::uint64_t Mix(std::uint64_t x) {
-  x ^= x >> 30;
-  x *= 0xbf58476d1ce4e5b9ULL;
-  x ^= x >> 27;
-  x *= 0x94d049bb133111ebULL;
-  x ^= x >> 31;
-  return x;
-}
-
 }  // namespace
-
-// ------------------------------------------------------------------ layout
-
-KeyLayout MakeKeyLayout(const std::vector<int>& ploidies, const std::vector<int>& types) {
-  KeyLayout layout;
-  long long largest = 0;
-  for (int p : ploidies) largest = std::max<long long>(largest, p);
-  layout.base = static_cast<int>(std::clamp<long long>(largest + 1, 2, INT_MAX));
-  float ratio = kKeyLog / std::log(static_cast<float>(layout.base));
-  layout.digits = std::max(1, static_cast<int>(std::lround(ratio)) - 1);
-  long long total = 0;
-  for (int t : types) total += std::max(t, 0);
-  layout.total = static_cast<int>(std::min<long long>(total, INT_MAX));
-  long long words =
-      std::max<long long>(1, std::llround(static_cast<double>(total) / layout.digits));
-  if (words * layout.digits < total) ++words;
-  layout.words = static_cast<int>(words);
-  return layout;
-}
-
-// --------------------------------------------------------------- key table
-
-KeyTable::KeyTable(int words, GenotypeLookup lookup)
-    : words_(std::max(words, 1)), lookup_(lookup) {}
-
-bool KeyTable::Equal(const double* key, int g) const {
-  const double* stored = Key(g);
-  if (lookup_ == GenotypeLookup::kLinear) {
-    // The reference comparison: the sum of the words' absolute differences.
-    double difference = 0.0;
-    for (int m = 0; m < words_; ++m) difference += std::fabs(key[m] - stored[m]);
-    return difference < 1.0e-9;
-  }
-  // Key words are exact integers, so equal sums of differences mean equal bits.
-  for (int m = 0; m < words_; ++m) {
-    if (std::bit_cast<std::uint64_t>(key[m] + 0.0) != std::bit_cast<std::uint64_t>(stored[m]))
-      return false;
-  }
-  return true;
-}
-
-std::size_t KeyTable::Hash(const double* key) const {
-  std::uint64_t h = 0x9e3779b97f4a7c15ULL;
-  for (int m = 0; m < words_; ++m) h = Mix(h ^ std::bit_cast<std::uint64_t>(key[m] + 0.0));
-  return static_cast<std::size_t>(h);
-}
-
-int KeyTable::Find(const double* key, const std::function<bool(int)>& same) const {
-  if (lookup_ == GenotypeLookup::kLinear) {
-    for (int g = 1; g <= size_; ++g) {
-      if (Equal(key, g) && same(g)) return g;
-    }
-    return 0;
-  }
-  if (slots_.empty()) return 0;
-  // Linear probing without deletions keeps genotypes of one key in the order
-  // they were added, so the first accepted one is the linear scan's.
-  std::size_t mask = slots_.size() - 1;
-  for (std::size_t i = Hash(key) & mask; slots_[i] != 0; i = (i + 1) & mask) {
-    int g = slots_[i];
-    if (Equal(key, g) && same(g)) return g;
-  }
-  return 0;
-}
-
-void KeyTable::Rehash(std::size_t slots) {
-  slots_.assign(slots, 0);
-  std::size_t mask = slots - 1;
-  for (int g = 1; g <= size_; ++g) {
-    std::size_t i = Hash(Key(g)) & mask;
-    while (slots_[i] != 0) i = (i + 1) & mask;
-    slots_[i] = g;
-  }
-}
-
-void KeyTable::Add(const double* key) {
-  for (int m = 0; m < words_; ++m) keys_.push_back(key[m] + 0.0);
-  ++size_;
-  if (lookup_ == GenotypeLookup::kLinear) return;
-  if (2 * static_cast<std::size_t>(size_) > slots_.size()) {
-    Rehash(std::max<std::size_t>(16, 2 * slots_.size()));
-    return;
-  }
-  std::size_t mask = slots_.size() - 1;
-  std::size_t i = Hash(Key(size_)) & mask;
-  while (slots_[i] != 0) i = (i + 1) & mask;
-  slots_[i] = size_;
-}
 
 // ----------------------------------------------------------------- Parsmix
 
@@ -626,12 +419,65 @@ std::size_t MixtureLineLength(const Vec<int>& types) {
   return std::max(kMixtureLineLength, full);
 }
 
+namespace {
+
+// How the rest of a field after its type digits reads.
+enum class FieldRest { kClean, kExtraType, kUnreadable, kStopped };
+
+// The field may go on past its t digits: further zeros are accepted, every
+// other digit is a type the control file does not have (2003). A character that
+// is not a digit leaves the field unreadable (2008, or the decimal comma's
+// message): the record is bad. `p` moves to the field's end (or the character).
+FieldRest ReadFieldRest(Run& run, std::string_view record, std::size_t& p, int record_number, int c,
+                        int t) {
+  const std::size_t n = record.size();
+  FieldRest rest = FieldRest::kClean;
+  while (p < n && !IsBlank(record[p])) {
+    if (!IsDigit(record[p])) {
+      std::size_t start = p;
+      while (start > 0 && !IsBlank(record[start - 1])) --start;
+      std::size_t end = p;
+      while (end < n && !IsBlank(record[end])) ++end;
+      const std::string_view text = record.substr(start, end - start);
+      const std::string comma = CommaNumber(text);
+      if (!comma.empty()) {
+        DecimalComma(run, run.files.mixture, record_number, comma);
+      } else {
+        Error(run, 2008, {.a1 = run.chars(c).name, .a2 = std::string(text), .n1 = record_number});
+      }
+      return run.error.stop ? FieldRest::kStopped : FieldRest::kUnreadable;
+    }
+    if (record[p] != '0') {
+      Error(run, 2003, {.a1 = run.chars(c).name, .n1 = record_number, .n2 = t});
+      if (run.error.stop) return FieldRest::kStopped;
+      rest = FieldRest::kExtraType;
+    }
+    ++p;
+  }
+  return rest;
+}
+
+// The number of fields of the record: `field` up to `p`, and those after it.
+int CountFields(std::string_view record, std::size_t p, int field) {
+  const std::size_t n = record.size();
+  while (p < n) {
+    while (p < n && IsBlank(record[p])) ++p;
+    if (p >= n) break;
+    ++field;
+    while (p < n && !IsBlank(record[p])) ++p;
+  }
+  return field;
+}
+
+}  // namespace
+
 Parsed Parsmix(Run& run, std::string_view record, int record_number,
                const std::vector<int>& field_char, const Vec<int>& types, Mat<std::int8_t>& work,
                int* fields) {
   work.Fill(0);
   const int nc = types.Size();
-  const std::size_t n = TrimmedLength(record);
+  record = record.substr(0, TrimmedLength(record));
+  const std::size_t n = record.size();
   std::size_t p = 0;
   int field = 0;
   int read = 0;
@@ -665,43 +511,20 @@ Parsed Parsmix(Run& run, std::string_view record, int record_number,
       sum += copies;
       ++p;
     }
-    // The field may go on past its t digits: further zeros are accepted, every
-    // other digit is a type the control file does not have. A character that is
-    // not a digit leaves the field unreadable: the record is bad.
-    while (p < n && !IsBlank(record[p])) {
-      if (!IsDigit(record[p])) {
-        std::size_t start = p;
-        while (start > 0 && !IsBlank(record[start - 1])) --start;
-        std::size_t end = p;
-        while (end < n && !IsBlank(record[end])) ++end;
-        const std::string_view text = record.substr(start, end - start);
-        const std::string comma = CommaNumber(text);
-        if (!comma.empty()) {
-          DecimalComma(run, run.files.mixture, record_number, comma);
-        } else {
-          run.error.n1 = record_number;
-          run.error.a1 = run.chars(c).name;
-          run.error.a2 = std::string(text);
-          Error(run, 2008);
-        }
-        if (run.error.stop) return Parsed::kFatal;
+    switch (ReadFieldRest(run, record, p, record_number, c, t)) {
+      case FieldRest::kStopped:
+        return Parsed::kFatal;
+      case FieldRest::kUnreadable:
         return Parsed::kBad;
-      }
-      if (record[p] != '0') {
-        run.error.n1 = record_number;
-        run.error.a1 = run.chars(c).name;
-        run.error.n2 = t;
-        Error(run, 2003);
-        if (run.error.stop) return Parsed::kFatal;
+      case FieldRest::kExtraType:
         bad = true;
-      }
-      ++p;
+        break;
+      case FieldRest::kClean:
+        break;
     }
     if (p >= n) {  // the field ended the record
       if (read == 1 && sum == 0) {
-        run.error.a1 = kKind;
-        run.error.n1 = record_number;
-        Error(run, 1010);
+        Error(run, 1010, {.a1 = kKind, .n1 = record_number});
         return Parsed::kIgnored;
       }
       if (read < nc) {
@@ -710,80 +533,14 @@ Parsed Parsmix(Run& run, std::string_view record, int record_number,
       }
     }
     if (sum != 0 && sum != 1 && sum != 2 && sum != 4) {
-      run.error.a1 = run.chars(c).name;
-      run.error.n2 = sum;
-      run.error.n1 = record_number;
-      Error(run, 2004);
+      Error(run, 2004, {.a1 = run.chars(c).name, .n1 = record_number, .n2 = sum});
       if (run.error.stop) return Parsed::kFatal;
       bad = true;
     }
   }
   // The fields after the last one read, which nothing reads.
-  if (fields != nullptr) {
-    while (p < n) {
-      while (p < n && IsBlank(record[p])) ++p;
-      if (p >= n) break;
-      ++field;
-      while (p < n && !IsBlank(record[p])) ++p;
-    }
-    *fields = field;
-  }
+  if (fields != nullptr) *fields = CountFields(record, p, field);
   return bad ? Parsed::kBad : Parsed::kOk;
-}
-
-// ------------------------------------------------------------------- Cnvrt
-
-void Cnvrt(Run& run, const KeyLayout& layout, const Vec<int>& types, const Mat<std::int8_t>& work,
-           double* key) {
-  const int w = layout.words;
-  const int d = layout.digits;
-  std::fill(key, key + w, 0.0);
-  // Digit j goes to word min(w, ceil(j / d)); the words before the last hold d
-  // digits each, lowest digit first.
-  int word = 0;    // 0-based
-  int filled = 0;  // digits already in the word
-  double power = 1.0;
-  for (int c = 1; c <= types.Size(); ++c) {
-    for (int k = 1; k <= types(c); ++k) {
-      if (filled == d && word < w - 1) {
-        ++word;
-        filled = 0;
-        power = 1.0;
-      }
-      key[word] += work(k, c) * power;
-      ++filled;
-      power *= layout.base;
-    }
-  }
-  for (int m = 0; m < w; ++m) {
-    if ((key[m] + 1.0) - key[m] != 1.0) {
-      Error(run, 3029);
-      return;
-    }
-  }
-}
-
-// ------------------------------------------------------------------- Count
-
-int Count(Run& run, int& ngenotypes, int max_genotypes, const double* key, KeyTable& table,
-          Vec<std::int32_t>& counts, const std::function<bool(int)>& same, bool& is_new) {
-  is_new = false;
-  int g = table.Find(key, same);
-  if (g > 0) {
-    ++counts(g);
-    return g;
-  }
-  if (ngenotypes >= max_genotypes || ngenotypes >= counts.Size()) {
-    run.error.a1 = "geneotypes";
-    run.error.n1 = max_genotypes;
-    Error(run, 3023);
-    return 0;
-  }
-  table.Add(key);
-  ++ngenotypes;
-  counts(ngenotypes) = 1;
-  is_new = true;
-  return ngenotypes;
 }
 
 // -------------------------------------------------------------- allocation

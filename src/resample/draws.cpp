@@ -25,11 +25,9 @@ int MostSimulated(const Run& run) {
   return run.par.genotypes_given ? run.par.max_genotypes : INT_MAX;
 }
 
-// Slots of the genotype index: a power of two at least twice the capacity.
-std::size_t IndexSlots(int capacity) {
-  std::size_t n = 2;
-  while (n < 2 * static_cast<std::size_t>(std::max(capacity, 1))) n *= 2;
-  return n;
+// Popfrq's draw switch.
+int DrawSwitch(Frequencies frequencies) {
+  return frequencies == Frequencies::kDirichlet ? 1 : 0;
 }
 
 // Sizes the simulated mixture's storage for `capacity` distinct genotypes.
@@ -44,18 +42,14 @@ void SizeSimulated(Run& run, DrawWork& work, int capacity) {
   mix.class_individuals.Resize(1);
   work.P.Resize(np, capacity);
   work.lscale.Resize(capacity);
-  work.slots.assign(IndexSlots(capacity), 0);
   work.capacity = capacity;
-}
-
-// FNV-1a over the genotype's copy counts.
-std::size_t HashGenotype(const std::int8_t* x, std::size_t len) {
-  std::uint64_t h = 14695981039346656037ULL;
-  for (std::size_t i = 0; i < len; ++i) {
-    h ^= static_cast<std::uint8_t>(x[i]);
-    h *= 1099511628211ULL;
+  Vec<int> types(nc);
+  std::vector<int> ploidies(static_cast<std::size_t>(std::max(nc, 0)));
+  for (int c = 1; c <= nc; ++c) {
+    types(c) = std::clamp(run.chars(c).ntypes, 0, std::max(maxtyp, 0));
+    ploidies[static_cast<std::size_t>(c - 1)] = run.chars(c).ploidy;
   }
-  return static_cast<std::size_t>(h ^ (h >> 29));
+  work.condense = Condenser(types, maxtyp, ploidies);
 }
 
 }  // namespace
@@ -99,7 +93,6 @@ void AllocateDraws(Run& run, DrawWork& work) {
       for (int g = 1; g <= ng; ++g) work.proportions(g) = static_cast<double>(in.geno_count(g)) / n;
       ndrawn = std::max(ndrawn, ng);
       work.capacity = 0;
-      work.slots.clear();
     }
     work.drawn.Resize(ndrawn);
   } catch (const std::bad_alloc&) {
@@ -149,7 +142,7 @@ void Basim(Run& run, const Arr3<std::int16_t>& observed, Arr3<std::int16_t>& wor
   }
 }
 
-void Distrb(Run& run, int draw, std::int32_t& seed, DrawWork& work) {
+void Distrb(Run& run, Frequencies frequencies, std::int32_t& seed, DrawWork& work) {
   const Input& in = run.input;
   const int ng = in.ngenotypes;
   const std::size_t len =
@@ -192,7 +185,7 @@ void Distrb(Run& run, int draw, std::int32_t& seed, DrawWork& work) {
   work.nmissing = 0;
   work.deferred = 0;
   if (kept == 0) return;
-  Popfrq(run, in.base_counts, in.base_totals, draw, work.tables, work.nmissing);
+  Popfrq(run, in.base_counts, in.base_totals, DrawSwitch(frequencies), work.tables, work.nmissing);
   if (run.error.stop != 0) return;
   if (work.defer_columns) {
     work.deferred = kept;
@@ -205,7 +198,7 @@ void Distrb(Run& run, int draw, std::int32_t& seed, DrawWork& work) {
   }
 }
 
-void Clprob(Run& run, int draw, DrawWork& work) {
+void Clprob(Run& run, Frequencies frequencies, DrawWork& work) {
   const Input& in = run.input;
   const int np = run.par.npop;
   if (work.P.Rows() != np || work.P.Cols() < in.ngenotypes) {
@@ -218,7 +211,7 @@ void Clprob(Run& run, int draw, DrawWork& work) {
     }
   }
   work.deferred = 0;
-  Popfrq(run, in.base_counts, in.base_totals, draw, work.tables, work.nmissing);
+  Popfrq(run, in.base_counts, in.base_totals, DrawSwitch(frequencies), work.tables, work.nmissing);
   if (run.error.stop != 0) return;
   if (work.defer_columns) {
     work.deferred = in.ngenotypes;
@@ -231,73 +224,133 @@ void Clprob(Run& run, int draw, DrawWork& work) {
   }
 }
 
-void MixsimJR(Run& run, const Arr3<std::int16_t>& drawing, const Vec<double>& theta, int n,
-              int draw, std::int32_t& seed, DrawWork& work) {
-  const int np = run.par.npop;
-  const int nc = run.par.nchar;
-  const int maxtyp = run.par.max_types;
-  const int most = MostSimulated(run);
+namespace {
+
+// The drawing frequencies of population i (index idx) at character c from its
+// drawing counts x, and the first and last types that can be drawn.
+void SetDrawingFrequencies(const Run& run, const std::int16_t* x, int c, int idx, DrawWork& work) {
   const bool rannala = run.opt.rannala_mountain != 0;
   const bool pella = run.opt.pella_masuda != 0;
-  DrawnMixture& mix = work.mix;
+  const int t = run.chars(c).ntypes;
+  double* f = work.draw_freq[static_cast<std::size_t>(idx - 1)].Data();
+  work.no_sample(idx) = 0;
+  if (rannala || pella) {
+    if (rannala) {
+      const double prior = 1.0 / t;
+      for (int k = 0; k < t; ++k) f[k] = static_cast<double>(x[k]) + prior;
+    } else {
+      const double w = run.input.pm_weight(c);
+      const double* prior = run.input.pm_prior.Ptr(1, c);
+      for (int k = 0; k < t; ++k) f[k] = static_cast<double>(x[k]) + w * prior[k];
+    }
+    double s = 0.0;
+    for (int k = 0; k < t; ++k) s += f[k];
+    for (int k = 0; k < t; ++k) f[k] = f[k] / s;
+  } else {
+    std::int32_t total = 0;
+    for (int k = 0; k < t; ++k) total += x[k];
+    if (total < 1) {
+      work.no_sample(idx) = 1;
+      for (int k = 0; k < t; ++k) f[k] = 0.0;
+    } else {
+      const double divisor = total;
+      for (int k = 0; k < t; ++k) f[k] = static_cast<double>(x[k]) / divisor;
+    }
+  }
+  // A uniform that rounding leaves above the running sum falls in the last
+  // type that can occur, never in a trailing type of frequency 0; a uniform
+  // of exactly 0 falls in the first type that can occur.
+  int last = t;
+  while (last > 1 && !(f[last - 1] > 0.0)) --last;
+  int first = 1;
+  while (first < last && !(f[first - 1] > 0.0)) ++first;
+  work.draw_types(idx) = last;
+  work.first_types(idx) = first;
+}
 
-  // Room for every distinct genotype the call can make.
-  const int needed = std::max(1, std::min(most, std::max(n, 1)));
+// Room for every distinct genotype a simulation of n individuals can make;
+// false after 3000.
+[[nodiscard]] bool MakeSimulatedRoom(Run& run, int n, DrawWork& work) {
+  const int nc = run.par.nchar;
+  const int maxtyp = run.par.max_types;
+  const int needed = std::max(1, std::min(MostSimulated(run), std::max(n, 1)));
   if (needed > work.capacity || work.genotype.Rows() != maxtyp || work.genotype.Cols() != nc) {
     try {
       SizeSimulated(run, work, needed);
       work.genotype.Resize(maxtyp, nc);
     } catch (const std::bad_alloc&) {
       Error(run, 3000);
-      return;
+      return false;
     }
   }
-  std::fill(work.slots.begin(), work.slots.end(), 0);
-  const std::size_t mask = work.slots.size() - 1;
-  const std::size_t len = static_cast<std::size_t>(maxtyp) * static_cast<std::size_t>(nc);
+  return true;
+}
+
+// One individual of population j into work.genotype, its gene copies
+// character by character; false after 3032 (no sample to draw from).
+[[nodiscard]] bool DrawIndividual(Run& run, int j, std::int32_t& seed, DrawWork& work) {
+  const int nc = run.par.nchar;
+  const int maxtyp = run.par.max_types;
+  for (int c = 1; c <= nc; ++c) {
+    std::int8_t* x = work.genotype.Ptr(1, c);
+    for (int k = 0; k < maxtyp; ++k) x[k] = 0;
+    const int idx = (j - 1) * nc + c;
+    if (work.no_sample(idx) != 0) {
+      Error(run, 3032,
+            {.a1 = j <= run.pops.Size() ? Trim(run.pops(j).name) : std::to_string(j),
+             .a2 = Trim(run.chars(c).name)});
+      return false;
+    }
+    const Vec<double>& f = work.draw_freq[static_cast<std::size_t>(idx - 1)];
+    const int last = work.draw_types(idx);
+    const int copies = run.chars(c).ploidy;
+    for (int copy = 1; copy <= copies; ++copy) {
+      int k = last;
+      Mtnom1(run.process, last, f, k, seed);
+      if (!(f(k) > 0.0)) k = work.first_types(idx);
+      ++x[k - 1];
+    }
+  }
+  return true;
+}
+
+// Stores the new genotype g of work.genotype and its probability in every
+// population (the frequencies made at the first); false when the run stopped.
+[[nodiscard]] bool AddSimulatedGenotype(Run& run, int g, Frequencies frequencies,
+                                        bool& frequencies_made, DrawWork& work) {
+  DrawnMixture& mix = work.mix;
+  const std::size_t len =
+      static_cast<std::size_t>(run.par.max_types) * static_cast<std::size_t>(run.par.nchar);
+  mix.ngenotypes = g;
+  std::memcpy(mix.copies.Ptr(1, 1, g), work.genotype.Data(), len);
+  if (!frequencies_made) {
+    Popfrq(run, run.input.base_counts, run.input.base_totals, DrawSwitch(frequencies), work.tables,
+           work.nmissing);
+    if (run.error.stop != 0) return false;
+    frequencies_made = true;
+  }
+  if (work.defer_columns) {
+    work.deferred = g;
+    return true;
+  }
+  Gpcol(run, work.tables, mix.copies.Ptr(1, 1, g), work.P.Ptr(1, g), work.lscale(g));
+  return run.error.stop == 0;
+}
+
+}  // namespace
+
+void MixsimJR(Run& run, const Arr3<std::int16_t>& drawing, const Vec<double>& theta, int n,
+              Frequencies frequencies, std::int32_t& seed, DrawWork& work) {
+  const int np = run.par.npop;
+  const int nc = run.par.nchar;
+  DrawnMixture& mix = work.mix;
+  if (!MakeSimulatedRoom(run, n, work)) return;
+  work.condense.Clear();
 
   // Every population's drawing frequencies, from the drawing counts.
-  for (int i = 1; i <= np; ++i) {
-    for (int c = 1; c <= nc; ++c) {
-      const int idx = (i - 1) * nc + c;
-      const int t = run.chars(c).ntypes;
-      const std::int16_t* x = drawing.Ptr(1, c, i);
-      double* f = work.draw_freq[static_cast<std::size_t>(idx - 1)].Data();
-      work.no_sample(idx) = 0;
-      if (rannala || pella) {
-        if (rannala) {
-          const double prior = 1.0 / t;
-          for (int k = 0; k < t; ++k) f[k] = static_cast<double>(x[k]) + prior;
-        } else {
-          const double w = run.input.pm_weight(c);
-          const double* prior = run.input.pm_prior.Ptr(1, c);
-          for (int k = 0; k < t; ++k) f[k] = static_cast<double>(x[k]) + w * prior[k];
-        }
-        double s = 0.0;
-        for (int k = 0; k < t; ++k) s += f[k];
-        for (int k = 0; k < t; ++k) f[k] = f[k] / s;
-      } else {
-        std::int32_t total = 0;
-        for (int k = 0; k < t; ++k) total += x[k];
-        if (total < 1) {
-          work.no_sample(idx) = 1;
-          for (int k = 0; k < t; ++k) f[k] = 0.0;
-        } else {
-          const double divisor = total;
-          for (int k = 0; k < t; ++k) f[k] = static_cast<double>(x[k]) / divisor;
-        }
-      }
-      // A uniform that rounding leaves above the running sum falls in the last
-      // type that can occur, never in a trailing type of frequency 0; a uniform
-      // of exactly 0 falls in the first type that can occur.
-      int last = t;
-      while (last > 1 && !(f[last - 1] > 0.0)) --last;
-      int first = 1;
-      while (first < last && !(f[first - 1] > 0.0)) ++first;
-      work.draw_types(idx) = last;
-      work.first_types(idx) = first;
-    }
-  }
+  for (int i = 1; i <= np; ++i)
+    for (int c = 1; c <= nc; ++c)
+      SetDrawingFrequencies(run, drawing.Ptr(1, c, i), c, (i - 1) * nc + c, work);
   // Likewise the first and last populations with a positive proportion.
   int lastpop = np;
   while (lastpop > 1 && !(theta(lastpop) > 0.0)) --lastpop;
@@ -310,75 +363,35 @@ void MixsimJR(Run& run, const Arr3<std::int16_t>& drawing, const Vec<double>& th
   work.nmissing = 0;
   work.deferred = 0;
   work.deferred_copies = &mix.copies;
+  CondenseLimits limits{.genotypes = MostSimulated(run), .classes = INT_MAX};
 
   for (int ind = 1; ind <= n; ++ind) {
     int j = lastpop;
     Mtnom1(run.process, lastpop, theta, j, seed);
     if (!(theta(j) > 0.0)) j = firstpop;
     ++work.composition(j);
-
-    for (int c = 1; c <= nc; ++c) {
-      std::int8_t* x = work.genotype.Ptr(1, c);
-      for (int k = 0; k < maxtyp; ++k) x[k] = 0;
-      const int idx = (j - 1) * nc + c;
-      if (work.no_sample(idx) != 0) {
-        run.error.a1 = j <= run.pops.Size() ? Trim(run.pops(j).name) : std::to_string(j);
-        run.error.a2 = Trim(run.chars(c).name);
-        Error(run, 3032);
-        return;
-      }
-      const Vec<double>& f = work.draw_freq[static_cast<std::size_t>(idx - 1)];
-      const int last = work.draw_types(idx);
-      const int copies = run.chars(c).ploidy;
-      for (int copy = 1; copy <= copies; ++copy) {
-        int k = last;
-        Mtnom1(run.process, last, f, k, seed);
-        if (!(f(k) > 0.0)) k = work.first_types(idx);
-        ++x[k - 1];
-      }
-    }
+    if (!DrawIndividual(run, j, seed, work)) return;
 
     // Find the genotype among those simulated so far, or add it.
-    const std::int8_t* key = work.genotype.Data();
-    std::size_t s = HashGenotype(key, len) & mask;
-    int g = 0;
-    while (work.slots[s] != 0) {
-      const int h = work.slots[s];
-      if (std::memcmp(mix.copies.Ptr(1, 1, h), key, len) == 0) {
-        g = h;
-        break;
-      }
-      s = (s + 1) & mask;
-    }
-    if (g != 0) {
-      ++mix.count(g);
+    const Placed placed = work.condense.Place(work.genotype, limits);
+    if (placed == Placed::kKnown) {
+      ++mix.count(work.condense.Last());
       continue;
     }
-    if (mix.ngenotypes >= most) {
-      run.error.a1 = "geneotypes";
-      run.error.n1 = most;
-      Error(run, 3023);
+    if (placed == Placed::kInexactKey) {
+      Error(run, 3029);
       return;
     }
-    g = ++mix.ngenotypes;
-    work.slots[s] = g;
-    std::memcpy(mix.copies.Ptr(1, 1, g), key, len);
+    if (placed != Placed::kNewGenotype) {
+      Error(run, 3023, {.a1 = "geneotypes", .n1 = limits.genotypes});
+      return;
+    }
+    const int g = work.condense.Last();
     mix.count(g) = 1;
-
-    // Its probability in every population.
-    if (!frequencies_made) {
-      Popfrq(run, run.input.base_counts, run.input.base_totals, draw, work.tables, work.nmissing);
-      if (run.error.stop != 0) return;
-      frequencies_made = true;
-    }
-    if (work.defer_columns) {
-      work.deferred = g;
-      continue;
-    }
-    Gpcol(run, work.tables, mix.copies.Ptr(1, 1, g), work.P.Ptr(1, g), work.lscale(g));
-    if (run.error.stop != 0) return;
+    if (!AddSimulatedGenotype(run, g, frequencies, frequencies_made, work)) return;
   }
 
+  // Every simulated individual is scored at every character: one class.
   mix.sample_size = n;
   mix.nclasses = n > 0 ? 1 : 0;
   mix.class_genotypes(1) = mix.ngenotypes;

@@ -14,12 +14,17 @@
 #include <vector>
 
 #include "core/array.hpp"
+#include "data/condense.hpp"
 #include "model/gmatrx.hpp"
 
 namespace velk {
 
 struct Run;
 struct OptimData;
+
+// The population frequencies a draw's genotype probabilities come from: the
+// working baseline's, or a Dirichlet draw from their posterior.
+enum class Frequencies { kBaseline, kDirichlet };
 
 // A redrawn or simulated mixture: distinct genotypes stored class by class.
 struct DrawnMixture {
@@ -58,7 +63,7 @@ struct DrawWork {
   Vec<int> first_types;                // per (population, character): first type that can be drawn
   Vec<int> no_sample;                  // per (population, character): 1 when the baseline has none
   Mat<std::int8_t> genotype;           // (type, character): one simulated individual
-  std::vector<std::int32_t> slots;     // MixsimJR: hash index of the genotypes, 0 empty
+  Condenser condense;                  // MixsimJR: the distinct genotypes simulated
   int capacity = 0;                    // MixsimJR: largest number of distinct genotypes
 
   // When set, Distrb, Clprob and MixsimJR make the population frequencies (with
@@ -88,24 +93,24 @@ void Basim(Run& run, const Arr3<std::int16_t>& observed, Arr3<std::int16_t>& wor
 // sample of its genotypes into work.mix, drops genotypes and classes left
 // empty, adds the drawn counts to work.genotype_total, and fills work.P from
 // the working baseline (run.input.base_counts), each population's frequencies a
-// Dirichlet draw when `draw` is nonzero.
-void Distrb(Run& run, int draw, std::int32_t& seed, DrawWork& work);
+// Dirichlet draw under kDirichlet.
+void Distrb(Run& run, Frequencies frequencies, std::int32_t& seed, DrawWork& work);
 
 // Genotype probabilities of the observed mixture's genotypes (run.input) under
-// the working baseline into work.P, Dirichlet-drawn frequencies when `draw` is
-// nonzero.
-void Clprob(Run& run, int draw, DrawWork& work);
+// the working baseline into work.P, Dirichlet-drawn frequencies under
+// kDirichlet.
+void Clprob(Run& run, Frequencies frequencies, DrawWork& work);
 
 // Simulated mixture of n individuals at the true proportions `theta`: each
 // individual's population, then its gene copies character by character, from
 // the `drawing` counts (type, character, population); genotype probabilities
-// from the working baseline (run.input.base_counts), Dirichlet-drawn when
-// `draw` is nonzero. Fills work.mix (one class), work.P and work.composition.
+// from the working baseline (run.input.base_counts), Dirichlet-drawn under
+// kDirichlet. Fills work.mix (one class), work.P and work.composition.
 // Message 3032 for an individual of a population without sample for a
 // character under the plain model; 3023 when the distinct genotypes exceed
 // run.par.max_genotypes (a capacity the control file set).
 void MixsimJR(Run& run, const Arr3<std::int16_t>& drawing, const Vec<double>& theta, int n,
-              int draw, std::int32_t& seed, DrawWork& work);
+              Frequencies frequencies, std::int32_t& seed, DrawWork& work);
 
 // The columns of P that a draw left (work.defer_columns): exactly the values
 // the draw would have made. Clears work.deferred.

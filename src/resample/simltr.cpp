@@ -302,16 +302,17 @@ void Draw(Run& run, Driver& d, Work& w) {
       // Individuals always come from the observed counts; their probabilities
       // from the working (perhaps redrawn) baseline.
       d.seed_mixture = w.seed_mixture = d.seed;
-      MixsimJR(run, d.observed, d.expected, run.par.sample_size, 0, d.seed, w.draws);
+      MixsimJR(run, d.observed, d.expected, run.par.sample_size, Frequencies::kBaseline, d.seed,
+               w.draws);
       d.seed_after = w.seed_after = d.seed;
       return;
     }
     if (!mixture) {
-      Clprob(run, 0, w.draws);
+      Clprob(run, Frequencies::kBaseline, w.draws);
       w.source = Source::kObserved;
       return;
     }
-    Distrb(run, 0, d.seed, w.draws);
+    Distrb(run, Frequencies::kBaseline, d.seed, w.draws);
     return;
   }
   if (d.simulation) {
@@ -320,16 +321,17 @@ void Draw(Run& run, Driver& d, Work& w) {
       return;
     }
     d.seed_mixture = w.seed_mixture = d.seed;
-    MixsimJR(run, d.observed, d.expected, run.par.sample_size, 1, d.seed, w.draws);
+    MixsimJR(run, d.observed, d.expected, run.par.sample_size, Frequencies::kDirichlet, d.seed,
+             w.draws);
     d.seed_after = w.seed_after = d.seed;
     return;
   }
   if (!mixture) {
-    Clprob(run, 1, w.draws);
+    Clprob(run, Frequencies::kDirichlet, w.draws);
     w.source = Source::kObserved;
     return;
   }
-  Distrb(run, baseline ? 1 : 0, d.seed, w.draws);
+  Distrb(run, baseline ? Frequencies::kDirichlet : Frequencies::kBaseline, d.seed, w.draws);
 }
 
 // The data of the resample's maximisation. `in` is the run's input, read only;

@@ -15,7 +15,7 @@ namespace fs = std::filesystem;
 
 // Ground first.
 const std::vector<std::string> kLayers = {"core",   "numeric", "control",  "data", "model",
-                                          "estimate", "report", "resample", "run"};
+                                          "estimate", "report", "resample", "import", "run"};
 
 int Rank(const std::string& layer) {
   for (std::size_t i = 0; i < kLayers.size(); ++i)
@@ -58,7 +58,7 @@ std::vector<std::string> UpwardIncludes(const fs::path& src) {
 // The engine headers a front end may include: the engine entry, the import and
 // the types they take and return (the run's platform and process, the results,
 // the report slots and the path rules of the results lists).
-const std::vector<std::string> kApiHeaders = {"run/velk.hpp",    "run/import.hpp",
+const std::vector<std::string> kApiHeaders = {"run/velk.hpp",    "import/import.hpp",
                                               "core/run.hpp",    "core/results.hpp",
                                               "core/reports.hpp", "core/paths.hpp"};
 

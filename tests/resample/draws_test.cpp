@@ -65,7 +65,8 @@ TEST_F(DrawsTest, MixsimJRProportionsShortOfOneNeverDrawAPopulationOfProportionZ
   AllocateDraws(run, work);
   std::int32_t seed = -31;
   for (int rep = 0; rep < 30; ++rep) {
-    MixsimJR(run, run.input.base_counts, VecOf({0.7, 0.29, 0.0}), 500, 0, seed, work);
+    MixsimJR(run, run.input.base_counts, VecOf({0.7, 0.29, 0.0}), 500, Frequencies::kBaseline, seed,
+             work);
     ASSERT_EQ(run.error.stop, 0);
     EXPECT_EQ(work.composition(3), 0);
     EXPECT_GT(work.composition(2), 0);
@@ -77,9 +78,11 @@ TEST_F(DrawsTest, MixsimJRStopsForAnUnsampledPopulationDrawnFromOrTooManyGenotyp
   SetCounts(run, 3, 2, {0, 0, 0});
   AllocateDraws(run, work);
   std::int32_t seed = -3;
-  MixsimJR(run, run.input.base_counts, VecOf({0.5, 0.5, 0.0}), 200, 0, seed, work);
+  MixsimJR(run, run.input.base_counts, VecOf({0.5, 0.5, 0.0}), 200, Frequencies::kBaseline, seed,
+           work);
   EXPECT_EQ(run.error.stop, 0);
-  MixsimJR(run, run.input.base_counts, VecOf({0.5, 0.3, 0.2}), 200, 0, seed, work);
+  MixsimJR(run, run.input.base_counts, VecOf({0.5, 0.3, 0.2}), 200, Frequencies::kBaseline, seed,
+           work);
   EXPECT_EQ(std::vector<int>({run.error.stop, r.Last()}), std::vector<int>({1, 3032}));
 
   StepRun s;
@@ -87,9 +90,11 @@ TEST_F(DrawsTest, MixsimJRStopsForAnUnsampledPopulationDrawnFromOrTooManyGenotyp
   s.run.par.max_genotypes = 5;
   s.run.par.genotypes_given = true;
   AllocateDraws(s.run, work);
-  MixsimJR(s.run, s.run.input.base_counts, VecOf({0.4, 0.3, 0.3}), 60, 0, seed, work);
-  EXPECT_EQ(std::vector<int>({s.run.error.stop, s.Last(), s.run.error.n1}),
-            std::vector<int>({1, 3023, 5}));
+  MixsimJR(s.run, s.run.input.base_counts, VecOf({0.4, 0.3, 0.3}), 60, Frequencies::kBaseline, seed,
+           work);
+  EXPECT_EQ(std::vector<int>({s.run.error.stop, s.Last()}), std::vector<int>({1, 3023}));
+  ASSERT_FALSE(s.run.messages.empty());
+  EXPECT_NE(s.run.messages.back().text.find("geneotypes =    5."), std::string::npos);
 }
 
 // From this seed the third uniform of the shuffled generator is exactly 0.0,
@@ -107,7 +112,7 @@ TEST_F(DrawsTest, MixsimJRAUniformOfZeroNeverPicksAPopulationOrTypeThatCannotOcc
   SetBaseline(run, {2}, {{{5, 5}}, {{5, 5}}}, {1});
   AllocateDraws(run, work);
   seed = kZeroThird;
-  MixsimJR(run, run.input.base_counts, VecOf({0.0, 1.0}), 3, 0, seed, work);
+  MixsimJR(run, run.input.base_counts, VecOf({0.0, 1.0}), 3, Frequencies::kBaseline, seed, work);
   EXPECT_EQ(work.composition(1), 0);
   EXPECT_EQ(work.composition(2), 3);
 
@@ -118,7 +123,7 @@ TEST_F(DrawsTest, MixsimJRAUniformOfZeroNeverPicksAPopulationOrTypeThatCannotOcc
   SetBaseline(r2.run, {3}, {{{0, 5, 5}}});
   AllocateDraws(r2.run, work);
   seed = kZeroThird;
-  MixsimJR(r2.run, r2.run.input.base_counts, VecOf({1.0}), 3, 0, seed, work);
+  MixsimJR(r2.run, r2.run.input.base_counts, VecOf({1.0}), 3, Frequencies::kBaseline, seed, work);
   for (int g = 1; g <= work.mix.ngenotypes; ++g) EXPECT_EQ(work.mix.copies(1, 1, g), 0);
 }
 

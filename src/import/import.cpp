@@ -1,11 +1,13 @@
 // The import: reads the individuals, checks them, numbers the alleles of every
 // locus in one order shared by reference and mixture, and writes NAME.bse,
 // NAME.mix, NAME.ref, NAME.alleles.csv and NAME.ctl.
-#include "run/import.hpp"
+#include "import/import.hpp"
 
 #include <algorithm>
 #include <cctype>
+#include <climits>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -17,6 +19,7 @@
 #include <unordered_set>
 
 #include "core/working_file.hpp"
+#include "data/condense.hpp"
 
 namespace velk {
 
@@ -87,7 +90,7 @@ class Messages {
   std::vector<ImportMessage>& list_;
 };
 
-bool ReadText(const std::string& path, std::string& text, Messages& msgs) {
+[[nodiscard]] bool ReadText(const std::string& path, std::string& text, Messages& msgs) {
   std::ifstream in(path, std::ios::binary);
   if (!in) {
     msgs.Add(2530, "Cannot open " + path + ".");
@@ -100,9 +103,9 @@ bool ReadText(const std::string& path, std::string& text, Messages& msgs) {
   return true;
 }
 
-bool ReadSet(const std::string& path, const std::string& format, SampleRole role,
-             const TableOptions& table, GenotypeSet& set, Messages& msgs,
-             std::vector<ImportMessage>& list, std::string& used) {
+[[nodiscard]] bool ReadSet(const std::string& path, const std::string& format, SampleRole role,
+                           const TableOptions& table, GenotypeSet& set, Messages& msgs,
+                           std::vector<ImportMessage>& list, std::string& used) {
   std::string text;
   if (!ReadText(path, text, msgs)) return false;
   used = format.empty() ? (LooksLikeGenepop(text) ? "genepop" : "table") : format;
@@ -194,8 +197,8 @@ std::vector<std::string> OrderCodes(const std::set<std::string>& seen) {
 
 // The mixture's loci put in the reference's order; a locus that one file lacks
 // is error 2531.
-bool MatchLoci(const GenotypeSet& ref, GenotypeSet& mix, const std::string& ref_file,
-               const std::string& mix_file, Messages& msgs) {
+[[nodiscard]] bool MatchLoci(const GenotypeSet& ref, GenotypeSet& mix, const std::string& ref_file,
+                             const std::string& mix_file, Messages& msgs) {
   std::unordered_map<std::string, std::size_t> where;
   for (std::size_t l = 0; l < mix.loci.size(); ++l) where.emplace(mix.loci[l], l);
   std::vector<std::string> absent, extra;
@@ -241,12 +244,16 @@ std::string Where(const Individual& ind) {
   return ind.file + ", line " + std::to_string(ind.line);
 }
 
-// Everything the files are made of, with the checks that need the whole data.
-void Build(const ImportRequest& request, const GenotypeSet& ref, const GenotypeSet& mix, Built& b,
-           Messages& msgs) {
-  const std::size_t nloci = ref.loci.size();
+bool Wanted(const ImportRequest& request, const std::string& collection) {
+  return request.collections.empty() ||
+         std::find(request.collections.begin(), request.collections.end(), collection) !=
+             request.collections.end();
+}
 
-  // Which individuals take part.
+// Which individuals take part: every reference individual, the mixture
+// individuals of the collections asked for (2532 for one that is not there).
+void SelectIndividuals(const ImportRequest& request, const GenotypeSet& ref, const GenotypeSet& mix,
+                       Built& b, Messages& msgs) {
   std::vector<std::string> collections;
   for (const GenotypeSet* set : {&ref, &mix}) {
     for (const Individual& ind : set->individuals) {
@@ -256,10 +263,7 @@ void Build(const ImportRequest& request, const GenotypeSet& ref, const GenotypeS
       }
       if (std::find(collections.begin(), collections.end(), ind.population) == collections.end())
         collections.push_back(ind.population);
-      if (request.collections.empty() ||
-          std::find(request.collections.begin(), request.collections.end(), ind.population) !=
-              request.collections.end())
-        b.mixture.push_back(&ind);
+      if (Wanted(request, ind.population)) b.mixture.push_back(&ind);
     }
   }
   for (const std::string& c : request.collections) {
@@ -270,48 +274,48 @@ void Build(const ImportRequest& request, const GenotypeSet& ref, const GenotypeS
     }
   }
   for (const std::string& c : collections)
-    if (request.collections.empty() ||
-        std::find(request.collections.begin(), request.collections.end(), c) !=
-            request.collections.end())
-      b.collections.push_back(c);
+    if (Wanted(request, c)) b.collections.push_back(c);
   if (b.reference.empty()) msgs.Add(2536, "There are no reference individuals.");
   if (b.mixture.empty()) msgs.Add(2536, "There are no mixture individuals.");
+}
 
-  // Ploidy: a locus is haploid only when both files score it so.
-  std::vector<int> ploidy(nloci, 1);
-  for (std::size_t l = 0; l < nloci; ++l) {
+// Ploidy: a locus is haploid only when both files score it so.
+std::vector<int> LocusPloidy(const GenotypeSet& ref, const GenotypeSet& mix) {
+  std::vector<int> ploidy(ref.loci.size(), 1);
+  for (std::size_t l = 0; l < ploidy.size(); ++l)
     ploidy[l] = std::max(ref.ploidy[l], mix.individuals.empty() ? 1 : mix.ploidy[l]);
-  }
+  return ploidy;
+}
 
-  // Individuals: IDs, odd numbers of alleles.
-  {
-    std::unordered_map<std::string, const Individual*> seen;
-    int duplicates = 0, odd = 0;
-    auto check = [&](const Individual& ind, std::string& id) {
-      id = FieldSafe(ind.id);
-      if (id.empty())
-        id = std::string(ind.mixture ? "mixture" : "reference") + std::to_string(ind.line);
-      auto [it, fresh] = seen.emplace(id, &ind);
-      if (!fresh && ++duplicates <= kListed)
-        msgs.Add(2533, "Individual ID \"" + id + "\" is used twice: " + Where(*it->second) +
-                           " and " + Where(ind) + ".");
-      for (std::size_t l = 0; l < nloci; ++l) {
-        if (ploidy[l] == 2 && ind.alleles[l].size() == 1 && ++odd <= kListed)
-          msgs.Add(2534, Where(ind) + ": individual " + id +
-                             " has one allele at the diploid locus " + ref.loci[l] +
-                             "; score both copies or neither.");
-      }
-    };
-    b.ref_id.resize(b.reference.size());
-    b.mix_id.resize(b.mixture.size());
-    for (std::size_t i = 0; i < b.reference.size(); ++i) check(*b.reference[i], b.ref_id[i]);
-    for (std::size_t i = 0; i < b.mixture.size(); ++i) check(*b.mixture[i], b.mix_id[i]);
-    if (duplicates > kListed) msgs.Add(2533, std::to_string(duplicates) + " duplicate IDs in all.");
-    if (odd > kListed)
-      msgs.Add(2534, std::to_string(odd) + " genotypes with one allele at a diploid locus in all.");
-  }
+// Individuals: IDs used twice (2533), one allele at a diploid locus (2534).
+void CheckIds(const GenotypeSet& ref, const std::vector<int>& ploidy, Built& b, Messages& msgs) {
+  std::unordered_map<std::string, const Individual*> seen;
+  int duplicates = 0, odd = 0;
+  auto check = [&](const Individual& ind, std::string& id) {
+    id = FieldSafe(ind.id);
+    if (id.empty())
+      id = std::string(ind.mixture ? "mixture" : "reference") + std::to_string(ind.line);
+    auto [it, fresh] = seen.emplace(id, &ind);
+    if (!fresh && ++duplicates <= kListed)
+      msgs.Add(2533, "Individual ID \"" + id + "\" is used twice: " + Where(*it->second) + " and " +
+                         Where(ind) + ".");
+    for (std::size_t l = 0; l < ploidy.size(); ++l) {
+      if (ploidy[l] == 2 && ind.alleles[l].size() == 1 && ++odd <= kListed)
+        msgs.Add(2534, Where(ind) + ": individual " + id + " has one allele at the diploid locus " +
+                           ref.loci[l] + "; score both copies or neither.");
+    }
+  };
+  b.ref_id.resize(b.reference.size());
+  b.mix_id.resize(b.mixture.size());
+  for (std::size_t i = 0; i < b.reference.size(); ++i) check(*b.reference[i], b.ref_id[i]);
+  for (std::size_t i = 0; i < b.mixture.size(); ++i) check(*b.mixture[i], b.mix_id[i]);
+  if (duplicates > kListed) msgs.Add(2533, std::to_string(duplicates) + " duplicate IDs in all.");
+  if (odd > kListed)
+    msgs.Add(2534, std::to_string(odd) + " genotypes with one allele at a diploid locus in all.");
+}
 
-  // Populations in order of first appearance, and their regions.
+// Populations in order of first appearance; returns name -> index.
+std::unordered_map<std::string, int> NumberPopulations(Built& b) {
   std::unordered_map<std::string, int> pop_index;
   for (const Individual* ind : b.reference) {
     auto [it, fresh] = pop_index.emplace(ind->population, static_cast<int>(b.pops.size()));
@@ -322,67 +326,92 @@ void Build(const ImportRequest& request, const GenotypeSet& ref, const GenotypeS
     b.ref_pop.push_back(it->second);
     ++b.pops[static_cast<std::size_t>(it->second)].individuals;
   }
-  std::vector<std::string> pop_region(b.pops.size());
+  return pop_index;
+}
+
+// The region of each population from the region table; false when there is none.
+[[nodiscard]] bool RegionsFromTable(const ImportRequest& request,
+                                    const std::unordered_map<std::string, int>& pop_index,
+                                    std::vector<std::string>& pop_region, Messages& msgs) {
+  std::string text;
+  std::vector<std::pair<std::string, std::string>> pairs;
+  std::vector<ImportMessage> list;
   bool with_regions = false;
-  if (!request.regions.empty()) {
-    std::string text;
-    std::vector<std::pair<std::string, std::string>> pairs;
-    std::vector<ImportMessage> list;
-    if (ReadText(request.regions, text, msgs) &&
-        ReadRegionTable(text, request.regions, pairs, list)) {
-      with_regions = true;
-      for (const auto& [pop, region] : pairs) {
-        auto it = pop_index.find(pop);
-        if (it == pop_index.end()) {
-          msgs.Add(2535, request.regions + ": population \"" + pop +
-                             "\" has no individuals in the reference.");
-          continue;
-        }
-        std::string& r = pop_region[static_cast<std::size_t>(it->second)];
-        if (!r.empty() && r != region)
-          msgs.Add(2539, request.regions + ": population \"" + pop + "\" is given two regions, " +
-                             r + " and " + region + ".");
-        r = region;
-      }
-    }
-    for (ImportMessage& m : list) msgs.Add(m.number, std::move(m.text));
-  } else {
-    for (std::size_t i = 0; i < b.reference.size(); ++i) {
-      const Individual& ind = *b.reference[i];
-      if (ind.region.empty()) continue;
-      with_regions = true;
-      std::string& r = pop_region[static_cast<std::size_t>(b.ref_pop[i])];
-      if (!r.empty() && r != ind.region)
-        msgs.Add(2539, Where(ind) + ": population \"" + ind.population + "\" is in region " +
-                           ind.region + " here and in region " + r + " before.");
-      r = ind.region;
-    }
-  }
-  if (with_regions) {
-    std::unordered_map<std::string, int> region_index;
-    for (std::size_t p = 0; p < b.pops.size(); ++p) {
-      if (pop_region[p].empty()) {
-        msgs.Add(2539, "Population \"" + b.pops[p].name + "\" has no region" +
-                           (request.regions.empty() ? "" : " in " + request.regions) + ".");
+  if (ReadText(request.regions, text, msgs) &&
+      ReadRegionTable(text, request.regions, pairs, list)) {
+    with_regions = true;
+    for (const auto& [pop, region] : pairs) {
+      auto it = pop_index.find(pop);
+      if (it == pop_index.end()) {
+        msgs.Add(2535, request.regions + ": population \"" + pop +
+                           "\" has no individuals in the reference.");
         continue;
       }
-      auto [it, fresh] = region_index.emplace(pop_region[p], static_cast<int>(b.regions.size()));
-      if (fresh) b.regions.push_back(pop_region[p]);
-      b.pops[p].region = it->second + 1;
+      std::string& r = pop_region[static_cast<std::size_t>(it->second)];
+      if (!r.empty() && r != region)
+        msgs.Add(2539, request.regions + ": population \"" + pop + "\" is given two regions, " + r +
+                           " and " + region + ".");
+      r = region;
     }
   }
+  for (ImportMessage& m : list) msgs.Add(m.number, std::move(m.text));
+  return with_regions;
+}
 
-  // Allele codes, shared by reference and mixture.
+// The region of each population from the reference's region column; false
+// when no individual gives one.
+[[nodiscard]] bool RegionsFromColumn(const Built& b, std::vector<std::string>& pop_region,
+                                     Messages& msgs) {
+  bool with_regions = false;
+  for (std::size_t i = 0; i < b.reference.size(); ++i) {
+    const Individual& ind = *b.reference[i];
+    if (ind.region.empty()) continue;
+    with_regions = true;
+    std::string& r = pop_region[static_cast<std::size_t>(b.ref_pop[i])];
+    if (!r.empty() && r != ind.region)
+      msgs.Add(2539, Where(ind) + ": population \"" + ind.population + "\" is in region " +
+                         ind.region + " here and in region " + r + " before.");
+    r = ind.region;
+  }
+  return with_regions;
+}
+
+// Regions in order of first appearance; every population needs one (2539).
+void AssignRegions(const ImportRequest& request,
+                   const std::unordered_map<std::string, int>& pop_index, Built& b,
+                   Messages& msgs) {
+  std::vector<std::string> pop_region(b.pops.size());
+  const bool with_regions = request.regions.empty()
+                                ? RegionsFromColumn(b, pop_region, msgs)
+                                : RegionsFromTable(request, pop_index, pop_region, msgs);
+  if (!with_regions) return;
+  std::unordered_map<std::string, int> region_index;
+  for (std::size_t p = 0; p < b.pops.size(); ++p) {
+    if (pop_region[p].empty()) {
+      msgs.Add(2539, "Population \"" + b.pops[p].name + "\" has no region" +
+                         (request.regions.empty() ? "" : " in " + request.regions) + ".");
+      continue;
+    }
+    auto [it, fresh] = region_index.emplace(pop_region[p], static_cast<int>(b.regions.size()));
+    if (fresh) b.regions.push_back(pop_region[p]);
+    b.pops[p].region = it->second + 1;
+  }
+}
+
+// Allele codes, shared by reference and mixture: every locus's types. Mixture
+// codes the reference never has are noted (1531).
+void NumberAlleles(const GenotypeSet& ref, const std::vector<int>& ploidy, Built& b,
+                   Messages& msgs) {
+  const std::size_t nloci = ref.loci.size();
   b.loci.resize(nloci);
   std::vector<std::string> unseen;
   for (std::size_t l = 0; l < nloci; ++l) {
     Locus& locus = b.loci[l];
     locus.name = ref.loci[l];
     locus.ploidy = ploidy[l];
-    std::set<std::string> ref_codes, all;
+    std::set<std::string> all;
     for (const Individual* ind : b.reference)
-      for (const std::string& a : ind->alleles[l]) ref_codes.insert(a);
-    all = ref_codes;
+      for (const std::string& a : ind->alleles[l]) all.insert(a);
     std::set<std::string> mix_only;
     for (const Individual* ind : b.mixture)
       for (const std::string& a : ind->alleles[l])
@@ -403,20 +432,22 @@ void Build(const ImportRequest& request, const GenotypeSet& ref, const GenotypeS
     locus.ref_count.assign(t, 0);
     locus.mix_count.assign(t, 0);
   }
-  if (!unseen.empty()) {
-    std::string list;
-    for (std::size_t k = 0; k < unseen.size() && k < static_cast<std::size_t>(kListed); ++k)
-      list += "\n    " + unseen[k];
-    if (unseen.size() > static_cast<std::size_t>(kListed))
-      list += "\n    and " + std::to_string(unseen.size() - kListed) + " more loci";
-    msgs.Add(1531,
-             "Mixture alleles never seen in the reference get types of their own with "
-             "count 0 in every population:" +
-                 list);
-  }
-  if (msgs.Failed()) return;
+  if (unseen.empty()) return;
+  std::string list;
+  for (std::size_t k = 0; k < unseen.size() && k < static_cast<std::size_t>(kListed); ++k)
+    list += "\n    " + unseen[k];
+  if (unseen.size() > static_cast<std::size_t>(kListed))
+    list += "\n    and " + std::to_string(unseen.size() - kListed) + " more loci";
+  msgs.Add(1531,
+           "Mixture alleles never seen in the reference get types of their own with "
+           "count 0 in every population:" +
+               list);
+}
 
-  // Counts.
+// The reference's copies per population, locus and type; counts beyond the
+// baseline's 16 bits are 2538.
+void CountCopies(Built& b, Messages& msgs) {
+  const std::size_t nloci = b.loci.size();
   for (Population& pop : b.pops) {
     pop.counts.resize(nloci);
     for (std::size_t l = 0; l < nloci; ++l) pop.counts[l].assign(b.loci[l].codes.size(), 0);
@@ -442,41 +473,52 @@ void Build(const ImportRequest& request, const GenotypeSet& ref, const GenotypeS
                              std::to_string(kMaxCount) + " fit the baseline's counts.");
           break;
         }
+}
 
-  // Mixture genotypes and classes, as the mixture reader will find them.
-  std::unordered_set<std::string> genotypes, classes;
+// Mixture genotypes and classes, condensed as the mixture reader condenses them.
+void CountMixtureGenotypes(Built& b) {
+  const std::size_t nloci = b.loci.size();
+  const int nc = static_cast<int>(nloci);
+  Vec<int> types(nc);
+  std::vector<int> ploidies(nloci);
+  int rows = 0;
+  for (int c = 1; c <= nc; ++c) {
+    const Locus& locus = b.loci[static_cast<std::size_t>(c - 1)];
+    types(c) = static_cast<int>(locus.codes.size());
+    ploidies[static_cast<std::size_t>(c - 1)] = locus.ploidy;
+    rows = std::max(rows, types(c));
+  }
+  Condenser condense(types, rows, ploidies);
+  CondenseLimits limits{.genotypes = INT_MAX, .classes = INT_MAX};
+  Mat<std::int8_t> copies(rows, nc);
   for (const Individual* ind : b.mixture) {
-    std::string key, pattern(nloci, '0');
+    copies.Fill(0);
     int missing = 0;
     for (std::size_t l = 0; l < nloci; ++l) {
       const auto& alleles = ind->alleles[l];
       if (alleles.empty()) {
-        pattern[l] = '1';
         ++missing;
         ++b.mix_missing;
       }
-      std::vector<int> types;
       for (const std::string& a : alleles) {
         const int k = b.loci[l].type.at(a);
-        types.push_back(k);
+        ++copies(k, static_cast<int>(l + 1));
         ++b.loci[l].mix_count[static_cast<std::size_t>(k - 1)];
       }
-      std::sort(types.begin(), types.end());
-      for (int k : types) key += std::to_string(k) + ",";
-      key += ';';
     }
     b.most_missing = std::max(b.most_missing, missing);
-    genotypes.insert(key);
-    classes.insert(pattern);
+    (void)condense.Place(copies, limits);  // without limits every individual is placed
     b.mix_collection.push_back(ind->population);
   }
-  b.genotypes = static_cast<int>(genotypes.size());
-  b.classes = static_cast<int>(classes.size());
+  b.genotypes = condense.Genotypes();
+  b.classes = condense.Classes();
+}
 
-  // Genotype tolerance: below the smallest probability any genotype has in any
-  // population under the Rannala-Mountain model, (1/t) / (n + 1) per copy.
+// Genotype tolerance: below the smallest probability any genotype has in any
+// population under the Rannala-Mountain model, (1/t) / (n + 1) per copy.
+double GenotypeTolerance(const Built& b) {
   double log10_bound = 0.0;
-  for (std::size_t l = 0; l < nloci; ++l) {
+  for (std::size_t l = 0; l < b.loci.size(); ++l) {
     long largest = 0;
     for (const Population& pop : b.pops) {
       long n = 0;
@@ -486,18 +528,36 @@ void Build(const ImportRequest& request, const GenotypeSet& ref, const GenotypeS
     const double t = static_cast<double>(std::max<std::size_t>(b.loci[l].codes.size(), 1));
     log10_bound += b.loci[l].ploidy * std::log10(1.0 / t / static_cast<double>(largest + 1));
   }
-  b.geno_tol = std::pow(10.0, std::max(-300.0, std::min(-10.0, std::floor(log10_bound) - 2.0)));
+  return std::pow(10.0, std::max(-300.0, std::min(-10.0, std::floor(log10_bound) - 2.0)));
+}
 
-  // Short names.
+// The names the reports and readers keep: loci, populations, regions.
+void ShortenNames(Built& b, Messages& msgs) {
   std::vector<std::string> names;
   for (const Locus& l : b.loci) names.push_back(l.name);
   names = ShortNames(names, kLocusWidth, true, msgs, 1532, "Locus");
-  for (std::size_t l = 0; l < nloci; ++l) b.loci[l].short_name = names[l];
+  for (std::size_t l = 0; l < b.loci.size(); ++l) b.loci[l].short_name = names[l];
   names.clear();
   for (const Population& p : b.pops) names.push_back(p.name);
   names = ShortNames(names, kPopulationWidth, false, msgs, 1533, "Population");
   for (std::size_t p = 0; p < b.pops.size(); ++p) b.pops[p].short_name = names[p];
   b.region_short = ShortNames(b.regions, kPopulationWidth, false, msgs, 1534, "Region");
+}
+
+// Everything the files are made of, with the checks that need the whole data.
+void Build(const ImportRequest& request, const GenotypeSet& ref, const GenotypeSet& mix, Built& b,
+           Messages& msgs) {
+  SelectIndividuals(request, ref, mix, b, msgs);
+  const std::vector<int> ploidy = LocusPloidy(ref, mix);
+  CheckIds(ref, ploidy, b, msgs);
+  const std::unordered_map<std::string, int> pop_index = NumberPopulations(b);
+  AssignRegions(request, pop_index, b, msgs);
+  NumberAlleles(ref, ploidy, b, msgs);
+  if (msgs.Failed()) return;
+  CountCopies(b, msgs);
+  CountMixtureGenotypes(b);
+  b.geno_tol = GenotypeTolerance(b);
+  ShortenNames(b, msgs);
 }
 
 // The record field of one locus: one digit per type, the copies of that type.
@@ -528,24 +588,24 @@ struct Texts {
   std::string bse, mix, ref, alleles, ctl;
 };
 
-void Compose(const ImportRequest& request, const std::string& name, const std::string& format,
-             const Built& b, Texts& out) {
-  const std::size_t nloci = b.loci.size();
-  std::ostringstream bse, mix, ref, alleles, ctl;
-  std::string sources = request.input + " (" + format + ")";
-  if (!request.mixture.empty()) sources += " and " + request.mixture;
-
-  // Baseline: one block per population, one count line per locus.
+// Baseline: one block per population, one count line per locus.
+std::string BaselineText(const Built& b) {
+  std::ostringstream bse;
   for (std::size_t p = 0; p < b.pops.size(); ++p) {
     bse << "# " << p + 1 << ' ' << b.pops[p].short_name << '\n';
-    for (std::size_t l = 0; l < nloci; ++l) {
+    for (std::size_t l = 0; l < b.loci.size(); ++l) {
       bse << b.loci[l].short_name;
       for (long n : b.pops[p].counts[l]) bse << ' ' << n;
       bse << '\n';
     }
   }
+  return bse.str();
+}
 
-  // Mixture and reference individuals: a locus definition, then one record each.
+// Mixture and reference individuals: a locus definition, then one record each.
+void WriteIndividuals(const std::string& sources, const Built& b, std::ostringstream& mix,
+                      std::ostringstream& ref) {
+  const std::size_t nloci = b.loci.size();
   mix << "\\ Mixture individuals imported from " << sources << "\n* characters\nID\nCOLLECTION\n";
   ref << "\\ Reference individuals imported from " << sources << "\n* characters\nID\nPOP\n";
   for (const Locus& l : b.loci) {
@@ -567,28 +627,34 @@ void Compose(const ImportRequest& request, const std::string& name, const std::s
       ref << ' ' << Field(b.loci[l], b.reference[i]->alleles[l]);
     ref << '\n';
   }
+}
 
-  // Allele table.
+std::string AlleleTableText(const Built& b) {
   auto csv = [](const std::string& s) {
     if (s.find_first_of(",\"\n") == std::string::npos) return s;
     std::string q = "\"";
     for (char c : s) q += c == '"' ? std::string("\"\"") : std::string(1, c);
     return q + "\"";
   };
+  std::ostringstream alleles;
   alleles << "locus,short_name,allele,type,reference_copies,mixture_copies\n";
   for (const Locus& l : b.loci)
     for (std::size_t k = 0; k < l.codes.size(); ++k)
       alleles << csv(l.name) << ',' << l.short_name << ',' << csv(l.codes[k]) << ',' << k + 1 << ','
               << l.ref_count[k] << ',' << l.mix_count[k] << '\n';
+  return alleles.str();
+}
 
-  // Control file.
-  const int nc = static_cast<int>(nloci);
+// The control file's comments: where everything came from and why each
+// parameter has its value.
+void WriteControlComments(const ImportRequest& request, const std::string& name,
+                          const std::string& sources, const Built& b, std::ostringstream& ctl) {
+  const int nc = static_cast<int>(b.loci.size());
   std::size_t fewest = SIZE_MAX, most = 0;
   for (const Locus& l : b.loci) {
     fewest = std::min(fewest, l.codes.size());
     most = std::max(most, l.codes.size());
   }
-  ctl << "* Estimation: " << name << ", imported genotypes\n";
   ctl << "\\ Written by velk import from " << sources << ".\n"
       << "\\ Characters: the " << nc << " loci of the reference file in its order; the types of\n"
       << "\\   a locus are its allele codes seen in reference or mixture (" << fewest << " to "
@@ -623,22 +689,31 @@ void Compose(const ImportRequest& request, const std::string& name, const std::s
       << "search goes on to the\n"
       << "\\   maximum, past the missing baseline's estimation, to well below the reports' last\n"
       << "\\   digit.\n";
+}
+
+// The comment lines that give the full names of the names shortened.
+void WriteShortenedNames(const Built& b, std::ostringstream& ctl) {
   bool renamed = false;
   for (const Locus& l : b.loci) renamed = renamed || l.short_name != l.name;
   for (const Population& p : b.pops) renamed = renamed || p.short_name != p.name;
   for (std::size_t r = 0; r < b.regions.size(); ++r)
     renamed = renamed || b.region_short[r] != b.regions[r];
-  if (renamed) {
-    ctl << "\\ Names shortened to the widths the reports and readers keep (short = full):\n";
-    for (const Locus& l : b.loci)
-      if (l.short_name != l.name) ctl << "\\   locus " << l.short_name << " = " << l.name << '\n';
-    for (const Population& p : b.pops)
-      if (p.short_name != p.name)
-        ctl << "\\   population " << p.short_name << " = " << p.name << '\n';
-    for (std::size_t r = 0; r < b.regions.size(); ++r)
-      if (b.region_short[r] != b.regions[r])
-        ctl << "\\   region " << b.region_short[r] << " = " << b.regions[r] << '\n';
-  }
+  if (!renamed) return;
+  ctl << "\\ Names shortened to the widths the reports and readers keep (short = full):\n";
+  for (const Locus& l : b.loci)
+    if (l.short_name != l.name) ctl << "\\   locus " << l.short_name << " = " << l.name << '\n';
+  for (const Population& p : b.pops)
+    if (p.short_name != p.name)
+      ctl << "\\   population " << p.short_name << " = " << p.name << '\n';
+  for (std::size_t r = 0; r < b.regions.size(); ++r)
+    if (b.region_short[r] != b.regions[r])
+      ctl << "\\   region " << b.region_short[r] << " = " << b.regions[r] << '\n';
+}
+
+// The control file's sections.
+void WriteControlSections(const std::string& name, const Built& b, std::ostringstream& ctl) {
+  const std::size_t nloci = b.loci.size();
+  const int nc = static_cast<int>(nloci);
   ctl << "* Options\n"
       << "Compute jackknife: yes\n"
       << "Rannala-Mountain model: yes\n"
@@ -676,8 +751,19 @@ void Compose(const ImportRequest& request, const std::string& name, const std::s
       ctl << "1 " << r + 1 << ' ' << b.region_short[r] << '\n';
   }
   ctl << "* Run\n";
+}
 
-  out = {bse.str(), mix.str(), ref.str(), alleles.str(), ctl.str()};
+void Compose(const ImportRequest& request, const std::string& name, const std::string& format,
+             const Built& b, Texts& out) {
+  std::string sources = request.input + " (" + format + ")";
+  if (!request.mixture.empty()) sources += " and " + request.mixture;
+  std::ostringstream mix, ref, ctl;
+  WriteIndividuals(sources, b, mix, ref);
+  ctl << "* Estimation: " << name << ", imported genotypes\n";
+  WriteControlComments(request, name, sources, b, ctl);
+  WriteShortenedNames(b, ctl);
+  WriteControlSections(name, b, ctl);
+  out = {BaselineText(b), mix.str(), ref.str(), AlleleTableText(b), ctl.str()};
 }
 
 std::string Summary(const ImportRequest& request, const std::string& format, const Built& b) {
@@ -702,6 +788,70 @@ std::string Summary(const ImportRequest& request, const std::string& format, con
     << "\nDistinct mixture genotypes: " << b.genotypes << " in " << b.classes
     << " patterns of missing loci\n";
   return s.str();
+}
+
+// Writes the files, each under its working name and renamed into place when
+// all were written; false (2540) when one could not be, leaving none behind.
+[[nodiscard]] bool WriteFiles(const ImportRequest& request,
+                              const std::vector<std::pair<std::string, const std::string*>>& files,
+                              Messages& msgs) {
+  const fs::path out(request.out);
+  FilePlatform system;
+  Platform& platform = request.platform != nullptr ? *request.platform : system;
+  // The folders missing on the way, outermost first; removed again when the
+  // files cannot be written.
+  std::vector<std::string> made;
+  for (fs::path folder = out.parent_path(); !folder.empty() && folder != folder.root_path();
+       folder = folder.parent_path()) {
+    if (platform.FileAttributes(folder.string()) != -1) break;
+    made.insert(made.begin(), folder.string());
+  }
+  bool written = true;
+  for (const std::string& folder : made) {
+    if (written && !platform.MakeDirectory(folder)) {
+      msgs.Add(2540, "Cannot create the folder " + folder + ".");
+      written = false;
+    }
+  }
+  // Each file grows under its working name, every write and the close checked;
+  // all are renamed into place only when every one was written. A failure
+  // leaves none of them behind.
+  std::vector<std::string> working(files.size()), target(files.size());
+  std::size_t begun = 0, placed = 0;
+  for (; written && begun < files.size(); ++begun) {
+    const std::string path = request.out + files[begun].first;
+    working[begun] = WorkingName(path, target[begun]);
+    const WholeWrite result = WriteWhole(platform, working[begun], *files[begun].second);
+    if (result != WholeWrite::kWritten) {
+      msgs.Add(2540, "Cannot " +
+                         std::string(result == WholeWrite::kNotMade ? "create " : "write ") + path +
+                         ".");
+      if (result == WholeWrite::kCut) ++begun;  // its working file is there to remove
+      written = false;
+      break;
+    }
+  }
+  for (; written && placed < files.size(); ++placed) {
+    if (working[placed] != target[placed] &&
+        !platform.RenameFile(working[placed], target[placed])) {
+      msgs.Add(2540, "Cannot write " + request.out + files[placed].first +
+                         ": it could not be "
+                         "renamed from its working name.");
+      written = false;
+      break;
+    }
+  }
+  if (!written) {
+    for (std::size_t k = 0; k < begun; ++k)
+      if (k < placed) {
+        if (working[k] != target[k]) platform.RemoveFile(target[k]);
+      } else {
+        DropWorking(platform, working[k], target[k]);
+      }
+    for (auto folder = made.rbegin(); folder != made.rend(); ++folder) platform.RemoveFile(*folder);
+    return false;
+  }
+  return true;
 }
 
 }  // namespace
@@ -772,59 +922,7 @@ ImportOutcome Import(const ImportRequest& request) {
       {".ref", &texts.ref},
       {".alleles.csv", &texts.alleles},
       {".ctl", &texts.ctl}};
-  FilePlatform system;
-  Platform& platform = request.platform != nullptr ? *request.platform : system;
-  // The folders missing on the way, outermost first; removed again when the
-  // files cannot be written.
-  std::vector<std::string> made;
-  for (fs::path folder = out.parent_path(); !folder.empty() && folder != folder.root_path();
-       folder = folder.parent_path()) {
-    if (platform.FileAttributes(folder.string()) != -1) break;
-    made.insert(made.begin(), folder.string());
-  }
-  bool written = true;
-  for (const std::string& folder : made) {
-    if (written && !platform.MakeDirectory(folder)) {
-      msgs.Add(2540, "Cannot create the folder " + folder + ".");
-      written = false;
-    }
-  }
-  // Each file grows under its working name, every write and the close checked;
-  // all are renamed into place only when every one was written. A failure
-  // leaves none of them behind.
-  std::vector<std::string> working(files.size()), target(files.size());
-  std::size_t begun = 0, placed = 0;
-  for (; written && begun < files.size(); ++begun) {
-    const std::string path = request.out + files[begun].first;
-    working[begun] = WorkingName(path, target[begun]);
-    const WholeWrite result = WriteWhole(platform, working[begun], *files[begun].second);
-    if (result != WholeWrite::kWritten) {
-      msgs.Add(2540, "Cannot " +
-                         std::string(result == WholeWrite::kNotMade ? "create " : "write ") + path +
-                         ".");
-      if (result == WholeWrite::kCut) ++begun;  // its working file is there to remove
-      written = false;
-      break;
-    }
-  }
-  for (; written && placed < files.size(); ++placed) {
-    if (working[placed] != target[placed] &&
-        !platform.RenameFile(working[placed], target[placed])) {
-      msgs.Add(2540, "Cannot write " + request.out + files[placed].first +
-                         ": it could not be "
-                         "renamed from its working name.");
-      written = false;
-      break;
-    }
-  }
-  if (!written) {
-    for (std::size_t k = 0; k < begun; ++k)
-      if (k < placed) {
-        if (working[k] != target[k]) platform.RemoveFile(target[k]);
-      } else {
-        DropWorking(platform, working[k], target[k]);
-      }
-    for (auto folder = made.rbegin(); folder != made.rend(); ++folder) platform.RemoveFile(*folder);
+  if (!WriteFiles(request, files, msgs)) {
     outcome.status = 1;
     return outcome;
   }

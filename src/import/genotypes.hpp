@@ -1,7 +1,6 @@
 #pragma once
 // Individual genotypes as the field records them (GENEPOP files, two-column
-// tables): what the readers of src/data hand to the import, before any allele
-// is numbered.
+// tables): what the import's readers hand to it, before any allele is numbered.
 #include <string>
 #include <string_view>
 #include <utility>
@@ -47,24 +46,24 @@ struct TableOptions {
 
 // Reads a two-column table (CSV, or TSV when the header has tabs and no commas).
 // Problems are added to `messages`; returns false when the file cannot be used.
-bool ReadGenotypeTable(std::string_view text, const std::string& file, SampleRole role,
-                       const TableOptions& options, GenotypeSet& set,
-                       std::vector<ImportMessage>& messages);
+[[nodiscard]] bool ReadGenotypeTable(std::string_view text, const std::string& file,
+                                     SampleRole role, const TableOptions& options, GenotypeSet& set,
+                                     std::vector<ImportMessage>& messages);
 
 // Reads a CSV (or TSV) of population,region pairs; a first row naming the
 // columns ("population"/"collection"/"pop") is a header.
-bool ReadRegionTable(std::string_view text, const std::string& file,
-                     std::vector<std::pair<std::string, std::string>>& pairs,
-                     std::vector<ImportMessage>& messages);
+[[nodiscard]] bool ReadRegionTable(std::string_view text, const std::string& file,
+                                   std::vector<std::pair<std::string, std::string>>& pairs,
+                                   std::vector<ImportMessage>& messages);
 
 // Reads a GENEPOP file; every individual becomes a mixture individual when
 // `mixture` is set. Returns false when the file cannot be used.
-bool ReadGenepop(std::string_view text, const std::string& file, bool mixture, GenotypeSet& set,
-                 std::vector<ImportMessage>& messages);
+[[nodiscard]] bool ReadGenepop(std::string_view text, const std::string& file, bool mixture,
+                               GenotypeSet& set, std::vector<ImportMessage>& messages);
 
 // True when the text looks like a GENEPOP file rather than a table: its first
 // "Pop" line comes before any line with as many separators as a table header.
-bool LooksLikeGenepop(std::string_view text);
+[[nodiscard]] bool LooksLikeGenepop(std::string_view text);
 
 // Splits text into lines without their line ends ("\n", "\r\n").
 std::vector<std::string_view> SplitLines(std::string_view text);

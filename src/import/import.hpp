@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "core/run.hpp"
-#include "data/genotypes.hpp"
+#include "import/genotypes.hpp"
 
 namespace velk {
 

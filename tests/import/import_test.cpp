@@ -1,6 +1,6 @@
 // The import: genotype tables and GENEPOP files in, a baseline, a mixture, the
 // reference individuals and a control file out; a check that fails writes nothing.
-#include "run/import.hpp"
+#include "import/import.hpp"
 
 #include <gtest/gtest.h>
 

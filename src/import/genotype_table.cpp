@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "data/genotypes.hpp"
+#include "import/genotypes.hpp"
 
 namespace velk {
 
@@ -58,8 +58,8 @@ bool EndsWith(const std::string& s, std::string_view tail) {
 
 // Splits a CSV (or, when its first line has tabs and no commas, TSV) text into
 // rows of fields; false with message 2501 when libcsv cannot read it.
-bool SplitTable(std::string_view text, const std::string& file, Rows& rows,
-                std::vector<ImportMessage>& messages) {
+[[nodiscard]] bool SplitTable(std::string_view text, const std::string& file, Rows& rows,
+                              std::vector<ImportMessage>& messages) {
   const std::string_view header_line = text.substr(0, text.find('\n'));
   const bool tabs = header_line.find('\t') != std::string_view::npos &&
                     header_line.find(',') == std::string_view::npos;
@@ -107,34 +107,33 @@ bool ReadRegionTable(std::string_view text, const std::string& file,
   return ok;
 }
 
-bool ReadGenotypeTable(std::string_view text, const std::string& file, SampleRole role,
-                       const TableOptions& options, GenotypeSet& set,
-                       std::vector<ImportMessage>& messages) {
-  Rows rows;
-  if (!SplitTable(text, file, rows, messages)) return false;
-  if (rows.rows.empty()) {
-    Add(messages, 2502, file + ": the file is empty; a table needs a header row.");
-    return false;
-  }
+namespace {
 
-  // Header: the named columns, then the locus pairs in order.
-  const std::vector<std::string>& header = rows.rows.front();
+// The columns of a genotype table's header.
+struct TableColumns {
+  int type = -1, pop = -1, region = -1, id = -1;
+  std::vector<int> free;                   // the other columns, in order
+  std::vector<std::pair<int, int>> pairs;  // per locus: its two columns
+};
+
+// The named columns; false (2503) when one the role needs is missing.
+[[nodiscard]] bool FindColumns(const std::vector<std::string>& header, const std::string& file,
+                               SampleRole role, const TableOptions& options, TableColumns& cols,
+                               std::vector<ImportMessage>& messages) {
   const std::string type_name = Lower(options.type_column);
-  int type_col = -1, pop_col = -1, region_col = -1, id_col = -1;
-  std::vector<int> free_cols;
   for (std::size_t k = 0; k < header.size(); ++k) {
     const std::string name = Lower(Trimmed(header[k]));
     const int col = static_cast<int>(k);
-    if (name == type_name && type_col < 0)
-      type_col = col;
-    else if (name == "collection" && pop_col < 0)
-      pop_col = col;
-    else if (name == "repunit" && region_col < 0)
-      region_col = col;
-    else if (name == "indiv" && id_col < 0)
-      id_col = col;
+    if (name == type_name && cols.type < 0)
+      cols.type = col;
+    else if (name == "collection" && cols.pop < 0)
+      cols.pop = col;
+    else if (name == "repunit" && cols.region < 0)
+      cols.region = col;
+    else if (name == "indiv" && cols.id < 0)
+      cols.id = col;
     else if (!(k == 0 && name.empty()))  // R's row names
-      free_cols.push_back(col);
+      cols.free.push_back(col);
   }
   bool ok = true;
   auto need = [&](int col, const std::string& what) {
@@ -142,12 +141,19 @@ bool ReadGenotypeTable(std::string_view text, const std::string& file, SampleRol
     Add(messages, 2503, file + ": the header has no column \"" + what + "\".");
     ok = false;
   };
-  if (role == SampleRole::kBoth) need(type_col, options.type_column);
-  if (role != SampleRole::kMixture) need(pop_col, "collection");
-  need(id_col, "indiv");
+  if (role == SampleRole::kBoth) need(cols.type, options.type_column);
+  if (role != SampleRole::kMixture) need(cols.pop, "collection");
+  need(cols.id, "indiv");
+  return ok;
+}
 
-  std::vector<std::pair<int, int>> pairs;
+// The locus pairs among the other columns, L and L.1 or L_1 and L_2; false
+// (2504, 2505) when a column has no partner or there is no locus.
+[[nodiscard]] bool PairLoci(const std::vector<std::string>& header, const std::string& file,
+                            bool ok, TableColumns& cols, GenotypeSet& set,
+                            std::vector<ImportMessage>& messages) {
   set.loci.clear();
+  const std::vector<int>& free_cols = cols.free;
   for (std::size_t k = 0; k < free_cols.size(); ++k) {
     const std::string first = Trimmed(header[static_cast<std::size_t>(free_cols[k])]);
     const std::string second = k + 1 < free_cols.size()
@@ -165,78 +171,108 @@ bool ReadGenotypeTable(std::string_view text, const std::string& file, SampleRol
       ok = false;
       continue;
     }
-    pairs.emplace_back(free_cols[k], free_cols[k + 1]);
+    cols.pairs.emplace_back(free_cols[k], free_cols[k + 1]);
     set.loci.push_back(locus);
     ++k;
   }
-  if (ok && pairs.empty()) {
+  if (ok && cols.pairs.empty()) {
     Add(messages, 2505, file + ": the header names no locus columns.");
     ok = false;
   }
-  if (!ok) return false;
-  set.ploidy.assign(set.loci.size(), 2);
+  return ok;
+}
 
+std::string FieldOf(const std::vector<std::string>& row, int col) {
+  return col >= 0 && static_cast<std::size_t>(col) < row.size()
+             ? Trimmed(row[static_cast<std::size_t>(col)])
+             : std::string();
+}
+
+// Whether the individual's sample type fits the file (2507) and a reference
+// individual has its collection (2508); sets ind.mixture.
+[[nodiscard]] bool CheckSampleType(const std::string& file, int line, SampleRole role,
+                                   const TableColumns& cols, const std::string& type,
+                                   Individual& ind, std::vector<ImportMessage>& messages) {
+  const std::string where = file + ", row " + std::to_string(line);
+  if (cols.type < 0 || role != SampleRole::kBoth) {
+    ind.mixture = role == SampleRole::kMixture;
+    if (cols.type >= 0 && type != (ind.mixture ? "mixture" : "reference")) {
+      Add(messages, 2507,
+          where + ": sample type \"" + type + "\" in a file of " +
+              (ind.mixture ? "mixture" : "reference") + " individuals.");
+      return false;
+    }
+  } else if (type == "reference" || type == "mixture") {
+    ind.mixture = type == "mixture";
+  } else {
+    Add(messages, 2507, where + ": sample type \"" + type + "\" is neither reference nor mixture.");
+    return false;
+  }
+  if (!ind.mixture && ind.population.empty()) {
+    Add(messages, 2508, where + ": a reference individual without a collection.");
+    return false;
+  }
+  return true;
+}
+
+// One row (line `line`) into set.individuals; false when it is refused.
+[[nodiscard]] bool ReadRow(const std::vector<std::string>& row, std::size_t header_size, int line,
+                           const std::string& file, SampleRole role, const TableOptions& options,
+                           const TableColumns& cols, GenotypeSet& set,
+                           std::vector<ImportMessage>& messages) {
+  if (row.size() != header_size) {
+    Add(messages, 2506,
+        file + ", row " + std::to_string(line) + ": " + std::to_string(row.size()) +
+            " fields, but the header has " + std::to_string(header_size) + ".");
+    return false;
+  }
+  Individual ind;
+  ind.file = file;
+  ind.line = line;
+  ind.id = FieldOf(row, cols.id);
+  ind.population = FieldOf(row, cols.pop);
+  ind.region = FieldOf(row, cols.region);
+  if (ind.region == "NA") ind.region.clear();
+  if (!CheckSampleType(file, line, role, cols, Lower(FieldOf(row, cols.type)), ind, messages))
+    return false;
   auto missing = [&](const std::string& code) {
     return code.empty() || code == "NA" || code == "0" ||
            (!options.missing_code.empty() && code == options.missing_code);
   };
-  auto field = [](const std::vector<std::string>& row, int col) {
-    return col >= 0 && static_cast<std::size_t>(col) < row.size()
-               ? Trimmed(row[static_cast<std::size_t>(col)])
-               : std::string();
-  };
+  ind.alleles.resize(cols.pairs.size());
+  for (std::size_t l = 0; l < cols.pairs.size(); ++l) {
+    for (int col : {cols.pairs[l].first, cols.pairs[l].second}) {
+      std::string code = FieldOf(row, col);
+      if (!missing(code)) ind.alleles[l].push_back(std::move(code));
+    }
+  }
+  set.individuals.push_back(std::move(ind));
+  return true;
+}
+
+}  // namespace
+
+bool ReadGenotypeTable(std::string_view text, const std::string& file, SampleRole role,
+                       const TableOptions& options, GenotypeSet& set,
+                       std::vector<ImportMessage>& messages) {
+  Rows rows;
+  if (!SplitTable(text, file, rows, messages)) return false;
+  if (rows.rows.empty()) {
+    Add(messages, 2502, file + ": the file is empty; a table needs a header row.");
+    return false;
+  }
+  // Header: the named columns, then the locus pairs in order.
+  const std::vector<std::string>& header = rows.rows.front();
+  TableColumns cols;
+  bool ok = FindColumns(header, file, role, options, cols, messages);
+  if (!PairLoci(header, file, ok, cols, set, messages)) return false;
+  set.ploidy.assign(set.loci.size(), 2);
+  ok = true;
   for (std::size_t r = 1; r < rows.rows.size(); ++r) {
     const std::vector<std::string>& row = rows.rows[r];
-    const int line = static_cast<int>(r) + 1;
     if (row.size() == 1 && Trimmed(row[0]).empty()) continue;  // a blank line
-    if (row.size() != header.size()) {
-      Add(messages, 2506,
-          file + ", row " + std::to_string(line) + ": " + std::to_string(row.size()) +
-              " fields, but the header has " + std::to_string(header.size()) + ".");
-      ok = false;
-      continue;
-    }
-    Individual ind;
-    ind.file = file;
-    ind.line = line;
-    ind.id = field(row, id_col);
-    ind.population = field(row, pop_col);
-    ind.region = field(row, region_col);
-    if (ind.region == "NA") ind.region.clear();
-    const std::string type = Lower(field(row, type_col));
-    if (type_col < 0 || role != SampleRole::kBoth) {
-      ind.mixture = role == SampleRole::kMixture;
-      if (type_col >= 0 && type != (ind.mixture ? "mixture" : "reference")) {
-        Add(messages, 2507,
-            file + ", row " + std::to_string(line) + ": sample type \"" + type +
-                "\" in a file of " + (ind.mixture ? "mixture" : "reference") + " individuals.");
-        ok = false;
-        continue;
-      }
-    } else if (type == "reference" || type == "mixture") {
-      ind.mixture = type == "mixture";
-    } else {
-      Add(messages, 2507,
-          file + ", row " + std::to_string(line) + ": sample type \"" + type +
-              "\" is neither reference nor mixture.");
-      ok = false;
-      continue;
-    }
-    if (!ind.mixture && ind.population.empty()) {
-      Add(messages, 2508,
-          file + ", row " + std::to_string(line) +
-              ": a reference individual without a collection.");
-      ok = false;
-      continue;
-    }
-    ind.alleles.resize(pairs.size());
-    for (std::size_t l = 0; l < pairs.size(); ++l) {
-      for (int col : {pairs[l].first, pairs[l].second}) {
-        std::string code = field(row, col);
-        if (!missing(code)) ind.alleles[l].push_back(std::move(code));
-      }
-    }
-    set.individuals.push_back(std::move(ind));
+    const int line = static_cast<int>(r) + 1;
+    ok = ReadRow(row, header.size(), line, file, role, options, cols, set, messages) && ok;
   }
   return ok;
 }
