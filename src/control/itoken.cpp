@@ -193,8 +193,7 @@ void Agval(Run& run, std::string& result, std::string_view text, int& length) {
       case kReject:
         result.clear();
         length = static_cast<int>(k + 1);
-        run.error.a1 = std::string(TrimRight(text).substr(0, 70));
-        Error(run, 1014);
+        Error(run, 1014, {.a1 = std::string(TrimRight(text).substr(0, 70))});
         return;
     }
     state = step.next;

@@ -879,9 +879,6 @@ void Simltr(Run& run) {
     // Common exit: the observed data back in place, every file closed (kept).
     Restore(run, d);
   }
-  if (run.error.iostat > 0) {
-    Error(run, 3008, {.a1 = "Iteration History"});
-  }
   for (int slot :
        {Report::kIterations, Report::kResamples, Report::kStudentized, Report::kLikelihoods})
     CloseReport(run, slot);
