@@ -167,10 +167,11 @@ void NoHierarchy(Run& run) {
   AllocateEmptyRegions(run);
 }
 
-// The most characters or populations an analysis may have: the most the
-// message that reports a larger number can show. Larger tables are refused
-// before anything is allocated for them.
-constexpr int kMostEntries = 9999;
+// The most characters or populations an analysis may have: far beyond any
+// panel, yet small enough that no product of the table sizes overflows an
+// index. Larger tables are refused before anything is allocated for them; a
+// table that fits here but not in memory is message 3000.
+constexpr int kMostEntries = 1'000'000;
 
 bool TooMany(Run& run, int count, const char* what) {
   if (count <= kMostEntries) return false;

@@ -395,11 +395,15 @@ void Fatal(Body& b, int number, int iostat) {
                     {"Could not read " + b.a1 + ",", "record number ", b.n1, "."});
       }
       break;
-    case 3015:
-      b.Log("(5x,a,i2,a,i2,a)", {"Read ", b.n1, " " + b.a1 + ", but expected ", b.n2, "."});
-      b.Box("Read " + Field("(i2)", b.n1) + " " + b.a1 + "," + kCR + "but expected " +
-            Field("(i2)", b.n2) + ".");
+    case 3015: {
+      // Counts wider than the catalogue's two digits are shown whole.
+      const bool wide = std::max(b.n1, b.n2) > 99;
+      b.Log(wide ? "(5x,a,i0,a,i0,a)" : "(5x,a,i2,a,i2,a)",
+            {"Read ", b.n1, " " + b.a1 + ", but expected ", b.n2, "."});
+      b.Box("Read " + Field(wide ? "(i0)" : "(i2)", b.n1) + " " + b.a1 + "," + kCR +
+            "but expected " + Field(wide ? "(i0)" : "(i2)", b.n2) + ".");
       break;
+    }
     case 3016:
       b.LogAndBox("(5x,a,/5x,a,i4,a)", {"Insufficient " + b.a1 + " data.",
                                         "Missing the " + b.a2 + " field on record ", b.n1, "."});
@@ -430,18 +434,24 @@ void Fatal(Body& b, int number, int iostat) {
       b.Box("[level] and [label] information are required " + std::string(1, kCR) +
             "to set region labels and/or estimates.");
       break;
-    case 3023:
-      b.Log("(5x,a,i4,a)", {"Exceeded the maximum number of " + b.a1 + " = ", b.n1, "."});
+    case 3023: {
+      // A limit wider than the catalogue's four digits is shown whole.
+      const bool wide = b.n1 > 9999;
+      b.Log(wide ? "(5x,a,i0,a)" : "(5x,a,i4,a)",
+            {"Exceeded the maximum number of " + b.a1 + " = ", b.n1, "."});
       b.Box("Exceeded the maximum number of " + std::string(1, kCR) + b.a1 + " = " +
-            Field("(i4)", b.n1) + ".");
+            Field(wide ? "(i0)" : "(i4)", b.n1) + ".");
       break;
+    }
     case 3024:
       b.LogAndBox("(5x,a)", {"Mixture totals to zero."});
       break;
-    case 3025:
-      b.LogAndBox("(5x,a,i2,a,i2,a,i4,a)",
+    case 3025: {
+      const bool wide = std::max(b.n2, b.n3) > 99 || b.n1 > 9999;
+      b.LogAndBox(wide ? "(5x,a,i0,a,i0,a,i0,a)" : "(5x,a,i2,a,i2,a,i4,a)",
                   {"Read ", b.n2, " characters, but expected ", b.n3, " on record ", b.n1, "."});
       break;
+    }
     case 3026:
       b.LogAndBox("(5x,a,i4,a)", {"Missing " + b.a1 + " filename on record", b.n1, "."});
       break;
