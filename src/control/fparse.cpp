@@ -16,7 +16,7 @@ namespace velk {
 
 namespace {
 
-enum class FileName { kBaseline, kMixture, kPath, kOutput, kReference };
+enum class FileName { kBaseline, kMixture, kPath, kOutput, kReference, kCollection };
 
 struct FileKey {
   std::string_view key;   // first four letters of the keyword
@@ -31,6 +31,17 @@ constexpr std::array<FileKey, 5> kFileKeys{{
     {"outp", "outp", FileName::kOutput},
     {"refe", "reference", FileName::kReference},
 }};
+
+constexpr FileKey kCollectionKey{"coll", "mixture collection", FileName::kCollection};
+
+// True when the word after `pos` in the line begins with `prefix`.
+bool NextWordBegins(Run& run, std::string_view line, int pos, std::string_view prefix) {
+  if (pos >= static_cast<int>(line.size())) return false;
+  int used = 0;
+  std::string token;
+  const int type = Itoken(run, line.substr(static_cast<std::size_t>(pos)), used, token);
+  return (type == kTokWord || type == -kTokWord) && token.compare(0, prefix.size(), prefix) == 0;
+}
 
 // One line of the files section; `record` is its line number. Names are
 // stored as paths: either separator, relative names taken from the folder of
@@ -53,6 +64,9 @@ bool Fline(Run& run, std::string_view line, int record) {
         break;
       }
     if (found == nullptr) continue;
+    // "Mixture collection:" names the mixture's collection, not a file.
+    if (found->name == FileName::kMixture && NextWordBegins(run, line, pos, "coll"))
+      found = &kCollectionKey;
 
     std::string name;
     if (type == kTokWord) {
@@ -72,6 +86,10 @@ bool Fline(Run& run, std::string_view line, int record) {
         return true;
       }
     }
+    if (found->name == FileName::kCollection) {
+      run.files.collection = name;
+      return true;
+    }
     std::string resolved = ResolveName(run.control_dir, name);
     switch (found->name) {
       case FileName::kBaseline:
@@ -89,6 +107,8 @@ bool Fline(Run& run, std::string_view line, int record) {
       case FileName::kReference:
         run.files.reference = resolved;
         break;
+      case FileName::kCollection:
+        break;
     }
     return true;
   }
@@ -103,6 +123,7 @@ void Fparse(Run& run) {
   run.files.path.clear();
   run.files.output.clear();
   run.files.reference.clear();
+  run.files.collection.clear();
 
   std::string token;
   for (;;) {

@@ -159,6 +159,7 @@ struct Files {
   std::string path;            // folder of the per-population files; ends with "\" when given
   std::string output = "USER"; // output base name; "USER" means not given
   std::string reference;       // reference individuals (leave-one-out)
+  std::string collection;      // the mixture collection the tables name; empty: not given
 };
 
 inline constexpr int kReportSlots = 16;

@@ -51,6 +51,12 @@ void CsvTable::EndRow() {
   row_started_ = false;
 }
 
+std::string MixtureCollection(const Run& run) {
+  if (!run.files.collection.empty()) return run.files.collection;
+  const std::string& base = run.files.output;
+  return base.substr(FolderOf(base).size());
+}
+
 std::string CsvNumber(double value) {
   if (std::isnan(value)) return {};
   if (std::isinf(value)) return value > 0 ? "Inf" : "-Inf";

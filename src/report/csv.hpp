@@ -28,6 +28,11 @@ class CsvTable {
   bool row_started_ = false;
 };
 
+// The mixture collection a run's tables name in their first column: the
+// control file's "Mixture collection", else the own name of the output base
+// name, so that the tables of several runs bind into one.
+std::string MixtureCollection(const Run& run);
+
 // The number as a cell: the shortest decimal form that reads back to the same
 // double; NaN as an empty cell, infinities as "Inf" and "-Inf".
 std::string CsvNumber(double value);

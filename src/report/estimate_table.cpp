@@ -82,11 +82,12 @@ const char* ModelName(const Opt& opt) {
 }  // namespace
 
 void WriteEstimateTable(Run& run, const std::vector<EstimateRow>& rows) {
-  CsvTable est({"level", "id", "name", "level1_region", "level2_region", "level3_region",
+  CsvTable est({"mixture_collection", "level", "id", "name", "level1_region", "level2_region", "level3_region",
                 "estimate", "std_error", "cv", "normal_lower", "normal_upper", "likelihood_lower",
                 "likelihood_upper", "likelihood_lower_p", "likelihood_upper_p", "score"});
+  const std::string collection = MixtureCollection(run);
   for (const EstimateRow& r : rows) {
-    est.Int(r.level).Int(r.id).Text(r.name);
+    est.Text(collection).Int(r.level).Int(r.id).Text(r.name);
     for (int p : r.parents) {
       if (p > 0)
         est.Int(p);
@@ -101,12 +102,12 @@ void WriteEstimateTable(Run& run, const std::vector<EstimateRow>& rows) {
 }
 
 void WriteRunTable(Run& run, const RunFacts* e, const ResampleFacts* r) {
-  CsvTable t({"title", "populations", "regions", "confidence_level", "model", "log_likelihood",
+  CsvTable t({"mixture_collection", "title", "populations", "regions", "confidence_level", "model", "log_likelihood",
               "iterations", "percent_of_maximum", "maximum_estimate_update", "observations",
               "possible_sample_size", "genotypes", "classes", "resamples",
               "average_genotypes", "simulated_sample_size", "random_seed", "second_random_seed",
               "fit_chi_square", "fit_df", "fit_p_value", "unfinished_resamples"});
-  t.Text(Trim(run.title)).Int(run.par.npop).Int(run.par.nregions).Int(run.par.confidence);
+  t.Text(MixtureCollection(run)).Text(Trim(run.title)).Int(run.par.npop).Int(run.par.nregions).Int(run.par.confidence);
   t.Text(ModelName(run.opt));
   auto integer = [&t](bool shown, long long v) {
     if (shown)
