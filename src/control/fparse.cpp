@@ -146,7 +146,7 @@ void Fparse(Run& run) {
 
   if (!run.files.path.empty() && run.files.path.back() != '/') run.files.path += '/';
   if (run.files.output.empty()) run.files.output = "USER";
-  if (run.opt.estimation == 1 && run.files.mixture.empty()) {
+  if (run.opt.estimation == 1 && run.files.mixture.empty() && !LeaveOneOutAlone(run.opt)) {
     Error(run, 3027, {.a1 = "Mixture"});
   }
 }

@@ -256,7 +256,7 @@ void ReadRunLine(Run& run, Done& done) {
     Error(run, 3005, {.a1 = kind, .a2 = "baseline file"});
     return;
   }
-  if (run.par.kind == 1 && Trim(run.files.mixture).empty()) {
+  if (run.par.kind == 1 && Trim(run.files.mixture).empty() && !LeaveOneOutAlone(run.opt)) {
     Error(run, 3005, {.a1 = kind, .a2 = "mixture file"});
     return;
   }

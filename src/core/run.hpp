@@ -152,6 +152,12 @@ struct Opt {
   bool leave_one_out = false;      // self-assignment of the reference individuals
 };
 
+// An estimation that asks only for the leave-one-out of the baseline needs no
+// mixture: nothing else of it reads one.
+inline bool LeaveOneOutAlone(const Opt& o) {
+  return o.leave_one_out != 0 && o.resample_mixture == 0 && o.resample_baseline == 0;
+}
+
 // Input and output names of the analysis, as written in the control file.
 struct Files {
   std::string baseline;

@@ -35,13 +35,15 @@ void LoadOnlyFlags(Run& run) {
   const Opt& o = run.opt;
   std::array<int, kReportSlots>& f = run.output.written;
   f.fill(0);
-  int estimation = o.estimation != 0 ? 1 : 0;
+  // An estimation without a mixture is a leave-one-out of the baseline alone.
+  int estimation = o.estimation != 0 && !run.files.mixture.empty() ? 1 : 0;
+  const int simulation = o.estimation == 0 ? 1 : 0;
   // Hundred percent simulations write their report and table instead of a
   // simulation's; leave-one-out adds its own to any run.
-  const int hundred = !estimation && o.hundred_percent ? 1 : 0;
+  const int hundred = simulation && o.hundred_percent ? 1 : 0;
   f[Report::kLog] = 1;
   f[Report::kEstimates] = estimation;
-  f[Report::kSimulation] = 1 - estimation - hundred;
+  f[Report::kSimulation] = simulation - hundred;
   f[Report::kBootstrap] = (estimation && (o.resample_mixture || o.resample_baseline)) ? 1 : 0;
   f[Report::kIterations] = o.print_iterations != 0;
   f[Report::kResamples] = o.print_resamples != 0;
@@ -53,9 +55,9 @@ void LoadOnlyFlags(Run& run) {
   f[Report::kLeaveOneOut] = o.leave_one_out ? 1 : 0;
   // The tables: those of the estimation, and those of a simulation or bootstrap.
   std::array<int, kTableCount>& t = run.output.tables;
-  const int resampling = estimation ? f[Report::kBootstrap] : 1 - hundred;
+  const int resampling = estimation ? f[Report::kBootstrap] : simulation - hundred;
   const int tables = o.print_tables ? 1 : 0;
-  t = {tables * estimation, tables * (1 - hundred),
+  t = {tables * estimation, tables * (estimation + simulation - hundred),
        tables * estimation, tables * estimation,
        tables * resampling, tables * resampling,
        tables * hundred,    tables * f[Report::kLeaveOneOut]};
@@ -190,7 +192,7 @@ void DataStages(Run& run) {
     }
   }
 
-  if (run.opt.estimation != 0) {
+  if (run.opt.estimation != 0 && !run.files.mixture.empty()) {
     // Hundred percent simulations replace a simulation's runs; an estimation
     // or bootstrap has none to replace, so the option is said to do nothing.
     if (run.opt.hundred_percent) Error(run, 1022);
