@@ -167,10 +167,8 @@ void NoHierarchy(Run& run) {
   AllocateEmptyRegions(run);
 }
 
-// The most characters or populations an analysis may have: the most the
-// message that reports a larger number can show. Larger tables are refused
-// before anything is allocated for them.
-constexpr int kMostEntries = 9999;
+// Tables larger than kMostEntries are refused before anything is allocated
+// for them.
 
 bool TooMany(Run& run, int count, const char* what) {
   if (count <= kMostEntries) return false;

@@ -8,6 +8,10 @@
 
 namespace velk {
 
+// The most characters or populations an analysis may have: the most the
+// message that reports a larger number can show.
+inline constexpr int kMostEntries = 9999;
+
 // Reads the next control-file line into run.parse.line (its first 132
 // characters, where settings are read) and run.parse.whole (all of it, where
 // file names are read) and counts it. A read error or the end of the file is message

@@ -23,6 +23,17 @@ std::string WorkingName(const std::string& native, std::string& target) {
   return target + ".part";
 }
 
+bool SameFile(const std::string& a, const std::string& b) {
+  if (a.empty() || b.empty()) return false;
+  std::error_code ec;
+  if (std::filesystem::equivalent(a, b, ec) && !ec) return true;
+  auto normal = [](const std::string& name) {
+    std::error_code ignored;
+    return std::filesystem::absolute(name, ignored).lexically_normal();
+  };
+  return normal(a) == normal(b);
+}
+
 bool WriteProtected(const std::string& target) {
   namespace fs = std::filesystem;
   std::error_code ec;
