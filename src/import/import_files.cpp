@@ -113,6 +113,7 @@ std::vector<std::string> MissingFolders(Platform& platform, const std::string& f
 // One file of the set on its way into place.
 struct Placing {
   std::string working, target, earlier;
+  bool existed = false; // an earlier file was in its place
   bool begun = false;   // its working file was made
   bool aside = false;   // the earlier file was renamed to `earlier`
   bool placed = false;  // the new file was renamed to `target`
@@ -150,7 +151,8 @@ std::vector<std::string> Undo(Platform& platform, std::vector<Placing>& set,
 
 // What became of the earlier files after a failure, for message 2540.
 std::string Aftermath(const std::vector<Placing>& set, const std::vector<std::string>& left) {
-  const bool earlier = std::any_of(set.begin(), set.end(), [](const Placing& p) { return p.aside; });
+  const bool earlier =
+      std::any_of(set.begin(), set.end(), [](const Placing& p) { return p.existed; });
   if (!left.empty()) {
     std::string names;
     for (const std::string& name : left) names += (names.empty() ? "" : ", ") + name;
@@ -262,6 +264,7 @@ bool CommitFileSet(Platform& platform, const std::vector<SetFile>& files,
   for (std::size_t k = 0; k < files.size(); ++k) {
     set[k].working = WorkingName(files[k].path, set[k].target);
     set[k].earlier = set[k].target + ".earlier";
+    set[k].existed = Exists(platform, set[k].target);
   }
   const std::vector<std::string> made = MissingFolders(platform, files.front().path);
   for (const std::string& folder : made) {

@@ -316,6 +316,120 @@ TEST(ImportFilesTest, SharedAlleleOrderRegionsAndIds) {
   EXPECT_EQ(test::RunVelk(Quote(dir / "gp.ctl")).status, 0);
 }
 
+// Files through the operating system, but the file tree is taken down before
+// each rename (what a kill there would leave), and rename `refuse` is refused.
+class RenameSeam : public Platform {
+ public:
+  explicit RenameSeam(fs::path root) : root_(std::move(root)) {}
+  void ShowStatus(const std::string&) override {}
+  void Beep(int) override {}
+  void ShowMessageBox(const std::string&, const std::string&) override {}
+  bool RenameFile(const std::string& from, const std::string& to) override {
+    states.push_back(Tree(root_));
+    return ++renames != refuse && Platform::RenameFile(from, to);
+  }
+  std::vector<std::map<std::string, std::string>> states;
+  int renames = 0, refuse = 0;
+
+ private:
+  fs::path root_;
+};
+
+// An import over an earlier one, killed before any of its renames or with any
+// of them refused: each set stays whole (under its names, its working names
+// or its earlier names), and the control file is never beside another set's
+// files, so that velk on it runs the earlier set, the new one, or none.
+TEST(ImportCommitTest, AKilledOrRefusedRenameLeavesEachSetWhole) {
+  test::TempDir dir;
+  test::WriteFile(dir / "in/g.csv", kTable);
+  ImportRequest request;
+  request.input = dir / "in/g.csv";
+  request.out = dir / "out/fish";
+  RenameSeam first(dir.Path());
+  first.refuse = 2;
+  request.platform = &first;
+  EXPECT_EQ(Import(request).status, 1);
+  EXPECT_FALSE(fs::exists(dir.Path() / "out"));
+  request.platform = nullptr;
+  ASSERT_EQ(Import(request).status, 0);
+  const std::map<std::string, std::string> earlier = Tree(dir.Path() / "out");
+  test::WriteFile(dir / "in/g.csv", Replace(kTable, "m1,A,C", "m1,A,A"));
+  RenameSeam seam(dir.Path() / "out");
+  request.platform = &seam;
+  ASSERT_EQ(Import(request).status, 0);
+  const std::map<std::string, std::string> fresh = Tree(dir.Path() / "out");
+  ASSERT_EQ(seam.renames, 10);
+  for (const std::map<std::string, std::string>& state : seam.states) {
+    auto in = [&](const std::string& name) {
+      return state.count(name) ? state.at(name) : "(none)";
+    };
+    for (const auto& [set, other] : {std::pair{&earlier, ".earlier"}, std::pair{&fresh, ".part"}})
+      for (const auto& [name, text] : *set)
+        EXPECT_TRUE(in(name) == text || in(name + other) == text) << name;
+    if (!state.count("fish.ctl")) continue;
+    const auto& own = in("fish.ctl") == earlier.at("fish.ctl") ? earlier : fresh;
+    for (const char* name : {"fish.bse", "fish.mix", "fish.ref"})
+      EXPECT_EQ(in(name), own.at(name)) << name;
+  }
+  for (int refuse = 1; refuse <= 10; ++refuse) {
+    SCOPED_TRACE(refuse);
+    test::WriteFile(dir / "in/g.csv", kTable);
+    seam.refuse = refuse;
+    seam.renames = 0;
+    const ImportOutcome outcome = Import(request);
+    EXPECT_EQ(outcome.status, 1);
+    ASSERT_FALSE(outcome.messages.empty());
+    EXPECT_NE(outcome.messages.back().text.find("The earlier files are as they were."),
+              std::string::npos);
+    EXPECT_TRUE(Tree(dir.Path() / "out") == fresh);
+  }
+}
+
+// The reference individuals of a leave-one-out run: a file of another panel,
+// without individuals or with a population the control file lacks stops the
+// run, and so does a report that would overwrite it through a link.
+TEST(ImportReferenceTest, AForeignReferenceOrALinkToItStopsTheRun) {
+  struct Case {
+    const char* what;
+    const char* from;  // the .ref's text replaced (from its first occurrence to its end: "$")
+    const char* to;
+    const char* link;  // the report that links to the .ref ("" none)
+    const char* text;  // in the log
+  };
+  const Case cases[] = {
+      {"a locus the control file lacks", "LocusB\n* end", "LocusZ\n* end", "",
+       "names 1 field\n     that the control file has no character for (or names twice):\n     LocusZ."},
+      {"no individuals", "u1 $", "", "", "holds no individual:"},
+      {"a population the control file lacks", "l1 2 ", "l1 3 ", "",
+       "population number 3 is not 1 to the number of populations"},
+      {"a .loo that links to the .ref", "", "", "fish.loo", "the output Leave-one-out file"},
+      {"a .loo.csv that links to the .ref", "", "", "fish.loo.csv", "Leave-one-out table file"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    test::TempDir dir;
+    test::WriteFile(dir / "g.csv", kTable);
+    ImportRequest request;
+    request.input = dir / "g.csv";
+    request.out = dir / "fish";
+    ASSERT_EQ(Import(request).status, 0);
+    test::WriteFile(dir / "fish.ctl", Replace(test::ReadFile(dir / "fish.ctl"), "* Options\n",
+                                              "* Options\nLeave-one-out: yes\nPrint tables: yes\n"));
+    std::string ref = test::ReadFile(dir / "fish.ref");
+    const std::string from = c.from;
+    if (from.ends_with("$"))
+      ref.erase(ref.find(from.substr(0, from.size() - 1)));
+    else if (!from.empty())
+      ref = Replace(ref, from, c.to);
+    test::WriteFile(dir / "fish.ref", ref);
+    if (*c.link) fs::create_symlink("fish.ref", dir / c.link);
+    EXPECT_EQ(test::RunVelk(Quote(dir / "fish.ctl")).status, 1);
+    EXPECT_NE(test::ReadFile(dir / "fish.log").find(c.text), std::string::npos)
+        << test::ReadFile(dir / "fish.log");
+    EXPECT_EQ(test::ReadFile(dir / "fish.ref"), ref);
+  }
+}
+
 TEST(ImportCommandTest, HelpAndUsageErrors) {
   const test::CommandResult help = test::RunVelk("import --help");
   EXPECT_EQ(help.status, 0);
