@@ -149,6 +149,7 @@ bool OpenReportFile(Run& run, int slot, std::string_view report_name) {
   std::string target;
   const std::string working = WorkingName(native, target);
   if (IsInputFile(run, native) || IsInputFile(run, working) || WriteProtected(target) ||
+      (working != target && TakenByOther(working)) ||
       !unit.Open(run.platform.OpenFile(working, "w"), working)) {
     Error(run, 3030, {.a1 = std::string(report_name), .a2 = name});
     return false;

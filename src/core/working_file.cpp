@@ -34,6 +34,12 @@ bool SameFile(const std::string& a, const std::string& b) {
   return normal(a) == normal(b);
 }
 
+bool TakenByOther(const std::string& working) {
+  std::error_code ec;
+  const std::filesystem::file_status st = std::filesystem::status(working, ec);
+  return !ec && std::filesystem::exists(st) && !std::filesystem::is_regular_file(st);
+}
+
 bool WriteProtected(const std::string& target) {
   namespace fs = std::filesystem;
   std::error_code ec;

@@ -20,6 +20,11 @@ namespace velk {
 // one name twice for a file not made yet.
 [[nodiscard]] bool SameFile(const std::string& a, const std::string& b);
 
+// True when `working` names something other than a regular file (a pipe, a
+// device, a folder): a working file is never written there (a pipe would hold
+// the write until someone reads it).
+[[nodiscard]] bool TakenByOther(const std::string& working);
+
 // True when `target` exists as a regular file that its owner protected from
 // writing: the user may not write it, or nobody may (mode 444, which root too
 // is refused here). Such a file is never replaced by a rename: a plain write

@@ -240,8 +240,8 @@ bool SetFilesFree(const std::vector<SetFile>& files, const std::vector<std::stri
     std::string target;
     const std::string working = WorkingName(file.path, target);
     std::string why;
-    if (working == target) {
-      why = "it exists and is not a regular file";
+    if (working == target || TakenByOther(working)) {
+      why = (working == target ? "it" : working) + std::string(" exists and is not a regular file");
     } else if (WriteProtected(target)) {
       why = "it is write-protected";
     } else {

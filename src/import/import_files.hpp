@@ -25,7 +25,8 @@ struct SetFile {
 
 // Error 2542 for each file of the set that would overwrite one of `inputs`
 // (under its own name, its working or earlier name, through a link or a hard
-// link), that exists as something other than a regular file, or that is
+// link), that (or whose working name) exists as something other than a
+// regular file, or that is
 // write-protected. True when none does.
 [[nodiscard]] bool SetFilesFree(const std::vector<SetFile>& files,
                                 const std::vector<std::string>& inputs,

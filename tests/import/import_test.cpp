@@ -3,6 +3,7 @@
 #include "import/import.hpp"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <map>
@@ -96,7 +97,9 @@ std::map<std::string, std::string> Tree(const fs::path& root) {
   return tree;
 }
 
-enum class Link { kNone, kSymbolic, kHard };  // out/fish.bse to the table
+// Planted before the import: out/fish.bse a link to the table, or a pipe at
+// out/fish.ref's working name.
+enum class Link { kNone, kSymbolic, kHard, kPipe };
 
 // Every check: its message and exit status; a failing one leaves every file as
 // it was. The inputs are in/t.ctl (table or GENEPOP), in/m.mix (mixture) and
@@ -202,6 +205,8 @@ TEST(ImportChecksTest, MessagesAndNothingWrittenOnFailure) {
        "fish.bse: it would overwrite the input", "out/fish", Link::kSymbolic},
       {"a .bse that is a hard link to the table", kTable, "", "", {}, 1, 2542,
        "fish.bse: it would overwrite the input", "out/fish", Link::kHard},
+      {"a pipe at a working name", kTable, "", "", {}, 1, 2542,
+       "fish.ref.part exists and is not a regular file", "out/fish", Link::kPipe},
       {"a locus named by two pairs of columns", Replace(kTable, "LocusB,LocusB.1", "LocusA,LocusA.1"),
        "", "", {}, 1, 2510,
        "\"LocusA\" is named twice, by columns 5 and 6 (\"LocusA\", \"LocusA.1\") and by columns 7"},
@@ -237,6 +242,7 @@ TEST(ImportChecksTest, MessagesAndNothingWrittenOnFailure) {
     if (c.link != Link::kNone) fs::create_directory(dir.Path() / "out");
     if (c.link == Link::kSymbolic) fs::create_symlink(request.input, dir / "out/fish.bse");
     if (c.link == Link::kHard) fs::create_hard_link(request.input, dir / "out/fish.bse");
+    if (c.link == Link::kPipe) mkfifo((dir / "out/fish.ref.part").c_str(), 0644);
     const std::map<std::string, std::string> before = Tree(dir.Path());
     const ImportOutcome outcome = Import(request);
     EXPECT_EQ(outcome.status, c.status);
