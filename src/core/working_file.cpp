@@ -1,10 +1,10 @@
 #include "core/working_file.hpp"
 
+#include <unistd.h>
+
 #include <cstdio>
 #include <filesystem>
 #include <system_error>
-
-#include <unistd.h>
 
 namespace velk {
 
@@ -45,8 +45,8 @@ bool WriteProtected(const std::string& target) {
   std::error_code ec;
   const fs::file_status st = fs::status(target, ec);
   if (ec || !fs::is_regular_file(st)) return false;
-  constexpr fs::perms kWrite = fs::perms::owner_write | fs::perms::group_write |
-                               fs::perms::others_write;
+  constexpr fs::perms kWrite =
+      fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write;
   return (st.permissions() & kWrite) == fs::perms::none || access(target.c_str(), W_OK) != 0;
 }
 

@@ -92,8 +92,8 @@ bool EndsWith(const std::string& s, std::string_view tail) {
   csv_free(&parser);
   if (!parsed) {
     Add(messages, 2501,
-        file + ", line " + std::to_string(rows.line) + ": the table cannot be read: " +
-            parse_error + ".");
+        file + ", line " + std::to_string(rows.line) +
+            ": the table cannot be read: " + parse_error + ".");
   }
   return parsed;
 }
@@ -237,7 +237,7 @@ struct TableReading {
   SampleRole role;
   const TableColumns& cols;
   std::size_t header_size;
-  std::vector<std::string> missing;     // the codes read as a missing allele
+  std::vector<std::string> missing;    // the codes read as a missing allele
   std::map<std::string, long> missed;  // per code read as missing: how often
   GenotypeSet& set;
   std::vector<ImportMessage>& messages;
@@ -247,8 +247,8 @@ struct TableReading {
 std::vector<std::string> MissingCodes(const TableOptions& options) {
   std::vector<std::string> codes = {"NA", "na", "N/A", "n/a", "-", "?", "-9"};
   for (std::size_t start = 0; start < options.missing_code.size();) {
-    const std::size_t comma = std::min(options.missing_code.find(',', start),
-                                       options.missing_code.size());
+    const std::size_t comma =
+        std::min(options.missing_code.find(',', start), options.missing_code.size());
     const std::string code = Trimmed(options.missing_code.substr(start, comma - start));
     if (!code.empty()) codes.push_back(code);
     start = comma + 1;

@@ -102,8 +102,9 @@ class Messages {
                         : ReadGenotypeTable(text, path, role, table, set, list);
   if (set.loci.size() > static_cast<std::size_t>(kMostEntries)) {
     AddImportMessage(list, 2546,
-                     path + ": " + std::to_string(set.loci.size()) + " loci; an analysis takes at most " +
-                         std::to_string(kMostEntries) + " characters.");
+                     path + ": " + std::to_string(set.loci.size()) +
+                         " loci; an analysis takes at most " + std::to_string(kMostEntries) +
+                         " characters.");
     return false;
   }
   return read;
@@ -143,7 +144,7 @@ std::vector<std::string> ShortNames(const std::vector<std::string>& names, std::
     }
     taken.insert(Lower(cut));
     if (cut != s.substr(0, width) && static_cast<int>(renamed.size()) < kListed)
-      renamed.push_back(name + " -> " + cut);
+      renamed.push_back(Cited(name) + " -> " + cut);
     out.push_back(cut);
   }
   if (!renamed.empty()) {
@@ -213,7 +214,7 @@ std::vector<std::string> OrderCodes(const std::set<std::string>& seen) {
   auto list = [](const std::vector<std::string>& names) {
     std::string s;
     for (std::size_t k = 0; k < names.size() && k < static_cast<std::size_t>(kListed); ++k)
-      s += (k ? ", " : "") + names[k];
+      s += (k ? ", " : "") + Cited(names[k]);
     if (names.size() > static_cast<std::size_t>(kListed)) s += ", ...";
     return s;
   };
@@ -266,7 +267,8 @@ void SelectIndividuals(const ImportRequest& request, const GenotypeSet& ref, con
     if (std::find(collections.begin(), collections.end(), c) == collections.end()) {
       std::string known;
       for (const std::string& k : collections) known += (known.empty() ? "" : ", ") + k;
-      msgs.Add(2532, "No mixture collection \"" + c + "\"; the mixture holds: " + known + ".");
+      msgs.Add(2532, "No mixture collection \"" + Cited(c) +
+                         "\"; the mixture holds: " + Cited(known) + ".");
     }
   }
   for (const std::string& c : collections)
@@ -336,14 +338,14 @@ std::unordered_map<std::string, int> NumberPopulations(Built& b) {
     for (const auto& [pop, region] : pairs) {
       auto it = pop_index.find(pop);
       if (it == pop_index.end()) {
-        msgs.Add(2535, request.regions + ": population \"" + pop +
+        msgs.Add(2535, request.regions + ": population \"" + Cited(pop) +
                            "\" has no individuals in the reference.");
         continue;
       }
       std::string& r = pop_region[static_cast<std::size_t>(it->second)];
       if (!r.empty() && r != region)
-        msgs.Add(2539, request.regions + ": population \"" + pop + "\" is given two regions, " + r +
-                           " and " + region + ".");
+        msgs.Add(2539, request.regions + ": population \"" + Cited(pop) +
+                           "\" is given two regions, " + Cited(r) + " and " + Cited(region) + ".");
       r = region;
     }
   }
@@ -362,8 +364,8 @@ std::unordered_map<std::string, int> NumberPopulations(Built& b) {
     with_regions = true;
     std::string& r = pop_region[static_cast<std::size_t>(b.ref_pop[i])];
     if (!r.empty() && r != ind.region)
-      msgs.Add(2539, Where(ind) + ": population \"" + ind.population + "\" is in region " +
-                         ind.region + " here and in region " + r + " before.");
+      msgs.Add(2539, Where(ind) + ": population \"" + Cited(ind.population) + "\" is in region " +
+                         Cited(ind.region) + " here and in region " + Cited(r) + " before.");
     r = ind.region;
   }
   return with_regions;
@@ -381,7 +383,7 @@ void AssignRegions(const ImportRequest& request,
   std::unordered_map<std::string, int> region_index;
   for (std::size_t p = 0; p < b.pops.size(); ++p) {
     if (pop_region[p].empty()) {
-      msgs.Add(2539, "Population \"" + b.pops[p].name + "\" has no region" +
+      msgs.Add(2539, "Population \"" + Cited(b.pops[p].name) + "\" has no region" +
                          (request.regions.empty() ? "" : " in " + request.regions) + ".");
       continue;
     }
@@ -412,16 +414,18 @@ void NumberAlleles(const GenotypeSet& ref, const std::vector<int>& ploidy, Built
     if (!mix_only.empty()) {
       std::string codes;
       for (const std::string& c : mix_only) codes += (codes.empty() ? "" : " ") + c;
-      unseen.push_back(locus.name + " (" + codes + ")");
+      unseen.push_back(Cited(locus.name) + " (" + Cited(codes) + ")");
     }
     locus.codes = OrderCodes(all);
     for (std::size_t k = 0; k < locus.codes.size(); ++k)
       locus.type.emplace(locus.codes[k], static_cast<int>(k + 1));
     const std::size_t t = locus.codes.size();
-    if (t == 0) msgs.Add(2541, "Locus " + locus.name + " has no allele scored in any individual.");
+    if (t == 0)
+      msgs.Add(2541, "Locus " + Cited(locus.name) + " has no allele scored in any individual.");
     if (t > static_cast<std::size_t>(kImportMaxTypes))
-      msgs.Add(2537, "Locus " + locus.name + " has " + std::to_string(t) + " alleles; at most " +
-                         std::to_string(kImportMaxTypes) + " types per locus are accepted.");
+      msgs.Add(2537, "Locus " + Cited(locus.name) + " has " + std::to_string(t) +
+                         " alleles; at most " + std::to_string(kImportMaxTypes) +
+                         " types per locus are accepted.");
     locus.ref_count.assign(t, 0);
     locus.mix_count.assign(t, 0);
   }
@@ -461,7 +465,7 @@ void CountCopies(Built& b, Messages& msgs) {
     for (std::size_t l = 0; l < nloci; ++l)
       for (long n : pop.counts[l])
         if (n > kMaxCount) {
-          msgs.Add(2538, "Population " + pop.name + " has " + std::to_string(n) +
+          msgs.Add(2538, "Population " + Cited(pop.name) + " has " + std::to_string(n) +
                              " copies of one allele at locus " + b.loci[l].name + "; at most " +
                              std::to_string(kMaxCount) + " fit the baseline's counts.");
           break;
@@ -764,7 +768,8 @@ std::string FormatImportMessage(const ImportMessage& message) {
   const char* level = message.number >= 2000   ? "error"
                       : message.number >= 1000 ? "warning"
                                                : "note";
-  std::string text = std::string(level) + " " + std::to_string(message.number) + ": " + message.text;
+  std::string text =
+      std::string(level) + " " + std::to_string(message.number) + ": " + message.text;
   if (message.more > 0)
     text += " (" + std::to_string(message.more) + " more " +
             (message.more == 1 ? "message" : "messages") + " " + std::to_string(message.number) +
@@ -799,8 +804,8 @@ std::string UsageProblem(const ImportRequest& request) {
 
 // Reads the reference (and the mixture's own file) and puts the mixture's loci
 // in the reference's order; false when they cannot be used.
-[[nodiscard]] bool ReadIndividuals(const ImportRequest& request, GenotypeSet& ref,
-                                   GenotypeSet& mix, std::string& ref_format, Messages& msgs,
+[[nodiscard]] bool ReadIndividuals(const ImportRequest& request, GenotypeSet& ref, GenotypeSet& mix,
+                                   std::string& ref_format, Messages& msgs,
                                    std::vector<ImportMessage>& list) {
   const SampleRole role = request.mixture.empty() ? SampleRole::kBoth : SampleRole::kReference;
   bool ok = ReadSet(request.input, request.format, role, request.table, ref, list, ref_format);
@@ -816,8 +821,7 @@ std::string UsageProblem(const ImportRequest& request) {
     if (ok && ref.allele_digits > 0 && mix.allele_digits > 0 &&
         ref.allele_digits != mix.allele_digits)
       msgs.Add(530, request.input + " writes alleles in " + std::to_string(ref.allele_digits) +
-                        " digits, " + request.mixture + " in " +
-                        std::to_string(mix.allele_digits) +
+                        " digits, " + request.mixture + " in " + std::to_string(mix.allele_digits) +
                         ": alleles are compared by their value (01 is 001).");
   }
   if (ok && ref_format == "genepop" && request.mixture.empty())

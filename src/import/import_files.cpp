@@ -27,7 +27,10 @@ std::size_t Utf8Length(std::string_view text, std::size_t k) {
   const auto byte = [&](std::size_t j) { return static_cast<unsigned char>(text[j]); };
   const unsigned char c = byte(k);
   if (c < 0x80) return 1;
-  std::size_t n = c >= 0xC2 && c <= 0xDF ? 2 : c >= 0xE0 && c <= 0xEF ? 3 : c >= 0xF0 && c <= 0xF4 ? 4 : 0;
+  std::size_t n = c >= 0xC2 && c <= 0xDF   ? 2
+                  : c >= 0xE0 && c <= 0xEF ? 3
+                  : c >= 0xF0 && c <= 0xF4 ? 4
+                                           : 0;
   if (n == 0 || k + n > text.size()) return 0;
   for (std::size_t j = 1; j < n; ++j)
     if ((byte(k + j) & 0xC0) != 0x80) return 0;
@@ -89,9 +92,9 @@ std::string Latin1ToUtf8(std::string_view text) {
       ++line;
       line_start = at + 1;
     } else if (at - line_start >= kLongestLine) {
-      AddImportMessage(messages, 2543,
-                       where + std::to_string(line) +
-                           " is longer than 16 MB; no genotype line is that long.");
+      AddImportMessage(
+          messages, 2543,
+          where + std::to_string(line) + " is longer than 16 MB; no genotype line is that long.");
       return false;
     }
   }
@@ -113,10 +116,10 @@ std::vector<std::string> MissingFolders(Platform& platform, const std::string& f
 // One file of the set on its way into place.
 struct Placing {
   std::string working, target, earlier;
-  bool existed = false; // an earlier file was in its place
-  bool begun = false;   // its working file was made
-  bool aside = false;   // the earlier file was renamed to `earlier`
-  bool placed = false;  // the new file was renamed to `target`
+  bool existed = false;  // an earlier file was in its place
+  bool begun = false;    // its working file was made
+  bool aside = false;    // the earlier file was renamed to `earlier`
+  bool placed = false;   // the new file was renamed to `target`
 };
 
 bool Exists(Platform& platform, const std::string& path) {
@@ -171,8 +174,8 @@ std::string Aftermath(const std::vector<Placing>& set, const std::vector<std::st
     p.begun = result != WholeWrite::kNotMade;
     if (result == WholeWrite::kWritten) continue;
     AddImportMessage(messages, 2540,
-                     "Cannot " + std::string(p.begun ? "write " : "create ") + files[k].path +
-                         "." + Aftermath(set, {}));
+                     "Cannot " + std::string(p.begun ? "write " : "create ") + files[k].path + "." +
+                         Aftermath(set, {}));
     return false;
   }
   return true;
@@ -250,9 +253,9 @@ bool SetFilesFree(const std::vector<SetFile>& files, const std::vector<std::stri
           if (why.empty() && SameFile(name, input)) why = "it would overwrite the input " + input;
     }
     if (why.empty()) continue;
-    AddImportMessage(messages, 2542,
-                     "Cannot write " + file.path + ": " + why +
-                         ". Choose another --out; nothing was written.");
+    AddImportMessage(
+        messages, 2542,
+        "Cannot write " + file.path + ": " + why + ". Choose another --out; nothing was written.");
     free = false;
   }
   return free;
@@ -269,7 +272,8 @@ bool CommitFileSet(Platform& platform, const std::vector<SetFile>& files,
   const std::vector<std::string> made = MissingFolders(platform, files.front().path);
   for (const std::string& folder : made) {
     if (platform.MakeDirectory(folder)) continue;
-    AddImportMessage(messages, 2540, "Cannot create the folder " + folder + ". Nothing was written.");
+    AddImportMessage(messages, 2540,
+                     "Cannot create the folder " + folder + ". Nothing was written.");
     (void)Undo(platform, set, made);
     return false;
   }
