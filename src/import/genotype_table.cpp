@@ -345,8 +345,9 @@ bool ReadGenotypeTable(std::string_view text, const std::string& file, SampleRol
   // Header: the named columns, then the locus pairs in order.
   const std::vector<std::string>& header = rows.rows.front();
   TableColumns cols;
-  bool ok = FindColumns(header, file, role, options, cols, messages);
-  if (!PairLoci(header, file, ok, cols, set, messages)) return false;
+  const std::string header_at = file + ", line " + std::to_string(rows.lines.front());
+  bool ok = FindColumns(header, header_at, role, options, cols, messages);
+  if (!PairLoci(header, header_at, ok, cols, set, messages)) return false;
   set.ploidy.assign(set.loci.size(), 2);
   TableReading t{file, role, cols, header.size(), MissingCodes(options), {}, set, messages};
   ok = true;
