@@ -132,7 +132,6 @@ Maximum number of iterations: {iterations}
 Maximum number of genotypes: {n}
 Maximum number of classes: {classes}
 Maximum number of missing loci: {max_missing}
-Genotype tolerance: 1e-300
 * Files
 Baseline file: {name}.bse
 Mixture file: {name}.mix

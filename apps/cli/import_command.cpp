@@ -21,15 +21,17 @@ content; --format overrides):
            (collection; the mixture collection for mixture rows), an optional
            region (repunit), the individual (indiv), then two columns per
            locus, L and L.1 or L_1 and L_2, one allele each. Alleles are
-           numbers or text (A/C/G/T, microhaplotypes); NA, an empty field, 0
-           or the --missing code is a missing allele. With --mixture, FILE
-           holds the reference rows and the named file the mixture rows.
+           numbers or text (A/C/G/T, microhaplotypes); an empty field, NA,
+           na, N/A, -, ?, -9, zeros (0, 00, 000) or a --missing code is a
+           missing allele. With --mixture, FILE holds the reference rows and
+           the named file the mixture rows.
   genepop  a title line, the locus names (one per line or comma-separated),
            then "Pop" blocks of "name , genotype ..." lines, 2 or 3 digits per
            allele (4 or 6 per genotype, one allele at a haploid locus), 0 for
-           missing. FILE holds the reference populations (each named by the
-           text after "Pop", or else by its first individual); --mixture names
-           the GENEPOP file of the mixture individuals.
+           missing; alleles are compared by value (01 is 001). A "Pop" line
+           holds no comma. FILE holds the reference populations (each named
+           by the text after "Pop", or else by its first individual);
+           --mixture names the GENEPOP file of the mixture individuals.
 --regions gives a CSV of population,region when the regions are not a column.
 
 Writes, from --out DIR/NAME: NAME.bse (baseline counts), NAME.mix (mixture
@@ -37,8 +39,11 @@ individuals, their ID and collection in the first two fields), NAME.ref
 (reference individuals), NAME.alleles.csv (allele code <-> type, counts) and
 NAME.ctl, ready to run:  velk DIR/NAME.ctl
 Allele codes are numbered per locus in one order shared by reference and
-mixture. Nothing is written when a check fails or a file cannot be written
-whole (each is written as NAME.bse.part ... and renamed when all are).
+mixture. Nothing is written when a check fails, when --out would overwrite an
+input, or when a file cannot be written whole: each is written as
+NAME.bse.part ...; when all are, the earlier import's files are renamed
+aside (NAME.ctl.earlier first) as the new ones take their places (NAME.ctl
+last), then removed. A failed rename puts the earlier files back.
 
 Exit status: 0 when the files were written (or checked), 1 when a check
 failed, a file could not be written or standard output could not be, 2 for a
@@ -63,7 +68,7 @@ int ImportCommand(int argc, char** argv) {
   app.add_option("--type-column", request.table.type_column,
                  "column saying reference or mixture (default: sample_type)");
   app.add_option("--missing", request.table.missing_code,
-                 "another code for a missing allele (NA, empty and 0 always are)");
+                 "more codes for a missing allele, A,B (NA, -, ?, -9, 0, empty... always are)");
   app.add_flag("--check", request.check_only, "print what would be written, write nothing");
   try {
     app.parse(argc, argv);

@@ -59,7 +59,7 @@ ImportDialog::ImportDialog(QWidget* parent)
   mixture_->setPlaceholderText(QStringLiteral("optional: the mixture in a file of its own"));
   regions_->setPlaceholderText(QStringLiteral("optional: CSV of population,region"));
   collections_->setPlaceholderText(QStringLiteral("optional: mixture collections to keep, A,B"));
-  missing_->setPlaceholderText(QStringLiteral("optional: another code for a missing allele"));
+  missing_->setPlaceholderText(QStringLiteral("optional: more codes for a missing allele (A,B)"));
   out_->setPlaceholderText(QStringLiteral("DIR/NAME of the files to write"));
   result_->setReadOnly(true);
   result_->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));

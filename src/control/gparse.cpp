@@ -167,11 +167,8 @@ void NoHierarchy(Run& run) {
   AllocateEmptyRegions(run);
 }
 
-// The most characters or populations an analysis may have: far beyond any
-// panel, yet small enough that no product of the table sizes overflows an
-// index. Larger tables are refused before anything is allocated for them; a
-// table that fits here but not in memory is message 3000.
-constexpr int kMostEntries = 1'000'000;
+// Tables larger than kMostEntries are refused before anything is allocated
+// for them.
 
 bool TooMany(Run& run, int count, const char* what) {
   if (count <= kMostEntries) return false;

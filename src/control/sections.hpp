@@ -8,6 +8,11 @@
 
 namespace velk {
 
+// The most characters or populations an analysis may have: far beyond any
+// panel, yet small enough that no product of the table sizes overflows an
+// index. A table that fits here but not in memory is message 3000.
+inline constexpr int kMostEntries = 1'000'000;
+
 // Reads the next control-file line into run.parse.line (its first 132
 // characters, where settings are read) and run.parse.whole (all of it, where
 // file names are read) and counts it. A read error or the end of the file is message

@@ -317,6 +317,16 @@ void Err(Body& b, int number) {
              "character " + b.a2 + " than its population has in the baseline",
              "(line ", b.n1, "): the file does not belong to this baseline."});
       break;
+    case 2052:  // reference fields that name no character of the control file
+      b.Log("(5x,a,/5x,a,/5x,a)",
+            {"The locus definition of the reference individuals file names " +
+                 std::to_string(b.n1) + (b.n1 == 1 ? " field" : " fields"),
+             "that the control file has no character for (or names twice):", b.file1 + "."});
+      break;
+    case 2053:  // a reference individuals file without a record
+      b.Log("(5x,a,/5x,a)", {"The reference individuals file holds no individual:",
+                             b.file1 + "."});
+      break;
     case 2005:
       b.Log("(5x,a)", {"Singular covariance matrix. Infinitesimal jacknkife cannot be computed."});
       b.Box(std::string("Singular covariance matrix.") + kCR +

@@ -16,18 +16,6 @@ namespace velk {
 
 namespace {
 
-// Two names of one existing file, or one name twice for a file not made yet.
-bool SameFile(const std::string& a, const std::string& b) {
-  if (a.empty() || b.empty()) return false;
-  std::error_code ec;
-  if (std::filesystem::equivalent(a, b, ec) && !ec) return true;
-  auto normal = [](const std::string& name) {
-    std::error_code ignored;
-    return std::filesystem::absolute(name, ignored).lexically_normal();
-  };
-  return normal(a) == normal(b);
-}
-
 // The message for a report whose file could not be made whole.
 void WriteFailed(Run& run, int slot) {
   Error(run, 3038, {.a1 = run.output.name[static_cast<std::size_t>(slot)], .a2 = run.output.shown[static_cast<std::size_t>(slot)]});
@@ -39,6 +27,7 @@ bool IsInputFile(const Run& run, const std::string& path) {
   if (SameFile(path, NativeName(run.control_file))) return true;
   if (SameFile(path, NativeName(Trim(run.files.baseline)))) return true;
   if (SameFile(path, NativeName(Trim(run.files.mixture)))) return true;
+  if (SameFile(path, NativeName(Trim(run.files.reference)))) return true;
   // The per-population files: the folder path followed by the file name, or
   // the file name taken from the control file's folder.
   const std::string folder = Trim(run.files.path);
@@ -160,6 +149,7 @@ bool OpenReportFile(Run& run, int slot, std::string_view report_name) {
   std::string target;
   const std::string working = WorkingName(native, target);
   if (IsInputFile(run, native) || IsInputFile(run, working) || WriteProtected(target) ||
+      (working != target && TakenByOther(working)) ||
       !unit.Open(run.platform.OpenFile(working, "w"), working)) {
     Error(run, 3030, {.a1 = std::string(report_name), .a2 = name});
     return false;

@@ -11,11 +11,12 @@
 namespace velk {
 
 // Opens report slot `slot` as the output base name (trailing blanks removed)
-// followed by the slot's extension (kReportTable), issues note 104 with `report_name` and the file
-// name, sets the slot's report-written flag and appends a tab, `status_phrase` and the file name to
-// the status text. A failed open is message 3030 (the run stops); so is a report file that is one
-// of the run's input files (the control file, the baseline or mixture file), which the report would
-// overwrite. With the output base name "USER" no file is opened: note 107 says so in the log.
+// followed by the slot's extension (kReportTable), issues note 104 with
+// `report_name` and the file name, sets the slot's report-written flag and
+// appends a tab, `status_phrase` and the file name to the status text. A failed
+// open is message 3030 (the run stops); so is a report file that is one of the
+// run's input files (IsInputFile), which the report would overwrite. With the
+// output base name "USER" no file is opened: note 107 says so in the log.
 // Returns true only when the file is open.
 bool OpenReport(Run& run, int slot, std::string_view report_name, std::string_view status_phrase);
 
@@ -48,8 +49,9 @@ bool ReportsSound(Run& run);
 [[nodiscard]] bool PlaceLog(Run& run);
 
 // Whether `path` names a file that the run reads: its control file, its
-// baseline file or per-population baseline files, or its mixture file (the
-// same existing file under any name, or the same name of a file not made yet).
+// baseline file or per-population baseline files, its mixture file or its
+// reference individuals file (the same existing file under any name, a link
+// or a hard link to it, or the same name of a file not made yet).
 [[nodiscard]] bool IsInputFile(const Run& run, const std::string& path);
 
 // The file name a report of this extension gets: the output base name

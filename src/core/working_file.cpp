@@ -1,10 +1,10 @@
 #include "core/working_file.hpp"
 
+#include <unistd.h>
+
 #include <cstdio>
 #include <filesystem>
 #include <system_error>
-
-#include <unistd.h>
 
 namespace velk {
 
@@ -23,13 +23,30 @@ std::string WorkingName(const std::string& native, std::string& target) {
   return target + ".part";
 }
 
+bool SameFile(const std::string& a, const std::string& b) {
+  if (a.empty() || b.empty()) return false;
+  std::error_code ec;
+  if (std::filesystem::equivalent(a, b, ec) && !ec) return true;
+  auto normal = [](const std::string& name) {
+    std::error_code ignored;
+    return std::filesystem::absolute(name, ignored).lexically_normal();
+  };
+  return normal(a) == normal(b);
+}
+
+bool TakenByOther(const std::string& working) {
+  std::error_code ec;
+  const std::filesystem::file_status st = std::filesystem::status(working, ec);
+  return !ec && std::filesystem::exists(st) && !std::filesystem::is_regular_file(st);
+}
+
 bool WriteProtected(const std::string& target) {
   namespace fs = std::filesystem;
   std::error_code ec;
   const fs::file_status st = fs::status(target, ec);
   if (ec || !fs::is_regular_file(st)) return false;
-  constexpr fs::perms kWrite = fs::perms::owner_write | fs::perms::group_write |
-                               fs::perms::others_write;
+  constexpr fs::perms kWrite =
+      fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write;
   return (st.permissions() & kWrite) == fs::perms::none || access(target.c_str(), W_OK) != 0;
 }
 

@@ -87,8 +87,9 @@ int FieldOf(const Run& run, DefinitionRule rule, const std::string& name,
 }  // namespace
 
 int ReadLocusDefinition(Run& run, LineReader& in, std::size_t maxlen, DefinitionRule rule,
-                        std::vector<int>& fields) {
+                        std::vector<int>& fields, std::vector<std::string>* names) {
   fields.clear();
+  if (names != nullptr) names->clear();
   const int nc = std::max(run.par.nchar, 0);
   std::vector<bool> placed(static_cast<std::size_t>(nc) + 1, false);
   std::string line;
@@ -100,7 +101,9 @@ int ReadLocusDefinition(Run& run, LineReader& in, std::size_t maxlen, Definition
     const LineKind kind =
         rule == DefinitionRule::kMixture ? MixtureLine(run, line, name) : ReferenceLine(line, name);
     if (kind == LineKind::kEnd) return 0;
-    if (kind == LineKind::kField) fields.push_back(FieldOf(run, rule, name, fields, placed));
+    if (kind != LineKind::kField) continue;
+    fields.push_back(FieldOf(run, rule, name, fields, placed));
+    if (names != nullptr) names->push_back(name);
   }
 }
 

@@ -5,6 +5,7 @@
 // reader below; the files' rules for a field's name differ, so the reader
 // takes the rule of the file it reads.
 #include <cstddef>
+#include <string>
 #include <vector>
 
 #include "core/lines.hpp"
@@ -30,9 +31,11 @@ enum class DefinitionRule {
 
 // Reads the definition's lines up to its end. `fields` gets, per field in
 // order, the character it holds (each character at most once), kIdField,
-// kPopField or kSkippedField. Returns 0 at the end line, else the status of
-// the line read that failed (-1: the file ended).
+// kPopField or kSkippedField; `names`, when given, each field's name. Returns
+// 0 at the end line, else the status of the line read that failed (-1: the
+// file ended).
 [[nodiscard]] int ReadLocusDefinition(Run& run, LineReader& in, std::size_t maxlen,
-                                      DefinitionRule rule, std::vector<int>& fields);
+                                      DefinitionRule rule, std::vector<int>& fields,
+                                      std::vector<std::string>* names = nullptr);
 
 }  // namespace velk

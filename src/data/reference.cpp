@@ -65,9 +65,26 @@ void BadRecord(Run& run, int line, const std::string& what, int& errors) {
   return true;
 }
 
+// Error 2052 for the fields of the definition that are no character of the
+// control file, nor ID or POP: a reference of another panel.
+void CheckFieldNames(Run& run, const std::vector<int>& field, const std::vector<std::string>& names,
+                     int& errors) {
+  constexpr int kNamed = 5;
+  int strangers = 0;
+  std::string list;
+  for (std::size_t k = 0; k < field.size(); ++k) {
+    if (field[k] != kSkippedField) continue;
+    if (++strangers <= kNamed) list += (list.empty() ? "" : ", ") + names[k];
+  }
+  if (strangers == 0) return;
+  if (strangers > kNamed) list += ", ...";
+  Error(run, 2052, {.a1 = list, .n1 = strangers});
+  ++errors;
+}
+
 // The locus definition: per field, a character (>0), kIdField, kPopField or
-// kSkippedField. False after 3051 (none, or no "POP") or 3014.
-[[nodiscard]] bool ReadDefinition(Run& run, LineReader& in, std::vector<int>& field) {
+// kSkippedField (error 2052). False after 3051 (none, or no "POP") or 3014.
+[[nodiscard]] bool ReadDefinition(Run& run, LineReader& in, std::vector<int>& field, int& errors) {
   std::string line;
   bool defined = false;
   int status = 0;
@@ -78,13 +95,15 @@ void BadRecord(Run& run, int line, const std::string& what, int& errors) {
       break;
     }
   }
+  std::vector<std::string> names;
   if (defined)
-    status = ReadLocusDefinition(run, in, kLineLength, DefinitionRule::kReference, field);
+    status = ReadLocusDefinition(run, in, kLineLength, DefinitionRule::kReference, field, &names);
   const bool has_pop = std::find(field.begin(), field.end(), kPopField) != field.end();
   if (!defined || status > 0 || !has_pop) {
     Error(run, status > 0 ? 3014 : 3051, {.a1 = kKind, .n1 = in.LineNumber(), .iostat = status});
     return false;
   }
+  CheckFieldNames(run, field, names, errors);
   return true;
 }
 
@@ -206,8 +225,8 @@ void ReadFile(Run& run, ReferenceFish& fish) {
   LineReader in;
   if (!OpenReference(run, in)) return;
   std::vector<int> field;
-  if (!ReadDefinition(run, in, field)) return;
   ReadFish read;
+  if (!ReadDefinition(run, in, field, read.errors)) return;
   try {
     if (!ReadRecords(run, in, field, fish, read)) return;
     fish.count = static_cast<int>(read.pops.size());
@@ -224,6 +243,10 @@ void ReadFile(Run& run, ReferenceFish& fish) {
   }
   std::copy(read.copies.begin(), read.copies.end(), fish.copies.Data());
   CheckAgainstBaseline(run, fish, read.errors);
+  if (fish.count == 0) {
+    Error(run, 2053, {.a1 = Trim(run.files.reference)});
+    ++read.errors;
+  }
   if (read.errors > 0) Error(run, 3010, {.a1 = kKind});
 }
 

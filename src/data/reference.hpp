@@ -3,8 +3,8 @@
 // mixture format with a locus definition naming "ID", "POP" and the characters
 // ("* characters" ... "* end"), then one record per reference individual: its
 // ID, its population's number (1..np, control-file order) and its genotype
-// fields, one digit per type. Fields the definition names otherwise are
-// skipped; a character the definition does not name is not scored.
+// fields, one digit per type. A character the definition does not name is not
+// scored.
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -26,8 +26,9 @@ struct ReferenceFish {
 // Reads run.files.reference. Each bad record is error 2050 (line, what is
 // wrong) and the file is read to its end, then fatal 3010; no file named: 3027;
 // a file that cannot be opened: 3006; no locus definition naming "POP": 3051;
-// copies of a type beyond its population's baseline count: error 2051. Out of
-// memory: 3000.
+// copies of a type beyond its population's baseline count: error 2051; fields
+// of the definition that are no character of the control file: error 2052; no
+// record: error 2053. Out of memory: 3000.
 void ReadReference(Run& run, ReferenceFish& fish);
 
 }  // namespace velk

@@ -3,6 +3,8 @@
 // each genotype 2 or 3 digits per allele copy (one copy at a haploid locus).
 #include <algorithm>
 #include <cctype>
+#include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -19,10 +21,12 @@ std::string Trimmed(std::string_view s) {
   return std::string(s.substr(a, b - a));
 }
 
-// A "Pop" separator line; `name` gets the text after the word, if any.
+// A "Pop" separator line: the word alone or followed by a name, never by a
+// comma (an individual named "Pop 2 , 0101 ..."); `name` gets the text after
+// the word, if any.
 bool IsPopLine(std::string_view line, std::string* name = nullptr) {
   const std::string t = Trimmed(line);
-  if (t.size() < 3) return false;
+  if (t.size() < 3 || t.find(',') != std::string::npos) return false;
   for (std::size_t k = 0; k < 3; ++k)
     if (std::tolower(static_cast<unsigned char>(t[k])) != "pop"[k]) return false;
   if (t.size() > 3 && !std::isspace(static_cast<unsigned char>(t[3]))) return false;
@@ -77,18 +81,35 @@ struct Blocks {
 };
 
 // Locus names: from line 2 to the first "Pop" line (its index is returned).
-std::size_t ReadLocusNames(const std::vector<std::string_view>& lines, GenotypeSet& set) {
+// A name given twice is error 2525.
+std::size_t ReadLocusNames(const std::vector<std::string_view>& lines, const std::string& file,
+                           GenotypeSet& set, std::vector<ImportMessage>& messages) {
   std::size_t k = 1;
   set.loci.clear();
+  std::vector<std::size_t> line_of;
   for (; k < lines.size() && !IsPopLine(lines[k]); ++k) {
     std::string_view rest = lines[k];
     while (true) {
       std::size_t comma = rest.find(',');
       std::string name = Trimmed(rest.substr(0, comma));
-      if (!name.empty()) set.loci.push_back(name);
+      if (!name.empty()) {
+        set.loci.push_back(name);
+        line_of.push_back(k + 1);
+      }
       if (comma == std::string_view::npos) break;
       rest.remove_prefix(comma + 1);
     }
+  }
+  std::map<std::string, std::size_t> first;
+  for (std::size_t l = 0; l < set.loci.size(); ++l) {
+    const auto [at, fresh] = first.emplace(set.loci[l], l);
+    if (!fresh)
+      AddImportMessage(messages, 2525,
+                       file + ": locus \"" + Cited(set.loci[l]) + "\" is named twice, as locus " +
+                           std::to_string(at->second + 1) + " (line " +
+                           std::to_string(line_of[at->second]) + ") and as locus " +
+                           std::to_string(l + 1) + " (line " + std::to_string(line_of[l]) +
+                           "); every locus needs a name of its own.");
   }
   return k;
 }
@@ -101,7 +122,7 @@ std::size_t ReadLocusNames(const std::vector<std::string_view>& lines, GenotypeS
   const std::string where = file + ", line " + std::to_string(k + 1);
   const std::size_t comma = lines[k].find(',');
   if (comma == std::string_view::npos) {
-    messages.push_back({2521, where + ": no comma after the individual's name."});
+    AddImportMessage(messages, 2521, where + ": no comma after the individual's name.");
     return false;
   }
   Individual ind;
@@ -111,15 +132,17 @@ std::size_t ReadLocusNames(const std::vector<std::string_view>& lines, GenotypeS
   ind.mixture = mixture;
   Raw r{k, Words(lines[k].substr(comma + 1))};
   if (r.genotypes.size() != set.loci.size()) {
-    messages.push_back({2522, where + ": " + std::to_string(r.genotypes.size()) +
-                                  " genotypes, but the file names " +
-                                  std::to_string(set.loci.size()) + " loci."});
+    AddImportMessage(messages, 2522,
+                     where + ": " + std::to_string(r.genotypes.size()) +
+                         " genotypes, but the file names " + std::to_string(set.loci.size()) +
+                         " loci.");
     return false;
   }
   bool ok = true;
   for (const std::string& g : r.genotypes) {
     if (!AllDigits(g) || (g.size() != 2 && g.size() != 3 && g.size() != 4 && g.size() != 6)) {
-      messages.push_back({2523, where + ": genotype \"" + g + "\" is not 2, 3, 4 or 6 digits."});
+      AddImportMessage(messages, 2523,
+                       where + ": genotype \"" + Cited(g) + "\" is not 2, 3, 4 or 6 digits.");
       ok = false;
       break;
     }
@@ -134,12 +157,14 @@ std::size_t ReadLocusNames(const std::vector<std::string_view>& lines, GenotypeS
 }
 
 // Every individual's population and alleles: one allele of `width` digits per
-// copy; false (2523) for a genotype of another width.
+// copy, kept by its value (no leading zeros); false (2523) for a genotype of
+// another width.
 [[nodiscard]] bool SplitAlleles(const std::string& file, const Blocks& blocks, GenotypeSet& set,
                                 std::vector<ImportMessage>& messages) {
   const std::size_t nloci = set.loci.size();
   const std::size_t width = static_cast<std::size_t>(blocks.width);
   bool ok = true;
+  set.allele_digits = blocks.width;
   set.ploidy.assign(nloci, 1);
   for (const Raw& r : blocks.raw)
     for (std::size_t l = 0; l < nloci; ++l)
@@ -152,16 +177,19 @@ std::size_t ReadLocusNames(const std::vector<std::string_view>& lines, GenotypeS
     for (std::size_t l = 0; l < nloci; ++l) {
       const std::string& g = blocks.raw[i].genotypes[l];
       if (g.size() % width != 0) {
-        messages.push_back({2523, file + ", line " + std::to_string(blocks.raw[i].line + 1) +
-                                      ": genotype \"" + g + "\" is not " + std::to_string(width) +
-                                      " or " + std::to_string(2 * width) +
-                                      " digits, as the file's other genotypes are."});
+        AddImportMessage(messages, 2523,
+                         file + ", line " + std::to_string(blocks.raw[i].line + 1) +
+                             ": genotype \"" + g + "\" is not " + std::to_string(width) + " or " +
+                             std::to_string(2 * width) +
+                             " digits, as the file's other genotypes are.");
         ok = false;
         continue;
       }
       for (std::size_t p = 0; p < g.size(); p += width) {
         std::string_view code = std::string_view(g).substr(p, width);
-        if (!AllZero(code)) ind.alleles[l].emplace_back(code);
+        if (AllZero(code)) continue;
+        code.remove_prefix(code.find_first_not_of('0'));
+        ind.alleles[l].emplace_back(code);
       }
     }
   }
@@ -173,16 +201,17 @@ std::size_t ReadLocusNames(const std::vector<std::string_view>& lines, GenotypeS
 bool ReadGenepop(std::string_view text, const std::string& file, bool mixture, GenotypeSet& set,
                  std::vector<ImportMessage>& messages) {
   const std::vector<std::string_view> lines = SplitLines(text);
-  std::size_t k = ReadLocusNames(lines, set);
+  std::size_t k = ReadLocusNames(lines, file, set, messages);
   if (k >= lines.size() || set.loci.empty()) {
-    messages.push_back({2520, file + ": no " +
-                                  std::string(set.loci.empty() ? "locus names" : "\"Pop\" line") +
-                                  " after the title line; this is not a GENEPOP file."});
+    AddImportMessage(messages, 2520,
+                     file + ": no " +
+                         std::string(set.loci.empty() ? "locus names" : "\"Pop\" line") +
+                         " after the title line; this is not a GENEPOP file.");
     return false;
   }
   // Individuals; the allele width (2 or 3 digits) is the file's.
   Blocks blocks;
-  bool ok = true;
+  bool ok = std::set<std::string>(set.loci.begin(), set.loci.end()).size() == set.loci.size();
   for (; k < lines.size(); ++k) {
     std::string name;
     if (IsPopLine(lines[k], &name)) {
@@ -196,9 +225,10 @@ bool ReadGenepop(std::string_view text, const std::string& file, bool mixture, G
   }
   for (std::size_t b = 0; b < blocks.size.size(); ++b) {
     if (blocks.size[b] == 0) {
-      messages.push_back({2524, file + ", line " + std::to_string(blocks.lines[b] + 1) +
-                                    ": a \"Pop\" block without individuals: a population with "
-                                    "no individuals."});
+      AddImportMessage(messages, 2524,
+                       file + ", line " + std::to_string(blocks.lines[b] + 1) +
+                           ": a \"Pop\" block without individuals: a population with no "
+                           "individuals.");
       ok = false;
     }
   }

@@ -13,7 +13,17 @@ namespace velk {
 struct ImportMessage {
   int number = 0;
   std::string text;
+  int more = 0;  // messages of this number left out after it (the list keeps the first few)
 };
+
+// Adds a message; of one number only the first kListedMessages are kept, the
+// others counted in the last one kept (a million bad columns give ten messages).
+inline constexpr int kListedMessages = 10;
+void AddImportMessage(std::vector<ImportMessage>& messages, int number, std::string text);
+
+// A name or field of the input as a message quotes it: its first 60 bytes (cut
+// before a UTF-8 character that would not fit whole) and "..." when longer.
+std::string Cited(std::string_view text);
 
 // One individual: reference fish carry their population (and region, when the
 // file gives one); mixture fish carry their mixture collection in `population`.
@@ -33,6 +43,7 @@ struct GenotypeSet {
   std::vector<std::string> loci;  // names as the file gives them
   std::vector<int> ploidy;        // per locus: copies per individual (1 or 2)
   std::vector<Individual> individuals;
+  int allele_digits = 0;  // GENEPOP: digits per allele copy (2 or 3); 0 for a table
 };
 
 // Which rows a file may hold.
@@ -41,11 +52,14 @@ enum class SampleRole { kBoth, kReference, kMixture };
 // Options of the two-column table reader.
 struct TableOptions {
   std::string type_column = "sample_type";  // "reference" or "mixture" per row
-  std::string missing_code;                 // another code for a missing allele
+  // Further codes for a missing allele, comma-separated; NA, na, N/A, -, ?,
+  // -9, an empty field and a code of zeros (0, 00, 000) always are missing.
+  std::string missing_code;
 };
 
 // Reads a two-column table (CSV, or TSV when the header has tabs and no commas).
-// Problems are added to `messages`; returns false when the file cannot be used.
+// Problems are added to `messages` (each naming the file line), with one note
+// counting the missing codes read; returns false when the file cannot be used.
 [[nodiscard]] bool ReadGenotypeTable(std::string_view text, const std::string& file,
                                      SampleRole role, const TableOptions& options, GenotypeSet& set,
                                      std::vector<ImportMessage>& messages);
@@ -57,12 +71,13 @@ struct TableOptions {
                                    std::vector<ImportMessage>& messages);
 
 // Reads a GENEPOP file; every individual becomes a mixture individual when
-// `mixture` is set. Returns false when the file cannot be used.
+// `mixture` is set. Allele codes are kept by value, without leading zeros
+// ("01" and "001" are allele 1). Returns false when the file cannot be used.
 [[nodiscard]] bool ReadGenepop(std::string_view text, const std::string& file, bool mixture,
                                GenotypeSet& set, std::vector<ImportMessage>& messages);
 
-// True when the text looks like a GENEPOP file rather than a table: its first
-// "Pop" line comes before any line with as many separators as a table header.
+// True when the text looks like a GENEPOP file rather than a table: it has a
+// "Pop" line (the word alone, or followed by a name without a comma).
 [[nodiscard]] bool LooksLikeGenepop(std::string_view text);
 
 // Splits text into lines without their line ends ("\n", "\r\n").

@@ -11,15 +11,16 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <map>
+#include <new>
 #include <set>
 #include <sstream>
 #include <unordered_map>
 #include <unordered_set>
 
-#include "core/working_file.hpp"
+#include "control/sections.hpp"
 #include "data/condense.hpp"
+#include "import/import_files.hpp"
 
 namespace velk {
 
@@ -32,7 +33,7 @@ constexpr std::size_t kLocusWidth = 10;
 constexpr std::size_t kPopulationWidth = 30;
 // Copies of one type in one population must fit the baseline's 16-bit counts.
 constexpr long kMaxCount = 32767;
-// At most this many instances of one problem are listed.
+// At most this many names are listed in one message.
 constexpr int kListed = 10;
 
 // The operating system's files, for an import given no platform of its own.
@@ -67,7 +68,6 @@ struct Built {
   std::vector<std::string> ref_id, mix_id, mix_collection;
   std::vector<std::string> collections;  // mixture collections kept, in order
   int genotypes = 0, classes = 0, most_missing = 0;
-  double geno_tol = 1e-300;
   long ref_missing = 0, mix_missing = 0;  // genotypes not scored
 };
 
@@ -80,7 +80,7 @@ std::string Lower(std::string_view s) {
 class Messages {
  public:
   explicit Messages(std::vector<ImportMessage>& list) : list_(list) {}
-  void Add(int number, std::string text) { list_.push_back({number, std::move(text)}); }
+  void Add(int number, std::string text) { AddImportMessage(list_, number, std::move(text)); }
   bool Failed() const {
     return std::any_of(list_.begin(), list_.end(),
                        [](const ImportMessage& m) { return m.number >= 2000; });
@@ -90,27 +90,24 @@ class Messages {
   std::vector<ImportMessage>& list_;
 };
 
-[[nodiscard]] bool ReadText(const std::string& path, std::string& text, Messages& msgs) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) {
-    msgs.Add(2530, "Cannot open " + path + ".");
-    return false;
-  }
-  std::ostringstream s;
-  s << in.rdbuf();
-  text = s.str();
-  if (text.rfind("\xEF\xBB\xBF", 0) == 0) text.erase(0, 3);  // a spreadsheet's byte-order mark
-  return true;
-}
-
+// Reads one file of individuals; more loci than an analysis takes is 2546.
 [[nodiscard]] bool ReadSet(const std::string& path, const std::string& format, SampleRole role,
-                           const TableOptions& table, GenotypeSet& set, Messages& msgs,
+                           const TableOptions& table, GenotypeSet& set,
                            std::vector<ImportMessage>& list, std::string& used) {
   std::string text;
-  if (!ReadText(path, text, msgs)) return false;
+  if (!ReadInputText(path, text, list)) return false;
   used = format.empty() ? (LooksLikeGenepop(text) ? "genepop" : "table") : format;
-  if (used == "genepop") return ReadGenepop(text, path, role == SampleRole::kMixture, set, list);
-  return ReadGenotypeTable(text, path, role, table, set, list);
+  const bool read = used == "genepop"
+                        ? ReadGenepop(text, path, role == SampleRole::kMixture, set, list)
+                        : ReadGenotypeTable(text, path, role, table, set, list);
+  if (set.loci.size() > static_cast<std::size_t>(kMostEntries)) {
+    AddImportMessage(list, 2546,
+                     path + ": " + std::to_string(set.loci.size()) +
+                         " loci; an analysis takes at most " + std::to_string(kMostEntries) +
+                         " characters.");
+    return false;
+  }
+  return read;
 }
 
 // Unique short names of at most `width` characters, compared without case.
@@ -147,7 +144,7 @@ std::vector<std::string> ShortNames(const std::vector<std::string>& names, std::
     }
     taken.insert(Lower(cut));
     if (cut != s.substr(0, width) && static_cast<int>(renamed.size()) < kListed)
-      renamed.push_back(name + " -> " + cut);
+      renamed.push_back(Cited(name) + " -> " + cut);
     out.push_back(cut);
   }
   if (!renamed.empty()) {
@@ -217,7 +214,7 @@ std::vector<std::string> OrderCodes(const std::set<std::string>& seen) {
   auto list = [](const std::vector<std::string>& names) {
     std::string s;
     for (std::size_t k = 0; k < names.size() && k < static_cast<std::size_t>(kListed); ++k)
-      s += (k ? ", " : "") + names[k];
+      s += (k ? ", " : "") + Cited(names[k]);
     if (names.size() > static_cast<std::size_t>(kListed)) s += ", ...";
     return s;
   };
@@ -270,7 +267,8 @@ void SelectIndividuals(const ImportRequest& request, const GenotypeSet& ref, con
     if (std::find(collections.begin(), collections.end(), c) == collections.end()) {
       std::string known;
       for (const std::string& k : collections) known += (known.empty() ? "" : ", ") + k;
-      msgs.Add(2532, "No mixture collection \"" + c + "\"; the mixture holds: " + known + ".");
+      msgs.Add(2532, "No mixture collection \"" + Cited(c) +
+                         "\"; the mixture holds: " + Cited(known) + ".");
     }
   }
   for (const std::string& c : collections)
@@ -290,28 +288,25 @@ std::vector<int> LocusPloidy(const GenotypeSet& ref, const GenotypeSet& mix) {
 // Individuals: IDs used twice (2533), one allele at a diploid locus (2534).
 void CheckIds(const GenotypeSet& ref, const std::vector<int>& ploidy, Built& b, Messages& msgs) {
   std::unordered_map<std::string, const Individual*> seen;
-  int duplicates = 0, odd = 0;
   auto check = [&](const Individual& ind, std::string& id) {
     id = FieldSafe(ind.id);
     if (id.empty())
       id = std::string(ind.mixture ? "mixture" : "reference") + std::to_string(ind.line);
     auto [it, fresh] = seen.emplace(id, &ind);
-    if (!fresh && ++duplicates <= kListed)
-      msgs.Add(2533, "Individual ID \"" + id + "\" is used twice: " + Where(*it->second) + " and " +
-                         Where(ind) + ".");
+    if (!fresh)
+      msgs.Add(2533, "Individual ID \"" + Cited(id) + "\" is used twice: " + Where(*it->second) +
+                         " and " + Where(ind) + ".");
     for (std::size_t l = 0; l < ploidy.size(); ++l) {
-      if (ploidy[l] == 2 && ind.alleles[l].size() == 1 && ++odd <= kListed)
-        msgs.Add(2534, Where(ind) + ": individual " + id + " has one allele at the diploid locus " +
-                           ref.loci[l] + "; score both copies or neither.");
+      if (ploidy[l] == 2 && ind.alleles[l].size() == 1)
+        msgs.Add(2534, Where(ind) + ": individual " + Cited(id) +
+                           " has one allele at the diploid locus " + Cited(ref.loci[l]) +
+                           "; score both copies or neither.");
     }
   };
   b.ref_id.resize(b.reference.size());
   b.mix_id.resize(b.mixture.size());
   for (std::size_t i = 0; i < b.reference.size(); ++i) check(*b.reference[i], b.ref_id[i]);
   for (std::size_t i = 0; i < b.mixture.size(); ++i) check(*b.mixture[i], b.mix_id[i]);
-  if (duplicates > kListed) msgs.Add(2533, std::to_string(duplicates) + " duplicate IDs in all.");
-  if (odd > kListed)
-    msgs.Add(2534, std::to_string(odd) + " genotypes with one allele at a diploid locus in all.");
 }
 
 // Populations in order of first appearance; returns name -> index.
@@ -337,20 +332,20 @@ std::unordered_map<std::string, int> NumberPopulations(Built& b) {
   std::vector<std::pair<std::string, std::string>> pairs;
   std::vector<ImportMessage> list;
   bool with_regions = false;
-  if (ReadText(request.regions, text, msgs) &&
+  if (ReadInputText(request.regions, text, list) &&
       ReadRegionTable(text, request.regions, pairs, list)) {
     with_regions = true;
     for (const auto& [pop, region] : pairs) {
       auto it = pop_index.find(pop);
       if (it == pop_index.end()) {
-        msgs.Add(2535, request.regions + ": population \"" + pop +
+        msgs.Add(2535, request.regions + ": population \"" + Cited(pop) +
                            "\" has no individuals in the reference.");
         continue;
       }
       std::string& r = pop_region[static_cast<std::size_t>(it->second)];
       if (!r.empty() && r != region)
-        msgs.Add(2539, request.regions + ": population \"" + pop + "\" is given two regions, " + r +
-                           " and " + region + ".");
+        msgs.Add(2539, request.regions + ": population \"" + Cited(pop) +
+                           "\" is given two regions, " + Cited(r) + " and " + Cited(region) + ".");
       r = region;
     }
   }
@@ -369,8 +364,8 @@ std::unordered_map<std::string, int> NumberPopulations(Built& b) {
     with_regions = true;
     std::string& r = pop_region[static_cast<std::size_t>(b.ref_pop[i])];
     if (!r.empty() && r != ind.region)
-      msgs.Add(2539, Where(ind) + ": population \"" + ind.population + "\" is in region " +
-                         ind.region + " here and in region " + r + " before.");
+      msgs.Add(2539, Where(ind) + ": population \"" + Cited(ind.population) + "\" is in region " +
+                         Cited(ind.region) + " here and in region " + Cited(r) + " before.");
     r = ind.region;
   }
   return with_regions;
@@ -388,7 +383,7 @@ void AssignRegions(const ImportRequest& request,
   std::unordered_map<std::string, int> region_index;
   for (std::size_t p = 0; p < b.pops.size(); ++p) {
     if (pop_region[p].empty()) {
-      msgs.Add(2539, "Population \"" + b.pops[p].name + "\" has no region" +
+      msgs.Add(2539, "Population \"" + Cited(b.pops[p].name) + "\" has no region" +
                          (request.regions.empty() ? "" : " in " + request.regions) + ".");
       continue;
     }
@@ -419,16 +414,18 @@ void NumberAlleles(const GenotypeSet& ref, const std::vector<int>& ploidy, Built
     if (!mix_only.empty()) {
       std::string codes;
       for (const std::string& c : mix_only) codes += (codes.empty() ? "" : " ") + c;
-      unseen.push_back(locus.name + " (" + codes + ")");
+      unseen.push_back(Cited(locus.name) + " (" + Cited(codes) + ")");
     }
     locus.codes = OrderCodes(all);
     for (std::size_t k = 0; k < locus.codes.size(); ++k)
       locus.type.emplace(locus.codes[k], static_cast<int>(k + 1));
     const std::size_t t = locus.codes.size();
-    if (t == 0) msgs.Add(2541, "Locus " + locus.name + " has no allele scored in any individual.");
+    if (t == 0)
+      msgs.Add(2541, "Locus " + Cited(locus.name) + " has no allele scored in any individual.");
     if (t > static_cast<std::size_t>(kImportMaxTypes))
-      msgs.Add(2537, "Locus " + locus.name + " has " + std::to_string(t) + " alleles; at most " +
-                         std::to_string(kImportMaxTypes) + " types per locus are accepted.");
+      msgs.Add(2537, "Locus " + Cited(locus.name) + " has " + std::to_string(t) +
+                         " alleles; at most " + std::to_string(kImportMaxTypes) +
+                         " types per locus are accepted.");
     locus.ref_count.assign(t, 0);
     locus.mix_count.assign(t, 0);
   }
@@ -468,7 +465,7 @@ void CountCopies(Built& b, Messages& msgs) {
     for (std::size_t l = 0; l < nloci; ++l)
       for (long n : pop.counts[l])
         if (n > kMaxCount) {
-          msgs.Add(2538, "Population " + pop.name + " has " + std::to_string(n) +
+          msgs.Add(2538, "Population " + Cited(pop.name) + " has " + std::to_string(n) +
                              " copies of one allele at locus " + b.loci[l].name + "; at most " +
                              std::to_string(kMaxCount) + " fit the baseline's counts.");
           break;
@@ -514,23 +511,6 @@ void CountMixtureGenotypes(Built& b) {
   b.classes = condense.Classes();
 }
 
-// Genotype tolerance: below the smallest probability any genotype has in any
-// population under the Rannala-Mountain model, (1/t) / (n + 1) per copy.
-double GenotypeTolerance(const Built& b) {
-  double log10_bound = 0.0;
-  for (std::size_t l = 0; l < b.loci.size(); ++l) {
-    long largest = 0;
-    for (const Population& pop : b.pops) {
-      long n = 0;
-      for (long c : pop.counts[l]) n += c;
-      largest = std::max(largest, n);
-    }
-    const double t = static_cast<double>(std::max<std::size_t>(b.loci[l].codes.size(), 1));
-    log10_bound += b.loci[l].ploidy * std::log10(1.0 / t / static_cast<double>(largest + 1));
-  }
-  return std::pow(10.0, std::max(-300.0, std::min(-10.0, std::floor(log10_bound) - 2.0)));
-}
-
 // The names the reports and readers keep: loci, populations, regions.
 void ShortenNames(Built& b, Messages& msgs) {
   std::vector<std::string> names;
@@ -551,12 +531,14 @@ void Build(const ImportRequest& request, const GenotypeSet& ref, const GenotypeS
   const std::vector<int> ploidy = LocusPloidy(ref, mix);
   CheckIds(ref, ploidy, b, msgs);
   const std::unordered_map<std::string, int> pop_index = NumberPopulations(b);
+  if (b.pops.size() > static_cast<std::size_t>(kMostEntries))
+    msgs.Add(2546, std::to_string(b.pops.size()) + " populations; an analysis takes at most " +
+                       std::to_string(kMostEntries) + ".");
   AssignRegions(request, pop_index, b, msgs);
   NumberAlleles(ref, ploidy, b, msgs);
   if (msgs.Failed()) return;
   CountCopies(b, msgs);
   CountMixtureGenotypes(b);
-  b.geno_tol = GenotypeTolerance(b);
   ShortenNames(b, msgs);
 }
 
@@ -570,12 +552,6 @@ std::string Field(const Locus& locus, const std::vector<std::string>& alleles) {
 std::string Percent(double part, double whole) {
   char buf[32];
   std::snprintf(buf, sizeof buf, "%.1f%%", whole > 0 ? 100.0 * part / whole : 0.0);
-  return buf;
-}
-
-std::string Exponent(double x) {
-  char buf[32];
-  std::snprintf(buf, sizeof buf, "%.0e", x);
   return buf;
 }
 
@@ -680,9 +656,6 @@ void WriteControlComments(const ImportRequest& request, const std::string& name,
       << "\\   patterns of missing loci; missing loci " << std::max(nc - 1, 0)
       << ": every individual with a scored locus is kept\n"
       << "\\   (the most missing in one individual: " << b.most_missing << ").\n"
-      << "\\ Genotype tolerance " << Exponent(b.geno_tol)
-      << ": below the smallest probability a genotype of this panel can have in\n"
-      << "\\   a population under the model, so that no individual is set aside as impossible.\n"
       << "\\ Likelihood tolerance 1e-15 (a few units in the last place of the log likelihood),\n"
       << "\\   estimate convergence tolerance 1e-7, guaranteed percent of maximum 99.99999 and\n"
       << "\\   " << IterationLimit(b) << " iterations (at least 1000, 20 per population): the "
@@ -724,7 +697,6 @@ void WriteControlSections(const std::string& name, const Built& b, std::ostrings
       << "Maximum number of genotypes: " << std::max(b.genotypes, 1) << '\n'
       << "Maximum number of classes: " << std::max(b.classes, 1) << '\n'
       << "Maximum number of missing loci: " << std::max(nc - 1, 0) << '\n'
-      << "Genotype tolerance: " << Exponent(b.geno_tol) << '\n'
       << "Likelihood tolerance: 1e-15\n"
       << "Estimate convergence tolerance: 1e-7\n"
       << "Guaranteed percent of maximum: 99.99999\n"
@@ -790,144 +762,124 @@ std::string Summary(const ImportRequest& request, const std::string& format, con
   return s.str();
 }
 
-// Writes the files, each under its working name and renamed into place when
-// all were written; false (2540) when one could not be, leaving none behind.
-[[nodiscard]] bool WriteFiles(const ImportRequest& request,
-                              const std::vector<std::pair<std::string, const std::string*>>& files,
-                              Messages& msgs) {
-  const fs::path out(request.out);
-  FilePlatform system;
-  Platform& platform = request.platform != nullptr ? *request.platform : system;
-  // The folders missing on the way, outermost first; removed again when the
-  // files cannot be written.
-  std::vector<std::string> made;
-  for (fs::path folder = out.parent_path(); !folder.empty() && folder != folder.root_path();
-       folder = folder.parent_path()) {
-    if (platform.FileAttributes(folder.string()) != -1) break;
-    made.insert(made.begin(), folder.string());
-  }
-  bool written = true;
-  for (const std::string& folder : made) {
-    if (written && !platform.MakeDirectory(folder)) {
-      msgs.Add(2540, "Cannot create the folder " + folder + ".");
-      written = false;
-    }
-  }
-  // Each file grows under its working name, every write and the close checked;
-  // all are renamed into place only when every one was written. A failure
-  // leaves none of them behind.
-  std::vector<std::string> working(files.size()), target(files.size());
-  std::size_t begun = 0, placed = 0;
-  for (; written && begun < files.size(); ++begun) {
-    const std::string path = request.out + files[begun].first;
-    working[begun] = WorkingName(path, target[begun]);
-    const WholeWrite result = WriteWhole(platform, working[begun], *files[begun].second);
-    if (result != WholeWrite::kWritten) {
-      msgs.Add(2540, "Cannot " +
-                         std::string(result == WholeWrite::kNotMade ? "create " : "write ") + path +
-                         ".");
-      if (result == WholeWrite::kCut) ++begun;  // its working file is there to remove
-      written = false;
-      break;
-    }
-  }
-  for (; written && placed < files.size(); ++placed) {
-    if (working[placed] != target[placed] &&
-        !platform.RenameFile(working[placed], target[placed])) {
-      msgs.Add(2540, "Cannot write " + request.out + files[placed].first +
-                         ": it could not be "
-                         "renamed from its working name.");
-      written = false;
-      break;
-    }
-  }
-  if (!written) {
-    for (std::size_t k = 0; k < begun; ++k)
-      if (k < placed) {
-        if (working[k] != target[k]) platform.RemoveFile(target[k]);
-      } else {
-        DropWorking(platform, working[k], target[k]);
-      }
-    for (auto folder = made.rbegin(); folder != made.rend(); ++folder) platform.RemoveFile(*folder);
-    return false;
-  }
-  return true;
-}
-
 }  // namespace
 
 std::string FormatImportMessage(const ImportMessage& message) {
   const char* level = message.number >= 2000   ? "error"
                       : message.number >= 1000 ? "warning"
                                                : "note";
-  return std::string(level) + " " + std::to_string(message.number) + ": " + message.text;
+  std::string text =
+      std::string(level) + " " + std::to_string(message.number) + ": " + message.text;
+  if (message.more > 0)
+    text += " (" + std::to_string(message.more) + " more " +
+            (message.more == 1 ? "message" : "messages") + " " + std::to_string(message.number) +
+            " left out)";
+  return text;
 }
 
-ImportOutcome Import(const ImportRequest& request) {
-  ImportOutcome outcome;
-  Messages msgs(outcome.messages);
-  auto usage = [&](const std::string& text) {
-    msgs.Add(2590, text);
-    outcome.status = 2;
-    return outcome;
-  };
-  if (request.input.empty()) return usage("No input file given.");
-  if (request.out.empty() && !request.check_only) return usage("--out DIR/NAME is required.");
-  if (!request.format.empty() && request.format != "table" && request.format != "genepop")
-    return usage("--format wants table or genepop, not " + request.format + ".");
-  const fs::path out(request.out);
-  const std::string name = out.filename().string();
-  if (!request.out.empty() && (name.empty() || name.find('.') != std::string::npos))
-    return usage(
-        "--out wants DIR/NAME with a NAME without \".\" (the files get their own "
-        "extensions), not " +
-        request.out + ".");
+namespace {
 
-  GenotypeSet ref, mix;
-  std::string ref_format, mix_format;
+// The files of the set, the control file last (it is put in place last).
+std::vector<SetFile> SetFiles(const ImportRequest& request, const Texts& t) {
+  return {{request.out + ".bse", &t.bse},
+          {request.out + ".mix", &t.mix},
+          {request.out + ".ref", &t.ref},
+          {request.out + ".alleles.csv", &t.alleles},
+          {request.out + ".ctl", &t.ctl}};
+}
+
+// A usage error (2590) of the request, "" when there is none.
+std::string UsageProblem(const ImportRequest& request) {
+  if (request.input.empty()) return "No input file given.";
+  if (request.out.empty() && !request.check_only) return "--out DIR/NAME is required.";
+  if (!request.format.empty() && request.format != "table" && request.format != "genepop")
+    return "--format wants table or genepop, not " + request.format + ".";
+  const std::string name = fs::path(request.out).filename().string();
+  if (!request.out.empty() && (name.empty() || name.find('.') != std::string::npos))
+    return "--out wants DIR/NAME with a NAME without \".\" (the files get their own "
+           "extensions), not " +
+           request.out + ".";
+  return {};
+}
+
+// Reads the reference (and the mixture's own file) and puts the mixture's loci
+// in the reference's order; false when they cannot be used.
+[[nodiscard]] bool ReadIndividuals(const ImportRequest& request, GenotypeSet& ref, GenotypeSet& mix,
+                                   std::string& ref_format, Messages& msgs,
+                                   std::vector<ImportMessage>& list) {
   const SampleRole role = request.mixture.empty() ? SampleRole::kBoth : SampleRole::kReference;
-  bool ok = ReadSet(request.input, request.format, role, request.table, ref, msgs, outcome.messages,
-                    ref_format);
-  if (!request.mixture.empty()) {
-    ok = ReadSet(request.mixture, request.format, SampleRole::kMixture, request.table, mix, msgs,
-                 outcome.messages, mix_format) &&
-         ok;
-    if (ok) ok = MatchLoci(ref, mix, request.input, request.mixture, msgs);
-  } else {
+  bool ok = ReadSet(request.input, request.format, role, request.table, ref, list, ref_format);
+  if (request.mixture.empty()) {
     mix.loci = ref.loci;
     mix.ploidy = ref.ploidy;
+  } else {
+    std::string mix_format;
+    ok = ReadSet(request.mixture, request.format, SampleRole::kMixture, request.table, mix, list,
+                 mix_format) &&
+         ok;
+    if (ok) ok = MatchLoci(ref, mix, request.input, request.mixture, msgs);
+    if (ok && ref.allele_digits > 0 && mix.allele_digits > 0 &&
+        ref.allele_digits != mix.allele_digits)
+      msgs.Add(530, request.input + " writes alleles in " + std::to_string(ref.allele_digits) +
+                        " digits, " + request.mixture + " in " + std::to_string(mix.allele_digits) +
+                        ": alleles are compared by their value (01 is 001).");
   }
   if (ok && ref_format == "genepop" && request.mixture.empty())
     msgs.Add(2536,
              "A GENEPOP file holds the reference only: name the mixture's file with "
              "--mixture.");
-  Built b;
-  if (ok && !msgs.Failed()) Build(request, ref, mix, b, msgs);
-  if (msgs.Failed()) {
-    outcome.status = 1;
+  return ok;
+}
+
+ImportOutcome ImportWithin(const ImportRequest& request) {
+  ImportOutcome outcome;
+  Messages msgs(outcome.messages);
+  if (const std::string usage = UsageProblem(request); !usage.empty()) {
+    msgs.Add(2590, usage);
+    outcome.status = 2;
     return outcome;
   }
+  const std::vector<std::string> inputs = {request.input, request.mixture, request.regions};
+  Texts texts;
+  const std::vector<SetFile> files = SetFiles(request, texts);
+  outcome.status = 1;
+  if (!request.check_only && !SetFilesFree(files, inputs, outcome.messages)) return outcome;
+  GenotypeSet ref, mix;
+  std::string ref_format;
+  Built b;
+  if (ReadIndividuals(request, ref, mix, ref_format, msgs, outcome.messages) && !msgs.Failed())
+    Build(request, ref, mix, b, msgs);
+  if (msgs.Failed()) return outcome;
+  outcome.status = 0;
   outcome.summary = Summary(request, ref_format, b);
   if (request.check_only) {
     if (!request.out.empty())
       outcome.summary += "Would write: " + request.out + ".bse, .mix, .ref, .alleles.csv, .ctl\n";
     return outcome;
   }
-
-  Texts texts;
-  Compose(request, name, ref_format, b, texts);
-  const std::vector<std::pair<std::string, const std::string*>> files = {
-      {".bse", &texts.bse},
-      {".mix", &texts.mix},
-      {".ref", &texts.ref},
-      {".alleles.csv", &texts.alleles},
-      {".ctl", &texts.ctl}};
-  if (!WriteFiles(request, files, msgs)) {
+  Compose(request, fs::path(request.out).filename().string(), ref_format, b, texts);
+  FilePlatform system;
+  Platform& platform = request.platform != nullptr ? *request.platform : system;
+  if (!CommitFileSet(platform, files, outcome.messages)) {
     outcome.status = 1;
     return outcome;
   }
-  for (const auto& file : files) outcome.written.push_back(request.out + file.first);
+  for (const SetFile& file : files) outcome.written.push_back(file.path);
   return outcome;
+}
+
+}  // namespace
+
+ImportOutcome Import(const ImportRequest& request) {
+  try {
+    return ImportWithin(request);
+  } catch (const std::bad_alloc&) {
+    ImportOutcome outcome;
+    outcome.status = 1;
+    outcome.messages.push_back(
+        {2500, "Out of memory: the input is too large to import. Nothing was written."});
+    return outcome;
+  }
 }
 
 }  // namespace velk

@@ -74,7 +74,8 @@ bool WriteCsvTable(Run& run, std::string_view extension, std::string_view name,
   std::string target;
   const std::string working = WorkingName(native, target);
   const WholeWrite result = IsInputFile(run, native) || IsInputFile(run, working) ||
-                                    WriteProtected(target)
+                                    WriteProtected(target) ||
+                                    (working != target && TakenByOther(working))
                                 ? WholeWrite::kNotMade
                                 : WriteWhole(run.platform, working, table.Data());
   if (result == WholeWrite::kNotMade) {

@@ -3,6 +3,7 @@
 #include "core/reports.hpp"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <string>
@@ -34,6 +35,17 @@ TEST(IsInputFileTest, ControlBaselineMixtureAndPerPopulationFiles) {
   EXPECT_TRUE(IsInputFile(run, dir / "link.est"));
   EXPECT_FALSE(IsInputFile(run, dir / "other.est"));
   EXPECT_FALSE(IsInputFile(run, dir / "absent.est"));
+}
+
+// A pipe at a report's working name is refused: opened, it would hold the run
+// until someone read it.
+TEST(OpenReportTest, APipeAtTheWorkingNameIsRefused) {
+  test::StepRun s;
+  test::TempDir dir;
+  s.run.files.output = dir / "out";
+  ASSERT_EQ(mkfifo((dir / "out.est.part").c_str(), 0644), 0);
+  EXPECT_FALSE(OpenReport(s.run, Report::kEstimates, "Estimates", "Estimates output to "));
+  EXPECT_EQ(s.run.messages.back().number, 3030);
 }
 
 // A count wider than its field keeps the layout (asterisks) and is named in the

@@ -3,8 +3,10 @@
 #include "import/import.hpp"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <filesystem>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -85,14 +87,33 @@ std::string Replace(std::string text, const std::string& from, const std::string
   return text;
 }
 
-// Every check: its message, and a failing one writes nothing.
+// Every file under `root` with its contents (a link as "-> its target").
+std::map<std::string, std::string> Tree(const fs::path& root) {
+  std::map<std::string, std::string> tree;
+  for (const auto& e : fs::recursive_directory_iterator(root))
+    tree[fs::relative(e.path(), root).string()] =
+        e.is_symlink() ? "-> " + fs::read_symlink(e.path()).string()
+                       : (e.is_regular_file() ? test::ReadFile(e.path()) : "/");
+  return tree;
+}
+
+// Planted before the import: out/fish.bse a link to the table, or a pipe at
+// out/fish.ref's working name.
+enum class Link { kNone, kSymbolic, kHard, kPipe };
+
+// Every check: its message and exit status; a failing one leaves every file as
+// it was. The inputs are in/t.ctl (table or GENEPOP), in/m.mix (mixture) and
+// in/r.alleles.csv (regions), so that an --out in in/ can name them.
 TEST(ImportChecksTest, MessagesAndNothingWrittenOnFailure) {
   struct Case {
     const char* what;
     std::string table, mixture, regions;  // file texts ("" none)
     std::vector<std::string> collections;
     int status, number;
-    const char* text;  // in the message of that number
+    std::string text;  // in the message of that number
+    const char* out = "out/fish";
+    Link link = Link::kNone;
+    const char* input = "";  // another reference file
   };
   const std::string long_names =
       Replace(Replace(kTable, "LocusA,LocusA.1,LocusB,LocusB.1",
@@ -103,12 +124,16 @@ TEST(ImportChecksTest, MessagesAndNothingWrittenOnFailure) {
   for (int k = 0; k < 84; ++k)
     many += "reference,North,Upper,x" + std::to_string(k) + ",a" + std::to_string(k) + ",a" +
             std::to_string(k) + ",120,120\n";
+  const std::string ref_only = std::string(kTable).substr(0, std::string(kTable).find("mixture"));
+  const std::string mix_only = "indiv,LocusA,LocusA.1,LocusB,LocusB.1\nm1,A,C,120,128\n";
+  std::string unpaired = "indiv," + std::string(100000, 'y');
+  for (int k = 0; k < 20000; ++k) unpaired += ",c" + std::to_string(k);
   // clang-format off
   const Case cases[] = {
       {"a locus missing from the mixture file",
        Replace(kTable, "mixture,NA,catch,m1,A,C,120,128\nmixture,NA,catch,m2,,,124,124\n", ""),
        "sample_type,collection,indiv,LocusA,LocusA.1,LocusC,LocusC.1\nmixture,catch,m1,A,C,1,2\n",
-       "", {}, 1, 2531, "g.csv: LocusC."},
+       "", {}, 1, 2531, "t.ctl: LocusC."},
       {"a mixture allele the reference never has",
        Replace(kTable, "m1,A,C", "m1,A,G"), "", "", {}, 0, 1531, "LocusA (G)"},
       {"one allele at a diploid locus", Replace(kTable, "u2,C,C", "u2,C,NA"), "", "", {}, 1, 2534,
@@ -134,28 +159,29 @@ TEST(ImportChecksTest, MessagesAndNothingWrittenOnFailure) {
        "Mixture\nA\nB\nPop\nm1 , 0102 01\n", "", {}, 1, 2534,
        "individual x1 has one allele at the diploid locus A"},
       {"a locus column without its partner", Replace(kTable, "LocusB.1", "LocusC"), "", "", {}, 1,
-       2504, "column \"LocusB\" has no partner"},
+       2504, "column 7 \"LocusB\" has no partner"},
       {"an empty table", "", "", "", {}, 1, 2502, "the file is empty"},
       {"no ID column", Replace(kTable, "indiv", "name"), "", "", {}, 1, 2503,
        "no column \"indiv\""},
       {"no locus columns", "sample_type,collection,indiv\nreference,Upper,u1\n", "", "", {}, 1,
        2505, "names no locus columns"},
-      {"a row short of a field", Replace(kTable, "m2,,", "m2,"), "", "", {}, 1, 2506,
-       "row 6: 7 fields, but the header has 8"},
+      {"a row short of a field, after a blank line",
+       Replace(kTable, "mixture,NA,catch,m2,,", "\nmixture,NA,catch,m2,"), "", "", {}, 1, 2506,
+       "line 7: 7 fields, but the header has 8"},
       {"a reference fish without a collection", Replace(kTable, "South,Lower", "South,"), "", "",
-       {}, 1, 2508, "row 4: a reference individual without a collection"},
+       {}, 1, 2508, "line 4: a reference individual without a collection"},
       {"a reference row in the mixture file", kTable, kTable, "", {}, 1, 2507,
        "sample type \"reference\" in a file of mixture individuals"},
       {"a region table row of one field", kTable, "", "population,region\nUpper\n", {}, 1, 2509,
-       "row 2: wants two fields"},
+       "line 2: wants two fields"},
       {"a region table giving two regions", kTable, "", "Upper,N\nUpper,S\nLower,S\n", {}, 1,
        2539, "\"Upper\" is given two regions, N and S"},
       {"a population without a region", Replace(kTable, "South,Lower", "NA,Lower"), "", "", {}, 1,
        2539, "Population \"Lower\" has no region."},
       {"more than ten duplicate IDs", kTable + odd, "", "", {}, 1, 2533,
-       "11 duplicate IDs in all."},
+       "(1 more message 2533 left out)"},
       {"more than ten one-allele genotypes", kTable + odd, "", "", {}, 1, 2534,
-       "12 genotypes with one allele at a diploid locus in all."},
+       "(2 more messages 2534 left out)"},
       {"a GENEPOP file without loci", "T\nPop\nx1 , 0101\n", "", "", {}, 1, 2520, "no locus names"},
       {"a GENEPOP line without a comma", "T\nA\nPop\nx1 0101\n", "", "", {}, 1, 2521, "no comma"},
       {"a GENEPOP line short of a genotype", "T\nA, B\nPop\nx1 , 0101\n", "", "", {}, 1, 2522,
@@ -166,25 +192,63 @@ TEST(ImportChecksTest, MessagesAndNothingWrittenOnFailure) {
        2523, "\"0101\" is not 3 or 6 digits"},
       {"a GENEPOP baseline without a mixture file", "T\nA\nPop\nx1 , 0101\n", "", "", {}, 1, 2536,
        "mixture"},
+      {"a GENEPOP locus named twice", "T\nA, B\nA\nPop\nx1 , 01 01 01\n", "", "", {}, 1, 2525,
+       "locus \"A\" is named twice, as locus 1 (line 2) and as locus 3 (line 3)"},
+      {"an --out whose .mix is the mixture", ref_only, mix_only, "", {}, 1, 2542,
+       "m.mix: it would overwrite the input", "in/m"},
+      {"an --out whose .ctl is the table", kTable, "", "", {}, 1, 2542, "t.ctl: it would overwrite",
+       "in/t"},
+      {"an --out whose .alleles.csv is the regions", kTable, "", "Upper,N\nLower,S\n", {}, 1, 2542,
+       "r.alleles.csv: it would overwrite", "in/r"},
+      {"a .bse that links to the table", kTable, "", "", {}, 1, 2542,
+       "fish.bse: it would overwrite the input", "out/fish", Link::kSymbolic},
+      {"a .bse that is a hard link to the table", kTable, "", "", {}, 1, 2542,
+       "fish.bse: it would overwrite the input", "out/fish", Link::kHard},
+      {"a pipe at a working name", kTable, "", "", {}, 1, 2542,
+       "fish.ref.part exists and is not a regular file", "out/fish", Link::kPipe},
+      {"a locus named by two pairs of columns", Replace(kTable, "LocusB,LocusB.1", "LocusA,LocusA.1"),
+       "", "", {}, 1, 2510,
+       "\"LocusA\" is named twice, by columns 5 and 6 (\"LocusA\", \"LocusA.1\") and by columns 7"},
+      {"the common missing codes",
+       Replace(Replace(Replace(kTable, "NA,NA", "na,-"), "m2,,", "m2,?,N/A"), "124,128\nm", "-9,000\nm"),
+       "", "", {}, 0, 531, "6 allele fields are missing (- 1, -9 1, 000 1, ? 1, N/A 1, na 1)"},
+      {"a NUL byte in an ID", Replace(kTable, "u1", std::string("u\0" "1", 3)), "", "", {}, 1, 2545,
+       "t.ctl, line 2, byte 24: a NUL byte"},
+      {"Latin-1 names", Replace(kTable, "Upper", "Upp\xe9r"), "", "", {}, 0, 532,
+       "(line 2 is the first that is not): it is read as Latin-1"},
+      {"a file that never ends", "", "", "", {}, 1, 2545, "line 1, byte 1: a NUL byte", "out/fish",
+       Link::kNone, "/dev/zero"},
+      {"a line over 16 MB", std::string(17 << 20, 'x'), "", "", {}, 1, 2543,
+       "line 1 is longer than 16 MB"},
+      {"20,000 columns without a partner, one of 100,000 bytes", unpaired, "", "", {}, 1, 2504,
+       "column 2 \"" + std::string(60, 'y') + "...\" has no partner"},
+      {"20,000 columns without a partner", unpaired, "", "", {}, 1, 2504,
+       "(19991 more messages 2504 left out)"},
   };
   // clang-format on
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     test::TempDir dir;
-    test::WriteFile(dir / "in/g.csv", c.table);
+    test::WriteFile(dir / "in/t.ctl", c.table);
     ImportRequest request;
-    request.input = dir / "in/g.csv";
-    if (!c.mixture.empty()) test::WriteFile(request.mixture = dir / "in/m.csv", c.mixture);
-    if (!c.regions.empty()) test::WriteFile(request.regions = dir / "in/r.csv", c.regions);
+    request.input = *c.input ? c.input : dir / "in/t.ctl";
+    if (!c.mixture.empty()) test::WriteFile(request.mixture = dir / "in/m.mix", c.mixture);
+    if (!c.regions.empty()) test::WriteFile(request.regions = dir / "in/r.alleles.csv", c.regions);
     request.collections = c.collections;
-    request.out = dir / "out/fish";
+    request.out = dir / c.out;
+    if (c.link != Link::kNone) fs::create_directory(dir.Path() / "out");
+    if (c.link == Link::kSymbolic) fs::create_symlink(request.input, dir / "out/fish.bse");
+    if (c.link == Link::kHard) fs::create_hard_link(request.input, dir / "out/fish.bse");
+    if (c.link == Link::kPipe) mkfifo((dir / "out/fish.ref.part").c_str(), 0644);
+    const std::map<std::string, std::string> before = Tree(dir.Path());
     const ImportOutcome outcome = Import(request);
     EXPECT_EQ(outcome.status, c.status);
     std::string texts;
     for (const ImportMessage& m : outcome.messages)
-      if (m.number == c.number) texts += m.text;
+      if (m.number == c.number) texts += FormatImportMessage(m).substr(0, 1000);
     EXPECT_NE(texts.find(c.text), std::string::npos) << texts;
-    EXPECT_EQ(fs::exists(dir.Path() / "out"), c.status == 0);
+    EXPECT_EQ(texts.size() < 4000, true) << "messages cite names whole";
+    EXPECT_TRUE(c.status == 0 ? fs::exists(dir / "out/fish.ctl") : Tree(dir.Path()) == before);
   }
 }
 
@@ -227,7 +291,10 @@ TEST(ImportFilesTest, SharedAlleleOrderRegionsAndIds) {
   EXPECT_EQ(test::RunVelk(Quote(dir / "fish.ctl")).status, 0);
   EXPECT_EQ(test::ReadFile(dir / "fish.log").find("Not understood"), std::string::npos);
 
-  // Another sample-type column and missing code; a GENEPOP haploid locus, alleles in 3 digits.
+  EXPECT_EQ(ctl.find("enotype tolerance"), std::string::npos);
+
+  // Another sample-type column and missing code; a GENEPOP haploid locus, alleles in 3 digits
+  // in the reference and 2 in the mixture, a fish named "Pop 2".
   test::WriteFile(dir / "k.tsv",
                   "\xEF\xBB\xBF" + Replace(Replace(Replace(kTable, "sample_type", "kind"),
                                                    "A,A,124", "-9,-9,124"),
@@ -238,8 +305,9 @@ TEST(ImportFilesTest, SharedAlleleOrderRegionsAndIds) {
   request.table = {"kind", "-9"};
   ASSERT_EQ(Import(request).status, 0);
   EXPECT_EQ(test::ReadLines(dir / "kind.bse")[4], "LocusA 0 0");
-  test::WriteFile(dir / "r.gen", "B\nA\nB\nPop North\nn1 , 001002 002\nn2 , 002002 000\n");
-  test::WriteFile(dir / "m.gen", "M\nB, A\nPop\nm1 , 001 001001\n");
+  test::WriteFile(dir / "r.gen",
+                  "B\nA\nB\nPop North\nn1 , 001002 002\nn2 , 002002 000\nPop 2 , 001001 001\n");
+  test::WriteFile(dir / "m.gen", "M\nB, A\nPop\nm1 , 01 0101\n");
   request = {};
   request.input = dir / "r.gen";
   request.mixture = dir / "m.gen";
@@ -249,6 +317,120 @@ TEST(ImportFilesTest, SharedAlleleOrderRegionsAndIds) {
             std::string::npos);
   EXPECT_EQ(test::ReadLines(dir / "gp.mix").back(), "m1 m1 20 10");
   EXPECT_EQ(test::RunVelk(Quote(dir / "gp.ctl")).status, 0);
+}
+
+// Files through the operating system, but the file tree is taken down before
+// each rename (what a kill there would leave), and rename `refuse` is refused.
+class RenameSeam : public Platform {
+ public:
+  explicit RenameSeam(fs::path root) : root_(std::move(root)) {}
+  void ShowStatus(const std::string&) override {}
+  void Beep(int) override {}
+  void ShowMessageBox(const std::string&, const std::string&) override {}
+  bool RenameFile(const std::string& from, const std::string& to) override {
+    states.push_back(Tree(root_));
+    return ++renames != refuse && Platform::RenameFile(from, to);
+  }
+  std::vector<std::map<std::string, std::string>> states;
+  int renames = 0, refuse = 0;
+
+ private:
+  fs::path root_;
+};
+
+// An import over an earlier one, killed before any of its renames or with any
+// of them refused: each set stays whole (under its names, its working names
+// or its earlier names), and the control file is never beside another set's
+// files, so that velk on it runs the earlier set, the new one, or none.
+TEST(ImportCommitTest, AKilledOrRefusedRenameLeavesEachSetWhole) {
+  test::TempDir dir;
+  test::WriteFile(dir / "in/g.csv", kTable);
+  ImportRequest request;
+  request.input = dir / "in/g.csv";
+  request.out = dir / "out/fish";
+  RenameSeam first(dir.Path());
+  first.refuse = 2;
+  request.platform = &first;
+  EXPECT_EQ(Import(request).status, 1);
+  EXPECT_FALSE(fs::exists(dir.Path() / "out"));
+  request.platform = nullptr;
+  ASSERT_EQ(Import(request).status, 0);
+  const std::map<std::string, std::string> earlier = Tree(dir.Path() / "out");
+  test::WriteFile(dir / "in/g.csv", Replace(kTable, "m1,A,C", "m1,A,A"));
+  RenameSeam seam(dir.Path() / "out");
+  request.platform = &seam;
+  ASSERT_EQ(Import(request).status, 0);
+  const std::map<std::string, std::string> fresh = Tree(dir.Path() / "out");
+  ASSERT_EQ(seam.renames, 10);
+  for (const std::map<std::string, std::string>& state : seam.states) {
+    auto in = [&](const std::string& name) {
+      return state.count(name) ? state.at(name) : "(none)";
+    };
+    for (const auto& [set, other] : {std::pair{&earlier, ".earlier"}, std::pair{&fresh, ".part"}})
+      for (const auto& [name, text] : *set)
+        EXPECT_TRUE(in(name) == text || in(name + other) == text) << name;
+    if (!state.count("fish.ctl")) continue;
+    const auto& own = in("fish.ctl") == earlier.at("fish.ctl") ? earlier : fresh;
+    for (const char* name : {"fish.bse", "fish.mix", "fish.ref"})
+      EXPECT_EQ(in(name), own.at(name)) << name;
+  }
+  for (int refuse = 1; refuse <= 10; ++refuse) {
+    SCOPED_TRACE(refuse);
+    test::WriteFile(dir / "in/g.csv", kTable);
+    seam.refuse = refuse;
+    seam.renames = 0;
+    const ImportOutcome outcome = Import(request);
+    EXPECT_EQ(outcome.status, 1);
+    ASSERT_FALSE(outcome.messages.empty());
+    EXPECT_NE(outcome.messages.back().text.find("The earlier files are as they were."),
+              std::string::npos);
+    EXPECT_TRUE(Tree(dir.Path() / "out") == fresh);
+  }
+}
+
+// The reference individuals of a leave-one-out run: a file of another panel,
+// without individuals or with a population the control file lacks stops the
+// run, and so does a report that would overwrite it through a link.
+TEST(ImportReferenceTest, AForeignReferenceOrALinkToItStopsTheRun) {
+  struct Case {
+    const char* what;
+    const char* from;  // the .ref's text replaced (from its first occurrence to its end: "$")
+    const char* to;
+    const char* link;  // the report that links to the .ref ("" none)
+    const char* text;  // in the log
+  };
+  const Case cases[] = {
+      {"a locus the control file lacks", "LocusB\n* end", "LocusZ\n* end", "",
+       "names 1 field\n     that the control file has no character for (or names twice):\n     LocusZ."},
+      {"no individuals", "u1 $", "", "", "holds no individual:"},
+      {"a population the control file lacks", "l1 2 ", "l1 3 ", "",
+       "population number 3 is not 1 to the number of populations"},
+      {"a .loo that links to the .ref", "", "", "fish.loo", "the output Leave-one-out file"},
+      {"a .loo.csv that links to the .ref", "", "", "fish.loo.csv", "Leave-one-out table file"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    test::TempDir dir;
+    test::WriteFile(dir / "g.csv", kTable);
+    ImportRequest request;
+    request.input = dir / "g.csv";
+    request.out = dir / "fish";
+    ASSERT_EQ(Import(request).status, 0);
+    test::WriteFile(dir / "fish.ctl", Replace(test::ReadFile(dir / "fish.ctl"), "* Options\n",
+                                              "* Options\nLeave-one-out: yes\nPrint tables: yes\n"));
+    std::string ref = test::ReadFile(dir / "fish.ref");
+    const std::string from = c.from;
+    if (from.ends_with("$"))
+      ref.erase(ref.find(from.substr(0, from.size() - 1)));
+    else if (!from.empty())
+      ref = Replace(ref, from, c.to);
+    test::WriteFile(dir / "fish.ref", ref);
+    if (*c.link) fs::create_symlink("fish.ref", dir / c.link);
+    EXPECT_EQ(test::RunVelk(Quote(dir / "fish.ctl")).status, 1);
+    EXPECT_NE(test::ReadFile(dir / "fish.log").find(c.text), std::string::npos)
+        << test::ReadFile(dir / "fish.log");
+    EXPECT_EQ(test::ReadFile(dir / "fish.ref"), ref);
+  }
 }
 
 TEST(ImportCommandTest, HelpAndUsageErrors) {
