@@ -34,16 +34,20 @@ content; --format overrides):
            --mixture names the GENEPOP file of the mixture individuals.
 --regions gives a CSV of population,region when the regions are not a column.
 
-Writes, from --out DIR/NAME: NAME.bse (baseline counts), NAME.mix (mixture
-individuals, their ID and collection in the first two fields), NAME.ref
-(reference individuals), NAME.alleles.csv (allele code <-> type, counts) and
-NAME.ctl, ready to run:  velk DIR/NAME.ctl
+Writes, from --out DIR/NAME: NAME.bse (baseline counts), NAME.ref (reference
+individuals), NAME.alleles.csv (allele code <-> type, counts) and, for each
+mixture collection C, NAME-C.mix (its individuals, their ID and collection in
+the first two fields) and NAME-C.ctl, an estimation of that collection alone;
+--pool writes one NAME.mix and NAME.ctl of all of them instead. A baseline's
+two evaluations run as written too: NAME_loo.ctl (leave-one-out) and
+NAME_hundred.ctl (hundred percent simulations). NAME.files lists the set.
+Run every collection with:  velk DIR/NAME-*.ctl
 Allele codes are numbered per locus in one order shared by reference and
 mixture. Nothing is written when a check fails, when --out would overwrite an
 input, or when a file cannot be written whole: each is written as
 NAME.bse.part ...; when all are, the earlier import's files are renamed
-aside (NAME.ctl.earlier first) as the new ones take their places (NAME.ctl
-last), then removed. A failed rename puts the earlier files back.
+aside (its control files first) as the new ones take their places (the
+control files last), then removed. A failed rename puts the earlier files back.
 
 Exit status: 0 when the files were written (or checked), 1 when a check
 failed, a file could not be written or standard output could not be, 2 for a
@@ -69,6 +73,7 @@ int ImportCommand(int argc, char** argv) {
                  "column saying reference or mixture (default: sample_type)");
   app.add_option("--missing", request.table.missing_code,
                  "more codes for a missing allele, A,B (NA, -, ?, -9, 0, empty... always are)");
+  app.add_flag("--pool", request.pool, "one analysis of all mixture collections together");
   app.add_flag("--check", request.check_only, "print what would be written, write nothing");
   try {
     app.parse(argc, argv);
@@ -93,7 +98,11 @@ int ImportCommand(int argc, char** argv) {
     std::printf("Nothing written (--check).\n");
   } else {
     for (const std::string& file : outcome.written) std::printf("Wrote %s\n", file.c_str());
-    std::printf("Next: velk %s.ctl\n", request.out.c_str());
+    std::string next;
+    for (const std::string& ctl : outcome.analyses) next += " " + ctl;
+    if (!next.empty()) std::printf("Next: velk%s\n", next.c_str());
+    std::printf("Evaluate the baseline: velk %s_loo.ctl %s_hundred.ctl\n", request.out.c_str(),
+                request.out.c_str());
   }
   // The files are in place; a summary that could not be printed is still a failure.
   if (std::fflush(stdout) != 0 || std::ferror(stdout)) {

@@ -14,6 +14,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include <vector>
+
 namespace velk::gui {
 
 namespace {
@@ -129,10 +131,16 @@ ImportOutcome ImportDialog::Go(bool check_only) {
   for (const std::string& f : out.written) text += QStringLiteral("Wrote ") + QString::fromStdString(f) + QLatin1Char('\n');
   if (out.status == 1) text += QStringLiteral("\nNothing was written (see the error above).");
   result_->setPlainText(text);
-  if (!check_only && out.status == 0)
-    for (const std::string& f : out.written)
-      if (QString::fromStdString(f).endsWith(QStringLiteral(".ctl")))
-        emit ControlFileWritten(QFile::decodeName(QByteArray::fromStdString(f)));
+  // Each mixture collection's estimation opens in the editor; a baseline alone
+  // opens its leave-one-out.
+  if (!check_only && out.status == 0) {
+    std::vector<std::string> open = out.analyses;
+    if (open.empty())
+      for (const std::string& f : out.written)
+        if (QString::fromStdString(f).endsWith(QStringLiteral("_loo.ctl"))) open.push_back(f);
+    for (const std::string& f : open)
+      emit ControlFileWritten(QFile::decodeName(QByteArray::fromStdString(f)));
+  }
   return out;
 }
 

@@ -1,6 +1,7 @@
 // The import: reads the individuals, checks them, numbers the alleles of every
-// locus in one order shared by reference and mixture, and writes NAME.bse,
-// NAME.mix, NAME.ref, NAME.alleles.csv and NAME.ctl.
+// locus in one order shared by reference and mixture, forms the mixture's
+// analyses (one per mixture collection, or one pooled) and commits the files
+// of compose.cpp as one set.
 #include "import/import.hpp"
 
 #include <algorithm>
@@ -11,6 +12,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <map>
 #include <new>
 #include <set>
@@ -20,6 +22,7 @@
 
 #include "control/sections.hpp"
 #include "data/condense.hpp"
+#include "import/built.hpp"
 #include "import/import_files.hpp"
 
 namespace velk {
@@ -44,32 +47,6 @@ class FilePlatform : public Platform {
   void ShowMessageBox(const std::string&, const std::string&) override {}
 };
 
-struct Locus {
-  std::string name, short_name;
-  int ploidy = 2;
-  std::vector<std::string> codes;             // allele codes in type order
-  std::unordered_map<std::string, int> type;  // code -> type (1-based)
-  std::vector<long> ref_count, mix_count;     // per type
-};
-
-struct Population {
-  std::string name, short_name;
-  int region = 0;                         // 1-based; 0 without regions
-  std::vector<std::vector<long>> counts;  // [locus][type]
-  int individuals = 0;
-};
-
-struct Built {
-  std::vector<Locus> loci;
-  std::vector<Population> pops;
-  std::vector<std::string> regions, region_short;
-  std::vector<const Individual*> reference, mixture;
-  std::vector<int> ref_pop;  // per reference individual: population (0-based)
-  std::vector<std::string> ref_id, mix_id, mix_collection;
-  std::vector<std::string> collections;  // mixture collections kept, in order
-  int genotypes = 0, classes = 0, most_missing = 0;
-  long ref_missing = 0, mix_missing = 0;  // genotypes not scored
-};
 
 std::string Lower(std::string_view s) {
   std::string t(s);
@@ -157,15 +134,6 @@ std::vector<std::string> ShortNames(const std::vector<std::string>& names, std::
                          list);
   }
   return out;
-}
-
-// A population name for an ID or name field of a record: no blanks, and no
-// "\" or "/" in front, which would make the record a comment.
-std::string FieldSafe(std::string id) {
-  for (char& c : id)
-    if (std::isspace(static_cast<unsigned char>(c))) c = '_';
-  if (!id.empty() && (id[0] == '\\' || id[0] == '/')) id.insert(id.begin(), '_');
-  return id;
 }
 
 bool Numeric(const std::string& s, double& value) {
@@ -274,7 +242,6 @@ void SelectIndividuals(const ImportRequest& request, const GenotypeSet& ref, con
   for (const std::string& c : collections)
     if (Wanted(request, c)) b.collections.push_back(c);
   if (b.reference.empty()) msgs.Add(2536, "There are no reference individuals.");
-  if (b.mixture.empty()) msgs.Add(2536, "There are no mixture individuals.");
 }
 
 // Ploidy: a locus is haploid only when both files score it so.
@@ -445,12 +412,12 @@ void NumberAlleles(const GenotypeSet& ref, const std::vector<int>& ploidy, Built
 // baseline's 16 bits are 2538.
 void CountCopies(Built& b, Messages& msgs) {
   const std::size_t nloci = b.loci.size();
-  for (Population& pop : b.pops) {
+  for (ImportedPopulation& pop : b.pops) {
     pop.counts.resize(nloci);
     for (std::size_t l = 0; l < nloci; ++l) pop.counts[l].assign(b.loci[l].codes.size(), 0);
   }
   for (std::size_t i = 0; i < b.reference.size(); ++i) {
-    Population& pop = b.pops[static_cast<std::size_t>(b.ref_pop[i])];
+    ImportedPopulation& pop = b.pops[static_cast<std::size_t>(b.ref_pop[i])];
     for (std::size_t l = 0; l < nloci; ++l) {
       const auto& alleles = b.reference[i]->alleles[l];
       if (alleles.empty()) ++b.ref_missing;
@@ -461,7 +428,7 @@ void CountCopies(Built& b, Messages& msgs) {
       }
     }
   }
-  for (const Population& pop : b.pops)
+  for (const ImportedPopulation& pop : b.pops)
     for (std::size_t l = 0; l < nloci; ++l)
       for (long n : pop.counts[l])
         if (n > kMaxCount) {
@@ -472,7 +439,34 @@ void CountCopies(Built& b, Messages& msgs) {
         }
 }
 
-// Mixture genotypes and classes, condensed as the mixture reader condenses them.
+// The mixture's analyses: one per mixture collection, or one of all the
+// individuals when pooled (none without a mixture). Each gets a name for its
+// files that is safe as a file name and unique among them.
+void FormParts(const ImportRequest& request, const std::string& name, Built& b) {
+  if (b.mixture.empty()) return;
+  if (request.pool) {
+    b.parts.push_back({.collection = "", .name = name, .members = {}});
+    for (std::size_t i = 0; i < b.mixture.size(); ++i) b.parts[0].members.push_back(i);
+    return;
+  }
+  std::unordered_set<std::string> taken;
+  for (const std::string& c : b.collections) {
+    std::string safe;
+    for (char ch : c)
+      safe += std::isalnum(static_cast<unsigned char>(ch)) || ch == '_' || ch == '-' ? ch : '_';
+    if (safe.empty()) safe = "mixture";
+    std::string unique = safe;
+    for (int n = 2; !taken.insert(Lower(unique)).second; ++n) unique = safe + "_" + std::to_string(n);
+    b.parts.push_back({.collection = c, .name = name + "-" + unique, .members = {}});
+  }
+  for (std::size_t i = 0; i < b.mixture.size(); ++i) {
+    const auto at = std::find(b.collections.begin(), b.collections.end(), b.mixture[i]->population);
+    b.parts[static_cast<std::size_t>(at - b.collections.begin())].members.push_back(i);
+  }
+}
+
+// Mixture genotypes and classes, condensed as the mixture reader condenses
+// them: of the whole mixture and of each analysis.
 void CountMixtureGenotypes(Built& b) {
   const std::size_t nloci = b.loci.size();
   const int nc = static_cast<int>(nloci);
@@ -485,30 +479,38 @@ void CountMixtureGenotypes(Built& b) {
     ploidies[static_cast<std::size_t>(c - 1)] = locus.ploidy;
     rows = std::max(rows, types(c));
   }
-  Condenser condense(types, rows, ploidies);
   CondenseLimits limits{.genotypes = INT_MAX, .classes = INT_MAX};
   Mat<std::int8_t> copies(rows, nc);
-  for (const Individual* ind : b.mixture) {
+  auto place = [&](std::size_t i, Condenser& condense) {
+    const Individual* ind = b.mixture[i];
     copies.Fill(0);
     int missing = 0;
     for (std::size_t l = 0; l < nloci; ++l) {
-      const auto& alleles = ind->alleles[l];
-      if (alleles.empty()) {
-        ++missing;
-        ++b.mix_missing;
-      }
-      for (const std::string& a : alleles) {
-        const int k = b.loci[l].type.at(a);
-        ++copies(k, static_cast<int>(l + 1));
-        ++b.loci[l].mix_count[static_cast<std::size_t>(k - 1)];
-      }
+      for (const std::string& a : ind->alleles[l])
+        ++copies(b.loci[l].type.at(a), static_cast<int>(l + 1));
+      missing += ind->alleles[l].empty() ? 1 : 0;
     }
-    b.most_missing = std::max(b.most_missing, missing);
     (void)condense.Place(copies, limits);  // without limits every individual is placed
-    b.mix_collection.push_back(ind->population);
+    return missing;
+  };
+  Condenser all(types, rows, ploidies);
+  for (std::size_t i = 0; i < b.mixture.size(); ++i) {
+    const int missing = place(i, all);
+    b.mix_missing += missing;
+    b.most_missing = std::max(b.most_missing, missing);
+    for (std::size_t l = 0; l < nloci; ++l)
+      for (const std::string& a : b.mixture[i]->alleles[l])
+        ++b.loci[l].mix_count[static_cast<std::size_t>(b.loci[l].type.at(a) - 1)];
+    b.mix_collection.push_back(b.mixture[i]->population);
   }
-  b.genotypes = condense.Genotypes();
-  b.classes = condense.Classes();
+  b.genotypes = all.Genotypes();
+  b.classes = all.Classes();
+  for (MixturePart& part : b.parts) {
+    Condenser one(types, rows, ploidies);
+    for (std::size_t i : part.members) part.most_missing = std::max(part.most_missing, place(i, one));
+    part.genotypes = one.Genotypes();
+    part.classes = one.Classes();
+  }
 }
 
 // The names the reports and readers keep: loci, populations, regions.
@@ -518,15 +520,15 @@ void ShortenNames(Built& b, Messages& msgs) {
   names = ShortNames(names, kLocusWidth, true, msgs, 1532, "Locus");
   for (std::size_t l = 0; l < b.loci.size(); ++l) b.loci[l].short_name = names[l];
   names.clear();
-  for (const Population& p : b.pops) names.push_back(p.name);
+  for (const ImportedPopulation& p : b.pops) names.push_back(p.name);
   names = ShortNames(names, kPopulationWidth, false, msgs, 1533, "Population");
   for (std::size_t p = 0; p < b.pops.size(); ++p) b.pops[p].short_name = names[p];
   b.region_short = ShortNames(b.regions, kPopulationWidth, false, msgs, 1534, "Region");
 }
 
 // Everything the files are made of, with the checks that need the whole data.
-void Build(const ImportRequest& request, const GenotypeSet& ref, const GenotypeSet& mix, Built& b,
-           Messages& msgs) {
+void Build(const ImportRequest& request, const std::string& name, const GenotypeSet& ref,
+           const GenotypeSet& mix, Built& b, Messages& msgs) {
   SelectIndividuals(request, ref, mix, b, msgs);
   const std::vector<int> ploidy = LocusPloidy(ref, mix);
   CheckIds(ref, ploidy, b, msgs);
@@ -538,204 +540,15 @@ void Build(const ImportRequest& request, const GenotypeSet& ref, const GenotypeS
   NumberAlleles(ref, ploidy, b, msgs);
   if (msgs.Failed()) return;
   CountCopies(b, msgs);
+  FormParts(request, name, b);
   CountMixtureGenotypes(b);
   ShortenNames(b, msgs);
-}
-
-// The record field of one locus: one digit per type, the copies of that type.
-std::string Field(const Locus& locus, const std::vector<std::string>& alleles) {
-  std::string f(locus.codes.size(), '0');
-  for (const std::string& a : alleles) ++f[static_cast<std::size_t>(locus.type.at(a) - 1)];
-  return f;
 }
 
 std::string Percent(double part, double whole) {
   char buf[32];
   std::snprintf(buf, sizeof buf, "%.1f%%", whole > 0 ? 100.0 * part / whole : 0.0);
   return buf;
-}
-
-// Iterations the panel may need: the larger of 1000 and 20 per population.
-int IterationLimit(const Built& b) {
-  return std::max(1000, 20 * static_cast<int>(b.pops.size()));
-}
-
-struct Texts {
-  std::string bse, mix, ref, alleles, ctl;
-};
-
-// Baseline: one block per population, one count line per locus.
-std::string BaselineText(const Built& b) {
-  std::ostringstream bse;
-  for (std::size_t p = 0; p < b.pops.size(); ++p) {
-    bse << "# " << p + 1 << ' ' << b.pops[p].short_name << '\n';
-    for (std::size_t l = 0; l < b.loci.size(); ++l) {
-      bse << b.loci[l].short_name;
-      for (long n : b.pops[p].counts[l]) bse << ' ' << n;
-      bse << '\n';
-    }
-  }
-  return bse.str();
-}
-
-// Mixture and reference individuals: a locus definition, then one record each.
-void WriteIndividuals(const std::string& sources, const Built& b, std::ostringstream& mix,
-                      std::ostringstream& ref) {
-  const std::size_t nloci = b.loci.size();
-  mix << "\\ Mixture individuals imported from " << sources << "\n* characters\nID\nCOLLECTION\n";
-  ref << "\\ Reference individuals imported from " << sources << "\n* characters\nID\nPOP\n";
-  for (const Locus& l : b.loci) {
-    mix << l.short_name << '\n';
-    ref << l.short_name << '\n';
-  }
-  mix << "* end\n";
-  ref << "* end\n";
-  for (std::size_t i = 0; i < b.mixture.size(); ++i) {
-    const std::string collection = FieldSafe(b.mix_collection[i]);
-    mix << b.mix_id[i] << ' ' << (collection.empty() ? "-" : collection);
-    for (std::size_t l = 0; l < nloci; ++l)
-      mix << ' ' << Field(b.loci[l], b.mixture[i]->alleles[l]);
-    mix << '\n';
-  }
-  for (std::size_t i = 0; i < b.reference.size(); ++i) {
-    ref << b.ref_id[i] << ' ' << b.ref_pop[i] + 1;
-    for (std::size_t l = 0; l < nloci; ++l)
-      ref << ' ' << Field(b.loci[l], b.reference[i]->alleles[l]);
-    ref << '\n';
-  }
-}
-
-std::string AlleleTableText(const Built& b) {
-  auto csv = [](const std::string& s) {
-    if (s.find_first_of(",\"\n") == std::string::npos) return s;
-    std::string q = "\"";
-    for (char c : s) q += c == '"' ? std::string("\"\"") : std::string(1, c);
-    return q + "\"";
-  };
-  std::ostringstream alleles;
-  alleles << "locus,short_name,allele,type,reference_copies,mixture_copies\n";
-  for (const Locus& l : b.loci)
-    for (std::size_t k = 0; k < l.codes.size(); ++k)
-      alleles << csv(l.name) << ',' << l.short_name << ',' << csv(l.codes[k]) << ',' << k + 1 << ','
-              << l.ref_count[k] << ',' << l.mix_count[k] << '\n';
-  return alleles.str();
-}
-
-// The control file's comments: where everything came from and why each
-// parameter has its value.
-void WriteControlComments(const ImportRequest& request, const std::string& name,
-                          const std::string& sources, const Built& b, std::ostringstream& ctl) {
-  const int nc = static_cast<int>(b.loci.size());
-  std::size_t fewest = SIZE_MAX, most = 0;
-  for (const Locus& l : b.loci) {
-    fewest = std::min(fewest, l.codes.size());
-    most = std::max(most, l.codes.size());
-  }
-  ctl << "\\ Written by velk import from " << sources << ".\n"
-      << "\\ Characters: the " << nc << " loci of the reference file in its order; the types of\n"
-      << "\\   a locus are its allele codes seen in reference or mixture (" << fewest << " to "
-      << most << " per locus),\n"
-      << "\\   numbered by value (by text when a code is not a number): " << name
-      << ".alleles.csv.\n"
-      << "\\ Populations: the " << b.pops.size()
-      << " reference populations in order of first appearance";
-  if (!b.regions.empty())
-    ctl << ";\n\\   regions: " << b.regions.size() << ", from "
-        << (request.regions.empty() ? std::string("the region column") : request.regions)
-        << ", in order of first appearance";
-  ctl << ".\n"
-      << "\\ Mixture: " << b.mixture.size() << " individuals";
-  if (!request.collections.empty() || b.collections.size() > 1) {
-    ctl << " of the collections";
-    for (const std::string& c : b.collections) ctl << ' ' << c;
-  }
-  ctl << "; their IDs and collections are\n\\   the first two fields of " << name << ".mix.\n"
-      << "\\ Rannala-Mountain model: every population gets a prior of one gene copy per locus.\n"
-      << "\\ Maximum number of genotypes " << std::max(b.genotypes, 1)
-      << ": the distinct mixture genotypes; classes " << std::max(b.classes, 1) << ": their\n"
-      << "\\   patterns of missing loci; missing loci " << std::max(nc - 1, 0)
-      << ": every individual with a scored locus is kept\n"
-      << "\\   (the most missing in one individual: " << b.most_missing << ").\n"
-      << "\\ Likelihood tolerance 1e-15 (a few units in the last place of the log likelihood),\n"
-      << "\\   estimate convergence tolerance 1e-7, guaranteed percent of maximum 99.99999 and\n"
-      << "\\   " << IterationLimit(b) << " iterations (at least 1000, 20 per population): the "
-      << "search goes on to the\n"
-      << "\\   maximum, past the missing baseline's estimation, to well below the reports' last\n"
-      << "\\   digit.\n";
-}
-
-// The comment lines that give the full names of the names shortened.
-void WriteShortenedNames(const Built& b, std::ostringstream& ctl) {
-  bool renamed = false;
-  for (const Locus& l : b.loci) renamed = renamed || l.short_name != l.name;
-  for (const Population& p : b.pops) renamed = renamed || p.short_name != p.name;
-  for (std::size_t r = 0; r < b.regions.size(); ++r)
-    renamed = renamed || b.region_short[r] != b.regions[r];
-  if (!renamed) return;
-  ctl << "\\ Names shortened to the widths the reports and readers keep (short = full):\n";
-  for (const Locus& l : b.loci)
-    if (l.short_name != l.name) ctl << "\\   locus " << l.short_name << " = " << l.name << '\n';
-  for (const Population& p : b.pops)
-    if (p.short_name != p.name)
-      ctl << "\\   population " << p.short_name << " = " << p.name << '\n';
-  for (std::size_t r = 0; r < b.regions.size(); ++r)
-    if (b.region_short[r] != b.regions[r])
-      ctl << "\\   region " << b.region_short[r] << " = " << b.regions[r] << '\n';
-}
-
-// The control file's sections.
-void WriteControlSections(const std::string& name, const Built& b, std::ostringstream& ctl) {
-  const std::size_t nloci = b.loci.size();
-  const int nc = static_cast<int>(nloci);
-  ctl << "* Options\n"
-      << "Compute jackknife: yes\n"
-      << "Rannala-Mountain model: yes\n"
-      << "* Parameters\n"
-      << "Number of characters in analysis: " << nc << '\n'
-      << "Number of stocks in analysis: " << b.pops.size() << '\n'
-      << "Maximum number of iterations: " << IterationLimit(b) << '\n'
-      << "Maximum number of genotypes: " << std::max(b.genotypes, 1) << '\n'
-      << "Maximum number of classes: " << std::max(b.classes, 1) << '\n'
-      << "Maximum number of missing loci: " << std::max(nc - 1, 0) << '\n'
-      << "Likelihood tolerance: 1e-15\n"
-      << "Estimate convergence tolerance: 1e-7\n"
-      << "Guaranteed percent of maximum: 99.99999\n"
-      << "* Files\n"
-      << "Baseline file: " << name << ".bse\n"
-      << "Mixture file: " << name << ".mix\n"
-      << "Output file: " << name << '\n'
-      << "Reference individuals file: " << name << ".ref\n"
-      << "* Characters\n"
-      << "[ID #] [# Types] [Character] [Kind]\n";
-  for (std::size_t l = 0; l < nloci; ++l)
-    ctl << l + 1 << ' ' << b.loci[l].codes.size() << ' ' << b.loci[l].short_name << " : "
-        << (b.loci[l].ploidy == 1 ? "mtdna" : "locus") << '\n';
-  ctl << "* Populations\n"
-      << (b.regions.empty() ? "[ID #] [Population]\n" : "[ID #] [Population] [Lev1]\n");
-  for (std::size_t p = 0; p < b.pops.size(); ++p) {
-    ctl << p + 1 << ' ' << b.pops[p].short_name;
-    if (!b.regions.empty()) ctl << " : " << b.pops[p].region;
-    ctl << '\n';
-  }
-  if (!b.regions.empty()) {
-    ctl << "* Regions\n[Level] [Label] [Region]\n";
-    for (std::size_t r = 0; r < b.regions.size(); ++r)
-      ctl << "1 " << r + 1 << ' ' << b.region_short[r] << '\n';
-  }
-  ctl << "* Run\n";
-}
-
-void Compose(const ImportRequest& request, const std::string& name, const std::string& format,
-             const Built& b, Texts& out) {
-  std::string sources = request.input + " (" + format + ")";
-  if (!request.mixture.empty()) sources += " and " + request.mixture;
-  std::ostringstream mix, ref, ctl;
-  WriteIndividuals(sources, b, mix, ref);
-  ctl << "* Estimation: " << name << ", imported genotypes\n";
-  WriteControlComments(request, name, sources, b, ctl);
-  WriteShortenedNames(b, ctl);
-  WriteControlSections(name, b, ctl);
-  out = {BaselineText(b), mix.str(), ref.str(), AlleleTableText(b), ctl.str()};
 }
 
 std::string Summary(const ImportRequest& request, const std::string& format, const Built& b) {
@@ -754,11 +567,20 @@ std::string Summary(const ImportRequest& request, const std::string& format, con
   s << "\nTypes: " << types << "\nReference individuals: " << b.reference.size()
     << ", missing genotypes "
     << Percent(static_cast<double>(b.ref_missing), static_cast<double>(b.reference.size() * nloci))
-    << "\nMixture individuals: " << b.mixture.size() << " in " << b.collections.size()
+    << '\n';
+  if (b.mixture.empty()) {
+    s << "Mixture individuals: none (a baseline alone: its evaluations only)\n";
+    return s.str();
+  }
+  s << "Mixture individuals: " << b.mixture.size() << " in " << b.collections.size()
     << (b.collections.size() == 1 ? " collection" : " collections") << ", missing genotypes "
     << Percent(static_cast<double>(b.mix_missing), static_cast<double>(b.mixture.size() * nloci))
     << "\nDistinct mixture genotypes: " << b.genotypes << " in " << b.classes
     << " patterns of missing loci\n";
+  for (const MixturePart& part : b.parts)
+    if (!part.collection.empty())
+      s << "  collection " << part.collection << ": " << part.members.size() << " individuals, "
+        << part.genotypes << " distinct genotypes in " << part.classes << " patterns\n";
   return s.str();
 }
 
@@ -779,13 +601,48 @@ std::string FormatImportMessage(const ImportMessage& message) {
 
 namespace {
 
-// The files of the set, the control file last (it is put in place last).
-std::vector<SetFile> SetFiles(const ImportRequest& request, const Texts& t) {
-  return {{request.out + ".bse", &t.bse},
-          {request.out + ".mix", &t.mix},
-          {request.out + ".ref", &t.ref},
-          {request.out + ".alleles.csv", &t.alleles},
-          {request.out + ".ctl", &t.ctl}};
+// The own names of the files an earlier import into NAME left in `folder`:
+// those of its list of files, or, from an import that kept no list, its
+// control file and mixture when they say they were imported.
+std::vector<std::string> EarlierImport(const std::string& folder, const std::string& name) {
+  auto lines = [](const std::string& path) {
+    std::vector<std::string> kept;
+    std::string text;
+    std::vector<ImportMessage> ignored;
+    if (fs::is_regular_file(path) && ReadInputText(path, text, ignored))
+      for (std::string_view line : SplitLines(text))
+        if (!line.empty() && line[0] != '\\') kept.emplace_back(line);
+    return kept;
+  };
+  const std::string list = folder + FileListName(name);
+  if (fs::exists(list)) return lines(list);
+  std::vector<std::string> earlier;
+  auto says = [](const std::string& path, const char* words) {
+    std::ifstream in(path);
+    std::string first, second;
+    std::getline(in, first);
+    std::getline(in, second);
+    return first.find(words) != std::string::npos || second.find(words) != std::string::npos;
+  };
+  if (says(folder + name + ".ctl", "\\ Written by velk import")) earlier.push_back(name + ".ctl");
+  if (says(folder + name + ".mix", "\\ Mixture individuals imported from"))
+    earlier.push_back(name + ".mix");
+  return earlier;
+}
+
+// The set: the new files in the order they are put in place, and the files of
+// an earlier import into the same name that the new set does not have.
+std::vector<SetFile> SetFiles(const std::string& folder, const std::string& name,
+                              const std::vector<ImportFile>& made) {
+  std::vector<SetFile> files;
+  std::set<std::string> names;
+  for (const ImportFile& f : made) {
+    files.push_back({folder + f.name, &f.text, f.control});
+    names.insert(f.name);
+  }
+  for (const std::string& earlier : EarlierImport(folder, name))
+    if (names.insert(earlier).second) files.push_back({folder + earlier, nullptr, true});
+  return files;
 }
 
 // A usage error (2590) of the request, "" when there is none.
@@ -824,10 +681,6 @@ std::string UsageProblem(const ImportRequest& request) {
                         " digits, " + request.mixture + " in " + std::to_string(mix.allele_digits) +
                         ": alleles are compared by their value (01 is 001).");
   }
-  if (ok && ref_format == "genepop" && request.mixture.empty())
-    msgs.Add(2536,
-             "A GENEPOP file holds the reference only: name the mixture's file with "
-             "--mixture.");
   return ok;
 }
 
@@ -840,31 +693,37 @@ ImportOutcome ImportWithin(const ImportRequest& request) {
     return outcome;
   }
   const std::vector<std::string> inputs = {request.input, request.mixture, request.regions};
-  Texts texts;
-  const std::vector<SetFile> files = SetFiles(request, texts);
   outcome.status = 1;
-  if (!request.check_only && !SetFilesFree(files, inputs, outcome.messages)) return outcome;
   GenotypeSet ref, mix;
   std::string ref_format;
   Built b;
+  const std::string name = fs::path(request.out).filename().string();
   if (ReadIndividuals(request, ref, mix, ref_format, msgs, outcome.messages) && !msgs.Failed())
-    Build(request, ref, mix, b, msgs);
+    Build(request, name, ref, mix, b, msgs);
   if (msgs.Failed()) return outcome;
   outcome.status = 0;
   outcome.summary = Summary(request, ref_format, b);
+  const std::vector<ImportFile> made = ImportFiles(request, name, ref_format, b);
   if (request.check_only) {
-    if (!request.out.empty())
-      outcome.summary += "Would write: " + request.out + ".bse, .mix, .ref, .alleles.csv, .ctl\n";
+    if (request.out.empty()) return outcome;
+    outcome.summary += "Would write:";
+    for (const ImportFile& f : made) outcome.summary += " " + f.name;
+    outcome.summary += "\n";
     return outcome;
   }
-  Compose(request, fs::path(request.out).filename().string(), ref_format, b, texts);
+  // DIR/ of DIR/NAME, as given
+  const std::string folder = request.out.substr(0, request.out.size() - name.size());
+  const std::vector<SetFile> files = SetFiles(folder, name, made);
+  outcome.status = 1;
+  if (!SetFilesFree(files, inputs, outcome.messages)) return outcome;
   FilePlatform system;
   Platform& platform = request.platform != nullptr ? *request.platform : system;
-  if (!CommitFileSet(platform, files, outcome.messages)) {
-    outcome.status = 1;
-    return outcome;
-  }
-  for (const SetFile& file : files) outcome.written.push_back(file.path);
+  if (!CommitFileSet(platform, files, outcome.messages)) return outcome;
+  outcome.status = 0;
+  for (const MixturePart& part : b.parts)
+    outcome.analyses.push_back(folder + part.name + ".ctl");
+  for (const SetFile& file : files)
+    if (file.text != nullptr) outcome.written.push_back(file.path);
   return outcome;
 }
 

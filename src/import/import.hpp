@@ -18,6 +18,7 @@ struct ImportRequest {
   std::string format;                    // "table", "genepop" or "" (from the content)
   std::string out;                       // DIR/NAME of the files written
   bool check_only = false;               // count and check, write nothing
+  bool pool = false;                     // one analysis of all mixture collections
   TableOptions table;
   // The files are made, written, renamed and removed through it (none: the
   // operating system's calls).
@@ -28,7 +29,8 @@ struct ImportOutcome {
   int status = 0;  // 0 written (or checked), 1 a check failed, 2 a usage error
   std::vector<ImportMessage> messages;
   std::string summary;               // what was found (and would be written)
-  std::vector<std::string> written;  // the files written
+  std::vector<std::string> written;   // the files written
+  std::vector<std::string> analyses;  // the estimation control files, one per analysis
 };
 
 // Largest number of types of a locus: its count line, a 10-character name and

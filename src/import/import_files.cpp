@@ -170,6 +170,7 @@ std::string Aftermath(const std::vector<Placing>& set, const std::vector<std::st
                             std::vector<Placing>& set, std::vector<ImportMessage>& messages) {
   for (std::size_t k = 0; k < files.size(); ++k) {
     Placing& p = set[k];
+    if (files[k].text == nullptr) continue;  // an earlier file only retired
     const WholeWrite result = WriteWhole(platform, p.working, *files[k].text);
     p.begun = result != WholeWrite::kNotMade;
     if (result == WholeWrite::kWritten) continue;
@@ -181,22 +182,31 @@ std::string Aftermath(const std::vector<Placing>& set, const std::vector<std::st
   return true;
 }
 
-// The renames, in the order that keeps the control file (the last file) away
-// from files of another set; false at the first refused, named in `refused`.
-[[nodiscard]] bool PlaceAll(Platform& platform, std::vector<Placing>& set, std::string& refused) {
-  Placing& control = set.back();
-  if (!MoveAside(platform, control)) {
-    refused = control.target + " to " + control.earlier;
-    return false;
-  }
-  for (Placing& p : set) {
-    if (&p != &control && !MoveAside(platform, p)) {
-      refused = p.target + " to " + p.earlier;
+// The renames, in the order that keeps every control file away from files of
+// another set: the earlier control files (and the earlier files the new set
+// lacks) aside first, then each data file aside and into place, the new
+// control files last. False at the first refused, named in `refused`.
+[[nodiscard]] bool PlaceAll(Platform& platform, const std::vector<SetFile>& files,
+                            std::vector<Placing>& set, std::string& refused) {
+  auto first = [&](std::size_t k) { return files[k].control || files[k].text == nullptr; };
+  for (std::size_t k = 0; k < set.size(); ++k) {
+    if (first(k) && !MoveAside(platform, set[k])) {
+      refused = set[k].target + " to " + set[k].earlier;
       return false;
     }
-    if (!Place(platform, p)) {
-      refused = p.working + " to " + p.target;
-      return false;
+  }
+  for (const bool control : {false, true}) {
+    for (std::size_t k = 0; k < set.size(); ++k) {
+      Placing& p = set[k];
+      if (files[k].text == nullptr || files[k].control != control) continue;
+      if (!control && !MoveAside(platform, p)) {
+        refused = p.target + " to " + p.earlier;
+        return false;
+      }
+      if (!Place(platform, p)) {
+        refused = p.working + " to " + p.target;
+        return false;
+      }
     }
   }
   return true;
@@ -250,7 +260,11 @@ bool SetFilesFree(const std::vector<SetFile>& files, const std::vector<std::stri
     } else {
       for (const std::string& input : inputs)
         for (const std::string& name : {file.path, target, working, target + ".earlier"})
-          if (why.empty() && SameFile(name, input)) why = "it would overwrite the input " + input;
+          if (why.empty() && SameFile(name, input))
+            why = file.text == nullptr ? "it is the input " + input +
+                                             ", which an earlier import into this name wrote "
+                                             "and this one would remove"
+                                       : "it would overwrite the input " + input;
     }
     if (why.empty()) continue;
     AddImportMessage(
@@ -282,7 +296,7 @@ bool CommitFileSet(Platform& platform, const std::vector<SetFile>& files,
     return false;
   }
   std::string refused;
-  if (!PlaceAll(platform, set, refused)) {
+  if (!PlaceAll(platform, files, set, refused)) {
     const std::vector<std::string> left = Undo(platform, set, made);
     AddImportMessage(messages, 2540, "Cannot rename " + refused + "." + Aftermath(set, left));
     return false;

@@ -18,9 +18,13 @@ namespace velk {
                                  std::vector<ImportMessage>& messages);
 
 // One file of the set: its name (DIR/NAME and the extension) and its text.
+// Control files are put in place after every other file. A file without a
+// text is one of an earlier import that the new set does not have: it is
+// renamed aside with the earlier control files and removed at the end.
 struct SetFile {
   std::string path;
   const std::string* text;
+  bool control = false;
 };
 
 // Error 2542 for each file of the set that would overwrite one of `inputs`
@@ -34,9 +38,10 @@ struct SetFile {
 
 // Writes the set: the missing folders, then every file whole under its working
 // name ("NAME.bse.part"); only then the earlier files (of an earlier import)
-// are renamed aside ("NAME.bse.earlier", the control file first), each new file
-// renamed into place (the control file last) and the earlier files removed.
-// So the control file is never beside files of another set, and a kill leaves
+// are renamed aside ("NAME.bse.earlier", the control files and the files the
+// new set does not have first), each new file renamed into place (the control
+// files last) and the earlier files removed.
+// So a control file is never beside files of another set, and a kill leaves
 // each set whole under its own names. A failure (2540) removes what was made,
 // puts the earlier files back and says so.
 [[nodiscard]] bool CommitFileSet(Platform& platform, const std::vector<SetFile>& files,

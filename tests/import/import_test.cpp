@@ -32,43 +32,49 @@ std::vector<std::string> Estimates(const std::string& path) {
   bool in_table = false;
   for (const std::string& line : test::ReadLines(path)) {
     if (line.find("Estimate  Std.Err.") != std::string::npos) in_table = true;
-    if (line.empty() || line[0] == '_') in_table = false;
+    if (line.empty() || line.find("___") != std::string::npos) in_table = false;
     if (in_table) kept.push_back(line.substr(0, 60));
   }
   return kept;
 }
 
-// The chinook fish as the field's two-column table: `velk import`, then `velk
-// NAME.ctl`, gives the estimates of the hand-made chinook control file searched
-// until no step improves the likelihood.
-TEST(ImportChinookTest, TwoCommandsGiveTheFullyConvergedEstimates) {
+// The chinook fish as the field's two-column table: `velk import`, then one
+// `velk` of the control files it wrote, gives each fishery sample's estimates
+// as the hand-made chinook control file of that sample searched until no step
+// improves the likelihood; the tables name their collection.
+TEST(ImportChinookTest, OneImportOneCommandAnEstimatePerFisherySample) {
   const fs::path table = kChinook / "chinook_genotypes.csv";
   VELK_REQUIRE_SHARED_DATA(table);
   test::TempDir dir;
   const test::CommandResult imported =
       test::RunVelk("import --out " + Quote(dir / "mine/chinook") + " " + Quote(table.string()));
   ASSERT_EQ(imported.status, 0) << imported.output;
-  ASSERT_EQ(test::RunVelk(Quote(dir / "mine/chinook.ctl")).status, 0);
+  ASSERT_EQ(test::RunVelk(Quote(dir.Path().string() + "/mine") + "/chinook-*.ctl").status, 0);
 
   fs::create_directories(dir.Path() / "ref");
-  for (const char* f : {"chinook.bse", "chinook_mix.mix"})
-    fs::copy_file(kChinook / f, dir.Path() / "ref" / f);
-  std::string ctl = test::ReadFile(kChinook / "chinook_mix_rm.ctl");
-  ctl.replace(ctl.find("* Parameters\n"), 13,
-              "* Parameters\nLikelihood tolerance: 0\nEstimate convergence tolerance: 1e-14\n"
-              "Guaranteed percent of maximum: 100\n");
-  ctl.replace(ctl.find("iterations: 1000"), 16, "iterations: 9000");
-  test::WriteFile(dir / "ref/chinook_mix_rm.ctl", ctl);
-  ASSERT_EQ(test::RunVelk(Quote(dir / "ref/chinook_mix_rm.ctl")).status, 0);
-
-  const std::vector<std::string> mine = Estimates(dir / "mine/chinook.est");
-  ASSERT_EQ(mine.size(), 2u + 39u + 69u);
-  EXPECT_EQ(mine, Estimates(dir / "ref/chinook_mix_rm.est"));
-  // Stopped by its own tolerances, not by the default percent of maximum.
-  EXPECT_NE(test::ReadFile(dir / "mine/chinook.log").find("Convergence. Maximum change"),
-            std::string::npos);
+  fs::copy_file(kChinook / "chinook.bse", dir.Path() / "ref/chinook.bse");
+  for (const std::string rec : {"rec1", "rec2", "rec3"}) {
+    SCOPED_TRACE(rec);
+    fs::copy_file(kChinook / ("chinook_" + rec + ".mix"), dir.Path() / "ref" / ("chinook_" + rec + ".mix"));
+    std::string ctl = test::ReadFile(kChinook / ("chinook_" + rec + "_rm.ctl"));
+    ctl.replace(ctl.find("* Parameters\n"), 13,
+                "* Parameters\nLikelihood tolerance: 0\nEstimate convergence tolerance: 1e-14\n"
+                "Guaranteed percent of maximum: 100\n");
+    ctl.replace(ctl.find("iterations: 1000"), 16, "iterations: 9000");
+    const fs::path own = dir.Path() / "ref" / ("chinook_" + rec + "_rm.ctl");
+    test::WriteFile(own, ctl);
+    ASSERT_EQ(test::RunVelk(Quote(own.string())).status, 0);
+    const std::string mine = (dir.Path() / "mine" / ("chinook-" + rec)).string();
+    const std::vector<std::string> estimates = Estimates(mine + ".est");
+    ASSERT_EQ(estimates.size(), 2u + 39u + 69u);
+    EXPECT_EQ(estimates, Estimates((dir.Path() / "ref" / ("chinook_" + rec + "_rm.est")).string()));
+    // Stopped by its own tolerances, not by the iteration limit.
+    EXPECT_EQ(test::ReadFile(mine + ".log").find("Exceeded the maximum number of iterations"),
+              std::string::npos);
+    EXPECT_EQ(test::ReadLines(mine + ".estimates.csv")[1].substr(0, 7), "\"" + rec + "\",");
+  }
   // The IDs travel with the fish.
-  EXPECT_EQ(test::ReadLines(dir / "mine/chinook.mix")[96].substr(0, 13), "T124711 rec2 ");
+  EXPECT_EQ(test::ReadLines(dir / "mine/chinook-rec2.mix")[96].substr(0, 13), "T124711 rec2 ");
 }
 
 // A small table: two reference populations in two regions, two mixture fish.
@@ -190,8 +196,6 @@ TEST(ImportChecksTest, MessagesAndNothingWrittenOnFailure) {
        "\"01a1\" is not 2, 3, 4 or 6 digits"},
       {"GENEPOP genotypes of two widths", "T\nA\nPop\nx1 , 001001\nx2 , 0101\n", "", "", {}, 1,
        2523, "\"0101\" is not 3 or 6 digits"},
-      {"a GENEPOP baseline without a mixture file", "T\nA\nPop\nx1 , 0101\n", "", "", {}, 1, 2536,
-       "mixture"},
       {"a GENEPOP locus named twice", "T\nA, B\nA\nPop\nx1 , 01 01 01\n", "", "", {}, 1, 2525,
        "locus \"A\" is named twice, as locus 1 (line 2) and as locus 3 (line 3)"},
       {"an --out whose .mix is the mixture", ref_only, mix_only, "", {}, 1, 2542,
@@ -236,6 +240,7 @@ TEST(ImportChecksTest, MessagesAndNothingWrittenOnFailure) {
     if (!c.regions.empty()) test::WriteFile(request.regions = dir / "in/r.alleles.csv", c.regions);
     request.collections = c.collections;
     request.out = dir / c.out;
+    request.pool = true;  // one NAME.mix and NAME.ctl, as the --out cases name them
     if (c.link != Link::kNone) fs::create_directory(dir.Path() / "out");
     if (c.link == Link::kSymbolic) fs::create_symlink(request.input, dir / "out/fish.bse");
     if (c.link == Link::kHard) fs::create_hard_link(request.input, dir / "out/fish.bse");
@@ -248,7 +253,7 @@ TEST(ImportChecksTest, MessagesAndNothingWrittenOnFailure) {
       if (m.number == c.number) texts += FormatImportMessage(m).substr(0, 1000);
     EXPECT_NE(texts.find(c.text), std::string::npos) << texts;
     EXPECT_EQ(texts.size() < 4000, true) << "messages cite names whole";
-    EXPECT_TRUE(c.status == 0 ? fs::exists(dir / "out/fish.ctl") : Tree(dir.Path()) == before);
+    EXPECT_TRUE(c.status == 0 ? fs::exists(dir / "out/fish_loo.ctl") : Tree(dir.Path()) == before);
   }
 }
 
@@ -268,13 +273,13 @@ TEST(ImportFilesTest, SharedAlleleOrderRegionsAndIds) {
                                  "in 1 collection, missing genotypes 25.0%\n"),
             std::string::npos)
       << outcome.summary;
-  EXPECT_FALSE(fs::exists(dir / "fish.ctl"));
+  EXPECT_FALSE(fs::exists(dir / "fish-catch.ctl"));
   request.check_only = false;
   outcome = Import(request);
   ASSERT_EQ(outcome.status, 0);
   EXPECT_EQ(test::ReadFile(dir / "fish.bse"),
             "# 1 Upper\nLocusA 1 3 0\nLocusB 1 1 0\n# 2 Lower\nLocusA 2 0 0\nLocusB 0 1 1\n");
-  const std::vector<std::string> mix = test::ReadLines(dir / "fish.mix");
+  const std::vector<std::string> mix = test::ReadLines(dir / "fish-catch.mix");
   EXPECT_EQ(std::vector<std::string>(mix.begin() + 1, mix.end()),
             (std::vector<std::string>{"* characters", "ID", "COLLECTION", "LocusA", "LocusB",
                                       "* end", "m1 catch 101 101", "m2 catch 000 020"}));
@@ -282,14 +287,15 @@ TEST(ImportFilesTest, SharedAlleleOrderRegionsAndIds) {
   EXPECT_EQ(std::vector<std::string>(ref.begin() + 6, ref.end()),
             (std::vector<std::string>{"* end", "u1 1 110 110", "u2 1 020 000", "l1 2 200 011"}));
   EXPECT_EQ(test::ReadLines(dir / "fish.alleles.csv")[3], "LocusA,LocusA,G,3,0,1");
-  const std::string ctl = test::ReadFile(dir / "fish.ctl");
+  const std::string ctl = test::ReadFile(dir / "fish-catch.ctl");
   for (const char* part :
        {"1 3 LocusA : locus\n2 3 LocusB : locus\n",
         "[ID #] [Population] [Lev1]\n1 Upper : 1\n2 Lower : 2\n", "1 1 North\n1 2 South\n* Run\n",
-        "Maximum number of genotypes: 2\n", "Maximum number of classes: 2\n"})
+        "Maximum number of genotypes: 2\n", "Maximum number of classes: 2\n",
+        "Mixture collection: catch\nOutput file: fish-catch\n"})
     EXPECT_NE(ctl.find(part), std::string::npos) << part;
-  EXPECT_EQ(test::RunVelk(Quote(dir / "fish.ctl")).status, 0);
-  EXPECT_EQ(test::ReadFile(dir / "fish.log").find("Not understood"), std::string::npos);
+  EXPECT_EQ(test::RunVelk(Quote(dir / "fish-catch.ctl")).status, 0);
+  EXPECT_EQ(test::ReadFile(dir / "fish-catch.log").find("Not understood"), std::string::npos);
 
   EXPECT_EQ(ctl.find("enotype tolerance"), std::string::npos);
 
@@ -313,10 +319,10 @@ TEST(ImportFilesTest, SharedAlleleOrderRegionsAndIds) {
   request.mixture = dir / "m.gen";
   request.out = dir / "gp";
   ASSERT_EQ(Import(request).status, 0);
-  EXPECT_NE(test::ReadFile(dir / "gp.ctl").find("1 2 A : locus\n2 2 B : mtdna\n"),
+  EXPECT_NE(test::ReadFile(dir / "gp-m1.ctl").find("1 2 A : locus\n2 2 B : mtdna\n"),
             std::string::npos);
-  EXPECT_EQ(test::ReadLines(dir / "gp.mix").back(), "m1 m1 20 10");
-  EXPECT_EQ(test::RunVelk(Quote(dir / "gp.ctl")).status, 0);
+  EXPECT_EQ(test::ReadLines(dir / "gp-m1.mix").back(), "m1 m1 20 10");
+  EXPECT_EQ(test::RunVelk(Quote(dir / "gp-m1.ctl")).status, 0);
 }
 
 // Files through the operating system, but the file tree is taken down before
@@ -348,6 +354,7 @@ TEST(ImportCommitTest, AKilledOrRefusedRenameLeavesEachSetWhole) {
   ImportRequest request;
   request.input = dir / "in/g.csv";
   request.out = dir / "out/fish";
+  request.pool = true;
   RenameSeam first(dir.Path());
   first.refuse = 2;
   request.platform = &first;
@@ -356,12 +363,14 @@ TEST(ImportCommitTest, AKilledOrRefusedRenameLeavesEachSetWhole) {
   request.platform = nullptr;
   ASSERT_EQ(Import(request).status, 0);
   const std::map<std::string, std::string> earlier = Tree(dir.Path() / "out");
-  test::WriteFile(dir / "in/g.csv", Replace(kTable, "m1,A,C", "m1,A,A"));
+  // The new set has one mixture genotype: its control file differs too.
+  test::WriteFile(dir / "in/g.csv", Replace(kTable, "m2,,,124,124", "m2,A,C,120,128"));
   RenameSeam seam(dir.Path() / "out");
   request.platform = &seam;
   ASSERT_EQ(Import(request).status, 0);
   const std::map<std::string, std::string> fresh = Tree(dir.Path() / "out");
-  ASSERT_EQ(seam.renames, 10);
+  constexpr int kRenames = 16;  // eight files, each earlier one aside and the new in place
+  ASSERT_EQ(seam.renames, kRenames);
   for (const std::map<std::string, std::string>& state : seam.states) {
     auto in = [&](const std::string& name) {
       return state.count(name) ? state.at(name) : "(none)";
@@ -369,12 +378,13 @@ TEST(ImportCommitTest, AKilledOrRefusedRenameLeavesEachSetWhole) {
     for (const auto& [set, other] : {std::pair{&earlier, ".earlier"}, std::pair{&fresh, ".part"}})
       for (const auto& [name, text] : *set)
         EXPECT_TRUE(in(name) == text || in(name + other) == text) << name;
+    // The estimation's control file is the only one whose text tells the sets apart.
     if (!state.count("fish.ctl")) continue;
     const auto& own = in("fish.ctl") == earlier.at("fish.ctl") ? earlier : fresh;
     for (const char* name : {"fish.bse", "fish.mix", "fish.ref"})
       EXPECT_EQ(in(name), own.at(name)) << name;
   }
-  for (int refuse = 1; refuse <= 10; ++refuse) {
+  for (int refuse = 1; refuse <= kRenames; ++refuse) {
     SCOPED_TRACE(refuse);
     test::WriteFile(dir / "in/g.csv", kTable);
     seam.refuse = refuse;
@@ -405,8 +415,8 @@ TEST(ImportReferenceTest, AForeignReferenceOrALinkToItStopsTheRun) {
       {"no individuals", "u1 $", "", "", "holds no individual:"},
       {"a population the control file lacks", "l1 2 ", "l1 3 ", "",
        "population number 3 is not 1 to the number of populations"},
-      {"a .loo that links to the .ref", "", "", "fish.loo", "the output Leave-one-out file"},
-      {"a .loo.csv that links to the .ref", "", "", "fish.loo.csv", "Leave-one-out table file"},
+      {"a .loo that links to the .ref", "", "", "fish_loo.loo", "the output Leave-one-out file"},
+      {"a .loo.csv that links to the .ref", "", "", "fish_loo.loo.csv", "Leave-one-out table file"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -416,8 +426,6 @@ TEST(ImportReferenceTest, AForeignReferenceOrALinkToItStopsTheRun) {
     request.input = dir / "g.csv";
     request.out = dir / "fish";
     ASSERT_EQ(Import(request).status, 0);
-    test::WriteFile(dir / "fish.ctl", Replace(test::ReadFile(dir / "fish.ctl"), "* Options\n",
-                                              "* Options\nLeave-one-out: yes\nPrint tables: yes\n"));
     std::string ref = test::ReadFile(dir / "fish.ref");
     const std::string from = c.from;
     if (from.ends_with("$"))
@@ -426,9 +434,9 @@ TEST(ImportReferenceTest, AForeignReferenceOrALinkToItStopsTheRun) {
       ref = Replace(ref, from, c.to);
     test::WriteFile(dir / "fish.ref", ref);
     if (*c.link) fs::create_symlink("fish.ref", dir / c.link);
-    EXPECT_EQ(test::RunVelk(Quote(dir / "fish.ctl")).status, 1);
-    EXPECT_NE(test::ReadFile(dir / "fish.log").find(c.text), std::string::npos)
-        << test::ReadFile(dir / "fish.log");
+    EXPECT_EQ(test::RunVelk(Quote(dir / "fish_loo.ctl")).status, 1);
+    EXPECT_NE(test::ReadFile(dir / "fish_loo.log").find(c.text), std::string::npos)
+        << test::ReadFile(dir / "fish_loo.log");
     EXPECT_EQ(test::ReadFile(dir / "fish.ref"), ref);
   }
 }

@@ -273,16 +273,17 @@ TEST_F(FrameTest, AnAnalysisFromGenotypesOpensInTheEditor) {
     const fs::path out = dir_.Path() / "run" / c.name;
     dialog->Out()->setText(Q(out.string()));
     EXPECT_EQ(dialog->Go(true).status, c.status) << dialog->Result()->toPlainText().toStdString();
-    EXPECT_FALSE(fs::exists(out.string() + ".ctl"));
+    const std::string ctl = out.string() + "-Mix1.ctl";  // the estimation of collection Mix1
+    EXPECT_FALSE(fs::exists(ctl));
     EXPECT_EQ(dialog->Go(false).status, c.status);
-    EXPECT_EQ(fs::exists(out.string() + ".ctl"), c.status == 0) << c.name;
+    EXPECT_EQ(fs::exists(ctl), c.status == 0) << c.name;
     auto* editor = qobject_cast<EditorWindow*>(frame.Area()->currentSubWindow());
     EXPECT_EQ(frame.findChildren<EditorWindow*>().size(), editors + (c.status == 0));
     if (c.status == 0) {
       EXPECT_TRUE(dialog->Result()->toPlainText().contains("Populations: 2"));
       ASSERT_NE(editor, nullptr);
-      EXPECT_EQ(editor->Path(), Q(out.string() + ".ctl"));
-      EXPECT_EQ(editor->Text()->toPlainText().toStdString(), ReadFile(out.string() + ".ctl"));
+      EXPECT_EQ(editor->Path(), Q(ctl));
+      EXPECT_EQ(editor->Text()->toPlainText().toStdString(), ReadFile(ctl));
       // Check lists a misspelt keyword among the lines not understood.
       QString text = editor->Text()->toPlainText();
       text.replace("* Options\n", "* Options\nRanala-Mountain model: yes\n");
