@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <map>
 #include <string>
@@ -438,6 +439,69 @@ TEST(ImportReferenceTest, AForeignReferenceOrALinkToItStopsTheRun) {
     EXPECT_NE(test::ReadFile(dir / "fish_loo.log").find(c.text), std::string::npos)
         << test::ReadFile(dir / "fish_loo.log");
     EXPECT_EQ(test::ReadFile(dir / "fish.ref"), ref);
+  }
+}
+
+// The analyses an import sets up, each run as written: one estimation per
+// mixture collection (their tables naming it), a baseline alone with its two
+// evaluations, a pooled import over a per-collection one retiring the files it
+// no longer has, and a panel of 3,000 SNPs whose genotype probabilities lie far
+// below any fixed tolerance.
+TEST(ImportAnalysesTest, EachCollectionABaselineAloneAndALargePanelRun) {
+  test::TempDir dir;
+  std::string snps = "sample_type,collection,indiv";
+  for (int l = 0; l < 3000; ++l) snps += ",s" + std::to_string(l) + ",s" + std::to_string(l) + ".1";
+  for (int i = 0; i < 24; ++i) {
+    snps += std::string(i < 20 ? "\nreference," : "\nmixture,") + (i % 2 ? "P1" : "P2") +
+            ",f" + std::to_string(i);
+    for (int l = 0; l < 3000; ++l) snps += (l * 7 + i) % 3 ? ",A,G" : ",G,G";
+  }
+  const std::string two = kTable + std::string("mixture,NA,trawl,m3,A,A,120,124\n");
+  const std::string ref_only = std::string(kTable).substr(0, std::string(kTable).find("mixture"));
+  const struct {
+    const char* what;
+    std::string table;
+    bool pool;
+    std::vector<std::string> files;  // written, beside NAME.bse, .ref, .alleles.csv, .files
+  } cases[] = {
+      {"two collections", two, false, {"x-catch.mix", "x-catch.ctl", "x-trawl.mix", "x-trawl.ctl"}},
+      {"a baseline alone", ref_only, false, {}},
+      {"the same pooled, over the two collections", two, true, {"x.mix", "x.ctl"}},
+      {"a GENEPOP baseline alone", "T\nA, B\nPop\nx1 , 0101 0102\nx2 , 0202 0101\n", false, {}},
+      {"3,000 SNPs", snps + "\n", false, {"x-P1.mix", "x-P1.ctl", "x-P2.mix", "x-P2.ctl"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    test::WriteFile(dir / "in.csv", c.table);
+    ImportRequest request;
+    request.input = dir / "in.csv";
+    request.out = dir / "out/x";
+    request.pool = c.pool;
+    const ImportOutcome outcome = Import(request);
+    ASSERT_EQ(outcome.status, 0);
+    std::vector<std::string> files = {"x.alleles.csv", "x.bse", "x.files", "x.ref",
+                                      "x_hundred.ctl", "x_loo.ctl"};
+    files.insert(files.end(), c.files.begin(), c.files.end());
+    std::sort(files.begin(), files.end());
+    std::vector<std::string> present;
+    for (const auto& e : fs::directory_iterator(dir.Path() / "out"))
+      if (e.path().extension() == ".ctl" || e.path().extension() == ".mix" ||
+          e.path().filename().string().starts_with("x."))
+        present.push_back(e.path().filename().string());
+    std::sort(present.begin(), present.end());
+    EXPECT_EQ(present, files);
+    for (const std::string& ctl : outcome.analyses) {
+      EXPECT_EQ(test::RunVelk(Quote(ctl)).status, 0) << ctl;
+      const std::string base = ctl.substr(0, ctl.size() - 4);
+      const std::string collection = c.pool ? "x" : base.substr(base.rfind('-') + 1);
+      EXPECT_EQ(test::ReadLines(base + ".estimates.csv")[1].find("\"" + collection + "\","), 0u);
+    }
+    EXPECT_EQ(outcome.analyses.size(), c.files.size() / 2);
+    EXPECT_EQ(test::RunVelk(Quote(dir / "out/x_loo.ctl")).status, 0);
+    for (const auto& e : fs::directory_iterator(dir.Path() / "out"))
+      if (e.path().extension() == ".log" || e.path().string().find(".csv") != std::string::npos ||
+          e.path().extension() == ".est" || e.path().extension() == ".loo")
+        if (e.path().filename() != "x.alleles.csv") fs::remove(e.path());
   }
 }
 
