@@ -47,6 +47,7 @@ struct Built {
   std::vector<MixturePart> parts;       // the analyses of the mixture
   int genotypes = 0, classes = 0, most_missing = 0;
   long ref_missing = 0, mix_missing = 0;  // genotypes not scored
+  std::string duplicate_table;            // NAME.duplicates.csv
 };
 
 // One file the import writes: its own name (no folder) and its text. A control
@@ -58,8 +59,8 @@ struct ImportFile {
 };
 
 // The files of an import named NAME, in the order they are put in place: the
-// baseline, the reference individuals, the allele table, each analysis's
-// mixture, the list of the set's files, then the control files (each
+// baseline, the reference individuals, the allele table, the duplicate
+// samples, each analysis's mixture, the list of the set's files, then the control files (each
 // analysis's estimation and the baseline's two evaluations).
 std::vector<ImportFile> ImportFiles(const ImportRequest& request, const std::string& name,
                                     const std::string& format, const Built& b);

@@ -342,7 +342,8 @@ std::vector<ImportFile> ImportFiles(const ImportRequest& request, const std::str
   const std::string sources = Sources(request, format);
   std::vector<ImportFile> files = {{name + ".bse", BaselineText(b)},
                                    {name + ".ref", ReferenceText(sources, b)},
-                                   {name + ".alleles.csv", AlleleTableText(b)}};
+                                   {name + ".alleles.csv", AlleleTableText(b)},
+                                   {name + ".duplicates.csv", b.duplicate_table}};
   for (const MixturePart& part : b.parts)
     files.push_back({part.name + ".mix", MixtureText(sources, b, part)});
   std::vector<ImportFile> controls;

@@ -23,6 +23,7 @@
 #include "control/sections.hpp"
 #include "data/condense.hpp"
 #include "import/built.hpp"
+#include "import/duplicates.hpp"
 #include "import/import_files.hpp"
 
 namespace velk {
@@ -645,6 +646,24 @@ std::vector<SetFile> SetFiles(const std::string& folder, const std::string& name
   return files;
 }
 
+// Pairs of individuals whose genotypes agree nearly everywhere (warning 1535)
+// and the table of them.
+void CheckDuplicates(const std::string& name, Built& b, Messages& msgs) {
+  const std::vector<DuplicatePair> pairs = FindDuplicates(b);
+  b.duplicate_table = DuplicateTableText(b, pairs);
+  if (pairs.empty()) return;
+  auto who = [&](const SampleRef& s) {
+    return Cited(s.mixture ? b.mix_id[s.index] : b.ref_id[s.index]);
+  };
+  msgs.Add(1535, std::to_string(pairs.size()) + (pairs.size() == 1 ? " pair" : " pairs") +
+                     " of individuals agree at " +
+                     std::to_string(static_cast<int>(kDuplicateAgreement * 100)) +
+                     " % or more of the loci scored in both (at least half the loci), as a fish "
+                     "sampled or entered twice would (first: " +
+                     who(pairs[0].first) + " and " + who(pairs[0].second) + "); " + name +
+                     ".duplicates.csv lists them.");
+}
+
 // A usage error (2590) of the request, "" when there is none.
 std::string UsageProblem(const ImportRequest& request) {
   if (request.input.empty()) return "No input file given.";
@@ -701,6 +720,7 @@ ImportOutcome ImportWithin(const ImportRequest& request) {
   if (ReadIndividuals(request, ref, mix, ref_format, msgs, outcome.messages) && !msgs.Failed())
     Build(request, name, ref, mix, b, msgs);
   if (msgs.Failed()) return outcome;
+  CheckDuplicates(name, b, msgs);
   outcome.status = 0;
   outcome.summary = Summary(request, ref_format, b);
   const std::vector<ImportFile> made = ImportFiles(request, name, ref_format, b);

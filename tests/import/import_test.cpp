@@ -370,7 +370,7 @@ TEST(ImportCommitTest, AKilledOrRefusedRenameLeavesEachSetWhole) {
   request.platform = &seam;
   ASSERT_EQ(Import(request).status, 0);
   const std::map<std::string, std::string> fresh = Tree(dir.Path() / "out");
-  constexpr int kRenames = 16;  // eight files, each earlier one aside and the new in place
+  constexpr int kRenames = 18;  // nine files, each earlier one aside and the new in place
   ASSERT_EQ(seam.renames, kRenames);
   for (const std::map<std::string, std::string>& state : seam.states) {
     auto in = [&](const std::string& name) {
@@ -454,9 +454,15 @@ TEST(ImportAnalysesTest, EachCollectionABaselineAloneAndALargePanelRun) {
   for (int i = 0; i < 24; ++i) {
     snps += std::string(i < 20 ? "\nreference," : "\nmixture,") + (i % 2 ? "P1" : "P2") +
             ",f" + std::to_string(i);
-    for (int l = 0; l < 3000; ++l) snps += (l * 7 + i) % 3 ? ",A,G" : ",G,G";
+    for (unsigned l = 0; l < 3000; ++l) {
+      unsigned h = (l + 1) * 2654435761u + static_cast<unsigned>(i) * 40503u;
+      h ^= h >> 15;
+      h *= 2246822519u;  // a fish's SNPs look random: no two fish alike
+      snps += (h >> 13) % 3 ? ",A,G" : ",G,G";
+    }
   }
-  const std::string two = kTable + std::string("mixture,NA,trawl,m3,A,A,120,124\n");
+  // m3 of the second collection is u1 again: a duplicate sample.
+  const std::string two = kTable + std::string("mixture,NA,trawl,m3,A,C,120,124\n");
   const std::string ref_only = std::string(kTable).substr(0, std::string(kTable).find("mixture"));
   const struct {
     const char* what;
@@ -479,7 +485,7 @@ TEST(ImportAnalysesTest, EachCollectionABaselineAloneAndALargePanelRun) {
     request.pool = c.pool;
     const ImportOutcome outcome = Import(request);
     ASSERT_EQ(outcome.status, 0);
-    std::vector<std::string> files = {"x.alleles.csv", "x.bse", "x.files", "x.ref",
+    std::vector<std::string> files = {"x.alleles.csv", "x.bse", "x.duplicates.csv", "x.files", "x.ref",
                                       "x_hundred.ctl", "x_loo.ctl"};
     files.insert(files.end(), c.files.begin(), c.files.end());
     std::sort(files.begin(), files.end());
@@ -497,6 +503,11 @@ TEST(ImportAnalysesTest, EachCollectionABaselineAloneAndALargePanelRun) {
       EXPECT_EQ(test::ReadLines(base + ".estimates.csv")[1].find("\"" + collection + "\","), 0u);
     }
     EXPECT_EQ(outcome.analyses.size(), c.files.size() / 2);
+    const std::vector<std::string> pairs = test::ReadLines(dir / "out/x.duplicates.csv");
+    if (c.table == two)
+      EXPECT_EQ(pairs.at(1), "\"reference\",\"Upper\",\"u1\",\"mixture\",\"trawl\",\"m3\",2,0");
+    else
+      EXPECT_EQ(pairs.size(), 1u) << c.what;
     EXPECT_EQ(test::RunVelk(Quote(dir / "out/x_loo.ctl")).status, 0);
     for (const auto& e : fs::directory_iterator(dir.Path() / "out"))
       if (e.path().extension() == ".log" || e.path().string().find(".csv") != std::string::npos ||
