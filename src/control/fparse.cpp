@@ -16,7 +16,7 @@ namespace velk {
 
 namespace {
 
-enum class FileName { kBaseline, kMixture, kPath, kOutput, kReference, kCollection };
+enum class FileName { kBaseline, kMixture, kPath, kOutput, kReference, kCollection, kNames };
 
 struct FileKey {
   std::string_view key;   // first four letters of the keyword
@@ -24,12 +24,13 @@ struct FileKey {
   FileName name;
 };
 
-constexpr std::array<FileKey, 5> kFileKeys{{
+constexpr std::array<FileKey, 6> kFileKeys{{
     {"base", "baseline", FileName::kBaseline},
     {"mixt", "mixture", FileName::kMixture},
     {"path", "path", FileName::kPath},
     {"outp", "outp", FileName::kOutput},
     {"refe", "reference", FileName::kReference},
+    {"name", "names", FileName::kNames},
 }};
 
 constexpr FileKey kCollectionKey{"coll", "mixture collection", FileName::kCollection};
@@ -107,6 +108,9 @@ bool Fline(Run& run, std::string_view line, int record) {
       case FileName::kReference:
         run.files.reference = resolved;
         break;
+      case FileName::kNames:
+        run.files.names = resolved;
+        break;
       case FileName::kCollection:
         break;
     }
@@ -124,6 +128,7 @@ void Fparse(Run& run) {
   run.files.output.clear();
   run.files.reference.clear();
   run.files.collection.clear();
+  run.files.names.clear();
 
   std::string token;
   for (;;) {

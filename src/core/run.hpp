@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <limits>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "core/array.hpp"
@@ -166,6 +167,12 @@ struct Files {
   std::string output = "USER"; // output base name; "USER" means not given
   std::string reference;       // reference individuals (leave-one-out)
   std::string collection;      // the mixture collection the tables name; empty: not given
+  std::string names;           // full names of populations and regions ("" none)
+};
+
+// The full names of the names file, by the short name the control file gives.
+struct FullNames {
+  std::unordered_map<std::string, std::string> population, region;
 };
 
 inline constexpr int kReportSlots = 16;
@@ -320,6 +327,7 @@ struct Run {
   Par par;
   Opt opt;
   Files files;
+  FullNames full_names;
   Output output;
   Inputs inputs;
   ErrorBlock error;

@@ -104,6 +104,24 @@ std::string AlleleTableText(const Built& b) {
   return alleles.str();
 }
 
+// The full names of the populations, regions and loci by their short names,
+// for the CSV tables, where no width limits a name.
+std::string NamesText(const Built& b) {
+  auto csv = [](const std::string& s) {
+    std::string q = "\"";
+    for (char c : s) q += c == '"' ? std::string("\"\"") : std::string(1, c);
+    return q + "\"";
+  };
+  std::ostringstream names;
+  names << "kind,short_name,name\n";
+  for (const ImportedPopulation& p : b.pops)
+    names << "population," << csv(p.short_name) << ',' << csv(p.name) << '\n';
+  for (std::size_t r = 0; r < b.regions.size(); ++r)
+    names << "region," << csv(b.region_short[r]) << ',' << csv(b.regions[r]) << '\n';
+  for (const Locus& l : b.loci) names << "locus," << csv(l.short_name) << ',' << csv(l.name) << '\n';
+  return names.str();
+}
+
 // The comments every control file of the import begins with: where the data
 // came from, and what its characters and populations are.
 void WriteDataComments(const ImportRequest& request, const std::string& name,
@@ -238,6 +256,7 @@ std::string EstimationControl(const ImportRequest& request, const std::string& n
       << "Guaranteed percent of maximum: 99.99999\n"
       << "* Files\n"
       << "Baseline file: " << name << ".bse\n"
+      << "Names file: " << name << ".names.csv\n"
       << "Mixture file: " << part.name << ".mix\n";
   if (!part.collection.empty()) ctl << "Mixture collection: " << part.collection << '\n';
   ctl << "Output file: " << part.name << '\n'
@@ -271,6 +290,7 @@ std::string LeaveOneOutControl(const ImportRequest& request, const std::string& 
       << '\n'
       << "* Files\n"
       << "Baseline file: " << name << ".bse\n"
+      << "Names file: " << name << ".names.csv\n"
       << "Reference individuals file: " << name << ".ref\n"
       << "Output file: " << out << '\n';
   WriteTables(b, ctl);
@@ -316,6 +336,7 @@ std::string HundredPercentControl(const ImportRequest& request, const std::strin
       << "Second random seed: " << kSecondSeed << '\n'
       << "* Files\n"
       << "Baseline file: " << name << ".bse\n"
+      << "Names file: " << name << ".names.csv\n"
       << "Output file: " << out << '\n';
   WriteTables(b, ctl);
   return ctl.str();
@@ -343,7 +364,8 @@ std::vector<ImportFile> ImportFiles(const ImportRequest& request, const std::str
   std::vector<ImportFile> files = {{name + ".bse", BaselineText(b)},
                                    {name + ".ref", ReferenceText(sources, b)},
                                    {name + ".alleles.csv", AlleleTableText(b)},
-                                   {name + ".duplicates.csv", b.duplicate_table}};
+                                   {name + ".duplicates.csv", b.duplicate_table},
+                                   {name + ".names.csv", NamesText(b)}};
   for (const MixturePart& part : b.parts)
     files.push_back({part.name + ".mix", MixtureText(sources, b, part)});
   std::vector<ImportFile> controls;

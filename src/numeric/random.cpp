@@ -23,9 +23,14 @@ void WriteConsole(Process& process, const char* layout) {
 
 }  // namespace
 
+// Each control file's parameters hand their seed over. Only the first seeds
+// the generator here: every resampling run reseeds it from its own seed
+// (SeedLagged), so a later control file's seed is not ignored, and the
+// generator's warning of a second seeding would be untrue (and would stand in
+// every command that runs several control files).
 void Process::Zbqlini(int seed) {
   lagged_seed = seed;
-  ZBQLINI(*this, seed);
+  if (random.lagged.seeding == LaggedGenerator::Seeding::kNotSeeded) ZBQLINI(*this, seed);
 }
 
 // ------------------------------------------------------------ lagged generator

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "core/paths.hpp"
+#include "data/full_names.hpp"
 #include "numeric/distributions.hpp"
 #include "report/csv.hpp"
 
@@ -31,7 +32,7 @@ std::vector<EstimateRow> EstimateRows(const Run& run, const EstimatesReport& est
     EstimateRow& row = rows[static_cast<std::size_t>(i - 1)];
     row.level = 0;
     row.id = i;
-    row.name = Trim(run.pops(i).name);
+    row.name = PopulationName(run, i);
     row.estimate = est.theta(i);
     row.score = est.score(i) - nobs;
     if (est.standard_errors) spread(row, est.sd(i));
@@ -41,7 +42,7 @@ std::vector<EstimateRow> EstimateRows(const Run& run, const EstimatesReport& est
     EstimateRow& row = rows[static_cast<std::size_t>(np + r - 1)];
     row.level = g.level(r);
     row.id = r;
-    row.name = Trim(g.name(r));
+    row.name = RegionName(run, r);
     row.estimate = est.regional(r, 1);
     if (est.standard_errors) spread(row, est.regional(r, 2));
     // Every member population lies in this region at its level.

@@ -8,6 +8,7 @@
 #include "core/report_file.hpp"
 #include "core/reports.hpp"
 #include "core/run.hpp"
+#include "data/full_names.hpp"
 #include "report/csv.hpp"
 #include "report/prtfrq.hpp"
 
@@ -99,6 +100,9 @@ void Prtloo(Run& run, const ReferenceFish& fish, const SelfAssignment& a) {
   out.Write("(/70a)", std::vector<Item>(70, "_"));
   if (!CloseReport(run, Report::kLeaveOneOut) || !run.opt.print_tables) return;
 
+  // The table carries the full names of the names file.
+  for (int i = 1; i <= np; ++i) pop_names[static_cast<std::size_t>(i)] = PopulationName(run, i);
+  for (int r = 1; r <= nr; ++r) region_names[static_cast<std::size_t>(r)] = RegionName(run, r);
   CsvTable table({"id", "population", "region", "assigned_population", "assigned_region",
                   "posterior_population", "posterior_region", "z"});
   for (int k = 1; k <= fish.count; ++k) {

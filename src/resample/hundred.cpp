@@ -12,6 +12,7 @@
 #include "core/report_file.hpp"
 #include "core/reports.hpp"
 #include "core/run.hpp"
+#include "data/full_names.hpp"
 #include "report/csv.hpp"
 #include "report/prtfrq.hpp"
 #include "resample/smstat.hpp"
@@ -192,10 +193,11 @@ void HundredReport(Run& run, const HundredUnits& units, const HundredSummary& su
 
   if (!run.opt.print_tables) return;
   CsvTable table({"scenario", "estimated", "mean", "sd", "rmse"});
+  const auto& full = run.opt.hundred_by_region ? run.full_names.region : run.full_names.population;
   for (int u = 1; u <= units.count; ++u)
     for (int v = 1; v <= units.count; ++v)
-      table.Text(Trim(units.name(u)))
-          .Text(Trim(units.name(v)))
+      table.Text(FullName(full, Trim(units.name(u))))
+          .Text(FullName(full, Trim(units.name(v))))
           .Real(sum.mean(v, u))
           .Real(sum.sd(v, u))
           .Real(sum.rmse(v, u))

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "control/sections.hpp"
+#include "data/full_names.hpp"
 #include "core/error.hpp"
 #include "core/paths.hpp"
 #include "core/report_file.hpp"
@@ -162,6 +163,7 @@ void DataStages(Run& run) {
           }))
     return;
 
+  if (!ReadFullNames(run)) return;
   AppendStatus(run, "Reading baseline file(s)...");
   Base(run);
   if (run.error.stop || StopAsked(run)) return;

@@ -162,7 +162,7 @@ TEST(Reliability, HostileSurroundings) {
       {"24 KB under the bootstrap files", "bootstrap.ctl", {}, 24, 1, cut, aborted},
       {"48 KB under the tables", "tables.ctl", {}, 48, 1, cut + "Individuals table", aborted},
       {"16 KB under an import's files", "import --out out/fish geno.csv", {}, 16, 1, "",
-       "error 2540: Cannot write out/fish-catch.mix."},
+       "error 2540: Cannot write out/fish"},
       {"an import's summary on a full device", "import --out out/fish geno.csv >/dev/full", {},
        0, 1, "", "could not write"},
       {"SIGINT during a bootstrap", "long.ctl", {SIGINT}, 0, 130, stopped, aborted},

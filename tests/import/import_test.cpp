@@ -370,7 +370,7 @@ TEST(ImportCommitTest, AKilledOrRefusedRenameLeavesEachSetWhole) {
   request.platform = &seam;
   ASSERT_EQ(Import(request).status, 0);
   const std::map<std::string, std::string> fresh = Tree(dir.Path() / "out");
-  constexpr int kRenames = 18;  // nine files, each earlier one aside and the new in place
+  constexpr int kRenames = 20;  // ten files, each earlier one aside and the new in place
   ASSERT_EQ(seam.renames, kRenames);
   for (const std::map<std::string, std::string>& state : seam.states) {
     auto in = [&](const std::string& name) {
@@ -485,7 +485,7 @@ TEST(ImportAnalysesTest, EachCollectionABaselineAloneAndALargePanelRun) {
     request.pool = c.pool;
     const ImportOutcome outcome = Import(request);
     ASSERT_EQ(outcome.status, 0);
-    std::vector<std::string> files = {"x.alleles.csv", "x.bse", "x.duplicates.csv", "x.files", "x.ref",
+    std::vector<std::string> files = {"x.alleles.csv", "x.bse", "x.duplicates.csv", "x.files", "x.names.csv", "x.ref",
                                       "x_hundred.ctl", "x_loo.ctl"};
     files.insert(files.end(), c.files.begin(), c.files.end());
     std::sort(files.begin(), files.end());
