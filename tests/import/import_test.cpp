@@ -504,11 +504,15 @@ TEST(ImportAnalysesTest, EachCollectionABaselineAloneAndALargePanelRun) {
     }
     EXPECT_EQ(outcome.analyses.size(), c.files.size() / 2);
     const std::vector<std::string> pairs = test::ReadLines(dir / "out/x.duplicates.csv");
-    if (c.table == two)
+    if (c.table == two) {
       EXPECT_EQ(pairs.at(1), "\"reference\",\"Upper\",\"u1\",\"mixture\",\"trawl\",\"m3\",2,0");
-    else
+    } else {
       EXPECT_EQ(pairs.size(), 1u) << c.what;
+    }
     EXPECT_EQ(test::RunVelk(Quote(dir / "out/x_loo.ctl")).status, 0);
+    if (c.table == ref_only) {
+      EXPECT_EQ(test::RunVelk(Quote(dir / "out/x_hundred.ctl")).status, 0);
+    }
     for (const auto& e : fs::directory_iterator(dir.Path() / "out"))
       if (e.path().extension() == ".log" || e.path().string().find(".csv") != std::string::npos ||
           e.path().extension() == ".est" || e.path().extension() == ".loo")
