@@ -173,7 +173,7 @@ void WriteEstimationComments(const Built& b, const MixturePart& part, std::ostri
       << "\\   " << IterationLimit(b) << " iterations (at least 1000, 20 per population): the "
       << "search goes on to the\n"
       << "\\   maximum, to well below the reports' last digit.\n"
-      << "\\ Intervals: jackknife standard errors, and likelihood-profile intervals for "
+      << "\\ Intervals: jackknife standard errors, and likelihood-profile intervals for\n\\   "
       << (b.regions.empty() ? "every population" : "the regions estimated at 1 % or more")
       << ".\n"
       << "\\ Tables: " << part.name
@@ -189,7 +189,8 @@ void WriteShortenedNames(const Built& b, std::ostringstream& ctl) {
   for (std::size_t r = 0; r < b.regions.size(); ++r)
     renamed = renamed || b.region_short[r] != b.regions[r];
   if (!renamed) return;
-  ctl << "\\ Names shortened to the widths the reports and readers keep (short = full):\n";
+  ctl << "\\ Names shortened to the widths the reports and readers keep (short = full; the CSV\n"
+      << "\\   tables give the full names of the names file):\n";
   for (const Locus& l : b.loci)
     if (l.short_name != l.name) ctl << "\\   locus " << l.short_name << " = " << l.name << '\n';
   for (const ImportedPopulation& p : b.pops)
