@@ -261,6 +261,8 @@ struct Input {
   // Per accepted mixture record, in file order: the text of its "ID" field
   // (empty without one), its genotype (class order) and its line number.
   std::vector<std::string> record_id;
+  // Per accepted record, the text of its "COLLECTION" field (none without one).
+  std::vector<std::string> record_collection;
   Vec<std::int32_t> record_genotype;
   Vec<std::int32_t> record_line;
 

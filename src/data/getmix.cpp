@@ -114,6 +114,7 @@ struct RecordShape {
   int nfields = 0;              // fields of a record
   std::vector<int> field_char;  // field number -> character read from it (0: skipped)
   int id_field = 0;             // the field of the individuals' IDs (0: none)
+  int collection_field = 0;     // the field of their mixture collection (0: none)
 };
 
 RecordShape MixtureShape(const Run& run) {
@@ -145,6 +146,7 @@ void ReadMixtureDefinition(Run& run, LineReader& in, RecordShape& shape) {
   shape.nfields = static_cast<int>(fields.size());
   shape.field_char.assign(fields.size() + 1, 0);
   shape.id_field = 0;
+  shape.collection_field = 0;
   int placed = 0;
   for (std::size_t f = 0; f < fields.size(); ++f) {
     if (fields[f] > 0) {
@@ -152,6 +154,8 @@ void ReadMixtureDefinition(Run& run, LineReader& in, RecordShape& shape) {
       ++placed;
     } else if (fields[f] == kIdField && shape.id_field == 0) {
       shape.id_field = static_cast<int>(f + 1);
+    } else if (fields[f] == kCollectionField) {
+      shape.collection_field = static_cast<int>(f + 1);
     }
   }
   if (placed < shape.nc) Error(run, 3025, {.n1 = in.LineNumber(), .n2 = placed, .n3 = shape.nc});
@@ -166,6 +170,7 @@ void ClearMixture(Input& input) {
   input.nclasses = 0;
   input.ngenotypes = 0;
   input.record_id.clear();
+  input.record_collection.clear();
   input.record_genotype.Free();
   input.record_line.Free();
 }
@@ -233,7 +238,7 @@ class MixtureReader {
   int nlong_ = 0, long_record_ = 0, long_fields_ = 0;
   // Per accepted record: its ID, its genotype (in order of first occurrence)
   // and its line.
-  std::vector<std::string> record_id_;
+  std::vector<std::string> record_id_, record_collection_;
   std::vector<std::int32_t> record_genotype_;
   std::vector<std::int32_t> record_line_;
 };
@@ -309,6 +314,8 @@ void MixtureReader::AcceptRecord(const std::string& text) {
   MakeGenotypeRoom();
   record_id_.emplace_back(shape_.id_field > 0 ? FieldText(record, shape_.id_field)
                                               : std::string_view());
+  if (shape_.collection_field > 0)
+    record_collection_.emplace_back(FieldText(record, shape_.collection_field));
   Place(number);
 }
 
@@ -336,6 +343,7 @@ void MixtureReader::PutInClassOrder() {
   input.ngenotypes = ngeno;
   input.sample_size = sample;
   input.record_id = std::move(record_id_);
+  input.record_collection = std::move(record_collection_);
   input.record_genotype.Resize(sample);
   input.record_line.Resize(sample);
   for (int r = 1; r <= sample; ++r) {

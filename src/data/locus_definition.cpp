@@ -81,7 +81,10 @@ int FieldOf(const Run& run, DefinitionRule rule, const std::string& name,
   const int c = NamedCharacter(run, rule, name, placed);
   if (c > 0) return c;
   const bool has_id = std::find(fields.begin(), fields.end(), kIdField) != fields.end();
-  return !has_id && SameNoCase(name, "ID") ? kIdField : kSkippedField;
+  if (!has_id && SameNoCase(name, "ID")) return kIdField;
+  const bool has_collection =
+      std::find(fields.begin(), fields.end(), kCollectionField) != fields.end();
+  return !has_collection && SameNoCase(name, "COLLECTION") ? kCollectionField : kSkippedField;
 }
 
 }  // namespace

@@ -17,6 +17,7 @@ namespace velk {
 inline constexpr int kSkippedField = 0;
 inline constexpr int kIdField = -1;
 inline constexpr int kPopField = -2;
+inline constexpr int kCollectionField = -3;  // a mixture record's collection
 
 enum class DefinitionRule {
   // Mixture file: comment lines may begin with blanks; a field's name runs from
