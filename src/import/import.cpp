@@ -194,14 +194,7 @@ std::vector<std::string> OrderCodes(const std::set<std::string>& seen) {
     msgs.Add(2531, std::to_string(extra.size()) + " loci of " + mix_file + " are not in " +
                        ref_file + ": " + list(extra) + ".");
   if (!absent.empty() || !extra.empty()) return false;
-  for (Individual& ind : mix.individuals) {
-    std::vector<std::vector<std::string>> alleles(from.size());
-    for (std::size_t l = 0; l < from.size(); ++l) alleles[l] = std::move(ind.alleles[from[l]]);
-    ind.alleles = std::move(alleles);
-  }
-  std::vector<int> ploidy(from.size());
-  for (std::size_t l = 0; l < from.size(); ++l) ploidy[l] = mix.ploidy[from[l]];
-  mix.ploidy = std::move(ploidy);
+  KeepLoci(mix, from);
   mix.loci = ref.loci;
   return true;
 }
@@ -253,17 +246,49 @@ std::vector<int> LocusPloidy(const GenotypeSet& ref, const GenotypeSet& mix) {
   return ploidy;
 }
 
-// Individuals: IDs used twice (2533), one allele at a diploid locus (2534).
+// The IDs of GENEPOP individuals that another "Pop" block (or the other file)
+// uses too: a GENEPOP ID needs to be unique only within its block.
+std::unordered_set<std::string> SharedByBlocks(const Built& b) {
+  std::unordered_map<std::string, const Individual*> first;
+  std::unordered_set<std::string> shared;
+  for (const auto* group : {&b.reference, &b.mixture})
+    for (const Individual* ind : *group) {
+      if (ind->block == 0 || ind->id.empty()) continue;
+      const auto [it, fresh] = first.emplace(ind->id, ind);
+      if (!fresh && (it->second->block != ind->block || it->second->file != ind->file))
+        shared.insert(ind->id);
+    }
+  return shared;
+}
+
+// Individuals: IDs used twice (2533), one allele at a diploid locus (2534). A
+// GENEPOP ID that several blocks use gets its population's name in front
+// ("Pop1_Ind1", and a number after it when that is taken: note 535); within
+// one block it is still used twice.
 void CheckIds(const GenotypeSet& ref, const std::vector<int>& ploidy, Built& b, Messages& msgs) {
-  std::unordered_map<std::string, const Individual*> seen;
+  const std::unordered_set<std::string> shared = SharedByBlocks(b);
+  std::unordered_map<std::string, const Individual*> seen, in_block;
+  long renamed = 0;
+  std::string example;  // the first renamed individual
+  auto twice = [&](const std::string& id, const Individual& first, const Individual& ind) {
+    msgs.Add(2533, "Individual ID \"" + Cited(id) + "\" is used twice: " + Where(first) + " and " +
+                       Where(ind) + ".");
+  };
   auto check = [&](const Individual& ind, std::string& id) {
-    id = FieldSafe(ind.id);
+    const bool prefixed = ind.block > 0 && shared.count(ind.id) > 0;
+    id = FieldSafe(prefixed ? ind.population + "_" + ind.id : ind.id);
     if (id.empty())
       id = std::string(ind.mixture ? "mixture" : "reference") + std::to_string(ind.line);
+    if (prefixed) {
+      const auto [it, fresh] = in_block.emplace(
+          ind.file + '\n' + std::to_string(ind.block) + '\n' + ind.id, &ind);
+      if (!fresh) twice(ind.id, *it->second, ind);
+      const std::string base = id;
+      for (int n = 2; seen.count(id); ++n) id = base + "_" + std::to_string(n);
+      if (renamed++ == 0) example = "\"" + Cited(ind.id) + "\" of " + Where(ind) + " is " + Cited(id);
+    }
     auto [it, fresh] = seen.emplace(id, &ind);
-    if (!fresh)
-      msgs.Add(2533, "Individual ID \"" + Cited(id) + "\" is used twice: " + Where(*it->second) +
-                         " and " + Where(ind) + ".");
+    if (!fresh) twice(id, *it->second, ind);
     for (std::size_t l = 0; l < ploidy.size(); ++l) {
       if (ploidy[l] == 2 && ind.alleles[l].size() == 1)
         msgs.Add(2534, Where(ind) + ": individual " + Cited(id) +
@@ -275,6 +300,13 @@ void CheckIds(const GenotypeSet& ref, const std::vector<int>& ploidy, Built& b, 
   b.mix_id.resize(b.mixture.size());
   for (std::size_t i = 0; i < b.reference.size(); ++i) check(*b.reference[i], b.ref_id[i]);
   for (std::size_t i = 0; i < b.mixture.size(); ++i) check(*b.mixture[i], b.mix_id[i]);
+  if (renamed > 0)
+    msgs.Add(535, std::to_string(shared.size()) + (shared.size() == 1 ? " ID is" : " IDs are") +
+                      " used in more than one GENEPOP \"Pop\" block or file; the " +
+                      std::to_string(renamed) +
+                      " individuals that carry them are named by their population and ID, with a "
+                      "number after it where that is taken (" +
+                      example + ").");
 }
 
 // Populations in order of first appearance; returns name -> index.
@@ -388,8 +420,6 @@ void NumberAlleles(const GenotypeSet& ref, const std::vector<int>& ploidy, Built
     for (std::size_t k = 0; k < locus.codes.size(); ++k)
       locus.type.emplace(locus.codes[k], static_cast<int>(k + 1));
     const std::size_t t = locus.codes.size();
-    if (t == 0)
-      msgs.Add(2541, "Locus " + Cited(locus.name) + " has no allele scored in any individual.");
     if (t > static_cast<std::size_t>(kImportMaxTypes))
       msgs.Add(2537, "Locus " + Cited(locus.name) + " has " + std::to_string(t) +
                          " alleles; at most " + std::to_string(kImportMaxTypes) +
@@ -527,10 +557,39 @@ void ShortenNames(Built& b, Messages& msgs) {
   b.region_short = ShortNames(b.regions, kPopulationWidth, false, msgs, 1534, "Region");
 }
 
+// Loci that no individual taking part is scored at are left out of both sets
+// (note 536), so that every locus kept has a type; none left is 2541.
+void DropUnscoredLoci(GenotypeSet& ref, GenotypeSet& mix, const Built& b, Messages& msgs) {
+  std::vector<std::size_t> kept;
+  std::string left_out;
+  std::size_t unscored = 0;
+  for (std::size_t l = 0; l < ref.loci.size(); ++l) {
+    auto scored = [l](const Individual* ind) { return !ind->alleles[l].empty(); };
+    if (std::any_of(b.reference.begin(), b.reference.end(), scored) ||
+        std::any_of(b.mixture.begin(), b.mixture.end(), scored)) {
+      kept.push_back(l);
+    } else if (++unscored <= static_cast<std::size_t>(kListed)) {
+      left_out += (left_out.empty() ? "" : ", ") + Cited(ref.loci[l]);
+    }
+  }
+  if (unscored == 0) return;
+  if (kept.empty()) {
+    msgs.Add(2541, "No locus has an allele scored in any individual.");
+    return;
+  }
+  if (unscored > static_cast<std::size_t>(kListed)) left_out += ", ...";
+  msgs.Add(536, std::to_string(unscored) + (unscored == 1 ? " locus is" : " loci are") +
+                    " scored in no individual and left out: " + left_out + ".");
+  KeepLoci(ref, kept);
+  KeepLoci(mix, kept);
+}
+
 // Everything the files are made of, with the checks that need the whole data.
-void Build(const ImportRequest& request, const std::string& name, const GenotypeSet& ref,
-           const GenotypeSet& mix, Built& b, Messages& msgs) {
+void Build(const ImportRequest& request, const std::string& name, GenotypeSet& ref,
+           GenotypeSet& mix, Built& b, Messages& msgs) {
   SelectIndividuals(request, ref, mix, b, msgs);
+  DropUnscoredLoci(ref, mix, b, msgs);
+  if (msgs.Failed()) return;
   const std::vector<int> ploidy = LocusPloidy(ref, mix);
   CheckIds(ref, ploidy, b, msgs);
   const std::unordered_map<std::string, int> pop_index = NumberPopulations(b);
