@@ -273,6 +273,7 @@ struct TableReading {
   bool header_ok = false;
   bool rows_ok = true;
   std::vector<std::string> missing;    // the codes read as a missing allele
+  std::string missing_starts;          // their first characters
   std::map<std::string, long> missed;  // per code read as missing: how often
   std::vector<GenotypeNumbering> numbering;  // per locus
   std::vector<std::string> codes;            // one genotype's, as it is read
@@ -292,8 +293,9 @@ std::vector<std::string> MissingCodes(const TableOptions& options) {
 }
 
 bool IsMissing(const TableReading& t, const std::string& code) {
-  return code.find_first_not_of('0') == std::string::npos ||
-         std::find(t.missing.begin(), t.missing.end(), code) != t.missing.end();
+  if (code.find_first_not_of('0') == std::string::npos) return true;
+  if (t.missing_starts.find(code[0]) == std::string::npos) return false;  // most codes
+  return std::find(t.missing.begin(), t.missing.end(), code) != t.missing.end();
 }
 
 // Whether the individual's sample type fits the file (2507) and a reference
@@ -399,6 +401,7 @@ bool ReadGenotypeTable(std::string_view text, const std::string& file, SampleRol
                        std::vector<ImportMessage>& messages) {
   TableReading t{file, role, options, set, messages};
   t.missing = MissingCodes(options);
+  for (const std::string& code : t.missing) t.missing_starts += code[0];
   RowStream rows;
   rows.take = [&t](std::span<const std::string> row, int line) {
     if (t.header_size == 0) return ReadHeader(t, row, line);

@@ -48,6 +48,7 @@ class GenotypeRow {
   }
   std::size_t size() const { return index_.size(); }
   std::uint16_t Index(std::size_t l) const { return index_[l]; }
+  const GenotypeTables& Tables() const { return *tables_; }
   // Keeps the loci `from` in that order (locus l becomes locus from[l]);
   // `tables` is the set's tables ordered so too.
   void Reorder(const std::vector<std::size_t>& from, std::shared_ptr<const GenotypeTables> tables);

@@ -17,6 +17,7 @@
 #include <new>
 #include <set>
 #include <sstream>
+#include <stdexcept>
 #include <unordered_map>
 #include <unordered_set>
 
@@ -393,6 +394,66 @@ void AssignRegions(const ImportRequest& request,
   }
 }
 
+// The types of every genotype the readers keep, per file and locus, so that
+// counting an individual's copies looks no code up (a panel of 40,000 loci
+// has 24 million genotypes to count, its files a few per locus).
+class GenotypeTypes {
+ public:
+  GenotypeTypes(const std::vector<const Individual*>& group, const std::vector<Locus>& loci) {
+    for (const Individual* ind : group) {
+      const GenotypeTables* tables = &ind->alleles.Tables();
+      if (!files_.empty() && files_.back().first == tables) continue;
+      if (std::any_of(files_.begin(), files_.end(), [&](const auto& f) { return f.first == tables; }))
+        continue;
+      std::vector<std::vector<std::vector<int>>> types(loci.size());
+      for (std::size_t l = 0; l < loci.size(); ++l)
+        for (const std::vector<std::string>& genotype : (*tables)[l]) {
+          types[l].emplace_back();
+          for (const std::string& code : genotype) {
+            const auto it = loci[l].type.find(code);  // none: a fish not taking part
+            types[l].back().push_back(it == loci[l].type.end() ? 0 : it->second);
+          }
+        }
+      files_.emplace_back(tables, std::move(types));
+    }
+  }
+  // The types (1-based) of the copies of `ind` at locus l.
+  const std::vector<int>& Of(const Individual& ind, std::size_t l) const {
+    const GenotypeTables* tables = &ind.alleles.Tables();
+    for (const auto& [file, types] : files_)
+      if (file == tables) return types[l][ind.alleles.Index(l)];
+    throw std::logic_error("GenotypeTypes: an individual of another group");
+  }
+
+ private:
+  std::vector<std::pair<const GenotypeTables*, std::vector<std::vector<std::vector<int>>>>> files_;
+};
+
+// Per locus, the genotypes that the individuals of `group` carry, each once.
+std::vector<std::vector<const std::vector<std::string>*>> CarriedGenotypes(
+    const std::vector<const Individual*>& group, std::size_t nloci) {
+  std::vector<std::vector<const std::vector<std::string>*>> carried(nloci);
+  std::vector<std::vector<std::vector<char>>> used;  // per file met: per locus and genotype
+  std::vector<const GenotypeTables*> files;
+  for (const Individual* ind : group) {
+    const GenotypeTables* tables = &ind->alleles.Tables();
+    auto at = std::find(files.begin(), files.end(), tables);
+    if (at == files.end()) {
+      files.push_back(tables);
+      used.emplace_back(nloci);
+      for (std::size_t l = 0; l < nloci; ++l) used.back()[l].assign((*tables)[l].size(), 0);
+      at = files.end() - 1;
+    }
+    auto& marks = used[static_cast<std::size_t>(at - files.begin())];
+    for (std::size_t l = 0; l < nloci; ++l) marks[l][ind->alleles.Index(l)] = 1;
+  }
+  for (std::size_t f = 0; f < files.size(); ++f)
+    for (std::size_t l = 0; l < nloci; ++l)
+      for (std::size_t g = 0; g < used[f][l].size(); ++g)
+        if (used[f][l][g]) carried[l].push_back(&(*files[f])[l][g]);
+  return carried;
+}
+
 // Allele codes, shared by reference and mixture: every locus's types. Mixture
 // codes the reference never has are noted (1531).
 void NumberAlleles(const GenotypeSet& ref, const std::vector<int>& ploidy, Built& b,
@@ -400,16 +461,18 @@ void NumberAlleles(const GenotypeSet& ref, const std::vector<int>& ploidy, Built
   const std::size_t nloci = ref.loci.size();
   b.loci.resize(nloci);
   std::vector<std::string> unseen;
+  const auto ref_carried = CarriedGenotypes(b.reference, nloci);
+  const auto mix_carried = CarriedGenotypes(b.mixture, nloci);
   for (std::size_t l = 0; l < nloci; ++l) {
     Locus& locus = b.loci[l];
     locus.name = ref.loci[l];
     locus.ploidy = ploidy[l];
     std::set<std::string> all;
-    for (const Individual* ind : b.reference)
-      for (const std::string& a : ind->alleles[l]) all.insert(a);
+    for (const std::vector<std::string>* genotype : ref_carried[l])
+      for (const std::string& a : *genotype) all.insert(a);
     std::set<std::string> mix_only;
-    for (const Individual* ind : b.mixture)
-      for (const std::string& a : ind->alleles[l])
+    for (const std::vector<std::string>* genotype : mix_carried[l])
+      for (const std::string& a : *genotype)
         if (all.insert(a).second) mix_only.insert(a);
     if (!mix_only.empty()) {
       std::string codes;
@@ -447,13 +510,13 @@ void CountCopies(Built& b, Messages& msgs) {
     pop.counts.resize(nloci);
     for (std::size_t l = 0; l < nloci; ++l) pop.counts[l].assign(b.loci[l].codes.size(), 0);
   }
+  const GenotypeTypes types(b.reference, b.loci);
   for (std::size_t i = 0; i < b.reference.size(); ++i) {
     ImportedPopulation& pop = b.pops[static_cast<std::size_t>(b.ref_pop[i])];
     for (std::size_t l = 0; l < nloci; ++l) {
-      const auto& alleles = b.reference[i]->alleles[l];
-      if (alleles.empty()) ++b.ref_missing;
-      for (const std::string& a : alleles) {
-        const int k = b.loci[l].type.at(a);
+      const std::vector<int>& copies = types.Of(*b.reference[i], l);
+      if (copies.empty()) ++b.ref_missing;
+      for (const int k : copies) {
         ++pop.counts[l][static_cast<std::size_t>(k - 1)];
         ++b.loci[l].ref_count[static_cast<std::size_t>(k - 1)];
       }
@@ -512,14 +575,15 @@ void CountMixtureGenotypes(Built& b) {
   }
   CondenseLimits limits{.genotypes = INT_MAX, .classes = INT_MAX};
   Mat<std::int8_t> copies(rows, nc);
+  const GenotypeTypes of(b.mixture, b.loci);
   auto place = [&](std::size_t i, Condenser& condense) {
     const Individual* ind = b.mixture[i];
     copies.Fill(0);
     int missing = 0;
     for (std::size_t l = 0; l < nloci; ++l) {
-      for (const std::string& a : ind->alleles[l])
-        ++copies(b.loci[l].type.at(a), static_cast<int>(l + 1));
-      missing += ind->alleles[l].empty() ? 1 : 0;
+      const std::vector<int>& copied = of.Of(*ind, l);
+      for (const int k : copied) ++copies(k, static_cast<int>(l + 1));
+      missing += copied.empty() ? 1 : 0;
     }
     (void)condense.Place(copies, limits);  // without limits every individual is placed
     return missing;
@@ -530,8 +594,8 @@ void CountMixtureGenotypes(Built& b) {
     b.mix_missing += missing;
     b.most_missing = std::max(b.most_missing, missing);
     for (std::size_t l = 0; l < nloci; ++l)
-      for (const std::string& a : b.mixture[i]->alleles[l])
-        ++b.loci[l].mix_count[static_cast<std::size_t>(b.loci[l].type.at(a) - 1)];
+      for (const int k : of.Of(*b.mixture[i], l))
+        ++b.loci[l].mix_count[static_cast<std::size_t>(k - 1)];
     b.mix_collection.push_back(b.mixture[i]->population);
   }
   b.genotypes = all.Genotypes();
