@@ -237,7 +237,7 @@ std::string PairedName(const std::string& first, const std::string& second) {
     cols.pairs.emplace_back(free_cols[k], free_cols[k + 1]);
     set.loci.push_back(locus);
   }
-  if (unnamed > 0)
+  if (unnamed > 0 && cols.pairs.size() <= static_cast<std::size_t>(kMostEntries))  // else 2546
     Add(messages, 533,
         file + ": " + std::to_string(unnamed) + " of " + std::to_string(cols.pairs.size()) +
             " pairs of locus columns are not named as one locus (L and L.1, L and L_1, or L_1 "
