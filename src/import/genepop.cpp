@@ -161,6 +161,8 @@ std::size_t ReadLocusNames(const std::vector<std::string_view>& lines, const std
                          " loci.");
     return false;
   }
+  ++blocks.size.back();
+  if (blocks.names.back().empty()) blocks.names.back() = ind.id;
   std::vector<std::uint16_t> index(genotypes.size());
   for (std::size_t l = 0; l < genotypes.size(); ++l) {
     const std::string& g = genotypes[l];
@@ -179,8 +181,6 @@ std::size_t ReadLocusNames(const std::vector<std::string_view>& lines, const std
       return false;
     }
   }
-  ++blocks.size.back();
-  if (blocks.names.back().empty()) blocks.names.back() = ind.id;
   ind.alleles = GenotypeRow(set.tables, std::move(index));
   set.individuals.push_back(std::move(ind));
   return true;

@@ -111,8 +111,8 @@ struct TableOptions {
   std::string missing_code;
 };
 
-// Reads a two-column table (CSV, or TSV when the header has tabs and no commas).
-// Problems are added to `messages` (each naming the file line), with one note
+// Reads a two-column table (CSV, or TSV when the header has tabs and no commas)
+// a row at a time; the locus columns are paired as PairLoci says. Problems are added to `messages` (each naming the file line), with one note
 // counting the missing codes read; returns false when the file cannot be used.
 [[nodiscard]] bool ReadGenotypeTable(std::string_view text, const std::string& file,
                                      SampleRole role, const TableOptions& options, GenotypeSet& set,
@@ -126,7 +126,11 @@ struct TableOptions {
 
 // Reads a GENEPOP file; every individual becomes a mixture individual when
 // `mixture` is set. Allele codes are kept by value, without leading zeros
-// ("01" and "001" are allele 1). Returns false when the file cannot be used.
+// ("01" and "001" are allele 1). Each "Pop" block is a population (one named
+// by its first individual gets its number after the name when an earlier
+// block has that name); a locus of one allele and zeros in every genotype
+// scored ("2300") is haploid (note 534). Returns false when the file cannot
+// be used.
 [[nodiscard]] bool ReadGenepop(std::string_view text, const std::string& file, bool mixture,
                                GenotypeSet& set, std::vector<ImportMessage>& messages);
 
