@@ -15,6 +15,9 @@ Cases:
   largest     one run of 400 populations x 400 loci x 20,000 fish (peak memory)
   many        one run of 5,000 populations x 100 loci x 500 fish: the
               jackknife of many populations (populations x populations matrices)
+  import      velk import of chinook_genotypes.csv (9,557 fish, 91 loci) and of
+              a generated 97 MB table (40,000 SNPs, 50 populations, 600 fish,
+              written once into --data): wall time and peak memory
 
 Every case runs --repeat times; the CSV holds the median and the smallest wall
 time, the median CPU time (user + system) and the largest peak resident set
@@ -29,6 +32,7 @@ where they are. Synthetic data are written once into --data and reused.
 import argparse
 import csv
 import os
+import random
 import shutil
 import statistics
 import subprocess
@@ -57,15 +61,18 @@ FIELDS = ["case", "series", "populations", "loci", "individuals", "resamples", "
           "wall_median_s", "wall_min_s", "cpu_median_s", "peak_rss_mb", "status"]
 
 
-def run_once(velk, ctl, cpu, threads=None):
-    """One run of velk in the control file's folder: wall seconds, CPU seconds,
-    peak resident set size in MB and the exit status.
+def run_once(velk, ctl, cpu, threads=None, args=None):
+    """One run of velk in the control file's folder (on the control file, or
+    with `args` instead): wall seconds, CPU seconds, peak resident set size in
+    MB and the exit status.
 
     The peak memory comes from GNU time when it is installed: Linux carries a
     process's peak over exec, so velk started straight from this (larger)
     python would report python's peak when that is higher than its own."""
     cmd = [velk, "--quiet"] + (["--threads", str(threads)] if threads else [])
     cmd.append(os.path.basename(ctl))
+    if args:
+        cmd = [velk] + args
     memfile = None
     if os.access(GNU_TIME, os.X_OK):
         fd, memfile = tempfile.mkstemp(prefix="velk_rss_")
@@ -93,10 +100,10 @@ def run_once(velk, ctl, cpu, threads=None):
     return wall, ru.ru_utime + ru.ru_stime, peak, p.returncode
 
 
-def measure(velk, ctl, repeat, cpu, expect=None, threads=None):
+def measure(velk, ctl, repeat, cpu, expect=None, threads=None, args=None):
     walls, cpus, peak, rc = [], [], 0.0, 0
     for _ in range(repeat):
-        w, c, m, rc = run_once(velk, ctl, cpu, threads)
+        w, c, m, rc = run_once(velk, ctl, cpu, threads, args)
         walls.append(w)
         cpus.append(c)
         peak = max(peak, m)
@@ -185,6 +192,53 @@ def synthetic(data, populations, loci, individuals):
     return ctl
 
 
+# The generated table of the import case: SNPs x populations x reference and
+# mixture fish (two columns a SNP, 97 MB).
+IMPORT_TABLE = dict(loci=40000, populations=50, reference=500, mixture=100)
+
+
+def snp_table(data, loci, populations, reference, mixture):
+    """A two-column SNP table of the field's layout in data/, written once
+    (deterministic): each population's allele frequencies drawn around a
+    shared one, half the mixture fish in each of two collections."""
+    path = os.path.join(data, f"import_{loci}_{populations}_{reference}_{mixture}.csv")
+    if os.path.exists(path):
+        return path
+    os.makedirs(data, exist_ok=True)
+    rng = random.Random(1)
+    shared = [rng.uniform(0.05, 0.95) for _ in range(loci)]
+    freq = [[min(0.99, max(0.01, rng.betavariate(a * 10, (1 - a) * 10))) for a in shared]
+            for _ in range(populations)]
+    with open(path + ".part", "w") as f:
+        header = ["sample_type", "repunit", "collection", "indiv"]
+        for l in range(loci):
+            header += [f"snp{l}", f"snp{l}.1"]
+        f.write(",".join(header) + "\n")
+
+        def fish(p):
+            return [a for q in freq[p] for a in ("A" if rng.random() < q else "G",
+                                                  "A" if rng.random() < q else "G")]
+        for i in range(reference):
+            p = i % populations
+            f.write(",".join(["reference", f"reg{p // 5}", f"pop{p}", f"f{i + 1}"] + fish(p)) + "\n")
+        for i in range(mixture):
+            p = rng.randrange(populations)
+            f.write(",".join(["mixture", "", f"mix{i % 2}", f"m{reference + i + 1}"] + fish(p)) +
+                    "\n")
+    os.replace(path + ".part", path)
+    return path
+
+
+def measure_import(velk, table, repeat, cpu):
+    """velk import of `table` into a temporary folder (its files removed after)."""
+    tmp = tempfile.mkdtemp(prefix="velk_bench_")
+    try:
+        return measure(velk, os.path.join(tmp, "x.ctl"), repeat, cpu,
+                       args=["import", "--out", os.path.join(tmp, "x"), table])
+    finally:
+        shutil.rmtree(tmp, ignore_errors=True)
+
+
 def main():
     ap = argparse.ArgumentParser(description=__doc__,
                                  formatter_class=argparse.RawDescriptionHelpFormatter)
@@ -205,7 +259,8 @@ def main():
     ap.add_argument("--cpu", type=int, default=None, help="pin velk to this core (taskset)")
     ap.add_argument("--quick", action="store_true", help="three points per series, no largest")
     ap.add_argument("--cases",
-                    default="chinook,bootstrap,intervals,populations,loci,individuals,largest,many",
+                    default="chinook,bootstrap,intervals,populations,loci,individuals,largest,many,"
+                            "import",
                     help="comma-separated cases to run")
     a = ap.parse_args()
     a.bootstrap_threads = [int(t) for t in a.bootstrap_threads.split(",") if t.strip()] or [None]
@@ -276,6 +331,19 @@ def main():
         ctl = synthetic(data, **MANY)
         r = measure(velk, ctl, 1, a.cpu, os.path.basename(ctl)[:-4] + ".est")
         record(dict(case="syn_many", series="many", resamples=0, **MANY, **r))
+
+    if "import" in cases:
+        table = os.path.join(shared, "chinook", "chinook_genotypes.csv")
+        if os.path.exists(table):
+            r = measure_import(velk, table, a.repeat, a.cpu)
+            record(dict(case="import_chinook", series="import", populations=69, loci=91,
+                        individuals=9557, resamples=0, **r))
+        else:
+            print(f"run_bench: no {table}; its import skipped", file=sys.stderr)
+        t = IMPORT_TABLE
+        r = measure_import(velk, snp_table(data, **t), min(a.repeat, 3), a.cpu)
+        record(dict(case="import_table_97mb", series="import", populations=t["populations"],
+                    loci=t["loci"], individuals=t["reference"] + t["mixture"], resamples=0, **r))
 
     csv_path = os.path.join(out, "bench.csv")
     with open(csv_path, "w", newline="") as f:

@@ -20,18 +20,26 @@ content; --format overrides):
            (sample_type; --type-column names another), the population
            (collection; the mixture collection for mixture rows), an optional
            region (repunit), the individual (indiv), then two columns per
-           locus, L and L.1 or L_1 and L_2, one allele each. Alleles are
+           locus, L and L.1, L and L_1, or L_1 and L_2, one allele each
+           (columns named otherwise are paired by position, columns 2k-1 and
+           2k forming locus k named by the first, with a note). Alleles are
            numbers or text (A/C/G/T, microhaplotypes); an empty field, NA,
            na, N/A, -, ?, -9, zeros (0, 00, 000) or a --missing code is a
            missing allele. With --mixture, FILE holds the reference rows and
            the named file the mixture rows.
-  genepop  a title line, the locus names (one per line or comma-separated),
-           then "Pop" blocks of "name , genotype ..." lines, 2 or 3 digits per
-           allele (4 or 6 per genotype, one allele at a haploid locus), 0 for
-           missing; alleles are compared by value (01 is 001). A "Pop" line
+  genepop  a title line, the locus names (separated by commas, spaces, tabs
+           or lines, up to the first "Pop" line), then "Pop" blocks of
+           "name , genotype ..." lines, 2 or 3 digits per allele (4 or 6 per
+           genotype, one allele at a haploid locus), 0 for missing; alleles
+           are compared by value (01 is 001). A locus written as one allele
+           and zeros in every genotype scored (2300) is haploid. A "Pop" line
            holds no comma. FILE holds the reference populations (each named
-           by the text after "Pop", or else by its first individual);
-           --mixture names the GENEPOP file of the mixture individuals.
+           by the text after "Pop", or else by its first individual, with the
+           block's number after it when an earlier block has that name);
+           --mixture names the GENEPOP file of the mixture individuals. IDs
+           need be unique only within a block: an ID that another block or
+           file uses too becomes POPULATION_ID (with a note).
+A locus that no individual is scored at is left out, with a note.
 --regions gives a CSV of population,region when the regions are not a column.
 
 Writes, from --out DIR/NAME: NAME.bse (baseline counts), NAME.ref (reference

@@ -5,36 +5,43 @@
 
 #include <algorithm>
 #include <cctype>
+#include <functional>
 #include <map>
+#include <span>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "control/sections.hpp"
 #include "import/genotypes.hpp"
 
 namespace velk {
 
 namespace {
 
-// The rows of a table, each with the file line it begins on.
-struct Rows {
-  std::vector<std::vector<std::string>> rows;
-  std::vector<int> lines;
-  std::vector<std::string> row;
+// The fields of a table, handed on a row at a time (with the line the row
+// begins on) as libcsv delivers them, so that no row is kept after it is read.
+struct RowStream {
+  std::vector<std::string> fields;  // reused: the first `count` are the row's
+  std::size_t count = 0;
   int line = 0;      // the line being parsed
   int row_line = 0;  // the line of the row being parsed
+  std::function<void(std::span<const std::string>, int)> take;
 };
 
 void TakeField(void* field, std::size_t length, void* data) {
-  auto* rows = static_cast<Rows*>(data);
-  if (rows->row.empty()) rows->row_line = rows->line;
-  rows->row.emplace_back(field ? static_cast<const char*>(field) : "", field ? length : 0);
+  auto* rows = static_cast<RowStream*>(data);
+  if (rows->count == 0) rows->row_line = rows->line;
+  if (rows->count == rows->fields.size()) rows->fields.emplace_back();
+  rows->fields[rows->count++].assign(field ? static_cast<const char*>(field) : "",
+                                     field ? length : 0);
 }
 
 void EndRow(int, void* data) {
-  auto* rows = static_cast<Rows*>(data);
-  rows->rows.push_back(std::move(rows->row));
-  rows->lines.push_back(rows->row_line > 0 ? rows->row_line : rows->line);
-  rows->row.clear();
+  auto* rows = static_cast<RowStream*>(data);
+  rows->take(std::span<const std::string>(rows->fields.data(), rows->count),
+             rows->row_line > 0 ? rows->row_line : rows->line);
+  rows->count = 0;
   rows->row_line = 0;
 }
 
@@ -66,7 +73,7 @@ bool EndsWith(const std::string& s, std::string_view tail) {
 // Splits a CSV (or, when its first line has tabs and no commas, TSV) text into
 // rows of fields, fed to libcsv a line at a time so that each row knows its
 // line; false with message 2501 when libcsv cannot read it.
-[[nodiscard]] bool SplitTable(std::string_view text, const std::string& file, Rows& rows,
+[[nodiscard]] bool SplitTable(std::string_view text, const std::string& file, RowStream& rows,
                               std::vector<ImportMessage>& messages) {
   const std::string_view header_line = text.substr(0, text.find('\n'));
   const bool tabs = header_line.find('\t') != std::string_view::npos &&
@@ -103,24 +110,23 @@ bool EndsWith(const std::string& s, std::string_view tail) {
 bool ReadRegionTable(std::string_view text, const std::string& file,
                      std::vector<std::pair<std::string, std::string>>& pairs,
                      std::vector<ImportMessage>& messages) {
-  Rows rows;
-  if (!SplitTable(text, file, rows, messages)) return false;
   bool ok = true;
-  for (std::size_t r = 0; r < rows.rows.size(); ++r) {
-    const std::vector<std::string>& row = rows.rows[r];
-    if (row.size() == 1 && Trimmed(row[0]).empty()) continue;
+  bool first_row = true;
+  RowStream rows;
+  rows.take = [&](std::span<const std::string> row, int line) {
+    const bool header_place = std::exchange(first_row, false);
+    if (row.size() == 1 && Trimmed(row[0]).empty()) return;
     const std::string first = row.empty() ? std::string() : Lower(Trimmed(row[0]));
-    if (r == 0 && (first == "population" || first == "collection" || first == "pop")) continue;
+    if (header_place && (first == "population" || first == "collection" || first == "pop")) return;
     if (row.size() != 2 || Trimmed(row[0]).empty() || Trimmed(row[1]).empty()) {
       Add(messages, 2509,
-          file + ", line " + std::to_string(rows.lines[r]) +
-              ": wants two fields, population,region.");
+          file + ", line " + std::to_string(line) + ": wants two fields, population,region.");
       ok = false;
-      continue;
+      return;
     }
     pairs.emplace_back(Trimmed(row[0]), Trimmed(row[1]));
-  }
-  return ok;
+  };
+  return SplitTable(text, file, rows, messages) && ok;
 }
 
 namespace {
@@ -188,35 +194,56 @@ struct TableColumns {
   return ok;
 }
 
-// The locus pairs among the other columns, L and L.1 or L_1 and L_2; false
-// (2504, 2505, 2510) when a column has no partner, there is no locus or a
-// locus is named twice.
+// The locus that two columns name: L and L.1, L and L_1, or L_1 and L_2; ""
+// when their names do not pair.
+std::string PairedName(const std::string& first, const std::string& second) {
+  if (second == first + ".1" || second == first + "_1") return first;
+  if (EndsWith(first, "_1") && second == first.substr(0, first.size() - 2) + "_2")
+    return first.substr(0, first.size() - 2);
+  return {};
+}
+
+// The locus pairs among the other columns, columns 2k-1 and 2k of them forming
+// locus k (as the field's R tools pair them). A pair named L and L.1, L and L_1
+// or L_1 and L_2 is locus L; one named otherwise takes the name of its first
+// column, and note 533 says so once. False (2504, 2505, 2510) for an odd number
+// of columns, no locus or a locus named twice.
 [[nodiscard]] bool PairLoci(const std::vector<std::string>& header, const std::string& file,
                             bool ok, TableColumns& cols, GenotypeSet& set,
                             std::vector<ImportMessage>& messages) {
   set.loci.clear();
   const std::vector<int>& free_cols = cols.free;
-  for (std::size_t k = 0; k < free_cols.size(); ++k) {
-    const std::string first = Trimmed(header[static_cast<std::size_t>(free_cols[k])]);
-    const std::string second = k + 1 < free_cols.size()
-                                   ? Trimmed(header[static_cast<std::size_t>(free_cols[k + 1])])
-                                   : std::string();
-    std::string locus;
-    if (second == first + ".1") {
-      locus = first;
-    } else if (EndsWith(first, "_1") && second == first.substr(0, first.size() - 2) + "_2") {
-      locus = first.substr(0, first.size() - 2);
-    } else {
-      Add(messages, 2504,
-          file + ": column " + std::to_string(free_cols[k] + 1) + " \"" + Cited(first) +
-              "\" has no partner: every locus needs two columns, L and L.1 or L_1 and L_2.");
-      ok = false;
-      continue;
+  auto name = [&](std::size_t k) {
+    return Trimmed(header[static_cast<std::size_t>(free_cols[k])]);
+  };
+  auto column = [&](std::size_t k) {
+    return "column " + std::to_string(free_cols[k] + 1) + " \"" + Cited(name(k)) + "\"";
+  };
+  if (free_cols.size() % 2 != 0) {
+    Add(messages, 2504,
+        file + ": " + std::to_string(free_cols.size()) +
+            " locus columns, an odd number (" + column(0) + " to " +
+            column(free_cols.size() - 1) +
+            "): every locus needs two columns, one allele each.");
+    return false;
+  }
+  std::size_t unnamed = 0, first_unnamed = 0;
+  for (std::size_t k = 0; k + 1 < free_cols.size(); k += 2) {
+    std::string locus = PairedName(name(k), name(k + 1));
+    if (locus.empty()) {
+      if (unnamed++ == 0) first_unnamed = k;
+      locus = name(k);
     }
     cols.pairs.emplace_back(free_cols[k], free_cols[k + 1]);
     set.loci.push_back(locus);
-    ++k;
   }
+  if (unnamed > 0 && cols.pairs.size() <= static_cast<std::size_t>(kMostEntries))  // else 2546
+    Add(messages, 533,
+        file + ": " + std::to_string(unnamed) + " of " + std::to_string(cols.pairs.size()) +
+            " pairs of locus columns are not named as one locus (L and L.1, L and L_1, or L_1 "
+            "and L_2; the first: " +
+            column(first_unnamed) + " and " + column(first_unnamed + 1) +
+            "): the columns are paired by position, each such locus named by its first column.");
   if (ok && cols.pairs.empty()) {
     Add(messages, 2505, file + ": the header names no locus columns.");
     ok = false;
@@ -224,7 +251,7 @@ struct TableColumns {
   return NamedOnce(header, file, cols, set, messages) && ok;
 }
 
-std::string FieldOf(const std::vector<std::string>& row, int col) {
+std::string FieldOf(std::span<const std::string> row, int col) {
   return col >= 0 && static_cast<std::size_t>(col) < row.size()
              ? Trimmed(row[static_cast<std::size_t>(col)])
              : std::string();
@@ -233,14 +260,23 @@ std::string FieldOf(const std::vector<std::string>& row, int col) {
 // What reading the rows of one table shares: the file, its header and the
 // set and messages it fills.
 struct TableReading {
+  TableReading(const std::string& f, SampleRole r, const TableOptions& o, GenotypeSet& s,
+               std::vector<ImportMessage>& m)
+      : file(f), role(r), options(o), set(s), messages(m) {}
   const std::string& file;
   SampleRole role;
-  const TableColumns& cols;
-  std::size_t header_size;
-  std::vector<std::string> missing;    // the codes read as a missing allele
-  std::map<std::string, long> missed;  // per code read as missing: how often
+  const TableOptions& options;
   GenotypeSet& set;
   std::vector<ImportMessage>& messages;
+  TableColumns cols;
+  std::size_t header_size = 0;  // 0 until the header is read
+  bool header_ok = false;
+  bool rows_ok = true;
+  std::vector<std::string> missing;    // the codes read as a missing allele
+  std::string missing_starts;          // their first characters
+  std::map<std::string, long> missed;  // per code read as missing: how often
+  std::vector<GenotypeNumbering> numbering;  // per locus
+  std::vector<std::string> codes;            // one genotype's, as it is read
 };
 
 // The codes of a missing allele: the common ones and the option's.
@@ -257,8 +293,9 @@ std::vector<std::string> MissingCodes(const TableOptions& options) {
 }
 
 bool IsMissing(const TableReading& t, const std::string& code) {
-  return code.find_first_not_of('0') == std::string::npos ||
-         std::find(t.missing.begin(), t.missing.end(), code) != t.missing.end();
+  if (code.find_first_not_of('0') == std::string::npos) return true;
+  if (t.missing_starts.find(code[0]) == std::string::npos) return false;  // most codes
+  return std::find(t.missing.begin(), t.missing.end(), code) != t.missing.end();
 }
 
 // Whether the individual's sample type fits the file (2507) and a reference
@@ -287,8 +324,27 @@ bool IsMissing(const TableReading& t, const std::string& code) {
   return true;
 }
 
+// The genotype of one locus of a row: its codes numbered among the locus's
+// genotypes; false (2511) when the locus has too many.
+[[nodiscard]] bool ReadGenotype(TableReading& t, std::span<const std::string> row, std::size_t l,
+                                const Individual& ind, std::uint16_t& index) {
+  t.codes.clear();
+  for (int col : {t.cols.pairs[l].first, t.cols.pairs[l].second}) {
+    std::string code = FieldOf(row, col);
+    if (IsMissing(t, code))
+      ++t.missed[code];
+    else
+      t.codes.push_back(std::move(code));
+  }
+  if (t.numbering[l].Index((*t.set.tables)[l], t.codes, index)) return true;
+  Add(t.messages, 2511,
+      t.file + ", line " + std::to_string(ind.line) + ": locus " + Cited(t.set.loci[l]) +
+          " has more than " + std::to_string(kMostGenotypes) + " different genotypes.");
+  return false;
+}
+
 // One row (beginning on line `line`) into the set; false when it is refused.
-[[nodiscard]] bool ReadRow(TableReading& t, const std::vector<std::string>& row, int line) {
+[[nodiscard]] bool ReadRow(TableReading& t, std::span<const std::string> row, int line) {
   if (row.size() != t.header_size) {
     Add(t.messages, 2506,
         t.file + ", line " + std::to_string(line) + ": " + std::to_string(row.size()) +
@@ -303,18 +359,25 @@ bool IsMissing(const TableReading& t, const std::string& code) {
   ind.region = FieldOf(row, t.cols.region);
   if (ind.region == "NA") ind.region.clear();
   if (!CheckSampleType(t, Lower(FieldOf(row, t.cols.type)), ind)) return false;
-  ind.alleles.resize(t.cols.pairs.size());
-  for (std::size_t l = 0; l < t.cols.pairs.size(); ++l) {
-    for (int col : {t.cols.pairs[l].first, t.cols.pairs[l].second}) {
-      std::string code = FieldOf(row, col);
-      if (IsMissing(t, code))
-        ++t.missed[code];
-      else
-        ind.alleles[l].push_back(std::move(code));
-    }
-  }
+  std::vector<std::uint16_t> index(t.cols.pairs.size());
+  for (std::size_t l = 0; l < t.cols.pairs.size(); ++l)
+    if (!ReadGenotype(t, row, l, ind, index[l])) return false;
+  ind.alleles = GenotypeRow(t.set.tables, std::move(index));
   t.set.individuals.push_back(std::move(ind));
   return true;
+}
+
+// The header (on line `line`): the named columns, then the locus pairs in order.
+void ReadHeader(TableReading& t, std::span<const std::string> row, int line) {
+  const std::vector<std::string> header(row.begin(), row.end());
+  t.header_size = std::max<std::size_t>(header.size(), 1);
+  const std::string header_at = t.file + ", line " + std::to_string(line);
+  const bool named = FindColumns(header, header_at, t.role, t.options, t.cols, t.messages);
+  t.header_ok = PairLoci(header, header_at, named, t.cols, t.set, t.messages) &&
+                t.set.loci.size() <= static_cast<std::size_t>(kMostEntries);
+  t.set.ploidy.assign(t.set.loci.size(), 2);
+  t.set.tables->assign(t.header_ok ? t.set.loci.size() : 0, LocusGenotypes{});
+  t.numbering.resize(t.set.tables->size());
 }
 
 // Note 531: how many allele fields were read as missing, per code.
@@ -336,28 +399,77 @@ void NoteMissing(const TableReading& t) {
 bool ReadGenotypeTable(std::string_view text, const std::string& file, SampleRole role,
                        const TableOptions& options, GenotypeSet& set,
                        std::vector<ImportMessage>& messages) {
-  Rows rows;
+  TableReading t{file, role, options, set, messages};
+  t.missing = MissingCodes(options);
+  for (const std::string& code : t.missing) t.missing_starts += code[0];
+  RowStream rows;
+  rows.take = [&t](std::span<const std::string> row, int line) {
+    if (t.header_size == 0) return ReadHeader(t, row, line);
+    if (!t.header_ok || (row.size() == 1 && Trimmed(row[0]).empty())) return;  // a blank line
+    t.rows_ok = ReadRow(t, row, line) && t.rows_ok;
+  };
   if (!SplitTable(text, file, rows, messages)) return false;
-  if (rows.rows.empty()) {
+  if (t.header_size == 0) {
     Add(messages, 2502, file + ": the file is empty; a table needs a header row.");
     return false;
   }
-  // Header: the named columns, then the locus pairs in order.
-  const std::vector<std::string>& header = rows.rows.front();
-  TableColumns cols;
-  const std::string header_at = file + ", line " + std::to_string(rows.lines.front());
-  bool ok = FindColumns(header, header_at, role, options, cols, messages);
-  if (!PairLoci(header, header_at, ok, cols, set, messages)) return false;
-  set.ploidy.assign(set.loci.size(), 2);
-  TableReading t{file, role, cols, header.size(), MissingCodes(options), {}, set, messages};
-  ok = true;
-  for (std::size_t r = 1; r < rows.rows.size(); ++r) {
-    const std::vector<std::string>& row = rows.rows[r];
-    if (row.size() == 1 && Trimmed(row[0]).empty()) continue;  // a blank line
-    ok = ReadRow(t, row, rows.lines[r]) && ok;
-  }
+  if (!t.header_ok) return false;
   NoteMissing(t);
-  return ok;
+  return t.rows_ok;
+}
+
+bool GenotypeNumbering::Index(LocusGenotypes& genotypes, std::vector<std::string>& codes,
+                              std::uint16_t& index) {
+  constexpr std::size_t kSearched = 8;  // genotypes searched one by one; more are looked up
+  if (genotypes.size() <= kSearched) {
+    for (std::size_t g = 0; g < genotypes.size(); ++g)
+      if (genotypes[g] == codes) {
+        index = static_cast<std::uint16_t>(g);
+        return true;
+      }
+  }
+  auto key = [](const std::vector<std::string>& c) {
+    std::string k;
+    for (const std::string& a : c) k.append(a).push_back('\0');  // no input holds a NUL
+    return k;
+  };
+  if (genotypes.size() > kSearched) {
+    if (known_.empty())
+      for (std::size_t g = 0; g < genotypes.size(); ++g)
+        known_.emplace(key(genotypes[g]), static_cast<std::uint16_t>(g));
+    if (auto it = known_.find(key(codes)); it != known_.end()) {
+      index = it->second;
+      return true;
+    }
+  }
+  if (genotypes.size() >= kMostGenotypes) return false;
+  index = static_cast<std::uint16_t>(genotypes.size());
+  if (!known_.empty()) known_.emplace(key(codes), index);
+  genotypes.push_back(codes);
+  return true;
+}
+
+void GenotypeRow::Reorder(const std::vector<std::size_t>& from,
+                          std::shared_ptr<const GenotypeTables> tables) {
+  std::vector<std::uint16_t> index(from.size());
+  for (std::size_t l = 0; l < from.size(); ++l) index[l] = index_[from[l]];
+  index_ = std::move(index);
+  tables_ = std::move(tables);
+}
+
+void KeepLoci(GenotypeSet& set, const std::vector<std::size_t>& from) {
+  std::vector<std::string> loci(from.size());
+  std::vector<int> ploidy(from.size());
+  auto tables = std::make_shared<GenotypeTables>(from.size());
+  for (std::size_t l = 0; l < from.size(); ++l) {
+    loci[l] = std::move(set.loci[from[l]]);
+    ploidy[l] = set.ploidy[from[l]];
+    if (from[l] < set.tables->size()) (*tables)[l] = std::move((*set.tables)[from[l]]);
+  }
+  for (Individual& ind : set.individuals) ind.alleles.Reorder(from, tables);
+  set.loci = std::move(loci);
+  set.ploidy = std::move(ploidy);
+  set.tables = std::move(tables);
 }
 
 void AddImportMessage(std::vector<ImportMessage>& messages, int number, std::string text) {

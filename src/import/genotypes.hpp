@@ -1,8 +1,11 @@
 #pragma once
 // Individual genotypes as the field records them (GENEPOP files, two-column
 // tables): what the import's readers hand to it, before any allele is numbered.
+#include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -25,6 +28,40 @@ void AddImportMessage(std::vector<ImportMessage>& messages, int number, std::str
 // before a UTF-8 character that would not fit whole) and "..." when longer.
 std::string Cited(std::string_view text);
 
+// The genotypes of one locus as a file writes them, each kept once: the allele
+// codes scored (0, 1 or 2; a missing copy is left out).
+using LocusGenotypes = std::vector<std::vector<std::string>>;
+
+// Every locus's genotypes, shared by the individuals of one file.
+using GenotypeTables = std::vector<LocusGenotypes>;
+
+// An individual's genotypes: per locus an index into the locus's genotypes, so
+// that a panel takes two bytes per locus and individual. row[l] is the allele
+// codes scored at locus l.
+class GenotypeRow {
+ public:
+  GenotypeRow() = default;
+  GenotypeRow(std::shared_ptr<const GenotypeTables> tables, std::vector<std::uint16_t> index)
+      : tables_(std::move(tables)), index_(std::move(index)) {}
+  const std::vector<std::string>& operator[](std::size_t l) const {
+    return (*tables_)[l][index_[l]];
+  }
+  std::size_t size() const { return index_.size(); }
+  std::uint16_t Index(std::size_t l) const { return index_[l]; }
+  const GenotypeTables& Tables() const { return *tables_; }
+  // Keeps the loci `from` in that order (locus l becomes locus from[l]);
+  // `tables` is the set's tables ordered so too.
+  void Reorder(const std::vector<std::size_t>& from, std::shared_ptr<const GenotypeTables> tables);
+
+ private:
+  std::shared_ptr<const GenotypeTables> tables_;
+  std::vector<std::uint16_t> index_;
+};
+
+// At most this many genotypes of one locus are kept (far more than the
+// alleles a locus may have).
+inline constexpr std::size_t kMostGenotypes = 65535;
+
 // One individual: reference fish carry their population (and region, when the
 // file gives one); mixture fish carry their mixture collection in `population`.
 struct Individual {
@@ -34,9 +71,9 @@ struct Individual {
   bool mixture = false;
   std::string file;  // the file it was read from, for messages
   int line = 0;      // its line (row) in that file
-  // Per locus, in the set's locus order: the allele codes scored (0, 1 or 2;
-  // a missing copy is left out).
-  std::vector<std::vector<std::string>> alleles;
+  int block = 0;     // GENEPOP: its "Pop" block (1, 2, ...); 0 in a table
+  // Per locus, in the set's locus order: the allele codes scored.
+  GenotypeRow alleles;
 };
 
 struct GenotypeSet {
@@ -44,6 +81,23 @@ struct GenotypeSet {
   std::vector<int> ploidy;        // per locus: copies per individual (1 or 2)
   std::vector<Individual> individuals;
   int allele_digits = 0;  // GENEPOP: digits per allele copy (2 or 3); 0 for a table
+  std::shared_ptr<GenotypeTables> tables = std::make_shared<GenotypeTables>();
+};
+
+// Keeps the loci `from` of the set, in that order (locus l becomes locus
+// from[l]): names, ploidy, tables and every individual's genotypes.
+void KeepLoci(GenotypeSet& set, const std::vector<std::size_t>& from);
+
+// Numbers the genotypes of one locus as they are read: finds (or adds) a
+// genotype among the locus's genotypes.
+class GenotypeNumbering {
+ public:
+  // False when the locus already has kMostGenotypes others.
+  [[nodiscard]] bool Index(LocusGenotypes& genotypes, std::vector<std::string>& codes,
+                           std::uint16_t& index);
+
+ private:
+  std::unordered_map<std::string, std::uint16_t> known_;  // once the locus has many
 };
 
 // Which rows a file may hold.
@@ -57,8 +111,8 @@ struct TableOptions {
   std::string missing_code;
 };
 
-// Reads a two-column table (CSV, or TSV when the header has tabs and no commas).
-// Problems are added to `messages` (each naming the file line), with one note
+// Reads a two-column table (CSV, or TSV when the header has tabs and no commas)
+// a row at a time; the locus columns are paired as PairLoci says. Problems are added to `messages` (each naming the file line), with one note
 // counting the missing codes read; returns false when the file cannot be used.
 [[nodiscard]] bool ReadGenotypeTable(std::string_view text, const std::string& file,
                                      SampleRole role, const TableOptions& options, GenotypeSet& set,
@@ -72,7 +126,11 @@ struct TableOptions {
 
 // Reads a GENEPOP file; every individual becomes a mixture individual when
 // `mixture` is set. Allele codes are kept by value, without leading zeros
-// ("01" and "001" are allele 1). Returns false when the file cannot be used.
+// ("01" and "001" are allele 1). Each "Pop" block is a population (one named
+// by its first individual gets its number after the name when an earlier
+// block has that name); a locus of one allele and zeros in every genotype
+// scored ("2300") is haploid (note 534). Returns false when the file cannot
+// be used.
 [[nodiscard]] bool ReadGenepop(std::string_view text, const std::string& file, bool mixture,
                                GenotypeSet& set, std::vector<ImportMessage>& messages);
 

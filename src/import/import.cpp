@@ -17,6 +17,7 @@
 #include <new>
 #include <set>
 #include <sstream>
+#include <stdexcept>
 #include <unordered_map>
 #include <unordered_set>
 
@@ -194,14 +195,7 @@ std::vector<std::string> OrderCodes(const std::set<std::string>& seen) {
     msgs.Add(2531, std::to_string(extra.size()) + " loci of " + mix_file + " are not in " +
                        ref_file + ": " + list(extra) + ".");
   if (!absent.empty() || !extra.empty()) return false;
-  for (Individual& ind : mix.individuals) {
-    std::vector<std::vector<std::string>> alleles(from.size());
-    for (std::size_t l = 0; l < from.size(); ++l) alleles[l] = std::move(ind.alleles[from[l]]);
-    ind.alleles = std::move(alleles);
-  }
-  std::vector<int> ploidy(from.size());
-  for (std::size_t l = 0; l < from.size(); ++l) ploidy[l] = mix.ploidy[from[l]];
-  mix.ploidy = std::move(ploidy);
+  KeepLoci(mix, from);
   mix.loci = ref.loci;
   return true;
 }
@@ -253,17 +247,49 @@ std::vector<int> LocusPloidy(const GenotypeSet& ref, const GenotypeSet& mix) {
   return ploidy;
 }
 
-// Individuals: IDs used twice (2533), one allele at a diploid locus (2534).
+// The IDs of GENEPOP individuals that another "Pop" block (or the other file)
+// uses too: a GENEPOP ID needs to be unique only within its block.
+std::unordered_set<std::string> SharedByBlocks(const Built& b) {
+  std::unordered_map<std::string, const Individual*> first;
+  std::unordered_set<std::string> shared;
+  for (const auto* group : {&b.reference, &b.mixture})
+    for (const Individual* ind : *group) {
+      if (ind->block == 0 || ind->id.empty()) continue;
+      const auto [it, fresh] = first.emplace(ind->id, ind);
+      if (!fresh && (it->second->block != ind->block || it->second->file != ind->file))
+        shared.insert(ind->id);
+    }
+  return shared;
+}
+
+// Individuals: IDs used twice (2533), one allele at a diploid locus (2534). A
+// GENEPOP ID that several blocks use gets its population's name in front
+// ("Pop1_Ind1", and a number after it when that is taken: note 535); within
+// one block it is still used twice.
 void CheckIds(const GenotypeSet& ref, const std::vector<int>& ploidy, Built& b, Messages& msgs) {
-  std::unordered_map<std::string, const Individual*> seen;
+  const std::unordered_set<std::string> shared = SharedByBlocks(b);
+  std::unordered_map<std::string, const Individual*> seen, in_block;
+  long renamed = 0;
+  std::string example;  // the first renamed individual
+  auto twice = [&](const std::string& id, const Individual& first, const Individual& ind) {
+    msgs.Add(2533, "Individual ID \"" + Cited(id) + "\" is used twice: " + Where(first) + " and " +
+                       Where(ind) + ".");
+  };
   auto check = [&](const Individual& ind, std::string& id) {
-    id = FieldSafe(ind.id);
+    const bool prefixed = ind.block > 0 && shared.count(ind.id) > 0;
+    id = FieldSafe(prefixed ? ind.population + "_" + ind.id : ind.id);
     if (id.empty())
       id = std::string(ind.mixture ? "mixture" : "reference") + std::to_string(ind.line);
+    if (prefixed) {
+      const auto [it, fresh] = in_block.emplace(
+          ind.file + '\n' + std::to_string(ind.block) + '\n' + ind.id, &ind);
+      if (!fresh) twice(ind.id, *it->second, ind);
+      const std::string base = id;
+      for (int n = 2; seen.count(id); ++n) id = base + "_" + std::to_string(n);
+      if (renamed++ == 0) example = "\"" + Cited(ind.id) + "\" of " + Where(ind) + " is " + Cited(id);
+    }
     auto [it, fresh] = seen.emplace(id, &ind);
-    if (!fresh)
-      msgs.Add(2533, "Individual ID \"" + Cited(id) + "\" is used twice: " + Where(*it->second) +
-                         " and " + Where(ind) + ".");
+    if (!fresh) twice(id, *it->second, ind);
     for (std::size_t l = 0; l < ploidy.size(); ++l) {
       if (ploidy[l] == 2 && ind.alleles[l].size() == 1)
         msgs.Add(2534, Where(ind) + ": individual " + Cited(id) +
@@ -275,6 +301,13 @@ void CheckIds(const GenotypeSet& ref, const std::vector<int>& ploidy, Built& b, 
   b.mix_id.resize(b.mixture.size());
   for (std::size_t i = 0; i < b.reference.size(); ++i) check(*b.reference[i], b.ref_id[i]);
   for (std::size_t i = 0; i < b.mixture.size(); ++i) check(*b.mixture[i], b.mix_id[i]);
+  if (renamed > 0)
+    msgs.Add(535, std::to_string(shared.size()) + (shared.size() == 1 ? " ID is" : " IDs are") +
+                      " used in more than one GENEPOP \"Pop\" block or file; the " +
+                      std::to_string(renamed) +
+                      " individuals that carry them are named by their population and ID, with a "
+                      "number after it where that is taken (" +
+                      example + ").");
 }
 
 // Populations in order of first appearance; returns name -> index.
@@ -361,6 +394,66 @@ void AssignRegions(const ImportRequest& request,
   }
 }
 
+// The types of every genotype the readers keep, per file and locus, so that
+// counting an individual's copies looks no code up (a panel of 40,000 loci
+// has 24 million genotypes to count, its files a few per locus).
+class GenotypeTypes {
+ public:
+  GenotypeTypes(const std::vector<const Individual*>& group, const std::vector<Locus>& loci) {
+    for (const Individual* ind : group) {
+      const GenotypeTables* tables = &ind->alleles.Tables();
+      if (!files_.empty() && files_.back().first == tables) continue;
+      if (std::any_of(files_.begin(), files_.end(), [&](const auto& f) { return f.first == tables; }))
+        continue;
+      std::vector<std::vector<std::vector<int>>> types(loci.size());
+      for (std::size_t l = 0; l < loci.size(); ++l)
+        for (const std::vector<std::string>& genotype : (*tables)[l]) {
+          types[l].emplace_back();
+          for (const std::string& code : genotype) {
+            const auto it = loci[l].type.find(code);  // none: a fish not taking part
+            types[l].back().push_back(it == loci[l].type.end() ? 0 : it->second);
+          }
+        }
+      files_.emplace_back(tables, std::move(types));
+    }
+  }
+  // The types (1-based) of the copies of `ind` at locus l.
+  const std::vector<int>& Of(const Individual& ind, std::size_t l) const {
+    const GenotypeTables* tables = &ind.alleles.Tables();
+    for (const auto& [file, types] : files_)
+      if (file == tables) return types[l][ind.alleles.Index(l)];
+    throw std::logic_error("GenotypeTypes: an individual of another group");
+  }
+
+ private:
+  std::vector<std::pair<const GenotypeTables*, std::vector<std::vector<std::vector<int>>>>> files_;
+};
+
+// Per locus, the genotypes that the individuals of `group` carry, each once.
+std::vector<std::vector<const std::vector<std::string>*>> CarriedGenotypes(
+    const std::vector<const Individual*>& group, std::size_t nloci) {
+  std::vector<std::vector<const std::vector<std::string>*>> carried(nloci);
+  std::vector<std::vector<std::vector<char>>> used;  // per file met: per locus and genotype
+  std::vector<const GenotypeTables*> files;
+  for (const Individual* ind : group) {
+    const GenotypeTables* tables = &ind->alleles.Tables();
+    auto at = std::find(files.begin(), files.end(), tables);
+    if (at == files.end()) {
+      files.push_back(tables);
+      used.emplace_back(nloci);
+      for (std::size_t l = 0; l < nloci; ++l) used.back()[l].assign((*tables)[l].size(), 0);
+      at = files.end() - 1;
+    }
+    auto& marks = used[static_cast<std::size_t>(at - files.begin())];
+    for (std::size_t l = 0; l < nloci; ++l) marks[l][ind->alleles.Index(l)] = 1;
+  }
+  for (std::size_t f = 0; f < files.size(); ++f)
+    for (std::size_t l = 0; l < nloci; ++l)
+      for (std::size_t g = 0; g < used[f][l].size(); ++g)
+        if (used[f][l][g]) carried[l].push_back(&(*files[f])[l][g]);
+  return carried;
+}
+
 // Allele codes, shared by reference and mixture: every locus's types. Mixture
 // codes the reference never has are noted (1531).
 void NumberAlleles(const GenotypeSet& ref, const std::vector<int>& ploidy, Built& b,
@@ -368,16 +461,18 @@ void NumberAlleles(const GenotypeSet& ref, const std::vector<int>& ploidy, Built
   const std::size_t nloci = ref.loci.size();
   b.loci.resize(nloci);
   std::vector<std::string> unseen;
+  const auto ref_carried = CarriedGenotypes(b.reference, nloci);
+  const auto mix_carried = CarriedGenotypes(b.mixture, nloci);
   for (std::size_t l = 0; l < nloci; ++l) {
     Locus& locus = b.loci[l];
     locus.name = ref.loci[l];
     locus.ploidy = ploidy[l];
     std::set<std::string> all;
-    for (const Individual* ind : b.reference)
-      for (const std::string& a : ind->alleles[l]) all.insert(a);
+    for (const std::vector<std::string>* genotype : ref_carried[l])
+      for (const std::string& a : *genotype) all.insert(a);
     std::set<std::string> mix_only;
-    for (const Individual* ind : b.mixture)
-      for (const std::string& a : ind->alleles[l])
+    for (const std::vector<std::string>* genotype : mix_carried[l])
+      for (const std::string& a : *genotype)
         if (all.insert(a).second) mix_only.insert(a);
     if (!mix_only.empty()) {
       std::string codes;
@@ -388,8 +483,6 @@ void NumberAlleles(const GenotypeSet& ref, const std::vector<int>& ploidy, Built
     for (std::size_t k = 0; k < locus.codes.size(); ++k)
       locus.type.emplace(locus.codes[k], static_cast<int>(k + 1));
     const std::size_t t = locus.codes.size();
-    if (t == 0)
-      msgs.Add(2541, "Locus " + Cited(locus.name) + " has no allele scored in any individual.");
     if (t > static_cast<std::size_t>(kImportMaxTypes))
       msgs.Add(2537, "Locus " + Cited(locus.name) + " has " + std::to_string(t) +
                          " alleles; at most " + std::to_string(kImportMaxTypes) +
@@ -417,13 +510,13 @@ void CountCopies(Built& b, Messages& msgs) {
     pop.counts.resize(nloci);
     for (std::size_t l = 0; l < nloci; ++l) pop.counts[l].assign(b.loci[l].codes.size(), 0);
   }
+  const GenotypeTypes types(b.reference, b.loci);
   for (std::size_t i = 0; i < b.reference.size(); ++i) {
     ImportedPopulation& pop = b.pops[static_cast<std::size_t>(b.ref_pop[i])];
     for (std::size_t l = 0; l < nloci; ++l) {
-      const auto& alleles = b.reference[i]->alleles[l];
-      if (alleles.empty()) ++b.ref_missing;
-      for (const std::string& a : alleles) {
-        const int k = b.loci[l].type.at(a);
+      const std::vector<int>& copies = types.Of(*b.reference[i], l);
+      if (copies.empty()) ++b.ref_missing;
+      for (const int k : copies) {
         ++pop.counts[l][static_cast<std::size_t>(k - 1)];
         ++b.loci[l].ref_count[static_cast<std::size_t>(k - 1)];
       }
@@ -482,14 +575,15 @@ void CountMixtureGenotypes(Built& b) {
   }
   CondenseLimits limits{.genotypes = INT_MAX, .classes = INT_MAX};
   Mat<std::int8_t> copies(rows, nc);
+  const GenotypeTypes of(b.mixture, b.loci);
   auto place = [&](std::size_t i, Condenser& condense) {
     const Individual* ind = b.mixture[i];
     copies.Fill(0);
     int missing = 0;
     for (std::size_t l = 0; l < nloci; ++l) {
-      for (const std::string& a : ind->alleles[l])
-        ++copies(b.loci[l].type.at(a), static_cast<int>(l + 1));
-      missing += ind->alleles[l].empty() ? 1 : 0;
+      const std::vector<int>& copied = of.Of(*ind, l);
+      for (const int k : copied) ++copies(k, static_cast<int>(l + 1));
+      missing += copied.empty() ? 1 : 0;
     }
     (void)condense.Place(copies, limits);  // without limits every individual is placed
     return missing;
@@ -500,8 +594,8 @@ void CountMixtureGenotypes(Built& b) {
     b.mix_missing += missing;
     b.most_missing = std::max(b.most_missing, missing);
     for (std::size_t l = 0; l < nloci; ++l)
-      for (const std::string& a : b.mixture[i]->alleles[l])
-        ++b.loci[l].mix_count[static_cast<std::size_t>(b.loci[l].type.at(a) - 1)];
+      for (const int k : of.Of(*b.mixture[i], l))
+        ++b.loci[l].mix_count[static_cast<std::size_t>(k - 1)];
     b.mix_collection.push_back(b.mixture[i]->population);
   }
   b.genotypes = all.Genotypes();
@@ -527,10 +621,39 @@ void ShortenNames(Built& b, Messages& msgs) {
   b.region_short = ShortNames(b.regions, kPopulationWidth, false, msgs, 1534, "Region");
 }
 
+// Loci that no individual taking part is scored at are left out of both sets
+// (note 536), so that every locus kept has a type; none left is 2541.
+void DropUnscoredLoci(GenotypeSet& ref, GenotypeSet& mix, const Built& b, Messages& msgs) {
+  std::vector<std::size_t> kept;
+  std::string left_out;
+  std::size_t unscored = 0;
+  for (std::size_t l = 0; l < ref.loci.size(); ++l) {
+    auto scored = [l](const Individual* ind) { return !ind->alleles[l].empty(); };
+    if (std::any_of(b.reference.begin(), b.reference.end(), scored) ||
+        std::any_of(b.mixture.begin(), b.mixture.end(), scored)) {
+      kept.push_back(l);
+    } else if (++unscored <= static_cast<std::size_t>(kListed)) {
+      left_out += (left_out.empty() ? "" : ", ") + Cited(ref.loci[l]);
+    }
+  }
+  if (unscored == 0) return;
+  if (kept.empty()) {
+    msgs.Add(2541, "No locus has an allele scored in any individual.");
+    return;
+  }
+  if (unscored > static_cast<std::size_t>(kListed)) left_out += ", ...";
+  msgs.Add(536, std::to_string(unscored) + (unscored == 1 ? " locus is" : " loci are") +
+                    " scored in no individual and left out: " + left_out + ".");
+  KeepLoci(ref, kept);
+  KeepLoci(mix, kept);
+}
+
 // Everything the files are made of, with the checks that need the whole data.
-void Build(const ImportRequest& request, const std::string& name, const GenotypeSet& ref,
-           const GenotypeSet& mix, Built& b, Messages& msgs) {
+void Build(const ImportRequest& request, const std::string& name, GenotypeSet& ref,
+           GenotypeSet& mix, Built& b, Messages& msgs) {
   SelectIndividuals(request, ref, mix, b, msgs);
+  DropUnscoredLoci(ref, mix, b, msgs);
+  if (msgs.Failed()) return;
   const std::vector<int> ploidy = LocusPloidy(ref, mix);
   CheckIds(ref, ploidy, b, msgs);
   const std::unordered_map<std::string, int> pop_index = NumberPopulations(b);

@@ -165,8 +165,23 @@ TEST(ImportChecksTest, MessagesAndNothingWrittenOnFailure) {
       {"a GENEPOP genotype with one allele", "Baseline\nA, B\nPop\nx1 , 0100 01\n",
        "Mixture\nA\nB\nPop\nm1 , 0102 01\n", "", {}, 1, 2534,
        "individual x1 has one allele at the diploid locus A"},
-      {"a locus column without its partner", Replace(kTable, "LocusB.1", "LocusC"), "", "", {}, 1,
-       2504, "column 7 \"LocusB\" has no partner"},
+      {"locus columns not named as pairs, paired by position", Replace(kTable, "LocusB.1", "LocusC"),
+       "", "", {}, 0, 533, "1 of 2 pairs of locus columns are not named as one locus (L and L.1, L "
+       "and L_1, or L_1 and L_2; the first: column 7 \"LocusB\" and column 8 \"LocusC\")"},
+      {"an odd number of locus columns", Replace(kTable, ",LocusB.1\n", "\n"), "", "", {}, 1, 2504,
+       "3 locus columns, an odd number (column 5 \"LocusA\" to column 7 \"LocusB\")"},
+      {"GENEPOP IDs used again in another block and in the mixture",
+       "T\nA\nPop North\nInd1 , 0101\nPop South\nInd1 , 0202\nInd2 , 0102\n",
+       "M\nA\nPop North\nInd1 , 0102\n", "", {}, 0, 535,
+       "the 3 individuals that carry them are named by their population and ID, with a number after "
+       "it where that is taken (\"Ind1\" of " },
+      {"a GENEPOP ID used twice in one block", "T\nA\nPop\nx1 , 0101\nx1 , 0102\nPop\nx1 , 0101\n",
+       "", "", {}, 1, 2533, "Individual ID \"x1\" is used twice"},
+      {"a GENEPOP locus of one allele and 00", "T\nA, B\nPop\nx1 , 2300 0101\nx2 , 0024 0102\n", "",
+       "", {}, 0, 534, "1 locus is written as one allele and zeros in every genotype scored"},
+      {"GENEPOP loci separated by blanks, one scored nowhere",
+       "T\nA B\tC\nPop\nx1 , 0000 0101 01\nx2 , 0000 0102 02\n", "", "", {}, 0, 536,
+       "1 locus is scored in no individual and left out: A."},
       {"an empty table", "", "", "", {}, 1, 2502, "the file is empty"},
       {"no ID column", Replace(kTable, "indiv", "name"), "", "", {}, 1, 2503,
        "no column \"indiv\""},
@@ -225,10 +240,9 @@ TEST(ImportChecksTest, MessagesAndNothingWrittenOnFailure) {
        Link::kNone, "/dev/zero"},
       {"a line over 16 MB", std::string(17 << 20, 'x'), "", "", {}, 1, 2543,
        "line 1 is longer than 16 MB"},
-      {"20,000 columns without a partner, one of 100,000 bytes", unpaired, "", "", {}, 1, 2504,
-       "column 2 \"" + std::string(60, 'y') + "...\" has no partner"},
-      {"20,000 columns without a partner", unpaired, "", "", {}, 1, 2504,
-       "(19991 more messages 2504 left out)"},
+      {"20,001 locus columns, one of 100,000 bytes", unpaired, "", "", {}, 1, 2504,
+       "20001 locus columns, an odd number (column 2 \"" + std::string(60, 'y') +
+           "...\" to column 20002 \"c19999\")"},
   };
   // clang-format on
   for (const Case& c : cases) {
@@ -303,14 +317,17 @@ TEST(ImportFilesTest, SharedAlleleOrderRegionsAndIds) {
   // Another sample-type column and missing code; a GENEPOP haploid locus, alleles in 3 digits
   // in the reference and 2 in the mixture, a fish named "Pop 2".
   test::WriteFile(dir / "k.tsv",
-                  "\xEF\xBB\xBF" + Replace(Replace(Replace(kTable, "sample_type", "kind"),
+                  "\xEF\xBB\xBF" + Replace(Replace(Replace(Replace(kTable, "LocusB.1", "LocusB_1"),
+                                                           "sample_type", "kind"),
                                                    "A,A,124", "-9,-9,124"),
                                            ",", "\t"));
   request = {};
   request.input = dir / "k.tsv";
   request.out = dir / "kind";
   request.table = {"kind", "-9"};
-  ASSERT_EQ(Import(request).status, 0);
+  outcome = Import(request);
+  ASSERT_EQ(outcome.status, 0);
+  for (const ImportMessage& m : outcome.messages) EXPECT_NE(m.number, 533) << m.text;
   EXPECT_EQ(test::ReadLines(dir / "kind.bse")[4], "LocusA 0 0");
   test::WriteFile(dir / "r.gen",
                   "B\nA\nB\nPop North\nn1 , 001002 002\nn2 , 002002 000\nPop 2 , 001001 001\n");
