@@ -177,8 +177,8 @@ void WriteEstimationComments(const Built& b, const MixturePart& part, std::ostri
       << (b.regions.empty() ? "every population" : "the regions estimated at 1 % or more")
       << ".\n"
       << "\\ Tables: " << part.name
-      << ".estimates.csv, .run.csv, .individuals.csv and .posteriors.csv, each\n"
-      << "\\   with the column mixture_collection, so that the tables of several runs bind.\n";
+      << ".estimates.csv and .run.csv lead with the column mixture_collection,\n"
+      << "\\   so that the tables of several runs bind; .individuals.csv, .posteriors.csv.\n";
 }
 
 // The comment lines that give the full names of the names shortened.
