@@ -18,6 +18,10 @@ Cases:
   import      velk import of chinook_genotypes.csv (9,557 fish, 91 loci) and of
               a generated 97 MB table (40,000 SNPs, 50 populations, 600 fish,
               written once into --data): wall time and peak memory
+  wide        20,000 SNPs from genotypes to estimates: a generated table of 50
+              populations, 500 reference and 100 mixture fish imported, then
+              each of its two collections estimated from the control file the
+              import wrote
 
 Every case runs --repeat times; the CSV holds the median and the smallest wall
 time, the median CPU time (user + system) and the largest peak resident set
@@ -195,6 +199,7 @@ def synthetic(data, populations, loci, individuals):
 # The generated table of the import case: SNPs x populations x reference and
 # mixture fish (two columns a SNP, 97 MB).
 IMPORT_TABLE = dict(loci=40000, populations=50, reference=500, mixture=100)
+WIDE_TABLE = dict(loci=20000, populations=50, reference=500, mixture=100)
 
 
 def snp_table(data, loci, populations, reference, mixture):
@@ -260,7 +265,7 @@ def main():
     ap.add_argument("--quick", action="store_true", help="three points per series, no largest")
     ap.add_argument("--cases",
                     default="chinook,bootstrap,intervals,populations,loci,individuals,largest,many,"
-                            "import",
+                            "import,wide",
                     help="comma-separated cases to run")
     a = ap.parse_args()
     a.bootstrap_threads = [int(t) for t in a.bootstrap_threads.split(",") if t.strip()] or [None]
@@ -344,6 +349,22 @@ def main():
         r = measure_import(velk, snp_table(data, **t), min(a.repeat, 3), a.cpu)
         record(dict(case="import_table_97mb", series="import", populations=t["populations"],
                     loci=t["loci"], individuals=t["reference"] + t["mixture"], resamples=0, **r))
+
+    if "wide" in cases:
+        t = WIDE_TABLE
+        table = snp_table(data, **t)
+        tmp = tempfile.mkdtemp(prefix="velk_bench_")
+        try:
+            shape = dict(series="wide", populations=t["populations"], loci=t["loci"], resamples=0)
+            r = measure(velk, os.path.join(tmp, "x.ctl"), 1, a.cpu,
+                        args=["import", "--out", os.path.join(tmp, "x"), table])
+            record(dict(case="wide_import", individuals=t["reference"] + t["mixture"], **shape, **r))
+            for c in ("mix0", "mix1"):
+                ctl = os.path.join(tmp, f"x-{c}.ctl")
+                r = measure(velk, ctl, a.repeat, a.cpu, f"x-{c}.est")
+                record(dict(case=f"wide_{c}", individuals=t["mixture"] // 2, **shape, **r))
+        finally:
+            shutil.rmtree(tmp, ignore_errors=True)
 
     csv_path = os.path.join(out, "bench.csv")
     with open(csv_path, "w", newline="") as f:
