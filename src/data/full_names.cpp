@@ -1,30 +1,14 @@
 #include "data/full_names.hpp"
 
 #include <fstream>
+#include <iterator>
+#include <span>
 
 #include "core/error.hpp"
 #include "core/paths.hpp"
+#include "data/csv_rows.hpp"
 
 namespace velk {
-
-std::vector<std::string> CsvFields(std::string_view line) {
-  std::vector<std::string> fields(1);
-  bool quoted = false;
-  for (std::size_t k = 0; k < line.size(); ++k) {
-    const char c = line[k];
-    if (quoted && c == '"' && k + 1 < line.size() && line[k + 1] == '"') {
-      fields.back() += '"';
-      ++k;
-    } else if (c == '"') {
-      quoted = !quoted;
-    } else if (c == ',' && !quoted) {
-      fields.emplace_back();
-    } else if (c != '\r' || quoted) {
-      fields.back() += c;
-    }
-  }
-  return fields;
-}
 
 bool ReadFullNames(Run& run) {
   run.full_names = {};
@@ -34,16 +18,27 @@ bool ReadFullNames(Run& run) {
     Error(run, 3006, {.a1 = "names", .a2 = run.files.names});
     return false;
   }
-  std::string line;
-  for (int record = 1; std::getline(in, line); ++record) {
-    if (record == 1 || line.empty() || line == "\r") continue;  // the header
-    const std::vector<std::string> f = CsvFields(line);
+  std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  int bad = 0;  // the first line of a row without its three fields
+  CsvRows rows;
+  rows.take = [&](std::span<const std::string> f, int line) {
+    if (line == 1 || (f.size() == 1 && f[0].empty())) return;  // the header, a blank line
     if (f.size() != 3 || f[1].empty() || f[2].empty()) {
-      Error(run, 3011, {.a1 = "names file", .n1 = record});
-      return false;
+      if (bad == 0) bad = line;
+      return;
     }
     if (f[0] == "population") run.full_names.population[f[1]] = f[2];
     if (f[0] == "region") run.full_names.region[f[1]] = f[2];
+  };
+  const CsvParse parsed = ParseCsvRows(text, rows);
+  if (parsed == CsvParse::kBad && bad == 0) bad = rows.line;
+  if (parsed == CsvParse::kNoMemory) {
+    Error(run, 3000);
+    return false;
+  }
+  if (bad > 0) {
+    Error(run, 3011, {.a1 = "names file", .n1 = bad});
+    return false;
   }
   return true;
 }

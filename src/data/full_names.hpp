@@ -24,7 +24,4 @@ std::string RegionName(const Run& run, int r);
 std::string FullName(const std::unordered_map<std::string, std::string>& names,
                      const std::string& own);
 
-// The fields of one CSV row (RFC 4180 quotes; no line breaks inside a field).
-std::vector<std::string> CsvFields(std::string_view line);
-
 }  // namespace velk

@@ -1,8 +1,6 @@
 // The two-column genotype table: a header, then one row per individual with its
 // sample type, population, region and ID, and two columns (one allele each) per
 // locus. Fields are split by libcsv.
-#include <csv.h>
-
 #include <algorithm>
 #include <cctype>
 #include <functional>
@@ -13,41 +11,12 @@
 #include <vector>
 
 #include "control/sections.hpp"
+#include "data/csv_rows.hpp"
 #include "import/genotypes.hpp"
 
 namespace velk {
 
 namespace {
-
-// The fields of a table, handed on a row at a time (with the line the row
-// begins on) as libcsv delivers them, so that no row is kept after it is read.
-struct RowStream {
-  std::vector<std::string> fields;  // reused: the first `count` are the row's
-  std::size_t count = 0;
-  int line = 0;      // the line being parsed
-  int row_line = 0;  // the line of the row being parsed
-  std::function<void(std::span<const std::string>, int)> take;
-};
-
-void TakeField(void* field, std::size_t length, void* data) {
-  auto* rows = static_cast<RowStream*>(data);
-  if (rows->count == 0) rows->row_line = rows->line;
-  if (rows->count == rows->fields.size()) rows->fields.emplace_back();
-  rows->fields[rows->count++].assign(field ? static_cast<const char*>(field) : "",
-                                     field ? length : 0);
-}
-
-void EndRow(int, void* data) {
-  auto* rows = static_cast<RowStream*>(data);
-  rows->take(std::span<const std::string>(rows->fields.data(), rows->count),
-             rows->row_line > 0 ? rows->row_line : rows->line);
-  rows->count = 0;
-  rows->row_line = 0;
-}
-
-int IsBlank(unsigned char c) {
-  return c == ' ' ? CSV_SPACE : 0;
-}
 
 std::string Lower(std::string_view s) {
   std::string t(s);
@@ -71,38 +40,26 @@ bool EndsWith(const std::string& s, std::string_view tail) {
 }
 
 // Splits a CSV (or, when its first line has tabs and no commas, TSV) text into
-// rows of fields, fed to libcsv a line at a time so that each row knows its
-// line; false with message 2501 when libcsv cannot read it.
-[[nodiscard]] bool SplitTable(std::string_view text, const std::string& file, RowStream& rows,
+// rows of fields; false with message 2501 when libcsv cannot read it.
+[[nodiscard]] bool SplitTable(std::string_view text, const std::string& file, CsvRows& rows,
                               std::vector<ImportMessage>& messages) {
   const std::string_view header_line = text.substr(0, text.find('\n'));
   const bool tabs = header_line.find('\t') != std::string_view::npos &&
                     header_line.find(',') == std::string_view::npos;
-  csv_parser parser;
-  if (csv_init(&parser, 0) != 0) {
-    Add(messages, 2500, "Out of memory reading " + file + ".");
-    return false;
+  rows.delimiter = tabs ? '\t' : ',';
+  switch (ParseCsvRows(text, rows)) {
+    case CsvParse::kDone:
+      return true;
+    case CsvParse::kNoMemory:
+      Add(messages, 2500, "Out of memory reading " + file + ".");
+      return false;
+    case CsvParse::kBad:
+      break;
   }
-  if (tabs) csv_set_delim(&parser, '\t');
-  csv_set_space_func(&parser, IsBlank);
-  csv_set_blk_size(&parser, 1 << 16);  // a long field grows in few steps
-  bool parsed = true;
-  std::string_view rest = text;
-  while (parsed && !rest.empty()) {
-    ++rows.line;
-    const std::size_t end = std::min(rest.find('\n'), rest.size() - 1) + 1;
-    parsed = csv_parse(&parser, rest.data(), end, TakeField, EndRow, &rows) == end;
-    rest.remove_prefix(end);
-  }
-  if (parsed) csv_fini(&parser, TakeField, EndRow, &rows);
-  const std::string parse_error = csv_strerror(csv_error(&parser));
-  csv_free(&parser);
-  if (!parsed) {
-    Add(messages, 2501,
-        file + ", line " + std::to_string(rows.line) +
-            ": the table cannot be read: " + parse_error + ".");
-  }
-  return parsed;
+  Add(messages, 2501,
+      file + ", line " + std::to_string(rows.line) + ": the table cannot be read: " + rows.error +
+          ".");
+  return false;
 }
 
 }  // namespace
@@ -112,7 +69,7 @@ bool ReadRegionTable(std::string_view text, const std::string& file,
                      std::vector<ImportMessage>& messages) {
   bool ok = true;
   bool first_row = true;
-  RowStream rows;
+  CsvRows rows;
   rows.take = [&](std::span<const std::string> row, int line) {
     const bool header_place = std::exchange(first_row, false);
     if (row.size() == 1 && Trimmed(row[0]).empty()) return;
@@ -402,7 +359,7 @@ bool ReadGenotypeTable(std::string_view text, const std::string& file, SampleRol
   TableReading t{file, role, options, set, messages};
   t.missing = MissingCodes(options);
   for (const std::string& code : t.missing) t.missing_starts += code[0];
-  RowStream rows;
+  CsvRows rows;
   rows.take = [&t](std::span<const std::string> row, int line) {
     if (t.header_size == 0) return ReadHeader(t, row, line);
     if (!t.header_ok || (row.size() == 1 && Trimmed(row[0]).empty())) return;  // a blank line
