@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "import/built.hpp"
+#include "report/csv.hpp"
 
 namespace velk {
 
@@ -107,19 +108,12 @@ std::string AlleleTableText(const Built& b) {
 // The full names of the populations, regions and loci by their short names,
 // for the CSV tables, where no width limits a name.
 std::string NamesText(const Built& b) {
-  auto csv = [](const std::string& s) {
-    std::string q = "\"";
-    for (char c : s) q += c == '"' ? std::string("\"\"") : std::string(1, c);
-    return q + "\"";
-  };
-  std::ostringstream names;
-  names << "kind,short_name,name\n";
-  for (const ImportedPopulation& p : b.pops)
-    names << "population," << csv(p.short_name) << ',' << csv(p.name) << '\n';
+  CsvTable names({"kind", "short_name", "name"});
+  for (const ImportedPopulation& p : b.pops) names.Text("population").Text(p.short_name).Text(p.name).EndRow();
   for (std::size_t r = 0; r < b.regions.size(); ++r)
-    names << "region," << csv(b.region_short[r]) << ',' << csv(b.regions[r]) << '\n';
-  for (const Locus& l : b.loci) names << "locus," << csv(l.short_name) << ',' << csv(l.name) << '\n';
-  return names.str();
+    names.Text("region").Text(b.region_short[r]).Text(b.regions[r]).EndRow();
+  for (const Locus& l : b.loci) names.Text("locus").Text(l.short_name).Text(l.name).EndRow();
+  return names.Data();
 }
 
 // The comments every control file of the import begins with: where the data
@@ -208,6 +202,13 @@ void WritePanelParameters(const Built& b, std::ostringstream& ctl) {
       << "Number of stocks in analysis: " << b.pops.size() << '\n';
 }
 
+// The files section's first lines: the baseline and the full names.
+void WriteSharedFiles(const std::string& name, std::ostringstream& ctl) {
+  ctl << "* Files\n"
+      << "Baseline file: " << name << ".bse\n"
+      << "Names file: " << name << ".names.csv\n";
+}
+
 // The characters, populations and regions tables, and the run line.
 void WriteTables(const Built& b, std::ostringstream& ctl) {
   ctl << "* Characters\n"
@@ -254,11 +255,9 @@ std::string EstimationControl(const ImportRequest& request, const std::string& n
       << "Maximum number of missing loci: " << std::max(nc - 1, 0) << '\n'
       << "Likelihood tolerance: 1e-15\n"
       << "Estimate convergence tolerance: 1e-10\n"
-      << "Guaranteed percent of maximum: 99.99999\n"
-      << "* Files\n"
-      << "Baseline file: " << name << ".bse\n"
-      << "Names file: " << name << ".names.csv\n"
-      << "Mixture file: " << part.name << ".mix\n";
+      << "Guaranteed percent of maximum: 99.99999\n";
+  WriteSharedFiles(name, ctl);
+  ctl << "Mixture file: " << part.name << ".mix\n";
   if (!part.collection.empty()) ctl << "Mixture collection: " << part.collection << '\n';
   ctl << "Output file: " << part.name << '\n'
       << "Reference individuals file: " << name << ".ref\n";
@@ -288,11 +287,9 @@ std::string LeaveOneOutControl(const ImportRequest& request, const std::string& 
       << "Print tables: yes\n";
   WritePanelParameters(b, ctl);
   ctl << "Maximum number of missing loci: " << std::max(static_cast<int>(b.loci.size()) - 1, 0)
-      << '\n'
-      << "* Files\n"
-      << "Baseline file: " << name << ".bse\n"
-      << "Names file: " << name << ".names.csv\n"
-      << "Reference individuals file: " << name << ".ref\n"
+      << '\n';
+  WriteSharedFiles(name, ctl);
+  ctl << "Reference individuals file: " << name << ".ref\n"
       << "Output file: " << out << '\n';
   WriteTables(b, ctl);
   return ctl.str();
@@ -334,11 +331,9 @@ std::string HundredPercentControl(const ImportRequest& request, const std::strin
       << "Mixture sample size: " << kSimulatedFish << '\n'
       << "Number of resamples: " << kSimulatedMixtures << '\n'
       << "Random seed: " << kFirstSeed << '\n'
-      << "Second random seed: " << kSecondSeed << '\n'
-      << "* Files\n"
-      << "Baseline file: " << name << ".bse\n"
-      << "Names file: " << name << ".names.csv\n"
-      << "Output file: " << out << '\n';
+      << "Second random seed: " << kSecondSeed << '\n';
+  WriteSharedFiles(name, ctl);
+  ctl << "Output file: " << out << '\n';
   WriteTables(b, ctl);
   return ctl.str();
 }

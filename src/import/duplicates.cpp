@@ -3,7 +3,8 @@
 #include <algorithm>
 #include <bit>
 #include <cstdint>
-#include <sstream>
+
+#include "report/csv.hpp"
 
 namespace velk {
 
@@ -85,26 +86,22 @@ std::vector<DuplicatePair> FindDuplicates(const Built& b) {
 }
 
 std::string DuplicateTableText(const Built& b, const std::vector<DuplicatePair>& pairs) {
-  auto quoted = [](const std::string& s) {
-    std::string q = "\"";
-    for (char c : s) q += c == '"' ? std::string("\"\"") : std::string(1, c);
-    return q + "\"";
-  };
+  CsvTable t({"sample_type_1", "collection_1", "indiv_1", "sample_type_2", "collection_2",
+              "indiv_2", "loci_compared", "loci_differing"});
   auto describe = [&](const SampleRef& s) {
-    if (s.mixture)
-      return std::string("\"mixture\",") + quoted(b.mix_collection[s.index]) + "," +
-             quoted(b.mix_id[s.index]);
-    return std::string("\"reference\",") +
-           quoted(b.pops[static_cast<std::size_t>(b.ref_pop[s.index])].name) + "," +
-           quoted(b.ref_id[s.index]);
+    if (s.mixture) {
+      t.Text("mixture").Text(b.mix_collection[s.index]).Text(b.mix_id[s.index]);
+    } else {
+      t.Text("reference").Text(b.pops[static_cast<std::size_t>(b.ref_pop[s.index])].name);
+      t.Text(b.ref_id[s.index]);
+    }
   };
-  std::ostringstream t;
-  t << "sample_type_1,collection_1,indiv_1,sample_type_2,collection_2,indiv_2,loci_compared,"
-       "loci_differing\n";
-  for (const DuplicatePair& d : pairs)
-    t << describe(d.first) << ',' << describe(d.second) << ',' << d.compared << ',' << d.differ
-      << '\n';
-  return t.str();
+  for (const DuplicatePair& d : pairs) {
+    describe(d.first);
+    describe(d.second);
+    t.Int(d.compared).Int(d.differ).EndRow();
+  }
+  return t.Data();
 }
 
 }  // namespace velk

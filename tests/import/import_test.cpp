@@ -522,7 +522,7 @@ TEST(ImportAnalysesTest, EachCollectionABaselineAloneAndALargePanelRun) {
     EXPECT_EQ(outcome.analyses.size(), c.files.size() / 2);
     const std::vector<std::string> pairs = test::ReadLines(dir / "out/x.duplicates.csv");
     if (c.table == two) {
-      EXPECT_EQ(pairs.at(1), "\"reference\",\"Upper\",\"u1\",\"mixture\",\"trawl\",\"m3\",2,0");
+      EXPECT_EQ(pairs.at(1), "\"reference\",\"Upper\",\"u1\",\"mixture\",\"trawl\",\"m3\",2,0\r");
     } else {
       EXPECT_EQ(pairs.size(), 1u) << c.what;
     }
