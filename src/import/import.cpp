@@ -729,28 +729,33 @@ namespace {
 // those of its list of files, or, from an import that kept no list, its
 // control file and mixture when they say they were imported.
 std::vector<std::string> EarlierImport(const std::string& folder, const std::string& name) {
-  auto lines = [](const std::string& path) {
-    std::vector<std::string> kept;
-    std::string text;
-    std::vector<ImportMessage> ignored;
-    if (fs::is_regular_file(path) && ReadInputText(path, text, ignored))
-      for (std::string_view line : SplitLines(text))
-        if (!line.empty() && line[0] != '\\') kept.emplace_back(line);
-    return kept;
-  };
-  const std::string list = folder + FileListName(name);
-  if (fs::exists(list)) return lines(list);
-  std::vector<std::string> earlier;
-  auto says = [](const std::string& path, const char* words) {
+  // The first `most` lines of a file (none when it cannot be read).
+  auto lines = [](const std::string& path, std::size_t most) {
+    std::vector<std::string> first;
     std::ifstream in(path);
-    std::string first, second;
-    std::getline(in, first);
-    std::getline(in, second);
-    return first.find(words) != std::string::npos || second.find(words) != std::string::npos;
+    for (std::string line; first.size() < most && std::getline(in, line);) first.push_back(line);
+    return first;
   };
-  if (says(folder + name + ".ctl", "\\ Written by velk import")) earlier.push_back(name + ".ctl");
-  if (says(folder + name + ".mix", "\\ Mixture individuals imported from"))
-    earlier.push_back(name + ".mix");
+  // Only files of this import's own names, beside it, are ever retired.
+  auto own = [&name](const std::string& file) {
+    return file.size() > name.size() && file.compare(0, name.size(), name) == 0 &&
+           std::string_view(".-_").find(file[name.size()]) != std::string_view::npos &&
+           file.find_first_of("/\\") == std::string::npos;
+  };
+  std::vector<std::string> earlier;
+  const std::string list = folder + FileListName(name);
+  if (fs::exists(list)) {
+    for (const std::string& line : lines(list, SIZE_MAX))
+      if (!line.empty() && line[0] != '\\' && own(line)) earlier.push_back(line);
+    return earlier;
+  }
+  auto says = [&](const std::string& file, std::string_view words) {
+    for (const std::string& line : lines(folder + file, 2))
+      if (line.find(words) != std::string::npos) return true;
+    return false;
+  };
+  if (says(name + ".ctl", "\\ Written by velk import")) earlier.push_back(name + ".ctl");
+  if (says(name + ".mix", "\\ Mixture individuals imported from")) earlier.push_back(name + ".mix");
   return earlier;
 }
 

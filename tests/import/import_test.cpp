@@ -535,6 +535,14 @@ TEST(ImportAnalysesTest, EachCollectionABaselineAloneAndALargePanelRun) {
           e.path().extension() == ".est" || e.path().extension() == ".loo")
         if (e.path().filename() != "x.alleles.csv") fs::remove(e.path());
   }
+  // An earlier list naming files that are not the import's own retires none of them.
+  test::WriteFile(dir / "out/keep.txt", "mine");
+  test::WriteFile(dir / "out/x.files", "x.bse\n../in.csv\nkeep.txt\n" + dir.Path().string() + "/in.csv\n");
+  ImportRequest request;
+  request.input = dir / "in.csv";
+  request.out = dir / "out/x";
+  ASSERT_EQ(Import(request).status, 0);
+  EXPECT_TRUE(fs::exists(dir / "in.csv") && fs::exists(dir / "out/keep.txt"));
 }
 
 TEST(ImportCommandTest, HelpAndUsageErrors) {
