@@ -15,13 +15,6 @@ namespace {
 // Longest field name of a mixture file's locus definition.
 constexpr std::size_t kNameLength = 132;
 
-bool SameNoCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t k = 0; k < a.size(); ++k)
-    if (Tolow(a[k]) != Tolow(b[k])) return false;
-  return true;
-}
-
 bool IsComment(DefinitionRule rule, std::string_view line) {
   if (rule == DefinitionRule::kMixture) return IsRecordComment(line);
   return !line.empty() && (line[0] == '\\' || line[0] == '/');

@@ -11,6 +11,12 @@
 
 namespace velk {
 
+// Equal but for the case of their letters.
+inline bool SameNoCase(std::string_view a, std::string_view b) {
+  return a.size() == b.size() &&
+         std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return Tolow(x) == Tolow(y); });
+}
+
 inline bool IsBlank(char c) {
   return c == ' ' || c == '\t';
 }

@@ -10,6 +10,7 @@
 #include "core/paths.hpp"
 #include "core/run.hpp"
 #include "data/locus_definition.hpp"
+#include "data/record_text.hpp"
 
 namespace velk {
 
@@ -30,15 +31,6 @@ std::vector<std::string_view> Fields(std::string_view line) {
     k = end;
   }
   return out;
-}
-
-bool SameNoCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t k = 0; k < a.size(); ++k)
-    if (std::tolower(static_cast<unsigned char>(a[k])) !=
-        std::tolower(static_cast<unsigned char>(b[k])))
-      return false;
-  return true;
 }
 
 bool Comment(std::string_view line) {

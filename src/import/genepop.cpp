@@ -18,13 +18,6 @@ namespace {
 // At most this many names are listed in one message.
 constexpr std::size_t kNamesListed = 10;
 
-std::string Trimmed(std::string_view s) {
-  std::size_t a = 0, b = s.size();
-  while (a < b && std::isspace(static_cast<unsigned char>(s[a]))) ++a;
-  while (b > a && std::isspace(static_cast<unsigned char>(s[b - 1]))) --b;
-  return std::string(s.substr(a, b - a));
-}
-
 // A "Pop" separator line: the word alone or followed by a name, never by a
 // comma (an individual named "Pop 2 , 0101 ..."); `name` gets the text after
 // the word, if any.

@@ -18,19 +18,6 @@ namespace velk {
 
 namespace {
 
-std::string Lower(std::string_view s) {
-  std::string t(s);
-  for (char& c : t) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return t;
-}
-
-std::string Trimmed(std::string_view s) {
-  std::size_t a = 0, b = s.size();
-  while (a < b && std::isspace(static_cast<unsigned char>(s[a]))) ++a;
-  while (b > a && std::isspace(static_cast<unsigned char>(s[b - 1]))) --b;
-  return std::string(s.substr(a, b - a));
-}
-
 void Add(std::vector<ImportMessage>& messages, int number, std::string text) {
   AddImportMessage(messages, number, std::move(text));
 }
@@ -463,6 +450,19 @@ std::vector<std::string_view> SplitLines(std::string_view text) {
     text.remove_prefix(end + 1);
   }
   return lines;
+}
+
+std::string Lower(std::string_view s) {
+  std::string t(s);
+  for (char& c : t) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return t;
+}
+
+std::string Trimmed(std::string_view s) {
+  std::size_t a = 0, b = s.size();
+  while (a < b && std::isspace(static_cast<unsigned char>(s[a]))) ++a;
+  while (b > a && std::isspace(static_cast<unsigned char>(s[b - 1]))) --b;
+  return std::string(s.substr(a, b - a));
 }
 
 }  // namespace velk

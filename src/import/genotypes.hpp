@@ -138,6 +138,10 @@ struct TableOptions {
 // "Pop" line (the word alone, or followed by a name without a comma).
 [[nodiscard]] bool LooksLikeGenepop(std::string_view text);
 
+// The text in lower case; the text without blanks at either end.
+std::string Lower(std::string_view s);
+std::string Trimmed(std::string_view s);
+
 // Splits text into lines without their line ends ("\n", "\r\n").
 std::vector<std::string_view> SplitLines(std::string_view text);
 

@@ -50,12 +50,6 @@ class FilePlatform : public Platform {
 };
 
 
-std::string Lower(std::string_view s) {
-  std::string t(s);
-  for (char& c : t) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return t;
-}
-
 class Messages {
  public:
   explicit Messages(std::vector<ImportMessage>& list) : list_(list) {}
