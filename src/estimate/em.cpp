@@ -7,9 +7,12 @@
 
 namespace velk {
 
-void Em(int np, int ngenotypes, int n0, const double* q, const Mat<double>& P,
-        const Vec<double>& theta, Vec<double>& newtheta, const Vec<std::int32_t>& count,
-        const Vec<std::int32_t>& possible, const Groups& groups, Convergence& conv) {
+void Em(const OptimData& data, int n0, const Groups& groups, IterateState& at) {
+  const int np = at.Populations();
+  const int ngenotypes = data.Genotypes();
+  const Vec<double>& theta = at.theta;
+  Vec<double>& newtheta = at.newtheta;
+  Convergence& conv = at.conv;
   conv.change = 0.0;
 
   // a_i = sum over possible genotypes of P(i, g) * count(g) / q(g), gathered in
@@ -17,20 +20,17 @@ void Em(int np, int ngenotypes, int n0, const double* q, const Mat<double>& P,
   double* a = newtheta.Data();
   Dhset(np, 0.0, a, 1);
   for (int g = 1; g <= ngenotypes; ++g) {
-    if (possible(g) == 0) continue;
-    const double* pg = P.Ptr(1, g);
-    const double c = static_cast<double>(count(g));
+    if (at.possible(g) == 0) continue;
+    const double* pg = data.P.Ptr(1, g);
+    const double c = static_cast<double>(data.count(g));
     // A possible genotype that no population with a share can carry divides by
     // the likelihood's floor, as in the score, instead of by zero.
-    const double qg = q[g - 1] == 0.0 ? kProbFloor : q[g - 1];
+    const double qg = at.q[g - 1] == 0.0 ? kProbFloor : at.q[g - 1];
     for (int i = 0; i < np; ++i) a[i] += pg[i] * c / qg;
   }
 
   const double n = static_cast<double>(n0);
-  int first = 1;
-  for (int k = 1; k <= groups.k; ++k) {
-    const int size = groups.size(k);
-    const double total = groups.total(k);
+  ForEachGroup(groups, [&](int, int first, int size, double total) {
     if (size == 1) {
       newtheta(groups.members(first)) = total;
     } else if (size > 1) {
@@ -50,8 +50,7 @@ void Em(int np, int ngenotypes, int n0, const double* q, const Mat<double>& P,
         }
       }
     }
-    first += size;
-  }
+  });
 }
 
 bool Restart(int np, const Groups& groups, const Vec<double>& theta, const Vec<int>& best,

@@ -5,19 +5,18 @@
 
 #include "core/array.hpp"
 #include "model/groups.hpp"
+#include "estimate/optim_data.hpp"
 #include "estimate/stepwork.hpp"
 
 namespace velk {
 
-// One EM step from theta into newtheta (theta is not changed). q holds the
-// mixture probability of every genotype for theta (from Genexp); n0 is the
+// One EM step from at.theta into at.newtheta (theta is not changed). at.q holds
+// the mixture probability of every genotype for theta (from Genexp); n0 is the
 // sample size the driver was entered with, so that a theta summing to the
 // possible fraction keeps that sum. A group of one population gets its total;
 // a larger group is scaled to its total unless its sum is not above 1.0e-10.
-// conv.change receives the largest change of a scaled member.
-void Em(int np, int ngenotypes, int n0, const double* q, const Mat<double>& P,
-        const Vec<double>& theta, Vec<double>& newtheta, const Vec<std::int32_t>& count,
-        const Vec<std::int32_t>& possible, const Groups& groups, Convergence& conv);
+// at.conv.change receives the largest change of a scaled member.
+void Em(const OptimData& data, int n0, const Groups& groups, IterateState& at);
 
 // The restart rule of the conjugate direction kept in work (d, prev_norm,
 // restart). It counts this iteration itself (the driver adds nothing else) and

@@ -6,6 +6,7 @@
 
 #include "core/error.hpp"
 #include "core/run.hpp"
+#include "model/groups.hpp"
 #include "numeric/kernels.hpp"
 #include "numeric/lapack.hpp"
 
@@ -72,9 +73,12 @@ constexpr int kLargeFrom = 500;
 // through the LU factors of M. This takes one factorisation and products of
 // populations x genotypes matrices instead of an inverse and two
 // populations-cubed products. `rq` holds 1/q'(g) (0 for genotypes not used).
-bool IjackLarge(Run& run, int np, int ngenotypes, int n, const Vec<double>& theta,
-                const Vec<std::int32_t>& count, const Mat<double>& P,
-                const std::vector<double>& rq, const RegionMembers& regions, Jackknife& jack) {
+bool IjackLarge(Run& run, const JackknifePoint& at, const std::vector<double>& rq,
+                const RegionMembers& regions, Jackknife& jack) {
+  const int np = at.theta.Size();
+  const int ngenotypes = at.ngenotypes;
+  const int n = at.n;
+  const Vec<double>& theta = at.theta;
   const auto unp = static_cast<std::size_t>(np);
   int nused = 0;
   for (int g = 1; g <= ngenotypes; ++g) nused += rq[static_cast<std::size_t>(g - 1)] > 0.0;
@@ -84,9 +88,9 @@ bool IjackLarge(Run& run, int np, int ngenotypes, int n, const Vec<double>& thet
   for (int g = 1; g <= ngenotypes; ++g) {
     const double r = rq[static_cast<std::size_t>(g - 1)];
     if (!(r > 0.0)) continue;
-    const double c = count(g);
+    const double c = at.count(g);
     const double root = std::sqrt(c);
-    const double* col = P.Ptr(1, g);
+    const double* col = at.P.Ptr(1, g);
     double* xu = x.data() + u * unp;
     double* zu = z.data() + u * unp;
     for (std::size_t i = 0; i < unp; ++i) {
@@ -112,7 +116,7 @@ bool IjackLarge(Run& run, int np, int ngenotypes, int n, const Vec<double>& thet
   std::vector<int> pivots(unp);
   if (!LuFactor(np, M.Data(), M.Rows(), pivots.data())) {
     M.Fill(0.0);
-    Error(run, 2005);
+    Error(run, 2005, {});
     return false;
   }
   LuSolve(np, nused, M.Data(), M.Rows(), pivots.data(), z.data(), np);
@@ -130,12 +134,11 @@ RegionMembers RunRegions(const Run& run) {
 }
 
 void Clsum(const RegionMembers& regions, const Vec<double>& x, double* sums) {
-  int m = 0;
-  for (int r = 1; r <= regions.nr; ++r) {
+  ForEachList(regions.nr, regions.size, [&](int r, int first, int size) {
     double s = 0.0;
-    for (int k = 1; k <= regions.size(r); ++k) s += x(regions.members(++m));
+    for (int m = first; m < first + size; ++m) s += x(regions.members(m));
     sums[r - 1] = s;
-  }
+  });
 }
 
 void JackknifeInit(Jackknife& jack, int np, int nr) {
@@ -146,22 +149,23 @@ void JackknifeInit(Jackknife& jack, int np, int nr) {
   jack.region_cov.Resize(r, r, 0.0);
 }
 
-bool Ijack(Run& run, int np, int ngenotypes, int n, const Vec<double>& theta,
-           const Vec<std::int32_t>& count, const Mat<double>& P, const Vec<std::int32_t>& possible,
-           const RegionMembers& regions, Jackknife& jack) {
+bool Ijack(Run& run, const JackknifePoint& at, const RegionMembers& regions, Jackknife& jack) {
+  const int np = at.theta.Size();
+  const int ngenotypes = at.ngenotypes;
+  const Vec<double>& theta = at.theta;
+  const Mat<double>& P = at.P;
   JackknifeInit(jack, np, regions.nr);
   // 1/q'(g) of every genotype used; 0 for the others, which are skipped.
   std::vector<double> rq(static_cast<std::size_t>(std::max(ngenotypes, 1)), 0.0);
   for (int g = 1; g <= ngenotypes; ++g) {
-    if (possible(g) != 1) continue;
+    if (at.possible(g) != 1) continue;
     const double q = Ddot(np, theta.Data(), 1, P.Ptr(1, g), 1);
     const double floor = kJackFloor * Dmax(np, P.Ptr(1, g), 1);
     const double qf = std::max(q, floor);
     // A genotype impossible in every population carries no information.
     if (qf > 0.0) rq[static_cast<std::size_t>(g - 1)] = 1.0 / qf;
   }
-  if (np >= kLargeFrom)
-    return IjackLarge(run, np, ngenotypes, n, theta, count, P, rq, regions, jack);
+  if (np >= kLargeFrom) return IjackLarge(run, at, rq, regions, jack);
   auto used = [&](int g) { return rq[static_cast<std::size_t>(g - 1)] > 0.0; };
 
   // The sums over the genotypes: for every i >= j,
@@ -178,7 +182,7 @@ bool Ijack(Run& run, int np, int ngenotypes, int n, const Vec<double>& theta,
   for (int g = 1; g <= ngenotypes; ++g) {
     if (!used(g)) continue;
     const double r = rq[static_cast<std::size_t>(g - 1)];
-    c[nb] = count(g);
+    c[nb] = at.count(g);
     const double* col = P.Ptr(1, g);
     double* xg = x.data() + static_cast<std::size_t>(nb) * unp;
     for (std::size_t i = 0; i < unp; ++i) {
@@ -203,7 +207,7 @@ bool Ijack(Run& run, int np, int ngenotypes, int n, const Vec<double>& theta,
       B(i, j) = theta(i) * theta(j) * b[k];
       B(j, i) = B(i, j);
     }
-    M(i, i) += static_cast<double>(n) - e[static_cast<std::size_t>(i - 1)];
+    M(i, i) += static_cast<double>(at.n) - e[static_cast<std::size_t>(i - 1)];
   }
 
   std::vector<int> index(static_cast<std::size_t>(np));
@@ -211,7 +215,7 @@ bool Ijack(Run& run, int np, int ngenotypes, int n, const Vec<double>& theta,
   Mhxint(M, np, det, index.data());
   if (det == 0.0) {
     M.Fill(0.0);
-    Error(run, 2005);
+    Error(run, 2005, {});
     return false;
   }
   // C = M^-1 B M^-T: with X = M^-1 B, C = M^-1 X^T because B is symmetric.
@@ -230,8 +234,8 @@ void Sumcov(int np, const RegionMembers& regions, Jackknife& jack) {
   const int nr = regions.nr;
   // First member of every region in the member list.
   std::vector<int> first(static_cast<std::size_t>(nr) + 1, 1);
-  for (int r = 1; r < nr; ++r)
-    first[static_cast<std::size_t>(r)] = first[static_cast<std::size_t>(r - 1)] + regions.size(r);
+  ForEachList(nr, regions.size,
+              [&](int r, int f, int) { first[static_cast<std::size_t>(r - 1)] = f; });
   auto member = [&](int r, int k) {
     return regions.members(first[static_cast<std::size_t>(r - 1)] + k - 1);
   };

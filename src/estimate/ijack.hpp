@@ -44,12 +44,20 @@ void JackknifeInit(Jackknife& jack, int np, int nr);
 // genotype's column of P.
 inline constexpr double kJackFloor = 1.0e-10;
 
-// Infinitesimal-jackknife covariance of theta for the genotypes flagged 1, with
-// n the sample size the estimate was made for. A singular information matrix
-// gives deviations of 0.0 and message 2005; returns false then.
-bool Ijack(Run& run, int np, int ngenotypes, int n, const Vec<double>& theta,
-           const Vec<std::int32_t>& count, const Mat<double>& P, const Vec<std::int32_t>& possible,
-           const RegionMembers& regions, Jackknife& jack);
+// The estimate a jackknife is taken at and the data it was made from.
+struct JackknifePoint {
+  const Mat<double>& P;               // np x genotypes
+  const Vec<std::int32_t>& count;     // per genotype: individuals
+  const Vec<std::int32_t>& possible;  // per genotype: those flagged 1 are used
+  const Vec<double>& theta;           // np: the estimate
+  int ngenotypes = 0;
+  int n = 0;  // the sample size the estimate was made for
+};
+
+// Infinitesimal-jackknife covariance of at.theta for the genotypes flagged 1.
+// A singular information matrix gives deviations of 0.0 and message 2005;
+// returns false then.
+bool Ijack(Run& run, const JackknifePoint& at, const RegionMembers& regions, Jackknife& jack);
 
 // From the full covariance in jack.cov: the regional variances and covariances
 // into jack.region_cov, the deviations, and both tables turned into

@@ -16,127 +16,111 @@ namespace {
 // probability fixed by the group sums (col is P(., g) or S(., k)).
 double RefSum(const Groups& groups, const double* col) {
   double s = 0.0;
-  int first = 1;
-  for (int l = 1; l <= groups.k; ++l) {
-    const int size = groups.size(l);
-    if (size >= 1) s += groups.total(l) * col[groups.members(first + size - 1) - 1];
-    first += size;
-  }
+  ForEachGroup(groups, [&](int, int first, int size, double total) {
+    if (size >= 1) s += total * col[groups.members(first + size - 1) - 1];
+  });
   return s;
 }
 
 // Regressors x_j = col(j) - col(ref(j)) of the non-reference members; 0.0 for
 // the references.
 void Regressors(const Groups& groups, const double* col, Vec<double>& x) {
-  int first = 1;
-  for (int l = 1; l <= groups.k; ++l) {
-    const int size = groups.size(l);
-    if (size >= 1) {
-      const int ref = groups.members(first + size - 1);
-      const double pref = col[ref - 1];
-      for (int j = first; j < first + size - 1; ++j) {
-        const int i = groups.members(j);
-        x(i) = col[i - 1] - pref;
-      }
-      x(ref) = 0.0;
+  ForEachGroup(groups, [&](int, int first, int size, double) {
+    if (size < 1) return;
+    const int ref = groups.members(first + size - 1);
+    const double pref = col[ref - 1];
+    for (int j = first; j < first + size - 1; ++j) {
+      const int i = groups.members(j);
+      x(i) = col[i - 1] - pref;
     }
-    first += size;
-  }
+    x(ref) = 0.0;
+  });
 }
 
 // Adds w * x_i * x_j to the lower triangle (i >= j) of the tableau's first
-// block and w * x_j * z to the right side.
-void Accumulate(int np, double w, const Vec<double>& x, double z, Vec<double>& wx,
-                Mat<double>& tableau, Vec<double>& rhs) {
+// block and w * x_j * z to the right side, with x the regressors in work.w1
+// (work.w2 takes w x).
+void Accumulate(int np, double w, double z, StepWork& work) {
+  const Vec<double>& x = work.w1;
+  Vec<double>& wx = work.w2;
   for (int i = 1; i <= np; ++i) wx(i) = w * x(i);
   for (int j = 1; j <= np; ++j) {
     const double xj = x(j);
     if (xj == 0.0) continue;
-    double* col = tableau.Ptr(1, j);
+    double* col = work.tableau.Ptr(1, j);
     for (int i = j; i <= np; ++i) col[i - 1] += wx(i) * xj;
-    rhs(j) += wx(j) * z;
+    work.rhs(j) += wx(j) * z;
   }
 }
 
-// A rule's root counts only when it is positive and finite.
-bool Positive(double x) {
-  return x > 0.0 && std::isfinite(x);
-}
-
-}  // namespace
-
-void Abmat(int np, int nclasses, const Vec<std::int32_t>& count, const double* q, const double* u,
-           const Mat<double>& P, const Vec<double>& lscale, const Mat<double>& S,
-           const Vec<std::int32_t>& class_genotypes, const Vec<std::int32_t>& possible_individuals,
-           const Vec<std::int32_t>& possible, const Groups& groups, StepWork& work) {
-  Mat<double>& tab = work.tableau;
-  Vec<double>& b = work.rhs;
+// The possible genotypes of every class with possible individuals: response
+// count / N' less the part fixed by the group sums, weight N' / q (the
+// expected information of the genotype's cell). When the genotype's expected
+// count N' q is far below its observed count, as for every genotype of data
+// with many characters, the observed genotypes hold next to nothing of their
+// pattern's probability and their expected information next to nothing of
+// the curvature; such a genotype brings its observed information
+// count / q^2 instead, in terms relative to q (x / q), which do not change
+// when the genotype's column of P is scaled. Its response keeps the right
+// side at A theta + score, so that the problem's gradient at theta stays the
+// score and the maximum is a fixed point.
+void AddGenotypeTerms(const OptimData& data, const Groups& groups, const IterateState& at,
+                      StepWork& work) {
+  const int np = at.Populations();
   Vec<double>& x = work.w1;
-  tab.Fill(0.0);
-  b.Fill(0.0);
-
-  // The possible genotypes of every class with possible individuals: response
-  // count / N' less the part fixed by the group sums, weight N' / q (the
-  // expected information of the genotype's cell). When the genotype's expected
-  // count N' q is far below its observed count, as for every genotype of data
-  // with many characters, the observed genotypes hold next to nothing of their
-  // pattern's probability and their expected information next to nothing of
-  // the curvature; such a genotype brings its observed information
-  // count / q^2 instead, in terms relative to q (x / q), which do not change
-  // when the genotype's column of P is scaled. Its response keeps the right
-  // side at A theta + score, so that the problem's gradient at theta stays the
-  // score and the maximum is a fixed point.
   int g = 0;
-  for (int k = 1; k <= nclasses; ++k) {
-    const int ng = class_genotypes(k);
-    if (possible_individuals(k) <= 0) {
+  for (int k = 1; k <= data.nclasses; ++k) {
+    const int ng = data.class_genotypes(k);
+    if (at.possible_individuals(k) <= 0) {
       g += ng;
       continue;
     }
-    const double n = static_cast<double>(possible_individuals(k));
+    const double n = static_cast<double>(at.possible_individuals(k));
     for (int m = 1; m <= ng; ++m) {
       ++g;
-      if (possible(g) == 0) continue;
-      const double* pg = P.Ptr(1, g);
-      const double c = static_cast<double>(count(g));
-      const double qg = q[g - 1] == 0.0 ? kProbFloor : q[g - 1];
+      if (at.possible(g) == 0) continue;
+      const double* pg = data.P.Ptr(1, g);
+      const double c = static_cast<double>(data.count(g));
+      const double qg = at.q[g - 1] == 0.0 ? kProbFloor : at.q[g - 1];
       // The genotype's true mixture probability: a scaled column's q is q(g)
       // divided by exp(lscale(g)), far below kExpectedCountFloor / N'.
-      const double qtrue = lscale(g) == 0.0 ? qg : qg * std::exp(lscale(g));
+      const double lscale = data.lscale(g);
+      const double qtrue = lscale == 0.0 ? qg : qg * std::exp(lscale);
       Regressors(groups, pg, x);
-      if (lscale(g) == 0.0 && n * qg >= kExpectedCountFloor * c) {
+      if (lscale == 0.0 && n * qg >= kExpectedCountFloor * c) {
         const double z = c / n - RefSum(groups, pg);
-        Accumulate(np, n / qg, x, z, work.w2, tab, b);
+        Accumulate(np, n / qg, z, work);
       } else {
         for (int j = 1; j <= np; ++j) x(j) = x(j) / qg;
         const double z = 2.0 - RefSum(groups, pg) / qg - n * qtrue / c;
-        Accumulate(np, c, x, z, work.w2, tab, b);
+        Accumulate(np, c, z, work);
       }
     }
   }
+}
 
-  // One term per class for its mass outside the possible genotypes: response 1
-  // less the fixed part, weight N' / u. A class whose possible genotypes hold
-  // all of its pattern's probability (u not above 0) carries no such term.
-  for (int k = 1; k <= nclasses; ++k) {
-    if (possible_individuals(k) <= 0 || !(u[k - 1] > 0.0)) continue;
-    const double n = static_cast<double>(possible_individuals(k));
-    const double* sk = S.Ptr(1, k);
+// One term per class for its mass outside the possible genotypes: response 1
+// less the fixed part, weight N' / u. A class whose possible genotypes hold
+// all of its pattern's probability (u not above 0) carries no such term.
+void AddClassTerms(const OptimData& data, const Groups& groups, const IterateState& at,
+                   StepWork& work) {
+  for (int k = 1; k <= data.nclasses; ++k) {
+    if (at.possible_individuals(k) <= 0 || !(at.u[k - 1] > 0.0)) continue;
+    const double n = static_cast<double>(at.possible_individuals(k));
+    const double* sk = at.S.Ptr(1, k);
     const double z = 1.0 - RefSum(groups, sk);
-    Regressors(groups, sk, x);
-    Accumulate(np, n / u[k - 1], x, z, work.w2, tab, b);
+    Regressors(groups, sk, work.w1);
+    Accumulate(at.Populations(), n / at.u[k - 1], z, work);
   }
+}
 
-  for (int j = 1; j <= np; ++j) {
-    for (int i = j + 1; i <= np; ++i) tab(j, i) = tab(i, j);
-  }
-
-  // Stationarity rows of the non-reference members, group-sum rows of the
-  // references.
-  int first = 1;
-  for (int l = 1; l <= groups.k; ++l) {
-    const int size = groups.size(l);
-    if (size < 1) continue;
+// Stationarity rows of the non-reference members, group-sum rows of the
+// references, with their basic columns.
+void ConstraintRows(int np, const Groups& groups, StepWork& work) {
+  Mat<double>& tab = work.tableau;
+  Vec<double>& b = work.rhs;
+  ForEachGroup(groups, [&](int, int first, int size, double total) {
+    if (size < 1) return;
     const int ref = groups.members(first + size - 1);
     for (int m = first; m < first + size - 1; ++m) {
       const int j = groups.members(m);
@@ -159,31 +143,48 @@ void Abmat(int np, int nclasses, const Vec<std::int32_t>& count, const double* q
     }
     for (int i = 1; i <= np; ++i) tab(ref, i) = 0.0;
     for (int m = first; m < first + size; ++m) tab(ref, groups.members(m)) = 1.0;
-    b(ref) = groups.total(l);
+    b(ref) = total;
     work.basis(ref) = ref;
-    first += size;
-  }
+  });
+}
 
+// A rule's root counts only when it is positive and finite.
+bool Positive(double x) {
+  return x > 0.0 && std::isfinite(x);
+}
+
+}  // namespace
+
+void Abmat(const OptimData& data, const Groups& groups, const IterateState& at, StepWork& work) {
+  const int np = at.Populations();
+  Mat<double>& tab = work.tableau;
+  tab.Fill(0.0);
+  work.rhs.Fill(0.0);
+  AddGenotypeTerms(data, groups, at, work);
+  AddClassTerms(data, groups, at, work);
+  for (int j = 1; j <= np; ++j) {
+    for (int i = j + 1; i <= np; ++i) tab(j, i) = tab(i, j);
+  }
+  ConstraintRows(np, groups, work);
   for (int c = 1; c <= 2 * np; ++c) work.cost(c) = 0.0;
   for (int c = 2 * np + 1; c <= 3 * np; ++c) work.cost(c) = -1.0;
 }
 
-int Wolfe(Run& run, int np, StepWork& work) {
+WolfeOutcome Wolfe(Run& run, int np, StepWork& work) {
   for (int changes = 0;; ++changes) {
     const int e = Enter(np, work.tableau, work.cost, work.basis);
     if (e == 0) {
       Dcopy(np, work.rhs.Data(), 1, work.solution.Data(), 1);
-      return 0;
+      return WolfeOutcome::kSolved;
     }
     if (changes == kMaxBasisChanges) {
-      run.error.n1 = kMaxBasisChanges;
-      Error(run, 3028);
-      return 3028;
+      Error(run, 3028, {.n1 = kMaxBasisChanges});
+      return WolfeOutcome::kTooManyChanges;
     }
     const int row = Leave(np, e, work.tableau, work.rhs, work.active, work.ties);
     if (row == 0) {
-      Error(run, 1011);
-      return 1011;
+      Error(run, 1011, {});
+      return WolfeOutcome::kNoLeavingRow;
     }
     Operat(np, row, e, work.tableau, work.rhs, work.pivot);
     work.basis(row) = e;
@@ -275,10 +276,14 @@ void Operat(int np, int row, int e, Mat<double>& tableau, Vec<double>& rhs, Vec<
   }
 }
 
-void Newges(Run& run, int np, int ngenotypes, const Vec<std::int32_t>& possible, Vec<double>& theta,
-            Vec<double>& trial, const Mat<double>& P, const Vec<double>& lscale,
-            const Vec<std::int32_t>& count, const double* q, double& L, double eps, double tau,
-            Convergence& conv, StepWork& work) {
+namespace {
+
+// Wolfe's solution into at.newtheta (0 for the populations not basic), the
+// populations basic in it into work.active, and the direction towards it into
+// work.dir. Returns the direction's largest component.
+double TowardsSolution(IterateState& at, StepWork& work) {
+  const int np = at.Populations();
+  Vec<double>& trial = at.newtheta;
   Dhset(np, 0.0, trial.Data(), 1);
   Ifill(np, 0, work.active.Data(), 1);
   for (int row = 1; row <= np; ++row) {
@@ -288,31 +293,39 @@ void Newges(Run& run, int np, int ngenotypes, const Vec<std::int32_t>& possible,
       work.active(b) = 1;
     }
   }
-
   Vec<double>& d = work.dir;
   double maxchange = 0.0;
   for (int j = 1; j <= np; ++j) {
-    d(j) = trial(j) - theta(j);
+    d(j) = trial(j) - at.theta(j);
     if (std::fabs(d(j)) > maxchange) maxchange = std::fabs(d(j));
   }
-  const double ftol = std::fabs(L) * tau;
+  return maxchange;
+}
 
-  std::array<double, 4> coef{};
-  Taylor(np, ngenotypes, coef, d, P, count, q, possible, work.colmax);
-  const double t0 = Csolve(coef);
+}  // namespace
 
+StepOutcome Newges(Run& run, const OptimData& data, const Tolerances& tol, IterateState& at,
+                   StepWork& work) {
+  const int np = at.Populations();
+  const int ngenotypes = data.Genotypes();
+  Vec<double>& theta = at.theta;
+  Vec<double>& trial = at.newtheta;
+  const double maxchange = TowardsSolution(at, work);
+  const Vec<double>& d = work.dir;
+  const double ftol = std::fabs(at.L) * tol.tau;
+  const double t0 = Csolve(Taylor(data, at, work));
+
+  // Halving from t0 until the trial is non-negative and loses at most ftol.
   double s = 2.0 * t0;
-  double next = L;
-  bool stuck = false;
+  double next = at.L;
   for (;;) {
     s = s / 2.0;
     // Written so that a direction that is not a number gives up as well.
-    if (!(s * maxchange >= eps)) {
+    if (!(s * maxchange >= tol.eps)) {
       Dcopy(np, theta.Data(), 1, trial.Data(), 1);
-      run.error.a1 = "IRLS";
-      Error(run, 1006);
-      stuck = true;
-      break;
+      Error(run, 1006, {.a1 = "IRLS"});
+      at.conv.change = maxchange * s;
+      return StepOutcome::kShrunk;
     }
     bool negative = false;
     for (int j = 1; j <= np; ++j) {
@@ -320,21 +333,20 @@ void Newges(Run& run, int np, int ngenotypes, const Vec<std::int32_t>& possible,
       if (trial(j) < 0.0) negative = true;
     }
     if (negative) continue;
-    next = Hood(np, ngenotypes, P, lscale, trial, possible, count);
-    if (L - next <= ftol) break;
+    next = Hood(np, ngenotypes, data.P, data.lscale, trial, at.possible, data.count);
+    if (at.L - next <= ftol) break;
   }
 
-  if (!stuck) {
-    if (std::fabs(L - next) > ftol) {
-      L = next;
-      Dcopy(np, trial.Data(), 1, theta.Data(), 1);
-    } else {
-      run.error.x1 = tau;
-      run.error.x2 = conv.pctmax;
-      Error(run, 1007);
-    }
+  StepOutcome outcome = StepOutcome::kMoved;
+  if (std::fabs(at.L - next) > ftol) {
+    at.L = next;
+    Dcopy(np, trial.Data(), 1, theta.Data(), 1);
+  } else {
+    Error(run, 1007, {.x1 = tol.tau, .x2 = at.conv.pctmax});
+    outcome = StepOutcome::kNoGain;
   }
-  conv.change = maxchange * s;
+  at.conv.change = maxchange * s;
+  return outcome;
 }
 
 // The Taylor terms. Along d the mixture probability of genotype g moves by
@@ -346,17 +358,19 @@ void Newges(Run& run, int np, int ngenotypes, const Vec<std::int32_t>& possible,
 // seeds the halving search, which keeps every accepted step sound. Each term is taken as (P(j, g) d_j / q')^k, the same
 // quantity as T_k(g) / q'^k, so that the powers neither under- nor overflow
 // when a genotype's probabilities are very small.
-void Taylor(int np, int ngenotypes, std::array<double, 4>& coef, const Vec<double>& d,
-            const Mat<double>& P, const Vec<std::int32_t>& count, const double* q,
-            const Vec<std::int32_t>& possible, const Vec<double>& colmax) {
-  coef = {0.0, 0.0, 0.0, 0.0};
+std::array<double, 4> Taylor(const OptimData& data, const IterateState& at,
+                             const StepWork& work) {
+  const int np = at.Populations();
+  const int ngenotypes = data.Genotypes();
+  const Vec<double>& d = work.dir;
+  std::array<double, 4> coef = {0.0, 0.0, 0.0, 0.0};
   for (int g = 1; g <= ngenotypes; ++g) {
-    if (possible(g) == 0) continue;
+    if (at.possible(g) == 0) continue;
     // Relative floor: unchanged when the genotype's column of P is scaled.
-    const double floor = kTaylorFloor * colmax(g);
-    const double qf = q[g - 1] > floor ? q[g - 1] : floor;
+    const double floor = kTaylorFloor * work.colmax(g);
+    const double qf = at.q[g - 1] > floor ? at.q[g - 1] : floor;
     if (!(qf > 0.0)) continue;  // a column of zeros adds nothing
-    const double* pg = P.Ptr(1, g);
+    const double* pg = data.P.Ptr(1, g);
     std::array<double, 4> t{};
     for (int j = 0; j < np; ++j) {
       const double r = pg[j] * d(j + 1) / qf;
@@ -367,13 +381,14 @@ void Taylor(int np, int ngenotypes, std::array<double, 4>& coef, const Vec<doubl
       t[2] += r * r2;
       t[3] += r2 * r2;
     }
-    const double c = static_cast<double>(count(g));
+    const double c = static_cast<double>(data.count(g));
     for (int k = 0; k < 4; ++k) coef[k] += c * t[k];
   }
   // The alternating series of ln(1 + x), divided by t.
   coef[1] = -coef[1] / 2.0;
   coef[2] = coef[2] / 3.0;
   coef[3] = -coef[3] / 4.0;
+  return coef;
 }
 
 double Csolve(const std::array<double, 4>& coef) {

@@ -29,15 +29,25 @@ struct ProfileEstimate {
 // Trials per search before it is given up (message 1013).
 inline constexpr int kProfileTrials = 11;
 
-// One bound's search for region members `group` (the other populations make
-// the second constraint group). `lower` selects the search below the estimate.
+// One bound's search: the unit's members (the other populations make the
+// second constraint group), its number and its name in the messages, the
+// first step h and the normal quantile z of the confidence level. `lower`
+// selects the search below the estimate.
+struct BoundSearch {
+  const Vec<int>& group;
+  int region = 0;
+  std::string name;
+  double h = 0.0;
+  double z = 0.0;
+  bool lower = true;
+};
+
 // Returns the bound, 0.0 or 1.0 at the edges, or -1.0 after message 1013;
 // `p_value`, when given, receives the chi-square P-value of the trial taken as
 // the bound (NaN after message 1013).
-double ProfileBound(Run& run, const OptimData& data, const OptimSwitches& sw,
-                    const ProfileEstimate& est, const Vec<int>& group, int region,
-                    const std::string& name, double h, double z, bool lower,
-                    double* p_value = nullptr);
+[[nodiscard]] double ProfileBound(Run& run, const OptimData& data, const OptimSwitches& sw,
+                                  const ProfileEstimate& est, const BoundSearch& search,
+                                  double* p_value = nullptr);
 
 // The interval found for one unit (a region, or a population when `Likeci`
 // was given the populations as units). A bound whose search gave up is -1.0.
@@ -47,14 +57,22 @@ struct ProfileInterval {
   double p_lo = 0.0, p_hi = 0.0;
 };
 
-// Writes the likelihood intervals of every region whose estimate is at least
-// 0.01 (in single precision), or of every region when `every` is set, on
-// `out`: the header, then one line per region. `regions` may as well list the
-// populations one to a unit, with est.regional holding their estimates.
-// Works on copies of P and of the missing-baseline estimates, so the estimate's
-// own are left as they are. Returns the intervals found, in unit order.
+// The units of the intervals: the regions, or the populations one to a unit
+// (with est.regional holding their estimates), with their names; `every`
+// asks for every unit, not only those whose estimate is at least 0.01.
+struct ProfileUnits {
+  RegionMembers members;
+  const Vec<std::string>& names;
+  bool every = false;
+};
+
+// Writes the likelihood intervals of every unit whose estimate is at least
+// 0.01 (in single precision), or of every unit when units.every is set, on
+// `out`: the header, then one line per unit. Works on copies of P and of the
+// missing-baseline estimates, so the estimate's own are left as they are.
+// Returns the intervals found, in unit order.
 std::vector<ProfileInterval> Likeci(Run& run, const OptimData& data, const OptimSwitches& sw,
-                                    const ProfileEstimate& est, const RegionMembers& regions,
-                                    const Vec<std::string>& names, Unit& out, bool every = false);
+                                    const ProfileEstimate& est, const ProfileUnits& units,
+                                    Unit& out);
 
 }  // namespace velk

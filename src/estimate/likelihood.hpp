@@ -12,6 +12,7 @@
 
 #include "core/array.hpp"
 #include "model/groups.hpp"
+#include "estimate/optim_data.hpp"
 
 namespace velk {
 
@@ -24,44 +25,37 @@ inline constexpr double kProbFloor = 1.0e-99;
 // Mixture log-likelihood: the sum over genotypes flagged exactly 1 of
 // count(g) * (ln(q(g)) + lscale(g)), q(g) = sum_i theta_i P(i, g), with 1.0e-99 in
 // place of a q(g) of 0 (the floor the score divisions use too).
-double Hood(int np, int ngenotypes, const Mat<double>& P, const Vec<double>& lscale,
-            const Vec<double>& theta, const Vec<std::int32_t>& possible,
-            const Vec<std::int32_t>& count);
+[[nodiscard]] double Hood(int np, int ngenotypes, const Mat<double>& P, const Vec<double>& lscale,
+                          const Vec<double>& theta, const Vec<std::int32_t>& possible,
+                          const Vec<std::int32_t>& count);
 
 // Whether a genotype tolerance bound was set: an unset bound is NaN.
 inline bool BoundSet(double bound) {
   return bound == bound;
 }
 
-// Marks a genotype impossible (possible = 0, any_impossible = 1) when bound is
-// strictly above its largest probability over the populations (compared through
-// the logarithms), possible otherwise; an unset bound (NaN) marks impossible
-// only a genotype whose probability is 0 in every population. Then Genes.
-void Setfrq(int np, int nclasses, const Mat<double>& P, const Vec<double>& lscale,
-            const Vec<std::int32_t>& class_genotypes, const Vec<std::int32_t>& class_individuals,
-            Mat<double>& S, Vec<std::int32_t>& possible, int& any_impossible,
-            Vec<std::int32_t>& possible_individuals, const Vec<std::int32_t>& count, double bound);
+// Marks a genotype impossible (at.possible = 0) when bound is strictly above its
+// largest probability over the populations (compared through the logarithms),
+// possible otherwise; an unset bound (NaN) marks impossible only a genotype
+// whose probability is 0 in every population. Then Genes. True when some
+// genotype was marked impossible.
+[[nodiscard]] bool Setfrq(const OptimData& data, double bound, IterateState& at);
 
-// Per class k: S(., k) = sum of the probabilities of its possible genotypes, and
-// possible_individuals(k) = its individuals less those of its impossible genotypes.
-void Genes(int np, int nclasses, const Mat<double>& P, const Vec<double>& lscale,
-           const Vec<std::int32_t>& class_genotypes, const Vec<std::int32_t>& class_individuals,
-           Mat<double>& S, const Vec<std::int32_t>& possible,
-           Vec<std::int32_t>& possible_individuals, const Vec<std::int32_t>& count);
+// Per class k: at.S(., k) = sum of the probabilities of its possible genotypes,
+// and at.possible_individuals(k) = its individuals less those of its impossible
+// genotypes.
+void Genes(const OptimData& data, IterateState& at);
 
-// Mixture probability q[g - 1] of every genotype, expected mass u[k - 1] of each
-// class outside its possible genotypes (0.0 for a class without possible
-// individuals), and the score (derivative of Hood by theta_i). q and u are
-// usually the two parts of one work vector (genotypes, then classes).
-void Genexp(int np, int nclasses, const Vec<double>& theta, const Vec<std::int32_t>& count,
-            double* q, double* u, const Mat<double>& P, const Mat<double>& S,
-            const Vec<std::int32_t>& class_genotypes, const Vec<std::int32_t>& possible,
-            const Vec<std::int32_t>& possible_individuals, Vec<double>& score);
+// Mixture probability at.q[g - 1] of every genotype, expected mass at.u[k - 1] of
+// each class outside its possible genotypes (0.0 for a class without possible
+// individuals), and at.score (derivative of Hood by theta_i), all for at.theta.
+// q and u are usually the two parts of one work vector (genotypes, then classes).
+void Genexp(const OptimData& data, IterateState& at);
 
-// Guaranteed percent of the maximum likelihood for theta, from its score, into
-// conv.pctmax; per group the member with the largest score (best) and that score.
-// nposs is the possible sample size.
-void Pctmax(int np, int nposs, const Groups& groups, const Vec<double>& theta,
-            const Vec<double>& score, Convergence& conv, Vec<int>& best, Vec<double>& best_score);
+// Guaranteed percent of the maximum likelihood for at.theta, from at.score, into
+// at.conv.pctmax; per group the member with the largest score (best) and that
+// score. nposs is the possible sample size.
+void Pctmax(int nposs, const Groups& groups, IterateState& at, Vec<int>& best,
+            Vec<double>& best_score);
 
 }  // namespace velk

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <new>
+#include <optional>
 #include <string>
 
 #include "core/error.hpp"
@@ -23,6 +24,16 @@ constexpr std::string_view kModeNames = "EM        CG        IRLS      ";
 
 // Everything one call works with, so that the steps below read like the loop.
 struct Optimiser {
+  Optimiser(Run& run_, const OptimData& data_, const OptimSwitches& sw_, Groups& groups_,
+            Vec<double>& theta_, Vec<std::int32_t>& possible_, OptimResult& res_,
+            OptimWork& work_)
+      : run(run_), data(data_), sw(sw_), groups(groups_), theta(theta_), possible(possible_),
+        res(res_), work(work_),
+        at{.theta = theta_, .newtheta = work_.trial, .L = res_.L, .possible = possible_,
+           .S = work_.S, .possible_individuals = work_.possible_individuals, .q = nullptr,
+           .u = nullptr, .score = res_.score, .conv = res_.conv},
+        np(theta_.Size()) {}
+
   Run& run;
   const OptimData& data;
   const OptimSwitches& sw;
@@ -31,6 +42,8 @@ struct Optimiser {
   Vec<std::int32_t>& possible;
   OptimResult& res;
   OptimWork& work;
+  IterateState at;  // theta, L, score and conv are those of the call; q and u in work.qu
+  Tolerances tol;
 
   int np = 0;
   int ngen = 0;
@@ -38,6 +51,7 @@ struct Optimiser {
   OptimMode mode = OptimMode::kCg;
   bool update = false;  // baseline-update mode
   bool rescue = false;  // EM steps after a conjugate-gradient or IRLS stall
+  bool irls_ready = false;  // the IRLS arrays are allocated
   double beta = 0.0;    // largest change of the last baseline update
   int last_line = -1;   // iteration of the last history line written
 
@@ -66,22 +80,18 @@ struct Optimiser {
   }
 
   void Expect() {
-    Genexp(np, data.nclasses, theta, data.count, q(), u(), data.P, work.S, data.class_genotypes,
-           possible, work.possible_individuals, res.score);
-    Pctmax(np, res.nposs, groups, theta, res.score, res.conv, work.best, work.best_score);
+    Genexp(data, at);
+    Pctmax(res.nposs, groups, at, work.best, work.best_score);
   }
 
   // Setfrq with the genotype tolerance; when genotypes were screened out the
   // possible sample size is lowered and theta and the group totals are scaled
   // to the possible fraction. False after message 3036.
-  bool Screen() {
-    int any = 0;
-    Setfrq(np, data.nclasses, data.P, data.lscale, data.class_genotypes, data.class_individuals,
-           work.S, possible, any, work.possible_individuals, data.count, run.par.geno_tol);
-    if (any == 0) return true;
+  [[nodiscard]] bool Screen() {
+    if (!Setfrq(data, run.par.geno_tol, at)) return true;
     const int n = Idot(ngen, possible.Data(), 1, data.count.Data(), 1);
     if (n < 1) {
-      Error(run, 3036);
+      Error(run, 3036, {});
       return false;
     }
     res.nposs = n;
@@ -100,7 +110,7 @@ struct Optimiser {
   }
 
   // The end of the baseline update: screening on the final frequencies.
-  bool EndUpdate() {
+  [[nodiscard]] bool EndUpdate() {
     update = false;
     if (!Screen()) return false;
     work.baseline.W.Free();
@@ -121,13 +131,15 @@ struct Optimiser {
     work.best.Resize(std::max(groups.k, 1), 0);
     work.best_score.Resize(std::max(groups.k, 1), 0.0);
     res.score.Resize(np, 0.0);
+    at.q = q();
+    at.u = u();
     if (data.nmissing < 1) {
       mode = OptimMode::kCg;
       CgAlloc(work.step, np);
     } else {
       mode = OptimMode::kEm;
       update = true;
-      BaselineWorkInit(run, np, ngen, work.baseline);
+      BaselineWorkInit(run, data, np, work.baseline);
       const int entries = std::max(data.nmissing, 1);
       if (data.missing_totals.Size() < entries) data.missing_totals.Resize(entries);
       if (data.missing_freqs.Rows() != run.par.max_types || data.missing_freqs.Cols() < entries) {
@@ -138,47 +150,45 @@ struct Optimiser {
     }
   }
 
-  // One EM pass with the baseline update. False when the run stopped.
-  bool EmStep() {
-    Em(np, ngen, n0, q(), data.P, theta, work.trial, data.count, possible, groups, res.conv);
-    const double trial = Hood(np, ngen, data.P, data.lscale, work.trial, possible, data.count);
-    const double tau = run.par.ftol;
-    if (std::fabs(res.L - trial) <= std::fabs(res.L) * tau) {
-      Pctmax(np, res.nposs, groups, theta, res.score, res.conv, work.best, work.best_score);
-      run.error.x1 = tau;
-      run.error.x2 = res.conv.pctmax;
-      Error(run, 1007);
+  // The EM step from theta into the trial point and the trial's log-likelihood.
+  double EmTrial() {
+    Em(data, n0, groups, at);
+    return Hood(np, ngen, data.P, data.lscale, work.trial, possible, data.count);
+  }
+
+  // One EM pass with the baseline update; nullopt when the run stopped.
+  [[nodiscard]] std::optional<StepOutcome> EmStep() {
+    const double trial = EmTrial();
+    if (std::fabs(res.L - trial) <= std::fabs(res.L) * tol.tau) {
+      Pctmax(res.nposs, groups, at, work.best, work.best_score);
+      Error(run, 1007, {.x1 = tol.tau, .x2 = res.conv.pctmax});
       res.finished = 1;
       // EM can gain nothing more on these frequencies: the update ends here and
       // the other rules take over, rather than repeating the same test.
-      return EndUpdate();
+      if (!EndUpdate()) return std::nullopt;
+      return StepOutcome::kNoGain;
     }
     res.L = trial;
     Dcopy(np, work.trial.Data(), 1, theta.Data(), 1);
-    beta =
-        Upgmat(run, np, ngen, theta, data.P, data.lscale, data.count, data.copies, data.base_totals,
-               data.base_counts, sw.draw, data.missing_totals, data.missing_freqs, work.baseline);
-    if (run.error.stop) return false;
+    beta = Upgmat(run, data, theta, sw.draw != 0, work.baseline);
+    if (run.error.stop) return std::nullopt;
     Colmax(np, ngen, data.P, work.step.colmax);
-    if (beta < kBaselineDone) return EndUpdate();
-    return true;
+    if (beta < kBaselineDone && !EndUpdate()) return std::nullopt;
+    return StepOutcome::kMoved;
   }
 
   // One EM step after a stall: taken when it gains more than the likelihood
-  // tolerance, otherwise 1007 ends the search.
-  void RescueStep() {
-    Em(np, ngen, n0, q(), data.P, theta, work.trial, data.count, possible, groups, res.conv);
-    const double trial = Hood(np, ngen, data.P, data.lscale, work.trial, possible, data.count);
-    const double tau = run.par.ftol;
-    if (std::fabs(res.L - trial) <= std::fabs(res.L) * tau || !(trial >= res.L)) {
-      run.error.x1 = tau;
-      run.error.x2 = res.conv.pctmax;
-      Error(run, 1007);
+  // tolerance, otherwise warning 1007 ends the search.
+  StepOutcome RescueStep() {
+    const double trial = EmTrial();
+    if (std::fabs(res.L - trial) <= std::fabs(res.L) * tol.tau || !(trial >= res.L)) {
+      Error(run, 1007, {.x1 = tol.tau, .x2 = res.conv.pctmax});
       res.finished = 1;
-      return;
+      return StepOutcome::kNoGain;
     }
     res.L = trial;
     Dcopy(np, work.trial.Data(), 1, theta.Data(), 1);
+    return StepOutcome::kMoved;
   }
 
   // The end of a search must be a number: a log-likelihood that is not finite,
@@ -187,159 +197,186 @@ struct Optimiser {
     bool positive = false;
     for (int g = 1; g <= ngen && !positive; ++g) positive = possible(g) == 1 && q()[g - 1] > 0.0;
     if (std::isfinite(res.L) && (positive || ngen == 0)) return;
-    run.error.n1 = std::isfinite(res.L) ? 2 : 1;
-    Error(run, 3041);
+    Error(run, 3041, {.n1 = std::isfinite(res.L) ? 2 : 1});
   }
 
-  void Maximise() {
+  // How one pass of the loop ended.
+  enum class Pass { kGoOn, kDone, kStopped };
+
+  // Storage and the start: screening (or the class masses), L, the
+  // expectations and the history's head. False when the run stopped.
+  [[nodiscard]] bool Begin() {
     n0 = res.nposs;
-    ngen = Isum(data.nclasses, data.class_genotypes.Data(), 1);
+    ngen = data.Genotypes();
+    tol = RunTolerances(run);
     res.iterations = 0;
     res.finished = 0;
     res.stalled = 0;
-    res.ended_by = 0;
+    res.ended_by = SearchOutcome::kOther;
     rescue = false;
     beta = 0.0;
     try {
       Allocate();
     } catch (const std::bad_alloc&) {
-      Error(run, 3000);
-      return;
+      Error(run, 3000, {});
+      return false;
     }
 
     if (!update && sw.screen != 0) {
-      if (!Screen()) return;
+      if (!Screen()) return false;
     } else {
-      Genes(np, data.nclasses, data.P, data.lscale, data.class_genotypes, data.class_individuals,
-            work.S, possible, work.possible_individuals, data.count);
+      Genes(data, at);
     }
     Colmax(np, ngen, data.P, work.step.colmax);
     res.L = Hood(np, ngen, data.P, data.lscale, theta, possible, data.count);
     Expect();
     if (History()) Header();
-
-    const double eps = run.par.eps;
-    const double tau = run.par.ftol;
-    const int limit = run.par.max_iterations;
     work.step.restart = np;
-    bool done = false;  // the loop ended before its last pass
-    bool irls_request = false;
-    bool irls_ready = false;
-    for (int it = 1; it <= limit; ++it) {
-      res.iterations = it;
+    return true;
+  }
 
-      // 1. The step of the current mode.
-      if (mode == OptimMode::kEm && rescue) {
-        RescueStep();
-      } else if (mode == OptimMode::kEm) {
-        if (!EmStep()) return;
-      } else if (mode == OptimMode::kCg) {
-        Restart(np, groups, theta, work.best, eps, work.step);
-        Conjas(run, np, data.nclasses, data.class_genotypes, theta, work.trial, data.P, data.lscale,
-               data.count, res.score, q(), possible, res.L, groups, eps, tau, res.conv, work.step);
-      } else {
-        Abmat(np, data.nclasses, data.count, q(), u(), data.P, data.lscale, work.S,
-              data.class_genotypes, work.possible_individuals, possible, groups, work.step);
-        const int code = Wolfe(run, np, work.step);
-        if (run.error.stop) return;
-        if (code == 1011) {
-          res.ended_by = 1011;
-          done = true;
-          break;
-        }
-        Newges(run, np, ngen, possible, theta, work.trial, data.P, data.lscale, data.count, q(),
-               res.L, eps, tau, res.conv, work.step);
+  // 1. The step of the current mode, its outcome into `outcome`. kDone when
+  // Wolfe's method found no row to leave the basis (warning 1011).
+  [[nodiscard]] Pass Step(StepOutcome& outcome) {
+    if (mode == OptimMode::kEm && rescue) {
+      outcome = RescueStep();
+    } else if (mode == OptimMode::kEm) {
+      const std::optional<StepOutcome> em = EmStep();
+      if (!em) return Pass::kStopped;
+      outcome = *em;
+    } else if (mode == OptimMode::kCg) {
+      Restart(np, groups, theta, work.best, tol.eps, work.step);
+      outcome = Conjas(run, data, groups, tol, at, work.step);
+    } else {
+      Abmat(data, groups, at, work.step);
+      const WolfeOutcome solved = Wolfe(run, np, work.step);
+      if (run.error.stop) return Pass::kStopped;
+      if (solved == WolfeOutcome::kNoLeavingRow) {
+        res.ended_by = SearchOutcome::kNoLeavingRow;
+        return Pass::kDone;
       }
-      if (run.error.stop) return;
-
-      // 2. Expectations and the percent of maximum; a step without progress stalls.
-      Expect();
-      const int last = Lastcd(run);
-      if (last == 1007 || last == 1006) {
-        res.stalled = 1;
-        if (last == 1007) res.ended_by = 1007;
-      } else if (History() && it % 5 == 0) {
-        Line(it);
-      }
-
-      // 3. The guaranteed percent of the maximum.
-      if (res.conv.pctmax > run.par.gpa) {
-        run.error.x2 = res.conv.pctmax;
-        Error(run, 102);
-        res.ended_by = 102;
-        done = true;
-      }
-
-      // 4. Hand-over and convergence. A stall that is not the likelihood
-      // tolerance's (1006) hands over to EM steps.
-      const bool stuck = res.stalled != 0 && last == 1006;
-      if (mode == OptimMode::kEm && rescue) {
-        if (res.stalled != 0) done = true;
-      } else if (mode == OptimMode::kEm) {
-        if (!update) {
-          res.stalled = 0;
-          beta = 0.0;
-          if (sw.irls == 0) {
-            CgAlloc(work.step, np);
-            mode = OptimMode::kCg;
-          } else {
-            mode = OptimMode::kIrls;
-            irls_request = true;
-          }
-        }
-      } else if (mode == OptimMode::kCg) {
-        if (sw.irls != 0 && (res.conv.change < run.par.irls_switch || res.stalled != 0)) {
-          res.stalled = 0;
-          CgFree(work.step);
-          mode = OptimMode::kIrls;
-          irls_request = true;
-        } else if (stuck) {
-          CgFree(work.step);
-          Rescue();
-        } else if (res.stalled != 0) {
-          done = true;
-        } else if (res.conv.change < eps) {
-          Converged();
-          done = true;
-        }
-      } else {
-        if (stuck) {
-          Rescue();
-        } else if (res.stalled != 0) {
-          done = true;
-        } else if (res.conv.change < eps) {
-          Converged();
-          done = true;
-        }
-      }
-
-      // 5. IRLS storage, once.
-      if (irls_request) {
-        irls_request = false;
-        try {
-          if (!irls_ready) IrlsAlloc(work.step, np);
-        } catch (const std::bad_alloc&) {
-          Error(run, 3000);
-          return;
-        }
-        irls_ready = true;
-        work.step.active.Fill(1);
-      }
-      if (done) break;
+      outcome = Newges(run, data, tol, at, work.step);
     }
+    return run.error.stop ? Pass::kStopped : Pass::kGoOn;
+  }
 
+  // 2. A step without progress stalls; the history gets every fifth pass.
+  void Record(int it, StepOutcome outcome) {
+    if (outcome != StepOutcome::kMoved) {
+      res.stalled = 1;
+      if (outcome == StepOutcome::kNoGain) res.ended_by = SearchOutcome::kLikelihoodTolerance;
+    } else if (History() && it % 5 == 0) {
+      Line(it);
+    }
+  }
+
+  // 3. The guaranteed percent of the maximum: true when reached (note 102).
+  bool PercentReached() {
+    if (!(res.conv.pctmax > run.par.gpa)) return false;
+    Error(run, 102, {.x2 = res.conv.pctmax});
+    res.ended_by = SearchOutcome::kPercentOfMaximum;
+    return true;
+  }
+
+  // 4. Hand-over and convergence. A stall that is not the likelihood
+  // tolerance's (1006) hands over to EM steps. kDone when the search ends,
+  // kStopped when the IRLS arrays could not be had.
+  [[nodiscard]] Pass HandOver(StepOutcome outcome) {
+    const bool stuck = res.stalled != 0 && outcome == StepOutcome::kShrunk;
+    if (mode == OptimMode::kEm && rescue) {
+      if (res.stalled != 0) return Pass::kDone;
+    } else if (mode == OptimMode::kEm) {
+      if (!update) {
+        res.stalled = 0;
+        beta = 0.0;
+        if (sw.irls == 0) {
+          CgAlloc(work.step, np);
+          mode = OptimMode::kCg;
+        } else if (!EnterIrls()) {
+          return Pass::kStopped;
+        }
+      }
+    } else if (mode == OptimMode::kCg) {
+      if (sw.irls != 0 && (res.conv.change < run.par.irls_switch || res.stalled != 0)) {
+        res.stalled = 0;
+        CgFree(work.step);
+        if (!EnterIrls()) return Pass::kStopped;
+      } else if (stuck) {
+        CgFree(work.step);
+        Rescue();
+      } else {
+        return Settled();
+      }
+    } else if (stuck) {
+      Rescue();
+    } else {
+      return Settled();
+    }
+    return Pass::kGoOn;
+  }
+
+  // A conjugate-gradient or IRLS pass that neither hands over nor goes on with
+  // EM: a stall ends the search, and so does a change below the estimate
+  // tolerance (note 101).
+  Pass Settled() {
+    if (res.stalled != 0) return Pass::kDone;
+    if (!(res.conv.change < tol.eps)) return Pass::kGoOn;
+    Converged();
+    return Pass::kDone;
+  }
+
+  // IRLS mode, its arrays allocated once. False after message 3000.
+  [[nodiscard]] bool EnterIrls() {
+    mode = OptimMode::kIrls;
+    try {
+      if (!irls_ready) IrlsAlloc(work.step, np);
+    } catch (const std::bad_alloc&) {
+      Error(run, 3000, {});
+      return false;
+    }
+    irls_ready = true;
+    work.step.active.Fill(1);
+    return true;
+  }
+
+  // One pass of the loop: the steps 1 to 4 above.
+  [[nodiscard]] Pass OnePass(int it) {
+    StepOutcome outcome = StepOutcome::kMoved;
+    const Pass step = Step(outcome);
+    if (step != Pass::kGoOn) return step;
+    Expect();
+    Record(it, outcome);
+    const bool reached = PercentReached();
+    const Pass next = HandOver(outcome);
+    if (next == Pass::kStopped) return next;
+    return reached ? Pass::kDone : next;
+  }
+
+  // The iteration limit (warning 1008) when no test ended the search, then the
+  // final state into the history exactly once, and the check that it is a number.
+  void Finish(bool done) {
+    const int limit = run.par.max_iterations;
     if (!done && res.iterations >= limit) {
-      run.error.n1 = limit;
-      run.error.x2 = res.conv.pctmax;
-      Error(run, 1008);
+      Error(run, 1008, {.n1 = limit, .x2 = res.conv.pctmax});
       res.finished = 1;
-      res.ended_by = 1008;
+      res.ended_by = SearchOutcome::kIterationLimit;
     }
-
-    // Final tail: the final state goes into the history exactly once.
     Expect();
     if (History() && last_line != res.iterations) Line(res.iterations);
     CheckFinite();
+  }
+
+  void Maximise() {
+    if (!Begin()) return;
+    const int limit = run.par.max_iterations;
+    bool done = false;  // the loop ended before its last pass
+    for (int it = 1; it <= limit && !done; ++it) {
+      res.iterations = it;
+      const Pass pass = OnePass(it);
+      if (pass == Pass::kStopped) return;
+      done = pass == Pass::kDone;
+    }
+    Finish(done);
   }
 
   void Rescue() {
@@ -349,11 +386,9 @@ struct Optimiser {
   }
 
   void Converged() {
-    run.error.x1 = res.conv.change;
-    run.error.x2 = res.conv.pctmax;
-    Error(run, 101);
+    Error(run, 101, {.x1 = res.conv.change, .x2 = res.conv.pctmax});
     res.finished = 1;
-    res.ended_by = 101;
+    res.ended_by = SearchOutcome::kEstimateTolerance;
   }
 };
 
@@ -375,11 +410,14 @@ OptimData RunOptimData(Run& run, Mat<double>& P, Vec<double>& lscale) {
                    .missing_freqs = in.missing_freqs};
 }
 
+Tolerances RunTolerances(const Run& run) {
+  return Tolerances{.eps = run.par.eps, .tau = run.par.ftol};
+}
+
 void Optim(Run& run, const OptimData& data, const OptimSwitches& sw, Groups& groups,
            Vec<double>& theta, Vec<std::int32_t>& possible, OptimResult& res, OptimWork& work) {
   Errpush(run, "Searching for the maximum likelihood estimates");
-  Optimiser o{run, data, sw, groups, theta, possible, res, work};
-  o.np = theta.Size();
+  Optimiser o(run, data, sw, groups, theta, possible, res, work);
   o.Maximise();
   // The conjugate direction and the baseline work live for one call only.
   CgFree(work.step);

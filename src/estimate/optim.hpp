@@ -7,32 +7,13 @@
 
 #include "core/array.hpp"
 #include "model/groups.hpp"
+#include "estimate/optim_data.hpp"
 #include "estimate/stepwork.hpp"
 #include "estimate/upgmat.hpp"
 
 namespace velk {
 
 struct Run;
-
-// The data one maximisation works on. P is rebuilt for the populations with
-// missing baseline by the baseline update; the missing-baseline totals and
-// frequencies receive its estimates (one entry per population and character
-// without baseline data; resized when too small).
-struct OptimData {
-  Mat<double>& P;                              // np x genotypes
-  Vec<double>& lscale;                         // per genotype: log-scale of its column
-  const Vec<std::int32_t>& count;              // per genotype: individuals
-  const Vec<std::int32_t>& class_genotypes;    // per class: genotypes
-  const Vec<std::int32_t>& class_individuals;  // per class: individuals
-  int nclasses = 0;
-  // For the baseline update.
-  const Arr3<std::int8_t>& copies;        // (type, character, genotype)
-  const Mat<std::int32_t>& base_totals;   // (character, population)
-  const Arr3<std::int16_t>& base_counts;  // (type, character, population)
-  int nmissing = 0;                       // missing-baseline entries
-  Vec<double>& missing_totals;
-  Mat<double>& missing_freqs;  // (type, entry)
-};
 
 // The run's own mixture and baseline (run.input) with the matrix P.
 OptimData RunOptimData(Run& run, Mat<double>& P, Vec<double>& lscale);
@@ -45,6 +26,18 @@ struct OptimSwitches {
   int draw = 0;     // Dirichlet draws in the baseline update
 };
 
+// How a search ended. The message that says so is written where the search
+// ends; callers steer by the outcome (estmtr's advice after a search that ended
+// below the guaranteed percent of maximum).
+enum class SearchOutcome {
+  kOther,                // none of the below (a stall, or the run stopped)
+  kEstimateTolerance,    // note 101: the largest change below the estimate tolerance
+  kPercentOfMaximum,     // note 102: the guaranteed percent of maximum reached
+  kLikelihoodTolerance,  // warning 1007: a step gained no more than the likelihood tolerance
+  kIterationLimit,       // warning 1008: the maximum number of iterations
+  kNoLeavingRow,         // warning 1011: Wolfe's method found no row to leave the basis
+};
+
 // What a maximisation hands back besides theta, the possible flags and the
 // group totals.
 struct OptimResult {
@@ -55,10 +48,9 @@ struct OptimResult {
   Vec<double> score;   // score at theta (np)
   int finished = 0;    // converged by a tolerance, or the iteration limit reached
   int stalled = 0;     // the last step rule made no progress
-  // The message that ended the search: 101 (estimate tolerance), 102 (percent
-  // of maximum), 1007 (likelihood tolerance), 1008 (iteration limit), 1011, or
-  // 0 when it ended otherwise.
-  int ended_by = 0;
+  // What ended the search. A likelihood-tolerance stop of the baseline update's
+  // EM steps is kept even when the other rules then go on.
+  SearchOutcome ended_by = SearchOutcome::kOther;
 };
 
 // Working storage of one maximisation, sized on entry (a caller that maximises
@@ -81,7 +73,7 @@ enum class OptimMode { kEm = 1, kCg = 2, kIrls = 3 };
 // On entry res.nposs holds the mixture sample size; `possible` holds the flags
 // to use when screening is off. Screening lowers res.nposs and scales theta and
 // the group totals to the possible fraction. When the conjugate-gradient or
-// IRLS step stalls (1006) the search goes on with EM steps, which never lower
+// IRLS step stalls (warning 1006) the search goes on with EM steps, which never lower
 // the likelihood, until a convergence test holds or the iteration limit. A
 // search that ends with a log-likelihood that is not finite, or with a mixture
 // probability of 0 for every possible genotype, is fatal message 3041. Leaves

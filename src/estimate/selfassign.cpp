@@ -4,10 +4,12 @@
 #include <cmath>
 #include <limits>
 #include <new>
+#include <vector>
 
 #include "core/error.hpp"
 #include "core/run.hpp"
 #include "model/gprob.hpp"
+#include "model/groups.hpp"
 
 namespace velk {
 
@@ -65,71 +67,178 @@ void LeftOut(const Run& run, int c, int j, const std::int8_t* x, int m, double* 
   for (int k = 0; k < t; ++k) f[k] = f[k] / s;
 }
 
-// Every composition y of n copies over types k..t-1, with the running log
+// The sums of p ln p and p (ln p)^2 over the genotypes of one character.
+struct MomentSums {
+  double s1 = 0.0;
+  double s2 = 0.0;
+};
+
+// Every composition of `left` copies over types k..t-1, with the running log
 // probability, into the moments' sums.
-void Compositions(const double* logf, int t, int k, int left, double logp, double* y, double& s1,
-                  double& s2) {
+void Compositions(const double* logf, int t, int k, int left, double logp, MomentSums& sums) {
   if (k == t - 1) {
-    y[k] = left;
     double v = logp - std::lgamma(left + 1.0);
     if (left > 0) v += left * logf[k];
     if (v == kMinusInf) return;
     const double p = std::exp(v);
-    s1 += p * v;
-    s2 += p * v * v;
+    sums.s1 += p * v;
+    sums.s2 += p * v * v;
     return;
   }
   for (int c = 0; c <= left; ++c) {
     if (c > 0 && logf[k] == kMinusInf) break;
-    y[k] = c;
     const double v = logp - std::lgamma(c + 1.0) + (c > 0 ? c * logf[k] : 0.0);
-    Compositions(logf, t, k + 1, left - c, v, y, s1, s2);
+    Compositions(logf, t, k + 1, left - c, v, sums);
   }
 }
 
 }  // namespace
 
 void LogMoments(const double* f, int t, int ploidy, int n, double& mean, double& var) {
-  double s1 = 0.0, s2 = 0.0;
+  MomentSums sums;
   if (ploidy < 2) {
     for (int k = 0; k < t; ++k)
       if (f[k] > 0.0) {
         const double v = std::log(f[k]);
-        s1 += f[k] * v;
-        s2 += f[k] * v * v;
+        sums.s1 += f[k] * v;
+        sums.s2 += f[k] * v * v;
       }
   } else {
-    std::vector<double> logf(static_cast<std::size_t>(t)), y(static_cast<std::size_t>(t));
+    std::vector<double> logf(static_cast<std::size_t>(t));
     for (int k = 0; k < t; ++k) logf[static_cast<std::size_t>(k)] = LogOf(f[k]);
-    Compositions(logf.data(), t, 0, n, std::lgamma(n + 1.0), y.data(), s1, s2);
+    Compositions(logf.data(), t, 0, n, std::lgamma(n + 1.0), sums);
   }
-  mean = s1;
-  var = std::max(0.0, s2 - s1 * s1);
+  mean = sums.s1;
+  var = std::max(0.0, sums.s2 - sums.s1 * sums.s1);
 }
+
+namespace {
+
+// Every population's frequencies by the run's model (freq, one table each) and
+// their logarithms, population fastest (logf(i, type, character)).
+void ModelFrequencies(Run& run, Arr3<double>& logf, std::vector<Mat<double>>& freq) {
+  const int nc = run.par.nchar;
+  const int maxtyp = run.par.max_types;
+  for (int i = 1; i <= run.par.npop; ++i) {
+    Mat<double>& f = freq[static_cast<std::size_t>(i) - 1];
+    int missing = 0;
+    Relfrq(run, run.input.base_counts, run.input.base_totals, i, f, missing, 0);
+    for (int c = 1; c <= nc; ++c)
+      for (int k = 1; k <= maxtyp; ++k) logf(i, k, c) = LogOf(f(k, c));
+  }
+}
+
+// The regions of the first level and the one of them that holds each population.
+void FirstLevelRegions(const Run& run, SelfAssignment& out) {
+  const Regions& reg = run.regions;
+  out.nregions1 = 0;
+  for (int r = 1; r <= std::min(run.par.nregions, reg.level.Size()); ++r)
+    if (reg.level(r) == 1) ++out.nregions1;
+  out.region_of = Vec<int>(run.par.npop, 0);
+  ForEachList(out.nregions1, reg.size, [&](int r, int first, int size) {
+    for (int m = first; m < first + size; ++m) out.region_of(reg.members(m)) = r;
+  });
+}
+
+// ln P of fish n's genotype in every population into L, in its own population
+// j from the frequencies without its copies, which go into `left`.
+void LogLikelihoods(const Run& run, const ReferenceFish& fish, int n, const Arr3<double>& logf,
+                    Vec<double>& L, Mat<double>& left) {
+  const int np = run.par.npop;
+  const int j = fish.pop(n);
+  L.Fill(0.0);
+  double own_log = 0.0;
+  for (int c = 1; c <= run.par.nchar; ++c) {
+    const Character& ch = run.chars(c);
+    const int t = ch.ntypes;
+    const std::int8_t* x = fish.copies.Ptr(1, c, n);
+    int m = 0;
+    for (int k = 0; k < t; ++k) m += x[k];
+    LeftOut(run, c, j, x, m, left.Ptr(1, c));
+    if (m == 0) continue;
+    own_log += LogTerm(x, t, m, ch.ploidy, left.Ptr(1, c));
+    if (ch.ploidy < 2) {
+      int first = 0;
+      while (x[first] <= 0) ++first;
+      const double* lf = logf.Ptr(1, first + 1, c);
+      for (int i = 1; i <= np; ++i) L(i) += lf[i - 1];
+      continue;
+    }
+    const double coefficient = LogCoefficient(x, t, m);
+    for (int i = 1; i <= np; ++i) L(i) += coefficient;
+    for (int k = 0; k < t; ++k) {
+      if (x[k] <= 0) continue;
+      const double* lf = logf.Ptr(1, k + 1, c);
+      const double e = x[k];
+      for (int i = 1; i <= np; ++i) L(i) += e * lf[i - 1];
+    }
+  }
+  L(j) = own_log;
+}
+
+// Fish n's posteriors from its log-likelihoods L, its most probable population
+// and first-level region (sums is scratch of the regions). The population, 0
+// when the genotype has probability 0 everywhere (not assigned).
+int Assign(int n, const Vec<double>& L, Vec<double>& sums, SelfAssignment& out) {
+  const int np = L.Size();
+  double top = kMinusInf;
+  int best = 0;
+  for (int i = 1; i <= np; ++i)
+    if (L(i) > top) {
+      top = L(i);
+      best = i;
+    }
+  if (best == 0) return 0;
+  double s = 0.0;
+  for (int i = 1; i <= np; ++i) s += std::exp(L(i) - top);
+  for (int i = 1; i <= np; ++i) out.posterior(i, n) = std::exp(L(i) - top) / s;
+  out.assigned(n) = best;
+  out.log_likelihood(n) = L(best);
+  if (out.nregions1 > 0) {
+    sums.Fill(0.0);
+    for (int i = 1; i <= np; ++i)
+      if (out.region_of(i) > 0) sums(out.region_of(i)) += out.posterior(i, n);
+    int r = 1;
+    for (int g = 2; g <= out.nregions1; ++g)
+      if (sums(g) > sums(r)) r = g;
+    out.region(n) = r;
+    out.region_posterior(n) = sums(r);
+  }
+  return best;
+}
+
+// The z-score of fish n: its log-likelihood logl against the moments that
+// individuals with frequencies f give at the same characters; NaN when their
+// variance is 0.
+double ZScore(const Run& run, const ReferenceFish& fish, int n, const Mat<double>& f,
+              double logl) {
+  double mean = 0.0, var = 0.0;
+  for (int c = 1; c <= run.par.nchar; ++c) {
+    const Character& ch = run.chars(c);
+    const std::int8_t* x = fish.copies.Ptr(1, c, n);
+    int m = 0;
+    for (int k = 0; k < ch.ntypes; ++k) m += x[k];
+    if (m == 0) continue;
+    double mc = 0.0, vc = 0.0;
+    LogMoments(f.Ptr(1, c), ch.ntypes, ch.ploidy, m, mc, vc);
+    mean += mc;
+    var += vc;
+  }
+  return var > 0.0 ? (logl - mean) / std::sqrt(var) : kNaN;
+}
+
+}  // namespace
 
 void SelfAssign(Run& run, const ReferenceFish& fish, SelfAssignment& out) {
   const int np = run.par.npop;
   const int nc = run.par.nchar;
   const int maxtyp = run.par.max_types;
   const int nfish = fish.count;
-  const Regions& reg = run.regions;
   try {
-    // ln F of every population, type and character, population fastest.
     Arr3<double> logf(np, maxtyp, nc, 0.0);
     std::vector<Mat<double>> freq(static_cast<std::size_t>(np), Mat<double>(maxtyp, nc));
-    for (int i = 1; i <= np; ++i) {
-      Mat<double>& f = freq[static_cast<std::size_t>(i) - 1];
-      int missing = 0;
-      Relfrq(run, run.input.base_counts, run.input.base_totals, i, f, missing, 0);
-      for (int c = 1; c <= nc; ++c)
-        for (int k = 1; k <= maxtyp; ++k) logf(i, k, c) = LogOf(f(k, c));
-    }
-    out.nregions1 = 0;
-    for (int r = 1; r <= std::min(run.par.nregions, reg.level.Size()); ++r)
-      if (reg.level(r) == 1) ++out.nregions1;
-    out.region_of = Vec<int>(np, 0);
-    for (int r = 1, m = 1; r <= out.nregions1; ++r)
-      for (int s = 0; s < reg.size(r); ++s, ++m) out.region_of(reg.members(m)) = r;
+    ModelFrequencies(run, logf, freq);
+    FirstLevelRegions(run, out);
 
     out.posterior = Mat<double>(np, std::max(nfish, 1), kNaN);
     out.assigned = Vec<int>(nfish, 0);
@@ -138,82 +247,18 @@ void SelfAssign(Run& run, const ReferenceFish& fish, SelfAssignment& out) {
     out.log_likelihood = Vec<double>(nfish, kNaN);
     out.z = Vec<double>(nfish, kNaN);
 
-    Vec<double> L(np), own(maxtyp), sums(std::max(out.nregions1, 1));
+    Vec<double> L(np), sums(std::max(out.nregions1, 1));
     Mat<double> left(maxtyp, nc);  // the individual's population without it
     for (int n = 1; n <= nfish; ++n) {
-      const int j = fish.pop(n);
-      L.Fill(0.0);
-      double own_log = 0.0;
-      for (int c = 1; c <= nc; ++c) {
-        const Character& ch = run.chars(c);
-        const int t = ch.ntypes;
-        const std::int8_t* x = fish.copies.Ptr(1, c, n);
-        int m = 0;
-        for (int k = 0; k < t; ++k) m += x[k];
-        LeftOut(run, c, j, x, m, left.Ptr(1, c));
-        if (m == 0) continue;
-        own_log += LogTerm(x, t, m, ch.ploidy, left.Ptr(1, c));
-        if (ch.ploidy < 2) {
-          int first = 0;
-          while (x[first] <= 0) ++first;
-          const double* lf = logf.Ptr(1, first + 1, c);
-          for (int i = 1; i <= np; ++i) L(i) += lf[i - 1];
-          continue;
-        }
-        const double coefficient = LogCoefficient(x, t, m);
-        for (int i = 1; i <= np; ++i) L(i) += coefficient;
-        for (int k = 0; k < t; ++k) {
-          if (x[k] <= 0) continue;
-          const double* lf = logf.Ptr(1, k + 1, c);
-          const double e = x[k];
-          for (int i = 1; i <= np; ++i) L(i) += e * lf[i - 1];
-        }
-      }
-      L(j) = own_log;
-
-      double top = kMinusInf;
-      int best = 0;
-      for (int i = 1; i <= np; ++i)
-        if (L(i) > top) {
-          top = L(i);
-          best = i;
-        }
-      if (best == 0) continue;  // probability 0 everywhere: not assigned
-      double s = 0.0;
-      for (int i = 1; i <= np; ++i) s += std::exp(L(i) - top);
-      for (int i = 1; i <= np; ++i) out.posterior(i, n) = std::exp(L(i) - top) / s;
-      out.assigned(n) = best;
-      out.log_likelihood(n) = L(best);
-      if (out.nregions1 > 0) {
-        sums.Fill(0.0);
-        for (int i = 1; i <= np; ++i)
-          if (out.region_of(i) > 0) sums(out.region_of(i)) += out.posterior(i, n);
-        int r = 1;
-        for (int g = 2; g <= out.nregions1; ++g)
-          if (sums(g) > sums(r)) r = g;
-        out.region(n) = r;
-        out.region_posterior(n) = sums(r);
-      }
-
-      // The z-score: the log-likelihood against the moments that individuals
-      // of the assigned population give at the same characters.
-      const Mat<double>& f = best == j ? left : freq[static_cast<std::size_t>(best) - 1];
-      double mean = 0.0, var = 0.0;
-      for (int c = 1; c <= nc; ++c) {
-        const Character& ch = run.chars(c);
-        const std::int8_t* x = fish.copies.Ptr(1, c, n);
-        int m = 0;
-        for (int k = 0; k < ch.ntypes; ++k) m += x[k];
-        if (m == 0) continue;
-        double mc = 0.0, vc = 0.0;
-        LogMoments(f.Ptr(1, c), ch.ntypes, ch.ploidy, m, mc, vc);
-        mean += mc;
-        var += vc;
-      }
-      if (var > 0.0) out.z(n) = (L(best) - mean) / std::sqrt(var);
+      LogLikelihoods(run, fish, n, logf, L, left);
+      const int best = Assign(n, L, sums, out);
+      if (best == 0) continue;
+      // The moments of the assigned population, the own one without the fish.
+      const Mat<double>& f = best == fish.pop(n) ? left : freq[static_cast<std::size_t>(best) - 1];
+      out.z(n) = ZScore(run, fish, n, f, L(best));
     }
   } catch (const std::bad_alloc&) {
-    Error(run, 3000);
+    Error(run, 3000, {});
   }
 }
 

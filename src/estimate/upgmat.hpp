@@ -7,6 +7,8 @@
 
 #include "core/array.hpp"
 #include "model/gfactor.hpp"
+#include "model/missing_baseline.hpp"
+#include "estimate/optim_data.hpp"
 
 namespace velk {
 
@@ -36,25 +38,24 @@ struct BaselineWork {
   GenotypePatterns patterns;
   bool indexed = false;
   std::vector<double> factors;
+  // The missing-baseline entries the estimates are stored under.
+  MissingBaseline missing;
 };
 
-// Sizes the work for np populations and ngenotypes genotypes (allocation
-// failure throws std::bad_alloc).
-void BaselineWorkInit(Run& run, int np, int ngenotypes, BaselineWork& work);
+// Sizes the work for np populations and the genotypes of `data`, and numbers
+// the missing-baseline entries of its baseline totals (allocation failure
+// throws std::bad_alloc).
+void BaselineWorkInit(const Run& run, const OptimData& data, int np, BaselineWork& work);
 
-// One baseline update. For every population whose smallest baseline total is
-// below 1, each character without data (total below 1) is the next
-// missing-baseline entry e (numbered afresh, population by population and
-// character by character): its type frequencies become the expected gene
-// copies of the population's share of the mixture, stored with their total in
-// missing_freqs(., e) and missing_totals(e); the population's column of P is
-// then rebuilt. Returns the largest change of an estimated frequency. `draw`
-// asks for Dirichlet draws of the model frequencies of the characters with
-// data (taken once per work). copies is (type, character, genotype).
-double Upgmat(Run& run, int np, int ngenotypes, const Vec<double>& theta, Mat<double>& P,
-              const Vec<double>& lscale, const Vec<std::int32_t>& count,
-              const Arr3<std::int8_t>& copies, const Mat<std::int32_t>& base_totals,
-              const Arr3<std::int16_t>& base_counts, int draw, Vec<double>& missing_totals,
-              Mat<double>& missing_freqs, BaselineWork& work);
+// One baseline update at theta. For every population lacking baseline data,
+// each character without data is a missing-baseline entry e (work.missing):
+// its type frequencies become the expected gene copies of the population's
+// share of the mixture, stored with their total in data.missing_freqs(., e) and
+// data.missing_totals(e); the population's column of data.P is then rebuilt.
+// Returns the largest change of an estimated frequency. `draw` asks for
+// Dirichlet draws of the model frequencies of the characters with data (taken
+// once per work).
+[[nodiscard]] double Upgmat(Run& run, const OptimData& data, const Vec<double>& theta, bool draw,
+                            BaselineWork& work);
 
 }  // namespace velk

@@ -14,6 +14,21 @@ struct Groups {
   Vec<double> total;  // per group: the sum its proportions must keep
 };
 
+// Walks lists kept one after the other, as the groups' members and the regions'
+// members are: for r = 1..n, f(r, first, size) with size = sizes(r) and the
+// list's members at positions first .. first + size - 1.
+template <class F>
+void ForEachList(int n, const Vec<int>& sizes, F&& f) {
+  for (int r = 1, first = 1; r <= n; first += sizes(r), ++r) f(r, first, sizes(r));
+}
+
+// For every group k = 1..g.k in order, f(k, first, size, total): its members are
+// g.members(first .. first + size - 1) and their proportions sum to total.
+template <class F>
+void ForEachGroup(const Groups& g, F&& f) {
+  ForEachList(g.k, g.size, [&](int k, int first, int size) { f(k, first, size, g.total(k)); });
+}
+
 // One group holding populations 1..np in order with total 1.0: the ordinary
 // estimation.
 inline Groups OneGroup(int np) {

@@ -12,6 +12,8 @@
 #include "core/paths.hpp"
 #include "model/gmatrx.hpp"
 #include "model/gprob.hpp"
+#include "model/groups.hpp"
+#include "model/missing_baseline.hpp"
 #include "report/csv.hpp"
 
 namespace velk {
@@ -87,36 +89,31 @@ GenotypeFit FitGenotype(const Run& run, const Mat<double>& freq, const std::int8
   return fit;
 }
 
-void WriteIndividualTables(Run& run, const Mat<double>& P, const Vec<double>& theta) {
+namespace {
+
+// Every population's frequencies as the estimate saw them: the model's, and
+// for characters without baseline data those the estimation inferred (the
+// missing-baseline entries). False when the run stopped.
+[[nodiscard]] bool EstimatedFrequencies(Run& run, std::vector<Mat<double>>& pop_freq) {
   const Input& in = run.input;
   const int np = run.par.npop;
-  const int nr = run.par.nregions;
   const int nc = run.par.nchar;
   const int maxtyp = run.par.max_types;
-  const Regions& reg = run.regions;
-  int nlevels = 0;
-  for (int r = 1; r <= nr; ++r) nlevels = std::max(nlevels, reg.level(r));
-
-  // Every population's frequencies as the estimate saw them: the model's, and
-  // for characters without baseline data those the estimation inferred.
   PopulationFrequencies tables;
   int nmissing = 0;
   Popfrq(run, in.base_counts, in.base_totals, 0, tables, nmissing);
-  if (run.error.stop) return;
-  std::vector<Mat<double>> pop_freq(static_cast<std::size_t>(np));
+  if (run.error.stop) return false;
   try {
-    int entry = 0;
+    const MissingBaseline missing = NumberMissingBaseline(in.base_totals, nc, np);
+    pop_freq.resize(static_cast<std::size_t>(np));
     for (int i = 1; i <= np; ++i) {
       Mat<double>& fi = pop_freq[static_cast<std::size_t>(i - 1)];
       fi.Resize(maxtyp, nc, 0.0);
       for (int c = 1; c <= nc; ++c)
         for (int k = 1; k <= maxtyp; ++k) fi(k, c) = tables.f(i, k, c);
-      int smallest = 1;
-      for (int c = 1; c <= nc; ++c) smallest = std::min(smallest, in.base_totals(c, i));
-      if (smallest >= 1) continue;
       for (int c = 1; c <= nc; ++c) {
-        if (in.base_totals(c, i) >= 1) continue;
-        ++entry;
+        const int entry = missing.entry(c, i);
+        if (entry == 0) continue;
         if (entry > in.missing_totals.Size() || entry > in.missing_freqs.Cols()) continue;
         const int t = run.chars(c).ntypes;
         for (int k = 1; k <= t; ++k)
@@ -124,21 +121,25 @@ void WriteIndividualTables(Run& run, const Mat<double>& P, const Vec<double>& th
       }
     }
   } catch (const std::bad_alloc&) {
-    Error(run, 3000);
-    return;
+    Error(run, 3000, {});
+    return false;
   }
+  return true;
+}
 
-  // Region of each level that holds each population.
-  Mat<int> region_of(std::max(np, 1), 3, 0);
-  {
-    int first = 1;
-    for (int r = 1; r <= nr; ++r) {
-      for (int k = first; k < first + reg.size(r); ++k)
-        if (reg.level(r) >= 1 && reg.level(r) <= 3) region_of(reg.members(k), reg.level(r)) = r;
-      first += reg.size(r);
-    }
-  }
+// The region of each level (1 to 3) that holds each population, 0 for none.
+Mat<int> RegionOfLevels(const Run& run) {
+  const Regions& reg = run.regions;
+  Mat<int> region_of(std::max(run.par.npop, 1), 3, 0);
+  ForEachList(run.par.nregions, reg.size, [&](int r, int first, int size) {
+    for (int k = first; k < first + size; ++k)
+      if (reg.level(r) >= 1 && reg.level(r) <= 3) region_of(reg.members(k), reg.level(r)) = r;
+  });
+  return region_of;
+}
 
+// The heads of the individuals table, with three columns per region level.
+CsvTable IndividualsTable(int nlevels) {
   std::vector<std::string_view> head{"record",
                                      "line",
                                      "id",
@@ -156,15 +157,123 @@ void WriteIndividualTables(Run& run, const Mat<double>& P, const Vec<double>& th
   for (const std::string& h : level_heads) head.push_back(h);
   head.push_back("log_likelihood");
   head.push_back("z_score");
-  CsvTable ind(head);
+  return CsvTable(head);
+}
 
+// The heads of the posteriors table, with a region column per level.
+CsvTable PosteriorsTable(int nlevels) {
   std::vector<std::string_view> post_head{"record", "id", "population", "population_name"};
   std::vector<std::string> region_heads;
   for (int l = 1; l <= nlevels; ++l)
     region_heads.push_back("level" + std::to_string(l) + "_region");
   for (const std::string& h : region_heads) post_head.push_back(h);
   post_head.push_back("posterior");
-  CsvTable post(post_head);
+  return CsvTable(post_head);
+}
+
+// What the rows of the two tables are made from.
+struct TableRows {
+  const Run& run;
+  const Mat<double>& P;
+  const Vec<double>& theta;
+  const std::vector<Mat<double>>& pop_freq;
+  const Mat<int>& region_of;
+  int nlevels = 0;
+};
+
+// The characters that mixture genotype g scores.
+int CharactersScored(const Run& run, int g) {
+  const int maxtyp = run.par.max_types;
+  const std::int8_t* copies = run.input.copies.Ptr(1, 1, g);
+  int scored = 0;
+  for (int c = 1; c <= run.par.nchar; ++c) {
+    int n = 0;
+    for (int k = 0; k < run.chars(c).ntypes; ++k) n += copies[(c - 1) * maxtyp + k];
+    if (n > 0) ++scored;
+  }
+  return scored;
+}
+
+// Posterior membership of genotype g into w(1..np); the most likely
+// population, 0 when no population can give the genotype.
+int Membership(const TableRows& t, int g, std::vector<double>& w) {
+  const int np = t.run.par.npop;
+  double sum = 0.0;
+  for (int i = 1; i <= np; ++i) sum += w[static_cast<std::size_t>(i)] = t.theta(i) * t.P(i, g);
+  int best = 0;
+  if (sum > 0.0) {
+    best = 1;
+    for (int i = 1; i <= np; ++i) {
+      w[static_cast<std::size_t>(i)] /= sum;
+      if (w[static_cast<std::size_t>(i)] > w[static_cast<std::size_t>(best)]) best = i;
+    }
+  }
+  return best;
+}
+
+// The individuals row's columns after the population: the likeliest region of
+// each level with its posterior (region_w is scratch, one per region).
+void RegionColumns(const TableRows& t, const std::vector<double>& w,
+                   std::vector<double>& region_w, CsvTable& ind) {
+  const Regions& reg = t.run.regions;
+  const int nr = t.run.par.nregions;
+  std::fill(region_w.begin(), region_w.end(), 0.0);
+  for (int i = 1; i <= t.run.par.npop; ++i)
+    for (int l = 1; l <= 3; ++l)
+      if (t.region_of(i, l) > 0)
+        region_w[static_cast<std::size_t>(t.region_of(i, l))] += w[static_cast<std::size_t>(i)];
+  for (int l = 1; l <= t.nlevels; ++l) {
+    int top = 0;
+    for (int r = 1; r <= nr; ++r)
+      if (reg.level(r) == l && (top == 0 || region_w[static_cast<std::size_t>(r)] >
+                                                region_w[static_cast<std::size_t>(top)]))
+        top = r;
+    if (top == 0) {
+      ind.Real(kNotComputed).Real(kNotComputed).Real(kNotComputed);
+    } else {
+      ind.Int(top).Text(Trim(reg.name(top))).Real(region_w[static_cast<std::size_t>(top)]);
+    }
+  }
+}
+
+// The posteriors rows of record `rec`: one per population with a posterior of
+// at least kSmallestPosterior.
+void PosteriorRows(const TableRows& t, int rec, const std::string& id,
+                   const std::vector<double>& w, CsvTable& post) {
+  for (int i = 1; i <= t.run.par.npop; ++i) {
+    const double wi = w[static_cast<std::size_t>(i)];
+    if (!(wi >= kSmallestPosterior)) continue;
+    post.Int(rec).Text(id).Int(i).Text(Trim(t.run.pops(i).name));
+    for (int l = 1; l <= t.nlevels; ++l) {
+      if (t.region_of(i, l) > 0)
+        post.Int(t.region_of(i, l));
+      else
+        post.Real(kNotComputed);
+    }
+    post.Real(wi).EndRow();
+  }
+}
+
+}  // namespace
+
+void WriteIndividualTables(Run& run, const Mat<double>& P, const Vec<double>& theta) {
+  const Input& in = run.input;
+  const int np = run.par.npop;
+  const int nr = run.par.nregions;
+  int nlevels = 0;
+  for (int r = 1; r <= nr; ++r) nlevels = std::max(nlevels, run.regions.level(r));
+
+  std::vector<Mat<double>> pop_freq;
+  if (!EstimatedFrequencies(run, pop_freq)) return;
+  const Mat<int> region_of = RegionOfLevels(run);
+  CsvTable ind = IndividualsTable(nlevels);
+  CsvTable post = PosteriorsTable(nlevels);
+  const TableRows rows{.run = run,
+                       .P = P,
+                       .theta = theta,
+                       .pop_freq = pop_freq,
+                       .region_of = region_of,
+                       .nlevels = nlevels};
 
   const int nrec = in.record_genotype.Size();
   std::vector<FitCache> caches(static_cast<std::size_t>(np));
@@ -176,67 +285,23 @@ void WriteIndividualTables(Run& run, const Mat<double>& P, const Vec<double>& th
                                ? in.record_id[rec - 1]
                                : std::string();
     const int line = rec <= in.record_line.Size() ? in.record_line(rec) : 0;
-    const std::int8_t* copies = in.copies.Ptr(1, 1, g);
-    int scored = 0;
-    for (int c = 1; c <= nc; ++c) {
-      int n = 0;
-      for (int k = 0; k < run.chars(c).ntypes; ++k) n += copies[(c - 1) * maxtyp + k];
-      if (n > 0) ++scored;
-    }
-    // Posterior membership; a genotype no population can give has none.
-    double sum = 0.0;
-    for (int i = 1; i <= np; ++i) sum += w[static_cast<std::size_t>(i)] = theta(i) * P(i, g);
-    int best = 0;
-    if (sum > 0.0) {
-      best = 1;
-      for (int i = 1; i <= np; ++i) {
-        w[static_cast<std::size_t>(i)] /= sum;
-        if (w[static_cast<std::size_t>(i)] > w[static_cast<std::size_t>(best)]) best = i;
-      }
-    }
-    ind.Int(rec).Int(line).Text(id).Int(scored);
+    ind.Int(rec).Int(line).Text(id).Int(CharactersScored(run, g));
+    const int best = Membership(rows, g, w);
     if (best == 0) {
       for (int k = 0; k < 3 + 3 * nlevels + 2; ++k) ind.Real(kNotComputed);
       ind.EndRow();
       continue;
     }
     ind.Int(best).Text(Trim(run.pops(best).name)).Real(w[static_cast<std::size_t>(best)]);
-    std::fill(region_w.begin(), region_w.end(), 0.0);
-    for (int i = 1; i <= np; ++i)
-      for (int l = 1; l <= 3; ++l)
-        if (region_of(i, l) > 0)
-          region_w[static_cast<std::size_t>(region_of(i, l))] += w[static_cast<std::size_t>(i)];
-    for (int l = 1; l <= nlevels; ++l) {
-      int top = 0;
-      for (int r = 1; r <= nr; ++r)
-        if (reg.level(r) == l && (top == 0 || region_w[static_cast<std::size_t>(r)] >
-                                                  region_w[static_cast<std::size_t>(top)]))
-          top = r;
-      if (top == 0) {
-        ind.Real(kNotComputed).Real(kNotComputed).Real(kNotComputed);
-      } else {
-        ind.Int(top).Text(Trim(reg.name(top))).Real(region_w[static_cast<std::size_t>(top)]);
-      }
-    }
-    const GenotypeFit fit = FitGenotype(run, pop_freq[static_cast<std::size_t>(best - 1)], copies,
-                                        &caches[static_cast<std::size_t>(best - 1)]);
+    RegionColumns(rows, w, region_w, ind);
+    const GenotypeFit fit =
+        FitGenotype(run, pop_freq[static_cast<std::size_t>(best - 1)], in.copies.Ptr(1, 1, g),
+                    &caches[static_cast<std::size_t>(best - 1)]);
     ind.Real(fit.log_likelihood);
     ind.Real(fit.variance > 0.0 ? (fit.log_likelihood - fit.mean) / std::sqrt(fit.variance)
                                 : kNotComputed);
     ind.EndRow();
-
-    for (int i = 1; i <= np; ++i) {
-      const double wi = w[static_cast<std::size_t>(i)];
-      if (!(wi >= kSmallestPosterior)) continue;
-      post.Int(rec).Text(id).Int(i).Text(Trim(run.pops(i).name));
-      for (int l = 1; l <= nlevels; ++l) {
-        if (region_of(i, l) > 0)
-          post.Int(region_of(i, l));
-        else
-          post.Real(kNotComputed);
-      }
-      post.Real(wi).EndRow();
-    }
+    PosteriorRows(rows, rec, id, w, post);
   }
   if (!WriteCsvTable(run, ".individuals.csv", "Individuals table", ind)) return;
   WriteCsvTable(run, ".posteriors.csv", "Posteriors table", post);

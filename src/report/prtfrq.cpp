@@ -14,6 +14,8 @@
 #include "core/report_file.hpp"
 #include "core/reports.hpp"
 
+#include "model/missing_baseline.hpp"
+
 namespace velk {
 
 namespace {
@@ -95,12 +97,7 @@ class Writer {
   Writer(Run& run, Unit& unit) : run_(run), unit_(unit) {
     width_ = std::max(100, 6 * run.par.max_types + 44);
     blocks_ = Blocks(run, width_);
-    // Missing-baseline entries, population by population, character by character.
-    entry_.Resize(std::max(run.par.nchar, 1), std::max(run.par.npop, 1));
-    int e = 0;
-    for (int i = 1; i <= run.par.npop; ++i)
-      for (int c = 1; c <= run.par.nchar; ++c)
-        if (Total(c, i) < 1) entry_(c, i) = ++e;
+    entry_ = NumberMissingBaseline(run.input.base_totals, run.par.nchar, run.par.npop).entry;
   }
 
   void Header(const Block& b) {

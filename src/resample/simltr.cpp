@@ -441,8 +441,9 @@ void Jack(Run& erun, Run& run, const Driver& d, Work& w) {
   if (erun.opt.studentized == 0 || d.nr < 1) return;
   const OptimData data = Data(run.input, w);
   try {
-    Ijack(erun, d.np, w.ngen, w.n, w.theta, data.count, data.P, w.possible, RunRegions(run),
-          w.jack);
+    const JackknifePoint at{.P = data.P, .count = data.count, .possible = w.possible,
+                            .theta = w.theta, .ngenotypes = w.ngen, .n = w.n};
+    static_cast<void>(Ijack(erun, at, RunRegions(run), w.jack));  // 2005 is reported in erun
   } catch (const std::bad_alloc&) {
     Error(erun, 3000);
   }

@@ -99,10 +99,13 @@ void ScreeningWarning(Run& run, int n0, int nposs) {
 // Warning 1021 when the control file set the guaranteed percent of maximum and
 // the search ended below it; it names the setting to change.
 void GpaWarning(Run& run, const OptimResult& res) {
-  if (!run.par.gpa_set || res.ended_by == 102 || res.conv.pctmax > run.par.gpa) return;
-  const char* advice = res.ended_by == 1007   ? "lower the likelihood tolerance"
-                       : res.ended_by == 1008 ? "raise the maximum number of iterations"
-                                              : "lower the estimate convergence tolerance";
+  if (!run.par.gpa_set || res.ended_by == SearchOutcome::kPercentOfMaximum ||
+      res.conv.pctmax > run.par.gpa)
+    return;
+  const char* advice = res.ended_by == SearchOutcome::kLikelihoodTolerance ? "lower the likelihood tolerance"
+                       : res.ended_by == SearchOutcome::kIterationLimit
+                           ? "raise the maximum number of iterations"
+                           : "lower the estimate convergence tolerance";
   // The guaranteed percent as set, with as many decimals as it needs (99.9999
   // must not read as 100.0).
   char gpa[32];
@@ -161,8 +164,10 @@ void GpaWarning(Run& run, const OptimResult& res) {
       opt.studentized != 0 && (opt.resample_mixture != 0 || opt.resample_baseline != 0);
   if (jackknife || studentized) {
     try {
-      Ijack(run, run.par.npop, run.input.ngenotypes, run.input.sample_size, e.theta,
-            run.input.geno_count, e.P, e.possible, regions, e.jack);
+      const JackknifePoint at{.P = e.P, .count = run.input.geno_count, .possible = e.possible,
+                              .theta = e.theta, .ngenotypes = run.input.ngenotypes,
+                              .n = run.input.sample_size};
+      static_cast<void>(Ijack(run, at, regions, e.jack));  // 2005 is reported in run
       run.regions.sd = Vec<double>(std::max(nr, 0));
     } catch (const std::bad_alloc&) {
       Error(run, 3000);
@@ -224,8 +229,10 @@ EstimatesReport ReportOf(const Run& run, const Estimation& e) {
   // maximisation did: the reports after them see the matrix they leave.
   const std::vector<ProfileInterval> found =
       Likeci(run, RunOptimData(run, e.P, e.lscale), e.sw, est,
-             pops ? RegionMembers{np, one, each} : regions, pops ? pop_names : run.regions.name,
-             out, every);
+             ProfileUnits{.members = pops ? RegionMembers{np, one, each} : regions,
+                          .names = pops ? pop_names : run.regions.name,
+                          .every = every},
+             out);
   if (run.error.stop) return false;
   // A search that gave up (-1.0 in the report) found no bound.
   auto bound = [](double b) { return b < 0.0 ? kNotComputed : b; };

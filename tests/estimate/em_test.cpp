@@ -5,6 +5,7 @@
 #include "estimate/likelihood.hpp"
 #include "support/groups.hpp"
 #include "support/mixture.hpp"
+#include "support/step_run.hpp"
 
 namespace velk {
 namespace {
@@ -16,14 +17,15 @@ using test::VecOf;
 // tests check the steps that keep group totals).
 TEST(EmTest, AGroupWithoutMassIsLeftUnscaled) {
   const test::Mixture m = test::RandomMixture(3, 10, 5);
-  const Vec<double> theta = VecOf({0.0, 0.0, 1.0});
-  Vec<double> q(m.ngenotypes), next(3);
-  for (int g = 1; g <= m.ngenotypes; ++g) q(g) = m.P(3, g);
-  Convergence conv{1.0, 0.0};
-  Em(3, m.ngenotypes, m.n, q.Data(), m.P, theta, next, m.count, m.possible,
-     MakeGroups({{1, 2}, {3}}, {0.5, 0.5}), conv);
+  const Groups groups = MakeGroups({{1, 2}, {3}}, {0.5, 0.5});
+  test::StepState s(m, groups);
+  s.theta = VecOf({0.0, 0.0, 1.0});
+  for (int g = 1; g <= m.ngenotypes; ++g) s.qu(g) = m.P(3, g);
+  s.conv = Convergence{1.0, 0.0};
+  Em(s.data, m.n, groups, s.at);
+  const Vec<double>& next = s.trial;
   EXPECT_EQ(std::vector<double>(next.begin(), next.end()), (std::vector<double>{0.0, 0.0, 0.5}));
-  EXPECT_EQ(conv.change, 0.0);
+  EXPECT_EQ(s.conv.change, 0.0);
 }
 
 }  // namespace

@@ -60,7 +60,7 @@ TEST(IjackTest, CovarianceIsTheSumOfSquaredInfluencesFromReweightedEstimates) {
   const Groups regions = Lists({{1, 2}, {3}, {1, 2, 3}});
   Jackknife jack;
   ASSERT_TRUE(
-      Ijack(s.run, 3, m.ngenotypes, m.n, theta, m.count, m.P, m.possible, Get(regions), jack));
+      Ijack(s.run, JackknifePoint{m.P, m.count, m.possible, theta, m.ngenotypes, m.n}, Get(regions), jack));
   for (int i = 1; i <= 3; ++i) {
     EXPECT_NEAR(jack.sd(i), std::sqrt(expected(i, i)), 1.0e-6 * std::sqrt(expected(i, i)) + 1e-9);
     for (int j = i + 1; j <= 3; ++j) {
@@ -89,14 +89,14 @@ TEST(IjackTest, EquivalentMixturesGiveTheSameJackknife) {
   const Groups regions = Lists({{1}, {2, 3}});
   test::StepRun s;
   Jackknife a;
-  ASSERT_TRUE(Ijack(s.run, 3, m.ngenotypes, m.n, theta, m.count, m.P, m.possible, Get(regions), a));
+  ASSERT_TRUE(Ijack(s.run, JackknifePoint{m.P, m.count, m.possible, theta, m.ngenotypes, m.n}, Get(regions), a));
   auto expect_same = [&](const Mixture& x, double tol) {
     const int np = x.P.Rows();
     Vec<double> wide(np, 0.0);
     for (int i = 1; i <= 3; ++i) wide(i) = theta(i);
     Jackknife b;
     ASSERT_TRUE(
-        Ijack(s.run, np, x.P.Cols(), m.n, wide, x.count, x.P, x.possible, Get(regions), b));
+        Ijack(s.run, JackknifePoint{x.P, x.count, x.possible, wide, x.P.Cols(), m.n}, Get(regions), b));
     for (int i = 1; i <= np; ++i) EXPECT_NEAR(b.sd(i), i <= 3 ? a.sd(i) : 0.0, tol) << i;
     for (int i = 1; i <= 3; ++i)
       for (int j = 1; j <= 3; ++j) EXPECT_NEAR(b.cov(i, j), a.cov(i, j), tol) << i << "," << j;
@@ -134,8 +134,7 @@ TEST(IjackTest, IdenticalPopulationsAreSingular) {
     theta(1) = 1.0;
     test::StepRun s;
     Jackknife jack;
-    EXPECT_FALSE(Ijack(s.run, np, m.ngenotypes, m.n, theta, m.count, m.P, m.possible,
-                       Get(Lists({{1}, {2}})), jack));
+    EXPECT_FALSE(Ijack(s.run, JackknifePoint{m.P, m.count, m.possible, theta, m.ngenotypes, m.n}, Get(Lists({{1}, {2}})), jack));
     EXPECT_EQ(s.Last(), 2005);
     EXPECT_EQ(s.run.error.stop, 0);
     EXPECT_EQ(jack.sd(1), 0.0);

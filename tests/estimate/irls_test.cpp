@@ -64,7 +64,7 @@ TEST(WolfeTest, SolvesASmallKnownQuadraticProblem) {
   t(3, 1) = t(3, 2) = t(3, 3) = 1.0, w.rhs(3) = 1.0, w.basis(3) = 3;
   for (int c = 7; c <= 9; ++c) w.cost(c) = -1.0;
 
-  ASSERT_EQ(Wolfe(r.run, 3, w), 0);
+  ASSERT_EQ(Wolfe(r.run, 3, w), WolfeOutcome::kSolved);
   EXPECT_EQ(r.Last(), 0);
   Vec<double> theta(3);
   for (int row = 1; row <= 3; ++row) {
@@ -83,31 +83,32 @@ TEST(WolfeTest, NoLeavingRowReportsSearchFailure) {
   w.rhs(1) = 1.0;
   w.basis(1) = 3;
   w.cost(3) = -1.0;
-  EXPECT_EQ(Wolfe(r.run, 1, w), 1011);
+  EXPECT_EQ(Wolfe(r.run, 1, w), WolfeOutcome::kNoLeavingRow);
   EXPECT_EQ(r.Last(), 1011);
   EXPECT_EQ(r.run.error.stop, 0);
 }
 
 // A Wolfe solution equal to theta gives up at once (1006), keeping theta and L.
 TEST(NewgesTest, ASolutionEqualToThetaGivesUpAtOnce) {
-  test::StepRun r;
+  test::LoggedRun r;
   const test::Mixture m = test::RandomMixture(3, 10, 3);
   test::StepState s(m, OneGroup(3));
   IrlsAlloc(s.work, 3);
-  Vec<double> theta = test::VecOf({0.2, 0.3, 0.5});
-  s.Refresh(theta);
+  s.theta = test::VecOf({0.2, 0.3, 0.5});
+  s.Refresh();
   const double L = s.L;
   for (int row = 1; row <= 3; ++row) {
     s.work.basis(row) = row;
-    s.work.solution(row) = theta(row);
+    s.work.solution(row) = s.theta(row);
   }
-  Newges(r.run, 3, m.ngenotypes, m.possible, theta, s.trial, m.P, m.lscale, m.count, s.q(), s.L,
-         1.0e-4, 1.0e-10, s.conv, s.work);
+  EXPECT_EQ(Newges(r.run, s.data, Tolerances{.eps = 1.0e-4, .tau = 1.0e-10}, s.at, s.work),
+            StepOutcome::kShrunk);
   EXPECT_EQ(r.Last(), 1006);
-  EXPECT_EQ(r.run.error.a1, "IRLS");
   EXPECT_EQ(s.conv.change, 0.0);
   EXPECT_EQ(s.L, L);
-  EXPECT_EQ(std::vector<double>(theta.begin(), theta.end()), (std::vector<double>{0.2, 0.3, 0.5}));
+  EXPECT_NE(r.Log().find("IRLS"), std::string::npos);
+  EXPECT_EQ(std::vector<double>(s.theta.begin(), s.theta.end()),
+            (std::vector<double>{0.2, 0.3, 0.5}));
 }
 
 }  // namespace

@@ -60,8 +60,7 @@ class LikeciTest : public ::testing::Test {
     regional = Mat<double>(4, 2);
     Clsum(Members(), theta, regional.Ptr(1, 1));
     Jackknife jack;
-    ASSERT_TRUE(Ijack(run, 5, run.input.ngenotypes, 200, theta, run.input.geno_count, P, possible,
-                      Members(), jack));
+    ASSERT_TRUE(Ijack(run, JackknifePoint{P, run.input.geno_count, possible, theta, run.input.ngenotypes, 200}, Members(), jack));
     for (int r = 1; r <= 4; ++r) regional(r, 2) = jack.regional_sd(r);
     names = test::VecOf<std::string>({"North", "South", "Islands", "Second"});
   }
@@ -97,8 +96,9 @@ TEST_F(LikeciTest, BoundsBracketTheEstimateAtTheConfidenceLevel) {
       Vec<int> group(static_cast<int>(g.size()));
       std::copy(g.begin(), g.end(), group.begin());
       for (bool lower : {true, false}) {
-        const double b = ProfileBound(run, RunOptimData(run, P, lscale), sw, est, group, r,
-                                      names(r), h, z, lower);
+        const BoundSearch search{
+            .group = group, .region = r, .name = names(r), .h = h, .z = z, .lower = lower};
+        const double b = ProfileBound(run, RunOptimData(run, P, lscale), sw, est, search);
         ASSERT_EQ(run.error.stop, 0);
         const int last = s.Last();
         if (b == -1.0) {
@@ -129,7 +129,8 @@ TEST_F(LikeciTest, OneLinePerRegionFromTheSinglePrecisionThresholdAndTheSwitchRe
   ASSERT_TRUE(out.Open(dir / "ci.txt"));
   OptimSwitches sw;
   run.par.irls_switch = 0.02;
-  Likeci(run, RunOptimData(run, P, lscale), sw, Estimate(true), Members(), names, out);
+  (void)Likeci(run, RunOptimData(run, P, lscale), sw, Estimate(true),
+         ProfileUnits{.members = Members(), .names = names}, out);
   out.Close();
   EXPECT_EQ(run.error.stop, 0);
   EXPECT_EQ(run.par.irls_switch, 0.02);

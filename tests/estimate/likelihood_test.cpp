@@ -10,7 +10,9 @@
 #include "core/run.hpp"
 #include "model/gprob.hpp"
 #include "support/baseline.hpp"
+#include "support/groups.hpp"
 #include "support/run_fixture.hpp"
+#include "support/step_run.hpp"
 
 namespace velk {
 namespace {
@@ -68,19 +70,23 @@ TEST(Setfrq, ScaledColumnsAndTheUnsetBound) {
   };
   for (const Row& r : rows) {
     SCOPED_TRACE(testing::Message() << r.top << " " << r.lscale << " " << r.bound);
-    Mat<double> P(2, 1);
-    P(1, 1) = r.top;
-    P(2, 1) = r.top / 4;
-    Vec<double> lscale(1, r.lscale);
-    Vec<std::int32_t> cg(1, 1), ci(1, 3), count(1, 3), possible(1), nposs(1);
-    Mat<double> S(2, 1);
-    int any = -1;
-    Setfrq(2, 1, P, lscale, cg, ci, S, possible, any, nposs, count, r.bound);
-    EXPECT_EQ(possible(1), r.possible);
-    EXPECT_EQ(any, 1 - r.possible);
-    EXPECT_EQ(nposs(1), 3 * r.possible);
+    test::Mixture m;
+    m.np = 2;
+    m.ngenotypes = 1;
+    m.P = Mat<double>(2, 1);
+    m.P(1, 1) = r.top;
+    m.P(2, 1) = r.top / 4;
+    m.lscale = Vec<double>(1, r.lscale);
+    m.count = Vec<std::int32_t>(1, 3);
+    m.possible = Vec<std::int32_t>(1);
+    m.class_genotypes = Vec<std::int32_t>(1, 1);
+    m.class_individuals = Vec<std::int32_t>(1, 3);
+    test::StepState s(m, test::MakeGroups({{1, 2}}, {1.0}));
+    EXPECT_EQ(Setfrq(s.data, r.bound, s.at), r.possible == 0);
+    EXPECT_EQ(s.m.possible(1), r.possible);
+    EXPECT_EQ(s.nposs(1), 3 * r.possible);
     // The class mass holds the true probabilities.
-    EXPECT_DOUBLE_EQ(S(1, 1), r.possible ? r.top * std::exp(r.lscale) : 0.0);
+    EXPECT_DOUBLE_EQ(s.S(1, 1), r.possible ? r.top * std::exp(r.lscale) : 0.0);
   }
   // The log-likelihood adds count * log-scale; only a flag of exactly 1 counts;
   // a mixture probability of 0 takes the floor.
