@@ -135,14 +135,6 @@ void Hold(Run& run, int number, MessageArgs args) {
 
 }  // namespace
 
-void Error(Run& run, int number) {
-  ErrorBlock& e = run.error;
-  MessageArgs args{.a1 = e.a1, .a2 = e.a2, .n1 = e.n1, .n2 = e.n2, .n3 = e.n3,
-                   .x1 = e.x1, .x2 = e.x2, .x3 = e.x3, .iostat = e.iostat};
-  e.iostat = 0;
-  Error(run, number, std::move(args));
-}
-
 void Error(Run& run, int number, MessageArgs args) {
   if (number == 1) {
     Initialise(run);

@@ -21,9 +21,7 @@ struct MessageArgs {
 
 // Writes and counts message `number` with its arguments; a stopping message sets
 // run.error.stop.
-void Error(Run& run, int number, MessageArgs args);
-// The same with the arguments left in run.error by the caller.
-void Error(Run& run, int number);
+void Error(Run& run, int number, MessageArgs args = {});
 // Pushes a context for the headings of later messages (at most 10 above the base).
 void Errpush(Run& run, std::string_view context);
 // Pops a context (never below the base entry).

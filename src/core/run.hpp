@@ -204,12 +204,8 @@ struct Inputs {
   LineReader& Mixture() { return unit[2]; }
 };
 
-// Message arguments and the run's message state.
+// The run's message state (a message's arguments travel with its call).
 struct ErrorBlock {
-  std::string a1, a2;         // text arguments (70 characters)
-  int n1 = 0, n2 = 0, n3 = 0; // integer arguments
-  double x1 = 0, x2 = 0, x3 = 0;
-  int iostat = 0;             // status of the last read or open
   int stop = 0;               // 1 once a stopping message was issued
   int show_messages = 0;
   std::string status;         // status text, colour prefix first (2048 characters)
