@@ -171,8 +171,9 @@ void WriteEstimationComments(const Built& b, const MixturePart& part, std::ostri
       << (b.regions.empty() ? "every population" : "the regions estimated at 1 % or more")
       << ".\n"
       << "\\ Tables: " << part.name
-      << ".estimates.csv and .run.csv lead with the column mixture_collection,\n"
-      << "\\   so that the tables of several runs bind; .individuals.csv, .posteriors.csv.\n";
+      << ".estimates.csv, .run.csv, .individuals.csv and .posteriors.csv lead with\n"
+      << "\\   the column mixture_collection, so that the tables of several runs bind"
+      << (part.collection.empty() ? " (each fish's own in the\n\\   per-fish tables).\n" : ".\n");
 }
 
 // The comment lines that give the full names of the names shortened.

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "core/error.hpp"
-#include "core/paths.hpp"
+#include "data/full_names.hpp"
 #include "model/gmatrx.hpp"
 #include "model/gprob.hpp"
 #include "model/groups.hpp"
@@ -140,7 +140,8 @@ Mat<int> RegionOfLevels(const Run& run) {
 
 // The heads of the individuals table, with three columns per region level.
 CsvTable IndividualsTable(int nlevels) {
-  std::vector<std::string_view> head{"record",
+  std::vector<std::string_view> head{"mixture_collection",
+                                     "record",
                                      "line",
                                      "id",
                                      "characters_scored",
@@ -162,7 +163,8 @@ CsvTable IndividualsTable(int nlevels) {
 
 // The heads of the posteriors table, with a region column per level.
 CsvTable PosteriorsTable(int nlevels) {
-  std::vector<std::string_view> post_head{"record", "id", "population", "population_name"};
+  std::vector<std::string_view> post_head{"mixture_collection", "record", "id", "population",
+                                          "population_name"};
   std::vector<std::string> region_heads;
   for (int l = 1; l <= nlevels; ++l)
     region_heads.push_back("level" + std::to_string(l) + "_region");
@@ -231,19 +233,19 @@ void RegionColumns(const TableRows& t, const std::vector<double>& w,
     if (top == 0) {
       ind.Real(kNotComputed).Real(kNotComputed).Real(kNotComputed);
     } else {
-      ind.Int(top).Text(Trim(reg.name(top))).Real(region_w[static_cast<std::size_t>(top)]);
+      ind.Int(top).Text(RegionName(t.run, top)).Real(region_w[static_cast<std::size_t>(top)]);
     }
   }
 }
 
 // The posteriors rows of record `rec`: one per population with a posterior of
 // at least kSmallestPosterior.
-void PosteriorRows(const TableRows& t, int rec, const std::string& id,
-                   const std::vector<double>& w, CsvTable& post) {
+void PosteriorRows(const TableRows& t, int rec, const std::string& collection,
+                   const std::string& id, const std::vector<double>& w, CsvTable& post) {
   for (int i = 1; i <= t.run.par.npop; ++i) {
     const double wi = w[static_cast<std::size_t>(i)];
     if (!(wi >= kSmallestPosterior)) continue;
-    post.Int(rec).Text(id).Int(i).Text(Trim(t.run.pops(i).name));
+    post.Text(collection).Int(rec).Text(id).Int(i).Text(PopulationName(t.run, i));
     for (int l = 1; l <= t.nlevels; ++l) {
       if (t.region_of(i, l) > 0)
         post.Int(t.region_of(i, l));
@@ -252,6 +254,14 @@ void PosteriorRows(const TableRows& t, int rec, const std::string& id,
     }
     post.Real(wi).EndRow();
   }
+}
+
+// The mixture collection of record `rec`: its own COLLECTION field when the
+// mixture file has one (a pooled import), else the run's.
+std::string RecordCollection(const Run& run, int rec, const std::string& pooled) {
+  const std::vector<std::string>& own = run.input.record_collection;
+  const auto k = static_cast<std::size_t>(rec - 1);
+  return k < own.size() && !own[k].empty() ? own[k] : pooled;
 }
 
 }  // namespace
@@ -276,6 +286,7 @@ void WriteIndividualTables(Run& run, const Mat<double>& P, const Vec<double>& th
                        .nlevels = nlevels};
 
   const int nrec = in.record_genotype.Size();
+  const std::string pooled = MixtureCollection(run);
   std::vector<FitCache> caches(static_cast<std::size_t>(np));
   std::vector<double> w(static_cast<std::size_t>(np) + 1);
   std::vector<double> region_w(static_cast<std::size_t>(nr) + 1);
@@ -285,14 +296,15 @@ void WriteIndividualTables(Run& run, const Mat<double>& P, const Vec<double>& th
                                ? in.record_id[rec - 1]
                                : std::string();
     const int line = rec <= in.record_line.Size() ? in.record_line(rec) : 0;
-    ind.Int(rec).Int(line).Text(id).Int(CharactersScored(run, g));
+    const std::string collection = RecordCollection(run, rec, pooled);
+    ind.Text(collection).Int(rec).Int(line).Text(id).Int(CharactersScored(run, g));
     const int best = Membership(rows, g, w);
     if (best == 0) {
       for (int k = 0; k < 3 + 3 * nlevels + 2; ++k) ind.Real(kNotComputed);
       ind.EndRow();
       continue;
     }
-    ind.Int(best).Text(Trim(run.pops(best).name)).Real(w[static_cast<std::size_t>(best)]);
+    ind.Int(best).Text(PopulationName(run, best)).Real(w[static_cast<std::size_t>(best)]);
     RegionColumns(rows, w, region_w, ind);
     const GenotypeFit fit =
         FitGenotype(run, pop_freq[static_cast<std::size_t>(best - 1)], in.copies.Ptr(1, 1, g),
@@ -301,7 +313,7 @@ void WriteIndividualTables(Run& run, const Mat<double>& P, const Vec<double>& th
     ind.Real(fit.variance > 0.0 ? (fit.log_likelihood - fit.mean) / std::sqrt(fit.variance)
                                 : kNotComputed);
     ind.EndRow();
-    PosteriorRows(rows, rec, id, w, post);
+    PosteriorRows(rows, rec, collection, id, w, post);
   }
   if (!WriteCsvTable(run, ".individuals.csv", "Individuals table", ind)) return;
   WriteCsvTable(run, ".posteriors.csv", "Posteriors table", post);

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -518,6 +519,15 @@ TEST(ImportAnalysesTest, EachCollectionABaselineAloneAndALargePanelRun) {
       const std::string base = ctl.substr(0, ctl.size() - 4);
       const std::string collection = c.pool ? "x" : base.substr(base.rfind('-') + 1);
       EXPECT_EQ(test::ReadLines(base + ".estimates.csv")[1].find("\"" + collection + "\","), 0u);
+      // The per-fish tables name each fish's collection, its own when pooled.
+      std::set<std::string> named;
+      for (const std::string& row : test::ReadLines(base + ".individuals.csv"))
+        named.insert(row.substr(0, row.find(',')));
+      const std::set<std::string> want =
+          c.table != two || !c.pool ? std::set<std::string>{"\"" + collection + "\""}
+                                    : std::set<std::string>{"\"catch\"", "\"trawl\""};
+      named.erase("\"mixture_collection\"");
+      EXPECT_EQ(named, want);
     }
     EXPECT_EQ(outcome.analyses.size(), c.files.size() / 2);
     const std::vector<std::string> pairs = test::ReadLines(dir / "out/x.duplicates.csv");
