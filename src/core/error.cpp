@@ -140,6 +140,13 @@ void Error(Run& run, int number, MessageArgs args) {
     Initialise(run);
     return;
   }
+  // While folding, the routine ends of a maximisation (1006, 1007) are only
+  // counted: the caller says once how many there were.
+  if (run.error.fold_stalls && (number == 1006 || number == 1007)) {
+    ++run.error.folded_stalls;
+    Setlst(run, number, Severity(number));
+    return;
+  }
   if (run.held != nullptr) {
     Hold(run, number, std::move(args));
     return;

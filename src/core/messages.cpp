@@ -152,6 +152,13 @@ void Note(Body& b, int number) {
       b.Log("(5x,a,/5x,a)", {"The " + b.a1 + " output is not written:",
                              "the files section gives no output file name."});
       break;
+    case 111:  // the likelihood-interval searches' maximisations, counted once
+      b.Log("(5x,a,/5x,a)",
+            {"Likelihood intervals: " + std::to_string(b.n1) + " bound searches in " +
+                 std::to_string(b.n2) + " maximisations;",
+             "their " + std::to_string(b.n3) +
+                 " routine convergence warnings (1006, 1007) are not listed."});
+      break;
     case 109:  // a count too wide for its field, which shows asterisks
       if (b.n1 == 0)
         b.Log("(5x,a,/5x,a)", {"The " + b.a1 + " output shows the value " + b.a2,

@@ -214,6 +214,10 @@ struct ErrorBlock {
   int fatals = 0;
   int last_code = 0;
   int last_severity = 0;
+  // Set by a caller that makes many maximisations (the likelihood-interval
+  // searches): warnings 1006 and 1007 are counted in folded_stalls, not written.
+  bool fold_stalls = false;
+  int folded_stalls = 0;
   std::string box_text;       // message-box text (256 characters)
 };
 

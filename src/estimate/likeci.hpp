@@ -26,8 +26,14 @@ struct ProfileEstimate {
   bool jackknife = false;             // column 2 of `regional` holds deviations
 };
 
-// Trials per search before it is given up (message 1013).
-inline constexpr int kProfileTrials = 11;
+// Trials per search before it is given up (message 1013): the bracket and
+// its closing together.
+inline constexpr int kProfileTrials = 40;
+// A bound is closed when its likelihood-ratio statistic is this close to the
+// threshold (the profile log-likelihood within half of it), or when the
+// bracket around it is narrower than kBoundWidth.
+inline constexpr double kBoundStatistic = 1.0e-3;
+inline constexpr double kBoundWidth = 1.0e-9;
 
 // One bound's search: the unit's members (the other populations make the
 // second constraint group), its number and its name in the messages, the
@@ -42,12 +48,21 @@ struct BoundSearch {
   bool lower = true;
 };
 
-// Returns the bound, 0.0 or 1.0 at the edges, or -1.0 after message 1013;
-// `p_value`, when given, receives the chi-square P-value of the trial taken as
-// the bound (NaN after message 1013).
-[[nodiscard]] double ProfileBound(Run& run, const OptimData& data, const OptimSwitches& sw,
-                                  const ProfileEstimate& est, const BoundSearch& search,
-                                  double* p_value = nullptr);
+// What one bound's search found: the bound (0.0 or 1.0 when the profile is
+// still above the threshold at the edge; -1.0 after message 1013, when a
+// trial could not be maximised or the trials ran out), the chi-square P-value
+// of the trial taken as the bound (NaN after 1013), and the maximisations made.
+struct BoundFound {
+  double bound = -1.0;
+  double p = 0.0;
+  int maximisations = 0;
+};
+
+// Brackets the crossing of the profile statistic with the threshold z^2
+// between the estimate (or a trial inside) and a trial outside, stepping out
+// from the normal approximation's bound, then closes it by regula falsi.
+[[nodiscard]] BoundFound ProfileBound(Run& run, const OptimData& data, const OptimSwitches& sw,
+                                      const ProfileEstimate& est, const BoundSearch& search);
 
 // The interval found for one unit (a region, or a population when `Likeci`
 // was given the populations as units). A bound whose search gave up is -1.0.
