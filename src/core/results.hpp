@@ -31,6 +31,7 @@ struct RunFacts {
   double log_likelihood = 0.0;
   int iterations = 0;
   double percent_of_maximum = 0.0;
+  double gap_to_maximum = 0.0;  // bound on the log-likelihood still to gain
   double maximum_update = 0.0;
   int observations = 0;   // individuals of the mixture
   int possible_size = 0;  // individuals whose genotype is possible

@@ -1,6 +1,8 @@
 #include "estimate/likelihood.hpp"
 
+#include <algorithm>
 #include <cmath>
+#include <limits>
 
 #include "core/run.hpp"
 #include "numeric/kernels.hpp"
@@ -145,6 +147,13 @@ void Pctmax(int nposs, const Groups& groups, IterateState& at, Vec<int>& best,
     });
   }
   at.conv.pctmax = 100.0 * std::exp(-gap);
+}
+
+double GapToMaximum(double pctmax, int nposs) {
+  if (!(pctmax > 0.0)) return std::numeric_limits<double>::infinity();
+  const double gap = std::max(-std::log(pctmax / 100.0), 0.0);
+  const double n = std::max(nposs, 1);
+  return n * std::log1p(gap / n);
 }
 
 }  // namespace velk

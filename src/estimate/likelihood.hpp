@@ -58,4 +58,11 @@ void Genexp(const OptimData& data, IterateState& at);
 void Pctmax(int nposs, const Groups& groups, IterateState& at, Vec<int>& best,
             Vec<double>& best_score);
 
+// The bound on the log-likelihood still to gain over the proportions that the
+// percent of maximum comes from, in its tight form: by concavity and Jensen,
+// L* - L <= N ln(sum_k T_k max_{i in k} score_i / N) = N ln(1 + gap / N), where
+// gap = -ln(pctmax / 100) is the linear bound the percent reports. 0 at the
+// maximum; conservative for a baseline update (its frequencies held fixed).
+[[nodiscard]] double GapToMaximum(double pctmax, int nposs);
+
 }  // namespace velk

@@ -4,6 +4,7 @@
 
 #include "core/paths.hpp"
 #include "data/full_names.hpp"
+#include "estimate/likelihood.hpp"
 #include "numeric/distributions.hpp"
 #include "report/csv.hpp"
 
@@ -64,6 +65,7 @@ RunFacts EstimateFacts(const EstimatesReport& est) {
   f.log_likelihood = est.log_likelihood;
   f.iterations = est.iterations;
   f.percent_of_maximum = est.record.pctmax;
+  f.gap_to_maximum = GapToMaximum(est.record.pctmax, est.possible_size);
   f.maximum_update = est.record.change;
   for (int k = 1; k <= est.nclasses; ++k) f.observations += est.class_individuals(k);
   f.possible_size = est.possible_size;
@@ -104,7 +106,7 @@ void WriteEstimateTable(Run& run, const std::vector<EstimateRow>& rows) {
 
 void WriteRunTable(Run& run, const RunFacts* e, const ResampleFacts* r) {
   CsvTable t({"mixture_collection", "title", "populations", "regions", "confidence_level", "model", "log_likelihood",
-              "iterations", "percent_of_maximum", "maximum_estimate_update", "observations",
+              "iterations", "percent_of_maximum", "gap_to_maximum", "maximum_estimate_update", "observations",
               "possible_sample_size", "genotypes", "classes", "resamples",
               "average_genotypes", "simulated_sample_size", "random_seed", "second_random_seed",
               "fit_chi_square", "fit_df", "fit_p_value", "unfinished_resamples"});
@@ -120,6 +122,7 @@ void WriteRunTable(Run& run, const RunFacts* e, const ResampleFacts* r) {
   t.Real(est ? e->log_likelihood : kNotComputed);
   integer(est, est ? e->iterations : 0);
   t.Real(est ? e->percent_of_maximum : kNotComputed);
+  t.Real(est ? e->gap_to_maximum : kNotComputed);
   t.Real(est ? e->maximum_update : kNotComputed);
   integer(est, est ? e->observations : 0);
   integer(est, est ? e->possible_size : 0);

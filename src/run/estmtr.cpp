@@ -1,6 +1,7 @@
 #include "run/estmtr.hpp"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <new>
@@ -96,23 +97,45 @@ void ScreeningWarning(Run& run, int n0, int nposs) {
                         std::to_string(n0) + " individuals as impossible (" + bound + ")");
 }
 
+// The log-likelihood the estimates report prints to one decimal: a search
+// whose bound on what is still to gain is below half that unit is at the
+// maximum as far as the report can tell.
+constexpr double kPrintedLikelihood = 0.05;
+
+// What to change so that a search short of its guaranteed percent reaches it,
+// with a value that does: the tolerance or the limit that ended it.
+std::string PercentAdvice(const Run& run, const OptimResult& res) {
+  char advice[128];
+  if (res.ended_by == SearchOutcome::kIterationLimit) {
+    std::snprintf(advice, sizeof advice, "raise the maximum number of iterations to %d",
+                  std::max(10 * run.par.max_iterations, 1000));
+  } else if (res.ended_by == SearchOutcome::kLikelihoodTolerance) {
+    std::snprintf(advice, sizeof advice, "lower the likelihood tolerance to %.0e",
+                  std::min(run.par.ftol * 1.0e-3, 1.0e-12));
+  } else {
+    std::snprintf(advice, sizeof advice, "lower the estimate convergence tolerance to %.0e",
+                  std::min(run.par.eps * 1.0e-3, 1.0e-8));
+  }
+  return advice;
+}
+
 // Warning 1021 when the control file set the guaranteed percent of maximum and
-// the search ended below it; it names the setting to change.
+// the bound on the log-likelihood still to gain says the estimate is short of
+// it by more than the report can show (half its printed unit); it names the
+// setting to change and a value.
 void GpaWarning(Run& run, const OptimResult& res) {
   if (!run.par.gpa_set || res.ended_by == SearchOutcome::kPercentOfMaximum ||
       res.conv.pctmax > run.par.gpa)
     return;
-  const char* advice = res.ended_by == SearchOutcome::kLikelihoodTolerance ? "lower the likelihood tolerance"
-                       : res.ended_by == SearchOutcome::kIterationLimit
-                           ? "raise the maximum number of iterations"
-                           : "lower the estimate convergence tolerance";
+  const double allowed = std::max(-std::log(run.par.gpa / 100.0), kPrintedLikelihood);
+  if (!(GapToMaximum(res.conv.pctmax, res.nposs) > allowed)) return;
   // The guaranteed percent as set, with as many decimals as it needs (99.9999
   // must not read as 100.0).
   char gpa[32];
   std::snprintf(gpa, sizeof gpa, "%.6f", run.par.gpa);
   std::string text = gpa;
   while (text.back() == '0' && text[text.size() - 2] != '.') text.pop_back();
-  Error(run, 1021, {.a1 = advice, .a2 = text, .x2 = res.conv.pctmax});
+  Error(run, 1021, {.a1 = PercentAdvice(run, res), .a2 = text, .x2 = res.conv.pctmax});
 }
 
 // The maximisation of the likelihood from the control file's start, with its

@@ -328,7 +328,7 @@ TEST(BadInputTest, WarningsCompleteTheRun) {
   for (const char* shown : {"Screening removed       1 of       5 individuals as impossible",
                             "below the genotype tolerance  0.100E-01",
                             "below the guaranteed 99.9999%:",
-                            "raise the maximum number of iterations.",
+                            "raise the maximum number of iterations to 1000.",
                             "Hundred percent simulations are a simulation's option:",
                             "The estimate convergence epsilon of 0.0010 is large",
                             "No regional estimates were specified. CIs will not be computed."})

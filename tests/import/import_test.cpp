@@ -27,6 +27,13 @@ std::string Quote(const std::string& s) {
   return "'" + s + "'";
 }
 
+std::string Replace(std::string text, const std::string& from, const std::string& to) {
+  for (std::size_t at = text.find(from); at != std::string::npos;
+       at = text.find(from, at + to.size()))
+    text.replace(at, from.size(), to);
+  return text;
+}
+
 // The estimates tables of an .est report (regions and populations): estimate,
 // standard error and CV of every row.
 std::vector<std::string> Estimates(const std::string& path) {
@@ -74,7 +81,24 @@ TEST(ImportChinookTest, OneImportOneCommandAnEstimatePerFisherySample) {
     EXPECT_EQ(test::ReadFile(mine + ".log").find("Exceeded the maximum number of iterations"),
               std::string::npos);
     EXPECT_EQ(test::ReadLines(mine + ".estimates.csv")[1].substr(0, 7), "\"" + rec + "\",");
+    // At the maximum: no warning that the guaranteed percent was missed.
+    EXPECT_EQ(test::ReadFile(mine + ".log").find("below the guaranteed"), std::string::npos);
   }
+  // Stopped after three iterations it is short, says so, and the advice
+  // followed reaches the maximum.
+  const std::string rec1 = test::ReadFile(dir / "mine/chinook-rec1.ctl");
+  std::string ctl = Replace(rec1, "iterations: 1380", "iterations: 3");
+  test::WriteFile(dir / "mine/short.ctl", Replace(ctl, "Output file: chinook-rec1", "Output file: short"));
+  ASSERT_EQ(test::RunVelk(Quote(dir / "mine/short.ctl")).status, 0);
+  const std::string log = test::ReadFile(dir / "mine/short.log");
+  const std::string advice = "raise the maximum number of iterations to ";
+  const std::size_t at = log.find(advice);
+  ASSERT_NE(at, std::string::npos) << log;
+  const std::string limit = log.substr(at + advice.size(), log.find('.', at) - at - advice.size());
+  ctl = Replace(rec1, "iterations: 1380", "iterations: " + limit);
+  test::WriteFile(dir / "mine/short.ctl", Replace(ctl, "Output file: chinook-rec1", "Output file: short"));
+  ASSERT_EQ(test::RunVelk(Quote(dir / "mine/short.ctl")).status, 0);
+  EXPECT_EQ(test::ReadFile(dir / "mine/short.log").find("below the guaranteed"), std::string::npos);
   // The IDs travel with the fish.
   EXPECT_EQ(test::ReadLines(dir / "mine/chinook-rec2.mix")[96].substr(0, 13), "T124711 rec2 ");
 }
@@ -88,12 +112,6 @@ const char* kTable =
     "mixture,NA,catch,m1,A,C,120,128\n"
     "mixture,NA,catch,m2,,,124,124\n";
 
-std::string Replace(std::string text, const std::string& from, const std::string& to) {
-  for (std::size_t at = text.find(from); at != std::string::npos;
-       at = text.find(from, at + to.size()))
-    text.replace(at, from.size(), to);
-  return text;
-}
 
 // Every file under `root` with its contents (a link as "-> its target").
 std::map<std::string, std::string> Tree(const fs::path& root) {
