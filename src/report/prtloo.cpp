@@ -97,6 +97,9 @@ void Prtloo(Run& run, const ReferenceFish& fish, const SelfAssignment& a) {
   const double n = all.fish > 0 ? all.fish : 1.0;
   out.Write("(/6x,a30,1x,i6,2(2x,f6.4,2x))", {Padded("All reference individuals", kNameWidth),
                                               all.fish, all.own_pop / n, all.own_region / n});
+  if (nr > 0)
+    out.Write("(/6x,a/6x,a)", {"A fish goes to the region of its largest summed posterior, which",
+                               "need not hold its likeliest population: Correct Region can be lower."});
   out.Write("(/70a)", std::vector<Item>(70, "_"));
   if (!CloseReport(run, Report::kLeaveOneOut) || !run.opt.print_tables) return;
 

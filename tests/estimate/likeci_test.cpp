@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -134,7 +135,7 @@ TEST_F(LikeciTest, OneLinePerRegionFromTheSinglePrecisionThresholdAndTheSwitchRe
   ASSERT_TRUE(out.Open(dir / "ci.txt"));
   OptimSwitches sw;
   run.par.irls_switch = 0.02;
-  (void)Likeci(run, RunOptimData(run, P, lscale), sw, Estimate(true),
+  Likeci(run, RunOptimData(run, P, lscale), sw, Estimate(true),
          ProfileUnits{.members = Members(), .names = names}, out);
   out.Close();
   EXPECT_EQ(run.error.stop, 0);
@@ -144,6 +145,61 @@ TEST_F(LikeciTest, OneLinePerRegionFromTheSinglePrecisionThresholdAndTheSwitchRe
   for (const char* name : {"North", "South", "Islands"})
     EXPECT_NE(text.find(name), std::string::npos) << name << text;
   EXPECT_EQ(text.find("Second"), std::string::npos) << text;
+}
+
+// Nine microsatellites of twelve alleles, eight populations and no regions,
+// three absent from the mixture: every population gets both bounds, an
+// absent one a lower bound of 0 and an upper bound above it.
+TEST(LikeciPopulationsTest, NineMicrosatellitesEveryPopulationBothBounds) {
+  test::StepRun s;
+  velk::Run& run = s.run;
+  test::MakeSynthetic(run, {.np = 8,
+                            .nc = 9,
+                            .t = 12,
+                            .copies_per_population = 100,
+                            .individuals = 300,
+                            .theta = {0.3, 0.25, 0.2, 0.15, 0.1, 0.0, 0.0, 0.0}});
+  run.par.eps = 1.0e-10;
+  run.par.ftol = 1.0e-15;
+  run.par.gpa = 100.5;
+  run.par.geno_tol = 0.0;
+  run.par.max_iterations = 5000;
+  run.par.confidence = 90;
+  Mat<double> P;
+  Vec<double> lscale;
+  int nmissing = 0;
+  Gmatrx(run, P, lscale, nmissing);
+  const Vec<std::int32_t> possible(run.input.ngenotypes, 1);
+  const Vec<double> theta = test::PlainEm(test::AsMixture(run, P, possible));
+  const double L = Hood(8, run.input.ngenotypes, P, lscale, theta, possible, run.input.geno_count);
+  Mat<double> units(8, 2, 0.0);
+  Vec<int> one(8, 1), each(8);
+  Vec<std::string> names(8);
+  for (int i = 1; i <= 8; ++i) {
+    units(i, 1) = theta(i);
+    each(i) = i;
+    names(i) = std::to_string(i);
+  }
+  test::TempDir dir;
+  Unit out;
+  ASSERT_TRUE(out.Open(dir / "ci.txt"));
+  const std::vector<ProfileInterval> found =
+      Likeci(run, RunOptimData(run, P, lscale), OptimSwitches{},
+             ProfileEstimate{theta, L, 300, 300, possible, units, false},
+             ProfileUnits{.members = RegionMembers{8, one, each}, .names = names, .every = true},
+             out);
+  ASSERT_EQ(found.size(), 8u);
+  int absent = 0;
+  for (const ProfileInterval& f : found) {
+    SCOPED_TRACE(f.unit);
+    EXPECT_GE(f.lo, 0.0);
+    EXPECT_GT(f.hi, std::max(f.lo, theta(f.unit)));
+    if (theta(f.unit) < 1.0e-3) {
+      ++absent;
+      EXPECT_EQ(f.lo, 0.0);
+    }
+  }
+  EXPECT_GE(absent, 2);
 }
 
 TEST(LikeciTrialTest, ATrialKeepsItsTotalsWhenTheBaselineUpdateScreensAgain) {
