@@ -110,6 +110,37 @@ TEST(ChinookTables, EstimatesOfManyRegions) {
   ExpectTable(ReadFile(dir / "chinook_rec1.estimates.csv"), "chinook_rec1.estimates.csv");
 }
 
+// Every one of rec1's 39 regions gets both likelihood bounds, around its
+// estimate; those estimated at 0 a lower bound of 0 and an upper one above.
+TEST(ChinookTables, EveryRegionHasBothLikelihoodBounds) {
+  const fs::path data = fs::path(VELK_SHARED_DATA) / "chinook";
+  if (!fs::exists(data / "chinook_rec1.ctl")) GTEST_SKIP() << "no chinook data";
+  TempDir dir;
+  std::string ctl = ReadFile(data / "chinook_rec1.ctl");
+  const std::size_t options = ctl.find("* Options\n") + 10;
+  ctl = ctl.substr(0, options) + "Print tables: yes\nCompute all likelihood intervals: yes\n" +
+        ctl.substr(options);
+  WriteFile(dir / "rec1.ctl", ctl);
+  for (const char* name : {"chinook.bse", "chinook_rec1.mix"})
+    fs::copy_file(data / name, dir.Path() / name);
+  ASSERT_EQ(RunVelk("rec1.ctl", dir.Path().string()).status, 0);
+  int regions = 0;
+  for (const auto& row : test::ReadCsv(ReadFile(dir / "chinook_rec1.estimates.csv"))) {
+    if (row.at("level") != "1") continue;
+    ++regions;
+    SCOPED_TRACE(row.at("name"));
+    ASSERT_FALSE(row.at("likelihood_lower").empty() || row.at("likelihood_upper").empty());
+    const double lo = std::stod(row.at("likelihood_lower")), hi = std::stod(row.at("likelihood_upper"));
+    const double est = std::stod(row.at("estimate"));
+    EXPECT_LE(lo, est);
+    EXPECT_GT(hi, est);
+    if (est < 1e-6) {
+      EXPECT_EQ(lo, 0.0);
+    }
+  }
+  EXPECT_EQ(regions, 39);
+}
+
 // Without regions, every population gets its likelihood interval, also one
 // below 1 % (Stone River).
 TEST(LikelihoodIntervals, EveryPopulationWithoutRegions) {
