@@ -20,20 +20,6 @@ namespace {
 // 0.01 as a single-precision constant: the smallest estimate that gets a line.
 constexpr double kLikeciThreshold = static_cast<double>(0.01f);
 
-// theta rescaled group by group to the new totals. A group whose proportions
-// sum to 0 gets its new total in equal shares (the trial at a bound of 0 leaves
-// nothing to rescale).
-void Rescale(const Groups& groups, Vec<double>& theta) {
-  ForEachGroup(groups, [&](int, int first, int size, double total) {
-    double sum = 0.0;
-    for (int j = first; j < first + size; ++j) sum += theta(groups.members(j));
-    for (int j = first; j < first + size; ++j) {
-      double& t = theta(groups.members(j));
-      t = sum > 0.0 ? t * total / sum : total / size;
-    }
-  });
-}
-
 // Group 1: the members of `group`; group 2: every other of the np populations.
 // The totals are the trial's.
 Groups ProfileGroups(int np, const Vec<int>& group) {
@@ -81,7 +67,7 @@ class Profile {
       p_ = 1.0;
       return lr_;
     }
-    Rescale(groups_, theta_);
+    ScaleToTotals(groups_, theta_);
     ++maximisations_;
     OptimResult res;
     res.nposs = est_.nposs;

@@ -177,18 +177,11 @@ struct Optimiser {
     return StepOutcome::kMoved;
   }
 
-  // theta scaled group by group back to its totals after negative entries
-  // were set to 0 (a SQUAREM extrapolation may leave the simplex).
+  // x back in the groups' simplex after a SQUAREM extrapolation: negative
+  // entries set to 0, each group scaled to its total.
   void BackToTotals(Vec<double>& x) const {
     for (int i = 1; i <= np; ++i) x(i) = std::max(x(i), 0.0);
-    ForEachGroup(groups, [&](int, int first, int size, double total) {
-      double sum = 0.0;
-      for (int j = first; j < first + size; ++j) sum += x(groups.members(j));
-      for (int j = first; j < first + size; ++j) {
-        double& t = x(groups.members(j));
-        t = sum > 0.0 ? t * total / sum : total / size;
-      }
-    });
+    ScaleToTotals(groups, x);
   }
 
   // The EM map of x into `into`; theta takes x for the expectations.

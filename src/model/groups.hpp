@@ -29,6 +29,19 @@ void ForEachGroup(const Groups& g, F&& f) {
   ForEachList(g.k, g.size, [&](int k, int first, int size) { f(k, first, size, g.total(k)); });
 }
 
+// theta rescaled group by group to the groups' totals; a group whose
+// proportions sum to 0 gets its total in equal shares.
+inline void ScaleToTotals(const Groups& groups, Vec<double>& theta) {
+  ForEachGroup(groups, [&](int, int first, int size, double total) {
+    double sum = 0.0;
+    for (int j = first; j < first + size; ++j) sum += theta(groups.members(j));
+    for (int j = first; j < first + size; ++j) {
+      double& t = theta(groups.members(j));
+      t = sum > 0.0 ? t * total / sum : total / size;
+    }
+  });
+}
+
 // One group holding populations 1..np in order with total 1.0: the ordinary
 // estimation.
 inline Groups OneGroup(int np) {

@@ -41,17 +41,22 @@ double ProfileLikelihood(const test::Mixture& m, const std::vector<int>& group, 
   return L;
 }
 
+// Searches that go on to the maximum, and a 90 % confidence level.
+void TightSearch(velk::Run& run) {
+  run.par.eps = 1.0e-10;
+  run.par.ftol = 1.0e-15;
+  run.par.gpa = 100.5;
+  run.par.geno_tol = 0.0;
+  run.par.max_iterations = 5000;
+  run.par.confidence = 90;
+}
+
 class LikeciTest : public ::testing::Test {
  protected:
   void SetUp() override {
     test::MakeSynthetic(
         run, {.np = 5, .nc = 5, .individuals = 200, .theta = {0.4, 0.25, 0.2, 0.15, 0.0}});
-    run.par.eps = 1.0e-10;
-    run.par.ftol = 1.0e-15;
-    run.par.gpa = 100.5;
-    run.par.geno_tol = 0.0;
-    run.par.max_iterations = 5000;
-    run.par.confidence = 90;
+    TightSearch(run);
     int nmissing = 0;
     Gmatrx(run, P, lscale, nmissing);
     possible = Vec<std::int32_t>(run.input.ngenotypes, 1);
@@ -159,12 +164,7 @@ TEST(LikeciPopulationsTest, NineMicrosatellitesEveryPopulationBothBounds) {
                             .copies_per_population = 100,
                             .individuals = 300,
                             .theta = {0.3, 0.25, 0.2, 0.15, 0.1, 0.0, 0.0, 0.0}});
-  run.par.eps = 1.0e-10;
-  run.par.ftol = 1.0e-15;
-  run.par.gpa = 100.5;
-  run.par.geno_tol = 0.0;
-  run.par.max_iterations = 5000;
-  run.par.confidence = 90;
+  TightSearch(run);
   Mat<double> P;
   Vec<double> lscale;
   int nmissing = 0;

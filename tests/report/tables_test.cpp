@@ -92,38 +92,34 @@ TEST(ExampleTables, ReportsUnchangedAndTablesAsTheGoldenFiles) {
   }
 }
 
+const fs::path kChinookData = fs::path(VELK_SHARED_DATA) / "chinook";
+
+// chinook_rec1.ctl with the tables and `option` run in dir; its exit status.
+int RunRec1WithTables(const TempDir& dir, const std::string& option) {
+  std::string ctl = ReadFile(kChinookData / "chinook_rec1.ctl");
+  const std::size_t options = ctl.find("* Options\n") + 10;
+  ctl = ctl.substr(0, options) + "Print tables: yes\n" + option + "\n" + ctl.substr(options);
+  WriteFile(dir / "rec1.ctl", ctl);
+  for (const char* name : {"chinook.bse", "chinook_rec1.mix"})
+    fs::copy_file(kChinookData / name, dir.Path() / name);
+  return RunVelk("rec1.ctl", dir.Path().string()).status;
+}
+
 // The chinook rec1 run with regions: 69 populations and 39 regions, most of
 // them below the thresholds of the interval blocks.
 TEST(ChinookTables, EstimatesOfManyRegions) {
-  const fs::path data = fs::path(VELK_SHARED_DATA) / "chinook";
-  if (!fs::exists(data / "chinook_rec1.ctl")) GTEST_SKIP() << "no chinook data";
+  if (!fs::exists(kChinookData / "chinook_rec1.ctl")) GTEST_SKIP() << "no chinook data";
   TempDir dir;
-  std::string ctl = ReadFile(data / "chinook_rec1.ctl");
-  const std::size_t options = ctl.find("* Options\n") + 10;
-  ctl = ctl.substr(0, options) + "Print tables: yes\nCompute confidence intervals: yes\n" +
-        ctl.substr(options);
-  WriteFile(dir / "rec1.ctl", ctl);
-  for (const char* name : {"chinook.bse", "chinook_rec1.mix"})
-    fs::copy_file(data / name, dir.Path() / name);
-  const test::CommandResult r = RunVelk("rec1.ctl", dir.Path().string());
-  ASSERT_EQ(r.status, 0) << r.output;
+  ASSERT_EQ(RunRec1WithTables(dir, "Compute confidence intervals: yes"), 0);
   ExpectTable(ReadFile(dir / "chinook_rec1.estimates.csv"), "chinook_rec1.estimates.csv");
 }
 
 // Every one of rec1's 39 regions gets both likelihood bounds, around its
 // estimate; those estimated at 0 a lower bound of 0 and an upper one above.
 TEST(ChinookTables, EveryRegionHasBothLikelihoodBounds) {
-  const fs::path data = fs::path(VELK_SHARED_DATA) / "chinook";
-  if (!fs::exists(data / "chinook_rec1.ctl")) GTEST_SKIP() << "no chinook data";
+  if (!fs::exists(kChinookData / "chinook_rec1.ctl")) GTEST_SKIP() << "no chinook data";
   TempDir dir;
-  std::string ctl = ReadFile(data / "chinook_rec1.ctl");
-  const std::size_t options = ctl.find("* Options\n") + 10;
-  ctl = ctl.substr(0, options) + "Print tables: yes\nCompute all likelihood intervals: yes\n" +
-        ctl.substr(options);
-  WriteFile(dir / "rec1.ctl", ctl);
-  for (const char* name : {"chinook.bse", "chinook_rec1.mix"})
-    fs::copy_file(data / name, dir.Path() / name);
-  ASSERT_EQ(RunVelk("rec1.ctl", dir.Path().string()).status, 0);
+  ASSERT_EQ(RunRec1WithTables(dir, "Compute all likelihood intervals: yes"), 0);
   int regions = 0;
   for (const auto& row : test::ReadCsv(ReadFile(dir / "chinook_rec1.estimates.csv"))) {
     if (row.at("level") != "1") continue;
