@@ -100,6 +100,7 @@ std::string Describe(const Run& run) {
   Setting(out, "print resample likelihoods", YesNo(o.print_likelihoods));
   Setting(out, "external reference proportions", YesNo(o.external_reference));
   Setting(out, "Rannala-Mountain model", YesNo(o.rannala_mountain));
+  if (o.predictive) Setting(out, "predictive genotype model", YesNo(o.predictive));
   Setting(out, "Pella-Masuda model", YesNo(o.pella_masuda));
   Setting(out, "print tables", YesNo(o.print_tables));
   Setting(out, "compute all likelihood intervals", YesNo(o.all_likelihood_intervals));

@@ -11,7 +11,7 @@
 namespace velk {
 namespace {
 
-enum class Ohandler { kResa, kPrin, kComp, kSwitch, kPella, kHundred, kLeave };
+enum class Ohandler { kResa, kPrin, kComp, kSwitch, kPella, kHundred, kLeave, kPredictive };
 
 struct Primary {
   KeySet keys;
@@ -26,6 +26,7 @@ constexpr Primary kPrimary[] = {
     {{{"comp"}}, Ohandler::kComp, nullptr},
     {{{"irls"}}, Ohandler::kSwitch, &Opt::irls},
     {{{"rann"}}, Ohandler::kSwitch, &Opt::rannala_mountain},
+    {{{"pred"}}, Ohandler::kPredictive, &Opt::predictive},
     {{{"pell"}}, Ohandler::kPella, &Opt::pella_masuda},
     {{{"hund"}}, Ohandler::kHundred, nullptr},
     {{{"leav"}}, Ohandler::kLeave, nullptr},
@@ -154,6 +155,14 @@ bool Oline(Run& run) {
         return true;
       case Ohandler::kLeave:
         run.opt.leave_one_out = Glogic(run, RestOf(text, pos)) != 0;
+        return true;
+      case Ohandler::kPredictive:
+        // The predictive model's prior is the Rannala-Mountain model's.
+        run.opt.predictive = Glogic(run, RestOf(text, pos));
+        if (run.opt.predictive != 0) {
+          run.opt.rannala_mountain = 1;
+          run.opt.pella_masuda = 0;
+        }
         return true;
       case Ohandler::kPella: {
         // The Rannala-Mountain model, once chosen, keeps the Pella-Masuda model off.

@@ -151,6 +151,11 @@ struct Opt {
   bool hundred_percent = false;    // a simulation once per unit at a true share of 1.0
   bool hundred_by_region = false;  // units: the regions of the first level (else populations)
   bool leave_one_out = false;      // self-assignment of the reference individuals
+
+  // The predictive genotype model: a genotype's probability is that of its
+  // gene copies drawn one after the other from the population's Dirichlet
+  // posterior (counts plus the Rannala-Mountain prior, which it turns on).
+  int predictive = 0;
 };
 
 // An estimation that asks only for the leave-one-out of the baseline needs no

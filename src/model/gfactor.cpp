@@ -116,6 +116,9 @@ void PatternFactors(Run& run, const GenotypePatterns& pats, const Arr3<std::int8
     } else {
       for (int i = 0; i < np; ++i) out[i] = nfact * pp[i] / fact;
     }
+    if (tables.mass.Rows() > 0)
+      for (int i = 0; i < np; ++i)
+        out[i] = out[i] * PredictiveFactor(x, t, n, fc + i, stride, tables.mass(i + 1, c));
   }
 }
 

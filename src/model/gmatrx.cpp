@@ -30,6 +30,7 @@ void Popfrq(Run& run, const Arr3<std::int16_t>& counts, const Mat<std::int32_t>&
     if (tables.lp.Size() != np) tables.lp.Resize(np);
     if (tables.types.Size() != maxtyp) tables.types.Resize(maxtyp);
     if (tables.nums.Size() != maxtyp) tables.nums.Resize(maxtyp);
+    if (run.opt.predictive != 0) tables.mass.Resize(np, nc);
   } catch (const std::bad_alloc&) {
     Error(run, 3000);
     return;
@@ -40,6 +41,7 @@ void Popfrq(Run& run, const Arr3<std::int16_t>& counts, const Mat<std::int32_t>&
     nmissing += missing;
     for (int c = 1; c <= nc; ++c) {
       for (int k = 1; k <= maxtyp; ++k) tables.f(i, k, c) = freq(k, c);
+      if (run.opt.predictive != 0) tables.mass(i, c) = totals(c, i) + 1.0;
     }
   }
 }
@@ -103,6 +105,9 @@ void LogColumn(Run& run, PopulationFrequencies& tables, const std::int8_t* copie
       const double e = x[k];
       for (int i = 0; i < np; ++i) lp[i] += e * std::log(fk[i]);
     }
+    if (tables.mass.Rows() > 0)
+      for (int i = 0; i < np; ++i)
+        lp[i] += std::log(PredictiveFactor(x, t, n, fc + i, stride, tables.mass(i + 1, c)));
   }
 }
 
@@ -162,6 +167,9 @@ void Gpcol(Run& run, PopulationFrequencies& tables, const std::int8_t* copies, d
     } else {
       for (int i = 0; i < np; ++i) col[i] = col[i] * (nfact * pp[i] / fact);
     }
+    if (tables.mass.Rows() > 0)
+      for (int i = 0; i < np; ++i)
+        col[i] = col[i] * PredictiveFactor(x, t, n, fc + i, stride, tables.mass(i + 1, c));
   }
 
   double top = 0.0;

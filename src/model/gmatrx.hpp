@@ -26,6 +26,9 @@ struct PopulationFrequencies {
   Vec<double> lp;  // per population: scratch sum of logarithms
   Vec<int> types;  // per type: scratch list of scored types
   Vec<int> nums;   // per type: their copy counts
+  // The predictive model only: (population, character) the Dirichlet total of
+  // the frequencies (baseline copies plus the prior's one); empty otherwise.
+  Mat<double> mass;
 };
 
 // Fills `tables` with Relfrq of populations 1..np in order (a Dirichlet draw each

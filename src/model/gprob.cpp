@@ -13,7 +13,7 @@ void Relfrq(Run& run, const Arr3<std::int16_t>& counts, const Mat<std::int32_t>&
   const int nc = run.par.nchar;
   freq.Fill(0.0);
   nmissing = 0;
-  const bool rannala = run.opt.rannala_mountain != 0;
+  const bool rannala = run.opt.rannala_mountain != 0 || run.opt.predictive != 0;
   const bool pella = run.opt.pella_masuda != 0;
 
   for (int c = 1; c <= nc; ++c) {
@@ -51,6 +51,17 @@ void Relfrq(Run& run, const Arr3<std::int16_t>& counts, const Mat<std::int32_t>&
       for (int k = 0; k < t; ++k) f[k] = f[k] / s;
     }
   }
+}
+
+double PredictiveFactor(const std::int8_t* x, int t, int n, const double* f, std::ptrdiff_t stride,
+                        double mass) {
+  double r = 1.0;
+  for (int k = 0; k < t; ++k) {
+    const double a = mass * f[k * stride];
+    for (int j = 1; j < x[k]; ++j) r = r * (1.0 + j / a);
+  }
+  for (int j = 1; j < n; ++j) r = r / (1.0 + j / mass);
+  return r;
 }
 
 double MultinomialTerm(Run& run, const std::int8_t* x, int t, int n, const double* f) {

@@ -1,6 +1,7 @@
 #pragma once
 // Baseline type frequencies under the three models and the probability of one
 // genotype in one population: the columns of P are built from these.
+#include <cstddef>
 #include <cstdint>
 
 #include "core/array.hpp"
@@ -67,6 +68,14 @@ inline void MultiplyPower(int np, double* pp, const double* f, int e) {
     for (int i = 0; i < np; ++i) pp[i] = pp[i] * Ipow(f[i], e);
   }
 }
+
+// The predictive model's probability of one scored character's n copies x over
+// the multinomial term: with Dirichlet parameters a_k = mass f_k summing to
+// mass, prod_k prod_{j<x_k} (a_k + j) / prod_{j<n} (mass + j) divided by
+// prod_k (a_k / mass)^x_k. A heterozygote gets mass / (mass + 1), a
+// homozygote (1 + 1 / a) / (1 + 1 / mass). f[k * stride] is type k's frequency.
+double PredictiveFactor(const std::int8_t* x, int t, int n, const double* f, std::ptrdiff_t stride,
+                        double mass);
 
 // The multinomial term n! prod f(k)^x(k) / prod x(k)! of one scored character
 // of n copies in one population (0 when a factorial stops the run).

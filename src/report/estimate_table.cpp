@@ -77,6 +77,7 @@ RunFacts EstimateFacts(const EstimatesReport& est) {
 namespace {
 
 const char* ModelName(const Opt& opt) {
+  if (opt.predictive) return "predictive";
   if (opt.rannala_mountain) return "Rannala-Mountain";
   if (opt.pella_masuda) return "Pella-Masuda";
   return "observed frequencies";

@@ -25,17 +25,34 @@ double LogFactorial(int n) {
   return std::lgamma(static_cast<double>(n) + 1.0);
 }
 
+// One character's genotypes walked type by type: its frequencies, the copies
+// chosen so far, and the predictive model's Dirichlet total (0: multinomial).
+struct Walk {
+  const double* f = nullptr;
+  int t = 0;
+  double lognfact = 0.0;
+  double mass = 0.0;
+  std::vector<std::int8_t> x;
+};
+
 // Adds p log p and p (log p)^2 over the genotypes of `left` copies of types
-// k..t-1 drawn from frequencies f (p the multinomial probability).
-void Enumerate(const double* f, int t, int k, int left, double logp, double lognfact, Moments& m) {
-  if (k == t - 1) {
+// k..t-1 (p the genotype's probability under the model).
+void Enumerate(Walk& w, int k, int left, double logp, Moments& m) {
+  const double* f = w.f;
+  if (k == w.t - 1) {
     // The last type takes the copies left.
     double lp = logp;
     if (left > 0) {
       if (!(f[k] > 0.0)) return;
       lp += left * std::log(f[k]) - LogFactorial(left);
     }
-    lp += lognfact;
+    lp += w.lognfact;
+    if (w.mass > 0.0) {
+      w.x[static_cast<std::size_t>(k)] = static_cast<std::int8_t>(left);
+      int n = 0;
+      for (std::int8_t v : w.x) n += v;
+      lp += std::log(PredictiveFactor(w.x.data(), w.t, n, f, 1, w.mass));
+    }
     const double p = std::exp(lp);
     m.mean += p * lp;
     m.second += p * lp * lp;
@@ -43,15 +60,16 @@ void Enumerate(const double* f, int t, int k, int left, double logp, double logn
   }
   for (int x = 0; x <= left; ++x) {
     if (x > 0 && !(f[k] > 0.0)) break;
+    w.x[static_cast<std::size_t>(k)] = static_cast<std::int8_t>(x);
     const double step = x > 0 ? x * std::log(f[k]) - LogFactorial(x) : 0.0;
-    Enumerate(f, t, k + 1, left - x, logp + step, lognfact, m);
+    Enumerate(w, k + 1, left - x, logp + step, m);
   }
 }
 
 }  // namespace
 
 GenotypeFit FitGenotype(const Run& run, const Mat<double>& freq, const std::int8_t* copies,
-                        FitCache* cache) {
+                        FitCache* cache, const double* mass) {
   GenotypeFit fit;
   for (int c = 1; c <= run.par.nchar; ++c) {
     const Character& ch = run.chars(c);
@@ -76,11 +94,17 @@ GenotypeFit FitGenotype(const Run& run, const Mat<double>& freq, const std::int8
         m.second += f[j] * lp * lp;
       }
     } else {
+      const double dirichlet = mass != nullptr ? mass[c - 1] : 0.0;
       double lp = LogFactorial(n);
       for (int k = 0; k < t; ++k)
         if (x[k] > 0) lp += x[k] * std::log(f[k]) - LogFactorial(x[k]);
+      if (dirichlet > 0.0) lp += std::log(PredictiveFactor(x, t, n, f, 1, dirichlet));
       fit.log_likelihood += lp;
-      if (!cached) Enumerate(f, t, 0, n, 0.0, LogFactorial(n), m);
+      if (!cached) {
+        Walk w{.f = f, .t = t, .lognfact = LogFactorial(n), .mass = dirichlet,
+               .x = std::vector<std::int8_t>(static_cast<std::size_t>(t), 0)};
+        Enumerate(w, 0, n, 0.0, m);
+      }
     }
     if (cache != nullptr && !cached) cache->emplace(key, m);
     fit.mean += m.mean;
@@ -125,6 +149,20 @@ namespace {
     return false;
   }
   return true;
+}
+
+// Under the predictive genotype model, per population and character the
+// Dirichlet total of its frequencies (baseline copies plus the prior's one);
+// empty under the multinomial model.
+std::vector<std::vector<double>> PredictiveMasses(const Run& run) {
+  std::vector<std::vector<double>> mass;
+  if (run.opt.predictive == 0) return mass;
+  for (int i = 1; i <= run.par.npop; ++i) {
+    std::vector<double>& m = mass.emplace_back(static_cast<std::size_t>(run.par.nchar));
+    for (int c = 1; c <= run.par.nchar; ++c)
+      m[static_cast<std::size_t>(c - 1)] = run.input.base_totals(c, i) + 1.0;
+  }
+  return mass;
 }
 
 // The region of each level (1 to 3) that holds each population, 0 for none.
@@ -288,6 +326,7 @@ void WriteIndividualTables(Run& run, const Mat<double>& P, const Vec<double>& th
   const int nrec = in.record_genotype.Size();
   const std::string pooled = MixtureCollection(run);
   std::vector<FitCache> caches(static_cast<std::size_t>(np));
+  const std::vector<std::vector<double>> masses = PredictiveMasses(run);
   std::vector<double> w(static_cast<std::size_t>(np) + 1);
   std::vector<double> region_w(static_cast<std::size_t>(nr) + 1);
   for (int rec = 1; rec <= nrec; ++rec) {
@@ -308,7 +347,8 @@ void WriteIndividualTables(Run& run, const Mat<double>& P, const Vec<double>& th
     RegionColumns(rows, w, region_w, ind);
     const GenotypeFit fit =
         FitGenotype(run, pop_freq[static_cast<std::size_t>(best - 1)], in.copies.Ptr(1, 1, g),
-                    &caches[static_cast<std::size_t>(best - 1)]);
+                    &caches[static_cast<std::size_t>(best - 1)],
+                    masses.empty() ? nullptr : masses[static_cast<std::size_t>(best - 1)].data());
     ind.Real(fit.log_likelihood);
     ind.Real(fit.variance > 0.0 ? (fit.log_likelihood - fit.mean) / std::sqrt(fit.variance)
                                 : kNotComputed);

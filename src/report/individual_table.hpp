@@ -36,9 +36,11 @@ using FitCache = std::map<std::pair<int, int>, Moments>;
 // `freq` the population's frequency table (type, character); `copies` the
 // genotype's copy counts, run.par.max_types per character. Characters without
 // copies are not scored. Natural logarithms. `cache`, when given, keeps the
-// moments of the population's characters from one call to the next.
+// moments of the population's characters from one call to the next. `mass`,
+// under the predictive genotype model, holds per character the Dirichlet total
+// of the population's frequencies (nullptr: the multinomial model).
 GenotypeFit FitGenotype(const Run& run, const Mat<double>& freq, const std::int8_t* copies,
-                        FitCache* cache = nullptr);
+                        FitCache* cache = nullptr, const double* mass = nullptr);
 
 // Writes both tables from the estimate `theta`, the genotype probabilities P
 // (population x genotype, columns in any scale) and the run's mixture records.

@@ -46,6 +46,9 @@ void Prtest(Run& run, const EstimatesReport& est) {
   if (run.opt.rannala_mountain)
     out.Write("(/2x,a,a)",
               {"Uses Rannala-Mountain model of baseline allele frequency ", "distributions"});
+  if (run.opt.predictive)
+    out.Write("(2x,a,a)", {"Genotype probabilities from the predictive model: copies drawn ",
+                           "from the Dirichlet posterior"});
   if (run.opt.pella_masuda)
     out.Write("(/2x,a,a)",
               {"Uses Pella-Masuda model of baseline allele frequency ", "distributions"});

@@ -160,6 +160,8 @@ TEST_F(GparseTest, EverySectionsFormsAsTheGoldenDescriptions) {
       {"Rannala-Mountain first rules Pella-Masuda out",
        opt("Rannala-Mountain model: yes\nPella-Masuda model: yes\n")},
       {"Rannala-Mountain after Pella-Masuda", opt("Pella-Masuda model: yes\nRannala-Mountain model: yes\n")},
+      {"the predictive model takes the Rannala-Mountain prior",
+       opt("Pella-Masuda model: yes\nPredictive genotype model: yes\n")},
       {"a simulation clears the mixture's options",
        S + "* Options\n" + sim_options + P + "* Files\nBaseline: b.bse\nOutput: o\n" + R, 2},
       {"the same options in an estimation", opt(sim_options)},

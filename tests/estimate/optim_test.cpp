@@ -127,6 +127,51 @@ TEST_F(OptimTest, SnpPanelsReachTheLogSpaceReference) {
   }
 }
 
+// The predictive genotype model on a SNP panel (2 % missing) and on nine
+// microsatellites of twelve alleles: the estimate equals EM on the compound
+// Dirichlet-multinomial probabilities written from the counts, and differs
+// from the plug-in model's by more than that.
+TEST_F(OptimTest, ThePredictiveModelReachesItsReference) {
+  for (bool snps : {true, false}) {
+    SCOPED_TRACE(snps ? "SNP panel" : "microsatellites");
+    test::StepRun fresh;
+    velk::Run& r = fresh.run;
+    if (snps) {
+      test::MakeSnpPanel(r, 12, 400, 300, 0.02, 431u, 40);
+    } else {
+      test::MakeSynthetic(r, {.np = 6, .nc = 9, .t = 12, .copies_per_population = 60,
+                              .individuals = 300, .theta = {0.3, 0.25, 0.2, 0.15, 0.1, 0.0}});
+    }
+    const int np = r.par.npop;
+    r.opt.predictive = 1;
+    r.opt.rannala_mountain = 1;
+    r.par.eps = 1.0e-10;
+    r.par.ftol = 1.0e-15;
+    r.par.gpa = 100.5;
+    r.par.max_iterations = 5000;
+    int nmissing = 0;
+    Gmatrx(r, P, lscale, nmissing);
+    Vec<double> th(np, 1.0 / np);
+    Groups g = OneGroup(np);
+    Vec<std::int32_t> flags(r.input.ngenotypes, 1);
+    OptimResult out;
+    out.nposs = r.input.sample_size;
+    Optim(r, RunOptimData(r, P, lscale), OptimSwitches{}, g, th, flags, out);
+    ASSERT_EQ(r.error.stop, 0);
+    const test::Reference ref = test::ReferenceEm(r, test::LogProbabilities(r), {}, 1e-12);
+    r.opt.predictive = 0;
+    const test::Reference plug_in = test::ReferenceEm(r, test::LogProbabilities(r), {}, 1e-12);
+    double gap = 0.0;
+    for (int i = 1; i <= np; ++i) {
+      const auto k = static_cast<std::size_t>(i - 1);
+      EXPECT_NEAR(th(i), ref.theta[k], 1e-6) << i;
+      gap = std::max(gap, std::fabs(plug_in.theta[k] - ref.theta[k]));
+    }
+    EXPECT_NEAR(out.L, ref.L, 1e-9 * std::fabs(ref.L));
+    EXPECT_GT(gap, 1e-4);
+  }
+}
+
 // 100 populations told apart by 6 SNP loci: the conjugate-gradient search
 // stalls far from the maximum (1006); the EM steps after it reach the maximum.
 TEST_F(OptimTest, AStalledSearchGoesOnToTheMaximum) {

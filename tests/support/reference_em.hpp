@@ -16,7 +16,8 @@ struct Reference {
   double L = 0.0;             // log-likelihood (true probabilities)
 };
 
-// logp[(g - 1) * np + (i - 1)]: ln P(i, g) for the run's baseline and mixture.
+// logp[(g - 1) * np + (i - 1)]: ln P(i, g) for the run's baseline and mixture
+// (the predictive model's compound Dirichlet-multinomial when it is on).
 inline std::vector<double> LogProbabilities(const Run& run) {
   const Input& in = run.input;
   const int np = run.par.npop, nc = run.par.nchar, ng = in.ngenotypes;
@@ -39,9 +40,16 @@ inline std::vector<double> LogProbabilities(const Run& run) {
           const int x = in.copies(k, c, g);
           if (x <= 0) continue;
           n += x;
-          l += x * lf[static_cast<std::size_t>(k - 1)] - std::lgamma(x + 1.0);
+          if (run.opt.predictive != 0) {
+            // Dirichlet-multinomial: Gamma(a + x) / Gamma(a) per type.
+            const double a = in.base_counts(k, c, i) + 1.0 / t;
+            l += std::lgamma(a + x) - std::lgamma(a) - std::lgamma(x + 1.0);
+          } else {
+            l += x * lf[static_cast<std::size_t>(k - 1)] - std::lgamma(x + 1.0);
+          }
         }
         if (n == 0) continue;
+        if (run.opt.predictive != 0) l -= std::lgamma(total + 1.0 + n) - std::lgamma(total + 1.0);
         logp[static_cast<std::size_t>(g - 1) * np + (i - 1)] += l + std::lgamma(n + 1.0);
       }
     }
