@@ -101,6 +101,10 @@ std::string Describe(const Run& run) {
   Setting(out, "external reference proportions", YesNo(o.external_reference));
   Setting(out, "Rannala-Mountain model", YesNo(o.rannala_mountain));
   if (o.predictive) Setting(out, "predictive genotype model", YesNo(o.predictive));
+  if (o.bayesian) {
+    Setting(out, "Bayesian estimate", YesNo(o.bayesian));
+    Setting(out, "prior by region", YesNo(o.prior_by_region ? 1 : 0));
+  }
   Setting(out, "Pella-Masuda model", YesNo(o.pella_masuda));
   Setting(out, "print tables", YesNo(o.print_tables));
   Setting(out, "compute all likelihood intervals", YesNo(o.all_likelihood_intervals));

@@ -11,7 +11,7 @@
 namespace velk {
 namespace {
 
-enum class Ohandler { kResa, kPrin, kComp, kSwitch, kPella, kHundred, kLeave, kPredictive };
+enum class Ohandler { kResa, kPrin, kComp, kSwitch, kPella, kHundred, kLeave, kPredictive, kPriorByRegion };
 
 struct Primary {
   KeySet keys;
@@ -27,6 +27,8 @@ constexpr Primary kPrimary[] = {
     {{{"irls"}}, Ohandler::kSwitch, &Opt::irls},
     {{{"rann"}}, Ohandler::kSwitch, &Opt::rannala_mountain},
     {{{"pred"}}, Ohandler::kPredictive, &Opt::predictive},
+    {{{"baye"}}, Ohandler::kSwitch, &Opt::bayesian},
+    {{{"prio"}}, Ohandler::kPriorByRegion, nullptr},
     {{{"pell"}}, Ohandler::kPella, &Opt::pella_masuda},
     {{{"hund"}}, Ohandler::kHundred, nullptr},
     {{{"leav"}}, Ohandler::kLeave, nullptr},
@@ -155,6 +157,9 @@ bool Oline(Run& run) {
         return true;
       case Ohandler::kLeave:
         run.opt.leave_one_out = Glogic(run, RestOf(text, pos)) != 0;
+        return true;
+      case Ohandler::kPriorByRegion:
+        run.opt.prior_by_region = Glogic(run, RestOf(text, pos)) != 0;
         return true;
       case Ohandler::kPredictive:
         // The predictive model's prior is the Rannala-Mountain model's.

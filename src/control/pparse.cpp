@@ -33,6 +33,8 @@ constexpr Primary kPrimary[] = {
     {{{"seco"}}, Phandler::kInteger, &Par::seco, nullptr},
     {{{"guar", "perc", "gpa"}}, Phandler::kReal, nullptr, &Par::gpa},
     {{{"conf"}}, Phandler::kInteger, &Par::confidence, nullptr},
+    {{{"burn"}}, Phandler::kInteger, &Par::burn_in, nullptr},
+    {{{"thin"}}, Phandler::kInteger, &Par::thinning, nullptr},
 };
 
 struct Secondary {
@@ -54,6 +56,8 @@ constexpr Secondary kNumb[] = {
     {{{"stoc", "popu"}}, &Par::npop, nullptr},
     {{{"char"}}, &Par::nchar, nullptr},
     {{{"resa"}}, &Par::nresamples, nullptr},
+    {{{"swee"}}, &Par::sweeps, nullptr},
+    {{{"chai"}}, &Par::chains, nullptr},
     {{{"befo", "afte"}}, nullptr, nullptr},
 };
 

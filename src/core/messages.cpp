@@ -330,6 +330,12 @@ void Err(Body& b, int number) {
                  std::to_string(b.n1) + (b.n1 == 1 ? " field" : " fields"),
              "that the control file has no character for (or names twice):", b.file1 + "."});
       break;
+    case 3052:  // a sampler setting out of its range
+      b.Log("(5x,a,/5x,a)",
+            {"The Bayesian estimate cannot take " + b.a1 + " = " + std::to_string(b.n1) + ":",
+             "sweeps at least 2, burn-in below the sweeps, thinning at least 1 with two kept "
+             "sweeps, 1 to 64 chains."});
+      break;
     case 2053:  // a reference individuals file without a record
       b.Log("(5x,a,/5x,a)", {"The reference individuals file holds no individual:",
                              b.file1 + "."});

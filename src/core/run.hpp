@@ -120,6 +120,12 @@ struct Par {
   bool genotypes_given = false;
   bool classes_given = false;
   bool missing_given = false;
+
+  // The Bayesian estimate's sampler, beyond the record.
+  int sweeps = 2000;   // "Number of sweeps" of every chain
+  int burn_in = 100;   // "Burn-in sweeps" left out of the summaries
+  int thinning = 1;    // "Thinning interval": every k-th sweep after the burn-in kept
+  int chains = 4;      // "Number of chains"
 };
 
 // Switches of the analysis (0 off, 1 on), in the record's order.
@@ -156,6 +162,10 @@ struct Opt {
   // gene copies drawn one after the other from the population's Dirichlet
   // posterior (counts plus the Rannala-Mountain prior, which it turns on).
   int predictive = 0;
+  // A Gibbs sampler of the proportions given the baseline, beside the maximum
+  // likelihood estimate; its prior split evenly over the first-level regions.
+  int bayesian = 0;
+  bool prior_by_region = false;
 };
 
 // An estimation that asks only for the leave-one-out of the baseline needs no

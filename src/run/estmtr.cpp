@@ -27,6 +27,7 @@
 #include "report/prtest.hpp"
 #include "report/prtfrq.hpp"
 #include "report/prtmix.hpp"
+#include "resample/gibbs.hpp"
 
 namespace velk {
 
@@ -359,6 +360,12 @@ void Estimate(Run& run, Estimation& e) {
   if (run.error.stop) return;
   run.results.estimates = EstimateRows(run, report);
   if (!Intervals(run, e, regions)) return;
+  if (opt.bayesian != 0 &&
+      !BayesianEstimate(run, GibbsData{.P = e.P,
+                                       .possible = e.possible,
+                                       .count = run.input.geno_count,
+                                       .ngenotypes = run.input.ngenotypes}))
+    return;
   run.results.facts = EstimateFacts(report);
   run.results.estimated = true;
   if (opt.print_tables) {
