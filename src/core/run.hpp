@@ -151,6 +151,7 @@ struct Opt {
   bool hundred_percent = false;    // a simulation once per unit at a true share of 1.0
   bool hundred_by_region = false;  // units: the regions of the first level (else populations)
   bool leave_one_out = false;      // self-assignment of the reference individuals
+  bool held_out = false;           // simulated individuals: reference individuals held out
 };
 
 // An estimation that asks only for the leave-one-out of the baseline needs no

@@ -45,26 +45,46 @@ double LogTerm(const std::int8_t* x, int t, int n, int ploidy, const double* f) 
   return v;
 }
 
-// Frequencies of character c in population j with the copies x (m of them)
-// taken out of its counts and total, by the run's model.
-void LeftOut(const Run& run, int c, int j, const std::int8_t* x, int m, double* f) {
+// Frequencies of character c in population j with the copies x taken out of
+// its `counts` (type, character, population) and `totals` (character,
+// population), by the run's model. A type of a redrawn baseline may hold fewer
+// copies than the individual: it counts 0, and the total is then their sum.
+void LeftOut(const Run& run, const Arr3<std::int16_t>& counts, const Mat<std::int32_t>& totals,
+             int c, int j, const std::int8_t* x, double* f) {
   const int t = run.chars(c).ntypes;
-  const std::int16_t* n = run.input.base_counts.Ptr(1, c, j);
+  const std::int16_t* n = counts.Ptr(1, c, j);
   const bool rannala = run.opt.rannala_mountain != 0;
   const bool pella = run.opt.pella_masuda != 0;
   if (!rannala && !pella) {
-    const std::int32_t total = run.input.base_totals(c, j) - m;
+    std::int32_t total = totals(c, j);
+    bool short_type = false;
+    for (int k = 0; k < t; ++k) {
+      total -= x[k];
+      short_type = short_type || n[k] < x[k];
+    }
+    if (short_type) {
+      total = 0;
+      for (int k = 0; k < t; ++k) total += std::max(n[k] - x[k], 0);
+    }
     for (int k = 0; k < t; ++k)
-      f[k] = total < 1 ? 1.0 / t : static_cast<double>(n[k] - x[k]) / static_cast<double>(total);
+      f[k] = total < 1 ? 1.0 / t
+                       : static_cast<double>(std::max(n[k] - x[k], 0)) / static_cast<double>(total);
     return;
   }
   double s = 0.0;
   for (int k = 0; k < t; ++k) {
     const double prior = rannala ? 1.0 / t : run.input.pm_weight(c) * run.input.pm_prior(k + 1, c);
-    f[k] = static_cast<double>(n[k] - x[k]) + prior;
+    f[k] = static_cast<double>(std::max(n[k] - x[k], 0)) + prior;
     s += f[k];
   }
   for (int k = 0; k < t; ++k) f[k] = f[k] / s;
+}
+
+// The copies of one character in an individual.
+int CopiesOf(const std::int8_t* x, int t) {
+  int m = 0;
+  for (int k = 0; k < t; ++k) m += x[k];
+  return m;
 }
 
 // The sums of p ln p and p (ln p)^2 over the genotypes of one character.
@@ -112,6 +132,22 @@ void LogMoments(const double* f, int t, int ploidy, int n, double& mean, double&
   var = std::max(0.0, sums.s2 - sums.s1 * sums.s1);
 }
 
+double OwnLogLikelihood(const Run& run, const Arr3<std::int16_t>& counts,
+                        const Mat<std::int32_t>& totals, const std::int8_t* copies, int j,
+                        double* left) {
+  const int maxtyp = run.par.max_types;
+  double own_log = 0.0;
+  for (int c = 1; c <= run.par.nchar; ++c) {
+    const Character& ch = run.chars(c);
+    const std::int8_t* x = copies + static_cast<std::ptrdiff_t>(c - 1) * maxtyp;
+    const int m = CopiesOf(x, ch.ntypes);
+    if (m == 0) continue;
+    LeftOut(run, counts, totals, c, j, x, left);
+    own_log += LogTerm(x, ch.ntypes, m, ch.ploidy, left);
+  }
+  return own_log;
+}
+
 namespace {
 
 // Every population's frequencies by the run's model (freq, one table each) and
@@ -152,9 +188,8 @@ void LogLikelihoods(const Run& run, const ReferenceFish& fish, int n, const Arr3
     const Character& ch = run.chars(c);
     const int t = ch.ntypes;
     const std::int8_t* x = fish.copies.Ptr(1, c, n);
-    int m = 0;
-    for (int k = 0; k < t; ++k) m += x[k];
-    LeftOut(run, c, j, x, m, left.Ptr(1, c));
+    const int m = CopiesOf(x, t);
+    LeftOut(run, run.input.base_counts, run.input.base_totals, c, j, x, left.Ptr(1, c));
     if (m == 0) continue;
     own_log += LogTerm(x, t, m, ch.ploidy, left.Ptr(1, c));
     if (ch.ploidy < 2) {
