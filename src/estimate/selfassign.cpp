@@ -112,6 +112,28 @@ void Compositions(const double* logf, int t, int k, int left, double logp, Momen
   }
 }
 
+// The same sums over the genotypes of two copies in closed form, the
+// frequencies' sums taken once: with S = sum f, Q = sum f^2, A = sum f ln f,
+// B = sum f^2 ln f, C = sum f (ln f)^2 and c = ln 2 (a heterozygote's
+// coefficient), s1 = c (S^2 - Q) + 2 S A and
+// s2 = c^2 (S^2 - Q) + 4 c (S A - B) + 2 S C + 2 A^2.
+MomentSums TwoCopySums(const double* f, int t) {
+  double S = 0.0, Q = 0.0, A = 0.0, B = 0.0, C = 0.0;
+  for (int k = 0; k < t; ++k) {
+    if (!(f[k] > 0.0)) continue;
+    const double a = std::log(f[k]);
+    S += f[k];
+    Q += f[k] * f[k];
+    A += f[k] * a;
+    B += f[k] * f[k] * a;
+    C += f[k] * a * a;
+  }
+  const double c = std::log(2.0);
+  const double het = S * S - Q;
+  return {.s1 = c * het + 2.0 * S * A,
+          .s2 = c * c * het + 4.0 * c * (S * A - B) + 2.0 * S * C + 2.0 * A * A};
+}
+
 }  // namespace
 
 void LogMoments(const double* f, int t, int ploidy, int n, double& mean, double& var) {
@@ -123,6 +145,8 @@ void LogMoments(const double* f, int t, int ploidy, int n, double& mean, double&
         sums.s1 += f[k] * v;
         sums.s2 += f[k] * v * v;
       }
+  } else if (n == 2) {
+    sums = TwoCopySums(f, t);
   } else {
     std::vector<double> logf(static_cast<std::size_t>(t));
     for (int k = 0; k < t; ++k) logf[static_cast<std::size_t>(k)] = LogOf(f[k]);
