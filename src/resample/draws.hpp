@@ -1,7 +1,8 @@
 #pragma once
 // The data sets of the resamples: the baseline bootstrap (Basim), the mixture
 // bootstrap (Distrb), the genotype probabilities of the unchanged mixture after
-// a baseline draw (Clprob) and the simulated mixture (MixsimJR).
+// a baseline draw (Clprob) and the simulated mixture (MixsimJR, or
+// HeldOutMixture of reference individuals scored without their own copies).
 //
 // Every random draw comes from the shuffled generator through Dmtnom and Mtnom1,
 // with the driver's seed variable, in a fixed order, so that a seed repeats a
