@@ -112,6 +112,7 @@ std::string Describe(const Run& run) {
           !o.hundred_percent ? std::string("no")
                              : (o.hundred_by_region ? "yes, by region" : "yes, by population"));
   Setting(out, "leave-one-out", YesNo(o.leave_one_out ? 1 : 0));
+  Setting(out, "simulated individuals", o.held_out ? "held out" : "in sample");
 
   out += "\nFiles\n";
   Setting(out, "baseline file", FileName(run.files.baseline));

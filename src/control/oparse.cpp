@@ -1,5 +1,6 @@
 // The options section: the switches of the analysis, one logical per line in
 // free English sentences.
+#include <algorithm>
 #include <cctype>
 #include <string_view>
 
@@ -7,11 +8,14 @@
 #include "control/sections.hpp"
 #include "control/values.hpp"
 #include "core/error.hpp"
+#include "core/paths.hpp"
 
 namespace velk {
 namespace {
 
-enum class Ohandler { kResa, kPrin, kComp, kSwitch, kPella, kHundred, kLeave, kPredictive, kPriorByRegion };
+enum class Ohandler {
+  kResa, kPrin, kComp, kSwitch, kPella, kHundred, kLeave, kPredictive, kPriorByRegion, kSimulated
+};
 
 struct Primary {
   KeySet keys;
@@ -32,6 +36,7 @@ constexpr Primary kPrimary[] = {
     {{{"pell"}}, Ohandler::kPella, &Opt::pella_masuda},
     {{{"hund"}}, Ohandler::kHundred, nullptr},
     {{{"leav"}}, Ohandler::kLeave, nullptr},
+    {{{"simu"}}, Ohandler::kSimulated, nullptr},
 };
 
 struct Secondary {
@@ -132,6 +137,21 @@ void Ohundred(Run& run, std::string_view text, int pos) {
   run.opt.hundred_by_region = HasWord(rest, "regi");
 }
 
+// "Simulated individuals: held out" (reference individuals, each scored
+// without its own copies) or "in sample" (drawn from the baseline counts).
+void Osimulated(Run& run, std::string_view text, int pos) {
+  const std::string_view rest = RestOf(text, pos);
+  if (HasWord(rest, "held")) {
+    run.opt.held_out = true;
+  } else if (HasWord(rest, "samp")) {
+    run.opt.held_out = false;
+  } else {
+    std::string_view value = rest.substr(std::min(rest.find(':') + 1, rest.size()));
+    value.remove_prefix(std::min(value.find_first_not_of(' '), value.size()));
+    Error(run, 2054, {.a1 = Trim(value), .n1 = run.parse.nline});
+  }
+}
+
 // One options line; false when it set nothing.
 bool Oline(Run& run) {
   const std::string_view text = ControlText(run.parse.line);
@@ -168,6 +188,9 @@ bool Oline(Run& run) {
           run.opt.rannala_mountain = 1;
           run.opt.pella_masuda = 0;
         }
+        return true;
+      case Ohandler::kSimulated:
+        Osimulated(run, text, pos);
         return true;
       case Ohandler::kPella: {
         // The Rannala-Mountain model, once chosen, keeps the Pella-Masuda model off.

@@ -330,15 +330,15 @@ void Err(Body& b, int number) {
                  std::to_string(b.n1) + (b.n1 == 1 ? " field" : " fields"),
              "that the control file has no character for (or names twice):", b.file1 + "."});
       break;
-    case 3052:  // a sampler setting out of its range
-      b.Log("(5x,a,/5x,a)",
-            {"The Bayesian estimate cannot take " + b.a1 + " = " + std::to_string(b.n1) + ":",
-             "sweeps at least 2, burn-in below the sweeps, thinning at least 1 with two kept "
-             "sweeps, 1 to 64 chains."});
-      break;
     case 2053:  // a reference individuals file without a record
       b.Log("(5x,a,/5x,a)", {"The reference individuals file holds no individual:",
                              b.file1 + "."});
+      break;
+    case 2054:  // a "Simulated individuals" line that says neither kind
+      b.Log("(5x,a,/5x,a)", {"Simulated individuals are " + Quoted("held out") + " or " +
+                                 Quoted("in sample") + ", not",
+                             Quoted(b.a1.empty() ? std::string(" ") : b.a1) + " (record " +
+                                 std::to_string(b.n1) + ")."});
       break;
     case 2005:
       b.Log("(5x,a)", {"Singular covariance matrix. Infinitesimal jacknkife cannot be computed."});
@@ -537,6 +537,17 @@ void Fatal(Body& b, int number, int iostat) {
                        Quoted("* characters") + " ... " + Quoted("* end") + ")",
                    "that names the fields ID, POP and the characters."});
       break;
+    case 3052:  // held-out simulated individuals of a population without reference individuals
+      b.LogAndBox("(5x,a,/5x,a)",
+                  {"Population " + b.a1 + " has no individual in the reference individuals file,",
+                   "so held-out simulated individuals cannot come from it."});
+      break;
+    case 3053:  // a sampler setting out of its range
+      b.Log("(5x,a,/5x,a)",
+            {"The Bayesian estimate cannot take " + b.a1 + " = " + std::to_string(b.n1) + ":",
+             "sweeps at least 2, burn-in below the sweeps, thinning at least 1 with two kept "
+             "sweeps, 1 to 64 chains."});
+      break;
     case 3038:  // a report whose writing or closing failed (a full disk, say)
       b.LogAndBox("(5x,a)", {"Could not write the output " + b.a1 + " file: ", b.file2 + "."});
       break;
@@ -555,7 +566,7 @@ void Fatal(Body& b, int number, int iostat) {
                              : "The likelihood search ended with probability 0 for every genotype.",
                    "No estimate can be given."});
       break;
-    default:  // 3001, 3007, 3012, 3013 and numbers above 3041: heading only
+    default:  // 3001, 3007, 3012, 3013 and numbers above 3041 but 3050-3053: heading only
       break;
   }
 }

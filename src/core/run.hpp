@@ -157,6 +157,7 @@ struct Opt {
   bool hundred_percent = false;    // a simulation once per unit at a true share of 1.0
   bool hundred_by_region = false;  // units: the regions of the first level (else populations)
   bool leave_one_out = false;      // self-assignment of the reference individuals
+  bool held_out = false;           // simulated individuals: reference individuals held out
 
   // The predictive genotype model: a genotype's probability is that of its
   // gene copies drawn one after the other from the population's Dirichlet

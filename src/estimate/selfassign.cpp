@@ -45,26 +45,46 @@ double LogTerm(const std::int8_t* x, int t, int n, int ploidy, const double* f) 
   return v;
 }
 
-// Frequencies of character c in population j with the copies x (m of them)
-// taken out of its counts and total, by the run's model.
-void LeftOut(const Run& run, int c, int j, const std::int8_t* x, int m, double* f) {
+// Frequencies of character c in population j with the copies x taken out of
+// its `counts` (type, character, population) and `totals` (character,
+// population), by the run's model. A type of a redrawn baseline may hold fewer
+// copies than the individual: it counts 0, and the total is then their sum.
+void LeftOut(const Run& run, const Arr3<std::int16_t>& counts, const Mat<std::int32_t>& totals,
+             int c, int j, const std::int8_t* x, double* f) {
   const int t = run.chars(c).ntypes;
-  const std::int16_t* n = run.input.base_counts.Ptr(1, c, j);
+  const std::int16_t* n = counts.Ptr(1, c, j);
   const bool rannala = run.opt.rannala_mountain != 0;
   const bool pella = run.opt.pella_masuda != 0;
   if (!rannala && !pella) {
-    const std::int32_t total = run.input.base_totals(c, j) - m;
+    std::int32_t total = totals(c, j);
+    bool short_type = false;
+    for (int k = 0; k < t; ++k) {
+      total -= x[k];
+      short_type = short_type || n[k] < x[k];
+    }
+    if (short_type) {
+      total = 0;
+      for (int k = 0; k < t; ++k) total += std::max(n[k] - x[k], 0);
+    }
     for (int k = 0; k < t; ++k)
-      f[k] = total < 1 ? 1.0 / t : static_cast<double>(n[k] - x[k]) / static_cast<double>(total);
+      f[k] = total < 1 ? 1.0 / t
+                       : static_cast<double>(std::max(n[k] - x[k], 0)) / static_cast<double>(total);
     return;
   }
   double s = 0.0;
   for (int k = 0; k < t; ++k) {
     const double prior = rannala ? 1.0 / t : run.input.pm_weight(c) * run.input.pm_prior(k + 1, c);
-    f[k] = static_cast<double>(n[k] - x[k]) + prior;
+    f[k] = static_cast<double>(std::max(n[k] - x[k], 0)) + prior;
     s += f[k];
   }
   for (int k = 0; k < t; ++k) f[k] = f[k] / s;
+}
+
+// The copies of one character in an individual.
+int CopiesOf(const std::int8_t* x, int t) {
+  int m = 0;
+  for (int k = 0; k < t; ++k) m += x[k];
+  return m;
 }
 
 // The sums of p ln p and p (ln p)^2 over the genotypes of one character.
@@ -92,6 +112,28 @@ void Compositions(const double* logf, int t, int k, int left, double logp, Momen
   }
 }
 
+// The same sums over the genotypes of two copies in closed form, the
+// frequencies' sums taken once: with S = sum f, Q = sum f^2, A = sum f ln f,
+// B = sum f^2 ln f, C = sum f (ln f)^2 and c = ln 2 (a heterozygote's
+// coefficient), s1 = c (S^2 - Q) + 2 S A and
+// s2 = c^2 (S^2 - Q) + 4 c (S A - B) + 2 S C + 2 A^2.
+MomentSums TwoCopySums(const double* f, int t) {
+  double S = 0.0, Q = 0.0, A = 0.0, B = 0.0, C = 0.0;
+  for (int k = 0; k < t; ++k) {
+    if (!(f[k] > 0.0)) continue;
+    const double a = std::log(f[k]);
+    S += f[k];
+    Q += f[k] * f[k];
+    A += f[k] * a;
+    B += f[k] * f[k] * a;
+    C += f[k] * a * a;
+  }
+  const double c = std::log(2.0);
+  const double het = S * S - Q;
+  return {.s1 = c * het + 2.0 * S * A,
+          .s2 = c * c * het + 4.0 * c * (S * A - B) + 2.0 * S * C + 2.0 * A * A};
+}
+
 }  // namespace
 
 void LogMoments(const double* f, int t, int ploidy, int n, double& mean, double& var) {
@@ -103,6 +145,8 @@ void LogMoments(const double* f, int t, int ploidy, int n, double& mean, double&
         sums.s1 += f[k] * v;
         sums.s2 += f[k] * v * v;
       }
+  } else if (n == 2) {
+    sums = TwoCopySums(f, t);
   } else {
     std::vector<double> logf(static_cast<std::size_t>(t));
     for (int k = 0; k < t; ++k) logf[static_cast<std::size_t>(k)] = LogOf(f[k]);
@@ -110,6 +154,22 @@ void LogMoments(const double* f, int t, int ploidy, int n, double& mean, double&
   }
   mean = sums.s1;
   var = std::max(0.0, sums.s2 - sums.s1 * sums.s1);
+}
+
+double OwnLogLikelihood(const Run& run, const Arr3<std::int16_t>& counts,
+                        const Mat<std::int32_t>& totals, const std::int8_t* copies, int j,
+                        double* left) {
+  const int maxtyp = run.par.max_types;
+  double own_log = 0.0;
+  for (int c = 1; c <= run.par.nchar; ++c) {
+    const Character& ch = run.chars(c);
+    const std::int8_t* x = copies + static_cast<std::ptrdiff_t>(c - 1) * maxtyp;
+    const int m = CopiesOf(x, ch.ntypes);
+    if (m == 0) continue;
+    LeftOut(run, counts, totals, c, j, x, left);
+    own_log += LogTerm(x, ch.ntypes, m, ch.ploidy, left);
+  }
+  return own_log;
 }
 
 namespace {
@@ -152,9 +212,8 @@ void LogLikelihoods(const Run& run, const ReferenceFish& fish, int n, const Arr3
     const Character& ch = run.chars(c);
     const int t = ch.ntypes;
     const std::int8_t* x = fish.copies.Ptr(1, c, n);
-    int m = 0;
-    for (int k = 0; k < t; ++k) m += x[k];
-    LeftOut(run, c, j, x, m, left.Ptr(1, c));
+    const int m = CopiesOf(x, t);
+    LeftOut(run, run.input.base_counts, run.input.base_totals, c, j, x, left.Ptr(1, c));
     if (m == 0) continue;
     own_log += LogTerm(x, t, m, ch.ploidy, left.Ptr(1, c));
     if (ch.ploidy < 2) {

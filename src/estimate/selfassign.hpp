@@ -10,6 +10,7 @@
 // Pella-Masuda model the prior and its weights are those of the whole baseline.
 // An individual whose genotype has probability 0 in every population is not
 // assigned. The work is linear in individuals x populations x scored types.
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -38,5 +39,15 @@ void SelfAssign(Run& run, const ReferenceFish& fish, SelfAssignment& out);
 // character (types t, ploidy) drawn from frequencies f: the moments the
 // z-score compares an individual's log-likelihood with.
 void LogMoments(const double* f, int t, int ploidy, int n, double& mean, double& var);
+
+// ln P of one individual's copies (type fastest, run.par.max_types per
+// character) in population j, from j's `counts` (type, character, population)
+// and `totals` (character, population) with those copies taken out, by the
+// run's model: the term of its own population in the leave-one-out.
+// Unscored characters add nothing; `left` is scratch of run.par.max_types
+// values.
+double OwnLogLikelihood(const Run& run, const Arr3<std::int16_t>& counts,
+                        const Mat<std::int32_t>& totals, const std::int8_t* copies, int j,
+                        double* left);
 
 }  // namespace velk

@@ -308,8 +308,11 @@ std::string HundredPercentControl(const ImportRequest& request, const std::strin
   WriteDataComments(request, name, sources, b, ctl);
   ctl << "\\ Each " << unit << " in turn is the whole mixture: " << kSimulatedMixtures
       << " mixtures of " << kSimulatedFish << " fish are drawn\n"
-      << "\\   from the baseline (itself redrawn for each) and estimated again. " << out
-      << ".hps gives\n"
+      << "\\   from the reference individuals of " << name
+      << ".ref, each scored with its own gene copies taken\n"
+      << "\\   out of its population's counts, and estimated again on the baseline (itself "
+      << "redrawn\n"
+      << "\\   for each). " << out << ".hps gives\n"
       << "\\   per " << unit << " the mean estimate of its share (1.0 is right), its spread and "
       << "the\n"
       << "\\   shares the other " << unit << "s take.\n"
@@ -321,6 +324,7 @@ std::string HundredPercentControl(const ImportRequest& request, const std::strin
   WriteShortenedNames(b, ctl);
   ctl << "* Options\n"
       << "Hundred percent simulations: yes by " << unit << '\n'
+      << "Simulated individuals: held out\n"
       << "Resample baseline: yes\n"
       << "Rannala-Mountain model: yes\n"
       << "Print tables: yes\n";
@@ -334,7 +338,8 @@ std::string HundredPercentControl(const ImportRequest& request, const std::strin
       << "Random seed: " << kFirstSeed << '\n'
       << "Second random seed: " << kSecondSeed << '\n';
   WriteSharedFiles(name, ctl);
-  ctl << "Output file: " << out << '\n';
+  ctl << "Reference individuals file: " << name << ".ref\n"
+      << "Output file: " << out << '\n';
   WriteTables(b, ctl);
   return ctl.str();
 }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <cmath>
 #include <cstddef>
 #include <cstring>
 #include <limits>
@@ -11,6 +12,7 @@
 #include "core/paths.hpp"
 #include "core/run.hpp"
 #include "estimate/optim.hpp"
+#include "estimate/selfassign.hpp"
 #include "numeric/random.hpp"
 
 namespace velk {
@@ -268,6 +270,15 @@ void SetDrawingFrequencies(const Run& run, const std::int16_t* x, int c, int idx
   work.first_types(idx) = first;
 }
 
+// The population of the next simulated individual at the true proportions
+// theta, whose first and last positive shares are firstpop and lastpop.
+int DrawPopulation(Run& run, const Vec<double>& theta, int firstpop, int lastpop,
+                   std::int32_t& seed) {
+  int j = lastpop;
+  Mtnom1(run.process, lastpop, theta, j, seed);
+  return theta(j) > 0.0 ? j : firstpop;
+}
+
 // Room for every distinct genotype a simulation of n individuals can make;
 // false after 3000.
 [[nodiscard]] bool MakeSimulatedRoom(Run& run, int n, DrawWork& work) {
@@ -366,9 +377,7 @@ void MixsimJR(Run& run, const Arr3<std::int16_t>& drawing, const Vec<double>& th
   CondenseLimits limits{.genotypes = MostSimulated(run), .classes = INT_MAX};
 
   for (int ind = 1; ind <= n; ++ind) {
-    int j = lastpop;
-    Mtnom1(run.process, lastpop, theta, j, seed);
-    if (!(theta(j) > 0.0)) j = firstpop;
+    const int j = DrawPopulation(run, theta, firstpop, lastpop, seed);
     ++work.composition(j);
     if (!DrawIndividual(run, j, seed, work)) return;
 
@@ -398,9 +407,143 @@ void MixsimJR(Run& run, const Arr3<std::int16_t>& drawing, const Vec<double>& th
   mix.class_individuals(1) = n;
 }
 
+namespace {
+
+// Entry j of column g, made by Gpcol, becomes exp(own), the column kept
+// scaled as Gpcol keeps columns; tables.lp is the scratch.
+void PutOwnTerm(int np, int j, double own, double* col, double& lscale,
+                PopulationFrequencies& tables) {
+  if (lscale == 0.0) {
+    double top = std::exp(own);
+    for (int i = 1; i <= np; ++i)
+      if (i != j) top = std::max(top, col[i - 1]);
+    if (top >= kScaleBound) {
+      col[j - 1] = std::exp(own);
+      return;
+    }
+  }
+  for (int i = 1; i <= np; ++i)
+    tables.lp(i) =
+        col[i - 1] > 0.0 ? std::log(col[i - 1]) + lscale : -std::numeric_limits<double>::infinity();
+  tables.lp(j) = own;
+  ScaleColumn(np, tables.lp.Data(), col, lscale);
+}
+
+// Column g of P: Gpcol, and for a held-out individual its own population's term.
+void MakeColumn(Run& run, const Arr3<std::int8_t>& copies, int g, DrawWork& work) {
+  Gpcol(run, work.tables, copies.Ptr(1, 1, g), work.P.Ptr(1, g), work.lscale(g));
+  if (run.error.stop != 0 || !work.held_columns) return;
+  PutOwnTerm(run.par.npop, work.held_pop(g), work.held_log(g), work.P.Ptr(1, g), work.lscale(g),
+             work.tables);
+}
+
+// Room for the held-out genotypes and the slots of the pool's individuals;
+// false after 3000.
+[[nodiscard]] bool MakeHeldRoom(Run& run, const HeldOutPool& pool, DrawWork& work) {
+  try {
+    if (work.held_fish.Size() < work.capacity) {
+      work.held_fish.Resize(work.capacity);
+      work.held_pop.Resize(work.capacity);
+      work.held_log.Resize(work.capacity);
+    }
+    if (work.held_slot.Size() < pool.fish.count) {
+      work.held_slot.Resize(pool.fish.count, 0);
+      work.held_genotypes = 0;
+    }
+    if (work.left.Size() < run.par.max_types) work.left.Resize(std::max(run.par.max_types, 1));
+  } catch (const std::bad_alloc&) {
+    Error(run, 3000);
+    return false;
+  }
+  return true;
+}
+
+// Message 3052 for the first population with a positive share and no
+// reference individual; false then.
+[[nodiscard]] bool EverySharedPopulationHeld(Run& run, const HeldOutPool& pool,
+                                             const Vec<double>& theta) {
+  for (int i = 1; i <= run.par.npop; ++i) {
+    if (!(theta(i) > 0.0) || !pool.of_pop[static_cast<std::size_t>(i) - 1].empty()) continue;
+    Error(run, 3052, {.a1 = i <= run.pops.Size() ? Trim(run.pops(i).name) : std::to_string(i)});
+    return false;
+  }
+  return true;
+}
+
+// Reference individual f of population j as genotype g of the mixture.
+void AddHeldGenotype(Run& run, const HeldOutPool& pool, int f, int j, int g, DrawWork& work) {
+  const Input& in = run.input;
+  const std::size_t len =
+      static_cast<std::size_t>(run.par.max_types) * static_cast<std::size_t>(run.par.nchar);
+  DrawnMixture& mix = work.mix;
+  mix.ngenotypes = g;
+  mix.count(g) = 1;
+  std::memcpy(mix.copies.Ptr(1, 1, g), pool.fish.copies.Ptr(1, 1, f), len);
+  work.held_slot(f) = g;
+  work.held_fish(g) = f;
+  work.held_genotypes = g;
+  work.held_pop(g) = j;
+  work.held_log(g) = OwnLogLikelihood(run, in.base_counts, in.base_totals, mix.copies.Ptr(1, 1, g),
+                                      j, work.left.Data());
+}
+
+}  // namespace
+
+void HeldOutMixture(Run& run, const HeldOutPool& pool, const Vec<double>& theta, int n,
+                    Frequencies frequencies, std::int32_t& seed, DrawWork& work) {
+  const int np = run.par.npop;
+  DrawnMixture& mix = work.mix;
+  if (!MakeSimulatedRoom(run, n, work) || !MakeHeldRoom(run, pool, work)) return;
+  if (!EverySharedPopulationHeld(run, pool, theta)) return;
+  for (int g = 1; g <= work.held_genotypes; ++g) work.held_slot(work.held_fish(g)) = 0;
+  work.held_genotypes = 0;
+  work.held_columns = true;
+  int lastpop = np;
+  while (lastpop > 1 && !(theta(lastpop) > 0.0)) --lastpop;
+  int firstpop = 1;
+  while (firstpop < lastpop && !(theta(firstpop) > 0.0)) ++firstpop;
+
+  work.composition.Fill(0);
+  mix.ngenotypes = 0;
+  work.deferred = 0;
+  work.deferred_copies = &mix.copies;
+  Popfrq(run, run.input.base_counts, run.input.base_totals, DrawSwitch(frequencies), work.tables,
+         work.nmissing);
+  if (run.error.stop != 0) return;
+  const int most = MostSimulated(run);
+  for (int ind = 1; ind <= n; ++ind) {
+    const int j = DrawPopulation(run, theta, firstpop, lastpop, seed);
+    ++work.composition(j);
+    const std::vector<int>& members = pool.of_pop[static_cast<std::size_t>(j) - 1];
+    const int size = static_cast<int>(members.size());
+    const int pick = std::min(static_cast<int>(Dran2(run.process, seed) * size), size - 1);
+    const int f = members[static_cast<std::size_t>(pick)];
+    if (work.held_slot(f) > 0) {
+      ++mix.count(work.held_slot(f));
+      continue;
+    }
+    if (mix.ngenotypes >= most) {
+      Error(run, 3023, {.a1 = "geneotypes", .n1 = most});
+      return;
+    }
+    const int g = mix.ngenotypes + 1;
+    AddHeldGenotype(run, pool, f, j, g, work);
+    if (work.defer_columns) {
+      work.deferred = g;
+      continue;
+    }
+    MakeColumn(run, mix.copies, g, work);
+    if (run.error.stop != 0) return;
+  }
+  mix.sample_size = n;
+  mix.nclasses = n > 0 ? 1 : 0;
+  mix.class_genotypes(1) = mix.ngenotypes;
+  mix.class_individuals(1) = n;
+}
+
 void FillColumns(Run& run, DrawWork& work) {
   for (int g = 1; g <= work.deferred; ++g) {
-    Gpcol(run, work.tables, work.deferred_copies->Ptr(1, 1, g), work.P.Ptr(1, g), work.lscale(g));
+    MakeColumn(run, *work.deferred_copies, g, work);
     if (run.error.stop != 0) return;
   }
   work.deferred = 0;

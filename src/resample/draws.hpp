@@ -1,7 +1,8 @@
 #pragma once
 // The data sets of the resamples: the baseline bootstrap (Basim), the mixture
 // bootstrap (Distrb), the genotype probabilities of the unchanged mixture after
-// a baseline draw (Clprob) and the simulated mixture (MixsimJR).
+// a baseline draw (Clprob) and the simulated mixture (MixsimJR, or
+// HeldOutMixture of reference individuals scored without their own copies).
 //
 // Every random draw comes from the shuffled generator through Dmtnom and Mtnom1,
 // with the driver's seed variable, in a fixed order, so that a seed repeats a
@@ -15,6 +16,7 @@
 
 #include "core/array.hpp"
 #include "data/condense.hpp"
+#include "data/reference.hpp"
 #include "model/gmatrx.hpp"
 
 namespace velk {
@@ -25,6 +27,13 @@ struct OptimData;
 // The population frequencies a draw's genotype probabilities come from: the
 // working baseline's, or a Dirichlet draw from their posterior.
 enum class Frequencies { kBaseline, kDirichlet };
+
+// The reference individuals that held-out simulated individuals are drawn
+// from, and per population its own (indices into fish).
+struct HeldOutPool {
+  ReferenceFish fish;
+  std::vector<std::vector<int>> of_pop;
+};
 
 // A redrawn or simulated mixture: distinct genotypes stored class by class.
 struct DrawnMixture {
@@ -52,6 +61,17 @@ struct DrawWork {
 
   // MixsimJR: individuals drawn from every population.
   Vec<std::int32_t> composition;
+
+  // HeldOutMixture: per genotype its reference individual, its population and
+  // the ln P of its copies there without them; per reference individual its
+  // genotype in the resample (0 none); the genotypes made so far.
+  bool held_columns = false;
+  Vec<int> held_fish;
+  Vec<int> held_pop;
+  Vec<double> held_log;
+  Vec<int> held_slot;
+  int held_genotypes = 0;
+  Vec<double> left;  // scratch: frequencies without the individual
 
   // Scratch.
   Vec<std::int32_t> drawn;  // Dmtnom counts
@@ -111,6 +131,19 @@ void Clprob(Run& run, Frequencies frequencies, DrawWork& work);
 // run.par.max_genotypes (a capacity the control file set).
 void MixsimJR(Run& run, const Arr3<std::int16_t>& drawing, const Vec<double>& theta, int n,
               Frequencies frequencies, std::int32_t& seed, DrawWork& work);
+
+// Simulated mixture of n held-out individuals at the true proportions
+// `theta`: each individual's population, then one of that population's
+// reference individuals (pool), drawn with replacement, its missing characters
+// kept. Its genotype probabilities come from the working baseline
+// (run.input.base_counts; Dirichlet-drawn under kDirichlet), in its own
+// population from that population's counts without its copies (the model's
+// frequencies, not drawn). A reference individual drawn again in the same
+// mixture adds to its genotype. Fills work.mix (one class), work.P and
+// work.composition. Message 3052 for a population with a positive share and
+// no reference individual; 3023 as MixsimJR.
+void HeldOutMixture(Run& run, const HeldOutPool& pool, const Vec<double>& theta, int n,
+                    Frequencies frequencies, std::int32_t& seed, DrawWork& work);
 
 // The columns of P that a draw left (work.defer_columns): exactly the values
 // the draw would have made. Clears work.deferred.

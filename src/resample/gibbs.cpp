@@ -197,7 +197,7 @@ PosteriorSummary Summarise(const std::vector<std::vector<double>>& x, int confid
   return s;
 }
 
-// Message 3052 for a setting the sampler cannot take; true when all are fine.
+// Message 3053 for a setting the sampler cannot take; true when all are fine.
 bool SettingsUsable(Run& run, const GibbsSettings& s) {
   const struct {
     const char* name;
@@ -211,11 +211,11 @@ bool SettingsUsable(Run& run, const GibbsSettings& s) {
   };
   for (const auto& c : checks) {
     if (c.ok) continue;
-    Error(run, 3052, {.a1 = c.name, .n1 = c.value});
+    Error(run, 3053, {.a1 = c.name, .n1 = c.value});
     return false;
   }
   if ((s.sweeps - s.burn_in) / s.thinning < 2) {
-    Error(run, 3052, {.a1 = "Thinning interval", .n1 = s.thinning});
+    Error(run, 3053, {.a1 = "Thinning interval", .n1 = s.thinning});
     return false;
   }
   return true;

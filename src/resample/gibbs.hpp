@@ -75,7 +75,7 @@ std::vector<PosteriorSummary> SummariseGibbs(const GibbsChains& chains,
 
 // The Bayesian estimate of an estimation: runs the sampler on P, writes the
 // section of the estimates report, NAME.bayes.csv and, with "Print bootstrap
-// estimates", NAME.traces.csv. False when the run stopped (message 3052 for
+// estimates", NAME.traces.csv. False when the run stopped (message 3053 for
 // settings the sampler cannot take).
 [[nodiscard]] bool BayesianEstimate(Run& run, const GibbsData& data);
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <limits>
 #include <new>
 #include <vector>
 
@@ -156,6 +157,8 @@ void HundredReport(Run& run, const HundredUnits& units, const HundredSummary& su
   out.Write("(2x,a,i12)", {"Random seed                 :", run.par.seed});
   if (run.opt.resample_baseline != 0 && model)
     out.Write("(2x,a,i12)", {"Second random seed          :", std::abs(run.par.seco)});
+  if (run.opt.held_out)
+    out.Write("(2x,a,1x,a)", {"Simulated individuals       :", "held out (reference individuals)"});
   WriteFrequencyModel(run, out);
   if (sum.unfinished) out.Write("(2x, a)", {"WARNING: Check *.log file for proper convergence."});
 
@@ -172,6 +175,9 @@ void HundredReport(Run& run, const HundredUnits& units, const HundredSummary& su
   if (units.nregions1 > 0) {
     out.Write("(/70a)", Underscores());
     out.Write("(/2x,a)", {"Mean share given to each other region of level 1"});
+    out.Write("(/2x,a)", {"Regions of level 1:"});
+    for (int g = 1; g <= units.nregions1; ++g)
+      out.Write("(9x,i4,2x,a)", {g, Trim(run.regions.name(g))});
     for (int u = 1; u <= units.count; ++u) {
       out.Write("(/1x,i6,2x,a)", {u, Trim(units.name(u))});
       const int own = units.by_region ? u : units.region_of(u);
@@ -192,8 +198,10 @@ void HundredReport(Run& run, const HundredUnits& units, const HundredSummary& su
   if (!CloseReport(run, Report::kHundredPercent)) return;
 
   if (!run.opt.print_tables) return;
-  CsvTable table({"scenario", "estimated", "mean", "sd", "rmse"});
+  CsvTable table({"scenario", "estimated", "mean", "sd", "rmse", "share_0.9_or_more", "seed",
+                  "second_seed"});
   const auto& full = run.opt.hundred_by_region ? run.full_names.region : run.full_names.population;
+  constexpr double kNone = std::numeric_limits<double>::quiet_NaN();
   for (int u = 1; u <= units.count; ++u)
     for (int v = 1; v <= units.count; ++v)
       table.Text(FullName(full, Trim(units.name(u))))
@@ -201,6 +209,9 @@ void HundredReport(Run& run, const HundredUnits& units, const HundredSummary& su
           .Real(sum.mean(v, u))
           .Real(sum.sd(v, u))
           .Real(sum.rmse(v, u))
+          .Real(v == u ? sum.high(u) : kNone)
+          .Int(units.seed(u))
+          .Int(units.seco(u))
           .EndRow();
   WriteCsvTable(run, ".hps.csv", "Hundred percent simulations table", table);
 }

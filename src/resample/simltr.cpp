@@ -19,6 +19,7 @@
 #include "core/reports.hpp"
 #include "core/run.hpp"
 #include "core/status.hpp"
+#include "data/reference.hpp"
 #include "estimate/ijack.hpp"
 #include "estimate/likelihood.hpp"
 #include "estimate/optim.hpp"
@@ -130,6 +131,9 @@ struct Driver {
   const Vec<double>* truth = nullptr;
   std::int32_t unit_seed = 0;
   std::string unit_counter;
+
+  // Held-out simulated individuals: the reference individuals they come from.
+  const HeldOutPool* held = nullptr;
 };
 
 // The counter shown after the status text while resample r is drawn.
@@ -277,6 +281,15 @@ void ModelWithoutBaseline(Run& run) {
   Error(run, 0);
 }
 
+// The simulated mixture of one resample: held-out individuals when the run
+// has them, else individuals drawn from the observed counts.
+void Simulate(Run& run, Driver& d, Frequencies frequencies, Work& w) {
+  if (d.held != nullptr)
+    HeldOutMixture(run, *d.held, d.expected, run.par.sample_size, frequencies, d.seed, w.draws);
+  else
+    MixsimJR(run, d.observed, d.expected, run.par.sample_size, frequencies, d.seed, w.draws);
+}
+
 // Draws the data of one resample into `w`.
 void Draw(Run& run, Driver& d, Work& w) {
   const Opt& opt = run.opt;
@@ -299,11 +312,11 @@ void Draw(Run& run, Driver& d, Work& w) {
       if (run.error.stop) return;
     }
     if (d.simulation) {
-      // Individuals always come from the observed counts; their probabilities
-      // from the working (perhaps redrawn) baseline.
+      // Individuals come from the observed counts (or are reference
+      // individuals held out); their probabilities from the working (perhaps
+      // redrawn) baseline.
       d.seed_mixture = w.seed_mixture = d.seed;
-      MixsimJR(run, d.observed, d.expected, run.par.sample_size, Frequencies::kBaseline, d.seed,
-               w.draws);
+      Simulate(run, d, Frequencies::kBaseline, w);
       d.seed_after = w.seed_after = d.seed;
       return;
     }
@@ -321,8 +334,7 @@ void Draw(Run& run, Driver& d, Work& w) {
       return;
     }
     d.seed_mixture = w.seed_mixture = d.seed;
-    MixsimJR(run, d.observed, d.expected, run.par.sample_size, Frequencies::kDirichlet, d.seed,
-             w.draws);
+    Simulate(run, d, Frequencies::kDirichlet, w);
     d.seed_after = w.seed_after = d.seed;
     return;
   }
@@ -814,7 +826,7 @@ void SeedLagged(Process& process, std::int32_t seco) {
 
 // Hundred percent simulations: the resampling loop once per unit, each unit
 // with its true proportions and seeds, then the report of all units.
-void DriveHundred(Run& run) {
+void DriveHundred(Run& run, const HeldOutPool* held) {
   if (run.par.npop < 1 || run.pops.Size() < run.par.npop) return;
   HundredUnits units;
   if (!HundredSetUp(run, units)) return;
@@ -843,6 +855,7 @@ void DriveHundred(Run& run) {
     Driver d;
     d.truth = &units.truth[static_cast<std::size_t>(u) - 1];
     d.unit_seed = units.seed(u);
+    d.held = held;
     d.unit_counter = "Unit " + std::to_string(u) + " of " + std::to_string(units.count) +
                      ", resample ";
     SeedLagged(run.process, units.seco(u));
@@ -868,14 +881,38 @@ void DriveHundred(Run& run) {
   if (!run.error.stop) HundredReport(run, units, sum);
 }
 
+// The reference individuals of held-out simulated individuals, by population;
+// false when the run stopped.
+[[nodiscard]] bool ReadHeldOut(Run& run, HeldOutPool& pool) {
+  ReadReference(run, pool.fish);
+  if (run.error.stop) return false;
+  try {
+    pool.of_pop.assign(static_cast<std::size_t>(std::max(run.par.npop, 0)), {});
+    for (int n = 1; n <= pool.fish.count; ++n)
+      pool.of_pop[static_cast<std::size_t>(pool.fish.pop(n)) - 1].push_back(n);
+  } catch (const std::bad_alloc&) {
+    Error(run, 3000);
+    return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 void Simltr(Run& run) {
   Errpush(run, run.opt.estimation == 0 ? "Executing Simulation" : "Executing Bootstrap");
+  HeldOutPool pool;
+  const bool held = run.opt.estimation == 0 && run.opt.held_out;
+  const HeldOutPool* from = held ? &pool : nullptr;
+  if (held && !ReadHeldOut(run, pool)) {
+    Errpop(run);
+    return;
+  }
   if (run.opt.estimation == 0 && run.opt.hundred_percent) {
-    DriveHundred(run);
+    DriveHundred(run, from);
   } else {
     Driver d;
+    d.held = from;
     Drive(run, d);
     // Common exit: the observed data back in place, every file closed (kept).
     Restore(run, d);

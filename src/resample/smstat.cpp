@@ -355,6 +355,8 @@ void SmstatReport(Run& run, Smstat& acc) {
   out.Write("(2x,a,i12)", {"Random seed                 :", run.par.seed});
   if (run.opt.resample_baseline != 0 && model)
     out.Write("(2x,a,i12)", {"Second random seed          :", std::abs(run.par.seco)});
+  if (simulation && run.opt.held_out)
+    out.Write("(2x,a,1x,a)", {"Simulated individuals       :", "held out (reference individuals)"});
   WriteFrequencyModel(run, out);
   if (run.opt.pella_masuda != 0 && simulation) prweight(run);
   if (!simulation && run.opt.resample_mixture != 0 && acc.has_fit)

@@ -64,5 +64,28 @@ TEST(SelfAssign, PosteriorsTakeTheIndividualOutOfItsPopulation) {
   }
 }
 
+
+// The moments of ln P over every diploid genotype, against the genotypes
+// listed one by one: one type, a type of frequency 0, many types.
+TEST(SelfAssign, TwoCopyMomentsAsEveryGenotypeListed) {
+  const std::vector<std::vector<double>> tables = {
+      {1.0}, {0.7, 0.0, 0.3}, {0.1, 0.2, 0.3, 0.4}, std::vector<double>(30, 1.0 / 30)};
+  for (const std::vector<double>& f : tables) {
+    SCOPED_TRACE(f.size());
+    double s1 = 0.0, s2 = 0.0;
+    for (std::size_t k = 0; k < f.size(); ++k)
+      for (std::size_t l = k; l < f.size(); ++l) {
+        const double p = f[k] * f[l] * (k == l ? 1.0 : 2.0);
+        if (p == 0.0) continue;
+        s1 += p * std::log(p);
+        s2 += p * std::log(p) * std::log(p);
+      }
+    double mean = 0.0, var = 0.0;
+    LogMoments(f.data(), static_cast<int>(f.size()), 2, 2, mean, var);
+    EXPECT_NEAR(mean, s1, 1e-12);
+    EXPECT_NEAR(var, s2 - s1 * s1, 1e-12);
+  }
+}
+
 }  // namespace
 }  // namespace velk
