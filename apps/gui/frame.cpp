@@ -1,5 +1,7 @@
 #include "frame.hpp"
 
+#include "message_groups.hpp"
+
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
@@ -387,6 +389,10 @@ void Frame::OnFinished(int window_id, velk::gui::OutcomePtr outcome) {
   if (ResultWindow* w = FindResult(window_id)) {
     w->Pane()->SetStatus(outcome->status);
     w->EndRun(*outcome);
+    const int warnings = WarningCount(outcome->messages);
+    if (warnings > 0 && !outcome->aborted && !outcome->stopped)
+      statusBar()->showMessage(QFileInfo(w->ControlFile()).fileName() + QStringLiteral(": ") +
+                               QString::fromStdString(FinishedText(warnings)));
     for (int k = 0; k < w->Tabs()->count(); ++k)
       if (w->Tabs()->tabText(k).compare(end_tab_, Qt::CaseInsensitive) == 0) w->Tabs()->setCurrentIndex(k);
   }

@@ -55,7 +55,7 @@ TEST_F(FrameTest, ThreeControlFilesRunOneAfterAnotherInThreeWindows) {
 
   QList<ResultWindow*> windows = frame.Results();
   ASSERT_EQ(windows.size(), 3);
-  const char* names[] = {"FIRST.CTL", "SECOND.CTL", "THIRD.CTL"};
+  const char* names[] = {"first.ctl", "second.ctl", "third.ctl"};
   for (int n = 0; n < 3; ++n) {
     ResultWindow* w = windows[n];
     EXPECT_EQ(w->windowTitle(),
@@ -118,7 +118,7 @@ TEST_F(FrameTest, AResultsItemStartsTheEditorAndLoadResultsFindsTheReports) {
   ASSERT_TRUE(WaitIdle(frame));
   ASSERT_EQ(frame.Results().size(), 2);
   ResultWindow* loaded = frame.CurrentResult();
-  EXPECT_EQ(loaded->windowTitle(), "VELK Analysis   2:   FIRST.CTL - Finished ");
+  EXPECT_EQ(loaded->windowTitle(), "VELK Analysis   2:   first.ctl - Finished ");
   EXPECT_EQ(loaded->Pane()->Status().substr(0, 9), "000100000");
   EXPECT_NE(loaded->Pane()->Status().find("Results List Loaded"), std::string::npos);
   for (int cmd : {kCmdLogFile, kCmdEstimation, kCmdBaseline})
@@ -156,7 +156,7 @@ TEST_F(FrameTest, StopOrClosingAWindowEndsTheRunAndTheNextRunGoesOn) {
   EXPECT_EQ(windows[0]->Pane()->Status().substr(0, 9), "200000000");
   EXPECT_NE(windows[0]->Pane()->Status().find("Analysis Aborted"), std::string::npos);
   EXPECT_NE(ReadFile(dir_.Path() / "boot.log").find("user's request"), std::string::npos);
-  EXPECT_EQ(windows[1]->windowTitle(), "VELK Analysis   3:   FIRST.CTL - Finished ");
+  EXPECT_EQ(windows[1]->windowTitle(), "VELK Analysis   3:   first.ctl - Finished ");
   EXPECT_NE(windows[1]->Pane()->Status().find("Analysis Complete"), std::string::npos);
 }
 

@@ -22,6 +22,8 @@
 #include <QComboBox>
 
 #include "editor_window.hpp"
+#include "dot_plot.hpp"
+#include "estimate_text.hpp"
 #include "estimates_view.hpp"
 #include "plot_view.hpp"
 #include "frame_fixture.hpp"
@@ -71,6 +73,8 @@ TEST_F(FrameTest, TheEstimatesAreTheReportsAndThePlotSaves) {
   ASSERT_TRUE(WaitIdle(frame));
   ResultWindow* w = frame.CurrentResult();
   QTableWidget* t = w->Estimates()->Table();
+  EXPECT_EQ(t->rowCount(), 6);  // the regions at first
+  w->Estimates()->Scope()->setCurrentIndex(static_cast<int>(EstimateScope::kBoth));
   std::map<QString, int> col;
   for (int c = 0; c < t->columnCount(); ++c) col[t->horizontalHeaderItem(c)->text()] = c;
   ASSERT_EQ(t->rowCount(), 12);  // six populations, two regions of level 1 and four of level 2
@@ -106,7 +110,8 @@ TEST_F(FrameTest, TheEstimatesAreTheReportsAndThePlotSaves) {
   for (bool populations : {false, true}) {
     plot->Show(0, populations, 0);
     // Normal and likelihood intervals for the regions, normal ones for the populations.
-    EXPECT_EQ(plot->Chart()->series().size(), populations ? 1 : 2);
+    EXPECT_TRUE(plot->Dots()->Shows(IntervalKind::kNormal));
+    EXPECT_EQ(plot->Dots()->Shows(IntervalKind::kLikelihood), !populations);
     const std::string png = (dir_.Path() / "plot.png").string(), svg = (dir_.Path() / "plot.svg").string();
     ASSERT_TRUE(plot->SavePng(Q(png)));
     ASSERT_TRUE(plot->SaveSvg(Q(svg)));
@@ -166,7 +171,7 @@ TEST_F(FrameTest, AbortedRunsEndRedAndShowTheirFatalMessageFirst) {
   EXPECT_FALSE(frame.Action(kCmdEstimation)->isEnabled());
 
   // The note that the log was opened, then the fatal message.
-  QTreeWidget* list = frame.CurrentResult()->Messages();
+  QTreeWidget* list = frame.CurrentResult()->Messages()->List();
   ASSERT_GE(list->topLevelItemCount(), 2);
   EXPECT_EQ(list->topLevelItem(0)->text(1), "Fatal error");
   EXPECT_GE(list->topLevelItem(0)->text(0).toInt(), 3000);
@@ -184,8 +189,8 @@ TEST_F(FrameTest, AbortedRunsEndRedAndShowTheirFatalMessageFirst) {
   for (QAction* a : window->actions())
     if (!a->isSeparator()) texts << a->text();
   EXPECT_EQ(texts, (QStringList{"&Cascade", "&Tile", "Arrange &Icons",
-                                "&1 VELK Analysis   1:   A.CTL - Aborted",
-                                "&2 VELK Analysis   2:   LOST.CTL - Aborted"}));
+                                "&1 VELK Analysis   1:   a.ctl - Aborted",
+                                "&2 VELK Analysis   2:   lost.ctl - Aborted"}));
   // Choosing a listed window activates it.
   window->actions().at(4)->trigger();
   EXPECT_EQ(frame.CurrentResult(), frame.Results()[0]);
@@ -244,7 +249,7 @@ TEST_F(FrameTest, AControlFileDroppedOnTheFrameRuns) {
   static_cast<QObject&>(frame).event(&drop);
   ASSERT_TRUE(WaitIdle(frame));
   ASSERT_EQ(frame.Results().size(), 1);
-  EXPECT_EQ(frame.Results()[0]->windowTitle(), "VELK Analysis   1:   DROPPED.CTL - Finished ");
+  EXPECT_EQ(frame.Results()[0]->windowTitle(), "VELK Analysis   1:   dropped.ctl - Finished ");
   // The file is now the first of the recent files.
   EXPECT_EQ(LoadSettings(Ini()).recent.at(0), (dir_.Path() / "dropped.ctl").string());
 }
