@@ -88,7 +88,7 @@ DotPlot::Frame DotPlot::Layout(QSize size) const {
   int widest = 0;
   for (const PlotRow& r : rows_) widest = std::max(widest, fm.horizontalAdvance(Q(r.name)));
   f.label_l = kMargin;
-  f.label_w = std::min(widest, size.width() * 2 / 5);
+  f.label_w = std::min(widest + 4, size.width() * 2 / 5);  // room for rounding in the advances
   f.plot_l = f.label_l + f.label_w + 12;
   f.plot_r = std::max(f.plot_l + 50, size.width() - kMargin - fm.horizontalAdvance(QStringLiteral("0.00")) / 2);
   double top = 0.01;

@@ -102,6 +102,8 @@ Frame::Frame(QWidget* parent) : QMainWindow(parent) {
   setCentralWidget(area_);
   setAcceptDrops(true);
   queue_ = new QLabel;
+  ended_ = new QLabel;
+  statusBar()->addWidget(ended_);
   statusBar()->addPermanentWidget(queue_);
 
   BuildFileAndHelpMenus();
@@ -390,9 +392,10 @@ void Frame::OnFinished(int window_id, velk::gui::OutcomePtr outcome) {
     w->Pane()->SetStatus(outcome->status);
     w->EndRun(*outcome);
     const int warnings = WarningCount(outcome->messages);
-    if (warnings > 0 && !outcome->aborted && !outcome->stopped)
-      statusBar()->showMessage(QFileInfo(w->ControlFile()).fileName() + QStringLiteral(": ") +
-                               QString::fromStdString(FinishedText(warnings)));
+    const bool warned = warnings > 0 && !outcome->aborted && !outcome->stopped;
+    ended_->setText(warned ? QFileInfo(w->ControlFile()).fileName() + QStringLiteral(": ") +
+                                 QString::fromStdString(FinishedText(warnings))
+                           : QString());
     for (int k = 0; k < w->Tabs()->count(); ++k)
       if (w->Tabs()->tabText(k).compare(end_tab_, Qt::CaseInsensitive) == 0) w->Tabs()->setCurrentIndex(k);
   }

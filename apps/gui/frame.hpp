@@ -59,6 +59,8 @@ class Frame : public QMainWindow {
   ResultWindow* CurrentResult() const;
   QMenu* FileMenu() const { return file_menu_; }
   QLabel* QueueLabel() const { return queue_; }
+  // The status bar's word on the run that ended last, when it gave warnings.
+  QLabel* EndedLabel() const { return ended_; }
   bool Busy() const { return busy_ || !pending_.empty(); }
   const Settings& CurrentSettings() const { return settings_; }
 
@@ -107,6 +109,7 @@ class Frame : public QMainWindow {
   QMenu* file_menu_ = nullptr;
   QList<QAction*> recent_list_;
   QLabel* queue_ = nullptr;
+  QLabel* ended_ = nullptr;
   QString end_tab_;
   QString ini_path_;
   Settings settings_;
