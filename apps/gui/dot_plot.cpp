@@ -46,6 +46,7 @@ struct DotPlot::Frame {
   int row_h = 18;
   int title_y = 0, legend_y = 0, ticks_y = 0, rows_y = 0;
   int label_l = 0, label_w = 0, plot_l = 0, plot_r = 0;
+  int region_l = 0;  // where the populations' region names begin, right of the axis
   double axis_max = 1, step = 0.1;
   double X(double v) const { return plot_l + (plot_r - plot_l) * std::clamp(v, 0.0, axis_max) / axis_max; }
   int RowCentre(int row) const { return rows_y + row * row_h + row_h / 2; }
@@ -90,7 +91,12 @@ DotPlot::Frame DotPlot::Layout(QSize size) const {
   f.label_l = kMargin;
   f.label_w = std::min(widest + 4, size.width() * 2 / 5);  // room for rounding in the advances
   f.plot_l = f.label_l + f.label_w + 12;
-  f.plot_r = std::max(f.plot_l + 50, size.width() - kMargin - fm.horizontalAdvance(QStringLiteral("0.00")) / 2);
+  int regions = 0;
+  for (const PlotRow& r : rows_) regions = std::max(regions, fm.horizontalAdvance(Q(r.region)));
+  const int right = regions > 0 ? std::min(regions + 4, size.width() / 4) + 16
+                                : fm.horizontalAdvance(QStringLiteral("0.00")) / 2;
+  f.plot_r = std::max(f.plot_l + 50, size.width() - kMargin - right);
+  f.region_l = f.plot_r + 20;
   double top = 0.01;
   for (const PlotRow& r : rows_) {
     top = std::max(top, r.estimate);
@@ -138,18 +144,9 @@ QPoint DotPlot::WhiskerArm(QSize size, int row, IntervalKind kind) const {
   return {static_cast<int>((f.X(r.*k.lo) + f.X(r.estimate)) / 2), f.RowCentre(row) + dy};
 }
 
-void DotPlot::Paint(QPainter& p, QSize size) const {
-  const Frame f = Layout(size);
+void DotPlot::PaintLegend(QPainter& p, const Frame& f, QSize size) const {
   const QFontMetrics fm(f.font);
-  p.fillRect(QRect(QPoint(0, 0), size), Qt::white);
-  p.setRenderHint(QPainter::Antialiasing);
-  p.setFont(f.bold);
-  p.setPen(Qt::black);
-  p.drawText(QRect(kMargin, f.title_y, size.width() - 2 * kMargin, f.row_h), Qt::AlignLeft | Qt::AlignVCenter,
-             title_);
-  p.setFont(f.font);
-
-  // The legend: the dot, then each interval kind the rows hold.
+  // The dot, then each interval kind the rows hold.
   const int ly = f.legend_y + fm.height() / 2;
   int x = f.plot_l;
   p.setPen(Qt::NoPen);
@@ -165,24 +162,44 @@ void DotPlot::Paint(QPainter& p, QSize size) const {
     p.setPen(Qt::black);
     p.drawText(s.x() + kLegendSwatch / 2 + 6, f.legend_y + fm.ascent(), QString::fromUtf8(k.label));
   }
+}
 
-  // Bands of the populations of one region, with the region's name.
+void DotPlot::PaintBands(QPainter& p, const Frame& f, QSize size) const {
+  const QFontMetrics fm(f.font);
+  // A band for the populations of one region, with the region's name.
+  const int n = static_cast<int>(rows_.size());
+  bool shade = false;
+  for (int a = 0; a < n;) {
+    int b = a;
+    while (b < n && rows_[static_cast<std::size_t>(b)].group == rows_[static_cast<std::size_t>(a)].group) ++b;
+    const QRect band(f.label_l - 4, f.rows_y + a * f.row_h, size.width() - f.label_l - kMargin + 8,
+                     (b - a) * f.row_h);
+    if (shade) p.fillRect(band, kBandColour);
+    p.setPen(QColor(110, 110, 110));
+    p.drawText(QRect(f.region_l, band.top(), size.width() - f.region_l - kMargin, f.row_h),
+               Qt::AlignLeft | Qt::AlignVCenter,
+               fm.elidedText(Q(rows_[static_cast<std::size_t>(a)].region), Qt::ElideRight,
+                             size.width() - f.region_l - kMargin));
+    shade = !shade;
+    a = b;
+  }
+}
+
+void DotPlot::Paint(QPainter& p, QSize size) const {
+  const Frame f = Layout(size);
+  const QFontMetrics fm(f.font);
+  p.fillRect(QRect(QPoint(0, 0), size), Qt::white);
+  p.setRenderHint(QPainter::Antialiasing);
+  p.setFont(f.bold);
+  p.setPen(Qt::black);
+  p.drawText(QRect(kMargin, f.title_y, size.width() - 2 * kMargin, f.row_h), Qt::AlignLeft | Qt::AlignVCenter,
+             title_);
+  p.setFont(f.font);
+
+  PaintLegend(p, f, size);
   const int n = static_cast<int>(rows_.size());
   const int bottom = f.rows_y + n * f.row_h;
-  if (grouped_) {
-    bool shade = false;
-    for (int a = 0; a < n;) {
-      int b = a;
-      while (b < n && rows_[static_cast<std::size_t>(b)].group == rows_[static_cast<std::size_t>(a)].group) ++b;
-      const QRect band(f.label_l - 4, f.rows_y + a * f.row_h, f.plot_r - f.label_l + 8, (b - a) * f.row_h);
-      if (shade) p.fillRect(band, kBandColour);
-      p.setPen(QColor(110, 110, 110));
-      p.drawText(band.adjusted(0, 0, -6, 0), Qt::AlignRight | Qt::AlignTop,
-                 Q(rows_[static_cast<std::size_t>(a)].region));
-      shade = !shade;
-      a = b;
-    }
-  }
+  if (grouped_) PaintBands(p, f, size);
 
   // The axis: round ticks at the top, grid lines down through the rows.
   for (int t = 0; t * f.step <= f.axis_max + 1e-9; ++t) {
@@ -195,12 +212,23 @@ void DotPlot::Paint(QPainter& p, QSize size) const {
   }
   p.drawText(QRect(kMargin, f.ticks_y, f.label_w, fm.height()), Qt::AlignLeft,
              QStringLiteral("Proportion"));
+  if (f.region_l + 20 < size.width() && std::any_of(rows_.begin(), rows_.end(), [](const PlotRow& r) {
+        return !r.region.empty();
+      }))
+    p.drawText(QPointF(f.region_l, f.ticks_y + fm.ascent()), QStringLiteral("Region"));
 
   const bool both = Shows(IntervalKind::kNormal) && Shows(IntervalKind::kLikelihood);
   const QStringList labels = Labels(size.width());
   for (int i = 0; i < n; ++i) {
     const PlotRow& r = rows_[static_cast<std::size_t>(i)];
     const int cy = f.RowCentre(i);
+    // Out of the bands, each population names its region at the row's end.
+    if (!grouped_ && !r.region.empty()) {
+      p.setPen(QColor(110, 110, 110));
+      p.drawText(QRect(f.region_l, cy - f.row_h / 2, size.width() - f.region_l - kMargin, f.row_h),
+                 Qt::AlignLeft | Qt::AlignVCenter,
+                 fm.elidedText(Q(r.region), Qt::ElideRight, size.width() - f.region_l - kMargin));
+    }
     p.setPen(Qt::black);
     p.drawText(QRect(f.label_l, cy - f.row_h / 2, f.label_w, f.row_h), Qt::AlignRight | Qt::AlignVCenter,
                labels[i]);

@@ -52,6 +52,8 @@ class DotPlot : public QWidget {
  private:
   struct Frame;
   Frame Layout(QSize size) const;
+  void PaintLegend(QPainter& p, const Frame& f, QSize size) const;
+  void PaintBands(QPainter& p, const Frame& f, QSize size) const;
   QString ToolTip(int row) const;
   std::vector<PlotRow> rows_;
   QString title_;

@@ -51,6 +51,7 @@ EstimatesView::EstimatesView(QWidget* parent)
   table_->setSortingEnabled(true);
   table_->setSelectionBehavior(QAbstractItemView::SelectRows);
   table_->verticalHeader()->hide();
+  table_->verticalHeader()->setDefaultSectionSize(table_->fontMetrics().height() + 6);
   table_->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
   scope_->addItems({QStringLiteral("Regions"), QStringLiteral("Populations"), QStringLiteral("Both")});
   auto* buttons = new QHBoxLayout;

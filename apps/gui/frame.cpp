@@ -1,6 +1,7 @@
 #include "frame.hpp"
 
 #include "message_groups.hpp"
+#include "plot_view.hpp"
 
 #include <QAction>
 #include <QApplication>
@@ -396,6 +397,7 @@ void Frame::OnFinished(int window_id, velk::gui::OutcomePtr outcome) {
     ended_->setText(warned ? QFileInfo(w->ControlFile()).fileName() + QStringLiteral(": ") +
                                  QString::fromStdString(FinishedText(warnings))
                            : QString());
+    if (end_populations_) w->Plot()->Show(0, true, 0);
     for (int k = 0; k < w->Tabs()->count(); ++k)
       if (w->Tabs()->tabText(k).compare(end_tab_, Qt::CaseInsensitive) == 0) w->Tabs()->setCurrentIndex(k);
   }

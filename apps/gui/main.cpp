@@ -1,9 +1,10 @@
 // velk-gui: the window shell. Control files named on the command line are run
 // at start, as if chosen with Run.
-//   velk-gui [--edit FILE.ctl] [--tab NAME] [FILE.ctl...]
+//   velk-gui [--edit FILE.ctl] [--tab NAME] [--plot populations] [FILE.ctl...]
 //   velk-gui --export-plot OUT.svg|OUT.png [--plot regions|populations] [--size WxH] FILE.ctl
 // --edit opens a control file in the editor; --tab turns each result window to
-// the tab NAME (Status, Estimates, Plot, Messages, Reports) when its run ends.
+// the tab NAME (Status, Estimates, Plot, Messages, Reports) when its run ends;
+// --plot populations has their Plot tabs show the populations.
 // --export-plot writes the estimates plot of a finished run and opens no window.
 #include <QApplication>
 #include <QMessageBox>
@@ -35,6 +36,8 @@ int main(int argc, char** argv) {
       edits << args[++k];
     else if (args[k] == QLatin1String("--tab") && k + 1 < args.size())
       frame->SetEndTab(args[++k]);
+    else if (args[k] == QLatin1String("--plot") && k + 1 < args.size())
+      frame->SetEndPlotPopulations(args[++k] == QLatin1String("populations"));
     else
       files << args[k];
   }

@@ -306,5 +306,20 @@ TEST_F(FrameTest, AnAnalysisFromGenotypesOpensInTheEditor) {
   }
 }
 
+// The output name that follows the genotypes file is selected when its field
+// takes the focus, so that what is typed replaces it rather than gluing on.
+TEST_F(FrameTest, TypingIntoTheProposedOutputReplacesIt) {
+  Frame frame;
+  ImportDialog* dialog = frame.ShowImport();
+  QTest::keyClicks(dialog->Input(), "/data/fish.csv");
+  EXPECT_EQ(dialog->Out()->text(), "/data/run/fish");
+  QFocusEvent focus(QEvent::FocusIn, Qt::TabFocusReason);
+  QApplication::sendEvent(dialog->Out(), &focus);
+  QTest::qWait(1);
+  QTest::keyClicks(dialog->Out(), "/tmp/mine");
+  EXPECT_EQ(dialog->Out()->text(), "/tmp/mine");
+  dialog->close();
+}
+
 }  // namespace
 }  // namespace velk::gui
