@@ -93,10 +93,11 @@ DotPlot::Frame DotPlot::Layout(QSize size) const {
   f.plot_l = f.label_l + f.label_w + 12;
   int regions = 0;
   for (const PlotRow& r : rows_) regions = std::max(regions, fm.horizontalAdvance(Q(r.region)));
-  const int right = regions > 0 ? std::min(regions + 4, size.width() / 4) + 16
-                                : fm.horizontalAdvance(QStringLiteral("0.00")) / 2;
+  // Right of the axis: half its last tick's number and, for populations, their regions.
+  const int half_tick = fm.horizontalAdvance(QStringLiteral("0.00")) / 2;
+  const int right = half_tick + (regions > 0 ? 10 + std::min(regions + 4, size.width() / 3) : 0);
   f.plot_r = std::max(f.plot_l + 50, size.width() - kMargin - right);
-  f.region_l = f.plot_r + 20;
+  f.region_l = f.plot_r + half_tick + 10;
   double top = 0.01;
   for (const PlotRow& r : rows_) {
     top = std::max(top, r.estimate);

@@ -2,8 +2,10 @@
 // populations in 39 regions, with likelihood intervals for every region.
 #include <QCheckBox>
 #include <QComboBox>
+#include <QHelpEvent>
 #include <QImage>
 #include <QTabWidget>
+#include <QToolTip>
 #include <QTreeWidget>
 
 #include "dot_plot.hpp"
@@ -65,6 +67,13 @@ TEST_F(ChinookShell, ThirtyNineRegionsReadableInTheirLegendsColours) {
     EXPECT_EQ(legend, DotPlot::Colour(kind));
     EXPECT_EQ(image.pixelColor(dots->WhiskerArm(image.size(), 0, kind)), legend);
   }
+  // Hovering the largest region names it with its estimate and bounds.
+  const QPoint at = dots->WhiskerArm(dots->size(), 0, IntervalKind::kNormal);
+  QHelpEvent hover(QEvent::ToolTip, at, dots->mapToGlobal(at));
+  QApplication::sendEvent(dots, &hover);
+  const QString tip = QToolTip::text();
+  EXPECT_TRUE(tip.startsWith(Q(dots->Rows()[0].name + "\nEstimate 0."))) << tip.toStdString();
+  EXPECT_TRUE(tip.contains("Likelihood interval 0.")) << tip.toStdString();
 
   // Populations: those above 1 %, banded by their region.
   w->Plot()->Level()->setCurrentIndex(1);
