@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QComboBox>
 #include <QFileDialog>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -10,6 +11,7 @@
 #include <QSaveFile>
 #include <QTableWidget>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <cmath>
 
 #include "estimate_text.hpp"
@@ -42,14 +44,18 @@ class Cell : public QTableWidgetItem {
 
 EstimatesView::EstimatesView(QWidget* parent)
     : QWidget(parent),
+      scope_(new QComboBox),
       table_(new QTableWidget),
       copy_(new QPushButton(QStringLiteral("Copy as text"))),
       export_(new QPushButton(QStringLiteral("Export CSV..."))) {
   table_->setSortingEnabled(true);
   table_->setSelectionBehavior(QAbstractItemView::SelectRows);
   table_->verticalHeader()->hide();
+  table_->verticalHeader()->setDefaultSectionSize(table_->fontMetrics().height() + 6);
   table_->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+  scope_->addItems({QStringLiteral("Regions"), QStringLiteral("Populations"), QStringLiteral("Both")});
   auto* buttons = new QHBoxLayout;
+  buttons->addWidget(scope_);
   buttons->addWidget(copy_);
   buttons->addWidget(export_);
   buttons->addStretch();
@@ -59,6 +65,7 @@ EstimatesView::EstimatesView(QWidget* parent)
   layout->addLayout(buttons);
   copy_->setEnabled(false);
   export_->setEnabled(false);
+  connect(scope_, &QComboBox::currentIndexChanged, this, [this] { Fill(); });
   connect(copy_, &QPushButton::clicked, this, [this] { Copy(); });
   connect(export_, &QPushButton::clicked, this, [this] {
     const QString f = QFileDialog::getSaveFileName(this, QString(), QStringLiteral("estimates.csv"),
@@ -71,31 +78,39 @@ EstimatesView::EstimatesView(QWidget* parent)
 
 void EstimatesView::SetRows(const std::vector<EstimateRow>& rows) {
   rows_ = rows;
-  const std::vector<EstimateColumn> cols = EstimateColumns(rows_);
+  const bool regions = std::any_of(rows_.begin(), rows_.end(), [](const EstimateRow& r) { return r.level > 0; });
+  const QSignalBlocker block(scope_);
+  scope_->setCurrentIndex(static_cast<int>(regions ? EstimateScope::kRegions : EstimateScope::kPopulations));
+  scope_->setEnabled(regions);
+  Fill();
+}
+
+void EstimatesView::Fill() {
+  const std::vector<EstimateRow> shown = ShownRows(rows_, static_cast<EstimateScope>(scope_->currentIndex()));
+  const std::vector<EstimateColumn> cols = ShownColumns(shown);
   table_->setSortingEnabled(false);
   table_->clear();
   table_->setColumnCount(static_cast<int>(cols.size()));
-  table_->setRowCount(static_cast<int>(rows_.size()));
+  table_->setRowCount(static_cast<int>(shown.size()));
   QStringList headings;
   for (const EstimateColumn& c : cols) headings << QString::fromUtf8(c.heading);
   table_->setHorizontalHeaderLabels(headings);
-  for (int r = 0; r < static_cast<int>(rows_.size()); ++r) {
-    const EstimateRow& row = rows_[static_cast<std::size_t>(r)];
+  for (int r = 0; r < static_cast<int>(shown.size()); ++r) {
+    const EstimateRow& row = shown[static_cast<std::size_t>(r)];
     for (int c = 0; c < static_cast<int>(cols.size()); ++c) {
       const EstimateColumn& col = cols[static_cast<std::size_t>(c)];
+      const char head = col.heading[0];
       // The level column sorts populations before the regions, level by level.
-      const double key = col.field ? row.*col.field
-                         : c == 0  ? row.level
-                         : c == 1  ? row.id
-                                   : NAN;
-      auto* cell = new Cell(QString::fromStdString(CellText(row, col)), key);
+      const double key = col.field ? row.*col.field : head == 'L' ? row.level : head == 'I' ? row.id : NAN;
+      const std::string text = head == 'R' && !col.field ? RegionOf(rows_, row) : CellText(row, col);
+      auto* cell = new Cell(QString::fromStdString(text), key);
       if (col.field) cell->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
       table_->setItem(r, c, cell);
     }
   }
   table_->setSortingEnabled(true);
   table_->horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
-  copy_->setEnabled(!rows_.empty());
+  copy_->setEnabled(!shown.empty());
   export_->setEnabled(!rows_.empty());
 }
 

@@ -1,5 +1,8 @@
 #include "frame.hpp"
 
+#include "message_groups.hpp"
+#include "plot_view.hpp"
+
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
@@ -100,6 +103,8 @@ Frame::Frame(QWidget* parent) : QMainWindow(parent) {
   setCentralWidget(area_);
   setAcceptDrops(true);
   queue_ = new QLabel;
+  ended_ = new QLabel;
+  statusBar()->addWidget(ended_);
   statusBar()->addPermanentWidget(queue_);
 
   BuildFileAndHelpMenus();
@@ -387,6 +392,12 @@ void Frame::OnFinished(int window_id, velk::gui::OutcomePtr outcome) {
   if (ResultWindow* w = FindResult(window_id)) {
     w->Pane()->SetStatus(outcome->status);
     w->EndRun(*outcome);
+    const int warnings = WarningCount(outcome->messages);
+    const bool warned = warnings > 0 && !outcome->aborted && !outcome->stopped;
+    ended_->setText(warned ? QFileInfo(w->ControlFile()).fileName() + QStringLiteral(": ") +
+                                 QString::fromStdString(FinishedText(warnings))
+                           : QString());
+    if (end_populations_) w->Plot()->Show(0, true, 0);
     for (int k = 0; k < w->Tabs()->count(); ++k)
       if (w->Tabs()->tabText(k).compare(end_tab_, Qt::CaseInsensitive) == 0) w->Tabs()->setCurrentIndex(k);
   }

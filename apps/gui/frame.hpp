@@ -49,6 +49,8 @@ class Frame : public QMainWindow {
   bool ShowReadme();
   // The tab ("Estimates", "Plot", ...) a result window turns to when its run ends.
   void SetEndTab(const QString& tab) { end_tab_ = tab; }
+  // The Plot tab of each run that ends shows its populations (true) or regions.
+  void SetEndPlotPopulations(bool populations) { end_populations_ = populations; }
   // Makes `editor` the text editor and writes it to the settings file.
   void ChooseEditor(const QString& editor);
 
@@ -59,6 +61,8 @@ class Frame : public QMainWindow {
   ResultWindow* CurrentResult() const;
   QMenu* FileMenu() const { return file_menu_; }
   QLabel* QueueLabel() const { return queue_; }
+  // The status bar's word on the run that ended last, when it gave warnings.
+  QLabel* EndedLabel() const { return ended_; }
   bool Busy() const { return busy_ || !pending_.empty(); }
   const Settings& CurrentSettings() const { return settings_; }
 
@@ -107,7 +111,9 @@ class Frame : public QMainWindow {
   QMenu* file_menu_ = nullptr;
   QList<QAction*> recent_list_;
   QLabel* queue_ = nullptr;
+  QLabel* ended_ = nullptr;
   QString end_tab_;
+  bool end_populations_ = false;
   QString ini_path_;
   Settings settings_;
   int counter_ = 1;  // result windows created so far, plus one

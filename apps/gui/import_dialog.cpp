@@ -12,6 +12,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include <vector>
@@ -41,6 +42,16 @@ QWidget* FileRow(QLineEdit* edit, bool save, QWidget* parent) {
   return row;
 }
 
+// The output field: while it holds the proposal that follows the genotypes
+// file, taking the focus selects it, so that typing replaces it.
+class ProposalEdit : public QLineEdit {
+ protected:
+  void focusInEvent(QFocusEvent* event) override {
+    QLineEdit::focusInEvent(event);
+    if (!isModified() && !text().isEmpty()) QTimer::singleShot(0, this, &QLineEdit::selectAll);
+  }
+};
+
 }  // namespace
 
 ImportDialog::ImportDialog(QWidget* parent)
@@ -52,7 +63,7 @@ ImportDialog::ImportDialog(QWidget* parent)
       format_(new QComboBox),
       type_column_(new QLineEdit(QStringLiteral("sample_type"))),
       missing_(new QLineEdit),
-      out_(new QLineEdit),
+      out_(new ProposalEdit),
       result_(new QPlainTextEdit) {
   setObjectName(QStringLiteral("ImportDialog"));
   setWindowTitle(QStringLiteral("New Analysis from Genotypes"));

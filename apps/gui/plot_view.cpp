@@ -1,9 +1,6 @@
 #include "plot_view.hpp"
 
 #include <QAreaSeries>
-#include <QBarCategoryAxis>
-#include <QBoxPlotSeries>
-#include <QBoxSet>
 #include <QChart>
 #include <QChartView>
 #include <QComboBox>
@@ -16,13 +13,15 @@
 #include <QMessageBox>
 #include <QPainter>
 #include <QPushButton>
-#include <QScatterSeries>
+#include <QScrollArea>
+#include <QStackedWidget>
 #include <QSvgGenerator>
 #include <QVBoxLayout>
 #include <QValueAxis>
 #include <algorithm>
 #include <cmath>
 
+#include "dot_plot.hpp"
 #include "estimate_text.hpp"
 
 namespace velk::gui {
@@ -39,37 +38,84 @@ void Settle(QChart* chart) {
   QCoreApplication::sendPostedEvents(chart);
 }
 
-double Or(double v, double fallback) {
-  return std::isnan(v) ? fallback : v;
+}  // namespace
+
+double DefaultMinShare(PlotLevel level) {
+  return level == PlotLevel::kPopulations ? 0.01 : 0.0;
+}
+
+void FillDotPlot(DotPlot& plot, const std::vector<EstimateRow>& rows, PlotLevel level, PlotOrder order,
+                 double min_share) {
+  const bool populations = level == PlotLevel::kPopulations;
+  QString title = populations ? QStringLiteral("Population estimates") : QStringLiteral("Regional estimates");
+  if (min_share > 0) title += QStringLiteral(" (above %1 %)").arg(min_share * 100, 0, 'g', 3);
+  plot.SetRows(PlotRows(rows, level, order, min_share), title,
+               populations && order == PlotOrder::kTableOrder);
+}
+
+bool SaveEstimatesPlot(const std::vector<EstimateRow>& rows, PlotLevel level, const QString& path, int width,
+                       int height) {
+  DotPlot plot;
+  FillDotPlot(plot, rows, level, PlotOrder::kByEstimate, DefaultMinShare(level));
+  return plot.Save(path, QSize(width, height > 0 ? height : plot.HeightFor(width)));
+}
+
+namespace {
+
+// The shares the tab offers as a floor, as its box lists them.
+constexpr double kShares[] = {0.0, 0.005, 0.01, 0.05};
+
+int ShareIndex(double share) {
+  for (int k = 0; k < 4; ++k)
+    if (kShares[k] == share) return k;
+  return 0;
 }
 
 }  // namespace
 
 PlotView::PlotView(QWidget* parent)
     : QWidget(parent),
+      pages_(new QStackedWidget),
+      scroll_(new QScrollArea),
+      dots_(new DotPlot),
       view_(new QChartView(new QChart)),
       mode_(new QComboBox),
       level_(new QComboBox),
+      order_(new QComboBox),
+      share_(new QComboBox),
       units_(new QComboBox),
       png_(new QPushButton(QStringLiteral("Save PNG..."))),
       svg_(new QPushButton(QStringLiteral("Save SVG..."))) {
   view_->setRenderHint(QPainter::Antialiasing);
   mode_->addItem(QStringLiteral("Estimates and intervals"));
   level_->addItems({QStringLiteral("Regions"), QStringLiteral("Populations")});
+  order_->addItems({QStringLiteral("Largest first"), QStringLiteral("Table order")});
+  share_->addItems({QStringLiteral("All units"), QStringLiteral("Above 0.5 %"), QStringLiteral("Above 1 %"),
+                    QStringLiteral("Above 5 %")});
+  scroll_->setWidget(dots_);
+  scroll_->setWidgetResizable(true);
+  scroll_->setBackgroundRole(QPalette::Base);
+  pages_->addWidget(scroll_);
+  pages_->addWidget(view_);
   auto* controls = new QHBoxLayout;
-  controls->addWidget(mode_);
-  controls->addWidget(level_);
-  controls->addWidget(units_);
+  for (QWidget* w : std::initializer_list<QWidget*>{mode_, level_, order_, share_, units_}) controls->addWidget(w);
   controls->addStretch();
   controls->addWidget(png_);
   controls->addWidget(svg_);
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);
   layout->addLayout(controls);
-  layout->addWidget(view_);
+  layout->addWidget(pages_);
   units_->hide();
-  for (QComboBox* box : {mode_, level_, units_})
+  for (QComboBox* box : {mode_, order_, share_, units_})
     connect(box, &QComboBox::currentIndexChanged, this, [this] { Redraw(); });
+  // A new level brings its own floor: every region, populations above 1 %.
+  connect(level_, &QComboBox::currentIndexChanged, this, [this](int populations) {
+    const QSignalBlocker block(share_);
+    share_->setCurrentIndex(
+        ShareIndex(DefaultMinShare(populations ? PlotLevel::kPopulations : PlotLevel::kRegions)));
+    Redraw();
+  });
   auto save = [this](const QString& filter, bool svg) {
     const QString f = QFileDialog::getSaveFileName(this, QString(), QString(), filter);
     if (f.isEmpty()) return;
@@ -93,7 +139,7 @@ void PlotView::SetResults(const std::vector<EstimateRow>& rows,
   rows_ = rows;
   unit_names_ = units;
   resamples_ = resamples;
-  const QSignalBlocker b1(mode_), b2(level_), b3(units_);
+  const QSignalBlocker b1(mode_), b2(level_), b3(units_), b4(share_);
   while (mode_->count() > 1) mode_->removeItem(1);
   if (!unit_names_.empty()) mode_->addItem(QStringLiteral("Resample distribution of"));
   units_->clear();
@@ -102,140 +148,103 @@ void PlotView::SetResults(const std::vector<EstimateRow>& rows,
       std::any_of(rows_.begin(), rows_.end(), [](const EstimateRow& r) { return r.level > 0; });
   level_->setCurrentIndex(regions ? 0 : 1);
   level_->setEnabled(regions);
+  share_->setCurrentIndex(ShareIndex(DefaultMinShare(regions ? PlotLevel::kRegions : PlotLevel::kPopulations)));
   Redraw();
 }
 
 void PlotView::Show(int mode, bool populations, int unit) {
-  const QSignalBlocker b1(mode_), b2(level_), b3(units_);
+  const QSignalBlocker b1(mode_), b2(level_), b3(units_), b4(share_);
   mode_->setCurrentIndex(std::clamp(mode, 0, mode_->count() - 1));
-  level_->setCurrentIndex(populations ? 1 : 0);
+  if (level_->currentIndex() != (populations ? 1 : 0)) {
+    level_->setCurrentIndex(populations ? 1 : 0);
+    share_->setCurrentIndex(ShareIndex(DefaultMinShare(populations ? PlotLevel::kPopulations : PlotLevel::kRegions)));
+  }
   units_->setCurrentIndex(unit);
   Redraw();
 }
 
 void PlotView::Redraw() {
+  const bool distribution = mode_->currentIndex() == 1;
+  for (QWidget* w : std::initializer_list<QWidget*>{level_, order_, share_}) w->setVisible(!distribution);
+  units_->setVisible(distribution);
+  pages_->setCurrentIndex(distribution ? 1 : 0);
+  bool drawn = false;
+  if (distribution) {
+    RedrawDistribution();
+    drawn = !view_->chart()->series().isEmpty();
+  } else {
+    FillDotPlot(*dots_, rows_, level_->currentIndex() == 1 ? PlotLevel::kPopulations : PlotLevel::kRegions,
+                order_->currentIndex() == 1 ? PlotOrder::kTableOrder : PlotOrder::kByEstimate,
+                kShares[std::clamp(share_->currentIndex(), 0, 3)]);
+    drawn = !dots_->Rows().empty();
+  }
+  png_->setEnabled(drawn);
+  svg_->setEnabled(drawn);
+}
+
+void PlotView::RedrawDistribution() {
   auto* chart = new QChart;
   chart->setAnimationOptions(QChart::NoAnimation);
-  const bool distribution = mode_->currentIndex() == 1;
-  level_->setVisible(!distribution);
-  units_->setVisible(distribution);
-
-  if (!distribution) {
-    const bool populations = level_->currentIndex() == 1;
-    std::vector<const EstimateRow*> shown;
-    for (const EstimateRow& r : rows_)
-      if ((r.level == 0) == populations && !std::isnan(r.estimate)) shown.push_back(&r);
-    chart->setTitle(populations ? QStringLiteral("Population estimates")
-                                : QStringLiteral("Regional estimates"));
-    QStringList names;
-    for (const EstimateRow* r : shown) names << Name(r->name);
-    // One box a unit: its estimate as the line across, the interval as the whiskers.
-    struct Kind {
-      const char* label;
-      double EstimateRow::*lo;
-      double EstimateRow::*hi;
-    };
-    const Kind kinds[] = {
-        {"Normal interval", &EstimateRow::normal_lo, &EstimateRow::normal_hi},
-        {"Likelihood interval", &EstimateRow::likelihood_lo, &EstimateRow::likelihood_hi}};
-    double top = 0.05;
-    int series = 0;
-    for (const Kind& k : kinds) {
-      if (std::none_of(shown.begin(), shown.end(),
-                       [&k](const EstimateRow* r) { return !std::isnan(r->*k.lo); }))
-        continue;
-      auto* box = new QBoxPlotSeries;
-      box->setName(QString::fromUtf8(k.label));
-      for (const EstimateRow* r : shown) {
-        const double e = r->estimate, lo = Or(r->*k.lo, e), hi = Or(r->*k.hi, e);
-        box->append(new QBoxSet(lo, e, e, e, hi, Name(r->name)));
-        top = std::max(top, hi);
-      }
-      chart->addSeries(box);
-      ++series;
+  const int u = units_->currentIndex();
+  if (u >= 0 && u < static_cast<int>(resamples_.size())) {
+    const std::vector<double>& values = resamples_[static_cast<std::size_t>(u)];
+    const Histogram h = MakeHistogram(values, 30);
+    chart->setTitle(QStringLiteral("%1: estimates in %2 resamples")
+                        .arg(units_->currentText())
+                        .arg(values.size()));
+    auto* upper = new QLineSeries;
+    int most = 1;
+    for (std::size_t k = 0; k < h.counts.size(); ++k) {
+      const double a = h.low + h.width * static_cast<double>(k), b = a + h.width;
+      upper->append(a, h.counts[k]);
+      upper->append(b, h.counts[k]);
+      most = std::max(most, h.counts[k]);
     }
-    if (series == 0) {
-      auto* box = new QBoxPlotSeries;
-      box->setName(QStringLiteral("Estimate"));
-      for (const EstimateRow* r : shown) {
-        box->append(new QBoxSet(r->estimate, r->estimate, r->estimate, r->estimate, r->estimate,
-                                Name(r->name)));
-        top = std::max(top, r->estimate);
-      }
-      chart->addSeries(box);
-    }
-    auto* x = new QBarCategoryAxis;
-    x->append(names);
+    auto* area = new QAreaSeries(upper);
+    upper->setParent(area);  // an area series does not own its boundary series
+    area->setName(QStringLiteral("Resamples"));
+    area->setColor(QColor(70, 110, 190));
+    area->setBorderColor(QColor(30, 60, 130));
+    chart->addSeries(area);
+    auto* x = new QValueAxis;
+    x->setTitleText(QStringLiteral("Estimate"));
+    x->setLabelFormat(QStringLiteral("%.3f"));
+    const double right = h.low + h.width * static_cast<double>(h.counts.size());
+    x->setRange(h.low - h.width, right + h.width);
     auto* y = new QValueAxis;
-    y->setRange(0, std::min(1.0, top * 1.1));
-    y->setTitleText(QStringLiteral("Proportion of the mixture"));
-    y->setLabelFormat(QStringLiteral("%.2f"));
+    y->setTitleText(QStringLiteral("Resamples"));
+    y->setLabelFormat(QStringLiteral("%d"));
+    y->setRange(0, most * 1.1);
     chart->addAxis(x, Qt::AlignBottom);
     chart->addAxis(y, Qt::AlignLeft);
-    for (QAbstractSeries* s : chart->series()) {
-      s->attachAxis(x);
-      s->attachAxis(y);
-    }
-    if (names.size() > 8) x->setLabelsAngle(-60);
-  } else {
-    const int u = units_->currentIndex();
-    if (u >= 0 && u < static_cast<int>(resamples_.size())) {
-      const std::vector<double>& values = resamples_[static_cast<std::size_t>(u)];
-      const Histogram h = MakeHistogram(values, 30);
-      chart->setTitle(QStringLiteral("%1: estimates in %2 resamples")
-                          .arg(units_->currentText())
-                          .arg(values.size()));
-      auto* upper = new QLineSeries;
-      int most = 1;
-      for (std::size_t k = 0; k < h.counts.size(); ++k) {
-        const double a = h.low + h.width * static_cast<double>(k), b = a + h.width;
-        upper->append(a, h.counts[k]);
-        upper->append(b, h.counts[k]);
-        most = std::max(most, h.counts[k]);
+    area->attachAxis(x);
+    area->attachAxis(y);
+    // The estimate from the data itself, where the run made one.
+    for (const EstimateRow& r : rows_)
+      if (Name(r.name) == units_->currentText() && !std::isnan(r.estimate)) {
+        auto* mark = new QLineSeries;
+        mark->setName(QStringLiteral("Estimate"));
+        mark->append(r.estimate, 0);
+        mark->append(r.estimate, most * 1.1);
+        mark->setPen(QPen(QColor(200, 30, 30), 2));
+        chart->addSeries(mark);
+        mark->attachAxis(x);
+        mark->attachAxis(y);
+        break;
       }
-      auto* area = new QAreaSeries(upper);
-      upper->setParent(area);  // an area series does not own its boundary series
-      area->setName(QStringLiteral("Resamples"));
-      area->setColor(QColor(70, 110, 190));
-      area->setBorderColor(QColor(30, 60, 130));
-      chart->addSeries(area);
-      auto* x = new QValueAxis;
-      x->setTitleText(QStringLiteral("Estimate"));
-      x->setLabelFormat(QStringLiteral("%.3f"));
-      const double right = h.low + h.width * static_cast<double>(h.counts.size());
-      x->setRange(h.low - h.width, right + h.width);
-      auto* y = new QValueAxis;
-      y->setTitleText(QStringLiteral("Resamples"));
-      y->setLabelFormat(QStringLiteral("%d"));
-      y->setRange(0, most * 1.1);
-      chart->addAxis(x, Qt::AlignBottom);
-      chart->addAxis(y, Qt::AlignLeft);
-      area->attachAxis(x);
-      area->attachAxis(y);
-      // The estimate from the data itself, where the run made one.
-      for (const EstimateRow& r : rows_)
-        if (Name(r.name) == units_->currentText() && !std::isnan(r.estimate)) {
-          auto* mark = new QLineSeries;
-          mark->setName(QStringLiteral("Estimate"));
-          mark->append(r.estimate, 0);
-          mark->append(r.estimate, most * 1.1);
-          mark->setPen(QPen(QColor(200, 30, 30), 2));
-          chart->addSeries(mark);
-          mark->attachAxis(x);
-          mark->attachAxis(y);
-          break;
-        }
-    }
   }
   QChart* old = view_->chart();
   view_->setChart(chart);
   delete old;
-  png_->setEnabled(!chart->series().isEmpty());
-  svg_->setEnabled(!chart->series().isEmpty());
 }
 
 QSize PlotView::ImageSize() const {
   const QSize s = view_->size();
+  if (pages_->currentIndex() == 0) {
+    // Every row, at the width shown.
+    const int w = scroll_->isVisible() ? std::max(scroll_->viewport()->width(), 600) : 1000;
+    return {w, dots_->HeightFor(w)};
+  }
   return s.width() >= 400 && s.height() >= 300 && view_->isVisible() ? s : QSize(1000, 600);
 }
 
@@ -255,6 +264,7 @@ void RenderAt(QChart* chart, QPainter& painter, QSize size) {
 
 bool PlotView::SavePng(const QString& path) {
   const QSize size = ImageSize();
+  if (pages_->currentIndex() == 0) return dots_->Save(path, size);
   QImage image(size, QImage::Format_ARGB32);
   image.fill(Qt::white);
   {
@@ -267,6 +277,7 @@ bool PlotView::SavePng(const QString& path) {
 
 bool PlotView::SaveSvg(const QString& path) {
   const QSize size = ImageSize();
+  if (pages_->currentIndex() == 0) return dots_->Save(path, size);
   QSvgGenerator svg;
   svg.setFileName(path);
   svg.setSize(size);

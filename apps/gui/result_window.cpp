@@ -8,6 +8,7 @@
 
 #include "estimates_view.hpp"
 #include "menus.hpp"
+#include "message_groups.hpp"
 #include "messages_view.hpp"
 #include "plot_view.hpp"
 #include "reports_view.hpp"
@@ -74,8 +75,11 @@ void ResultWindow::EndRun(const Outcome& outcome) {
     flags_[static_cast<std::size_t>(kReportSlots + k)] = outcome.table_flags[static_cast<std::size_t>(k)];
   unfinished_ = outcome.unfinished;
   output_base_ = outcome.output_base;
-  setWindowTitle(
-      QString::fromStdString(EndCaption(title_, outcome.aborted, outcome.stopped)));
+  const int warnings = WarningCount(outcome.messages);
+  setWindowTitle(QString::fromStdString(EndCaption(title_, outcome.aborted, outcome.stopped, warnings)));
+  // The status text says so too, below the engine's last line.
+  if (warnings > 0 && !outcome.aborted && !outcome.stopped)
+    pane_->SetStatus(pane_->Status() + FinishedText(warnings) + "\r");
   estimates_->SetRows(outcome.estimates);
   plot_->SetResults(outcome.estimates, outcome.resample_units, outcome.resample_estimates);
   messages_->SetMessages(outcome.messages);

@@ -29,6 +29,25 @@ TEST(EstimateText, OnlyComputedColumnsAsTheReportPrintsThemAndCsvInFullPrecision
             "Region level 1,1,\"North, \"\"main\"\"\",0.44616,0.0319,0.0716,0.39371,0.49861,\r\n");
 }
 
+// Populations shown alone: their region, the columns full on every row first,
+// the likelihood columns (regions only) gone, level and number last.
+TEST(EstimateText, ShownColumnsPutNumbersFirst) {
+  EstimateRow pop{.level = 0, .id = 2, .name = "Fork"};
+  pop.parents = {1, 0, 0};
+  pop.estimate = 0.3, pop.score = 1.5;
+  EstimateRow other = pop;
+  other.normal_lo = 0.1;
+  EstimateRow region{.level = 1, .id = 1, .name = "North  "};
+  region.estimate = 0.4, region.likelihood_lo = 0.2;
+  const std::vector<EstimateRow> rows{pop, other, region};
+  std::vector<std::string> headings;
+  for (const EstimateColumn& c : ShownColumns(ShownRows(rows, EstimateScope::kPopulations)))
+    headings.push_back(c.heading);
+  EXPECT_EQ(headings, (std::vector<std::string>{"Name", "Region", "Estimate", "Score", "Normal lower", "Level", "ID"}));
+  EXPECT_EQ(RegionOf(rows, pop), "North");
+  EXPECT_EQ(ShownRows(rows, EstimateScope::kRegions).size(), 1u);
+}
+
 TEST(EstimateText, HistogramBinsEveryValueOnceAndAlikeValuesGetOneBin) {
   const Histogram h = MakeHistogram({0.1, 0.2, 0.2, 0.5, NAN}, 4);
   EXPECT_DOUBLE_EQ(h.low, 0.1);

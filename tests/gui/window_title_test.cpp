@@ -6,18 +6,20 @@
 namespace velk::gui {
 namespace {
 
-TEST(WindowTitle, CounterInThreeColumnsAndTheFileNameInUpperCase) {
-  EXPECT_EQ(WindowTitle(1, "/home/ann/runs/first.ctl"), "VELK Analysis   1:   FIRST.CTL");
-  EXPECT_EQ(WindowTitle(123, "C:\\runs\\first.ctl"), "VELK Analysis 123:   FIRST.CTL");
-  // A counter too wide for its three columns is written as asterisks.
-  EXPECT_EQ(WindowTitle(1000, "a.ctl"), "VELK Analysis ***:   A.CTL");
-}
-
-TEST(WindowTitle, OnlyTheFirstFifteenCharactersAndOnlyAToZChange) {
-  EXPECT_EQ(WindowTitle(2, "/x/chinook_spring_2001.ctl"), "VELK Analysis   2:   CHINOOK_SPRING_");
-  EXPECT_EQ(WindowTitle(3, "/x/räk-1.ctl"), "VELK Analysis   3:   R\xC3\xA4K-1.CTL");
-  // The folder never counts, though it holds a "."
-  EXPECT_EQ(WindowTitle(4, "/my.dir/run"), "VELK Analysis   4:   RUN");
+TEST(WindowTitle, CounterInThreeColumnsAndTheFilesOwnName) {
+  const struct {
+    int counter;
+    const char* path;
+    const char* title;
+  } cases[] = {
+      {1, "/home/ann/runs/first.ctl", "VELK Analysis   1:   first.ctl"},
+      {123, "C:\\runs\\First.ctl", "VELK Analysis 123:   First.ctl"},
+      {1000, "a.ctl", "VELK Analysis ***:   a.ctl"},  // too wide for three columns
+      {2, "/x/chinook_spring_2001.ctl", "VELK Analysis   2:   chinook_spring_2001.ctl"},
+      {3, "/x/räk-1.ctl", "VELK Analysis   3:   räk-1.ctl"},
+      {4, "/my.dir/run", "VELK Analysis   4:   run"},  // the folder never counts
+  };
+  for (const auto& c : cases) EXPECT_EQ(WindowTitle(c.counter, c.path), c.title) << c.path;
 }
 
 TEST(FramePlacement, EightySeventyUnlessTheScreenHasNoRoomInThatDimension) {
@@ -29,9 +31,14 @@ TEST(FramePlacement, EightySeventyUnlessTheScreenHasNoRoomInThatDimension) {
 TEST(WindowTitle, CaptionsQueueAndProgressTellTheTruth) {
   const struct {
     bool aborted, stopped;
+    int warnings;
     const char* caption;
-  } ends[] = {{false, false, "T - Finished "}, {true, false, "T - Aborted"}, {true, true, "T - Stopped"}};
-  for (const auto& e : ends) EXPECT_EQ(EndCaption("T", e.aborted, e.stopped), e.caption);
+  } ends[] = {{false, false, 0, "T - Finished "},
+              {false, false, 1, "T - Finished with 1 warning"},
+              {false, false, 20, "T - Finished with 20 warnings"},
+              {true, false, 3, "T - Aborted"},
+              {true, true, 3, "T - Stopped"}};
+  for (const auto& e : ends) EXPECT_EQ(EndCaption("T", e.aborted, e.stopped, e.warnings), e.caption);
   EXPECT_EQ(QueueText(0), "");
   EXPECT_EQ(QueueText(1), "1 run waiting");
   EXPECT_EQ(QueueText(2), "2 runs waiting");

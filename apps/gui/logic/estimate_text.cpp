@@ -47,6 +47,44 @@ std::vector<EstimateColumn> EstimateColumns(const std::vector<EstimateRow>& rows
   return cols;
 }
 
+std::vector<EstimateRow> ShownRows(const std::vector<EstimateRow>& rows, EstimateScope scope) {
+  std::vector<EstimateRow> shown;
+  for (const EstimateRow& r : rows)
+    if (scope == EstimateScope::kBoth || (r.level == 0) == (scope == EstimateScope::kPopulations))
+      shown.push_back(r);
+  return shown;
+}
+
+std::vector<EstimateColumn> ShownColumns(const std::vector<EstimateRow>& shown) {
+  std::vector<EstimateColumn> cols{{"Name", nullptr, 0}};
+  if (std::any_of(shown.begin(), shown.end(), [](const EstimateRow& r) { return r.level == 0; }))
+    cols.push_back({"Region", nullptr, 0});
+  std::vector<EstimateColumn> some;
+  for (const EstimateColumn& c : kValueColumns) {
+    const auto held = std::count_if(shown.begin(), shown.end(),
+                                    [&c](const EstimateRow& r) { return !std::isnan(r.*c.field); });
+    if (held == static_cast<long>(shown.size()) && held > 0)
+      cols.push_back(c);
+    else if (held > 0)
+      some.push_back(c);
+  }
+  cols.insert(cols.end(), some.begin(), some.end());
+  cols.push_back({"Level", nullptr, 0});
+  cols.push_back({"ID", nullptr, 0});
+  return cols;
+}
+
+std::string RegionOf(const std::vector<EstimateRow>& rows, const EstimateRow& row) {
+  if (row.level != 0 || row.parents[0] <= 0) return {};
+  for (const EstimateRow& r : rows)
+    if (r.level == 1 && r.id == row.parents[0]) {
+      std::string name = r.name;
+      name.erase(name.find_last_not_of(' ') + 1);
+      return name;
+    }
+  return std::to_string(row.parents[0]);
+}
+
 std::string LevelName(int level) {
   return level == 0 ? "Population" : "Region level " + std::to_string(level);
 }
@@ -55,6 +93,7 @@ std::string CellText(const EstimateRow& row, const EstimateColumn& c) {
   if (!c.field) {
     if (c.heading[0] == 'L') return LevelName(row.level);
     if (c.heading[0] == 'I') return std::to_string(row.id);
+    if (c.heading[0] == 'R') return {};  // the region's name needs the other rows: RegionOf
     std::string name = row.name;
     name.erase(name.find_last_not_of(' ') + 1);
     return name;

@@ -19,6 +19,19 @@ struct EstimateColumn {
 // computed value, in the report's order.
 std::vector<EstimateColumn> EstimateColumns(const std::vector<EstimateRow>& rows);
 
+// Which rows the Estimates tab shows: the regions (at first, when the run has
+// any), the populations, or both.
+enum class EstimateScope { kRegions, kPopulations, kBoth };
+std::vector<EstimateRow> ShownRows(const std::vector<EstimateRow>& rows, EstimateScope scope);
+
+// The tab's columns for `shown`: "Name", for populations "Region", then the
+// value columns that hold a number on every row, then those that hold one on
+// some, then "Level" and "ID".
+std::vector<EstimateColumn> ShownColumns(const std::vector<EstimateRow>& shown);
+
+// The name of the level-1 region that holds population `row` ("" none).
+std::string RegionOf(const std::vector<EstimateRow>& rows, const EstimateRow& row);
+
 // "Population", or "Region level n".
 std::string LevelName(int level);
 

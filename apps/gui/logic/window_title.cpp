@@ -1,5 +1,7 @@
 #include "window_title.hpp"
 
+#include "message_groups.hpp"
+
 #include <algorithm>
 #include <cmath>
 
@@ -8,13 +10,10 @@ namespace velk::gui {
 std::string WindowTitle(int counter, std::string_view file_path) {
   std::size_t slash = file_path.find_last_of("/\\");
   std::string_view name = slash == std::string_view::npos ? file_path : file_path.substr(slash + 1);
-  std::string head(name.substr(0, 15));
-  for (char& c : head)
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
   // The counter in three columns, or three asterisks when it is wider.
   std::string number = std::to_string(counter);
   number = number.size() > 3 ? "***" : std::string(3 - number.size(), ' ') + number;
-  return "VELK Analysis " + number + ":   " + head;
+  return "VELK Analysis " + number + ":   " + std::string(name);
 }
 
 std::string RunningCaption(std::string_view title) {
@@ -25,9 +24,10 @@ std::string FinishedCaption(std::string_view title) {
   return std::string(title) + " - Finished ";
 }
 
-std::string EndCaption(std::string_view title, bool aborted, bool stopped) {
+std::string EndCaption(std::string_view title, bool aborted, bool stopped, int warnings) {
   if (stopped) return std::string(title) + " - Stopped";
   if (aborted) return std::string(title) + " - Aborted";
+  if (warnings > 0) return std::string(title) + " - " + FinishedText(warnings);
   return FinishedCaption(title);
 }
 

@@ -5,17 +5,17 @@
 
 namespace velk::gui {
 
-// "VELK Analysis " + the window counter in three columns + ":   " + the first
-// 15 characters of the file's own name (its folder left out) with a to z in
-// upper case.
+// "VELK Analysis " + the window counter in three columns + ":   " + the file's
+// own name (its folder left out), as it is spelled.
 std::string WindowTitle(int counter, std::string_view file_path);
 
 // The caption while the window's run goes, and once it has ended.
 std::string RunningCaption(std::string_view title);
 std::string FinishedCaption(std::string_view title);
 // The caption a run's end gives: " - Stopped" when the user stopped it,
-// " - Aborted" when it stopped on a fatal message, " - Finished " otherwise.
-std::string EndCaption(std::string_view title, bool aborted, bool stopped);
+// " - Aborted" when it stopped on a fatal message, " - Finished " otherwise, or
+// " - Finished with N warnings" when it gave warnings.
+std::string EndCaption(std::string_view title, bool aborted, bool stopped, int warnings);
 
 // The frame's status bar while runs wait their turn ("2 runs waiting"; empty
 // when none waits).

@@ -52,15 +52,18 @@ TEST_F(FrameTest, ThreeControlFilesRunOneAfterAnotherInThreeWindows) {
   EXPECT_TRUE(frame.Results()[0]->windowTitle().endsWith(" - Running  "));
   ASSERT_TRUE(WaitIdle(frame));
   EXPECT_EQ(frame.QueueLabel()->text(), "");
+  EXPECT_EQ(frame.EndedLabel()->text(), "third.ctl: Finished with 2 warnings");
 
   QList<ResultWindow*> windows = frame.Results();
   ASSERT_EQ(windows.size(), 3);
-  const char* names[] = {"FIRST.CTL", "SECOND.CTL", "THIRD.CTL"};
+  const char* names[] = {"first.ctl", "second.ctl", "third.ctl"};
   for (int n = 0; n < 3; ++n) {
     ResultWindow* w = windows[n];
+    // The example warns of a locus missing from the baseline and of the convergence test.
     EXPECT_EQ(w->windowTitle(),
-              QString("VELK Analysis   %1:   %2 - Finished ").arg(n + 1).arg(names[n]));
+              QString("VELK Analysis   %1:   %2 - Finished with 2 warnings").arg(n + 1).arg(names[n]));
     const std::string& status = w->Pane()->Status();
+    EXPECT_NE(status.find("\rFinished with 2 warnings\r"), std::string::npos);
     EXPECT_EQ(status.substr(0, 9), "000000000");
     EXPECT_NE(status.find("\rAnalysis Complete\r"), std::string::npos) << status;
   }
@@ -118,7 +121,7 @@ TEST_F(FrameTest, AResultsItemStartsTheEditorAndLoadResultsFindsTheReports) {
   ASSERT_TRUE(WaitIdle(frame));
   ASSERT_EQ(frame.Results().size(), 2);
   ResultWindow* loaded = frame.CurrentResult();
-  EXPECT_EQ(loaded->windowTitle(), "VELK Analysis   2:   FIRST.CTL - Finished ");
+  EXPECT_EQ(loaded->windowTitle(), "VELK Analysis   2:   first.ctl - Finished ");
   EXPECT_EQ(loaded->Pane()->Status().substr(0, 9), "000100000");
   EXPECT_NE(loaded->Pane()->Status().find("Results List Loaded"), std::string::npos);
   for (int cmd : {kCmdLogFile, kCmdEstimation, kCmdBaseline})
@@ -156,7 +159,7 @@ TEST_F(FrameTest, StopOrClosingAWindowEndsTheRunAndTheNextRunGoesOn) {
   EXPECT_EQ(windows[0]->Pane()->Status().substr(0, 9), "200000000");
   EXPECT_NE(windows[0]->Pane()->Status().find("Analysis Aborted"), std::string::npos);
   EXPECT_NE(ReadFile(dir_.Path() / "boot.log").find("user's request"), std::string::npos);
-  EXPECT_EQ(windows[1]->windowTitle(), "VELK Analysis   3:   FIRST.CTL - Finished ");
+  EXPECT_EQ(windows[1]->windowTitle(), "VELK Analysis   3:   first.ctl - Finished with 2 warnings");
   EXPECT_NE(windows[1]->Pane()->Status().find("Analysis Complete"), std::string::npos);
 }
 

@@ -2,6 +2,7 @@
 // control-file editor, driven on the offscreen platform.
 #include <QApplication>
 #include <QChart>
+#include <QCheckBox>
 #include <QImage>
 #include <QRegularExpression>
 #include <QSvgRenderer>
@@ -22,6 +23,8 @@
 #include <QComboBox>
 
 #include "editor_window.hpp"
+#include "dot_plot.hpp"
+#include "estimate_text.hpp"
 #include "estimates_view.hpp"
 #include "plot_view.hpp"
 #include "frame_fixture.hpp"
@@ -71,6 +74,8 @@ TEST_F(FrameTest, TheEstimatesAreTheReportsAndThePlotSaves) {
   ASSERT_TRUE(WaitIdle(frame));
   ResultWindow* w = frame.CurrentResult();
   QTableWidget* t = w->Estimates()->Table();
+  EXPECT_EQ(t->rowCount(), 6);  // the regions at first
+  w->Estimates()->Scope()->setCurrentIndex(static_cast<int>(EstimateScope::kBoth));
   std::map<QString, int> col;
   for (int c = 0; c < t->columnCount(); ++c) col[t->horizontalHeaderItem(c)->text()] = c;
   ASSERT_EQ(t->rowCount(), 12);  // six populations, two regions of level 1 and four of level 2
@@ -106,7 +111,8 @@ TEST_F(FrameTest, TheEstimatesAreTheReportsAndThePlotSaves) {
   for (bool populations : {false, true}) {
     plot->Show(0, populations, 0);
     // Normal and likelihood intervals for the regions, normal ones for the populations.
-    EXPECT_EQ(plot->Chart()->series().size(), populations ? 1 : 2);
+    EXPECT_TRUE(plot->Dots()->Shows(IntervalKind::kNormal));
+    EXPECT_EQ(plot->Dots()->Shows(IntervalKind::kLikelihood), !populations);
     const std::string png = (dir_.Path() / "plot.png").string(), svg = (dir_.Path() / "plot.svg").string();
     ASSERT_TRUE(plot->SavePng(Q(png)));
     ASSERT_TRUE(plot->SaveSvg(Q(svg)));
@@ -165,13 +171,16 @@ TEST_F(FrameTest, AbortedRunsEndRedAndShowTheirFatalMessageFirst) {
   EXPECT_TRUE(frame.Action(kCmdLogFile)->isEnabled());
   EXPECT_FALSE(frame.Action(kCmdEstimation)->isEnabled());
 
-  // The note that the log was opened, then the fatal message.
-  QTreeWidget* list = frame.CurrentResult()->Messages();
-  ASSERT_GE(list->topLevelItemCount(), 2);
+  // The fatal message first; the notes (that the log was opened) only once asked for.
+  MessagesView* messages = frame.CurrentResult()->Messages();
+  QTreeWidget* list = messages->List();
+  ASSERT_GE(list->topLevelItemCount(), 1);
   EXPECT_EQ(list->topLevelItem(0)->text(1), "Fatal error");
   EXPECT_GE(list->topLevelItem(0)->text(0).toInt(), 3000);
   EXPECT_TRUE(list->topLevelItem(0)->text(2).contains("nowhere.mix")) << list->topLevelItem(0)->text(2).toStdString();
-  EXPECT_EQ(list->topLevelItem(1)->text(1), "Note");
+  EXPECT_EQ(list->findItems("Note", Qt::MatchExactly, 1).size(), 0);
+  messages->Filter(MessageLevel::kNote)->setChecked(true);
+  EXPECT_EQ(list->topLevelItem(list->topLevelItemCount() - 1)->text(1), "Note");
   emit list->itemDoubleClicked(list->topLevelItem(0), 0);
   QMessageBox* box = OpenBox("MessageText");
   ASSERT_NE(box, nullptr);
@@ -184,8 +193,8 @@ TEST_F(FrameTest, AbortedRunsEndRedAndShowTheirFatalMessageFirst) {
   for (QAction* a : window->actions())
     if (!a->isSeparator()) texts << a->text();
   EXPECT_EQ(texts, (QStringList{"&Cascade", "&Tile", "Arrange &Icons",
-                                "&1 VELK Analysis   1:   A.CTL - Aborted",
-                                "&2 VELK Analysis   2:   LOST.CTL - Aborted"}));
+                                "&1 VELK Analysis   1:   a.ctl - Aborted",
+                                "&2 VELK Analysis   2:   lost.ctl - Aborted"}));
   // Choosing a listed window activates it.
   window->actions().at(4)->trigger();
   EXPECT_EQ(frame.CurrentResult(), frame.Results()[0]);
@@ -244,7 +253,7 @@ TEST_F(FrameTest, AControlFileDroppedOnTheFrameRuns) {
   static_cast<QObject&>(frame).event(&drop);
   ASSERT_TRUE(WaitIdle(frame));
   ASSERT_EQ(frame.Results().size(), 1);
-  EXPECT_EQ(frame.Results()[0]->windowTitle(), "VELK Analysis   1:   DROPPED.CTL - Finished ");
+  EXPECT_EQ(frame.Results()[0]->windowTitle(), "VELK Analysis   1:   dropped.ctl - Finished with 2 warnings");
   // The file is now the first of the recent files.
   EXPECT_EQ(LoadSettings(Ini()).recent.at(0), (dir_.Path() / "dropped.ctl").string());
 }
@@ -295,6 +304,21 @@ TEST_F(FrameTest, AnAnalysisFromGenotypesOpensInTheEditor) {
     }
     dialog->close();
   }
+}
+
+// The output name that follows the genotypes file is selected when its field
+// takes the focus, so that what is typed replaces it rather than gluing on.
+TEST_F(FrameTest, TypingIntoTheProposedOutputReplacesIt) {
+  Frame frame;
+  ImportDialog* dialog = frame.ShowImport();
+  QTest::keyClicks(dialog->Input(), "/data/fish.csv");
+  EXPECT_EQ(dialog->Out()->text(), "/data/run/fish");
+  QFocusEvent focus(QEvent::FocusIn, Qt::TabFocusReason);
+  QApplication::sendEvent(dialog->Out(), &focus);
+  QTest::qWait(1);
+  QTest::keyClicks(dialog->Out(), "/tmp/mine");
+  EXPECT_EQ(dialog->Out()->text(), "/tmp/mine");
+  dialog->close();
 }
 
 }  // namespace
