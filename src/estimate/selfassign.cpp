@@ -80,6 +80,35 @@ void LeftOut(const Run& run, const Arr3<std::int16_t>& counts, const Mat<std::in
   for (int k = 0; k < t; ++k) f[k] = f[k] / s;
 }
 
+// Under the predictive genotype model, the logarithm of its factor over the
+// multinomial term for the m copies x of character c in population i (with
+// the copies x taken out of i's counts first when `own`): with a_k the
+// counts plus 1/t and A their sum, sum over j < x_k of ln(1 + j / a_k), less
+// sum over j < m of ln(1 + j / A). 0 under the other models and for a
+// haploid character.
+double PredictiveLog(const Run& run, const Arr3<std::int16_t>& counts,
+                     const Mat<std::int32_t>& totals, int c, int i, const std::int8_t* x, int m,
+                     bool own) {
+  const Character& ch = run.chars(c);
+  if (run.opt.predictive == 0 || ch.ploidy < 2 || m < 2) return 0.0;
+  const int t = ch.ntypes;
+  const std::int16_t* n = counts.Ptr(1, c, i);
+  double mass = 1.0;
+  if (own) {
+    for (int k = 0; k < t; ++k) mass += std::max(n[k] - x[k], 0);
+  } else {
+    mass += totals(c, i);
+  }
+  double r = 0.0;
+  for (int k = 0; k < t; ++k) {
+    if (x[k] < 2) continue;
+    const double a = (own ? std::max(n[k] - x[k], 0) : n[k]) + 1.0 / t;
+    for (int j = 1; j < x[k]; ++j) r += std::log1p(j / a);
+  }
+  for (int j = 1; j < m; ++j) r -= std::log1p(j / mass);
+  return r;
+}
+
 // The copies of one character in an individual.
 int CopiesOf(const std::int8_t* x, int t) {
   int m = 0;
@@ -167,7 +196,8 @@ double OwnLogLikelihood(const Run& run, const Arr3<std::int16_t>& counts,
     const int m = CopiesOf(x, ch.ntypes);
     if (m == 0) continue;
     LeftOut(run, counts, totals, c, j, x, left);
-    own_log += LogTerm(x, ch.ntypes, m, ch.ploidy, left);
+    own_log += LogTerm(x, ch.ntypes, m, ch.ploidy, left) +
+               PredictiveLog(run, counts, totals, c, j, x, m, true);
   }
   return own_log;
 }
@@ -215,7 +245,8 @@ void LogLikelihoods(const Run& run, const ReferenceFish& fish, int n, const Arr3
     const int m = CopiesOf(x, t);
     LeftOut(run, run.input.base_counts, run.input.base_totals, c, j, x, left.Ptr(1, c));
     if (m == 0) continue;
-    own_log += LogTerm(x, t, m, ch.ploidy, left.Ptr(1, c));
+    own_log += LogTerm(x, t, m, ch.ploidy, left.Ptr(1, c)) +
+               PredictiveLog(run, run.input.base_counts, run.input.base_totals, c, j, x, m, true);
     if (ch.ploidy < 2) {
       int first = 0;
       while (x[first] <= 0) ++first;
@@ -231,6 +262,9 @@ void LogLikelihoods(const Run& run, const ReferenceFish& fish, int n, const Arr3
       const double e = x[k];
       for (int i = 1; i <= np; ++i) L(i) += e * lf[i - 1];
     }
+    if (run.opt.predictive != 0)
+      for (int i = 1; i <= np; ++i)
+        L(i) += PredictiveLog(run, run.input.base_counts, run.input.base_totals, c, i, x, m, false);
   }
   L(j) = own_log;
 }

@@ -26,11 +26,14 @@ TEST(SelfAssign, PosteriorsTakeTheIndividualOutOfItsPopulation) {
                                {{0, 1, 1}, {0, 2, 0}, {1, 0, 0}},
                                {{2, 0, 0}, {0, 0, 0}, {1, 0, 0}},
                                {{0, 2, 0}, {1, 1, 0}, {0, 1, 0}}};
-  for (int rannala : {1, 0}) {
-    SCOPED_TRACE(rannala);
+  // model 0: observed frequencies; 1: Rannala-Mountain; 2: predictive.
+  for (int model : {1, 0, 2}) {
+    SCOPED_TRACE(model);
+    const bool rannala = model >= 1;
     test::RunFixture f;
     test::SetBaseline(f.run, {3, 3, 3}, base, {2, 2, 1});
-    f.run.opt.rannala_mountain = rannala;
+    f.run.opt.rannala_mountain = rannala ? 1 : 0;
+    f.run.opt.predictive = model == 2 ? 1 : 0;
     ReferenceFish fish;
     fish.count = 4;
     fish.pop = Vec<int>(4);
@@ -51,7 +54,15 @@ TEST(SelfAssign, PosteriorsTakeTheIndividualOutOfItsPopulation) {
           double left[3], total = 0.0;
           for (int k = 0; k < 3; ++k)
             total += left[k] = base[i][c][k] - (i + 1 == pop[n - 1] ? x[k] : 0);
-          if (x[0] + x[1] + x[2] == 2 && x[0] < 2 && x[1] < 2 && x[2] < 2) P[i] *= 2.0;
+          const int m = x[0] + x[1] + x[2];
+          if (m == 2 && x[0] < 2 && x[1] < 2 && x[2] < 2) P[i] *= 2.0;
+          if (model == 2) {
+            // The copies drawn one after the other from the Dirichlet posterior.
+            for (int k = 0; k < 3; ++k)
+              for (int j = 0; j < x[k]; ++j) P[i] *= left[k] + 1.0 / 3 + j;
+            for (int j = 0; j < m; ++j) P[i] /= total + 1.0 + j;
+            continue;
+          }
           for (int k = 0; k < 3; ++k)
             P[i] *= std::pow(rannala ? (left[k] + 1.0 / 3) / (total + 1.0) : left[k] / total, x[k]);
         }
