@@ -271,6 +271,15 @@ void SetDrawingFrequencies(const Run& run, const std::int16_t* x, int c, int idx
 }
 
 // The population of the next simulated individual at the true proportions
+// The first and last populations with a positive share (1 and 1 when none is).
+std::pair<int, int> PositiveRange(const Vec<double>& theta) {
+  int last = theta.Size();
+  while (last > 1 && !(theta(last) > 0.0)) --last;
+  int first = 1;
+  while (first < last && !(theta(first) > 0.0)) ++first;
+  return {first, last};
+}
+
 // theta, whose first and last positive shares are firstpop and lastpop.
 int DrawPopulation(Run& run, const Vec<double>& theta, int firstpop, int lastpop,
                    std::int32_t& seed) {
@@ -363,10 +372,7 @@ void MixsimJR(Run& run, const Arr3<std::int16_t>& drawing, const Vec<double>& th
     for (int c = 1; c <= nc; ++c)
       SetDrawingFrequencies(run, drawing.Ptr(1, c, i), c, (i - 1) * nc + c, work);
   // Likewise the first and last populations with a positive proportion.
-  int lastpop = np;
-  while (lastpop > 1 && !(theta(lastpop) > 0.0)) --lastpop;
-  int firstpop = 1;
-  while (firstpop < lastpop && !(theta(firstpop) > 0.0)) ++firstpop;
+  const auto [firstpop, lastpop] = PositiveRange(theta);
 
   work.composition.Fill(0);
   mix.ngenotypes = 0;
@@ -491,17 +497,13 @@ void AddHeldGenotype(Run& run, const HeldOutPool& pool, int f, int j, int g, Dra
 
 void HeldOutMixture(Run& run, const HeldOutPool& pool, const Vec<double>& theta, int n,
                     Frequencies frequencies, std::int32_t& seed, DrawWork& work) {
-  const int np = run.par.npop;
   DrawnMixture& mix = work.mix;
   if (!MakeSimulatedRoom(run, n, work) || !MakeHeldRoom(run, pool, work)) return;
   if (!EverySharedPopulationHeld(run, pool, theta)) return;
   for (int g = 1; g <= work.held_genotypes; ++g) work.held_slot(work.held_fish(g)) = 0;
   work.held_genotypes = 0;
   work.held_columns = true;
-  int lastpop = np;
-  while (lastpop > 1 && !(theta(lastpop) > 0.0)) --lastpop;
-  int firstpop = 1;
-  while (firstpop < lastpop && !(theta(firstpop) > 0.0)) ++firstpop;
+  const auto [firstpop, lastpop] = PositiveRange(theta);
 
   work.composition.Fill(0);
   mix.ngenotypes = 0;

@@ -72,6 +72,23 @@ class OptimTest : public ::testing::Test {
   OptimResult res;
 };
 
+// A maximisation from even shares in one group, on r's own genotype matrix.
+struct Maximum {
+  Vec<double> theta;
+  Vec<std::int32_t> flags;
+  OptimResult res;
+};
+Maximum MaximiseEvenly(velk::Run& r, Mat<double>& P, Vec<double>& lscale, const OptimSwitches& sw) {
+  int nmissing = 0;
+  Gmatrx(r, P, lscale, nmissing);
+  const int np = r.par.npop;
+  Maximum m{Vec<double>(np, 1.0 / np), Vec<std::int32_t>(r.input.ngenotypes, 1), OptimResult{}};
+  Groups g = OneGroup(np);
+  m.res.nposs = r.input.sample_size;
+  Optim(r, RunOptimData(r, P, lscale), sw, g, m.theta, m.flags, m.res);
+  return m;
+}
+
 // SNP panels whose probabilities fall far below the range of a double (2 % of
 // the loci missing, Rannala-Mountain): every search and every kind of genotype
 // tolerance reaches the log-space EM reference on the genotypes it keeps (the
@@ -99,18 +116,14 @@ TEST_F(OptimTest, SnpPanelsReachTheLogSpaceReference) {
     r.par.gpa = 100.5;
     r.par.max_iterations = 5000;
     r.par.geno_tol = c.tolerance;
-    int nmissing = 0;
-    Gmatrx(r, P, lscale, nmissing);
-    EXPECT_LT(lscale(1), std::log(1e-99));
-    Vec<double> th(c.np, 1.0 / c.np);
-    Groups g = OneGroup(c.np);
-    Vec<std::int32_t> flags(r.input.ngenotypes, 1);
-    OptimResult out;
-    out.nposs = r.input.sample_size;
     OptimSwitches sw;
     sw.irls = c.irls;
-    Optim(r, RunOptimData(r, P, lscale), sw, g, th, flags, out);
+    const Maximum max = MaximiseEvenly(r, P, lscale, sw);
     ASSERT_EQ(r.error.stop, 0);
+    EXPECT_LT(lscale(1), std::log(1e-99));
+    const Vec<double>& th = max.theta;
+    const Vec<std::int32_t>& flags = max.flags;
+    const OptimResult& out = max.res;
     // Screened exactly when the true largest probability is below the bound.
     const std::vector<double> logp = test::LogProbabilities(r);
     for (int gg = 1; gg <= r.input.ngenotypes; ++gg) {
@@ -149,15 +162,10 @@ TEST_F(OptimTest, ThePredictiveModelReachesItsReference) {
     r.par.ftol = 1.0e-15;
     r.par.gpa = 100.5;
     r.par.max_iterations = 5000;
-    int nmissing = 0;
-    Gmatrx(r, P, lscale, nmissing);
-    Vec<double> th(np, 1.0 / np);
-    Groups g = OneGroup(np);
-    Vec<std::int32_t> flags(r.input.ngenotypes, 1);
-    OptimResult out;
-    out.nposs = r.input.sample_size;
-    Optim(r, RunOptimData(r, P, lscale), OptimSwitches{}, g, th, flags, out);
+    const Maximum max = MaximiseEvenly(r, P, lscale, OptimSwitches{});
     ASSERT_EQ(r.error.stop, 0);
+    const Vec<double>& th = max.theta;
+    const OptimResult& out = max.res;
     const test::Reference ref = test::ReferenceEm(r, test::LogProbabilities(r), {}, 1e-12);
     r.opt.predictive = 0;
     const test::Reference plug_in = test::ReferenceEm(r, test::LogProbabilities(r), {}, 1e-12);
@@ -182,15 +190,9 @@ TEST_F(OptimTest, AStalledSearchGoesOnToTheMaximum) {
   r.par.eps = 1.0e-6;
   r.par.gpa = 99.999;
   r.par.max_iterations = 3000;
-  int nmissing = 0;
-  Gmatrx(r, P, lscale, nmissing);
-  Vec<double> th(100, 0.01);
-  Groups g = OneGroup(100);
-  Vec<std::int32_t> flags(r.input.ngenotypes, 1);
-  OptimResult out;
-  out.nposs = r.input.sample_size;
-  Optim(r, RunOptimData(r, P, lscale), OptimSwitches{}, g, th, flags, out);
+  const Maximum max = MaximiseEvenly(r, P, lscale, OptimSwitches{});
   ASSERT_EQ(r.error.stop, 0);
+  const OptimResult& out = max.res;
   const test::Reference ref = test::ReferenceEm(r, test::LogProbabilities(r), {}, 1e-7);
   EXPECT_NEAR(out.L, ref.L, 1e-6 * std::fabs(ref.L));
 }
