@@ -17,12 +17,7 @@ namespace velk::gui {
 namespace {
 
 // The engine's platform for reading the control file: it shows nothing.
-class QuietPlatform : public Platform {
- public:
-  void ShowStatus(const std::string&) override {}
-  void Beep(int) override {}
-  void ShowMessageBox(const std::string&, const std::string&) override {}
-};
+using QuietPlatform = SilentPlatform;
 
 struct ExportArgs {
   QString out, control;

@@ -52,6 +52,15 @@ class Platform {
   virtual void ShowProgress(int /*done*/, int /*total*/) {}
 };
 
+// The operating system's files, with nothing shown: for work without a window
+// or console of its own (the import, a batch export).
+class SilentPlatform : public Platform {
+ public:
+  void ShowStatus(const std::string&) override {}
+  void Beep(int) override {}
+  void ShowMessageBox(const std::string&, const std::string&) override {}
+};
+
 // ------------------------------------------------------------------ process
 
 // The process-wide generator of default seeds: seeds itself from the time of

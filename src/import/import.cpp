@@ -42,12 +42,7 @@ constexpr long kMaxCount = 32767;
 constexpr int kListed = 10;
 
 // The operating system's files, for an import given no platform of its own.
-class FilePlatform : public Platform {
- public:
-  void ShowStatus(const std::string&) override {}
-  void Beep(int) override {}
-  void ShowMessageBox(const std::string&, const std::string&) override {}
-};
+using FilePlatform = SilentPlatform;
 
 
 class Messages {
