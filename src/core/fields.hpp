@@ -31,6 +31,8 @@ inline std::string Padded(std::string_view text, std::size_t width) {
 // Widths of the fixed-length texts.
 inline constexpr std::size_t kTitleWidth = 132;
 inline constexpr std::size_t kNameWidth = 30;
+// The reports' rules of underscores, in characters.
+inline constexpr int kRuleLength = 70;
 inline constexpr std::size_t kCharNameWidth = 10;
 
 }  // namespace velk

@@ -81,32 +81,22 @@ void LeftOut(const Run& run, const Arr3<std::int16_t>& counts, const Mat<std::in
 }
 
 // Under the predictive genotype model, the logarithm of its factor over the
-// multinomial term for the m copies x of character c in population i (with
-// the copies x taken out of i's counts first when `own`): with a_k the
-// counts plus 1/t and A their sum, sum over j < x_k of ln(1 + j / a_k), less
-// sum over j < m of ln(1 + j / A). 0 under the other models and for a
-// haploid character.
+// multinomial term (`PredictiveFactor`) for the m copies x of character c in
+// population i, whose frequencies there are f: its Dirichlet total is i's
+// copies plus the prior's one, less x when `own` (f then the frequencies
+// without them). 0 under the other models.
 double PredictiveLog(const Run& run, const Arr3<std::int16_t>& counts,
                      const Mat<std::int32_t>& totals, int c, int i, const std::int8_t* x, int m,
-                     bool own) {
-  const Character& ch = run.chars(c);
-  if (run.opt.predictive == 0 || ch.ploidy < 2 || m < 2) return 0.0;
-  const int t = ch.ntypes;
-  const std::int16_t* n = counts.Ptr(1, c, i);
-  double mass = 1.0;
+                     const double* f, bool own) {
+  if (run.opt.predictive == 0 || run.chars(c).ploidy < 2 || m < 2) return 0.0;
+  const int t = run.chars(c).ntypes;
+  double mass = 1.0 + totals(c, i);
   if (own) {
+    const std::int16_t* n = counts.Ptr(1, c, i);
+    mass = 1.0;
     for (int k = 0; k < t; ++k) mass += std::max(n[k] - x[k], 0);
-  } else {
-    mass += totals(c, i);
   }
-  double r = 0.0;
-  for (int k = 0; k < t; ++k) {
-    if (x[k] < 2) continue;
-    const double a = (own ? std::max(n[k] - x[k], 0) : n[k]) + 1.0 / t;
-    for (int j = 1; j < x[k]; ++j) r += std::log1p(j / a);
-  }
-  for (int j = 1; j < m; ++j) r -= std::log1p(j / mass);
-  return r;
+  return std::log(PredictiveFactor(x, t, m, f, 1, mass));
 }
 
 // The copies of one character in an individual.
@@ -197,7 +187,7 @@ double OwnLogLikelihood(const Run& run, const Arr3<std::int16_t>& counts,
     if (m == 0) continue;
     LeftOut(run, counts, totals, c, j, x, left);
     own_log += LogTerm(x, ch.ntypes, m, ch.ploidy, left) +
-               PredictiveLog(run, counts, totals, c, j, x, m, true);
+               PredictiveLog(run, counts, totals, c, j, x, m, left, true);
   }
   return own_log;
 }
@@ -230,10 +220,11 @@ void FirstLevelRegions(const Run& run, SelfAssignment& out) {
   });
 }
 
-// ln P of fish n's genotype in every population into L, in its own population
+// ln P of fish n's genotype in every population (frequencies freq, their
+// logarithms logf) into L, in its own population
 // j from the frequencies without its copies, which go into `left`.
 void LogLikelihoods(const Run& run, const ReferenceFish& fish, int n, const Arr3<double>& logf,
-                    Vec<double>& L, Mat<double>& left) {
+                    const std::vector<Mat<double>>& freq, Vec<double>& L, Mat<double>& left) {
   const int np = run.par.npop;
   const int j = fish.pop(n);
   L.Fill(0.0);
@@ -246,7 +237,8 @@ void LogLikelihoods(const Run& run, const ReferenceFish& fish, int n, const Arr3
     LeftOut(run, run.input.base_counts, run.input.base_totals, c, j, x, left.Ptr(1, c));
     if (m == 0) continue;
     own_log += LogTerm(x, t, m, ch.ploidy, left.Ptr(1, c)) +
-               PredictiveLog(run, run.input.base_counts, run.input.base_totals, c, j, x, m, true);
+               PredictiveLog(run, run.input.base_counts, run.input.base_totals, c, j, x, m,
+                             left.Ptr(1, c), true);
     if (ch.ploidy < 2) {
       int first = 0;
       while (x[first] <= 0) ++first;
@@ -264,7 +256,8 @@ void LogLikelihoods(const Run& run, const ReferenceFish& fish, int n, const Arr3
     }
     if (run.opt.predictive != 0)
       for (int i = 1; i <= np; ++i)
-        L(i) += PredictiveLog(run, run.input.base_counts, run.input.base_totals, c, i, x, m, false);
+        L(i) += PredictiveLog(run, run.input.base_counts, run.input.base_totals, c, i, x, m,
+                              freq[static_cast<std::size_t>(i - 1)].Ptr(1, c), false);
   }
   L(j) = own_log;
 }
@@ -343,7 +336,7 @@ void SelfAssign(Run& run, const ReferenceFish& fish, SelfAssignment& out) {
     Vec<double> L(np), sums(std::max(out.nregions1, 1));
     Mat<double> left(maxtyp, nc);  // the individual's population without it
     for (int n = 1; n <= nfish; ++n) {
-      LogLikelihoods(run, fish, n, logf, L, left);
+      LogLikelihoods(run, fish, n, logf, freq, L, left);
       const int best = Assign(n, L, sums, out);
       if (best == 0) continue;
       // The moments of the assigned population, the own one without the fish.

@@ -11,8 +11,6 @@ namespace velk {
 
 namespace {
 
-constexpr int kRuleLength = 70;
-
 // `n` single underscores, the items of a rule.
 std::vector<Item> Underscores(int n) {
   return std::vector<Item>(static_cast<std::size_t>(n), "_");

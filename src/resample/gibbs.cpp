@@ -17,12 +17,6 @@
 #include "resample/workers.hpp"
 
 namespace velk {
-namespace {
-constexpr int kRuleLength = 70;
-}  // namespace
-}  // namespace velk
-
-namespace velk {
 
 namespace {
 

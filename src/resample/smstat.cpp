@@ -19,8 +19,6 @@ namespace velk {
 
 namespace {
 
-constexpr int kRuleLength = 70;
-
 std::vector<Item> Underscores() {
   return std::vector<Item>(static_cast<std::size_t>(kRuleLength), "_");
 }

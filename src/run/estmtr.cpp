@@ -36,7 +36,6 @@ namespace {
 // 0.001 as a single-precision constant: the smallest estimate with a normal interval.
 constexpr double kNormalThreshold = static_cast<double>(0.001f);
 constexpr double kLargeEpsilon = 0.0009;
-constexpr int kRuleLength = 70;
 
 // Everything the estimation owns; released with it on every way out.
 struct Estimation {
