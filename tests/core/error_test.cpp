@@ -186,5 +186,29 @@ TEST_F(ErrorTest, LogLayouts) {
   test::ExpectGolden(LogText(), "messages.log");
 }
 
+// Every message of the catalogue, with short and long, small and odd
+// arguments, keeps the log's shape: a heading line, then body lines indented
+// by five blanks; its box text fits the box.
+TEST_F(ErrorTest, EveryMessageKeepsTheLogsShape) {
+  const double nan = std::nan("");
+  const MessageArgs cases[] = {
+      {.a1 = "Alpha", .a2 = "Beta", .n1 = 1, .n2 = 2, .n3 = 3, .x1 = 0.5, .x2 = 1.5, .x3 = 2.5},
+      {.a1 = std::string(90, 'x'), .n1 = 0, .n2 = -7, .n3 = 123456, .x1 = nan, .x2 = -1e300,
+       .x3 = 0, .iostat = 5}};
+  for (const MessageArgs& args : cases) {
+    for (int number = 2; number < 4000; ++number) {
+      Say(number, args);
+      EXPECT_LE(run.error.box_text.size(), 256u) << number;
+    }
+  }
+  int line_number = 0;
+  for (const std::string& line : Log()) {
+    ++line_number;
+    const bool shaped = line.empty() || line == " " || line.starts_with(" *** ") ||
+                        line.starts_with("     ");
+    EXPECT_TRUE(shaped) << "log line " << line_number << ": " << line;
+  }
+}
+
 }  // namespace
 }  // namespace velk
