@@ -5,7 +5,8 @@ set -e
 need=""
 for p in g++ cmake ninja-build make libgtest-dev libgmock-dev libbenchmark-dev gfortran \
     qt6-base-dev qt6-charts-dev libqt6opengl6-dev qt6-svg-dev fonts-dejavu-core libcsv-dev \
-    libcli11-dev liblapack-dev libopenblas-serial-dev gcovr; do
+    libcli11-dev liblapack-dev libopenblas-serial-dev gcovr \
+    r-base-dev r-cran-rcpp r-cran-tibble r-cran-testthat; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || need="$need $p"
 done
 if [ -n "$need" ]; then

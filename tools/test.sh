@@ -3,7 +3,8 @@
 # and runs the tests (build/), then builds and runs them again with the address
 # and undefined-behaviour sanitizers (build-asan/, optimised lightly so that it
 # stays quick). Any sanitizer report fails the run. After each run, the tests
-# that were skipped are listed with their reason.
+# that were skipped are listed with their reason. Last, the R package is built
+# and checked (tools/r_check.sh).
 set -e
 cd "$(dirname "$0")/.."
 sh tools/deps.sh
@@ -21,3 +22,4 @@ ASAN_OPTIONS=detect_leaks=1:strict_string_checks=1:detect_stack_use_after_return
 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1:exitcode=86 \
   ctest --test-dir build-asan --output-on-failure -j 2
 sh tools/skipped.sh build-asan
+sh tools/r_check.sh

@@ -1,0 +1,3 @@
+library(testthat)
+library(velk)
+test_check("velk")
