@@ -258,6 +258,9 @@ velk_mixture <- function(reference, mixture, gen_start_col = 5, model = c("ranna
     })
     outcome <- velk_run_control(ctl, threads)
     results[[ctl]] <- velk_read(ctl)
+    said <- outcome$messages[outcome$messages$severity > 0, ]
+    results[[ctl]]$run$messages <- paste(sprintf("%d: %s", said$number, gsub("\n", " ", said$text)),
+                                         collapse = "\n")
     messages[[ctl]] <- outcome$messages
   }
   list(mixing_proportions = velk_bind(results, "mixing_proportions"),

@@ -7,6 +7,7 @@ test_that("small data frames give per-collection tables of the field's shape", {
   expect_equal(sum(res$mixing_proportions$pi), 1, tolerance = 1e-12)
   expect_true(all(vapply(res$mixing_proportions, function(c) !is.factor(c), logical(1))))
   expect_equal(res$run$mixture_collection, "fishery")
+  expect_type(res$run$messages, "character")
 })
 
 test_that("bad data frames get clear messages", {
