@@ -77,6 +77,12 @@ BadInput Ctl(const char* name, const std::string& from, const std::string& to,
              const std::string& message) {
   return Edit(name, "run.ctl", from, to, message);
 }
+// A Bayesian estimate with one parameter line added.
+BadInput Bayes(const char* name, const std::string& parameter, const std::string& message) {
+  return Ctl(name, "* Parameters\n",
+             "* Options\nBayesian estimate: yes\n* Parameters\n" + parameter + "\n",
+             "The Bayesian estimate cannot take " + message);
+}
 // As Edit, with a piece of the message that comes before the last one.
 BadInput Before(BadInput c, const std::string& before) {
   c.before = before;
@@ -192,6 +198,13 @@ TEST(BadInputTest, ControlFiles) {
                         "* Characters", "Reference individuals file: fish.ref\n* Characters")},
         {"fish.ref", kRefHead + std::string("f1 1 200 0200\n")}},
        "Population Pop 2 has no individual in the reference individuals file,"},
+      // Sampler settings out of their range, each named with its value.
+      Bayes("1 sweep", "Number of sweeps: 1", "Number of sweeps = 1:"),
+      Bayes("a burn-in as long as the run", "Burn-in sweeps: 2000", "Burn-in sweeps = 2000:"),
+      Bayes("no thinning", "Thinning interval: 0", "Thinning interval = 0:"),
+      Bayes("65 chains", "Number of chains: 65", "Number of chains = 65:"),
+      Bayes("a thinning that keeps one sweep", "Thinning interval: 1500",
+            "Thinning interval = 1500:"),
       Ctl("leave-one-out without reference individuals", "* Parameters\n", kLeaveOneOut,
           "Must specify the Reference individuals file."),
       {"no reference individuals file", {{"run.ctl", Sub(loo, "fish.ref", "none.ref")}},

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "cli_platform.hpp"
+#include "support/csv_read.hpp"
 #include "support/files.hpp"
 #include "support/velk_command.hpp"
 
@@ -92,6 +93,33 @@ TEST(VelkCommand, CheckAndLoad) {
   EXPECT_EQ(r.output.find("runs/results/new/test."), std::string::npos) << "none exists yet";
   for (const char* absent : {"plain.log", "runs/test.log", "runs/results"})
     EXPECT_FALSE(std::filesystem::exists(dir / absent)) << absent;
+}
+
+// A Bayesian estimate of the example: --check names its settings, and the
+// traces table holds every kept sweep of every chain for every population.
+TEST(VelkCommand, BayesianSettingsAndTraces) {
+  TempDir tmp;
+  const std::filesystem::path& dir = tmp.Path();
+  for (const char* name : {"first.ctl", "example.bse", "example.mix"})
+    std::filesystem::copy_file(std::filesystem::path(VELK_SOURCE_DIR) / "examples" / name,
+                               dir / name);
+  std::string text = ReadFile(dir / "first.ctl");
+  text.replace(text.find("* Options\n"), 10,
+               "* Options\nBayesian estimate: yes\nPrior by region: yes\nPrint tables: yes\n"
+               "Print bootstrap estimates: yes\n");
+  text.replace(text.find("* Parameters\n"), 13,
+               "* Parameters\nNumber of sweeps: 30\nBurn-in sweeps: 6\nThinning interval: 4\n"
+               "Number of chains: 3\n");
+  WriteFile(dir / "bayes.ctl", text);
+  CommandResult r = RunVelk("--check bayes.ctl", dir.string());
+  EXPECT_EQ(r.status, 0) << r.output;
+  for (const char* shown : {"Bayesian estimate", "prior by region"})
+    EXPECT_NE(r.output.find(shown), std::string::npos) << shown << "\n" << r.output;
+  ASSERT_EQ(RunVelk("bayes.ctl", dir.string()).status, 0);
+  const auto rows = test::ReadCsv(ReadFile(dir / "out/first.traces.csv"));
+  ASSERT_EQ(rows.size(), 3u * 6 * 6);  // chains x kept sweeps (6 + 4k, k = 1..6) x populations
+  EXPECT_EQ(rows.back().at("chain"), "3");
+  EXPECT_EQ(rows.back().at("sweep"), "30");
 }
 
 std::string Shown(bool terminal, const std::vector<std::string>& texts) {
