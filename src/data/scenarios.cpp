@@ -77,8 +77,11 @@ bool ReadPair(Run& run, ScenarioReader& r, const std::string& pair, int line, in
     return false;
   }
   double share = 0.0;
-  if (!ReadShare(Stripped(pair.substr(eq + 1)), share)) {
-    Error(run, 2065, at);
+  const std::string share_text = Stripped(pair.substr(eq + 1));
+  if (!ReadShare(share_text, share)) {
+    MessageArgs bad = at;
+    bad.a2 = share_text;
+    Error(run, 2065, bad);
     return false;
   }
   const int u = FindUnit(r, unit);
