@@ -10,6 +10,7 @@
 #include "core/lines.hpp"
 #include "core/paths.hpp"
 #include "core/run.hpp"
+#include "data/full_names.hpp"
 
 namespace velk {
 
@@ -24,6 +25,7 @@ constexpr double kSumTolerance = 1e-6;
 struct ScenarioReader {
   std::string file;
   std::vector<std::string> unit_names;  // trimmed, unit 1 first
+  std::vector<std::string> full_names;  // the names file's, else the same
   bool by_region = false;
   int errors = 0;
 };
@@ -53,8 +55,9 @@ int FindUnit(const ScenarioReader& r, const std::string& text) {
     const long n = text.size() > 9 ? 0 : std::strtol(text.c_str(), nullptr, 10);
     return n >= 1 && n <= static_cast<long>(r.unit_names.size()) ? static_cast<int>(n) : 0;
   }
-  for (std::size_t u = 0; u < r.unit_names.size(); ++u)
-    if (r.unit_names[u] == text) return static_cast<int>(u) + 1;
+  for (const std::vector<std::string>* names : {&r.unit_names, &r.full_names})
+    for (std::size_t u = 0; u < names->size(); ++u)
+      if ((*names)[u] == text) return static_cast<int>(u) + 1;
   return 0;
 }
 
@@ -150,6 +153,8 @@ void ReadFile(Run& run, ScenarioList& scenarios) {
   }
   try {
     r.unit_names = UnitNames(run, scenarios);
+    for (int u = 1; u <= scenarios.nunits; ++u)
+      r.full_names.push_back(scenarios.by_region ? RegionName(run, u) : PopulationName(run, u));
     r.by_region = scenarios.by_region;
     std::string line;
     int status = 0;

@@ -3,8 +3,9 @@
 // each estimated over the run's resamples.
 //
 // One scenario a line: its name, a colon, then comma-separated pairs of a unit
-// and its true share, the unit by name or by number (a population, or a region
-// of the first level with "Scenario units: regions"):
+// and its true share, the unit by name (the control file's, or the names
+// file's full name) or by number (a population, or a region of the first level
+// with "Scenario units: regions"):
 //
 //   Fishery mix : Upper river = 0.6, Lower river = 0.4
 //   Even split  : 1 = 0.5, 2 = 0.5

@@ -65,6 +65,9 @@ struct Work {
   OptimResult res;
   OptimWork optim;
   Jackknife jack;
+  // The true proportions the resample's mixture was drawn at, when drawn for
+  // it (within-region shares of a scenario); otherwise empty.
+  Vec<double> truth;
   int ngen = 0;  // genotypes of the resample's mixture
   int n = 0;     // its sample size
   bool unfinished = false;
@@ -210,6 +213,7 @@ bool AddWork(Run& run, Driver& d, bool own) {
   if (run.error.stop) return false;
   try {
     w.theta.Resize(d.np);
+    if (d.within != nullptr) w.truth.Resize(d.np);
     w.groups = OneGroup(d.np);
     JackknifeInit(w.jack, d.np, d.nr);
     const int flags = std::max({w.draws.capacity, in.ngenotypes, 1});
@@ -289,7 +293,10 @@ void ModelWithoutBaseline(Run& run) {
 // The simulated mixture of one resample: held-out individuals when the run
 // has them, else individuals drawn from the observed counts.
 void Simulate(Run& run, Driver& d, Frequencies frequencies, Work& w) {
-  if (d.within != nullptr) DrawWithinRegion(run.process, *d.within, d.expected);
+  if (d.within != nullptr) {
+    DrawWithinRegion(run.process, *d.within, d.expected);
+    for (int i = 1; i <= d.np; ++i) w.truth(i) = d.expected(i);
+  }
   if (d.held != nullptr)
     HeldOutMixture(run, *d.held, d.expected, run.par.sample_size, frequencies, d.seed, w.draws);
   else
@@ -447,8 +454,10 @@ void Lines(Run& run, Driver& d, Work& w) {
     const OptimData data = Data(run.input, w);
     const float at_estimate =
         static_cast<float>(Hood(np, w.ngen, data.P, data.lscale, w.theta, w.possible, data.count));
+    // The second likelihood is at the true proportions, the resample's own when drawn for it.
+    const bool own = w.truth.Size() == np && run.opt.external_reference == 0;
     const float at_reference = static_cast<float>(
-        Hood(np, w.ngen, data.P, data.lscale, d.reference, w.possible, data.count));
+        Hood(np, w.ngen, data.P, data.lscale, own ? w.truth : d.reference, w.possible, data.count));
     rlk.Write("(g13.7,2x,g13.7,1x,i10,1x,i10,1x,i10)",
               {at_estimate, at_reference, w.seed_baseline, w.seed_mixture, w.seed_after});
   }
