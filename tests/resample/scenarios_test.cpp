@@ -134,6 +134,7 @@ TEST(Scenarios, FaultyInputsAreNumberedMessages) {
 
 // Regions {1, 2} at 0.7 and {3} at 0.3: the shares of populations 1 and 2
 // differ from draw to draw and always sum to 0.7; population 3 keeps 0.3.
+// A run with such draws repeats itself on any number of threads.
 TEST(Scenarios, DirichletSharesVaryWithinTheirRegion) {
   Process process;
   ZBQLINI(process, 777);
@@ -157,6 +158,25 @@ TEST(Scenarios, DirichletSharesVaryWithinTheirRegion) {
   const double sd = std::sqrt((sq - kDraws * mean * mean) / (kDraws - 1));
   EXPECT_NEAR(mean, 0.35, 4 * 0.175 / std::sqrt(kDraws));
   EXPECT_NEAR(sd, 0.175, 0.02);
+
+  // In a run: the same bytes on one thread and two, every region at its share.
+  test::ResampleAnalysis a;
+  test::WriteFile(a.dir / "three.scn", "Mix : Inland = 0.6, Seaward = 0.4\n");
+  std::string control = test::ResampleControl(
+      true, kOptions + "Print likelihoods: yes\nScenario units: regions\n"
+                       "Within-region shares: Dirichlet\n",
+      kParameters + "Dirichlet concentration: 0.5\n");
+  control.replace(control.find("* Characters"), 0, "Scenarios file: three.scn\n");
+  std::string runs[2];
+  for (int threads : {1, 2}) {
+    ASSERT_FALSE(a.Go(control, threads).aborted) << a.Log();
+    runs[threads - 1] = a.Report(".sco") + a.Report(".rsm") + a.Report(".rlk");
+  }
+  EXPECT_EQ(runs[0], runs[1]) << "one thread and two";
+  const std::vector<test::Row> rows = test::ReadCsv(a.Report(".scenarios.csv"));
+  ASSERT_EQ(rows.size(), 2U);
+  EXPECT_EQ(rows[0].at("true_share"), "0.6");
+  EXPECT_NEAR(std::stod(rows[0].at("mean")), 0.6, 0.1);
 }
 
 }  // namespace
