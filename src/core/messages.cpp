@@ -269,8 +269,8 @@ void Warning(Body& b, int number) {
                                  std::to_string(b.n3) + " fields."});
       break;
     case 1060:  // an estimation named a scenarios file
-      b.Log("(5x,a,/5x,a)", {"Scenarios are a simulation's option:",
-                             "this estimation does not run them."});
+      b.Log("(5x,a,/5x,a)",
+            {"Scenarios are a simulation's option:", "this estimation does not run them."});
       break;
     case 1061:  // Dirichlet within-region shares of scenarios by population
       b.Log("(5x,a,/5x,a)", {"Within-region shares are drawn for scenarios by region only:",
@@ -349,25 +349,25 @@ void Err(Body& b, int number) {
                                  std::to_string(b.n1) + ")."});
       break;
     case 2060:  // a "Scenario units" line that names neither kind
-      b.Log("(5x,a,/5x,a)", {"Scenario units are " + Quoted("regions") + " or " +
-                                 Quoted("populations") + ", not",
-                             Quoted(b.a1.empty() ? std::string(" ") : b.a1) + " (record " +
-                                 std::to_string(b.n1) + ")."});
+      b.Log("(5x,a,/5x,a)",
+            {"Scenario units are " + Quoted("regions") + " or " + Quoted("populations") + ", not",
+             Quoted(b.a1.empty() ? std::string(" ") : b.a1) + " (record " + std::to_string(b.n1) +
+                 ")."});
       break;
     case 2061:  // a "Within-region shares" line that names neither kind
-      b.Log("(5x,a,/5x,a)", {"Within-region shares are " + Quoted("equal") + " or " +
-                                 Quoted("Dirichlet") + ", not",
-                             Quoted(b.a1.empty() ? std::string(" ") : b.a1) + " (record " +
-                                 std::to_string(b.n1) + ")."});
+      b.Log("(5x,a,/5x,a)",
+            {"Within-region shares are " + Quoted("equal") + " or " + Quoted("Dirichlet") + ", not",
+             Quoted(b.a1.empty() ? std::string(" ") : b.a1) + " (record " + std::to_string(b.n1) +
+                 ")."});
       break;
     case 2062:  // a Dirichlet concentration that is not positive
-      b.Log("(5x,a,g12.5,a,i5,a)", {"The Dirichlet concentration must be positive, not ", b.x1,
-                                    " (record ", b.n1, ")."});
+      b.Log("(5x,a,g12.5,a,i5,a)",
+            {"The Dirichlet concentration must be positive, not ", b.x1, " (record ", b.n1, ")."});
       break;
     case 2063:  // a scenarios file line without its name or pairs
-      b.Log("(5x,a,/5x,a)", {"Line " + std::to_string(b.n1) + " of the scenarios file is not read: " +
-                                 b.a2 + ",",
-                             "in " + b.file1 + "."});
+      b.Log("(5x,a,/5x,a)",
+            {"Line " + std::to_string(b.n1) + " of the scenarios file is not read: " + b.a2 + ",",
+             "in " + b.file1 + "."});
       break;
     case 2064:  // a field that is not "unit = share"
       b.Log("(5x,a,/5x,a,/5x,a)",
@@ -390,10 +390,9 @@ void Err(Body& b, int number) {
              "in " + b.file1 + "."});
       break;
     case 2067:  // a unit named twice in one scenario
-      b.Log("(5x,a,/5x,a)",
-            {"Field " + std::to_string(b.n2) + " of line " + std::to_string(b.n1) +
-                 " of the scenarios file names " + Quoted(b.a2) + " a second time,",
-             "in " + b.file1 + "."});
+      b.Log("(5x,a,/5x,a)", {"Field " + std::to_string(b.n2) + " of line " + std::to_string(b.n1) +
+                                 " of the scenarios file names " + Quoted(b.a2) + " a second time,",
+                             "in " + b.file1 + "."});
       break;
     case 2068:  // shares that do not sum to 1
       b.Log("(5x,a,f12.8,a,/5x,a)",
@@ -637,7 +636,7 @@ void Fatal(Body& b, int number, int iostat) {
                              : "The likelihood search ended with probability 0 for every genotype.",
                    "No estimate can be given."});
       break;
-    default:  // 3001, 3007, 3012, 3013 and numbers above 3041 but 3050-3053, 3060-3061: heading only
+    default:  // 3001, 3007, 3012, 3013, above 3041 but 3050-3053 and 3060-3061: heading only
       break;
   }
 }

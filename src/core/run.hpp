@@ -171,8 +171,8 @@ struct Opt {
   bool hundred_by_region = false;  // units: the regions of the first level (else populations)
   bool leave_one_out = false;      // self-assignment of the reference individuals
   bool held_out = false;           // simulated individuals: reference individuals held out
-  bool scenarios_by_region = false;  // scenario units: regions of the first level (else populations)
-  bool within_dirichlet = false;     // a region's populations' shares drawn per resample (else equal)
+  bool scenarios_by_region = false;  // scenario units: first-level regions (else populations)
+  bool within_dirichlet = false;     // populations' shares in a region drawn (else equal)
 
   // The predictive genotype model: a genotype's probability is that of its
   // gene copies drawn one after the other from the population's Dirichlet

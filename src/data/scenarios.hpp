@@ -23,9 +23,9 @@ namespace velk {
 struct Run;
 
 struct Scenario {
-  std::string name;    // as written, trimmed
-  int line = 0;        // its line of the file
-  Vec<double> share;   // per unit: its true share
+  std::string name;   // as written, trimmed
+  int line = 0;       // its line of the file
+  Vec<double> share;  // per unit: its true share
 };
 
 struct ScenarioList {

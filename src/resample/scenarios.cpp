@@ -165,8 +165,8 @@ void WriteHeading(Run& run, const ScenarioRun& sr, const ScenarioSummary& sum, U
     if (sr.within.empty())
       out.Write("(2x,a,1x,a)", {"Within-region shares        :", "equal"});
     else
-      out.Write("(2x,a,1x,a,f10.4)", {"Within-region shares        :",
-                                      "Dirichlet, concentration", run.par.dirichlet_concentration});
+      out.Write("(2x,a,1x,a,f10.4)", {"Within-region shares        :", "Dirichlet, concentration",
+                                      run.par.dirichlet_concentration});
   }
   out.Write("(2x,a,i12)", {"Simulated sample size       :", run.par.sample_size});
   out.Write("(2x,a,i12)", {"Number of resamplings       :", sum.resamples});
@@ -218,9 +218,9 @@ void ScenarioReport(Run& run, const ScenarioRun& sr, const ScenarioSummary& sum)
   for (int s = 1; s <= sr.units.count; ++s) {
     const Scenario& sc = list.list[static_cast<std::size_t>(s) - 1];
     out.Write("(/70a)", Underscores());
-    out.Write("(/1x,a,i4,2x,a,/1x,a,i12,4x,a,i12)",
-              {"Scenario", s, Trim(sc.name), "Seed", sr.units.seed(s), "Second seed",
-               sr.units.seco(s)});
+    out.Write(
+        "(/1x,a,i4,2x,a,/1x,a,i12,4x,a,i12)",
+        {"Scenario", s, Trim(sc.name), "Seed", sr.units.seed(s), "Second seed", sr.units.seco(s)});
     out.Write("(/t43,a,t55,a,t83,a,/6x,a,t43,a,t53,a,t63,a,t73,a,t83,a)",
               {"True", "Mean", "Share", "Unit", "Share", "Estimate", "Std.Dev.", "Root MSE",
                "within 0.1"});

@@ -879,8 +879,8 @@ template <class Add>
     d.unit_seed = units.seed(u);
     d.held = held;
     if (!runs.within.empty()) d.within = &runs.within[static_cast<std::size_t>(u) - 1];
-    d.unit_counter = word + " " + std::to_string(u) + " of " + std::to_string(units.count) +
-                     ", resample ";
+    d.unit_counter =
+        word + " " + std::to_string(u) + " of " + std::to_string(units.count) + ", resample ";
     SeedLagged(run.process, units.seco(u));
     if (Begin(run, d)) {
       Unit& rsm = run.output.unit[Report::kResamples];

@@ -180,8 +180,8 @@ TEST(HundredPercent, HeldOutIndividualsAgreeWithAComputationApart) {
       << "\nMaximum number of genotypes: " << kSize << "\nMaximum number of iterations: 2000\n"
       << "Estimate tolerance: 0.0000001\nNumber of resamples: " << kResamples << "\nSize: " << kSize
       << "\nSeed: 4242\nSecond seed: 777\n* Files\nBaseline file: snp.bse\n"
-      << "Reference individuals file: snp.ref\n" << (scenarios ? "Scenarios file: snp.scn\n" : "")
-      << "Output file: " << out
+      << "Reference individuals file: snp.ref\n"
+      << (scenarios ? "Scenarios file: snp.scn\n" : "") << "Output file: " << out
       << "\n* Characters\n[ID #] [# Types] [Character] [Kind]\n";
     for (int l = 1; l <= kLoci; ++l) s << l << " 2 L" << l << " : locus\n";
     s << "* Populations\n[ID #] [Population] [Lev1]\n";

@@ -62,8 +62,8 @@ TEST(Scenarios, OneUnitAloneRepeatsItsHundredPercentUnit) {
     test::WriteFile(a.dir / "three.scn", "\\ each unit alone\n\n" + c.scenarios);
     std::string runs[2];
     for (int threads : {1, 2}) {
-      std::string control = test::ResampleControl(
-          true, kOptions + "Scenario units: " + c.units + "s\n", kParameters);
+      std::string control =
+          test::ResampleControl(true, kOptions + "Scenario units: " + c.units + "s\n", kParameters);
       control.replace(control.find("* Characters"), 0, "Scenarios file: three.scn\n");
       const Outcome out = a.Go(control, threads);
       ASSERT_FALSE(out.aborted) << a.Log();
@@ -162,10 +162,12 @@ TEST(Scenarios, DirichletSharesVaryWithinTheirRegion) {
   // In a run: the same bytes on one thread and two, every region at its share.
   test::ResampleAnalysis a;
   test::WriteFile(a.dir / "three.scn", "Mix : Inland = 0.6, Seaward = 0.4\n");
-  std::string control = test::ResampleControl(
-      true, kOptions + "Print likelihoods: yes\nScenario units: regions\n"
-                       "Within-region shares: Dirichlet\n",
-      kParameters + "Dirichlet concentration: 0.5\n");
+  std::string control =
+      test::ResampleControl(true,
+                            kOptions +
+                                "Print likelihoods: yes\nScenario units: regions\n"
+                                "Within-region shares: Dirichlet\n",
+                            kParameters + "Dirichlet concentration: 0.5\n");
   control.replace(control.find("* Characters"), 0, "Scenarios file: three.scn\n");
   std::string runs[2];
   for (int threads : {1, 2}) {
