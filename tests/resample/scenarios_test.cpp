@@ -110,7 +110,7 @@ TEST(Scenarios, FaultyInputsAreNumberedMessages) {
       {"", "", "A : Nowhere = 1\n", 2066, "names no population: \"Nowhere\""},
       {regions, "", "A : 3 = 1\n", 2066, "names no region of level 1: \"3\""},
       {"", "", "A : North = 0.5, 1 = 0.5\n", 2067, "\"1\" a second time"},
-      {"", "", "A : North = 0.5, South = 0.4\n", 2068, "sum to   0.90000000"},
+      {"", "", "A : North = 0.5, South = 0.4\n", 2068, "sum to 0.90000000,"},
       {"", "", "\\ nothing\n", 2069, "holds no scenario"},
       {"Hundred percent simulations: yes\n", "", "A : North = 1\n", 3060, "not both"},
   };
