@@ -112,7 +112,8 @@ std::string Field(std::string_view layout, Item value) {
 std::string Number(std::string_view layout, Item value) {
   const std::string text = Fmt(layout, {value});
   const std::size_t from = text.find_first_not_of(' ');
-  return from == std::string::npos ? text : text.substr(from, text.find_last_not_of(' ') - from + 1);
+  return from == std::string::npos ? text
+                                   : text.substr(from, text.find_last_not_of(' ') - from + 1);
 }
 
 // ------------------------------------------------------------------- notes
@@ -369,7 +370,7 @@ void Err(Body& b, int number) {
       break;
     case 2062:  // a Dirichlet concentration that is not positive
       b.Log("(5x,a)", {"The Dirichlet concentration must be positive, not " +
-                           Number("(g12.5)", b.x1) + " (record " + std::to_string(b.n1) + ")."});
+                       Number("(g12.5)", b.x1) + " (record " + std::to_string(b.n1) + ")."});
       break;
     case 2063:  // a scenarios file line without its name or pairs
       b.Log("(5x,a,/5x,a)",
@@ -402,10 +403,10 @@ void Err(Body& b, int number) {
                              "in " + b.file1 + "."});
       break;
     case 2068:  // shares that do not sum to 1
-      b.Log("(5x,a,/5x,a)", {"The shares of line " + std::to_string(b.n1) +
-                                 " of the scenarios file sum to " + Number("(f12.8)", b.x1) +
-                                 ", not 1 (within 1e-6),",
-                             "in " + b.file1 + "."});
+      b.Log("(5x,a,/5x,a)",
+            {"The shares of line " + std::to_string(b.n1) + " of the scenarios file sum to " +
+                 Number("(f12.8)", b.x1) + ", not 1 (within 1e-6),",
+             "in " + b.file1 + "."});
       break;
     case 2069:  // a scenarios file without a scenario
       b.Log("(5x,a,/5x,a)", {"The scenarios file holds no scenario:", b.file1 + "."});
