@@ -82,6 +82,9 @@ std::string Describe(const Run& run) {
   Setting(out, "IRLS switch threshold", Real(p.irls_switch));
   Setting(out, "genotype tolerance",
           p.geno_tol == p.geno_tol ? Real(p.geno_tol) : "not set (probability 0 only)");
+  const bool scenarios = !Trim(run.files.scenarios).empty();
+  if (scenarios && o.within_dirichlet)
+    Setting(out, "Dirichlet concentration", Real(p.dirichlet_concentration));
 
   out += "\nOptions\n";
   Setting(out, "estimation run", YesNo(o.estimation));
@@ -113,12 +116,17 @@ std::string Describe(const Run& run) {
                              : (o.hundred_by_region ? "yes, by region" : "yes, by population"));
   Setting(out, "leave-one-out", YesNo(o.leave_one_out ? 1 : 0));
   Setting(out, "simulated individuals", o.held_out ? "held out" : "in sample");
+  if (scenarios) {
+    Setting(out, "scenario units", o.scenarios_by_region ? "regions" : "populations");
+    Setting(out, "within-region shares", o.within_dirichlet ? "Dirichlet" : "equal");
+  }
 
   out += "\nFiles\n";
   Setting(out, "baseline file", FileName(run.files.baseline));
   Setting(out, "mixture file", FileName(run.files.mixture));
   Setting(out, "population file folder", FileName(run.files.path));
   Setting(out, "reference individuals file", FileName(run.files.reference));
+  if (scenarios) Setting(out, "scenarios file", FileName(run.files.scenarios));
   Setting(
       out, "output base name",
       Trim(run.files.output) == "USER" ? std::string("(none)") : FileName(run.files.output));

@@ -16,7 +16,9 @@ namespace velk {
 
 namespace {
 
-enum class FileName { kBaseline, kMixture, kPath, kOutput, kReference, kCollection, kNames };
+enum class FileName {
+  kBaseline, kMixture, kPath, kOutput, kReference, kCollection, kNames, kScenarios
+};
 
 struct FileKey {
   std::string_view key;   // first four letters of the keyword
@@ -24,13 +26,14 @@ struct FileKey {
   FileName name;
 };
 
-constexpr std::array<FileKey, 6> kFileKeys{{
+constexpr std::array<FileKey, 7> kFileKeys{{
     {"base", "baseline", FileName::kBaseline},
     {"mixt", "mixture", FileName::kMixture},
     {"path", "path", FileName::kPath},
     {"outp", "outp", FileName::kOutput},
     {"refe", "reference", FileName::kReference},
     {"name", "names", FileName::kNames},
+    {"scen", "scenarios", FileName::kScenarios},
 }};
 
 constexpr FileKey kCollectionKey{"coll", "mixture collection", FileName::kCollection};
@@ -111,6 +114,9 @@ bool Fline(Run& run, std::string_view line, int record) {
       case FileName::kNames:
         run.files.names = resolved;
         break;
+      case FileName::kScenarios:
+        run.files.scenarios = resolved;
+        break;
       case FileName::kCollection:
         break;
     }
@@ -129,6 +135,7 @@ void Fparse(Run& run) {
   run.files.reference.clear();
   run.files.collection.clear();
   run.files.names.clear();
+  run.files.scenarios.clear();
 
   std::string token;
   for (;;) {

@@ -2,6 +2,7 @@
 // free English sentences.
 #include <algorithm>
 #include <cctype>
+#include <string>
 #include <string_view>
 
 #include "control/keyscan.hpp"
@@ -14,7 +15,8 @@ namespace velk {
 namespace {
 
 enum class Ohandler {
-  kResa, kPrin, kComp, kSwitch, kPella, kHundred, kLeave, kPredictive, kPriorByRegion, kSimulated
+  kResa, kPrin, kComp, kSwitch, kPella, kHundred, kLeave, kPredictive, kPriorByRegion, kSimulated,
+  kScenarioUnits, kWithinRegion
 };
 
 struct Primary {
@@ -37,6 +39,8 @@ constexpr Primary kPrimary[] = {
     {{{"hund"}}, Ohandler::kHundred, nullptr},
     {{{"leav"}}, Ohandler::kLeave, nullptr},
     {{{"simu"}}, Ohandler::kSimulated, nullptr},
+    {{{"scen"}}, Ohandler::kScenarioUnits, nullptr},
+    {{{"with"}}, Ohandler::kWithinRegion, nullptr},
 };
 
 struct Secondary {
@@ -137,6 +141,13 @@ void Ohundred(Run& run, std::string_view text, int pos) {
   run.opt.hundred_by_region = HasWord(rest, "regi");
 }
 
+// The value after the colon of an option line, for the messages that quote it.
+std::string ValueText(std::string_view rest) {
+  std::string_view value = rest.substr(std::min(rest.find(':') + 1, rest.size()));
+  value.remove_prefix(std::min(value.find_first_not_of(' '), value.size()));
+  return Trim(value);
+}
+
 // "Simulated individuals: held out" (reference individuals, each scored
 // without its own copies) or "in sample" (drawn from the baseline counts).
 void Osimulated(Run& run, std::string_view text, int pos) {
@@ -146,10 +157,30 @@ void Osimulated(Run& run, std::string_view text, int pos) {
   } else if (HasWord(rest, "samp")) {
     run.opt.held_out = false;
   } else {
-    std::string_view value = rest.substr(std::min(rest.find(':') + 1, rest.size()));
-    value.remove_prefix(std::min(value.find_first_not_of(' '), value.size()));
-    Error(run, 2054, {.a1 = Trim(value), .n1 = run.parse.nline});
+    Error(run, 2054, {.a1 = ValueText(rest), .n1 = run.parse.nline});
   }
+}
+
+// "Scenario units: regions" (the regions of the first level) or "populations".
+void OscenarioUnits(Run& run, std::string_view text, int pos) {
+  const std::string_view rest = RestOf(text, pos);
+  if (HasWord(rest, "regi"))
+    run.opt.scenarios_by_region = true;
+  else if (HasWord(rest, "popu") || HasWord(rest, "stoc"))
+    run.opt.scenarios_by_region = false;
+  else
+    Error(run, 2060, {.a1 = ValueText(rest), .n1 = run.parse.nline});
+}
+
+// "Within-region shares: Dirichlet" (drawn for every resample) or "equal".
+void OwithinRegion(Run& run, std::string_view text, int pos) {
+  const std::string_view rest = RestOf(text, pos);
+  if (HasWord(rest, "diri"))
+    run.opt.within_dirichlet = true;
+  else if (HasWord(rest, "equa"))
+    run.opt.within_dirichlet = false;
+  else
+    Error(run, 2061, {.a1 = ValueText(rest), .n1 = run.parse.nline});
 }
 
 // One options line; false when it set nothing.
@@ -191,6 +222,12 @@ bool Oline(Run& run) {
         return true;
       case Ohandler::kSimulated:
         Osimulated(run, text, pos);
+        return true;
+      case Ohandler::kScenarioUnits:
+        OscenarioUnits(run, text, pos);
+        return true;
+      case Ohandler::kWithinRegion:
+        OwithinRegion(run, text, pos);
         return true;
       case Ohandler::kPella: {
         // The Rannala-Mountain model, once chosen, keeps the Pella-Masuda model off.

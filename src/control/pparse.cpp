@@ -2,6 +2,7 @@
 // setting per line in free English sentences.
 #include <algorithm>
 #include <climits>
+#include <cmath>
 
 #include "control/keyscan.hpp"
 #include "control/sections.hpp"
@@ -11,7 +12,7 @@
 namespace velk {
 namespace {
 
-enum class Phandler { kMaxi, kTole, kNumb, kInteger, kReal };
+enum class Phandler { kMaxi, kTole, kNumb, kInteger, kReal, kConcentration };
 
 struct Primary {
   KeySet keys;
@@ -35,6 +36,7 @@ constexpr Primary kPrimary[] = {
     {{{"conf"}}, Phandler::kInteger, &Par::confidence, nullptr},
     {{{"burn"}}, Phandler::kInteger, &Par::burn_in, nullptr},
     {{{"thin"}}, Phandler::kInteger, &Par::thinning, nullptr},
+    {{{"diri"}}, Phandler::kConcentration, nullptr, &Par::dirichlet_concentration},
 };
 
 struct Secondary {
@@ -120,6 +122,17 @@ bool Pline(Run& run) {
         run.par.*p.real = Greal(run, RestOf(text, pos), at);
         if (p.real == &Par::gpa) run.par.gpa_set = true;
         return true;
+      case Phandler::kConcentration: {
+        // A Dirichlet parameter is a positive number (no number at all is error 2001).
+        const int errors = run.error.errors;
+        const double c = Greal(run, RestOf(text, pos), at);
+        if (run.error.errors > errors) return true;
+        if (!(c > 0.0 && std::isfinite(c)))
+          Error(run, 2062, {.n1 = run.parse.nline, .x1 = c});
+        else
+          run.par.*p.real = c;
+        return true;
+      }
     }
     // No secondary keyword: the primary scan goes on after the primary keyword.
   }

@@ -108,6 +108,14 @@ std::string Field(std::string_view layout, Item value) {
   return Fmt(layout, {value});
 }
 
+// A number through `layout` without the blanks around it, for a sentence.
+std::string Number(std::string_view layout, Item value) {
+  const std::string text = Fmt(layout, {value});
+  const std::size_t from = text.find_first_not_of(' ');
+  return from == std::string::npos ? text
+                                   : text.substr(from, text.find_last_not_of(' ') - from + 1);
+}
+
 // ------------------------------------------------------------------- notes
 
 void Note(Body& b, int number) {
@@ -268,6 +276,14 @@ void Warning(Body& b, int number) {
                              "The first is record " + std::to_string(b.n2) + ", with " +
                                  std::to_string(b.n3) + " fields."});
       break;
+    case 1060:  // an estimation named a scenarios file
+      b.Log("(5x,a,/5x,a)",
+            {"Scenarios are a simulation's option:", "this estimation does not run them."});
+      break;
+    case 1061:  // Dirichlet within-region shares of scenarios by population
+      b.Log("(5x,a,/5x,a)", {"Within-region shares are drawn for scenarios by region only:",
+                             "the populations keep the shares the scenarios file gives them."});
+      break;
     case 1022:  // an estimation asked for hundred percent simulations
       b.Log("(5x,a,/5x,a)", {"Hundred percent simulations are a simulation's option:",
                              "this estimation does not run them."});
@@ -339,6 +355,61 @@ void Err(Body& b, int number) {
                                  Quoted("in sample") + ", not",
                              Quoted(b.a1.empty() ? std::string(" ") : b.a1) + " (record " +
                                  std::to_string(b.n1) + ")."});
+      break;
+    case 2060:  // a "Scenario units" line that names neither kind
+      b.Log("(5x,a,/5x,a)",
+            {"Scenario units are " + Quoted("regions") + " or " + Quoted("populations") + ", not",
+             Quoted(b.a1.empty() ? std::string(" ") : b.a1) + " (record " + std::to_string(b.n1) +
+                 ")."});
+      break;
+    case 2061:  // a "Within-region shares" line that names neither kind
+      b.Log("(5x,a,/5x,a)",
+            {"Within-region shares are " + Quoted("equal") + " or " + Quoted("Dirichlet") + ", not",
+             Quoted(b.a1.empty() ? std::string(" ") : b.a1) + " (record " + std::to_string(b.n1) +
+                 ")."});
+      break;
+    case 2062:  // a Dirichlet concentration that is not positive
+      b.Log("(5x,a)", {"The Dirichlet concentration must be positive, not " +
+                       Number("(g12.5)", b.x1) + " (record " + std::to_string(b.n1) + ")."});
+      break;
+    case 2063:  // a scenarios file line without its name or pairs
+      b.Log("(5x,a,/5x,a)",
+            {"Line " + std::to_string(b.n1) + " of the scenarios file is not read: " + b.a2 + ",",
+             "in " + b.file1 + "."});
+      break;
+    case 2064:  // a field that is not "unit = share"
+      b.Log("(5x,a,/5x,a,/5x,a)",
+            {"Field " + std::to_string(b.n2) + " of line " + std::to_string(b.n1) +
+                 " of the scenarios file is not a unit and its share",
+             "(unit = share): " + Quoted(b.a2.empty() ? std::string(" ") : b.a2) + ",",
+             "in " + b.file1 + "."});
+      break;
+    case 2065:  // a share that is not a number from 0 to 1
+      b.Log("(5x,a,/5x,a,/5x,a)",
+            {"The share in field " + std::to_string(b.n2) + " of line " + std::to_string(b.n1) +
+                 " of the scenarios file is not a number from 0 to 1:",
+             Quoted(b.a2) + ", in " + b.file1 + "."});
+      break;
+    case 2066:  // a unit the run does not have
+      b.Log("(5x,a,/5x,a)",
+            {"Field " + std::to_string(b.n2) + " of line " + std::to_string(b.n1) +
+                 " of the scenarios file names no " +
+                 (b.n3 == 1 ? "region of level 1" : "population") + ": " + Quoted(b.a2) + ",",
+             "in " + b.file1 + "."});
+      break;
+    case 2067:  // a unit named twice in one scenario
+      b.Log("(5x,a,/5x,a)", {"Field " + std::to_string(b.n2) + " of line " + std::to_string(b.n1) +
+                                 " of the scenarios file names " + Quoted(b.a2) + " a second time,",
+                             "in " + b.file1 + "."});
+      break;
+    case 2068:  // shares that do not sum to 1
+      b.Log("(5x,a,/5x,a)",
+            {"The shares of line " + std::to_string(b.n1) + " of the scenarios file sum to " +
+                 Number("(f12.8)", b.x1) + ", not 1 (within 1e-6),",
+             "in " + b.file1 + "."});
+      break;
+    case 2069:  // a scenarios file without a scenario
+      b.Log("(5x,a,/5x,a)", {"The scenarios file holds no scenario:", b.file1 + "."});
       break;
     case 2005:
       b.Log("(5x,a)", {"Singular covariance matrix. Infinitesimal jacknkife cannot be computed."});
@@ -548,6 +619,14 @@ void Fatal(Body& b, int number, int iostat) {
              "sweeps at least 2, burn-in below the sweeps, thinning at least 1 with two kept "
              "sweeps, 1 to 64 chains."});
       break;
+    case 3060:  // hundred percent simulations and scenarios in one run
+      b.LogAndBox("(5x,a,/5x,a)", {"A simulation runs hundred percent simulations or scenarios,",
+                                   "not both: give one of them its own control file."});
+      break;
+    case 3061:  // scenarios by region without regions
+      b.LogAndBox("(5x,a,/5x,a)", {"Scenarios by region need regions:",
+                                   "the populations table gives no region of level 1."});
+      break;
     case 3038:  // a report whose writing or closing failed (a full disk, say)
       b.LogAndBox("(5x,a)", {"Could not write the output " + b.a1 + " file: ", b.file2 + "."});
       break;
@@ -566,7 +645,7 @@ void Fatal(Body& b, int number, int iostat) {
                              : "The likelihood search ended with probability 0 for every genotype.",
                    "No estimate can be given."});
       break;
-    default:  // 3001, 3007, 3012, 3013 and numbers above 3041 but 3050-3053: heading only
+    default:  // 3001, 3007, 3012, 3013, above 3041 but 3050-3053 and 3060-3061: heading only
       break;
   }
 }

@@ -24,6 +24,7 @@ enum Slot : int {
   kBootstrap = 7,        // .bot
   kMixture = 8,          // .cmx
   kResamples = 9,        // .rsm
+  kScenarios = 10,       // .sco
   kStudentized = 11,     // .rst
   kLikelihoods = 12,     // .rlk
   kNested = 13,          // .rnc
@@ -48,7 +49,7 @@ inline constexpr std::array<ReportSlot, kReportSlots> kReportTable{{
     {".bot", "Bootstrap Output"},
     {".cmx", "Condensed Mixture"},
     {".rsm", "Resample Estimates"},
-    {"", ""},
+    {".sco", "Scenario Output"},
     {".rst", ""},
     {".rlk", "Bootstrap Likelihoods"},
     {".rnc", ""},

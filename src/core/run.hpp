@@ -135,6 +135,10 @@ struct Par {
   int burn_in = 100;   // "Burn-in sweeps" left out of the summaries
   int thinning = 1;    // "Thinning interval": every k-th sweep after the burn-in kept
   int chains = 4;      // "Number of chains"
+
+  // "Dirichlet concentration": every population's parameter of the Dirichlet
+  // draw of its share within its region (scenarios with within-region draws).
+  double dirichlet_concentration = 1.5;
 };
 
 // Switches of the analysis (0 off, 1 on), in the record's order.
@@ -167,6 +171,8 @@ struct Opt {
   bool hundred_by_region = false;  // units: the regions of the first level (else populations)
   bool leave_one_out = false;      // self-assignment of the reference individuals
   bool held_out = false;           // simulated individuals: reference individuals held out
+  bool scenarios_by_region = false;  // scenario units: first-level regions (else populations)
+  bool within_dirichlet = false;     // populations' shares in a region drawn (else equal)
 
   // The predictive genotype model: a genotype's probability is that of its
   // gene copies drawn one after the other from the population's Dirichlet
@@ -193,6 +199,7 @@ struct Files {
   std::string reference;       // reference individuals (leave-one-out)
   std::string collection;      // the mixture collection the tables name; empty: not given
   std::string names;           // full names of populations and regions ("" none)
+  std::string scenarios;       // the compositions of a scenario simulation ("" none)
 };
 
 // The full names of the names file, by the short name the control file gives.

@@ -100,6 +100,21 @@ bool HundredSetUp(Run& run, HundredUnits& units) {
   return true;
 }
 
+void ResampleMoments(const Smstat& acc, int a, double truth, double& mean, double& ss,
+                     double& dev) {
+  const int R = acc.count;
+  double s = 0.0;
+  for (int r = 1; r <= R; ++r) s += acc.values(a, r);
+  mean = s / R;
+  ss = 0.0;
+  dev = 0.0;
+  for (int r = 1; r <= R; ++r) {
+    const double x = acc.values(a, r);
+    ss += (x - mean) * (x - mean);
+    dev += (x - truth) * (x - truth);
+  }
+}
+
 void HundredBegin(const HundredUnits& units, int nresamples, HundredSummary& sum) {
   const int n = units.count;
   sum.resamples = nresamples;
@@ -117,15 +132,8 @@ void HundredAdd(const HundredUnits& units, int u, const Smstat& acc, HundredSumm
   // The area of unit v: a region of the first level, or a population after the regions.
   auto area = [&](int v) { return units.by_region ? v : acc.nr + v; };
   auto stats = [&](int a, double truth, double& mean, double& sd, double& rmse) {
-    double s = 0.0, dev = 0.0;
-    for (int r = 1; r <= R; ++r) s += acc.values(a, r);
-    mean = s / R;
-    double ss = 0.0;
-    for (int r = 1; r <= R; ++r) {
-      const double x = acc.values(a, r);
-      ss += (x - mean) * (x - mean);
-      dev += (x - truth) * (x - truth);
-    }
+    double ss = 0.0, dev = 0.0;
+    ResampleMoments(acc, a, truth, mean, ss, dev);
     sd = R > 1 ? std::sqrt(ss / (R - 1)) : 0.0;
     rmse = std::sqrt(dev / R);
   };

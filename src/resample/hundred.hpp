@@ -56,6 +56,11 @@ struct HundredSummary {
   bool unfinished = false;     // a resample ended at the iteration limit
 };
 
+// Over the acc.count resamples of `acc` (at least one): the mean estimate of
+// area a, the sum of squared deviations from that mean and the sum of squared
+// deviations from `truth`.
+void ResampleMoments(const Smstat& acc, int a, double truth, double& mean, double& ss, double& dev);
+
 // Sizes the summary for the units.
 void HundredBegin(const HundredUnits& units, int nresamples, HundredSummary& sum);
 

@@ -32,6 +32,7 @@
 #include "resample/draws.hpp"
 #include "resample/hundred.hpp"
 #include "resample/resample_table.hpp"
+#include "resample/scenarios.hpp"
 #include "resample/smstat.hpp"
 #include "resample/workers.hpp"
 
@@ -64,6 +65,9 @@ struct Work {
   OptimResult res;
   OptimWork optim;
   Jackknife jack;
+  // The true proportions the resample's mixture was drawn at, when drawn for
+  // it (within-region shares of a scenario); otherwise empty.
+  Vec<double> truth;
   int ngen = 0;  // genotypes of the resample's mixture
   int n = 0;     // its sample size
   bool unfinished = false;
@@ -134,6 +138,10 @@ struct Driver {
 
   // Held-out simulated individuals: the reference individuals they come from.
   const HeldOutPool* held = nullptr;
+
+  // A scenario whose populations' shares within their regions are drawn for
+  // every resample (into `expected`); otherwise unset.
+  const WithinRegionShares* within = nullptr;
 };
 
 // The counter shown after the status text while resample r is drawn.
@@ -205,6 +213,7 @@ bool AddWork(Run& run, Driver& d, bool own) {
   if (run.error.stop) return false;
   try {
     w.theta.Resize(d.np);
+    if (d.within != nullptr) w.truth.Resize(d.np);
     w.groups = OneGroup(d.np);
     JackknifeInit(w.jack, d.np, d.nr);
     const int flags = std::max({w.draws.capacity, in.ngenotypes, 1});
@@ -284,6 +293,10 @@ void ModelWithoutBaseline(Run& run) {
 // The simulated mixture of one resample: held-out individuals when the run
 // has them, else individuals drawn from the observed counts.
 void Simulate(Run& run, Driver& d, Frequencies frequencies, Work& w) {
+  if (d.within != nullptr) {
+    DrawWithinRegion(run.process, *d.within, d.expected);
+    for (int i = 1; i <= d.np; ++i) w.truth(i) = d.expected(i);
+  }
   if (d.held != nullptr)
     HeldOutMixture(run, *d.held, d.expected, run.par.sample_size, frequencies, d.seed, w.draws);
   else
@@ -441,8 +454,10 @@ void Lines(Run& run, Driver& d, Work& w) {
     const OptimData data = Data(run.input, w);
     const float at_estimate =
         static_cast<float>(Hood(np, w.ngen, data.P, data.lscale, w.theta, w.possible, data.count));
+    // The second likelihood is at the true proportions, the resample's own when drawn for it.
+    const bool own = w.truth.Size() == np && run.opt.external_reference == 0;
     const float at_reference = static_cast<float>(
-        Hood(np, w.ngen, data.P, data.lscale, d.reference, w.possible, data.count));
+        Hood(np, w.ngen, data.P, data.lscale, own ? w.truth : d.reference, w.possible, data.count));
     rlk.Write("(g13.7,2x,g13.7,1x,i10,1x,i10,1x,i10)",
               {at_estimate, at_reference, w.seed_baseline, w.seed_mixture, w.seed_after});
   }
@@ -824,12 +839,20 @@ void SeedLagged(Process& process, std::int32_t seco) {
   if (seeding != LaggedGenerator::Seeding::kNotSeeded) process.random.lagged.seeding = seeding;
 }
 
-// Hundred percent simulations: the resampling loop once per unit, each unit
-// with its true proportions and seeds, then the report of all units.
-void DriveHundred(Run& run, const HeldOutPool* held) {
-  if (run.par.npop < 1 || run.pops.Size() < run.par.npop) return;
-  HundredUnits units;
-  if (!HundredSetUp(run, units)) return;
+// A run of many simulations, one a unit: the units (their names, true
+// proportions and seeds), what the .rsm file's line before each unit's
+// resamples calls it, and per unit its within-region draws (none when empty).
+struct UnitRuns {
+  const HundredUnits& units;
+  const char* word;  // "Unit", "Scenario"
+  const std::vector<WithinRegionShares>& within;
+};
+
+// The resampling loop once per unit, each unit with its true proportions and
+// seeds; `add` takes each unit's accumulators. False when the run stopped.
+template <class Add>
+[[nodiscard]] bool RunUnits(Run& run, const HeldOutPool* held, const UnitRuns& runs, Add add) {
+  const HundredUnits& units = runs.units;
   // Neither the iteration history, the studentized intervals nor the last
   // simulated mixture belong to a run of many simulations.
   Opt& opt = run.opt;
@@ -837,7 +860,6 @@ void DriveHundred(Run& run, const HeldOutPool* held) {
   opt.print_iterations = 0;
   opt.studentized = 0;
   opt.print_genotypes = 0;
-  HundredSummary sum;
   int history = 0;
   {
     Driver files;
@@ -846,28 +868,29 @@ void DriveHundred(Run& run, const HeldOutPool* held) {
     files.R = std::max(run.par.nresamples, 0);
     if (!OpenFiles(run, files, history)) {
       opt = kept;
-      return;
+      return false;
     }
-    HundredBegin(units, files.R, sum);
   }
+  const std::string word = runs.word;
   std::string last;
   for (int u = 1; u <= units.count; ++u) {
     Driver d;
     d.truth = &units.truth[static_cast<std::size_t>(u) - 1];
     d.unit_seed = units.seed(u);
     d.held = held;
-    d.unit_counter = "Unit " + std::to_string(u) + " of " + std::to_string(units.count) +
-                     ", resample ";
+    if (!runs.within.empty()) d.within = &runs.within[static_cast<std::size_t>(u) - 1];
+    d.unit_counter =
+        word + " " + std::to_string(u) + " of " + std::to_string(units.count) + ", resample ";
     SeedLagged(run.process, units.seco(u));
     if (Begin(run, d)) {
       Unit& rsm = run.output.unit[Report::kResamples];
-      if (rsm.IsOpen()) rsm.Write("(a,i4,2x,a)", {"Unit", u, Trim(units.name(u))});
+      if (rsm.IsOpen()) rsm.Write("(a,i4,2x,a)", {word, u, Trim(units.name(u))});
       const int requested = ResampleLoop(run, d, history);
       if (!run.error.stop && requested >= 0) {
         AppendStatus(run, Counter(d, d.done));
         Error(run, 3037, {.n1 = d.done});
       }
-      if (!run.error.stop) HundredAdd(units, u, d.acc, sum);
+      if (!run.error.stop) add(u, d.acc);
       last = Counter(d, d.R);
     }
     Restore(run, d);
@@ -878,7 +901,40 @@ void DriveHundred(Run& run, const HeldOutPool* held) {
     CloseResampleFiles(run);
   }
   opt = kept;
-  if (!run.error.stop) HundredReport(run, units, sum);
+  return run.error.stop == 0;
+}
+
+// Hundred percent simulations: the simulation once per unit, then the report
+// of all units.
+void DriveHundred(Run& run, const HeldOutPool* held) {
+  if (run.par.npop < 1 || run.pops.Size() < run.par.npop) return;
+  HundredUnits units;
+  if (!HundredSetUp(run, units)) return;
+  HundredSummary sum;
+  HundredBegin(units, std::max(run.par.nresamples, 0), sum);
+  const std::vector<WithinRegionShares> equal;
+  if (!RunUnits(run, held, UnitRuns{.units = units, .word = "Unit", .within = equal},
+                [&](int u, const Smstat& acc) { HundredAdd(units, u, acc, sum); }))
+    return;
+  HundredReport(run, units, sum);
+}
+
+// Scenario simulations: the simulation once per scenario of the scenarios
+// file, then the report of all scenarios.
+void DriveScenarios(Run& run, const HeldOutPool* held) {
+  if (run.par.npop < 1 || run.pops.Size() < run.par.npop) return;
+  if (run.opt.hundred_percent) {
+    Error(run, 3060);
+    return;
+  }
+  ScenarioRun sr;
+  if (!ScenarioSetUp(run, sr)) return;
+  ScenarioSummary sum;
+  ScenarioBegin(sr, std::max(run.par.nresamples, 0), sum);
+  if (!RunUnits(run, held, UnitRuns{.units = sr.units, .word = "Scenario", .within = sr.within},
+                [&](int s, const Smstat& acc) { ScenarioAdd(sr, s, acc, sum); }))
+    return;
+  ScenarioReport(run, sr, sum);
 }
 
 // The reference individuals of held-out simulated individuals, by population;
@@ -908,7 +964,9 @@ void Simltr(Run& run) {
     Errpop(run);
     return;
   }
-  if (run.opt.estimation == 0 && run.opt.hundred_percent) {
+  if (run.opt.estimation == 0 && !run.files.scenarios.empty()) {
+    DriveScenarios(run, from);
+  } else if (run.opt.estimation == 0 && run.opt.hundred_percent) {
     DriveHundred(run, from);
   } else {
     Driver d;

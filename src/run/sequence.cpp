@@ -41,10 +41,13 @@ void LoadOnlyFlags(Run& run) {
   const int simulation = o.estimation == 0 ? 1 : 0;
   // Hundred percent simulations write their report and table instead of a
   // simulation's; leave-one-out adds its own to any run.
-  const int hundred = simulation && o.hundred_percent ? 1 : 0;
+  // Scenario simulations write theirs instead of both.
+  const int scenarios = simulation && !run.files.scenarios.empty() ? 1 : 0;
+  const int hundred = simulation && o.hundred_percent && !scenarios ? 1 : 0;
+  const int many = hundred + scenarios;
   f[Report::kLog] = 1;
   f[Report::kEstimates] = estimation;
-  f[Report::kSimulation] = simulation - hundred;
+  f[Report::kSimulation] = simulation - many;
   f[Report::kBootstrap] = (estimation && (o.resample_mixture || o.resample_baseline)) ? 1 : 0;
   f[Report::kIterations] = o.print_iterations != 0;
   f[Report::kResamples] = o.print_resamples != 0;
@@ -53,12 +56,13 @@ void LoadOnlyFlags(Run& run) {
   f[Report::kGenotypes] = o.print_genotypes != 0;
   f[Report::kPopulations] = o.print_populations != 0;
   f[Report::kHundredPercent] = hundred;
+  f[Report::kScenarios] = scenarios;
   f[Report::kLeaveOneOut] = o.leave_one_out ? 1 : 0;
   // The tables: those of the estimation, and those of a simulation or bootstrap.
   std::array<int, kTableCount>& t = run.output.tables;
-  const int resampling = estimation ? f[Report::kBootstrap] : simulation - hundred;
+  const int resampling = estimation ? f[Report::kBootstrap] : simulation - many;
   const int tables = o.print_tables ? 1 : 0;
-  t = {tables * estimation, tables * (estimation + simulation - hundred),
+  t = {tables * estimation, tables * (estimation + simulation - many),
        tables * estimation, tables * estimation,
        tables * resampling, tables * resampling,
        tables * hundred,    tables * f[Report::kLeaveOneOut]};
@@ -194,6 +198,8 @@ void DataStages(Run& run) {
     }
   }
 
+  // Scenarios, like hundred percent simulations, are a simulation's runs.
+  if (run.opt.estimation != 0 && !run.files.scenarios.empty()) Error(run, 1060);
   if (run.opt.estimation != 0 && !run.files.mixture.empty()) {
     // Hundred percent simulations replace a simulation's runs; an estimation
     // or bootstrap has none to replace, so the option is said to do nothing.

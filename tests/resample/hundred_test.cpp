@@ -161,22 +161,27 @@ TEST(HundredPercent, ChinookUnitsAgreeWithTheirOwnControlFiles) {
 // Four populations of 40 reference individuals at 2,000 close SNPs: held-out
 // individuals give every unit the mean share that drawing, scoring and EM
 // apart from the engine give (within four Monte Carlo errors), far below the
-// in-sample share, and the same bytes on one thread and two.
+// in-sample share, and the same bytes on one thread and two; scenarios of one
+// unit alone repeat those units.
 TEST(HundredPercent, HeldOutIndividualsAgreeWithAComputationApart) {
   constexpr int kPops = 4, kPerPop = 40, kLoci = 2000, kSize = 60, kResamples = 40;
   test::SnpBaseline b = test::CloseSnps(kPops, kPerPop, kLoci, 0.06, 20261207);
   test::TempDir dir;
   test::WriteFile(dir / "snp.bse", test::SnpBaselineFile(b, kPerPop));
   test::WriteFile(dir / "snp.ref", test::SnpReferenceFile(b));
+  test::WriteFile(dir / "snp.scn", "P1 alone : P1 = 1\nP2 alone : 2 = 1\n");
   auto control = [&](const std::string& kind, const std::string& out) {
     std::ostringstream s;
-    s << "* Simulation: close SNPs\n* Options\nHundred percent simulations: yes\n"
+    const bool scenarios = out == "scn";
+    s << "* Simulation: close SNPs\n* Options\n"
+      << (scenarios ? "" : "Hundred percent simulations: yes\n")
       << "Simulated individuals: " << kind << "\nPrint tables: yes\n* Parameters\n"
       << "Number of characters: " << kLoci << "\nNumber of stocks: " << kPops
       << "\nMaximum number of genotypes: " << kSize << "\nMaximum number of iterations: 2000\n"
       << "Estimate tolerance: 0.0000001\nNumber of resamples: " << kResamples << "\nSize: " << kSize
       << "\nSeed: 4242\nSecond seed: 777\n* Files\nBaseline file: snp.bse\n"
-      << "Reference individuals file: snp.ref\nOutput file: " << out
+      << "Reference individuals file: snp.ref\n"
+      << (scenarios ? "Scenarios file: snp.scn\n" : "") << "Output file: " << out
       << "\n* Characters\n[ID #] [# Types] [Character] [Kind]\n";
     for (int l = 1; l <= kLoci; ++l) s << l << " 2 L" << l << " : locus\n";
     s << "* Populations\n[ID #] [Population] [Lev1]\n";
@@ -196,7 +201,7 @@ TEST(HundredPercent, HeldOutIndividualsAgreeWithAComputationApart) {
   std::string reports[2];
   for (const auto& [kind, out, threads] :
        {std::tuple{"held out", "held", 1}, std::tuple{"held out", "held2", 2},
-        std::tuple{"in sample", "in", 1}}) {
+        std::tuple{"in sample", "in", 1}, std::tuple{"held out", "scn", 2}}) {
     test::WriteFile(dir / (std::string(out) + ".ctl"), control(kind, out));
     ASSERT_EQ(test::RunVelk("--threads " + std::to_string(threads) + " " + out + ".ctl",
                             dir.Path().string())
@@ -207,6 +212,18 @@ TEST(HundredPercent, HeldOutIndividualsAgreeWithAComputationApart) {
   }
   reports[0] = test::ReadFile(dir / "held.hps.csv");
   EXPECT_EQ(reports[0], reports[1]) << "one thread and two";
+  // Scenarios of the first two units alone repeat those units, held out too.
+  const std::vector<test::Row> scn = test::ReadCsv(test::ReadFile(dir / "scn.scenarios.csv"));
+  ASSERT_EQ(scn.size(), 2U * kPops);
+  int same = 0;
+  for (const test::Row& hps : test::ReadCsv(reports[0]))
+    for (const test::Row& row : scn)
+      if (row.at("unit") == hps.at("estimated") &&
+          row.at("scenario") == hps.at("scenario") + " alone") {
+        EXPECT_EQ(row.at("mean") + " " + row.at("sd"), hps.at("mean") + " " + hps.at("sd"));
+        ++same;
+      }
+  EXPECT_EQ(same, 2 * kPops);
   const std::vector<double> lp = test::HeldOutLogP(b, kPerPop);
   const auto held = own_shares("held"), in = own_shares("in");
   ASSERT_EQ(held.size(), static_cast<std::size_t>(kPops));

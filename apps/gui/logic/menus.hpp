@@ -40,6 +40,7 @@ enum Command : int {
   kCmdHundredTable = 40037,
   kCmdLeaveOneOutReport = 40038,
   kCmdLeaveOneOutTable = 40039,
+  kCmdScenarioReport = 40040,
   kCmdShowMessages = 40007,
   kCmdSelectEditor = 40006,
   kCmdCascade = 30,
@@ -65,7 +66,7 @@ struct MenuItem {
 inline constexpr std::array<std::string_view, 4> kMenuTitles{"&Commands", "&Results", "&Options",
                                                              "&Window"};
 
-inline constexpr std::array<MenuItem, 33> kMenuItems{{
+inline constexpr std::array<MenuItem, 34> kMenuItems{{
     {"&Commands", "&Run VELK\t F10", kCmdRun, "F10", true, false, kNoSlot},
     {"&Commands", "&Open File\tF11", kCmdOpenFile, "F11", false, false, kNoSlot},
     {"&Commands", "&Load Results List\tF12", kCmdLoadResults, "F12", false, false, kNoSlot},
@@ -105,6 +106,8 @@ inline constexpr std::array<MenuItem, 33> kMenuItems{{
      Report::kHundredPercent},
     {"&Results", "Hu&ndred Percent Table\t(*.hps.csv)", kCmdHundredTable, "", false, true,
      kReportSlots + 6},
+    {"&Results", "Scenario Output\t(*.sco)", kCmdScenarioReport, "", false, true,
+     Report::kScenarios},
     {"&Results", "Lea&ve-One-Out Output\t(*.loo)", kCmdLeaveOneOutReport, "", false, true,
      Report::kLeaveOneOut},
     {"&Results", "Leave-One-Out Table\t(*.loo.csv)", kCmdLeaveOneOutTable, "", false, true,
