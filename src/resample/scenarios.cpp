@@ -24,6 +24,7 @@ namespace velk {
 namespace {
 
 constexpr double kNear = 0.1;
+constexpr double kHigh = 0.9;  // as the hundred percent table counts its estimates
 
 std::vector<Item> Underscores() {
   return std::vector<Item>(70, "_");
@@ -128,6 +129,7 @@ void ScenarioBegin(const ScenarioRun& sr, int nresamples, ScenarioSummary& sum) 
   sum.sd = Mat<double>(nu, ns, 0.0);
   sum.rmse = Mat<double>(nu, ns, 0.0);
   sum.within = Mat<double>(nu, ns, 0.0);
+  sum.high = Mat<double>(nu, ns, 0.0);
 }
 
 void ScenarioAdd(const ScenarioRun& sr, int s, const Smstat& acc, ScenarioSummary& sum) {
@@ -141,14 +143,17 @@ void ScenarioAdd(const ScenarioRun& sr, int s, const Smstat& acc, ScenarioSummar
     const double truth = sc.share(v);
     double mean = 0.0;
     double ss = 0.0, dev = 0.0;
-    int near = 0;
+    int near = 0, high = 0;
     ResampleMoments(acc, a, truth, mean, ss, dev);
-    for (int r = 1; r <= R; ++r)
+    for (int r = 1; r <= R; ++r) {
       if (std::abs(acc.values(a, r) - truth) <= kNear) ++near;
+      if (acc.values(a, r) >= kHigh) ++high;
+    }
     sum.mean(v, s) = mean;
     sum.sd(v, s) = R > 1 ? std::sqrt(ss / (R - 1)) : 0.0;
     sum.rmse(v, s) = std::sqrt(dev / R);
     sum.within(v, s) = static_cast<double>(near) / R;
+    sum.high(v, s) = static_cast<double>(high) / R;
   }
 }
 
@@ -186,7 +191,7 @@ std::string UnitName(const Run& run, const ScenarioList& list, int v) {
 
 void WriteTable(Run& run, const ScenarioRun& sr, const ScenarioSummary& sum) {
   CsvTable table({"scenario", "unit", "true_share", "mean", "sd", "rmse", "share_within_0.1",
-                  "seed", "second_seed"});
+                  "share_0.9_or_more", "seed", "second_seed"});
   const ScenarioList& list = sr.scenarios;
   const auto& full = list.by_region ? run.full_names.region : run.full_names.population;
   for (int s = 1; s <= sr.units.count; ++s) {
@@ -199,6 +204,7 @@ void WriteTable(Run& run, const ScenarioRun& sr, const ScenarioSummary& sum) {
           .Real(sum.sd(v, s))
           .Real(sum.rmse(v, s))
           .Real(sum.within(v, s))
+          .Real(sum.high(v, s))
           .Int(sr.units.seed(s))
           .Int(sr.units.seco(s))
           .EndRow();

@@ -60,7 +60,7 @@ struct ScenarioRun {
 // resamples and the share of resamples within 0.1 of the truth.
 struct ScenarioSummary {
   int resamples = 0;
-  Mat<double> mean, sd, rmse, within;  // (unit, scenario)
+  Mat<double> mean, sd, rmse, within, high;  // (unit, scenario); high: at 0.9 or more
   bool unfinished = false;             // a resample ended at the iteration limit
 };
 
