@@ -340,6 +340,14 @@ void Err(Body& b, int number) {
                              Quoted(b.a1.empty() ? std::string(" ") : b.a1) + " (record " +
                                  std::to_string(b.n1) + ")."});
       break;
+    case 2070:  // a mixture record's KNOWN field that names no population
+      b.Log("(5x,a,i6,a,/5x,a,/5x,a)",
+            {"The mixture record on line ", b.n1,
+             ": its KNOWN field (field " + std::to_string(b.n2) + ") names no population",
+             "of the control file: " + Quoted(b.a1) + " (" + Quoted("-") +
+                 " marks a fish of unknown origin).",
+             "In file " + b.file2 + "."});
+      break;
     case 2005:
       b.Log("(5x,a)", {"Singular covariance matrix. Infinitesimal jacknkife cannot be computed."});
       b.Box(std::string("Singular covariance matrix.") + kCR +

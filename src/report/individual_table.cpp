@@ -176,8 +176,10 @@ Mat<int> RegionOfLevels(const Run& run) {
   return region_of;
 }
 
-// The heads of the individuals table, with three columns per region level.
-CsvTable IndividualsTable(int nlevels) {
+// The heads of the individuals table, with three columns per region level,
+// and a last column "known" (1 for a fish of known origin) when the mixture
+// file names known populations.
+CsvTable IndividualsTable(int nlevels, bool known_field) {
   std::vector<std::string_view> head{"mixture_collection",
                                      "record",
                                      "line",
@@ -196,6 +198,7 @@ CsvTable IndividualsTable(int nlevels) {
   for (const std::string& h : level_heads) head.push_back(h);
   head.push_back("log_likelihood");
   head.push_back("z_score");
+  if (known_field) head.push_back("known");
   return CsvTable(head);
 }
 
@@ -221,10 +224,9 @@ struct TableRows {
   int nlevels = 0;
 };
 
-// The characters that mixture genotype g scores.
-int CharactersScored(const Run& run, int g) {
+// The characters that a genotype (its copies, max_types per character) scores.
+int CharactersScored(const Run& run, const std::int8_t* copies) {
   const int maxtyp = run.par.max_types;
-  const std::int8_t* copies = run.input.copies.Ptr(1, 1, g);
   int scored = 0;
   for (int c = 1; c <= run.par.nchar; ++c) {
     int n = 0;
@@ -314,7 +316,7 @@ void WriteIndividualTables(Run& run, const Mat<double>& P, const Vec<double>& th
   std::vector<Mat<double>> pop_freq;
   if (!EstimatedFrequencies(run, pop_freq)) return;
   const Mat<int> region_of = RegionOfLevels(run);
-  CsvTable ind = IndividualsTable(nlevels);
+  CsvTable ind = IndividualsTable(nlevels, !in.record_known.empty());
   CsvTable post = PosteriorsTable(nlevels);
   const TableRows rows{.run = run,
                        .P = P,
@@ -329,29 +331,39 @@ void WriteIndividualTables(Run& run, const Mat<double>& P, const Vec<double>& th
   const std::vector<std::vector<double>> masses = PredictiveMasses(run);
   std::vector<double> w(static_cast<std::size_t>(np) + 1);
   std::vector<double> region_w(static_cast<std::size_t>(nr) + 1);
+  const bool known_field = !in.record_known.empty();
+  const std::size_t geno_size =
+      static_cast<std::size_t>(run.par.max_types) * static_cast<std::size_t>(run.par.nchar);
+  std::size_t known_seen = 0;
   for (int rec = 1; rec <= nrec; ++rec) {
     const int g = in.record_genotype(rec);
+    // A fish of known origin keeps its own genotype beside the one that stands for it.
+    const bool known = known_field && in.record_known[static_cast<std::size_t>(rec - 1)] > 0;
+    const std::int8_t* copies =
+        known ? in.known_copies.data() + geno_size * known_seen++ : in.copies.Ptr(1, 1, g);
     const std::string id = static_cast<std::size_t>(rec) <= in.record_id.size()
                                ? in.record_id[rec - 1]
                                : std::string();
     const int line = rec <= in.record_line.Size() ? in.record_line(rec) : 0;
     const std::string collection = RecordCollection(run, rec, pooled);
-    ind.Text(collection).Int(rec).Int(line).Text(id).Int(CharactersScored(run, g));
+    ind.Text(collection).Int(rec).Int(line).Text(id).Int(CharactersScored(run, copies));
     const int best = Membership(rows, g, w);
     if (best == 0) {
       for (int k = 0; k < 3 + 3 * nlevels + 2; ++k) ind.Real(kNotComputed);
+      if (known_field) ind.Int(known ? 1 : 0);
       ind.EndRow();
       continue;
     }
     ind.Int(best).Text(PopulationName(run, best)).Real(w[static_cast<std::size_t>(best)]);
     RegionColumns(rows, w, region_w, ind);
     const GenotypeFit fit =
-        FitGenotype(run, pop_freq[static_cast<std::size_t>(best - 1)], in.copies.Ptr(1, 1, g),
+        FitGenotype(run, pop_freq[static_cast<std::size_t>(best - 1)], copies,
                     &caches[static_cast<std::size_t>(best - 1)],
                     masses.empty() ? nullptr : masses[static_cast<std::size_t>(best - 1)].data());
     ind.Real(fit.log_likelihood);
     ind.Real(fit.variance > 0.0 ? (fit.log_likelihood - fit.mean) / std::sqrt(fit.variance)
                                 : kNotComputed);
+    if (known_field) ind.Int(known ? 1 : 0);
     ind.EndRow();
     PosteriorRows(rows, rec, collection, id, w, post);
   }

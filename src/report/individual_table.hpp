@@ -2,8 +2,9 @@
 // Per-individual assignments: for every mixture individual in file order its
 // most likely population and region of each level with their posterior
 // probabilities, and how well its genotype fits that population
-// (.individuals.csv); and the posterior of every population it may come from
-// (.posteriors.csv, long form).
+// (.individuals.csv; a last column "known" when the mixture names known
+// populations, a known fish's fit computed from its own genotype); and the
+// posterior of every population it may come from (.posteriors.csv, long form).
 #include <cstdint>
 #include <map>
 #include <utility>

@@ -62,13 +62,15 @@ void Allocate(Run& run, Estimation& e) {
 }
 
 // Message 3040 when no mixture individual can tell anything: no record was
-// accepted, or no genotype has a character scored. True when there is one.
+// accepted, or no genotype has a character scored and no fish is of known
+// origin. True when there is one.
 bool Usable(Run& run) {
   const Input& in = run.input;
   if (in.sample_size < 1 || in.ngenotypes < 1) {
     Error(run, 3040, {.a1 = "the mixture has no records"});
     return false;
   }
+  if (in.geno_known.Size() > 0) return true;
   const std::size_t len =
       static_cast<std::size_t>(in.copies.Size1()) * static_cast<std::size_t>(in.copies.Size2());
   for (int g = 1; g <= in.ngenotypes && g <= in.copies.Size3(); ++g) {
