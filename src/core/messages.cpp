@@ -262,6 +262,10 @@ void Warning(Body& b, int number) {
             {"The search ended at ", b.x2,
              "% of the maximum, below the guaranteed " + b.a2 + "%:", b.a1 + "."});
       break;
+    case 1070:  // bias-corrected regions asked for without regions
+      b.Log("(5x,a,/5x,a)", {"Bias-corrected regions need regions: the populations table gives",
+                             "no region, so no region estimate is corrected."});
+      break;
     case 1018:  // mixture records with fields after the last one read, counted once
       b.Log("(5x,a,/5x,a)", {std::to_string(b.n1) + " mixture records hold more fields than the " +
                                  b.a1 + " expected; the fields after those are not read.",

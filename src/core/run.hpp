@@ -176,6 +176,9 @@ struct Opt {
   // likelihood estimate; its prior split evenly over the first-level regions.
   int bayesian = 0;
   bool prior_by_region = false;
+  // A parametric bootstrap of the region estimates at the estimate: their
+  // bias, corrected estimates and intervals.
+  int bias_corrected = 0;
 };
 
 // An estimation that asks only for the leave-one-out of the baseline needs no

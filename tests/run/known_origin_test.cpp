@@ -22,20 +22,6 @@ using test::ResampleControl;
 
 constexpr const char* kNames[kStocks] = {"North", "South", "Coast"};
 
-// The three stocks' baseline with locus L1 private to each: a fish scored
-// 2000 there is North's, 0200 South's.
-std::string PrivateL1Baseline() {
-  std::istringstream in(test::ResampleBaseline());
-  std::ostringstream out;
-  const char* own[kStocks] = {"L1 200 0 0 0", "L1 0 200 0 0", "L1 0 0 200 0"};
-  int stock = -1;
-  for (std::string line; std::getline(in, line);) {
-    if (line[0] == '#') ++stock;
-    out << (line.rfind("L1 ", 0) == 0 ? own[stock] : line) << '\n';
-  }
-  return out.str();
-}
-
 // A mixture of known[i] fish known to be of stock i and unknown[i] that L1
 // assigns to it (stocks 1 and 2 only).
 std::string KnownMixture(const int (&known)[kStocks], const int (&unknown)[2]) {
@@ -72,7 +58,7 @@ TEST(KnownOriginTest, KnownFishMoveTheEstimateByTheirCounts) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     ResampleAnalysis a;
-    test::WriteFile(a.dir / "three.bse", PrivateL1Baseline());
+    test::WriteFile(a.dir / "three.bse", test::PrivateL1Baseline());
     test::WriteFile(a.dir / "three.mix", KnownMixture(c.known, c.unknown));
     const Outcome o =
         a.Go(ResampleControl(false, options, "Guaranteed percent of maximum: 99.9999999\n"));
@@ -118,7 +104,7 @@ TEST(KnownOriginTest, ResamplesAndTheSamplerKeepThemKnown) {
   std::map<std::string, std::string> outputs[2];
   for (int threads : {1, 2}) {
     ResampleAnalysis a;
-    test::WriteFile(a.dir / "three.bse", PrivateL1Baseline());
+    test::WriteFile(a.dir / "three.bse", test::PrivateL1Baseline());
     test::WriteFile(a.dir / "three.mix", KnownMixture(known, {0, 0}));
     const Outcome o = a.Go(ResampleControl(false, options, parameters), threads);
     ASSERT_FALSE(o.aborted) << a.Log();
