@@ -45,6 +45,12 @@ GenotypeFit FitGenotype(const Run& run, const Mat<double>& freq, const std::int8
 
 // Writes both tables from the estimate `theta`, the genotype probabilities P
 // (population x genotype, columns in any scale) and the run's mixture records.
-void WriteIndividualTables(Run& run, const Mat<double>& P, const Vec<double>& theta);
+// `bayes`, when given, is every genotype's posterior membership averaged over
+// the sampler's kept sweeps (population x genotype): the individuals table
+// gains its most likely population and posterior, the posteriors table a
+// column "bayes_posterior" (a row where either posterior is at least
+// kSmallestPosterior).
+void WriteIndividualTables(Run& run, const Mat<double>& P, const Vec<double>& theta,
+                           const Mat<double>* bayes = nullptr);
 
 }  // namespace velk

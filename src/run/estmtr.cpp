@@ -405,11 +405,14 @@ void Estimate(Run& run, Estimation& e) {
   run.results.estimates = EstimateRows(run, report);
   if (!Intervals(run, e, regions)) return;
   if (opt.bias_corrected != 0 && !BiasSection(run, e)) return;
-  if (opt.bayesian != 0 &&
-      !BayesianEstimate(run, GibbsData{.P = e.P,
-                                       .possible = e.possible,
-                                       .count = run.input.geno_count,
-                                       .ngenotypes = run.input.ngenotypes}))
+  Mat<double> bayes_membership;  // the sampler's, for the individuals table
+  if (opt.bayesian != 0 && !BayesianEstimate(run,
+                                             GibbsData{.P = e.P,
+                                                       .possible = e.possible,
+                                                       .count = run.input.geno_count,
+                                                       .ngenotypes = run.input.ngenotypes,
+                                                       .membership = opt.print_tables != 0},
+                                             &bayes_membership))
     return;
   run.results.facts = EstimateFacts(report);
   run.results.estimated = true;
@@ -417,7 +420,9 @@ void Estimate(Run& run, Estimation& e) {
     // A bootstrap adds its own facts to the run table once it is done.
     WriteEstimateTable(run, run.results.estimates);
     if (!run.error.stop && !resampling) WriteRunTable(run, &run.results.facts, nullptr);
-    if (!run.error.stop) WriteIndividualTables(run, e.P, e.theta);
+    if (!run.error.stop)
+      WriteIndividualTables(run, e.P, e.theta,
+                            bayes_membership.Rows() > 0 ? &bayes_membership : nullptr);
     if (run.error.stop) return;
   }
   if (!MixtureReports(run, e)) return;

@@ -108,6 +108,10 @@ TEST(KnownOriginTest, ResamplesAndTheSamplerKeepThemKnown) {
     test::WriteFile(a.dir / "three.mix", KnownMixture(known, {0, 0}));
     const Outcome o = a.Go(ResampleControl(false, options, parameters), threads);
     ASSERT_FALSE(o.aborted) << a.Log();
+    // The sampler's averaged membership of a known fish is certain too.
+    const auto fish = test::ReadCsv(a.Report(".individuals.csv"));
+    EXPECT_EQ(fish[0].at("bayes_population_name"), "North");
+    EXPECT_EQ(fish[0].at("bayes_posterior"), "1");
     outputs[threads - 1] = a.Outputs();
     outputs[threads - 1].erase("three.log");  // it names its folder
     for (const std::vector<double>& unit : o.resample_estimates)
