@@ -51,14 +51,17 @@ TEST(KnownOriginTest, KnownFishMoveTheEstimateByTheirCounts) {
     const char* what;
     int known[kStocks];
     int unknown[2];
+    bool missing = false;  // Coast without sample at L5: the searches update the baseline
   };
-  const Case cases[] = {{"known fish alone", {6, 9, 5}, {0, 0}},
-                        {"known fish and fish that L1 assigns", {3, 2, 5}, {4, 6}}};
+  const Case cases[] = {
+      {"known fish alone", {6, 9, 5}, {0, 0}},
+      {"known fish alone, a baseline entry without data", {6, 9, 5}, {0, 0}, true},
+      {"known fish and fish that L1 assigns", {3, 2, 5}, {4, 6}}};
   const std::string options = "Compute confidence intervals: yes\nPrint tables: yes\n";
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     ResampleAnalysis a;
-    test::WriteFile(a.dir / "three.bse", test::PrivateL1Baseline());
+    test::WriteFile(a.dir / "three.bse", test::PrivateL1Baseline(c.missing));
     test::WriteFile(a.dir / "three.mix", KnownMixture(c.known, c.unknown));
     const Outcome o =
         a.Go(ResampleControl(false, options, "Guaranteed percent of maximum: 99.9999999\n"));
@@ -127,6 +130,28 @@ TEST(KnownOriginTest, ResamplesAndTheSamplerKeepThemKnown) {
     }
   }
   EXPECT_EQ(outputs[0], outputs[1]);
+}
+
+// With a baseline entry without data the profile searches update the
+// baseline too, and keep the known fish's columns: their bounds stay beside
+// the normal ones on an informative sample.
+TEST(KnownOriginTest, ProfileBoundsWithABaselineUpdate) {
+  ResampleAnalysis a(kLoci, true);  // Coast without sample at L5
+  std::istringstream fish(test::ResampleMixture(200, 11));
+  std::ostringstream mix;
+  mix << "* characters\nKNOWN\nL1\nL2\nL3\nL4\nL5\n* end\n";
+  int k = 0;
+  for (std::string line; std::getline(fish, line); ++k)
+    mix << (k < 30 ? kNames[k % kStocks] : "-") << ' ' << line << '\n';
+  test::WriteFile(a.dir / "three.mix", mix.str());
+  const Outcome o = a.Go(ResampleControl(false, "Compute confidence intervals: yes\n",
+                                         "Guaranteed percent of maximum: 99.999\n"));
+  ASSERT_FALSE(o.aborted) << a.Log();
+  for (const EstimateRow& row : o.estimates) {
+    if (row.level != 1) continue;
+    EXPECT_NEAR(row.likelihood_lo, row.normal_lo, 0.03) << row.name;
+    EXPECT_NEAR(row.likelihood_hi, row.normal_hi, 0.03) << row.name;
+  }
 }
 
 }  // namespace

@@ -57,9 +57,9 @@ inline std::string ResampleBaseline(int loci = kLoci, bool missing = false) {
 }
 
 // The three stocks' baseline with locus L1 private to each: a fish scored
-// 2000 there is North's, 0200 South's.
-inline std::string PrivateL1Baseline() {
-  std::istringstream in(ResampleBaseline());
+// 2000 there is North's, 0200 South's; with `missing` Coast has no sample at L5.
+inline std::string PrivateL1Baseline(bool missing = false) {
+  std::istringstream in(ResampleBaseline(kLoci, missing));
   std::ostringstream out;
   const char* own[kStocks] = {"L1 200 0 0 0", "L1 0 200 0 0", "L1 0 0 200 0"};
   int stock = -1;
