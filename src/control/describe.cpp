@@ -108,6 +108,7 @@ std::string Describe(const Run& run) {
     Setting(out, "Bayesian estimate", YesNo(o.bayesian));
     Setting(out, "prior by region", YesNo(o.prior_by_region ? 1 : 0));
   }
+  if (o.bias_corrected) Setting(out, "bias-corrected regions", YesNo(o.bias_corrected));
   Setting(out, "Pella-Masuda model", YesNo(o.pella_masuda));
   Setting(out, "print tables", YesNo(o.print_tables));
   Setting(out, "compute all likelihood intervals", YesNo(o.all_likelihood_intervals));

@@ -190,7 +190,7 @@ void ReadParameters(Run& run, Done& done) {
     return;
   }
   if (TooMany(run, run.par.npop, "populations")) return;
-  if (run.par.kind == 2 || resampling) {
+  if (run.par.kind == 2 || resampling || run.opt.bias_corrected != 0) {
     if (run.par.nresamples < 1) {
       Error(run, 3033);
       return;

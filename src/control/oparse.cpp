@@ -34,6 +34,7 @@ constexpr Primary kPrimary[] = {
     {{{"rann"}}, Ohandler::kSwitch, &Opt::rannala_mountain},
     {{{"pred"}}, Ohandler::kPredictive, &Opt::predictive},
     {{{"baye"}}, Ohandler::kSwitch, &Opt::bayesian},
+    {{{"bias"}}, Ohandler::kSwitch, &Opt::bias_corrected},
     {{{"prio"}}, Ohandler::kPriorByRegion, nullptr},
     {{{"pell"}}, Ohandler::kPella, &Opt::pella_masuda},
     {{{"hund"}}, Ohandler::kHundred, nullptr},

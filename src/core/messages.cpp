@@ -270,6 +270,10 @@ void Warning(Body& b, int number) {
             {"The search ended at ", b.x2,
              "% of the maximum, below the guaranteed " + b.a2 + "%:", b.a1 + "."});
       break;
+    case 1070:  // bias-corrected regions asked for without regions
+      b.Log("(5x,a,/5x,a)", {"Bias-corrected regions need regions: the populations table gives",
+                             "no region, so no region estimate is corrected."});
+      break;
     case 1018:  // mixture records with fields after the last one read, counted once
       b.Log("(5x,a,/5x,a)", {std::to_string(b.n1) + " mixture records hold more fields than the " +
                                  b.a1 + " expected; the fields after those are not read.",
@@ -410,6 +414,14 @@ void Err(Body& b, int number) {
       break;
     case 2069:  // a scenarios file without a scenario
       b.Log("(5x,a,/5x,a)", {"The scenarios file holds no scenario:", b.file1 + "."});
+      break;
+    case 2070:  // a mixture record's KNOWN field that names no population
+      b.Log("(5x,a,i6,a,/5x,a,/5x,a)",
+            {"The mixture record on line ", b.n1,
+             ": its KNOWN field (field " + std::to_string(b.n2) + ") names no population",
+             "of the control file: " + Quoted(b.a1) + " (" + Quoted("-") +
+                 " marks a fish of unknown origin).",
+             "In file " + b.file2 + "."});
       break;
     case 2005:
       b.Log("(5x,a)", {"Singular covariance matrix. Infinitesimal jacknkife cannot be computed."});

@@ -24,6 +24,8 @@ struct EstimateRow {
   double likelihood_lo = kNotComputed, likelihood_hi = kNotComputed;
   double p_lo = kNotComputed, p_hi = kNotComputed;  // P-values at the likelihood bounds
   double score = kNotComputed;  // populations: score minus the sample size, as reported
+  // Regions with "Bias-corrected regions": the corrected estimate and its interval.
+  double bias_corrected = kNotComputed, bias_lo = kNotComputed, bias_hi = kNotComputed;
 };
 
 // The facts of an estimation as a whole.

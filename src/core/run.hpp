@@ -182,6 +182,9 @@ struct Opt {
   // likelihood estimate; its prior split evenly over the first-level regions.
   int bayesian = 0;
   bool prior_by_region = false;
+  // A parametric bootstrap of the region estimates at the estimate: their
+  // bias, corrected estimates and intervals.
+  int bias_corrected = 0;
 };
 
 // An estimation that asks only for the leave-one-out of the baseline needs no
@@ -297,6 +300,16 @@ struct Input {
   std::vector<std::string> record_collection;
   Vec<std::int32_t> record_genotype;
   Vec<std::int32_t> record_line;
+  // Fish of known origin (a "KNOWN" field naming their population). Per
+  // accepted record its population, 0 when unknown (none without the field);
+  // the copies of the known records, record after record (max_types per
+  // character). They are counted, whatever their genotype, into one genotype
+  // per population that stands for them, in a last class of their own:
+  // per genotype its population (0 for a genotype of unknown fish; none
+  // without known fish), and its column of P is the population's indicator.
+  std::vector<std::int32_t> record_known;
+  std::vector<std::int8_t> known_copies;
+  Vec<std::int32_t> geno_known;
 
   Mat<double> pm_prior;            // (type, character): Pella-Masuda prior means
   Vec<double> pm_weight;           // per character: Pella-Masuda weights

@@ -16,6 +16,7 @@
 #include "control/itoken.hpp"
 #include "control/values.hpp"
 #include "core/error.hpp"
+#include "core/paths.hpp"
 #include "core/status.hpp"
 #include "data/locus_definition.hpp"
 #include "data/record_text.hpp"
@@ -115,6 +116,7 @@ struct RecordShape {
   std::vector<int> field_char;  // field number -> character read from it (0: skipped)
   int id_field = 0;             // the field of the individuals' IDs (0: none)
   int collection_field = 0;     // the field of their mixture collection (0: none)
+  int known_field = 0;          // the field of a known fish's population (0: none)
 };
 
 RecordShape MixtureShape(const Run& run) {
@@ -147,6 +149,7 @@ void ReadMixtureDefinition(Run& run, LineReader& in, RecordShape& shape) {
   shape.field_char.assign(fields.size() + 1, 0);
   shape.id_field = 0;
   shape.collection_field = 0;
+  shape.known_field = 0;
   int placed = 0;
   for (std::size_t f = 0; f < fields.size(); ++f) {
     if (fields[f] > 0) {
@@ -156,6 +159,8 @@ void ReadMixtureDefinition(Run& run, LineReader& in, RecordShape& shape) {
       shape.id_field = static_cast<int>(f + 1);
     } else if (fields[f] == kCollectionField) {
       shape.collection_field = static_cast<int>(f + 1);
+    } else if (fields[f] == kKnownField) {
+      shape.known_field = static_cast<int>(f + 1);
     }
   }
   if (placed < shape.nc) Error(run, 3025, {.n1 = in.LineNumber(), .n2 = placed, .n3 = shape.nc});
@@ -171,6 +176,9 @@ void ClearMixture(Input& input) {
   input.ngenotypes = 0;
   input.record_id.clear();
   input.record_collection.clear();
+  input.record_known.clear();
+  input.known_copies.clear();
+  input.geno_known.Free();
   input.record_genotype.Free();
   input.record_line.Free();
 }
@@ -210,7 +218,8 @@ class MixtureReader {
         condense_(shape.types, shape.maxtyp, shape.ploidies, lookup),
         limits_{.genotypes = std::max(run.par.max_genotypes, 0),
                 .classes = std::max(run.par.max_classes, 0),
-                .grow_classes = !run.par.classes_given} {}
+                .grow_classes = !run.par.classes_given},
+        known_count_(static_cast<std::size_t>(std::max(run.par.npop, 0)) + 1, 0) {}
 
   // Reads one line of the records: a record, a comment or a blank line.
   void AcceptRecord(const std::string& text);
@@ -224,6 +233,9 @@ class MixtureReader {
   int MissingCharacters() const;
   void MakeGenotypeRoom();
   void Place(int number);
+  int KnownPopulation(std::string_view record, int number);
+  void KeepKnown(int pop, int number);
+  void PutKnownClass(int first_genotype, int first_class);
 
   Run& run_;
   LineReader& in_;
@@ -239,8 +251,14 @@ class MixtureReader {
   // Per accepted record: its ID, its genotype (in order of first occurrence)
   // and its line.
   std::vector<std::string> record_id_, record_collection_;
-  std::vector<std::int32_t> record_genotype_;
+  std::vector<std::int32_t> record_genotype_;  // a known fish's: minus its population
   std::vector<std::int32_t> record_line_;
+  // Fish of known origin: per record its population (0 unknown), the known
+  // records' copies, and per population its known fish.
+  std::vector<std::int32_t> record_known_;
+  std::vector<std::int8_t> known_copies_;
+  std::vector<std::int32_t> known_count_;
+  int nknown_ = 0;
 };
 
 int MixtureReader::MissingCharacters() const {
@@ -280,6 +298,41 @@ void MixtureReader::Place(int number) {
   record_line_.push_back(number);
 }
 
+// A population's name as a record field writes it: each blank an "_".
+std::string AsField(std::string name) {
+  for (char& c : name)
+    if (IsBlank(c)) c = '_';
+  return name;
+}
+
+// The population that the record's "KNOWN" field names (its name in the
+// populations table, blanks written "_", compared without case): 0 for "-"
+// (origin unknown); -1 after error 2070 for a name that is no population.
+int MixtureReader::KnownPopulation(std::string_view record, int number) {
+  const std::string_view name = FieldText(record, shape_.known_field);
+  if (name == "-") return 0;
+  for (int i = 1; i <= run_.par.npop && i <= run_.pops.Size(); ++i)
+    if (SameNoCase(AsField(Trim(run_.pops(i).name)), name)) return i;
+  Error(run_, 2070,
+        {.a1 = std::string(name),
+         .a2 = Trim(run_.files.mixture),
+         .n1 = number,
+         .n2 = shape_.known_field});
+  return -1;
+}
+
+// A fish of known origin: its genotype is kept for the individuals table, and
+// it counts into its population's known fish.
+void MixtureReader::KeepKnown(int pop, int number) {
+  const std::int8_t* copies = work_.Data();
+  known_copies_.insert(known_copies_.end(), copies, copies + geno_size_);
+  ++known_count_[static_cast<std::size_t>(pop)];
+  ++nknown_;
+  record_known_.push_back(pop);
+  record_genotype_.push_back(-pop);
+  record_line_.push_back(number);
+}
+
 void MixtureReader::AcceptRecord(const std::string& text) {
   std::size_t n = TrimmedLength(text);
   if (n == 0 || IsRecordComment(text)) return;
@@ -301,14 +354,28 @@ void MixtureReader::AcceptRecord(const std::string& text) {
     ++nbad_;
     return;
   }
+  const int known = shape_.known_field > 0 ? KnownPopulation(record, number) : 0;
+  if (run_.error.stop) return;
+  if (known < 0) {
+    ++nbad_;
+    return;
+  }
+  if (condense_.Individuals() + nknown_ == INT_MAX) {  // no count may wrap
+    Error(run_, 3011, {.a1 = kKind, .n1 = number});
+    return;
+  }
+  if (known > 0) {  // its genotype does not enter the estimate: no missing-character limit
+    record_id_.emplace_back(shape_.id_field > 0 ? FieldText(record, shape_.id_field)
+                                                : std::string_view());
+    if (shape_.collection_field > 0)
+      record_collection_.emplace_back(FieldText(record, shape_.collection_field));
+    KeepKnown(known, number);
+    return;
+  }
   const int nmissing = MissingCharacters();
   if (nmissing > run_.par.max_missing) {
     Error(run_, 1015, {.n1 = nmissing, .n2 = number});
     ++nskipped_;
-    return;
-  }
-  if (condense_.Individuals() == INT_MAX) {  // no count may wrap
-    Error(run_, 3011, {.a1 = kKind, .n1 = number});
     return;
   }
   MakeGenotypeRoom();
@@ -316,20 +383,48 @@ void MixtureReader::AcceptRecord(const std::string& text) {
                                               : std::string_view());
   if (shape_.collection_field > 0)
     record_collection_.emplace_back(FieldText(record, shape_.collection_field));
+  if (shape_.known_field > 0) record_known_.push_back(0);
   Place(number);
+}
+
+// After the classes of the genotypes read, the last class: one genotype per
+// population with known fish, unscored everywhere, that stands for them.
+void MixtureReader::PutKnownClass(int first_genotype, int first_class) {
+  Input& input = run_.input;
+  int pops = 0;
+  for (std::int32_t m : known_count_) pops += m > 0 ? 1 : 0;
+  const int last = first_genotype + pops - 1;
+  if (input.copies.Size3() < last) input.copies.Extend3(last);
+  if (input.geno_count.Size() < last) input.geno_count.Extend(last);
+  if (input.class_genotypes.Size() < first_class) {
+    input.class_genotypes.Extend(first_class);
+    input.class_individuals.Extend(first_class);
+  }
+  input.geno_known.Resize(last, 0);
+  int g = first_genotype;
+  for (int i = 1; i < static_cast<int>(known_count_.size()); ++i) {
+    const std::int32_t m = known_count_[static_cast<std::size_t>(i)];
+    if (m == 0) continue;
+    if (geno_size_ > 0) std::memset(input.copies.Ptr(1, 1, g), 0, geno_size_);
+    input.geno_count(g) = m;
+    input.geno_known(g) = i;
+    known_count_[static_cast<std::size_t>(i)] = g++;  // from here on: the genotype
+  }
+  input.class_genotypes(first_class) = pops;
+  input.class_individuals(first_class) = nknown_;
 }
 
 void MixtureReader::PutInClassOrder() {
   Input& input = run_.input;
-  const int ngeno = condense_.Genotypes();
-  const int nclasses = condense_.Classes();
-  const int sample = condense_.Individuals();
+  const int ngeno_read = condense_.Genotypes();
+  const int nclasses_read = condense_.Classes();
+  const int sample = condense_.Individuals() + nknown_;
   if (input.class_genotypes.Size() < limits_.classes) {
     input.class_genotypes.Extend(limits_.classes);
     input.class_individuals.Extend(limits_.classes);
   }
   int n = 0;
-  for (int k = 1; k <= nclasses; ++k) {
+  for (int k = 1; k <= nclasses_read; ++k) {
     const std::vector<int>& list = condense_.Members()[static_cast<std::size_t>(k - 1)];
     for (int g : list) {
       ++n;
@@ -339,23 +434,35 @@ void MixtureReader::PutInClassOrder() {
     input.class_genotypes(k) = static_cast<std::int32_t>(list.size());
     input.class_individuals(k) = condense_.ClassIndividuals(k);
   }
+  int ngeno = ngeno_read;
+  int nclasses = nclasses_read;
+  if (nknown_ > 0) {
+    PutKnownClass(ngeno_read + 1, nclasses_read + 1);
+    ngeno = input.geno_known.Size();
+    nclasses = nclasses_read + 1;
+  }
   const std::vector<std::int32_t> class_order = condense_.ClassOrder();
   input.ngenotypes = ngeno;
   input.sample_size = sample;
   input.record_id = std::move(record_id_);
   input.record_collection = std::move(record_collection_);
+  input.record_known = std::move(record_known_);
+  input.known_copies = std::move(known_copies_);
   input.record_genotype.Resize(sample);
   input.record_line.Resize(sample);
   for (int r = 1; r <= sample; ++r) {
     const std::size_t i = static_cast<std::size_t>(r - 1);
-    input.record_genotype(r) = class_order[static_cast<std::size_t>(record_genotype_[i])];
+    const std::int32_t g = record_genotype_[i];
+    input.record_genotype(r) = g < 0 ? known_count_[static_cast<std::size_t>(-g)]
+                                     : class_order[static_cast<std::size_t>(g)];
     input.record_line(r) = record_line_[i];
   }
   input.nclasses = nclasses;
   run_.par.sample_size = sample;
   run_.par.nclasses = nclasses;
-  run_.par.max_genotypes = limits_.genotypes;
-  run_.par.max_classes = limits_.classes;
+  // The known fish's genotypes and class come beyond the capacities.
+  run_.par.max_genotypes = std::max(limits_.genotypes, ngeno);
+  run_.par.max_classes = std::max(limits_.classes, nclasses);
 }
 
 void MixtureReader::ReportSkippedRecords() {

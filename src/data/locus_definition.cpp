@@ -75,9 +75,11 @@ int FieldOf(const Run& run, DefinitionRule rule, const std::string& name,
   if (c > 0) return c;
   const bool has_id = std::find(fields.begin(), fields.end(), kIdField) != fields.end();
   if (!has_id && SameNoCase(name, "ID")) return kIdField;
-  const bool has_collection =
-      std::find(fields.begin(), fields.end(), kCollectionField) != fields.end();
-  return !has_collection && SameNoCase(name, "COLLECTION") ? kCollectionField : kSkippedField;
+  auto first = [&](int kind, const char* word) {
+    return SameNoCase(name, word) && std::find(fields.begin(), fields.end(), kind) == fields.end();
+  };
+  if (first(kCollectionField, "COLLECTION")) return kCollectionField;
+  return first(kKnownField, "KNOWN") ? kKnownField : kSkippedField;
 }
 
 }  // namespace

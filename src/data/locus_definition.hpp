@@ -18,11 +18,13 @@ inline constexpr int kSkippedField = 0;
 inline constexpr int kIdField = -1;
 inline constexpr int kPopField = -2;
 inline constexpr int kCollectionField = -3;  // a mixture record's collection
+inline constexpr int kKnownField = -4;       // a mixture record's population when known
 
 enum class DefinitionRule {
   // Mixture file: comment lines may begin with blanks; a field's name runs from
   // its line's first word to the end of the line; a star token ends the
-  // definition; a name is a character's first, else the first "ID".
+  // definition; a name is a character's first, else the first "ID",
+  // "COLLECTION" or "KNOWN" (any case).
   kMixture,
   // Reference individuals file: comments begin in column 1; a field's name is
   // its whole line; a line whose first field is "*" ends the definition; "ID"

@@ -232,7 +232,8 @@ std::vector<ProfileInterval> Likeci(Run& run, const OptimData& data, const Optim
                  .base_counts = data.base_counts,
                  .nmissing = data.nmissing,
                  .missing_totals = missing_totals,
-                 .missing_freqs = missing_freqs};
+                 .missing_freqs = missing_freqs,
+                 .known = data.known};
   OptimSwitches trial_sw = sw;
   trial_sw.screen = 0;
   trial_sw.draw = 0;

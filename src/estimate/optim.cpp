@@ -457,7 +457,8 @@ OptimData RunOptimData(Run& run, Mat<double>& P, Vec<double>& lscale) {
                    .base_counts = in.base_counts,
                    .nmissing = in.nmissing_base,
                    .missing_totals = in.missing_totals,
-                   .missing_freqs = in.missing_freqs};
+                   .missing_freqs = in.missing_freqs,
+                   .known = &in.geno_known};
 }
 
 Tolerances RunTolerances(const Run& run) {

@@ -31,6 +31,9 @@ struct OptimData {
   int nmissing = 0;                       // missing-baseline entries
   Vec<double>& missing_totals;
   Mat<double>& missing_freqs;  // (type, entry)
+  // Per genotype, the population of the known fish it stands for (0 or none:
+  // unknown fish); the baseline update keeps their columns indicators.
+  const Vec<std::int32_t>* known = nullptr;
 
   // Number of genotypes: the classes' genotypes together.
   int Genotypes() const {

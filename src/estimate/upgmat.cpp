@@ -4,8 +4,9 @@
 #include <cmath>
 
 #include "core/run.hpp"
-#include "model/gfactor.hpp"
 #include "estimate/likelihood.hpp"
+#include "model/gfactor.hpp"
+#include "model/gmatrx.hpp"
 #include "model/gprob.hpp"
 
 namespace velk {
@@ -115,6 +116,7 @@ double Upgmat(Run& run, const OptimData& data, const Vec<double>& theta, bool dr
     }
     Gfrow(run, work.patterns, data.copies, work.freq, i, data.P, data.lscale, work.factors);
     if (run.error.stop) return beta;
+    if (data.known != nullptr) KnownColumns(*data.known, ngenotypes, data.P, data.lscale, i);
   }
   return beta;
 }

@@ -43,6 +43,8 @@ struct Built {
   std::vector<const Individual*> reference, mixture;
   std::vector<int> ref_pop;  // per reference individual: population (0-based)
   std::vector<std::string> ref_id, mix_id, mix_collection;
+  std::vector<int> mix_known;  // per mixture individual: its known population (0-based; -1 none)
+  bool any_known = false;      // some mixture individual is of known origin
   std::vector<std::string> collections;  // mixture collections kept, in order
   std::vector<MixturePart> parts;       // the analyses of the mixture
   int genotypes = 0, classes = 0, most_missing = 0;

@@ -72,16 +72,22 @@ std::string ReferenceText(const std::string& sources, const Built& b) {
   return ref.str();
 }
 
-// One analysis's mixture individuals: ID and collection, then the loci.
+// One analysis's mixture individuals: ID and collection (and, when some fish
+// is of known origin, its population or "-"), then the loci.
 std::string MixtureText(const std::string& sources, const Built& b, const MixturePart& part) {
   std::ostringstream mix;
   mix << "\\ Mixture individuals imported from " << sources;
   if (!part.collection.empty()) mix << ", mixture collection " << part.collection;
   mix << '\n';
-  WriteDefinition(b, "ID\nCOLLECTION\n", mix);
+  WriteDefinition(b, b.any_known ? "ID\nCOLLECTION\nKNOWN\n" : "ID\nCOLLECTION\n", mix);
   for (std::size_t i : part.members) {
     const std::string collection = FieldSafe(b.mix_collection[i]);
     mix << b.mix_id[i] << ' ' << (collection.empty() ? "-" : collection);
+    if (b.any_known) {  // the fish's population when known, as the control file names it
+      const int known = b.mix_known[i];
+      mix << ' '
+          << (known < 0 ? "-" : FieldSafe(b.pops[static_cast<std::size_t>(known)].short_name));
+    }
     for (std::size_t l = 0; l < b.loci.size(); ++l)
       mix << ' ' << Field(b.loci[l], b.mixture[i]->alleles[l]);
     mix << '\n';

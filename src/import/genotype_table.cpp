@@ -77,7 +77,7 @@ namespace {
 
 // The columns of a genotype table's header.
 struct TableColumns {
-  int type = -1, pop = -1, region = -1, id = -1;
+  int type = -1, pop = -1, region = -1, id = -1, known = -1;
   std::vector<int> free;                   // the other columns, in order
   std::vector<std::pair<int, int>> pairs;  // per locus: its two columns
 };
@@ -98,6 +98,8 @@ struct TableColumns {
       cols.region = col;
     else if (name == "indiv" && cols.id < 0)
       cols.id = col;
+    else if (name == "known_collection" && cols.known < 0)
+      cols.known = col;
     else if (!(k == 0 && name.empty()))  // R's row names
       cols.free.push_back(col);
   }
@@ -303,6 +305,9 @@ bool IsMissing(const TableReading& t, const std::string& code) {
   ind.region = FieldOf(row, t.cols.region);
   if (ind.region == "NA") ind.region.clear();
   if (!CheckSampleType(t, Lower(FieldOf(row, t.cols.type)), ind)) return false;
+  // A mixture fish's known population (a reference fish's is its collection).
+  ind.known = ind.mixture ? FieldOf(row, t.cols.known) : std::string();
+  if (ind.known == "NA") ind.known.clear();
   std::vector<std::uint16_t> index(t.cols.pairs.size());
   for (std::size_t l = 0; l < t.cols.pairs.size(); ++l)
     if (!ReadGenotype(t, row, l, ind, index[l])) return false;

@@ -68,6 +68,7 @@ struct Individual {
   std::string id;
   std::string population;
   std::string region;
+  std::string known;  // a mixture fish of known origin: its population (table "known_collection")
   bool mixture = false;
   std::string file;  // the file it was read from, for messages
   int line = 0;      // its line (row) in that file

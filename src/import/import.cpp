@@ -299,6 +299,25 @@ void CheckIds(const GenotypeSet& ref, const std::vector<int>& ploidy, Built& b, 
                       example + ").");
 }
 
+// Each mixture individual's known population (its table's "known_collection");
+// error 2071 for one that names no reference population.
+void KnownPopulations(const std::unordered_map<std::string, int>& pop_index, Built& b,
+                      Messages& msgs) {
+  b.mix_known.assign(b.mixture.size(), -1);
+  for (std::size_t i = 0; i < b.mixture.size(); ++i) {
+    const Individual& ind = *b.mixture[i];
+    if (ind.known.empty()) continue;
+    const auto it = pop_index.find(ind.known);
+    if (it == pop_index.end()) {
+      msgs.Add(2071, ind.file + ", line " + std::to_string(ind.line) + ": known_collection \"" +
+                         Cited(ind.known) + "\" is no collection of the reference.");
+      continue;
+    }
+    b.mix_known[i] = it->second;
+    b.any_known = true;
+  }
+}
+
 // Populations in order of first appearance; returns name -> index.
 std::unordered_map<std::string, int> NumberPopulations(Built& b) {
   std::unordered_map<std::string, int> pop_index;
@@ -653,6 +672,8 @@ void Build(const ImportRequest& request, const std::string& name, GenotypeSet& r
   NumberAlleles(ref, ploidy, b, msgs);
   if (msgs.Failed()) return;
   CountCopies(b, msgs);
+  KnownPopulations(pop_index, b, msgs);
+  if (msgs.Failed()) return;
   FormParts(request, name, b);
   CountMixtureGenotypes(b);
   ShortenNames(b, msgs);
@@ -690,6 +711,10 @@ std::string Summary(const ImportRequest& request, const std::string& format, con
     << Percent(static_cast<double>(b.mix_missing), static_cast<double>(b.mixture.size() * nloci))
     << "\nDistinct mixture genotypes: " << b.genotypes << " in " << b.classes
     << " patterns of missing loci\n";
+  if (b.any_known)
+    s << "Of known origin: " << std::count_if(b.mix_known.begin(), b.mix_known.end(), [](int k) {
+      return k >= 0;
+    }) << " mixture individuals (known_collection)\n";
   for (const MixturePart& part : b.parts)
     if (!part.collection.empty())
       s << "  collection " << part.collection << ": " << part.members.size() << " individuals, "

@@ -207,6 +207,28 @@ void Gmatrx(Run& run, const Arr3<std::int16_t>& counts, const Mat<std::int32_t>&
 void Gmatrx(Run& run, Mat<double>& P, Vec<double>& lscale, int& nmissing) {
   Gmatrx(run, run.input.base_counts, run.input.base_totals, run.input.copies, run.input.ngenotypes,
          P, lscale, nmissing, 0);
+  if (run.error.stop == 0) KnownColumns(run.input.geno_known, run.input.ngenotypes, P, lscale);
+}
+
+void KnownColumn(int np, int pop, double* col, double& lscale) {
+  for (int i = 1; i <= np; ++i) col[i - 1] = i == pop ? 1.0 : 0.0;
+  lscale = 0.0;
+}
+
+void KnownColumnOf(const Vec<std::int32_t>& known, int g, Mat<double>& P, Vec<double>& lscale) {
+  if (g <= known.Size() && known(g) > 0) KnownColumn(P.Rows(), known(g), P.Ptr(1, g), lscale(g));
+}
+
+void KnownColumns(const Vec<std::int32_t>& known, int ngenotypes, Mat<double>& P,
+                  Vec<double>& lscale, int row) {
+  const int last = std::min(ngenotypes, known.Size());
+  for (int g = 1; g <= last; ++g) {
+    if (known(g) <= 0) continue;
+    if (row == 0)
+      KnownColumn(P.Rows(), known(g), P.Ptr(1, g), lscale(g));
+    else
+      P(row, g) = row == known(g) ? 1.0 : 0.0;
+  }
 }
 
 }  // namespace velk

@@ -70,7 +70,23 @@ void Gmatrx(Run& run, const Arr3<std::int16_t>& counts, const Mat<std::int32_t>&
             const Arr3<std::int8_t>& copies, int ngenotypes, Mat<double>& P, Vec<double>& lscale,
             int& nmissing, int draw = 0);
 
-// The same for the run's own baseline and mixture (run.input).
+// The same for the run's own baseline and mixture (run.input), with the
+// columns of the genotypes that stand for fish of known origin (KnownColumns).
 void Gmatrx(Run& run, Mat<double>& P, Vec<double>& lscale, int& nmissing);
+
+// A fish of known origin enters the likelihood through its population's share
+// alone: its column is the indicator of population `pop` (1 there, 0
+// elsewhere, unscaled).
+void KnownColumn(int np, int pop, double* col, double& lscale);
+
+// Column g of P becomes KnownColumn when known(g) names a population (known,
+// per genotype its known fish's population or 0, may be shorter than the
+// genotypes: those after it are of unknown fish).
+void KnownColumnOf(const Vec<std::int32_t>& known, int g, Mat<double>& P, Vec<double>& lscale);
+
+// KnownColumnOf for genotypes 1..ngenotypes; row i only (the baseline update
+// rebuilds one population's row) when `row` is given.
+void KnownColumns(const Vec<std::int32_t>& known, int ngenotypes, Mat<double>& P,
+                  Vec<double>& lscale, int row = 0);
 
 }  // namespace velk

@@ -86,9 +86,29 @@ const char* ModelName(const Opt& opt) {
 }  // namespace
 
 void WriteEstimateTable(Run& run, const std::vector<EstimateRow>& rows) {
-  CsvTable est({"mixture_collection", "level", "id", "name", "level1_region", "level2_region", "level3_region",
-                "estimate", "std_error", "cv", "normal_lower", "normal_upper", "likelihood_lower",
-                "likelihood_upper", "likelihood_lower_p", "likelihood_upper_p", "score"});
+  std::vector<std::string_view> head{"mixture_collection",
+                                     "level",
+                                     "id",
+                                     "name",
+                                     "level1_region",
+                                     "level2_region",
+                                     "level3_region",
+                                     "estimate",
+                                     "std_error",
+                                     "cv",
+                                     "normal_lower",
+                                     "normal_upper",
+                                     "likelihood_lower",
+                                     "likelihood_upper",
+                                     "likelihood_lower_p",
+                                     "likelihood_upper_p",
+                                     "score"};
+  const bool bias = run.opt.bias_corrected != 0;
+  if (bias) {
+    for (std::string_view h : {"bias_corrected", "bias_corrected_lower", "bias_corrected_upper"})
+      head.push_back(h);
+  }
+  CsvTable est(head);
   const std::string collection = MixtureCollection(run);
   for (const EstimateRow& r : rows) {
     est.Text(collection).Int(r.level).Int(r.id).Text(r.name);
@@ -100,6 +120,7 @@ void WriteEstimateTable(Run& run, const std::vector<EstimateRow>& rows) {
     }
     est.Real(r.estimate).Real(r.se).Real(r.cv).Real(r.normal_lo).Real(r.normal_hi);
     est.Real(r.likelihood_lo).Real(r.likelihood_hi).Real(r.p_lo).Real(r.p_hi).Real(r.score);
+    if (bias) est.Real(r.bias_corrected).Real(r.bias_lo).Real(r.bias_hi);
     est.EndRow();
   }
   WriteCsvTable(run, ".estimates.csv", "Estimates table", est);

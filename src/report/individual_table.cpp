@@ -176,8 +176,10 @@ Mat<int> RegionOfLevels(const Run& run) {
   return region_of;
 }
 
-// The heads of the individuals table, with three columns per region level.
-CsvTable IndividualsTable(int nlevels) {
+// The heads of the individuals table, with three columns per region level,
+// and a last column "known" (1 for a fish of known origin) when the mixture
+// file names known populations.
+CsvTable IndividualsTable(int nlevels, bool known_field, bool bayes) {
   std::vector<std::string_view> head{"mixture_collection",
                                      "record",
                                      "line",
@@ -196,11 +198,16 @@ CsvTable IndividualsTable(int nlevels) {
   for (const std::string& h : level_heads) head.push_back(h);
   head.push_back("log_likelihood");
   head.push_back("z_score");
+  if (known_field) head.push_back("known");
+  if (bayes) {
+    for (std::string_view h : {"bayes_population", "bayes_population_name", "bayes_posterior"})
+      head.push_back(h);
+  }
   return CsvTable(head);
 }
 
 // The heads of the posteriors table, with a region column per level.
-CsvTable PosteriorsTable(int nlevels) {
+CsvTable PosteriorsTable(int nlevels, bool bayes) {
   std::vector<std::string_view> post_head{"mixture_collection", "record", "id", "population",
                                           "population_name"};
   std::vector<std::string> region_heads;
@@ -208,6 +215,7 @@ CsvTable PosteriorsTable(int nlevels) {
     region_heads.push_back("level" + std::to_string(l) + "_region");
   for (const std::string& h : region_heads) post_head.push_back(h);
   post_head.push_back("posterior");
+  if (bayes) post_head.push_back("bayes_posterior");
   return CsvTable(post_head);
 }
 
@@ -219,12 +227,12 @@ struct TableRows {
   const std::vector<Mat<double>>& pop_freq;
   const Mat<int>& region_of;
   int nlevels = 0;
+  const Mat<double>* bayes = nullptr;  // the sampler's averaged membership
 };
 
-// The characters that mixture genotype g scores.
-int CharactersScored(const Run& run, int g) {
+// The characters that a genotype (its copies, max_types per character) scores.
+int CharactersScored(const Run& run, const std::int8_t* copies) {
   const int maxtyp = run.par.max_types;
-  const std::int8_t* copies = run.input.copies.Ptr(1, 1, g);
   int scored = 0;
   for (int c = 1; c <= run.par.nchar; ++c) {
     int n = 0;
@@ -278,11 +286,12 @@ void RegionColumns(const TableRows& t, const std::vector<double>& w,
 
 // The posteriors rows of record `rec`: one per population with a posterior of
 // at least kSmallestPosterior.
-void PosteriorRows(const TableRows& t, int rec, const std::string& collection,
+void PosteriorRows(const TableRows& t, int rec, int g, const std::string& collection,
                    const std::string& id, const std::vector<double>& w, CsvTable& post) {
   for (int i = 1; i <= t.run.par.npop; ++i) {
     const double wi = w[static_cast<std::size_t>(i)];
-    if (!(wi >= kSmallestPosterior)) continue;
+    const double bi = t.bayes != nullptr ? (*t.bayes)(i, g) : 0.0;
+    if (!(wi >= kSmallestPosterior) && !(bi >= kSmallestPosterior)) continue;
     post.Text(collection).Int(rec).Text(id).Int(i).Text(PopulationName(t.run, i));
     for (int l = 1; l <= t.nlevels; ++l) {
       if (t.region_of(i, l) > 0)
@@ -290,8 +299,23 @@ void PosteriorRows(const TableRows& t, int rec, const std::string& collection,
       else
         post.Real(kNotComputed);
     }
-    post.Real(wi).EndRow();
+    post.Real(wi);
+    if (t.bayes != nullptr) post.Real(bi);
+    post.EndRow();
   }
+}
+
+// The individuals row's sampler columns: the population most likely under the
+// averaged membership of genotype g, and that membership.
+void BayesColumns(const TableRows& t, int g, CsvTable& ind) {
+  int best = 1;
+  for (int i = 2; i <= t.run.par.npop; ++i)
+    if ((*t.bayes)(i, g) > (*t.bayes)(best, g)) best = i;
+  if (!((*t.bayes)(best, g) > 0.0)) {
+    ind.Real(kNotComputed).Real(kNotComputed).Real(kNotComputed);
+    return;
+  }
+  ind.Int(best).Text(PopulationName(t.run, best)).Real((*t.bayes)(best, g));
 }
 
 // The mixture collection of record `rec`: its own COLLECTION field when the
@@ -304,7 +328,8 @@ std::string RecordCollection(const Run& run, int rec, const std::string& pooled)
 
 }  // namespace
 
-void WriteIndividualTables(Run& run, const Mat<double>& P, const Vec<double>& theta) {
+void WriteIndividualTables(Run& run, const Mat<double>& P, const Vec<double>& theta,
+                           const Mat<double>* bayes) {
   const Input& in = run.input;
   const int np = run.par.npop;
   const int nr = run.par.nregions;
@@ -314,14 +339,15 @@ void WriteIndividualTables(Run& run, const Mat<double>& P, const Vec<double>& th
   std::vector<Mat<double>> pop_freq;
   if (!EstimatedFrequencies(run, pop_freq)) return;
   const Mat<int> region_of = RegionOfLevels(run);
-  CsvTable ind = IndividualsTable(nlevels);
-  CsvTable post = PosteriorsTable(nlevels);
+  CsvTable ind = IndividualsTable(nlevels, !in.record_known.empty(), bayes != nullptr);
+  CsvTable post = PosteriorsTable(nlevels, bayes != nullptr);
   const TableRows rows{.run = run,
                        .P = P,
                        .theta = theta,
                        .pop_freq = pop_freq,
                        .region_of = region_of,
-                       .nlevels = nlevels};
+                       .nlevels = nlevels,
+                       .bayes = bayes};
 
   const int nrec = in.record_genotype.Size();
   const std::string pooled = MixtureCollection(run);
@@ -329,31 +355,43 @@ void WriteIndividualTables(Run& run, const Mat<double>& P, const Vec<double>& th
   const std::vector<std::vector<double>> masses = PredictiveMasses(run);
   std::vector<double> w(static_cast<std::size_t>(np) + 1);
   std::vector<double> region_w(static_cast<std::size_t>(nr) + 1);
+  const bool known_field = !in.record_known.empty();
+  const std::size_t geno_size =
+      static_cast<std::size_t>(run.par.max_types) * static_cast<std::size_t>(run.par.nchar);
+  std::size_t known_seen = 0;
   for (int rec = 1; rec <= nrec; ++rec) {
     const int g = in.record_genotype(rec);
+    // A fish of known origin keeps its own genotype beside the one that stands for it.
+    const bool known = known_field && in.record_known[static_cast<std::size_t>(rec - 1)] > 0;
+    const std::int8_t* copies =
+        known ? in.known_copies.data() + geno_size * known_seen++ : in.copies.Ptr(1, 1, g);
     const std::string id = static_cast<std::size_t>(rec) <= in.record_id.size()
                                ? in.record_id[rec - 1]
                                : std::string();
     const int line = rec <= in.record_line.Size() ? in.record_line(rec) : 0;
     const std::string collection = RecordCollection(run, rec, pooled);
-    ind.Text(collection).Int(rec).Int(line).Text(id).Int(CharactersScored(run, g));
+    ind.Text(collection).Int(rec).Int(line).Text(id).Int(CharactersScored(run, copies));
     const int best = Membership(rows, g, w);
     if (best == 0) {
       for (int k = 0; k < 3 + 3 * nlevels + 2; ++k) ind.Real(kNotComputed);
+      if (known_field) ind.Int(known ? 1 : 0);
+      if (bayes != nullptr) BayesColumns(rows, g, ind);
       ind.EndRow();
       continue;
     }
     ind.Int(best).Text(PopulationName(run, best)).Real(w[static_cast<std::size_t>(best)]);
     RegionColumns(rows, w, region_w, ind);
     const GenotypeFit fit =
-        FitGenotype(run, pop_freq[static_cast<std::size_t>(best - 1)], in.copies.Ptr(1, 1, g),
+        FitGenotype(run, pop_freq[static_cast<std::size_t>(best - 1)], copies,
                     &caches[static_cast<std::size_t>(best - 1)],
                     masses.empty() ? nullptr : masses[static_cast<std::size_t>(best - 1)].data());
     ind.Real(fit.log_likelihood);
     ind.Real(fit.variance > 0.0 ? (fit.log_likelihood - fit.mean) / std::sqrt(fit.variance)
                                 : kNotComputed);
+    if (known_field) ind.Int(known ? 1 : 0);
+    if (bayes != nullptr) BayesColumns(rows, g, ind);
     ind.EndRow();
-    PosteriorRows(rows, rec, collection, id, w, post);
+    PosteriorRows(rows, rec, g, collection, id, w, post);
   }
   if (!WriteCsvTable(run, ".individuals.csv", "Individuals table", ind)) return;
   WriteCsvTable(run, ".posteriors.csv", "Posteriors table", post);

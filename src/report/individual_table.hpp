@@ -2,8 +2,9 @@
 // Per-individual assignments: for every mixture individual in file order its
 // most likely population and region of each level with their posterior
 // probabilities, and how well its genotype fits that population
-// (.individuals.csv); and the posterior of every population it may come from
-// (.posteriors.csv, long form).
+// (.individuals.csv; a last column "known" when the mixture names known
+// populations, a known fish's fit computed from its own genotype); and the
+// posterior of every population it may come from (.posteriors.csv, long form).
 #include <cstdint>
 #include <map>
 #include <utility>
@@ -44,6 +45,12 @@ GenotypeFit FitGenotype(const Run& run, const Mat<double>& freq, const std::int8
 
 // Writes both tables from the estimate `theta`, the genotype probabilities P
 // (population x genotype, columns in any scale) and the run's mixture records.
-void WriteIndividualTables(Run& run, const Mat<double>& P, const Vec<double>& theta);
+// `bayes`, when given, is every genotype's posterior membership averaged over
+// the sampler's kept sweeps (population x genotype): the individuals table
+// gains its most likely population and posterior, the posteriors table a
+// column "bayes_posterior" (a row where either posterior is at least
+// kSmallestPosterior).
+void WriteIndividualTables(Run& run, const Mat<double>& P, const Vec<double>& theta,
+                           const Mat<double>* bayes = nullptr);
 
 }  // namespace velk

@@ -55,6 +55,10 @@ void Prtest(Run& run, const EstimatesReport& est) {
   for (int k = 1; k <= est.nclasses; ++k) nobs += est.class_individuals(k);
   out.Write("(/2x,a,i4)", {"Number of types ", est.ngenotypes});
   out.Write("(2x,a,i4)", {"Number of observations ", nobs});
+  // Fish of known origin: one type per population stands for them, in the last class.
+  if (run.input.geno_known.Size() > 0 && est.nclasses >= 1)
+    out.Write("(2x,a,i4,a)", {"Known origin           ", est.class_individuals(est.nclasses),
+                              " (their population's share alone)"});
   if (est.nclasses > 1) {
     out.Write("(2x,a,i4)", {"Classes   ", est.nclasses});
     std::vector<Item> types{"- Types per class"};

@@ -85,6 +85,10 @@ void AllocateDraws(Run& run, DrawWork& work) {
       mix.copies.Resize(maxtyp, nc, std::max(ng, 1));
       mix.count.Resize(std::max(ng, 1));
       mix.origin.Resize(std::max(ng, 1));
+      if (in.geno_known.Size() > 0)
+        mix.known.Resize(std::max(ng, 1));
+      else
+        mix.known.Free();
       mix.class_genotypes.Resize(std::max(in.nclasses, 1));
       mix.class_individuals.Resize(std::max(in.nclasses, 1));
       work.P.Resize(np, std::max(ng, 1));
@@ -170,6 +174,7 @@ void Distrb(Run& run, Frequencies frequencies, std::int32_t& seed, DrawWork& wor
       std::memcpy(mix.copies.Ptr(1, 1, kept), in.copies.Ptr(1, 1, g), len);
       mix.count(kept) = n;
       mix.origin(kept) = g;
+      if (mix.known.Size() > 0) mix.known(kept) = g <= in.geno_known.Size() ? in.geno_known(g) : 0;
       ++genotypes;
       individuals += n;
     }
@@ -192,11 +197,13 @@ void Distrb(Run& run, Frequencies frequencies, std::int32_t& seed, DrawWork& wor
   if (work.defer_columns) {
     work.deferred = kept;
     work.deferred_copies = &mix.copies;
+    work.deferred_known = &mix.known;
     return;
   }
   for (int j = 1; j <= kept; ++j) {
     Gpcol(run, work.tables, mix.copies.Ptr(1, 1, j), work.P.Ptr(1, j), work.lscale(j));
     if (run.error.stop != 0) return;
+    KnownColumnOf(mix.known, j, work.P, work.lscale);
   }
 }
 
@@ -218,11 +225,13 @@ void Clprob(Run& run, Frequencies frequencies, DrawWork& work) {
   if (work.defer_columns) {
     work.deferred = in.ngenotypes;
     work.deferred_copies = &in.copies;
+    work.deferred_known = &in.geno_known;
     return;
   }
   for (int g = 1; g <= in.ngenotypes; ++g) {
     Gpcol(run, work.tables, in.copies.Ptr(1, 1, g), work.P.Ptr(1, g), work.lscale(g));
     if (run.error.stop != 0) return;
+    KnownColumnOf(in.geno_known, g, work.P, work.lscale);
   }
 }
 
@@ -380,6 +389,8 @@ void MixsimJR(Run& run, const Arr3<std::int16_t>& drawing, const Vec<double>& th
   work.nmissing = 0;
   work.deferred = 0;
   work.deferred_copies = &mix.copies;
+  work.deferred_known = nullptr;
+  mix.known.Free();
   CondenseLimits limits{.genotypes = MostSimulated(run), .classes = INT_MAX};
 
   for (int ind = 1; ind <= n; ++ind) {
@@ -438,7 +449,9 @@ void PutOwnTerm(int np, int j, double own, double* col, double& lscale,
 // Column g of P: Gpcol, and for a held-out individual its own population's term.
 void MakeColumn(Run& run, const Arr3<std::int8_t>& copies, int g, DrawWork& work) {
   Gpcol(run, work.tables, copies.Ptr(1, 1, g), work.P.Ptr(1, g), work.lscale(g));
-  if (run.error.stop != 0 || !work.held_columns) return;
+  if (run.error.stop != 0) return;
+  if (work.deferred_known != nullptr) KnownColumnOf(*work.deferred_known, g, work.P, work.lscale);
+  if (!work.held_columns) return;
   PutOwnTerm(run.par.npop, work.held_pop(g), work.held_log(g), work.P.Ptr(1, g), work.lscale(g),
              work.tables);
 }
@@ -509,6 +522,8 @@ void HeldOutMixture(Run& run, const HeldOutPool& pool, const Vec<double>& theta,
   mix.ngenotypes = 0;
   work.deferred = 0;
   work.deferred_copies = &mix.copies;
+  work.deferred_known = nullptr;
+  mix.known.Free();
   Popfrq(run, run.input.base_counts, run.input.base_totals, DrawSwitch(frequencies), work.tables,
          work.nmissing);
   if (run.error.stop != 0) return;
@@ -564,7 +579,8 @@ OptimData DrawnOptimData(Run& run, DrawWork& work) {
                    .base_counts = in.base_counts,
                    .nmissing = in.nmissing_base,
                    .missing_totals = in.missing_totals,
-                   .missing_freqs = in.missing_freqs};
+                   .missing_freqs = in.missing_freqs,
+                   .known = &work.mix.known};
 }
 
 }  // namespace velk

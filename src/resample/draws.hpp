@@ -45,6 +45,10 @@ struct DrawnMixture {
   Vec<std::int32_t> class_genotypes;    // per class: genotypes
   Vec<std::int32_t> class_individuals;  // per class: individuals
   Vec<std::int32_t> origin;             // Distrb: per genotype, its observed genotype
+  // Distrb: per genotype the population of the known fish it stands for (0
+  // unknown); empty when the observed mixture has no known fish, and for a
+  // simulated mixture.
+  Vec<std::int32_t> known;
 };
 
 // The storage of every draw of one resampling run.
@@ -92,6 +96,7 @@ struct DrawWork {
   bool defer_columns = false;
   int deferred = 0;
   const Arr3<std::int8_t>* deferred_copies = nullptr;
+  const Vec<std::int32_t>* deferred_known = nullptr;  // their known fish (nullptr: none)
 };
 
 // Sizes `work` for the resampling run described by run.par and run.opt: a

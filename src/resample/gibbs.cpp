@@ -82,22 +82,30 @@ void DrawDirichlet(ChainRandom& rng, const std::vector<double>& alpha, std::vect
 // One chain: a dispersed start (a draw from the flat Dirichlet), then the
 // sweeps, keeping every thinning-th after the burn-in.
 void RunChain(const GibbsData& data, const GibbsSettings& s, const std::vector<double>& prior,
-              std::uint64_t seed, int kept, std::vector<double>& out) {
+              std::uint64_t seed, int kept, std::vector<double>& out,
+              std::vector<double>& membership) {
   const int np = static_cast<int>(prior.size());
   const auto unp = static_cast<std::size_t>(np);
   ChainRandom rng(seed);
   std::vector<double> theta(unp), alpha(unp), cumulative(unp);
   DrawDirichlet(rng, std::vector<double>(unp, 1.0), theta);
   out.assign(static_cast<std::size_t>(kept) * unp, 0.0);
+  if (data.membership)
+    membership.assign(static_cast<std::size_t>(std::max(data.ngenotypes, 0)) * unp, 0.0);
   int k = 0;
   for (int sweep = 1; sweep <= s.sweeps && k < kept; ++sweep) {
     alpha = prior;
+    const bool keep = sweep > s.burn_in && (sweep - s.burn_in) % s.thinning == 0;
     for (int g = 1; g <= data.ngenotypes; ++g) {
       if (data.possible(g) != 1 || data.count(g) < 1) continue;
       const double* pg = data.P.Ptr(1, g);
       double total = 0.0;
       for (std::size_t i = 0; i < unp; ++i) cumulative[i] = total += theta[i] * pg[i];
       if (!(total > 0.0)) continue;
+      if (keep && data.membership) {
+        double* w = membership.data() + static_cast<std::size_t>(g - 1) * unp;
+        for (std::size_t i = 0; i < unp; ++i) w[i] += theta[i] * pg[i] / total;
+      }
       for (int n = 0; n < data.count(g); ++n) {
         const double u = rng.Uniform() * total;
         const auto at = std::upper_bound(cumulative.begin(), cumulative.end(), u);
@@ -105,7 +113,7 @@ void RunChain(const GibbsData& data, const GibbsSettings& s, const std::vector<d
       }
     }
     DrawDirichlet(rng, alpha, theta);
-    if (sweep > s.burn_in && (sweep - s.burn_in) % s.thinning == 0)
+    if (keep)
       std::copy(theta.begin(), theta.end(), out.begin() + static_cast<std::ptrdiff_t>(k++ * unp));
   }
 }
@@ -324,11 +332,12 @@ GibbsChains RunGibbs(const Run& run, const GibbsData& data, const GibbsSettings&
   ch.np = run.par.npop;
   ch.kept = (s.sweeps - s.burn_in) / s.thinning;
   ch.draws.resize(static_cast<std::size_t>(s.chains));
+  ch.membership.resize(static_cast<std::size_t>(s.chains));
   for (int k = 0; k < s.chains; ++k) ch.seeds.push_back(ChainSeed(run, k));
   const std::vector<double> prior = GibbsPrior(run, s.prior_by_region);
   auto chain = [&](int k) {
     RunChain(data, s, prior, ch.seeds[static_cast<std::size_t>(k)], ch.kept,
-             ch.draws[static_cast<std::size_t>(k)]);
+             ch.draws[static_cast<std::size_t>(k)], ch.membership[static_cast<std::size_t>(k)]);
   };
   const int n = std::min(threads, s.chains);
   if (n <= 1) {
@@ -357,7 +366,26 @@ std::vector<PosteriorSummary> SummariseGibbs(const GibbsChains& chains,
   return sums;
 }
 
-bool BayesianEstimate(Run& run, const GibbsData& data) {
+Mat<double> AveragedMembership(const GibbsChains& chains, int ngenotypes) {
+  Mat<double> w;
+  const std::size_t cells =
+      static_cast<std::size_t>(std::max(ngenotypes, 0)) * static_cast<std::size_t>(chains.np);
+  if (chains.membership.empty() || chains.membership.front().size() != cells) return w;
+  w.Resize(chains.np, std::max(ngenotypes, 1), 0.0);
+  // Chain by chain in order, so that the sums do not depend on the threads.
+  for (const std::vector<double>& sums : chains.membership)
+    for (int g = 1; g <= ngenotypes; ++g)
+      for (int i = 1; i <= chains.np; ++i)
+        w(i, g) += sums[static_cast<std::size_t>(g - 1) * static_cast<std::size_t>(chains.np) +
+                        static_cast<std::size_t>(i - 1)];
+  const double draws =
+      static_cast<double>(chains.kept) * static_cast<double>(chains.membership.size());
+  for (int g = 1; g <= ngenotypes; ++g)
+    for (int i = 1; i <= chains.np; ++i) w(i, g) /= draws;
+  return w;
+}
+
+bool BayesianEstimate(Run& run, const GibbsData& data, Mat<double>* membership) {
   const GibbsSettings s = RunSettings(run);
   if (!SettingsUsable(run, s)) return false;
   GibbsChains ch;
@@ -370,6 +398,13 @@ bool BayesianEstimate(Run& run, const GibbsData& data) {
   const std::vector<PosteriorSummary> sums =
       SummariseGibbs(ch, RunRegions(run), run.par.confidence);
   WriteBayesReport(run, s, ch, sums);
+  if (membership != nullptr && data.membership) {
+    try {
+      *membership = AveragedMembership(ch, data.ngenotypes);
+    } catch (const std::bad_alloc&) {
+      Error(run, 3000, {});
+    }
+  }
   return !run.error.stop;
 }
 

@@ -32,6 +32,9 @@ struct GibbsData {
   const Vec<std::int32_t>& possible;
   const Vec<std::int32_t>& count;
   int ngenotypes = 0;
+  // Sum each genotype's membership probabilities over the kept sweeps (for
+  // the individuals table).
+  bool membership = false;
 };
 
 // The kept draws of every chain: draws[chain][k * np + (i - 1)] is the share of
@@ -41,7 +44,15 @@ struct GibbsChains {
   int kept = 0;  // kept sweeps per chain
   std::vector<std::uint64_t> seeds;
   std::vector<std::vector<double>> draws;
+  // With GibbsData::membership, per chain: membership[chain][(g - 1) * np + (i -
+  // 1)] is the sum over its kept sweeps of theta_i P(i, g) / q_g at the shares
+  // the sweep drew genotype g's individuals from.
+  std::vector<std::vector<double>> membership;
 };
+
+// Every genotype's posterior membership averaged over the kept sweeps of all
+// chains (populations x genotypes); empty without GibbsData::membership.
+Mat<double> AveragedMembership(const GibbsChains& chains, int ngenotypes);
 
 // The Dirichlet prior of the proportions: 1/np for every population, or split
 // evenly over the first-level regions and then over each region's populations
@@ -76,7 +87,9 @@ std::vector<PosteriorSummary> SummariseGibbs(const GibbsChains& chains,
 // The Bayesian estimate of an estimation: runs the sampler on P, writes the
 // section of the estimates report, NAME.bayes.csv and, with "Print bootstrap
 // estimates", NAME.traces.csv. False when the run stopped (message 3053 for
-// settings the sampler cannot take).
-[[nodiscard]] bool BayesianEstimate(Run& run, const GibbsData& data);
+// settings the sampler cannot take). `membership`, when given (with
+// GibbsData::membership), gets AveragedMembership.
+[[nodiscard]] bool BayesianEstimate(Run& run, const GibbsData& data,
+                                    Mat<double>* membership = nullptr);
 
 }  // namespace velk

@@ -377,7 +377,8 @@ OptimData Data(Input& in, Work& w) {
                    .base_counts = own_base ? w.base : in.base_counts,
                    .nmissing = in.nmissing_base,
                    .missing_totals = w.own_arrays ? w.missing_totals : in.missing_totals,
-                   .missing_freqs = w.own_arrays ? w.missing_freqs : in.missing_freqs};
+                   .missing_freqs = w.own_arrays ? w.missing_freqs : in.missing_freqs,
+                   .known = drawn ? &mix.known : &in.geno_known};
 }
 
 // The maximisation of one resample on `erun` (the run itself, or the thread's

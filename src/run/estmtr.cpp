@@ -10,6 +10,7 @@
 
 #include "core/error.hpp"
 #include "core/fields.hpp"
+#include "core/paths.hpp"
 #include "core/report_file.hpp"
 #include "core/reports.hpp"
 #include "core/run.hpp"
@@ -27,6 +28,7 @@
 #include "report/prtest.hpp"
 #include "report/prtfrq.hpp"
 #include "report/prtmix.hpp"
+#include "resample/bias.hpp"
 #include "resample/gibbs.hpp"
 
 namespace velk {
@@ -62,13 +64,15 @@ void Allocate(Run& run, Estimation& e) {
 }
 
 // Message 3040 when no mixture individual can tell anything: no record was
-// accepted, or no genotype has a character scored. True when there is one.
+// accepted, or no genotype has a character scored and no fish is of known
+// origin. True when there is one.
 bool Usable(Run& run) {
   const Input& in = run.input;
   if (in.sample_size < 1 || in.ngenotypes < 1) {
     Error(run, 3040, {.a1 = "the mixture has no records"});
     return false;
   }
+  if (in.geno_known.Size() > 0) return true;
   const std::size_t len =
       static_cast<std::size_t>(in.copies.Size1()) * static_cast<std::size_t>(in.copies.Size2());
   for (int g = 1; g <= in.ngenotypes && g <= in.copies.Size3(); ++g) {
@@ -291,6 +295,47 @@ EstimatesReport ReportOf(const Run& run, const Estimation& e) {
   return true;
 }
 
+// The "Bias-corrected Region Estimates" section (a parametric bootstrap of
+// the regions), their cells of the estimates table; warning 1070 without
+// regions. False when the run stopped.
+[[nodiscard]] bool BiasSection(Run& run, const Estimation& e) {
+  const int nr = run.par.nregions;
+  if (nr < 1) {
+    Error(run, 1070);
+    return !run.error.stop;
+  }
+  Vec<double> regional(nr);
+  for (int r = 1; r <= nr; ++r) regional(r) = e.regional(r, 1);
+  BiasCorrected b;
+  if (!BiasCorrectRegions(run, e.theta, regional, b)) return false;
+  Unit& out = run.output.unit[Report::kEstimates];
+  const bool held = !Trim(run.files.reference).empty();
+  out.Write("(/2x,a,/2x,a,i5,a,a)",
+            {"Bias-corrected Region Estimates", "Parametric bootstrap at the estimate, ",
+             b.resamples, " resamples of ",
+             held ? "held-out reference individuals" : "individuals drawn from the baseline"});
+  out.Write("(/t34,a,t44,a,t51,a,t61,i2,a)",
+            {"Estimate", "Bias", "Corrected", run.par.confidence, "% Interval"});
+  std::vector<EstimateRow>& rows = run.results.estimates;
+  const std::size_t np = static_cast<std::size_t>(run.par.npop);
+  for (int r = 1; r <= nr; ++r) {
+    const auto k = static_cast<std::size_t>(r - 1);
+    out.Write("(2x,a30,t34,f7.4,t42,f7.4,t52,f7.4,t61,f5.3,t68,f5.3)",
+              {Padded(run.regions.name(r), kNameWidth), b.estimate[k], b.bias[k], b.corrected[k],
+               b.lower[k], b.upper[k]});
+    if (np + k < rows.size()) {
+      rows[np + k].bias_corrected = b.corrected[k];
+      rows[np + k].bias_lo = b.lower[k];
+      rows[np + k].bias_hi = b.upper[k];
+    }
+  }
+  if (b.stalls > 0)
+    out.Write("(/2x,a,i6,a)", {"The resamples' searches ended", b.stalls,
+                               " times on a routine convergence test (1006, 1007)."});
+  out.Write("(70a/)", std::vector<Item>(kRuleLength, "_"));
+  return !run.error.stop;
+}
+
 // The condensed mixture and the conditional genotype and population reports,
 // as asked for; false when the run stopped.
 [[nodiscard]] bool MixtureReports(Run& run, const Estimation& e) {
@@ -359,11 +404,15 @@ void Estimate(Run& run, Estimation& e) {
   if (run.error.stop) return;
   run.results.estimates = EstimateRows(run, report);
   if (!Intervals(run, e, regions)) return;
-  if (opt.bayesian != 0 &&
-      !BayesianEstimate(run, GibbsData{.P = e.P,
-                                       .possible = e.possible,
-                                       .count = run.input.geno_count,
-                                       .ngenotypes = run.input.ngenotypes}))
+  if (opt.bias_corrected != 0 && !BiasSection(run, e)) return;
+  Mat<double> bayes_membership;  // the sampler's, for the individuals table
+  if (opt.bayesian != 0 && !BayesianEstimate(run,
+                                             GibbsData{.P = e.P,
+                                                       .possible = e.possible,
+                                                       .count = run.input.geno_count,
+                                                       .ngenotypes = run.input.ngenotypes,
+                                                       .membership = opt.print_tables != 0},
+                                             &bayes_membership))
     return;
   run.results.facts = EstimateFacts(report);
   run.results.estimated = true;
@@ -371,7 +420,9 @@ void Estimate(Run& run, Estimation& e) {
     // A bootstrap adds its own facts to the run table once it is done.
     WriteEstimateTable(run, run.results.estimates);
     if (!run.error.stop && !resampling) WriteRunTable(run, &run.results.facts, nullptr);
-    if (!run.error.stop) WriteIndividualTables(run, e.P, e.theta);
+    if (!run.error.stop)
+      WriteIndividualTables(run, e.P, e.theta,
+                            bayes_membership.Rows() > 0 ? &bayes_membership : nullptr);
     if (run.error.stop) return;
   }
   if (!MixtureReports(run, e)) return;

@@ -273,6 +273,12 @@ TEST(BadInputTest, BaselineAndMixtureFiles) {
       {"a locus definition naming an unknown character",
        {{"mix.mix", "* characters\nLoc1\nLoc9\n* end\n101 1100\n"}},
        "Read  1 characters, but expected  2 on record    4."},
+      Before({"a KNOWN field naming no population",
+              {{"mix.mix", "* characters\nLoc1\nKNOWN\nLoc2\n* end\n101 pop_2 1100\n"
+                           "200 - 0200\n011 Pop_3 0011\n"}},
+              "Correct the mixture"},
+             "line      8: its KNOWN field (field 2) names no population\n     of the control "
+             "file: \"Pop_3\""),
   };
   for (const BadInput& c : cases) Check(c);
 }

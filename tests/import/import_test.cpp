@@ -112,6 +112,13 @@ const char* kTable =
     "mixture,NA,catch,m1,A,C,120,128\n"
     "mixture,NA,catch,m2,,,124,124\n";
 
+// kTable with a known_collection column: the reference rows' "x" (not read),
+// the mixture fish's m1 and m2.
+std::string KnownTable(const std::string& m1, const std::string& m2) {
+  std::string t = Replace(kTable, "indiv,", "indiv,known_collection,");
+  for (const char* id : {",u1,", ",u2,", ",l1,"}) t = Replace(t, id, std::string(id) + "x,");
+  return Replace(Replace(t, ",m1,", ",m1," + m1 + ","), ",m2,", ",m2," + m2 + ",");
+}
 
 // Every file under `root` with its contents (a link as "-> its target").
 std::map<std::string, std::string> Tree(const fs::path& root) {
@@ -211,6 +218,8 @@ TEST(ImportChecksTest, MessagesAndNothingWrittenOnFailure) {
        "line 7: 7 fields, but the header has 8"},
       {"a reference fish without a collection", Replace(kTable, "South,Lower", "South,"), "", "",
        {}, 1, 2508, "line 4: a reference individual without a collection"},
+      {"a known collection that the reference does not have", KnownTable("NA", "Middle"), "", "",
+       {}, 1, 2071, "line 6: known_collection \"Middle\" is no collection of the reference"},
       {"a reference row in the mixture file", kTable, kTable, "", {}, 1, 2507,
        "sample type \"reference\" in a file of mixture individuals"},
       {"a region table row of one field", kTable, "", "population,region\nUpper\n", {}, 1, 2509,
@@ -367,6 +376,26 @@ TEST(ImportFilesTest, SharedAlleleOrderRegionsAndIds) {
             std::string::npos);
   EXPECT_EQ(test::ReadLines(dir / "gp-m1.mix").back(), "m1 m1 20 10");
   EXPECT_EQ(test::RunVelk(Quote(dir / "gp-m1.ctl")).status, 0);
+
+  // A mixture fish's known_collection becomes its record's KNOWN field, which
+  // the run reads: the individuals table shows it as known, certain of Lower.
+  test::WriteFile(dir / "known.csv", KnownTable("Lower", "NA"));
+  request = {};
+  request.input = dir / "known.csv";
+  request.out = dir / "known";
+  outcome = Import(request);
+  ASSERT_EQ(outcome.status, 0);
+  EXPECT_NE(outcome.summary.find("Of known origin: 1 mixture individuals"), std::string::npos);
+  const std::vector<std::string> known = test::ReadLines(dir / "known-catch.mix");
+  EXPECT_EQ(
+      std::vector<std::string>(known.begin() + 1, known.end()),
+      (std::vector<std::string>{"* characters", "ID", "COLLECTION", "KNOWN", "LocusA", "LocusB",
+                                "* end", "m1 catch Lower 11 101", "m2 catch - 00 020"}));
+  EXPECT_EQ(test::RunVelk(Quote(dir / "known-catch.ctl")).status, 0);
+  const std::vector<std::string> fish = test::ReadLines(dir / "known-catch.individuals.csv");
+  ASSERT_EQ(fish.size(), 3u);
+  EXPECT_NE(fish[1].find(",2,\"Lower\",1,"), std::string::npos) << fish[1];
+  EXPECT_TRUE(fish[1].ends_with(",1\r") && fish[2].ends_with(",0\r")) << fish[1] << fish[2];
 }
 
 // Files through the operating system, but the file tree is taken down before

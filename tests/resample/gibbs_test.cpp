@@ -59,14 +59,39 @@ TEST(GibbsTest, CertainMembershipsGiveTheBetaPosterior) {
   EXPECT_NEAR(sums[2].below, 0.380, 0.02);
 }
 
+// A sweep draws each fish's population from theta_i P(i, g) / q_g, and theta
+// from the Dirichlet of the prior plus those counts: averaged over the sweeps,
+// the memberships give the posterior means, (1/3 + sum_g n_g W(i, g)) / (n + 1).
+TEST(GibbsTest, AveragedMembershipsGiveThePosteriorMeans) {
+  Certain c;
+  c.P(3, 1) = 0.5;
+  c.P(1, 2) = 0.2;
+  GibbsData data = c.Data();
+  data.membership = true;
+  const GibbsSettings s{.sweeps = 20100, .burn_in = 100, .thinning = 1, .chains = 4};
+  const GibbsChains ch = RunGibbs(c.run, data, s, 1);
+  const Mat<double> W = AveragedMembership(ch, 2);
+  Vec<int> none;
+  const std::vector<PosteriorSummary> sums = SummariseGibbs(ch, RegionMembers{0, none, none}, 90);
+  for (int i = 1; i <= 3; ++i) {
+    const double implied = (1.0 / 3 + 30 * W(i, 1) + 10 * W(i, 2)) / 41;
+    EXPECT_NEAR(sums[static_cast<std::size_t>(i - 1)].mean, implied, 0.003) << i;
+  }
+  for (int g = 1; g <= 2; ++g) EXPECT_NEAR(W(1, g) + W(2, g) + W(3, g), 1.0, 1e-12);
+  EXPECT_EQ(W(2, 1), 0.0);  // genotype 1 is impossible in population 2
+}
+
 TEST(GibbsTest, TheDrawsDoNotDependOnTheThreads) {
   Certain c;
   c.P(3, 1) = 0.5;  // memberships now uncertain
   c.P(1, 2) = 0.2;
   const GibbsSettings s{.sweeps = 300, .burn_in = 10, .thinning = 7, .chains = 5};
-  const GibbsChains one = RunGibbs(c.run, c.Data(), s, 1), three = RunGibbs(c.run, c.Data(), s, 3);
+  GibbsData data = c.Data();
+  data.membership = true;
+  const GibbsChains one = RunGibbs(c.run, data, s, 1), three = RunGibbs(c.run, data, s, 3);
   EXPECT_EQ(one.kept, 41);
   EXPECT_EQ(one.draws, three.draws);
+  EXPECT_EQ(one.membership, three.membership);
   EXPECT_EQ(one.seeds, three.seeds);
   EXPECT_NE(one.draws[0], one.draws[1]);  // each chain its own seed
 }

@@ -56,6 +56,20 @@ inline std::string ResampleBaseline(int loci = kLoci, bool missing = false) {
   return s.str();
 }
 
+// The three stocks' baseline with locus L1 private to each: a fish scored
+// 2000 there is North's, 0200 South's; with `missing` Coast has no sample at L5.
+inline std::string PrivateL1Baseline(bool missing = false) {
+  std::istringstream in(ResampleBaseline(kLoci, missing));
+  std::ostringstream out;
+  const char* own[kStocks] = {"L1 200 0 0 0", "L1 0 200 0 0", "L1 0 0 200 0"};
+  int stock = -1;
+  for (std::string line; std::getline(in, line);) {
+    if (line[0] == '#') ++stock;
+    out << (line.rfind("L1 ", 0) == 0 ? own[stock] : line) << '\n';
+  }
+  return out.str();
+}
+
 // A mixture of n fish drawn from the true proportions and frequencies; with
 // `gaps` every ninth fish misses locus 3.
 inline std::string ResampleMixture(int n, std::uint64_t seed, bool gaps = false) {
