@@ -43,3 +43,13 @@ test_that("the leave-one-out gives one row per reference individual", {
   expect_equal(nrow(loo), nrow(d$reference))
   expect_type(loo$indiv, "character")
 })
+
+test_that("a fish of known collection keeps it", {
+  d <- small_frames()
+  mixture <- cbind(d$mixture[, 1:4], known_collection = c("PopB", rep(NA, 9)), d$mixture[, -(1:4)],
+                   stringsAsFactors = FALSE)
+  res <- suppressWarnings(velk_mixture(d$reference, mixture, gen_start_col = 6))
+  first <- res$indiv_posteriors[res$indiv_posteriors$indiv == "fish1", ]
+  expect_equal(first$collection, "PopB")
+  expect_equal(first$PofZ, 1)
+})
