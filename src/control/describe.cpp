@@ -48,15 +48,10 @@ std::string FileName(const std::string& name) {
   return n.empty() ? std::string("(none)") : n;
 }
 
-}  // namespace
-
-std::string Describe(const Run& run) {
+// The parameter record, as the control file set it.
+void DescribeParameters(const Run& run, std::string& out) {
   const Par& p = run.par;
   const Opt& o = run.opt;
-  std::string out;
-  out += std::string("Analysis: ") + (p.kind == 1 ? "estimation" : "simulation") + "\n";
-  out += "Title: " + Trim(run.title) + "\n";
-
   out += "\nParameters\n";
   Setting(out, "analysis kind", Int(p.kind));
   Setting(out, "number of populations", Int(p.npop));
@@ -86,7 +81,13 @@ std::string Describe(const Run& run) {
   if (scenarios && o.within_dirichlet)
     Setting(out, "Dirichlet concentration", Real(p.dirichlet_concentration));
 
+}
+
+// The switches of the options section.
+void DescribeOptions(const Run& run, std::string& out) {
+  const Opt& o = run.opt;
   out += "\nOptions\n";
+  const bool scenarios = !Trim(run.files.scenarios).empty();
   Setting(out, "estimation run", YesNo(o.estimation));
   Setting(out, "compute confidence intervals", YesNo(o.compute_ci));
   Setting(out, "resample mixture", YesNo(o.resample_mixture));
@@ -122,7 +123,12 @@ std::string Describe(const Run& run) {
     Setting(out, "within-region shares", o.within_dirichlet ? "Dirichlet" : "equal");
   }
 
+}
+
+// The files and the lines the reader did not understand.
+void DescribeFiles(const Run& run, std::string& out) {
   out += "\nFiles\n";
+  const bool scenarios = !Trim(run.files.scenarios).empty();
   Setting(out, "baseline file", FileName(run.files.baseline));
   Setting(out, "mixture file", FileName(run.files.mixture));
   Setting(out, "population file folder", FileName(run.files.path));
@@ -137,6 +143,11 @@ std::string Describe(const Run& run) {
          "\n";
   for (const ControlLine& l : lines) out += Col(Int(l.line), 6) + "  " + l.text + "\n";
 
+}
+
+// The characters, populations and regions tables.
+void DescribeTables(const Run& run, std::string& out) {
+  const Par& p = run.par;
   out += "\nCharacters: " + Int(run.chars.Size()) + "\n";
   if (!run.chars.Empty()) {
     out += "     #     ID  types  ploidy  name\n";
@@ -177,6 +188,19 @@ std::string Describe(const Run& run) {
              Col(Int(size), 6) + Col(Int(at(g.parent)), 8) + "  " + name + " | " + members + "\n";
     }
   }
+}
+
+}  // namespace
+
+std::string Describe(const Run& run) {
+  std::string out;
+  out += std::string("Analysis: ") + (run.par.kind == 1 ? "estimation" : "simulation") + "\n";
+  out += "Title: " + Trim(run.title) + "\n";
+
+  DescribeParameters(run, out);
+  DescribeOptions(run, out);
+  DescribeFiles(run, out);
+  DescribeTables(run, out);
   return out;
 }
 

@@ -303,6 +303,13 @@ void Warning(Body& b, int number) {
 
 // ------------------------------------------------------------------ errors
 
+// An options line whose value is neither of its keyword's two (record n1).
+void NeitherValue(Body& b, const std::string& what, const char* first, const char* second) {
+  b.Log("(5x,a,/5x,a)", {what + " are " + Quoted(first) + " or " + Quoted(second) + ", not",
+                         Quoted(b.a1.empty() ? std::string(" ") : b.a1) + " (record " +
+                             std::to_string(b.n1) + ")."});
+}
+
 void Err(Body& b, int number) {
   switch (number) {
     case 2000:
@@ -355,22 +362,13 @@ void Err(Body& b, int number) {
                              b.file1 + "."});
       break;
     case 2054:  // a "Simulated individuals" line that says neither kind
-      b.Log("(5x,a,/5x,a)", {"Simulated individuals are " + Quoted("held out") + " or " +
-                                 Quoted("in sample") + ", not",
-                             Quoted(b.a1.empty() ? std::string(" ") : b.a1) + " (record " +
-                                 std::to_string(b.n1) + ")."});
+      NeitherValue(b, "Simulated individuals", "held out", "in sample");
       break;
     case 2060:  // a "Scenario units" line that names neither kind
-      b.Log("(5x,a,/5x,a)",
-            {"Scenario units are " + Quoted("regions") + " or " + Quoted("populations") + ", not",
-             Quoted(b.a1.empty() ? std::string(" ") : b.a1) + " (record " + std::to_string(b.n1) +
-                 ")."});
+      NeitherValue(b, "Scenario units", "regions", "populations");
       break;
     case 2061:  // a "Within-region shares" line that names neither kind
-      b.Log("(5x,a,/5x,a)",
-            {"Within-region shares are " + Quoted("equal") + " or " + Quoted("Dirichlet") + ", not",
-             Quoted(b.a1.empty() ? std::string(" ") : b.a1) + " (record " + std::to_string(b.n1) +
-                 ")."});
+      NeitherValue(b, "Within-region shares", "equal", "Dirichlet");
       break;
     case 2062:  // a Dirichlet concentration that is not positive
       b.Log("(5x,a)", {"The Dirichlet concentration must be positive, not " +

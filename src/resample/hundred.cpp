@@ -150,25 +150,29 @@ void HundredAdd(const HundredUnits& units, int u, const Smstat& acc, HundredSumm
   }
 }
 
-void HundredReport(Run& run, const HundredUnits& units, const HundredSummary& sum) {
-  if (!OpenReport(run, Report::kHundredPercent, "Hundred Percent Simulations",
-                  "Hundred percent simulations output to "))
-    return;
-  Unit& out = run.output.unit[Report::kHundredPercent];
+void WriteResampleSettings(const Run& run, int resamples, bool unfinished, Unit& out) {
   const bool model = run.opt.rannala_mountain != 0 || run.opt.pella_masuda != 0;
-  out.Write("(/2x,70a)", Underscores());
-  out.Write("(/2x,a,a,a)", {"Hundred Percent Simulations", ": ", Padded(run.title, kTitleWidth)});
-  out.Write("(/2x,a,1x,a)", {"Units                       :",
-                             units.by_region ? "regions of level 1" : "populations"});
   out.Write("(2x,a,i12)", {"Simulated sample size       :", run.par.sample_size});
-  out.Write("(2x,a,i12)", {"Number of resamplings       :", sum.resamples});
+  out.Write("(2x,a,i12)", {"Number of resamplings       :", resamples});
   out.Write("(2x,a,i12)", {"Random seed                 :", run.par.seed});
   if (run.opt.resample_baseline != 0 && model)
     out.Write("(2x,a,i12)", {"Second random seed          :", std::abs(run.par.seco)});
   if (run.opt.held_out)
     out.Write("(2x,a,1x,a)", {"Simulated individuals       :", "held out (reference individuals)"});
   WriteFrequencyModel(run, out);
-  if (sum.unfinished) out.Write("(2x, a)", {"WARNING: Check *.log file for proper convergence."});
+  if (unfinished) out.Write("(2x, a)", {"WARNING: Check *.log file for proper convergence."});
+}
+
+void HundredReport(Run& run, const HundredUnits& units, const HundredSummary& sum) {
+  if (!OpenReport(run, Report::kHundredPercent, "Hundred Percent Simulations",
+                  "Hundred percent simulations output to "))
+    return;
+  Unit& out = run.output.unit[Report::kHundredPercent];
+  out.Write("(/2x,70a)", Underscores());
+  out.Write("(/2x,a,a,a)", {"Hundred Percent Simulations", ": ", Padded(run.title, kTitleWidth)});
+  out.Write("(/2x,a,1x,a)", {"Units                       :",
+                             units.by_region ? "regions of level 1" : "populations"});
+  WriteResampleSettings(run, sum.resamples, sum.unfinished, out);
 
   // Per unit: its own estimate when the whole mixture comes from it.
   out.Write("(/t45,a,t73,a,/6x,a,t43,a,t53,a,t63,a,t73,a,t87,a,t98,a)",

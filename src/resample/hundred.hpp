@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "core/array.hpp"
+#include "core/layout/unit.hpp"
 
 namespace velk {
 
@@ -69,5 +70,9 @@ void HundredAdd(const HundredUnits& units, int u, const Smstat& acc, HundredSumm
 
 // Writes the report (.hps) and, with tables asked for, the long table (.hps.csv).
 void HundredReport(Run& run, const HundredUnits& units, const HundredSummary& sum);
+// The settings lines that the hundred percent and scenario reports share: the
+// sample size, resamples, seeds, kind of simulated individuals, frequency
+// model and, when a resample did not converge, the warning.
+void WriteResampleSettings(const Run& run, int resamples, bool unfinished, Unit& out);
 
 }  // namespace velk

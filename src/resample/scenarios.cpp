@@ -160,7 +160,6 @@ void ScenarioAdd(const ScenarioRun& sr, int s, const Smstat& acc, ScenarioSummar
 namespace {
 
 void WriteHeading(Run& run, const ScenarioRun& sr, const ScenarioSummary& sum, Unit& out) {
-  const bool model = run.opt.rannala_mountain != 0 || run.opt.pella_masuda != 0;
   const bool by_region = sr.scenarios.by_region;
   out.Write("(/2x,70a)", Underscores());
   out.Write("(/2x,a,a,a)", {"Scenario Simulations", ": ", Padded(run.title, kTitleWidth)});
@@ -173,15 +172,7 @@ void WriteHeading(Run& run, const ScenarioRun& sr, const ScenarioSummary& sum, U
       out.Write("(2x,a,1x,a,f10.4)", {"Within-region shares        :", "Dirichlet, concentration",
                                       run.par.dirichlet_concentration});
   }
-  out.Write("(2x,a,i12)", {"Simulated sample size       :", run.par.sample_size});
-  out.Write("(2x,a,i12)", {"Number of resamplings       :", sum.resamples});
-  out.Write("(2x,a,i12)", {"Random seed                 :", run.par.seed});
-  if (run.opt.resample_baseline != 0 && model)
-    out.Write("(2x,a,i12)", {"Second random seed          :", std::abs(run.par.seco)});
-  if (run.opt.held_out)
-    out.Write("(2x,a,1x,a)", {"Simulated individuals       :", "held out (reference individuals)"});
-  WriteFrequencyModel(run, out);
-  if (sum.unfinished) out.Write("(2x, a)", {"WARNING: Check *.log file for proper convergence."});
+  WriteResampleSettings(run, sum.resamples, sum.unfinished, out);
 }
 
 // The name of unit v of the scenarios.
