@@ -1,8 +1,9 @@
 #!/bin/sh
 # Builds the R package r/velk and checks it (R CMD build, R CMD check
-# --no-manual, its testthat tests included) in a temporary folder; the engine
-# is built from this tree in build-r/. Fails when the check finds an error or
-# a test fails; its warnings and notes are printed.
+# --no-manual, its testthat tests included) in a temporary folder, then
+# installs it in R's library, so that library(velk) works; the engine is built
+# from this tree in build-r/. Fails when the check finds an error or a test
+# fails; its warnings and notes are printed.
 set -e
 cd "$(dirname "$0")/.."
 top=$(pwd)
@@ -20,3 +21,6 @@ if [ "$status" -ne 0 ]; then
   done
   exit "$status"
 fi
+VELK_SOURCE_DIR="$top" R CMD INSTALL "$tarball" >"$work/install.log" 2>&1 ||
+  { tail -40 "$work/install.log"; exit 1; }
+echo "velk: the R package is installed (library(velk))"

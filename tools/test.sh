@@ -3,8 +3,8 @@
 # and runs the tests (build/), then builds and runs them again with the address
 # and undefined-behaviour sanitizers (build-asan/, optimised lightly so that it
 # stays quick). Any sanitizer report fails the run. After each run, the tests
-# that were skipped are listed with their reason. Last, the R package is built
-# and checked (tools/r_check.sh).
+# that were skipped are listed with their reason. Last, the R package is built,
+# checked and installed (tools/r_check.sh).
 set -e
 cd "$(dirname "$0")/.."
 sh tools/deps.sh
