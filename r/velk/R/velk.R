@@ -174,10 +174,16 @@ velk_output_base <- function(ctl) {
   base
 }
 
+# The first-level regions' names by their number, from an estimates table.
+velk_region_names <- function(estimates) {
+  regions <- estimates[estimates$level == 1, ]
+  stats::setNames(as.character(regions$name), as.character(regions$id))
+}
+
 velk_proportions <- function(estimates) {
   regions <- estimates[estimates$level == 1, ]
   pops <- estimates[estimates$level == 0, ]
-  region_name <- stats::setNames(as.character(regions$name), as.character(regions$id))
+  region_name <- velk_region_names(estimates)
   shaped <- function(rows, repunit, collection, value) {
     frame <- tibble::tibble(mixture_collection = as.character(rows$mixture_collection),
                             repunit = repunit)
@@ -196,8 +202,7 @@ velk_proportions <- function(estimates) {
 
 velk_posteriors <- function(individuals, posteriors, estimates) {
   if (is.null(posteriors) || is.null(individuals)) return(NULL)
-  regions <- estimates[estimates$level == 1, ]
-  region_name <- stats::setNames(as.character(regions$name), as.character(regions$id))
+  region_name <- velk_region_names(estimates)
   fish <- match(posteriors$record, individuals$record)
   tibble::tibble(mixture_collection = as.character(posteriors$mixture_collection),
                  indiv = as.character(posteriors$id),
